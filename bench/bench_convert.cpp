@@ -1,0 +1,160 @@
+// Throughput of the byte rearrangement against memcpy, and of whole-file
+// conversions against cp of the same file.
+
+#include "ConversionMode.h"
+#include "Mod_Convert.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <cstring>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+std::vector<std::uint8_t> Filled(std::size_t bytes) {
+    std::vector<std::uint8_t> data(bytes);
+    QRandomGenerator generator(1);
+    generator.fillRange(reinterpret_cast<quint32*>(data.data()), bytes / sizeof(quint32));
+    return data;
+}
+
+void BM_Memcpy(benchmark::State& state) {
+    const auto bytes = std::size_t(state.range(0));
+    const auto source = Filled(bytes);
+    std::vector<std::uint8_t> target(bytes);
+    for (auto _ : state) {
+        std::memcpy(target.data(), source.data(), bytes);
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));
+}
+
+void BM_Rearrange(benchmark::State& state, std::int32_t mode) {
+    const auto bytes = std::size_t(state.range(0));
+    const auto source = Filled(bytes);
+    std::vector<std::uint8_t> target(bytes + 512);
+    for (auto _ : state) {
+        Mod_Convert::Rearrange(mode, source.data(), target.data(), std::int64_t(bytes));
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));
+}
+
+constexpr std::int64_t FourMiB = 4 << 20;
+constexpr std::int64_t SixtyFourMiB = 64 << 20;
+
+BENCHMARK(BM_Memcpy)->Arg(FourMiB)->Arg(SixtyFourMiB);
+BENCHMARK_CAPTURE(BM_Rearrange, SMDtoBIN, SMDtoBIN)->Arg(FourMiB)->Arg(SixtyFourMiB);
+BENCHMARK_CAPTURE(BM_Rearrange, BINtoSMD, BINtoSMD)->Arg(FourMiB)->Arg(SixtyFourMiB);
+BENCHMARK_CAPTURE(BM_Rearrange, MDtoBIN, MDtoBIN)->Arg(FourMiB)->Arg(SixtyFourMiB);
+BENCHMARK_CAPTURE(BM_Rearrange, BINtoMD, BINtoMD)->Arg(FourMiB)->Arg(SixtyFourMiB);
+
+// Whole files: a 256 MiB plain image in a temporary folder, converted by the
+// command-line converter, and copied by cp, each run as a process of its own.
+struct WholeFile {
+    QTemporaryDir dir;
+    QString source;
+    WholeFile() : source(dir.filePath("image.bin")) {
+        QFile file(source);
+        if (file.open(QIODevice::WriteOnly)) {
+            const auto chunk = Filled(16 << 20);
+            for (int i = 0; i < 16; ++i)
+                file.write(reinterpret_cast<const char*>(chunk.data()), qint64(chunk.size()));
+        }
+    }
+};
+
+WholeFile& SharedFile() {
+    static WholeFile file;
+    return file;
+}
+
+QString ProgramFolder;
+
+int Spawn(const QStringList& arguments) {
+    std::vector<QByteArray> storage;
+    for (const QString& argument : arguments)
+        storage.push_back(QFile::encodeName(argument));
+    std::vector<char*> argv;
+    for (QByteArray& argument : storage)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a command that writes `destination`. With `fresh` the destination is
+// removed (untimed) before every run; otherwise each run replaces it.
+void RunWholeFile(benchmark::State& state, const QStringList& command, const QString& destination,
+                  bool fresh) {
+    WholeFile& file = SharedFile();
+    // One untimed run warms the page cache.
+    if (Spawn(command) != 0) {
+        state.SkipWithError("command failed");
+        return;
+    }
+    for (auto _ : state) {
+        if (fresh) {
+            state.PauseTiming();
+            QFile::remove(destination);
+            state.ResumeTiming();
+        }
+        if (Spawn(command) != 0)
+            state.SkipWithError("command failed");
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * QFileInfo(file.source).size());
+}
+
+void BM_WholeFile_Cp(benchmark::State& state) {
+    WholeFile& file = SharedFile();
+    const QString destination = file.dir.filePath("copy.bin");
+    RunWholeFile(state, {"cp", file.source, destination}, destination, state.range(0) != 0);
+}
+
+void BM_WholeFile_KestrixConvert(benchmark::State& state) {
+    WholeFile& file = SharedFile();
+    RunWholeFile(state,
+                 {ProgramFolder + "/kestrix-convert", "bin2smd", "--overwrite", "-o",
+                  file.dir.path(), file.source},
+                 file.dir.filePath("image.smd"), state.range(0) != 0);
+}
+
+// Argument 1: a new destination each run; 0: the run replaces an existing one.
+BENCHMARK(BM_WholeFile_Cp)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(8);
+BENCHMARK(BM_WholeFile_KestrixConvert)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(8);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ProgramFolder = QCoreApplication::applicationDirPath();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

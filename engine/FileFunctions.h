@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace FileFunctions {
+
+// What the open-file dialog handed back.
+enum SelectionKind : std::int32_t {
+    MultipleFiles = 1, // element 0 a folder, the others bare names in it
+    SingleFile = 2,    // element 0 one full path
+    NoFiles = 3,
+};
+
+// Size of one interleaving block, and of the header in front of SMD blocks.
+inline constexpr std::int64_t BlockSize = 16384;
+inline constexpr std::int64_t SmdHeaderSize = 512;
+
+// Number of entries of the conversion list as the program keeps it.
+inline std::int32_t FileCount = 0;
+
+// The part of a path after its last separator (the whole path when it has none).
+QString GetFileName(const QString& path);
+// The part of a name before its first dot (the whole name when it has none).
+QString GetBaseName(const QString& name);
+
+// Size rules on a length in bytes.
+bool IsValidSMDLength(std::int64_t length);
+bool IsValidBINLength(std::int64_t length);
+
+// Size rules on a file; a file that cannot be measured is not valid.
+bool IsValidSMD(const QString& path);
+bool IsValidBIN(const QString& path);
+bool IsValidMD(const QString& path);
+
+std::int32_t CountElements(const QStringList& elements);
+
+// Tells what the dialog returned; sets count to the number of files (left
+// alone for a single empty element).
+SelectionKind ClassifySelection(const QStringList& elements, std::int32_t& count);
+
+// Appends the selected files whose base name is not listed yet to fileList,
+// raising FileCount by one for each.
+void AddSelectedFiles(const QStringList& selectedFiles, QStringList& fileList, std::int32_t count);
+
+} // namespace FileFunctions

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "ConversionMode.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace Mod_Convert {
+
+// Set by the conversion window when the user confirms cancelling a run; the
+// run looks at it between files. No converter reads it.
+inline bool CancelRequested = false;
+
+// Largest source the converters take on: both working arrays must fit in memory.
+inline constexpr std::int64_t MaxImageSize = std::int64_t(1) << 30;
+
+// A working array that keeps its storage between conversions and grows when
+// a larger file comes along.
+struct ByteArray {
+    struct Free {
+        void operator()(std::uint8_t* memory) const;
+    };
+    std::unique_ptr<std::uint8_t, Free> data;
+    std::int64_t size = 0;
+    std::int64_t capacity = 0;
+
+    bool Resize(std::int64_t bytes);
+    void Release();
+};
+
+// The source as read and the target as it will be written.
+extern ByteArray SourceBytes;
+extern ByteArray TargetBytes;
+
+// The four converters: true once the destination holds the converted bytes.
+bool ConvertSMDtoBIN(const QString& source, const QString& destination);
+bool ConvertBINtoSMD(const QString& source, const QString& destination);
+bool ConvertMDtoBIN(const QString& source, const QString& destination);
+bool ConvertBINtoMD(const QString& source, const QString& destination);
+
+// Rearranges payload bytes of a source (an SMD source without its header) into
+// the target layout of a mode; a BIN to SMD target starts with its header.
+void Rearrange(std::int32_t mode, const std::uint8_t* source, std::uint8_t* target,
+               std::int64_t payload);
+
+// The same conversions with the reason for a refusal.
+ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination);
+
+} // namespace Mod_Convert

@@ -1,0 +1,52 @@
+#include "Mod_File.h"
+
+#include "FileFunctions.h"
+#include "FileHandle.h"
+#include "Mod_Convert.h"
+
+namespace Mod_File {
+
+bool ConvertFile(const QString& source, const QString& destination, std::int32_t mode) {
+    return ConvertFileReport(source, destination, mode) == ConversionResult::Converted;
+}
+
+ConversionResult ConvertFileReport(const QString& source, const QString& destination,
+                                   std::int32_t mode) {
+    return Mod_Convert::Convert(mode, source, destination);
+}
+
+QString DescribeResult(ConversionResult result, std::int32_t mode) {
+    switch (result) {
+    case ConversionResult::Converted:
+        return QStringLiteral("converted");
+    case ConversionResult::UnknownMode:
+        return QStringLiteral("unknown conversion mode %1").arg(mode);
+    case ConversionResult::SourceMissing:
+        return QStringLiteral("the file does not exist");
+    case ConversionResult::SourceUnreadable:
+        return QStringLiteral("the file cannot be read");
+    case ConversionResult::SourceEmpty:
+        return QStringLiteral("the file is empty");
+    case ConversionResult::SizeRefused:
+        return mode == SMDtoBIN
+                   ? QStringLiteral("an SMD image is 512 bytes plus a multiple of 16384 bytes")
+                   : QStringLiteral("the size is not a multiple of 16384 bytes");
+    case ConversionResult::HeaderOnly:
+        return QStringLiteral("the SMD image holds only its 512-byte header");
+    case ConversionResult::TooLarge:
+        return QStringLiteral("the file is larger than %1 MiB")
+            .arg(Mod_Convert::MaxImageSize >> 20);
+    case ConversionResult::OutOfMemory:
+        return QStringLiteral("not enough memory to convert the file");
+    case ConversionResult::DestinationUnwritable:
+        return QStringLiteral("the destination cannot be written");
+    }
+    return QString();
+}
+
+QString DestinationName(const QString& source, std::int32_t mode) {
+    return FileFunctions::GetBaseName(FileFunctions::GetFileName(source)) +
+           FileHandle::TargetExtension(mode);
+}
+
+} // namespace Mod_File

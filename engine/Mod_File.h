@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ConversionMode.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace Mod_File {
+
+// The program's current conversion mode; SMD to BIN until one is chosen.
+inline std::int32_t CurrentMode = SMDtoBIN;
+
+// Converts one file by mode: true when the destination was written. On false
+// the destination is exactly as it was before the call.
+bool ConvertFile(const QString& source, const QString& destination, std::int32_t mode);
+
+// The same, telling why a file was not converted.
+ConversionResult ConvertFileReport(const QString& source, const QString& destination,
+                                   std::int32_t mode);
+
+// A short English explanation of a result, for messages that name the file themselves.
+QString DescribeResult(ConversionResult result, std::int32_t mode);
+
+// The destination name of a source in a mode: base name plus target extension.
+QString DestinationName(const QString& source, std::int32_t mode);
+
+} // namespace Mod_File

@@ -1,0 +1,359 @@
+#include "FileFunctions.h"
+#include "Mod_Convert.h"
+#include "Mod_File.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Mod_File::ConvertFile;
+using Mod_File::ConvertFileReport;
+using TestFiles::RandomBytes;
+using TestFiles::ReadFile;
+using TestFiles::WriteFile;
+
+Q_DECLARE_METATYPE(ConversionResult)
+
+namespace {
+
+// Straightforward models of the two layouts, byte by byte.
+QByteArray ModelSmd(const QByteArray& plain) {
+    const qsizetype blocks = plain.size() / 16384;
+    QByteArray smd(512 + plain.size(), '\0');
+    smd[0] = char(blocks <= 255 ? blocks : 0);
+    smd[1] = 3;
+    smd[8] = char(0xAA);
+    smd[9] = char(0xBB);
+    smd[10] = 6;
+    for (qsizetype b = 0; b < blocks; ++b)
+        for (qsizetype k = 0; k < 8192; ++k) {
+            smd[512 + b * 16384 + k] = plain[b * 16384 + 2 * k + 1];
+            smd[512 + b * 16384 + 8192 + k] = plain[b * 16384 + 2 * k];
+        }
+    return smd;
+}
+
+QByteArray ModelMd(const QByteArray& plain) {
+    const qsizetype half = plain.size() / 2;
+    QByteArray md(plain.size(), '\0');
+    for (qsizetype k = 0; k < half; ++k) {
+        md[k] = plain[2 * k + 1];
+        md[half + k] = plain[2 * k];
+    }
+    return md;
+}
+
+} // namespace
+
+class tst_Convert : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void roundTrip_data();
+    void roundTrip();
+    void layoutEdges();
+    void smdHeader_data();
+    void smdHeader();
+    void smdHeaderOfSourceIsIgnored();
+    void refused_data();
+    void refused();
+    void unknownMode_data();
+    void unknownMode();
+    void inPlace_data();
+    void inPlace();
+    void repeatedConversionIsIdentical();
+    void leavesNoTemporaryFiles();
+    void sourceFailures_data();
+    void sourceFailures();
+    void sourceUnreadable();
+    void destinationFolderMissing();
+    void destinationFolderUnwritable();
+    void destinationIsFolder();
+    void fullDisk();
+    void tooLarge();
+    void describeResult();
+
+private:
+    QTemporaryDir dir_;
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+};
+
+void tst_Convert::init() {
+    QVERIFY(dir_.isValid());
+    QDir d(dir_.path());
+    for (const QString& entry : d.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+        QVERIFY(QFileInfo(d.filePath(entry)).isDir() ? QDir(d.filePath(entry)).removeRecursively()
+                                                     : d.remove(entry));
+}
+
+void tst_Convert::roundTrip_data() {
+    QTest::addColumn<int>("there");
+    QTest::addColumn<int>("back");
+    QTest::addColumn<int>("blocks");
+    for (int blocks : {1, 2, 3, 7, 256}) {
+        QTest::addRow("SMD, %d blocks", blocks) << int(BINtoSMD) << int(SMDtoBIN) << blocks;
+        QTest::addRow("MD, %d blocks", blocks) << int(BINtoMD) << int(MDtoBIN) << blocks;
+    }
+}
+
+void tst_Convert::roundTrip() {
+    QFETCH(int, there);
+    QFETCH(int, back);
+    QFETCH(int, blocks);
+    const QByteArray plain = RandomBytes(blocks * 16384, quint32(blocks * 31 + there));
+    QVERIFY(WriteFile(Path("game.bin"), plain));
+
+    QVERIFY(ConvertFile(Path("game.bin"), Path("game.out"), there));
+    const QByteArray converted = ReadFile(Path("game.out"));
+    QCOMPARE(converted, there == BINtoSMD ? ModelSmd(plain) : ModelMd(plain));
+
+    QVERIFY(ConvertFile(Path("game.out"), Path("again.bin"), back));
+    QCOMPARE(ReadFile(Path("again.bin")), plain);
+}
+
+void tst_Convert::layoutEdges() {
+    QByteArray plain(32768, '\0');
+    for (int i = 0; i < plain.size(); ++i)
+        plain[i] = char(i * 7 + i / 256);
+    QVERIFY(WriteFile(Path("p.bin"), plain.left(16384)));
+    QVERIFY(ConvertFile(Path("p.bin"), Path("p.smd"), BINtoSMD));
+    const QByteArray smd = ReadFile(Path("p.smd"));
+    QCOMPARE(smd.size(), 16384 + 512);
+    QCOMPARE(smd[512], plain[1]);
+    QCOMPARE(smd[513], plain[3]);
+    QCOMPARE(smd[512 + 8192], plain[0]);
+
+    QVERIFY(ConvertFile(Path("p.bin"), Path("p.md"), BINtoMD));
+    const QByteArray md16 = ReadFile(Path("p.md"));
+    QCOMPARE(md16[0], plain[1]);
+    QCOMPARE(md16[8191], plain[16383]);
+    QCOMPARE(md16[8192], plain[0]);
+    QCOMPARE(md16[16383], plain[16382]);
+    // One block: the MD image is the SMD block without the header.
+    QCOMPARE(md16, smd.mid(512));
+
+    QVERIFY(WriteFile(Path("q.bin"), plain));
+    QVERIFY(ConvertFile(Path("q.bin"), Path("q.md"), BINtoMD));
+    const QByteArray md32 = ReadFile(Path("q.md"));
+    QCOMPARE(md32[16383], plain[32767]);
+    QCOMPARE(md32[16384], plain[0]);
+}
+
+void tst_Convert::smdHeader_data() {
+    QTest::addColumn<int>("blocks");
+    QTest::addColumn<int>("count");
+    QTest::newRow("1 block") << 1 << 1;
+    QTest::newRow("255 blocks") << 255 << 255;
+    QTest::newRow("256 blocks") << 256 << 0;
+    QTest::newRow("300 blocks") << 300 << 0;
+}
+
+void tst_Convert::smdHeader() {
+    QFETCH(int, blocks);
+    QFETCH(int, count);
+    QVERIFY(WriteFile(Path("h.bin"), QByteArray(blocks * 16384, 'x')));
+    QVERIFY(ConvertFile(Path("h.bin"), Path("h.smd"), BINtoSMD));
+    const QByteArray header = ReadFile(Path("h.smd")).left(512);
+    QByteArray expected(512, '\0');
+    expected[0] = char(count);
+    expected[1] = 3;
+    expected[8] = char(0xAA);
+    expected[9] = char(0xBB);
+    expected[10] = 6;
+    QCOMPARE(header, expected);
+}
+
+void tst_Convert::smdHeaderOfSourceIsIgnored() {
+    const QByteArray plain = RandomBytes(16384, 5);
+    QByteArray smd = ModelSmd(plain);
+    smd.replace(0, 512, RandomBytes(512, 99));
+    QVERIFY(WriteFile(Path("r.smd"), smd));
+    QVERIFY(ConvertFile(Path("r.smd"), Path("r.bin"), SMDtoBIN));
+    QCOMPARE(ReadFile(Path("r.bin")), plain);
+}
+
+void tst_Convert::refused_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<ConversionResult>("why");
+    for (int mode : {0, 1, 2, 3})
+        QTest::addRow("mode %d, empty", mode) << mode << 0 << ConversionResult::SourceEmpty;
+    QTest::newRow("plain 16383 to SMD") << 1 << 16383 << ConversionResult::SizeRefused;
+    QTest::newRow("plain 16385 to SMD") << 1 << 16385 << ConversionResult::SizeRefused;
+    QTest::newRow("plain 16385 to MD") << 3 << 16385 << ConversionResult::SizeRefused;
+    QTest::newRow("SMD of 16384") << 0 << 16384 << ConversionResult::SizeRefused;
+    QTest::newRow("SMD of 511") << 0 << 511 << ConversionResult::SizeRefused;
+    QTest::newRow("SMD header only") << 0 << 512 << ConversionResult::HeaderOnly;
+    QTest::newRow("MD of 8192") << 2 << 8192 << ConversionResult::SizeRefused;
+    QTest::newRow("MD of 16386") << 2 << 16386 << ConversionResult::SizeRefused;
+}
+
+void tst_Convert::refused() {
+    QFETCH(int, mode);
+    QFETCH(int, size);
+    QFETCH(ConversionResult, why);
+    QVERIFY(WriteFile(Path("in.img"), QByteArray(size, 'a')));
+
+    // No destination yet: none is created.
+    QCOMPARE(ConvertFileReport(Path("in.img"), Path("out.img"), mode), why);
+    QVERIFY(!QFileInfo::exists(Path("out.img")));
+
+    // An existing destination keeps its content.
+    QVERIFY(WriteFile(Path("out.img"), "old content"));
+    QVERIFY(!ConvertFile(Path("in.img"), Path("out.img"), mode));
+    QCOMPARE(ReadFile(Path("out.img")), QByteArray("old content"));
+}
+
+void tst_Convert::unknownMode_data() {
+    QTest::addColumn<int>("mode");
+    QTest::newRow("4") << 4;
+    QTest::newRow("-1") << -1;
+}
+
+void tst_Convert::unknownMode() {
+    QFETCH(int, mode);
+    QVERIFY(WriteFile(Path("in.bin"), QByteArray(16384, 'a')));
+    QCOMPARE(ConvertFileReport(Path("in.bin"), Path("out.bin"), mode),
+             ConversionResult::UnknownMode);
+    QVERIFY(!QFileInfo::exists(Path("out.bin")));
+}
+
+void tst_Convert::inPlace_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("size");
+    QTest::newRow("SMD to BIN") << int(SMDtoBIN) << 2 * 16384 + 512;
+    QTest::newRow("BIN to SMD") << int(BINtoSMD) << 2 * 16384;
+    QTest::newRow("MD to BIN") << int(MDtoBIN) << 2 * 16384;
+    QTest::newRow("BIN to MD") << int(BINtoMD) << 2 * 16384;
+}
+
+void tst_Convert::inPlace() {
+    QFETCH(int, mode);
+    QFETCH(int, size);
+    const QByteArray bytes = RandomBytes(size, 7);
+    QVERIFY(WriteFile(Path("x.img"), bytes));
+    QVERIFY(WriteFile(Path("y.img"), bytes));
+    QVERIFY(ConvertFile(Path("y.img"), Path("expected.img"), mode));
+    QVERIFY(ConvertFile(Path("x.img"), Path("x.img"), mode));
+    QCOMPARE(ReadFile(Path("x.img")), ReadFile(Path("expected.img")));
+}
+
+void tst_Convert::repeatedConversionIsIdentical() {
+    QVERIFY(WriteFile(Path("a.bin"), RandomBytes(3 * 16384, 11)));
+    QVERIFY(ConvertFile(Path("a.bin"), Path("one.smd"), BINtoSMD));
+    // A larger conversion in between leaves nothing behind in the working arrays.
+    QVERIFY(WriteFile(Path("big.bin"), RandomBytes(9 * 16384, 12)));
+    QVERIFY(ConvertFile(Path("big.bin"), Path("big.smd"), BINtoSMD));
+    QVERIFY(ConvertFile(Path("a.bin"), Path("two.smd"), BINtoSMD));
+    QCOMPARE(ReadFile(Path("one.smd")), ReadFile(Path("two.smd")));
+}
+
+void tst_Convert::leavesNoTemporaryFiles() {
+    // Once into a new destination, once replacing it.
+    QVERIFY(WriteFile(Path("a.bin"), RandomBytes(16384, 13)));
+    QVERIFY(ConvertFile(Path("a.bin"), Path("a.md"), BINtoMD));
+    QVERIFY(QFile::setPermissions(Path("a.md"), QFile::ReadOwner | QFile::WriteOwner));
+    const QFile::Permissions chosen = QFile::permissions(Path("a.md"));
+    QVERIFY(ConvertFile(Path("a.bin"), Path("a.md"), BINtoMD));
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
+             (QStringList{"a.bin", "a.md"}));
+    // Replacing keeps the permissions the user gave the old file.
+    QCOMPARE(QFile::permissions(Path("a.md")), chosen);
+}
+
+void tst_Convert::sourceFailures_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<ConversionResult>("why");
+    QTest::newRow("missing") << "missing.bin" << ConversionResult::SourceMissing;
+    QTest::newRow("empty path") << "" << ConversionResult::SourceMissing;
+    QTest::newRow("folder") << "folder.bin" << ConversionResult::SourceUnreadable;
+}
+
+void tst_Convert::sourceFailures() {
+    QFETCH(QString, source);
+    QFETCH(ConversionResult, why);
+    QVERIFY(QDir(dir_.path()).mkdir("folder.bin"));
+    QVERIFY(WriteFile(Path("out.bin"), "keep"));
+    const QString path = source.isEmpty() ? QString() : Path(source);
+    QCOMPARE(ConvertFileReport(path, Path("out.bin"), BINtoMD), why);
+    QCOMPARE(ReadFile(Path("out.bin")), QByteArray("keep"));
+}
+
+void tst_Convert::sourceUnreadable() {
+    if (TestFiles::RunningAsRoot())
+        QSKIP("root reads every file whatever its permissions");
+    QVERIFY(WriteFile(Path("locked.bin"), QByteArray(16384, 'a')));
+    QVERIFY(QFile::setPermissions(Path("locked.bin"), QFile::WriteOwner));
+    QCOMPARE(ConvertFileReport(Path("locked.bin"), Path("out.md"), BINtoMD),
+             ConversionResult::SourceUnreadable);
+    QVERIFY(!QFileInfo::exists(Path("out.md")));
+}
+
+void tst_Convert::destinationFolderMissing() {
+    QVERIFY(WriteFile(Path("a.bin"), QByteArray(16384, 'a')));
+    QCOMPARE(ConvertFileReport(Path("a.bin"), Path("no-such-folder/a.smd"), BINtoSMD),
+             ConversionResult::DestinationUnwritable);
+}
+
+void tst_Convert::destinationFolderUnwritable() {
+    QVERIFY(QDir(dir_.path()).mkdir("locked"));
+    QVERIFY(WriteFile(Path("locked/a.smd"), "old"));
+    QVERIFY(WriteFile(Path("a.bin"), QByteArray(16384, 'a')));
+    TestFiles::UnwritableFolder guard(Path("locked"));
+    if (!guard.ok())
+        QSKIP("cannot make a folder unwritable here");
+    QCOMPARE(ConvertFileReport(Path("a.bin"), Path("locked/a.smd"), BINtoSMD),
+             ConversionResult::DestinationUnwritable);
+    QCOMPARE(ReadFile(Path("locked/a.smd")), QByteArray("old"));
+    QCOMPARE(QDir(Path("locked")).entryList(QDir::Files | QDir::Hidden), QStringList{"a.smd"});
+}
+
+void tst_Convert::destinationIsFolder() {
+    QVERIFY(QDir(dir_.path()).mkdir("a.smd"));
+    QVERIFY(WriteFile(Path("a.smd/inside"), "kept"));
+    QVERIFY(WriteFile(Path("a.bin"), QByteArray(16384, 'a')));
+    QVERIFY(!ConvertFile(Path("a.bin"), Path("a.smd"), BINtoSMD));
+    QVERIFY(QFileInfo(Path("a.smd")).isDir());
+    QCOMPARE(ReadFile(Path("a.smd/inside")), QByteArray("kept"));
+}
+
+void tst_Convert::fullDisk() {
+    TestFiles::SmallDisk disk(Path("small"), QStringLiteral("64k"));
+    if (!disk.ok())
+        QSKIP("no right to mount a small file system here");
+    QVERIFY(WriteFile(Path("small/game.md"), "the old image"));
+    QVERIFY(WriteFile(Path("game.bin"), RandomBytes(16 * 16384, 3)));
+    QCOMPARE(ConvertFileReport(Path("game.bin"), Path("small/game.md"), BINtoMD),
+             ConversionResult::DestinationUnwritable);
+    QCOMPARE(ReadFile(Path("small/game.md")), QByteArray("the old image"));
+    QCOMPARE(QDir(Path("small")).entryList(QDir::Files | QDir::Hidden), QStringList{"game.md"});
+
+    // In place on the full disk: the source survives.
+    const QByteArray source = RandomBytes(2 * 16384, 4);
+    QVERIFY(WriteFile(Path("small/inplace.bin"), source));
+    QVERIFY(WriteFile(Path("small/filler"), QByteArray(16 * 1024, 'f')));
+    QVERIFY(!ConvertFile(Path("small/inplace.bin"), Path("small/inplace.bin"), BINtoMD));
+    QCOMPARE(ReadFile(Path("small/inplace.bin")), source);
+}
+
+void tst_Convert::tooLarge() {
+    // A sparse file: refused by its size before any memory is taken.
+    QFile file(Path("huge.bin"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.resize(Mod_Convert::MaxImageSize + 16384));
+    file.close();
+    QCOMPARE(ConvertFileReport(Path("huge.bin"), Path("huge.smd"), BINtoSMD),
+             ConversionResult::TooLarge);
+    QVERIFY(!QFileInfo::exists(Path("huge.smd")));
+}
+
+void tst_Convert::describeResult() {
+    QVERIFY(Mod_File::DescribeResult(ConversionResult::SizeRefused, SMDtoBIN).contains("512"));
+    QVERIFY(Mod_File::DescribeResult(ConversionResult::SizeRefused, BINtoMD).contains("16384"));
+    QVERIFY(Mod_File::DescribeResult(ConversionResult::SourceEmpty, BINtoMD).contains("empty"));
+}
+
+QTEST_APPLESS_MAIN(tst_Convert)
+#include "tst_convert.moc"
