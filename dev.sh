@@ -51,7 +51,8 @@ test)
     ;;
 bench)
     build
-    exec "$BUILD_DIR/bin/kestrix-bench"
+    "$BUILD_DIR/bin/kestrix-bench"
+    exec "$BUILD_DIR/bin/kestrix-bench-progressbar"
     ;;
 format)
     build clang-format

@@ -1,0 +1,104 @@
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_ProgressBarRender : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void rendersOneBar_data();
+    void rendersOneBar();
+    void badInput_data();
+    void badInput();
+    void gallery();
+
+private:
+    int Run(const QStringList& args, QString* err = nullptr);
+    QString program_;
+    QTemporaryDir dir_;
+};
+
+void tst_ProgressBarRender::initTestCase() {
+    program_ = qEnvironmentVariable("KESTRIX_BIN_DIR") + "/progressbar-render";
+    QVERIFY(QFileInfo(program_).isExecutable());
+}
+
+int tst_ProgressBarRender::Run(const QStringList& args, QString* err) {
+    QProcess process;
+    process.start(program_, args);
+    if (!process.waitForFinished(60000))
+        return -1;
+    if (err)
+        *err = QString::fromLocal8Bit(process.readAllStandardError());
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+}
+
+void tst_ProgressBarRender::rendersOneBar_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("probe");
+    QTest::addColumn<uint>("color");
+    QTest::newRow("default block bar at 50")
+        << QStringList{"--percent", "50", "--color", "0x00C000"} << QSize(167, 25) << QPoint(6, 12)
+        << 0xFF00C000u;
+    QTest::newRow("value mapped by min and max")
+        << QStringList{"--style", "3", "--value", "4", "--max", "8", "--color", "0x0000FF"}
+        << QSize(167, 25) << QPoint(0, 0) << qRgb(255, 100, 100);
+    QTest::newRow("vertical") << QStringList{"--percent", "100", "--orientation", "1", "--size",
+                                             "25x100", "--color", "0xFF0000"}
+                              << QSize(25, 100) << QPoint(12, 53) << 0xFF0000FFu;
+    QTest::newRow("one pixel") << QStringList{"--size", "1x1", "--style", "9", "--show-text"}
+                               << QSize(1, 1) << QPoint(0, 0) << 0u;
+}
+
+void tst_ProgressBarRender::rendersOneBar() {
+    QFETCH(QStringList, args);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, probe);
+    QFETCH(uint, color);
+    const QString out = dir_.filePath("bar.png");
+    QString err;
+    QCOMPARE(Run(args + QStringList{"--out", out}, &err), 0);
+    const QImage image(out);
+    QCOMPARE(image.size(), size);
+    if (color)
+        QCOMPARE(image.pixel(probe), QRgb(color));
+}
+
+void tst_ProgressBarRender::badInput_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unreadable image") << QStringList{"--image", "/nonexistent.png", "--out", "x.png"}
+                                      << 1 << "cannot read image";
+    QTest::newRow("zero size") << QStringList{"--size", "0x0", "--out", "x.png"} << 2 << "--size";
+    QTest::newRow("no output") << QStringList{"--style", "1"} << 2 << "--out";
+    QTest::newRow("not a number") << QStringList{"--style", "two"} << 2 << "needs a 32-bit number";
+    QTest::newRow("unwritable output")
+        << QStringList{"--out", "/proc/kestrix-bar.png"} << 1 << "cannot write";
+}
+
+void tst_ProgressBarRender::badInput() {
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QString err;
+    QCOMPARE(Run(args, &err), status);
+    QVERIFY2(err.contains(message), qPrintable(err));
+}
+
+void tst_ProgressBarRender::gallery() {
+    const QString folder = dir_.filePath("gallery");
+    QCOMPARE(Run({"--gallery", folder}), 0);
+    const QStringList files = QDir(folder).entryList({"*.png"}, QDir::Files);
+    QCOMPARE(files.size(), 10 * 4 * 2 + 1);
+    QVERIFY(files.contains("contact-sheet.png"));
+    QVERIFY(files.contains("style9-v-66.png"));
+    QCOMPARE(QImage(folder + "/style0-h-33.png").size(), QSize(167, 25));
+}
+
+QTEST_APPLESS_MAIN(tst_ProgressBarRender)
+#include "tst_progressbarrender.moc"
