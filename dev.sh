@@ -42,7 +42,7 @@ build() {
 case "${1:-}" in
 run)
     build "${RUN_PACKAGES[@]}"
-    exec "$BUILD_DIR/bin/kestrix-convert" --help
+    exec "$BUILD_DIR/bin/kestrix"
     ;;
 test)
     build "${TEST_PACKAGES[@]}"

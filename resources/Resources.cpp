@@ -15,4 +15,13 @@ QString ConvertProgressSettings() {
     return ReadText(QStringLiteral(":/kestrix/Form_Convert.Progress.properties"));
 }
 
+QIcon ProgramIcon() {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/kestrix/kestrix-icon-32.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/kestrix/kestrix-icon-256.png"), QSize(256, 256));
+    return icon;
+}
+
+QPixmap Logo() { return QPixmap(QStringLiteral(":/kestrix/kestrix-logo.png")); }
+
 } // namespace Resources

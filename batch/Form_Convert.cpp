@@ -1,0 +1,366 @@
+#include "Form_Convert.h"
+
+#include "ButtonPlus.h"
+#include "ConvertHost.h"
+#include "Desktop.h"
+#include "DirSearch.h"
+#include "DriveList.h"
+#include "Errors.h"
+#include "FileFunctions.h"
+#include "FileHandle.h"
+#include "FolderList.h"
+#include "Mod_Convert.h"
+#include "Mod_File.h"
+#include "MsgBox.h"
+#include "PathSeparator.h"
+#include "Position.h"
+#include "PropertyBag.h"
+#include "Resources.h"
+#include "Twips.h"
+#include "XP_ProgressBar.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+
+using FileFunctions::FileCount;
+using FileHandle::FileList;
+
+namespace {
+
+constexpr int MaximumFiles = 1000;
+
+QFont SansSerif(double points) {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(points);
+    return font;
+}
+
+} // namespace
+
+Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      desktop_(desktop), host_(host) {
+    setObjectName(QStringLiteral("Form_Convert"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(Px(5490), Px(4335));
+
+    auto place = [](QWidget* widget, const char* name, int left, int top, int width, int height) {
+        widget->setObjectName(QString::fromLatin1(name));
+        widget->setGeometry(TwipsRect(left, top, width, height));
+    };
+    auto button = [&](const char* name, const QString& caption, int left, int top, int width,
+                      const QString& hint) {
+        auto* b = new ButtonPlus(caption, this);
+        place(b, name, left, top, width, 375);
+        b->setFont(SansSerif(8.25));
+        connect(b, &ButtonPlus::MouseEnter, this, [this, hint] { Label_info->setText(hint); });
+        connect(b, &ButtonPlus::MouseLeave, this, [this] { Label_info->clear(); });
+        return b;
+    };
+
+    Label_info1 = new QLabel(this);
+    place(Label_info1, "Label_info1", 120, 0, 2775, 255);
+    List_Files = new QListWidget(this);
+    place(List_Files, "List_Files", 120, 240, 3615, 1035);
+    List_Files->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    List_Files->setUniformItemSizes(true);
+    Label_info2 = new QLabel(QStringLiteral("保存文件到..."), this);
+    place(Label_info2, "Label_info2", 120, 1320, 2775, 255);
+    Drive = new DriveList(desktop_, this);
+    place(Drive, "Drive", 120, 1560, 3615, 315);
+    Directory = new FolderList(this);
+    place(Directory, "Directory", 120, 1920, 3615, 765);
+    Text_Path = new QLineEdit(this);
+    place(Text_Path, "Text_Path", 480, 2760, 4935, 195);
+    Label1 = new QLabel(QStringLiteral("路径:"), this);
+    place(Label1, "Label1", 120, 2760, 495, 255);
+    Text_Path->setFrame(false);
+    QPalette pathPalette = Text_Path->palette();
+    pathPalette.setColor(QPalette::Base, pathPalette.color(QPalette::Button));
+    Text_Path->setPalette(pathPalette);
+    Label_Status = new QLabel(QStringLiteral("进度"), this);
+    place(Label_Status, "Label_Status", 65, 3030, 615, 255);
+    Label_Status->setFont(SansSerif(9.75));
+
+    Progress = new XP_ProgressBar(this);
+    place(Progress, "Progress", 720, 3000, 2505, 375);
+    Progress->SetHdc();
+    Progress->ReadProperties(PropertyBag::FromText(Resources::ConvertProgressSettings()));
+
+    Button_Convert = button("Button_Convert", QStringLiteral("转换"), 3240, 3000, 1095,
+                            QStringLiteral("按下此键 开始转换文件"));
+    Button_Cancel = button("Button_Cancel", QStringLiteral("取消"), 4320, 3000, 1095,
+                           QStringLiteral("按下此键 取消转换文件"));
+    Button_AddFiles = button("Button_AddFiles", QStringLiteral("添加文件"), 3840, 240, 1575,
+                             QStringLiteral("按下此键 添加游戏文件到转换列表"));
+    Button_RemoveFiles = button("Button_RemoveFiles", QStringLiteral("移除文件"), 3840, 840, 1575,
+                                QStringLiteral("按下此键 移除已选文件"));
+    Button_SelectAll = button("Button_SelectAll", QStringLiteral("选择所有文件"), 3840, 1440,
+                              1575, QStringLiteral("按下此键 选择所有文件"));
+    Button_DeselectAll = button("Button_DeselectAll", QStringLiteral("撤销所有文件"), 3840, 2040,
+                                1575, QStringLiteral("按下此键 撤销所有文件"));
+
+    Frame_info = new QGroupBox(QStringLiteral("信息"), this);
+    place(Frame_info, "Frame_info", 0, 3400, 5415, 855);
+    Label_info = new QLabel(Frame_info);
+    place(Label_info, "Label_info", 120, 240, 5175, 495);
+    Label_info->setWordWrap(true);
+
+    for (QLabel* label : {Label_info1, Label_info2, Label1, Label_Status, Label_info})
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    for (QWidget* w : {static_cast<QWidget*>(List_Files), static_cast<QWidget*>(Drive),
+                       static_cast<QWidget*>(Directory), static_cast<QWidget*>(Button_AddFiles),
+                       static_cast<QWidget*>(Button_RemoveFiles),
+                       static_cast<QWidget*>(Button_SelectAll),
+                       static_cast<QWidget*>(Button_DeselectAll),
+                       static_cast<QWidget*>(Button_Convert), static_cast<QWidget*>(Button_Cancel)})
+        w->setFocusPolicy(Qt::StrongFocus);
+    setTabOrder(List_Files, Drive);
+    setTabOrder(Drive, Directory);
+    setTabOrder(Directory, Button_AddFiles);
+    setTabOrder(Button_AddFiles, Button_RemoveFiles);
+    setTabOrder(Button_RemoveFiles, Button_SelectAll);
+    setTabOrder(Button_SelectAll, Button_DeselectAll);
+    setTabOrder(Button_DeselectAll, Button_Convert);
+    setTabOrder(Button_Convert, Button_Cancel);
+    Text_Path->setFocusPolicy(Qt::ClickFocus);
+
+    connect(Button_AddFiles, &ButtonPlus::Click, this, &Form_Convert::AddFiles);
+    connect(Button_RemoveFiles, &ButtonPlus::Click, this, &Form_Convert::RemoveFiles);
+    connect(Button_SelectAll, &ButtonPlus::Click, this, &Form_Convert::SelectAll);
+    connect(Button_DeselectAll, &ButtonPlus::Click, this, &Form_Convert::DeselectAll);
+    connect(Button_Convert, &ButtonPlus::Click, this, &Form_Convert::Convert);
+    connect(Button_Cancel, &ButtonPlus::Click, this, &Form_Convert::Cancel);
+    connect(Drive, &DriveList::Change, this, &Form_Convert::DriveChanged);
+    connect(Directory, &FolderList::Change, this, [this] { Text_Path->setText(Directory->Path()); });
+    connect(Directory, &FolderList::Click, this, [this] { Text_Path->setText(Directory->Path()); });
+
+    // The folder lists start at the process's current folder.
+    const QString current = QDir::toNativeSeparators(QDir::currentPath());
+    Directory->SetPath(current);
+    Drive->SetDrive(Drive->DriveOf(Directory->Path()));
+
+    Load();
+}
+
+void Form_Convert::Load() {
+    FileHandle::Converting = false;
+    Progress->SetValue(0);
+    FileList.clear();
+    Text_Path->setText(Directory->Path());
+    Position::CenterForm(desktop_, this);
+}
+
+QString Form_Convert::DisplayText(const QString& entry) {
+    const QString name = FileFunctions::GetFileName(entry);
+    return name + QStringLiteral("->") + FileFunctions::GetBaseName(name) +
+           FileHandle::TargetExtension(Mod_File::CurrentMode);
+}
+
+void Form_Convert::EmptyList() {
+    List_Files->clear();
+    FileCount = 0;
+    FileList.clear();
+}
+
+// --- the conversion list ----------------------------------------------------
+
+void Form_Convert::AddFiles() {
+    List_Files->clear();
+
+    CommonDialog& dialog = host_.Dialog();
+    dialog.FileName.clear();
+    desktop_.ShowOpen(dialog, host_.DialogOwner());
+    FileHandle::SelectedFiles =
+        dialog.FileName.isEmpty() ? QStringList() : dialog.FileName.split(QChar(0));
+
+    std::int32_t count = 0;
+    const FileFunctions::SelectionKind kind =
+        FileFunctions::ClassifySelection(FileHandle::SelectedFiles, count);
+    if (kind == FileFunctions::MultipleFiles || kind == FileFunctions::SingleFile)
+        FileFunctions::AddSelectedFiles(FileHandle::SelectedFiles, FileList, count);
+
+    if (FileList.removeIf([](const QString& entry) { return entry.contains(QLatin1Char('?')); }))
+        FileCount = std::int32_t(FileList.size());
+
+    if (FileList.size() > MaximumFiles) {
+        desktop_.ShowMessage(QStringLiteral("You have added more than the maximum file conversion "
+                                            "limit (1000 files). Some files were removed"),
+                             MsgBox::OkOnly, QStringLiteral("Limit exceeded"));
+        FileList.resize(MaximumFiles);
+        FileCount = MaximumFiles;
+    }
+
+    QStringList lines;
+    lines.reserve(FileList.size());
+    for (const QString& entry : std::as_const(FileList))
+        lines.append(DisplayText(entry));
+    List_Files->addItems(lines);
+}
+
+void Form_Convert::RemoveFiles() {
+    if (FileList.isEmpty())
+        return;
+    // From the last line up, so the positions of the lines still to look at
+    // do not move.
+    for (int p = List_Files->count() - 1; p >= 0; --p) {
+        if (!List_Files->item(p)->isSelected())
+            continue;
+        delete List_Files->takeItem(p);
+        if (p < FileList.size())
+            FileList.removeAt(p);
+        --FileCount;
+    }
+}
+
+void Form_Convert::SelectAll() { List_Files->selectAll(); }
+
+void Form_Convert::DeselectAll() { List_Files->clearSelection(); }
+
+// --- the conversion run -----------------------------------------------------
+
+void Form_Convert::SetRunControlsEnabled(bool enabled) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(Button_Convert), static_cast<QWidget*>(Drive),
+          static_cast<QWidget*>(Directory), static_cast<QWidget*>(Button_AddFiles),
+          static_cast<QWidget*>(Button_RemoveFiles), static_cast<QWidget*>(Button_SelectAll),
+          static_cast<QWidget*>(Button_DeselectAll)})
+        control->setEnabled(enabled);
+}
+
+void Form_Convert::Convert() {
+    if (FileList.isEmpty()) {
+        desktop_.ShowMessage(QStringLiteral("Please add files before converting"), MsgBox::OkOnly,
+                             QStringLiteral("Cannot Convert"));
+        return;
+    }
+    Mod_Convert::CancelRequested = false;
+    FileHandle::Converting = true;
+    Label_Status->setText(QStringLiteral("1/100%"));
+    SetRunControlsEnabled(false);
+
+    const QString folder = Directory->Path();
+    if (DirSearch(folder + QStringLiteral("*.*"), true).isEmpty())
+        desktop_.ShowMessage(QStringLiteral("请选择文件输出路径"), MsgBox::OkOnly,
+                             QStringLiteral("Incorrect path"));
+
+    Progress->SetValue(0);
+    Progress->SetMax(100);
+    Progress->SetMin(0);
+
+    // Whatever happens to one file, the run goes on and ends in its idle state.
+    auto finish = [this] {
+        SetRunControlsEnabled(true);
+        Label_Status->setText(QStringLiteral("Ready"));
+        FileHandle::Converting = false;
+    };
+
+    const std::int32_t n = std::int32_t(FileList.size());
+    for (std::int32_t i = 1; i <= n; ++i) {
+        desktop_.DoEvents();
+        if (Mod_Convert::CancelRequested) {
+            Progress->SetValue(0);
+            finish();
+            return;
+        }
+        FileHandle::CurrentFileIndex = i;
+        const QString entry = i <= FileList.size() ? FileList.at(i - 1) : QString();
+        const QString name = Mod_File::DestinationName(entry, Mod_File::CurrentMode);
+        const QString destination = folder + PathSeparator() + name;
+
+        // An existing file of exactly that name, hidden or not, is only
+        // replaced when the user agrees. A folder of that name is no file:
+        // converting onto it fails and is reported.
+        const QFileInfo existing(destination);
+        const bool exists = existing.exists() && !existing.isDir();
+        const bool agreed =
+            !exists || desktop_.ShowMessage(QStringLiteral("File ") + folder + PathSeparator() +
+                                                 name +
+                                                 QStringLiteral(" already exists. Would you "
+                                                                "like to overwrite?"),
+                                             MsgBox::YesNo,
+                                             QStringLiteral("Overwrite File?")) == MsgBox::Yes;
+        if (agreed && !Mod_File::ConvertFile(entry, destination, Mod_File::CurrentMode))
+            Errors::ShowError(desktop_, ConversionFailure);
+
+        const std::int32_t percent = i * 100 / n;
+        Progress->SetValue(percent);
+        Label_Status->setText(QString::number(percent) + QStringLiteral("/100%"));
+    }
+
+    if (desktop_.ShowMessage(
+            QStringLiteral("Conversion complete! Would you like to remove all files from the list?"),
+            MsgBox::YesNo, QStringLiteral("Conversion Complete")) == MsgBox::Yes)
+        EmptyList();
+    finish();
+}
+
+// --- leaving the window -----------------------------------------------------
+
+void Form_Convert::HandBackToMain() {
+    host_.CenterMain();
+    hide();
+    host_.ShowMain();
+}
+
+void Form_Convert::Cancel() {
+    if (FileCount < 1) {
+        Progress->SetValue(0);
+        HandBackToMain();
+        return;
+    }
+    if (FileHandle::Converting) {
+        if (desktop_.ShowMessage(
+                QStringLiteral("Are you sure you would like to cancel the conversion process?"),
+                MsgBox::OkCancel, QStringLiteral("Cancel Conversion?")) == MsgBox::Ok)
+            Mod_Convert::CancelRequested = true;
+        return;
+    }
+    if (desktop_.ShowMessage(QStringLiteral("Would you like to close? Doing so will erase the "
+                                            "list of files to be converted"),
+                             MsgBox::OkCancel, QStringLiteral("Cancel")) == MsgBox::Ok) {
+        HandBackToMain();
+        EmptyList();
+        Progress->SetValue(0);
+    }
+}
+
+void Form_Convert::closeEvent(QCloseEvent* event) {
+    if (FileHandle::Converting) {
+        desktop_.ShowMessage(QStringLiteral("Please wait until the conversion process has "
+                                            "completed before closing the window"),
+                             MsgBox::OkOnly, QString());
+        event->ignore();
+        return;
+    }
+    if (FileCount >= 1) {
+        if (desktop_.ShowMessage(QStringLiteral("Would you like to close? Doing so will erase "
+                                                "the list of files to be converted"),
+                                 MsgBox::OkCancel, QStringLiteral("Cancel")) != MsgBox::Ok) {
+            event->ignore();
+            return;
+        }
+        HandBackToMain();
+        EmptyList();
+    } else {
+        HandBackToMain();
+    }
+    Progress->SetValue(0);
+    event->accept();
+    emit Unloaded();
+}
+
+void Form_Convert::DriveChanged() {
+    const QString drive = Drive->Drive();
+    if (!desktop_.DriveUsable(drive) || !Directory->SetPath(drive)) {
+        Errors::ShowError(desktop_, UseableDriveNotFound);
+        Drive->Refresh();
+    }
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QWidget>
+
+class ButtonPlus;
+class ConvertHost;
+class Desktop;
+class DriveList;
+class FolderList;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class XP_ProgressBar;
+
+// The batch conversion window: the list of files to convert, the output
+// folder, and the run over the list.
+class Form_Convert : public QWidget {
+    Q_OBJECT
+
+public:
+    Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent = nullptr);
+
+    QLabel* Label_info1 = nullptr;
+    QListWidget* List_Files = nullptr;
+    QLabel* Label_info2 = nullptr;
+    DriveList* Drive = nullptr;
+    FolderList* Directory = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* Text_Path = nullptr;
+    QLabel* Label_Status = nullptr;
+    XP_ProgressBar* Progress = nullptr;
+    ButtonPlus* Button_Convert = nullptr;
+    ButtonPlus* Button_Cancel = nullptr;
+    ButtonPlus* Button_AddFiles = nullptr;
+    ButtonPlus* Button_RemoveFiles = nullptr;
+    ButtonPlus* Button_SelectAll = nullptr;
+    ButtonPlus* Button_DeselectAll = nullptr;
+    QGroupBox* Frame_info = nullptr;
+    QLabel* Label_info = nullptr;
+
+    // The display text of a list entry: its name, "->" and the name it will get.
+    static QString DisplayText(const QString& entry);
+
+    // Empties the conversion list: lines, entries and count.
+    void EmptyList();
+
+    // The list actions.
+    void AddFiles();
+    void RemoveFiles();
+    void SelectAll();
+    void DeselectAll();
+
+    // The conversion run over the whole list.
+    void Convert();
+
+    // The cancel button.
+    void Cancel();
+
+    // The user picked another drive.
+    void DriveChanged();
+
+signals:
+    // The window has been closed and is going away.
+    void Unloaded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Load();
+    void SetRunControlsEnabled(bool enabled);
+    void HandBackToMain();
+    void Hint(ButtonPlus* button, const QString& text);
+
+    Desktop& desktop_;
+    ConvertHost& host_;
+};

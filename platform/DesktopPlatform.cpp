@@ -1,0 +1,166 @@
+#include "DesktopPlatform.h"
+
+#include "MsgBox.h"
+#include "PathSeparator.h"
+#include "Twips.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QUrl>
+#include <QWidget>
+
+namespace {
+
+// Answers of the default handler: started, file not found, no application.
+constexpr int Started = 42;
+constexpr int FileNotFound = 2;
+constexpr int NoAssociation = 31;
+
+bool IsWebAddress(const QString& file) {
+    const QUrl url(file);
+    return url.isValid() && !url.scheme().isEmpty() && url.scheme().size() > 1 &&
+           file.contains(QLatin1String("://"));
+}
+
+} // namespace
+
+int DesktopPlatform::ShowMessage(const QString& text, int style, const QString& title) {
+    QMessageBox box;
+    box.setWindowTitle(title.isEmpty() ? QString::fromLatin1(ApplicationName) : title);
+    box.setText(text);
+    box.setTextFormat(Qt::PlainText);
+    box.setIcon(QMessageBox::NoIcon);
+    struct Choice {
+        const char* caption;
+        QMessageBox::ButtonRole role;
+        int answer;
+    };
+    QList<Choice> choices;
+    switch (style) {
+    case MsgBox::OkCancel:
+        choices = {{"OK", QMessageBox::AcceptRole, MsgBox::Ok},
+                   {"Cancel", QMessageBox::RejectRole, MsgBox::Cancel}};
+        break;
+    case MsgBox::YesNo:
+        choices = {{"Yes", QMessageBox::YesRole, MsgBox::Yes},
+                   {"No", QMessageBox::NoRole, MsgBox::No}};
+        break;
+    default:
+        choices = {{"OK", QMessageBox::AcceptRole, MsgBox::Ok}};
+        break;
+    }
+    QList<QPair<QPushButton*, int>> buttons;
+    for (const Choice& choice : choices)
+        buttons.append({box.addButton(QString::fromLatin1(choice.caption), choice.role),
+                        choice.answer});
+    box.setDefaultButton(buttons.first().first);
+    // Escape or the close box give the last choice: OK, Cancel or No.
+    box.setEscapeButton(buttons.last().first);
+    box.exec();
+    for (const auto& [button, answer] : buttons)
+        if (box.clickedButton() == button)
+            return answer;
+    return buttons.last().second;
+}
+
+QStringList DesktopPlatform::NameFilters(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString& pattern : patterns)
+            if (pattern == QLatin1String("*.*"))
+                pattern = QStringLiteral("*");
+        filters.append(QStringLiteral("%1 (%2)").arg(parts[i], patterns.join(QLatin1Char(' '))));
+    }
+    return filters;
+}
+
+QString DesktopPlatform::SelectionText(const QStringList& files) {
+    if (files.isEmpty())
+        return QString();
+    if (files.size() == 1)
+        return QDir::toNativeSeparators(files.first());
+    const QString folder = QDir::toNativeSeparators(QFileInfo(files.first()).absolutePath());
+    QStringList pieces{folder};
+    for (const QString& file : files)
+        pieces.append(QFileInfo(file).fileName());
+    return pieces.join(QChar(0));
+}
+
+void DesktopPlatform::ShowOpen(CommonDialog& dialog, QWidget* owner) {
+    QFileDialog fileDialog(owner);
+    fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
+    fileDialog.setFileMode((dialog.Flags & CommonDialog::AllowMultiSelect)
+                               ? QFileDialog::ExistingFiles
+                               : QFileDialog::ExistingFile);
+    fileDialog.setNameFilters(NameFilters(dialog.Filter));
+    if (!dialog.FileName.isEmpty())
+        fileDialog.selectFile(dialog.FileName);
+    dialog.FileName = fileDialog.exec() == QDialog::Accepted
+                          ? SelectionText(fileDialog.selectedFiles())
+                          : QString();
+}
+
+void DesktopPlatform::DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+int DesktopPlatform::ShellExecute(const QString& file, int) {
+    const bool web = IsWebAddress(file);
+    if (!web && !QFileInfo::exists(file))
+        return FileNotFound;
+#if defined(Q_OS_LINUX) || defined(Q_OS_FREEBSD)
+    const QString launcher = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (launcher.isEmpty())
+        return NoAssociation;
+    return QProcess::startDetached(launcher, {file}) ? Started : NoAssociation;
+#else
+    const QUrl url = web ? QUrl(file) : QUrl::fromLocalFile(file);
+    return QDesktopServices::openUrl(url) ? Started : NoAssociation;
+#endif
+}
+
+QString DesktopPlatform::ProgramFolder() {
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
+}
+
+QSize DesktopPlatform::WindowSizeTwips(QWidget* window) {
+    const QSize size = window->frameGeometry().size();
+    return {ToTwips(size.width()), ToTwips(size.height())};
+}
+
+QSize DesktopPlatform::ScreenSizeTwips() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize size = screen ? screen->geometry().size() : QSize(640, 480);
+    return {ToTwips(size.width()), ToTwips(size.height())};
+}
+
+void DesktopPlatform::MoveWindowTwips(QWidget* window, float left, float top) {
+    window->move(qRound(left / TwipsPerPixel), qRound(top / TwipsPerPixel));
+}
+
+QStringList DesktopPlatform::Drives() {
+    QStringList drives;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+        if (volume.isValid() && volume.isReady())
+            drives.append(QDir::toNativeSeparators(volume.rootPath()));
+    drives.sort();
+    drives.removeDuplicates();
+    return drives;
+}
+
+bool DesktopPlatform::DriveUsable(const QString& drive) {
+    const QFileInfo info(drive);
+    return info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+void DesktopPlatform::EndProgram() { QCoreApplication::exit(0); }

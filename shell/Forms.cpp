@@ -1,0 +1,78 @@
+#include "Forms.h"
+
+#include "Form_About.h"
+#include "Form_Convert.h"
+#include "Form_Main.h"
+#include "Position.h"
+
+Forms::Forms(Desktop& desktop) : desktop_(desktop) {}
+
+Forms::~Forms() {
+    delete about_.data();
+    delete convert_.data();
+    delete main_.data();
+}
+
+Form_Main* Forms::Main() {
+    if (!main_) {
+        main_ = new Form_Main(*this);
+        main_->Load();
+    }
+    return main_;
+}
+
+Form_Convert* Forms::Convert() {
+    if (!convert_) {
+        convert_ = new Form_Convert(desktop_, *this);
+        convert_->setWindowIcon(icon_);
+        QObject::connect(convert_, &Form_Convert::Unloaded, convert_,
+                         [this] { convert_ = nullptr; });
+    }
+    return convert_;
+}
+
+Form_About* Forms::About() {
+    if (!about_) {
+        about_ = new Form_About(*this);
+        about_->setWindowIcon(icon_);
+        QObject::connect(about_, &Form_About::Unloaded, about_, [this] { about_ = nullptr; });
+    }
+    return about_;
+}
+
+void Forms::UnloadAbout() {
+    if (Form_About* about = about_) {
+        about->close();
+        about_ = nullptr;
+        delete about;
+    }
+}
+
+void Forms::UnloadConvert() {
+    if (Form_Convert* convert = convert_) {
+        convert->close();
+        convert_ = nullptr;
+        delete convert;
+    }
+}
+
+void Forms::UnloadMain() {
+    if (Form_Main* main = main_) {
+        main_ = nullptr;
+        main->hide();
+        main->deleteLater();
+    }
+}
+
+void Forms::Start() {
+    Form_Main* main = Main();
+    main->show();
+}
+
+CommonDialog& Forms::Dialog() { return Main()->DLG; }
+
+QWidget* Forms::DialogOwner() { return Main(); }
+
+void Forms::CenterMain() { Position::CenterForm(desktop_, Main()); }
+
+void Forms::ShowMain() { Main()->show(); }

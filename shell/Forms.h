@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ConvertHost.h"
+
+#include <QIcon>
+#include <QPointer>
+
+class Desktop;
+class Form_About;
+class Form_Convert;
+class Form_Main;
+
+// The program's three windows. Each exists at most once: it is created on
+// first use and created again on the next use after it was unloaded.
+class Forms : public ConvertHost {
+public:
+    explicit Forms(Desktop& desktop);
+    ~Forms() override;
+
+    Form_Main* Main();
+    Form_Convert* Convert();
+    Form_About* About();
+
+    bool MainLoaded() const { return !main_.isNull(); }
+    bool ConvertLoaded() const { return !convert_.isNull(); }
+    bool AboutLoaded() const { return !about_.isNull(); }
+
+    // Unloading: the window's close step runs, then the window is gone,
+    // whatever the close step decided.
+    void UnloadAbout();
+    void UnloadConvert();
+    void UnloadMain();
+
+    // The program's start: the main window loads and shows.
+    void Start();
+
+    // The icon every window wears; set by the main window's load step.
+    void SetIcon(const QIcon& icon) { icon_ = icon; }
+    QIcon Icon() const { return icon_; }
+
+    Desktop& desktop() { return desktop_; }
+
+    // ConvertHost
+    CommonDialog& Dialog() override;
+    QWidget* DialogOwner() override;
+    void CenterMain() override;
+    void ShowMain() override;
+
+private:
+    Desktop& desktop_;
+    QIcon icon_;
+    QPointer<Form_Main> main_;
+    QPointer<Form_Convert> convert_;
+    QPointer<Form_About> about_;
+};

@@ -1,0 +1,158 @@
+#include "ButtonPlus.h"
+#include "DesktopPlatform.h"
+#include "DirSearch.h"
+#include "FolderList.h"
+#include "PathSeparator.h"
+#include "TestFiles.h"
+#include "Twips.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_Platform : public QObject {
+    Q_OBJECT
+
+private slots:
+    void wildcard_data();
+    void wildcard();
+    void dirSearch_data();
+    void dirSearch();
+    void nameFilters();
+    void selectionText_data();
+    void selectionText();
+    void twips();
+    void buttonNotifications();
+    void folderList();
+    void shellExecuteOfMissingFile();
+};
+
+void tst_Platform::wildcard_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("matches");
+    QTest::newRow("star dot star, no dot") << "*.*" << "roms" << true;
+    QTest::newRow("star dot star, dot") << "*.*" << "game.bin" << true;
+    QTest::newRow("prefix star dot star") << "roms*.*" << "roms" << true;
+    QTest::newRow("prefix longer") << "roms*.*" << "roms2.old" << true;
+    QTest::newRow("prefix other") << "roms*.*" << "rom" << false;
+    QTest::newRow("question mark") << "game.b?n" << "game.bin" << true;
+    QTest::newRow("question mark needs one") << "game.b?n" << "game.bn" << false;
+    QTest::newRow("exact") << "game.bin" << "game.bin" << true;
+    QTest::newRow("exact differs") << "game.bin" << "game.bin2" << false;
+    QTest::newRow("regex characters are plain") << "a+b(1).bin" << "a+b(1).bin" << true;
+    QTest::newRow("star in the middle") << "g*e.smd" << "game.smd" << true;
+}
+
+void tst_Platform::wildcard() {
+    QFETCH(QString, pattern);
+    QFETCH(QString, name);
+    QFETCH(bool, matches);
+    QCOMPARE(WildcardMatch(pattern, name), matches);
+}
+
+void tst_Platform::dirSearch_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("folders");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("folder by its own name") << "roms*.*" << true << "roms";
+    QTest::newRow("folder not without the flag") << "roms*.*" << false << "";
+    QTest::newRow("first file in name order") << "*.bin" << false << "a.bin";
+    QTest::newRow("hidden file never") << ".hidden*" << true << "";
+    QTest::newRow("nothing") << "zzz*" << true << "";
+    QTest::newRow("any entry") << "*.*" << true << "a.bin";
+}
+
+void tst_Platform::dirSearch() {
+    QFETCH(QString, pattern);
+    QFETCH(bool, folders);
+    QFETCH(QString, found);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("roms"));
+    QVERIFY(TestFiles::WriteFile(dir.filePath("b.bin"), "b"));
+    QVERIFY(TestFiles::WriteFile(dir.filePath("a.bin"), "a"));
+    QVERIFY(TestFiles::WriteFile(dir.filePath(".hidden.bin"), "h"));
+    const QString folder = QDir::toNativeSeparators(dir.path()) + PathSeparator();
+    QCOMPARE(DirSearch(folder + pattern, folders), found);
+}
+
+void tst_Platform::nameFilters() {
+    QCOMPARE(DesktopPlatform::NameFilters(QStringLiteral("SMD格式文件|*.smd|所有文件|*.*")),
+             (QStringList{QStringLiteral("SMD格式文件 (*.smd)"), QStringLiteral("所有文件 (*)")}));
+    QCOMPARE(DesktopPlatform::NameFilters(QString()), QStringList());
+}
+
+void tst_Platform::selectionText_data() {
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("none") << QStringList() << QString();
+    QTest::newRow("one") << QStringList{"/roms/a.bin"} << QDir::toNativeSeparators("/roms/a.bin");
+    QTest::newRow("three")
+        << QStringList{"/roms/a.bin", "/roms/b c.bin", "/roms/.x"}
+        << QDir::toNativeSeparators("/roms") + QChar(0) + "a.bin" + QChar(0) + "b c.bin" +
+               QChar(0) + ".x";
+}
+
+void tst_Platform::selectionText() {
+    QFETCH(QStringList, files);
+    QFETCH(QString, text);
+    QCOMPARE(DesktopPlatform::SelectionText(files), text);
+}
+
+void tst_Platform::twips() {
+    QCOMPARE(Px(5490), 366);
+    QCOMPARE(Px(1165), 78);
+    QCOMPARE(Px(65), 4);
+    QCOMPARE(ToTwips(167), 2505);
+    QCOMPARE(TwipsRect(720, 3000, 2505, 375), QRect(48, 200, 167, 25));
+}
+
+void tst_Platform::buttonNotifications() {
+    ButtonPlus button(QStringLiteral("OK"));
+    QSignalSpy enter(&button, &ButtonPlus::MouseEnter);
+    QSignalSpy leave(&button, &ButtonPlus::MouseLeave);
+    QSignalSpy click(&button, &ButtonPlus::Click);
+    QEnterEvent enterEvent(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(&button, &enterEvent);
+    QEvent leaveEvent(QEvent::Leave);
+    QApplication::sendEvent(&button, &leaveEvent);
+    button.click();
+    QCOMPARE(enter.count(), 1);
+    QCOMPARE(leave.count(), 1);
+    QCOMPARE(click.count(), 1);
+    button.setEnabled(false);
+    button.click();
+    QCOMPARE(click.count(), 1);
+}
+
+void tst_Platform::folderList() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("roms/eu"));
+    QVERIFY(QDir(dir.path()).mkpath(".hidden"));
+    FolderList list;
+    QSignalSpy change(&list, &FolderList::Change);
+    QVERIFY(list.SetPath(dir.path()));
+    QCOMPARE(list.Path(), QDir::toNativeSeparators(dir.path()));
+    // The path down from the root, then the subfolder.
+    QVERIFY(list.item(list.count() - 1)->text().trimmed() == "roms");
+    QVERIFY(list.item(0)->text() == QDir::toNativeSeparators("/"));
+    // A double-click opens a folder.
+    emit list.itemDoubleClicked(list.item(list.count() - 1));
+    QCOMPARE(list.Path(), QDir::toNativeSeparators(dir.filePath("roms")));
+    QCOMPARE(change.count(), 2);
+    // A folder that cannot be opened changes nothing.
+    QVERIFY(!list.SetPath(dir.filePath("missing")));
+    QVERIFY(!list.SetPath(QString()));
+    QCOMPARE(list.Path(), QDir::toNativeSeparators(dir.filePath("roms")));
+    QCOMPARE(change.count(), 2);
+}
+
+void tst_Platform::shellExecuteOfMissingFile() {
+    DesktopPlatform desktop;
+    QTemporaryDir dir;
+    QVERIFY(desktop.ShellExecute(dir.filePath("readme.txt"), 10) <= 32);
+}
+
+QTEST_MAIN(tst_Platform)
+#include "tst_platform.moc"
