@@ -52,7 +52,8 @@ test)
 bench)
     build
     "$BUILD_DIR/bin/kestrix-bench"
-    exec "$BUILD_DIR/bin/kestrix-bench-progressbar"
+    "$BUILD_DIR/bin/kestrix-bench-progressbar"
+    exec "$BUILD_DIR/bin/kestrix-bench-batch"
     ;;
 format)
     build clang-format

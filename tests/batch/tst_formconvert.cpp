@@ -1,0 +1,677 @@
+#include "ButtonPlus.h"
+#include "DriveList.h"
+#include "FileFunctions.h"
+#include "FileHandle.h"
+#include "FolderList.h"
+#include "Form_Convert.h"
+#include "Form_Main.h"
+#include "Forms.h"
+#include "Mod_Convert.h"
+#include "Mod_File.h"
+#include "PathSeparator.h"
+#include "ScriptedDesktop.h"
+#include "TestFiles.h"
+#include "XP_ProgressBar.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using FileFunctions::FileCount;
+using FileHandle::FileList;
+using TestFiles::RandomBytes;
+using TestFiles::ReadFile;
+using TestFiles::WriteFile;
+
+namespace {
+
+QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
+
+// The dialog's answer for several files of one folder.
+QString Selection(const QString& folder, const QStringList& names) {
+    return (QStringList{Native(folder)} + names).join(QChar(0));
+}
+
+QStringList Names(const QString& prefix, int count) {
+    QStringList names;
+    for (int i = 0; i < count; ++i)
+        names << QStringLiteral("%1%2.bin").arg(prefix).arg(i, 4, 10, QLatin1Char('0'));
+    return names;
+}
+
+} // namespace
+
+class tst_FormConvert : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    // The list.
+    void addDuplicates_data();
+    void addDuplicates();
+    void limitExceeded();
+    void exactlyThousandShowsNoBox();
+    void questionMarksArePruned();
+    void cancelledDialogKeepsList();
+    void removeAndSelect();
+    void displayText_data();
+    void displayText();
+
+    // The run.
+    void emptyListCannotConvert();
+    void percentages_data();
+    void percentages();
+    void controlsDuringRun();
+    void overwrite_data();
+    void overwrite();
+    void hiddenFileInDestinationsPlace();
+    void folderInDestinationsPlace();
+    void everyFileFails();
+    void sourceDeletedAfterListing();
+    void vanishedOutputFolder();
+    void cancelConfirmed();
+    void cancelDeclined();
+    void completionAnsweredYes();
+
+    // The window.
+    void closeRefusedDuringRun();
+    void closeWithEntries_data();
+    void closeWithEntries();
+    void cancelWithEmptyListKeepsFolder();
+    void cancelWithEntries_data();
+    void cancelWithEntries();
+    void unusableDrive();
+    void folderListDrivesTextPath();
+    void hints();
+
+private:
+    void Open(int mode);
+    // Real files: `count` sources of the mode's layout in src/, named a0.., and out/.
+    QStringList MakeSources(int count, int mode);
+    void AddSources(const QStringList& names);
+    QString Src(const QString& name = QString()) const { return Native(dir_.filePath("src/" + name)); }
+    QString Out(const QString& name = QString()) const { return Native(dir_.filePath("out/" + name)); }
+    QStringList Titles() const;
+
+    QTemporaryDir dir_;
+    std::unique_ptr<ScriptedDesktop> desktop_;
+    std::unique_ptr<Forms> forms_;
+    Form_Convert* w_ = nullptr;
+};
+
+void tst_FormConvert::init() {
+    QVERIFY(dir_.isValid());
+    QDir(dir_.path()).removeRecursively();
+    QVERIFY(QDir().mkpath(dir_.filePath("src")));
+    QVERIFY(QDir().mkpath(dir_.filePath("out")));
+    QDir::setCurrent(dir_.path());
+    FileList.clear();
+    FileCount = 0;
+    Mod_Convert::CancelRequested = false;
+    desktop_ = std::make_unique<ScriptedDesktop>();
+    forms_ = std::make_unique<Forms>(*desktop_);
+    forms_->Start();
+}
+
+void tst_FormConvert::cleanup() {
+    forms_.reset();
+    desktop_.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void tst_FormConvert::Open(int mode) {
+    Form_Main* main = forms_->Main();
+    ButtonPlus* buttons[] = {main->Button_SMDtoBIN, main->Button_BINtoSMD, main->Button_MDtoBIN,
+                             main->Button_BINtoMD};
+    buttons[mode]->click();
+    w_ = forms_->Convert();
+    QVERIFY(w_->isVisible());
+    QVERIFY(w_->Directory->SetPath(Out()));
+}
+
+QStringList tst_FormConvert::MakeSources(int count, int mode) {
+    QStringList names;
+    const int size = mode == SMDtoBIN ? 16384 + 512 : 16384;
+    for (int i = 0; i < count; ++i) {
+        const QString name = QStringLiteral("a%1.img").arg(i);
+        WriteFile(Src(name), RandomBytes(size, quint32(i + 1)));
+        names << name;
+    }
+    return names;
+}
+
+void tst_FormConvert::AddSources(const QStringList& names) {
+    desktop_->selections = {names.size() == 1 ? Src(names[0]) : Selection(Src().chopped(1), names)};
+    w_->Button_AddFiles->click();
+}
+
+QStringList tst_FormConvert::Titles() const {
+    QStringList titles;
+    for (const auto& message : desktop_->messages)
+        titles << message.title;
+    return titles;
+}
+
+// --- the list ---------------------------------------------------------------
+
+void tst_FormConvert::addDuplicates_data() {
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QStringList>("second");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("same base name against an empty list: none")
+        << QStringList{"x.smd", "x.bin", "y.bin"} << QStringList() << QStringList{"y.bin"};
+    QTest::newRow("same base name against a list: the first")
+        << QStringList{"y.bin"} << QStringList{"x.smd", "x.bin"}
+        << QStringList{"y.bin", "x.smd"};
+    QTest::newRow("single file already listed by base name")
+        << QStringList{"game.smd"} << QStringList{"game.eu.bin"} << QStringList{"game.smd"};
+}
+
+void tst_FormConvert::addDuplicates() {
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, second);
+    QFETCH(QStringList, expected);
+    Open(BINtoMD);
+    AddSources(first);
+    if (!second.isEmpty())
+        AddSources(second);
+    QStringList names;
+    for (const QString& entry : std::as_const(FileList))
+        names << FileFunctions::GetFileName(entry);
+    QCOMPARE(names, expected);
+    QCOMPARE(FileCount, std::int32_t(expected.size()));
+    QCOMPARE(w_->List_Files->count(), expected.size());
+    QVERIFY(desktop_->messages.isEmpty());
+    QCOMPARE(desktop_->dialogs.last().Flags, 0x81A00);
+    QVERIFY(desktop_->dialogs.last().FileName.isEmpty());
+}
+
+void tst_FormConvert::limitExceeded() {
+    Open(BINtoMD);
+    AddSources(Names("old", 600));
+    QVERIFY(desktop_->messages.isEmpty());
+    AddSources(Names("new", 600));
+    QCOMPARE(desktop_->messages.size(), 1);
+    QCOMPARE(desktop_->messages[0].title, QStringLiteral("Limit exceeded"));
+    QCOMPARE(desktop_->messages[0].text,
+             QStringLiteral("You have added more than the maximum file conversion limit (1000 "
+                            "files). Some files were removed"));
+    QCOMPARE(desktop_->messages[0].style, 0);
+    QCOMPARE(FileList.size(), 1000);
+    QCOMPARE(FileCount, 1000);
+    QCOMPARE(w_->List_Files->count(), 1000);
+    QCOMPARE(FileFunctions::GetFileName(FileList[599]), QStringLiteral("old0599.bin"));
+    QCOMPARE(FileFunctions::GetFileName(FileList[999]), QStringLiteral("new0399.bin"));
+}
+
+void tst_FormConvert::exactlyThousandShowsNoBox() {
+    Open(BINtoMD);
+    AddSources(Names("old", 999));
+    AddSources({QStringLiteral("last.bin")});
+    QVERIFY(desktop_->messages.isEmpty());
+    QCOMPARE(FileCount, 1000);
+    QCOMPARE(w_->List_Files->count(), 1000);
+}
+
+void tst_FormConvert::questionMarksArePruned() {
+    Open(BINtoMD);
+    AddSources({"?first.bin", "b.bin", "mid?dle.bin", "c.bin", "last?.bin"});
+    AddSources({"d?.bin"});
+    QStringList names;
+    for (const QString& entry : std::as_const(FileList))
+        names << FileFunctions::GetFileName(entry);
+    QCOMPARE(names, (QStringList{"b.bin", "c.bin"}));
+    QCOMPARE(FileCount, 2);
+    QCOMPARE(w_->List_Files->count(), 2);
+    QVERIFY(desktop_->messages.isEmpty());
+}
+
+void tst_FormConvert::cancelledDialogKeepsList() {
+    Open(BINtoMD);
+    AddSources({"a.bin", "b.bin"});
+    w_->List_Files->item(1)->setSelected(true);
+    desktop_->selections.clear();
+    w_->Button_AddFiles->click();
+    QCOMPARE(FileList.size(), 2);
+    QCOMPARE(w_->List_Files->count(), 2);
+    QVERIFY(w_->List_Files->selectedItems().isEmpty());
+}
+
+void tst_FormConvert::removeAndSelect() {
+    Open(BINtoMD);
+    AddSources({"p1.bin", "p2.bin", "p3.bin", "p4.bin", "p5.bin"});
+    // Nothing selected: nothing removed.
+    w_->Button_RemoveFiles->click();
+    QCOMPARE(FileCount, 5);
+    // Lines 1 and 3 (from 0): entries 1, 3 and 5 stay.
+    w_->List_Files->item(1)->setSelected(true);
+    w_->List_Files->item(3)->setSelected(true);
+    w_->Button_RemoveFiles->click();
+    QStringList names;
+    for (const QString& entry : std::as_const(FileList))
+        names << FileFunctions::GetFileName(entry);
+    QCOMPARE(names, (QStringList{"p1.bin", "p3.bin", "p5.bin"}));
+    QCOMPARE(FileCount, 3);
+    QCOMPARE(w_->List_Files->item(1)->text(), QStringLiteral("p3.bin->p3.md"));
+
+    w_->Button_SelectAll->click();
+    QCOMPARE(w_->List_Files->selectedItems().size(), 3);
+    w_->Button_DeselectAll->click();
+    QCOMPARE(w_->List_Files->selectedItems().size(), 0);
+    QCOMPARE(FileCount, 3);
+
+    w_->Button_SelectAll->click();
+    w_->Button_RemoveFiles->click();
+    QVERIFY(FileList.isEmpty());
+    QCOMPARE(FileCount, 0);
+    QCOMPARE(w_->List_Files->count(), 0);
+    w_->Button_RemoveFiles->click(); // an empty list does nothing
+    QCOMPARE(FileCount, 0);
+}
+
+void tst_FormConvert::displayText_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("BIN to MD") << 3 << "Sonic.bin" << "Sonic.bin->Sonic.md";
+    QTest::newRow("SMD to BIN, no extension") << 0 << "readme" << "readme->readme.bin";
+    QTest::newRow("SMD to BIN, two dots") << 0 << "Game.eu.smd" << "Game.eu.smd->Game.bin";
+    QTest::newRow("BIN to SMD") << 1 << "x.bin" << "x.bin->x.smd";
+    QTest::newRow("MD to BIN, only an extension") << 2 << ".md" << ".md->.bin";
+}
+
+void tst_FormConvert::displayText() {
+    QFETCH(int, mode);
+    QFETCH(QString, name);
+    QFETCH(QString, line);
+    Open(mode);
+    AddSources({name});
+    QCOMPARE(w_->List_Files->item(0)->text(), line);
+}
+
+// --- the run ----------------------------------------------------------------
+
+void tst_FormConvert::emptyListCannotConvert() {
+    Open(BINtoMD);
+    w_->Button_Convert->click();
+    QCOMPARE(desktop_->messages.size(), 1);
+    QCOMPARE(desktop_->messages[0].title, QStringLiteral("Cannot Convert"));
+    QCOMPARE(desktop_->messages[0].text, QStringLiteral("Please add files before converting"));
+    QCOMPARE(w_->Label_Status->text(), QStringLiteral("进度"));
+    QVERIFY(!FileHandle::Converting);
+}
+
+void tst_FormConvert::percentages_data() {
+    QTest::addColumn<int>("files");
+    QTest::addColumn<QStringList>("statuses");
+    QTest::newRow("1") << 1 << QStringList{"100/100%"};
+    QTest::newRow("3") << 3 << QStringList{"33/100%", "66/100%", "100/100%"};
+    QTest::newRow("7") << 7
+                       << QStringList{"14/100%", "28/100%", "42/100%", "57/100%", "71/100%",
+                                      "85/100%", "100/100%"};
+}
+
+void tst_FormConvert::percentages() {
+    QFETCH(int, files);
+    QFETCH(QStringList, statuses);
+    Open(BINtoMD);
+    AddSources(MakeSources(files, BINtoMD));
+    QStringList seen;
+    QList<int> values;
+    desktop_->onYield = [&](int n) {
+        if (n == 1) {
+            QCOMPARE(w_->Label_Status->text(), QStringLiteral("1/100%"));
+            return;
+        }
+        seen << w_->Label_Status->text();
+        values << w_->Progress->Value();
+    };
+    desktop_->onMessage = [&](const ScriptedDesktop::Message& m) {
+        if (m.title == QLatin1String("Conversion Complete")) {
+            seen << w_->Label_Status->text();
+            values << w_->Progress->Value();
+        }
+    };
+    w_->Button_Convert->click();
+    QCOMPARE(seen, statuses);
+    QCOMPARE(values.last(), 100);
+    QCOMPARE(desktop_->yields, files);
+    QCOMPARE(Titles(), QStringList{"Conversion Complete"});
+    QCOMPARE(desktop_->messages[0].text,
+             QStringLiteral("Conversion complete! Would you like to remove all files from the list?"));
+    QCOMPARE(desktop_->messages[0].style, 4);
+    QCOMPARE(w_->Label_Status->text(), QStringLiteral("Ready"));
+    QCOMPARE(w_->Progress->Value(), 100);
+    QCOMPARE(FileCount, files); // answered No: the list stays
+    for (int i = 0; i < files; ++i)
+        QCOMPARE(ReadFile(Out(QStringLiteral("a%1.md").arg(i))).size(), 16384);
+}
+
+void tst_FormConvert::controlsDuringRun() {
+    Open(BINtoMD);
+    AddSources(MakeSources(2, BINtoMD));
+    desktop_->onYield = [&](int) {
+        for (QWidget* c : QList<QWidget*>{w_->Button_Convert, w_->Drive, w_->Directory,
+                                          w_->Button_AddFiles, w_->Button_RemoveFiles,
+                                          w_->Button_SelectAll, w_->Button_DeselectAll})
+            QVERIFY(!c->isEnabled());
+        for (QWidget* c : QList<QWidget*>{w_->Button_Cancel, w_->List_Files, w_->Text_Path})
+            QVERIFY(c->isEnabled());
+        QVERIFY(FileHandle::Converting);
+    };
+    w_->Button_Convert->click();
+    for (QWidget* c : QList<QWidget*>{w_->Button_Convert, w_->Drive, w_->Directory,
+                                      w_->Button_AddFiles, w_->Button_RemoveFiles,
+                                      w_->Button_SelectAll, w_->Button_DeselectAll})
+        QVERIFY(c->isEnabled());
+    QVERIFY(!FileHandle::Converting);
+}
+
+void tst_FormConvert::overwrite_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("Yes: converted in place") << int(MsgBox::Yes);
+    QTest::newRow("No: untouched") << int(MsgBox::No);
+}
+
+void tst_FormConvert::overwrite() {
+    QFETCH(int, answer);
+    // In SMD to BIN a source named game.bin, converted into its own folder,
+    // is its own destination.
+    Open(SMDtoBIN);
+    QVERIFY(w_->Directory->SetPath(Src()));
+    const QByteArray smd = RandomBytes(16384 + 512, 9);
+    QVERIFY(WriteFile(Src("game.bin"), smd));
+    QVERIFY(WriteFile(Src("other.smd"), smd));
+    AddSources({"game.bin", "other.smd"});
+    desktop_->answers = {answer, MsgBox::No};
+    w_->Button_Convert->click();
+    QCOMPARE(Titles(), (QStringList{"Overwrite File?", "Conversion Complete"}));
+    QCOMPARE(desktop_->messages[0].text,
+             QStringLiteral("File ") + Src() .chopped(1) + PathSeparator() +
+                 QStringLiteral("game.bin already exists. Would you like to overwrite?"));
+    QCOMPARE(desktop_->messages[0].style, 4);
+    const QByteArray now = ReadFile(Src("game.bin"));
+    if (answer == MsgBox::Yes)
+        QCOMPARE(now, ReadFile(Src("other.bin")));
+    else
+        QCOMPARE(now, smd);
+    QCOMPARE(ReadFile(Src("other.bin")).size(), 16384);
+}
+
+void tst_FormConvert::hiddenFileInDestinationsPlace() {
+    Open(BINtoMD);
+    QVERIFY(WriteFile(Src(".hack.bin"), RandomBytes(16384, 1)));
+    QVERIFY(WriteFile(Out(".md"), "hidden, but a file all the same"));
+    AddSources({".hack.bin"});
+    w_->Button_Convert->click();
+    QCOMPARE(Titles(), (QStringList{"Overwrite File?", "Conversion Complete"}));
+    QCOMPARE(ReadFile(Out(".md")), QByteArray("hidden, but a file all the same"));
+}
+
+void tst_FormConvert::folderInDestinationsPlace() {
+    Open(BINtoMD);
+    const QStringList names = MakeSources(2, BINtoMD);
+    QVERIFY(QDir().mkpath(Out("a0.md")));
+    AddSources(names);
+    w_->Button_Convert->click();
+    QCOMPARE(Titles(), (QStringList{"Error. Conversion Fauilure", "Conversion Complete"}));
+    QCOMPARE(desktop_->messages[0].text, QStringLiteral("The file ") + Src("a0.img") +
+                                             QStringLiteral(" could not be converted! Skipping "
+                                                            "this file..."));
+    QVERIFY(QFileInfo(Out("a0.md")).isDir());
+    QVERIFY(QFileInfo(Out("a1.md")).isFile());
+}
+
+void tst_FormConvert::everyFileFails() {
+    Open(BINtoSMD);
+    for (const char* name : {"a.bin", "b.bin", "c.bin"})
+        QVERIFY(WriteFile(Src(name), QByteArray(100, 'x')));
+    AddSources({"a.bin", "b.bin", "c.bin"});
+    w_->Button_Convert->click();
+    QCOMPARE(Titles(), (QStringList{"Error. Conversion Fauilure", "Error. Conversion Fauilure",
+                                    "Error. Conversion Fauilure", "Conversion Complete"}));
+    QVERIFY(desktop_->messages[1].text.contains(Src("b.bin")));
+    QCOMPARE(w_->Label_Status->text(), QStringLiteral("Ready"));
+    QVERIFY(QDir(Out()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+void tst_FormConvert::sourceDeletedAfterListing() {
+    Open(BINtoMD);
+    AddSources(MakeSources(3, BINtoMD));
+    QVERIFY(QFile::remove(Src("a1.img")));
+    w_->Button_Convert->click();
+    QCOMPARE(Titles(), (QStringList{"Error. Conversion Fauilure", "Conversion Complete"}));
+    QVERIFY(desktop_->messages[0].text.contains(Src("a1.img")));
+    QVERIFY(QFileInfo(Out("a0.md")).isFile());
+    QVERIFY(QFileInfo(Out("a2.md")).isFile());
+}
+
+void tst_FormConvert::vanishedOutputFolder() {
+    Open(BINtoMD);
+    QVERIFY(QDir().mkpath(dir_.filePath("gone")));
+    QVERIFY(w_->Directory->SetPath(dir_.filePath("gone")));
+    AddSources(MakeSources(2, BINtoMD));
+    QVERIFY(QDir(dir_.filePath("gone")).removeRecursively());
+    w_->Button_Convert->click();
+    QCOMPARE(Titles(), (QStringList{"Incorrect path", "Error. Conversion Fauilure",
+                                    "Error. Conversion Fauilure", "Conversion Complete"}));
+    QCOMPARE(desktop_->messages[0].text, QStringLiteral("请选择文件输出路径"));
+    QCOMPARE(w_->Label_Status->text(), QStringLiteral("Ready"));
+    QVERIFY(w_->Button_Convert->isEnabled());
+}
+
+void tst_FormConvert::cancelConfirmed() {
+    Open(BINtoMD);
+    AddSources(MakeSources(5, BINtoMD));
+    // The click made while file 2 converts is handled by the yield before file 3.
+    desktop_->onYield = [&](int n) {
+        if (n == 3) {
+            desktop_->answers = {MsgBox::Ok};
+            w_->Button_Cancel->click();
+        }
+    };
+    w_->Button_Convert->click();
+    QCOMPARE(Titles(), QStringList{"Cancel Conversion?"});
+    QCOMPARE(desktop_->messages[0].text,
+             QStringLiteral("Are you sure you would like to cancel the conversion process?"));
+    QCOMPARE(desktop_->messages[0].style, 1);
+    QVERIFY(QFileInfo(Out("a0.md")).isFile());
+    QVERIFY(QFileInfo(Out("a1.md")).isFile());
+    for (const char* name : {"a2.md", "a3.md", "a4.md"})
+        QVERIFY(!QFileInfo::exists(Out(name)));
+    QCOMPARE(w_->Progress->Value(), 0);
+    QCOMPARE(w_->Label_Status->text(), QStringLiteral("Ready"));
+    QVERIFY(w_->Button_AddFiles->isEnabled());
+    QCOMPARE(FileCount, 5);
+    QVERIFY(!FileHandle::Converting);
+    QVERIFY(w_->isVisible());
+}
+
+void tst_FormConvert::cancelDeclined() {
+    Open(BINtoMD);
+    AddSources(MakeSources(3, BINtoMD));
+    desktop_->onYield = [&](int n) {
+        if (n == 2) {
+            desktop_->answers = {MsgBox::Cancel};
+            w_->Button_Cancel->click();
+        }
+    };
+    w_->Button_Convert->click();
+    QCOMPARE(Titles(), (QStringList{"Cancel Conversion?", "Conversion Complete"}));
+    QVERIFY(QFileInfo(Out("a2.md")).isFile());
+}
+
+void tst_FormConvert::completionAnsweredYes() {
+    Open(BINtoMD);
+    AddSources(MakeSources(2, BINtoMD));
+    desktop_->answers = {MsgBox::Yes};
+    w_->Button_Convert->click();
+    QCOMPARE(FileCount, 0);
+    QVERIFY(FileList.isEmpty());
+    QCOMPARE(w_->List_Files->count(), 0);
+    QCOMPARE(w_->Progress->Value(), 100);
+}
+
+// --- the window -------------------------------------------------------------
+
+void tst_FormConvert::closeRefusedDuringRun() {
+    Open(BINtoMD);
+    AddSources(MakeSources(3, BINtoMD));
+    bool stillOpen = false;
+    desktop_->onYield = [&](int n) {
+        if (n == 2) {
+            w_->close();
+            stillOpen = w_->isVisible() && forms_->ConvertLoaded();
+        }
+    };
+    w_->Button_Convert->click();
+    QVERIFY(stillOpen);
+    QCOMPARE(desktop_->messages[0].text,
+             QStringLiteral("Please wait until the conversion process has completed before "
+                            "closing the window"));
+    QCOMPARE(desktop_->messages[0].title, QString());
+    QCOMPARE(desktop_->messages[0].style, 0);
+    QCOMPARE(desktop_->messages[1].title, QStringLiteral("Conversion Complete"));
+    QVERIFY(QFileInfo(Out("a2.md")).isFile());
+}
+
+void tst_FormConvert::closeWithEntries_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("OK") << int(MsgBox::Ok);
+    QTest::newRow("Cancel") << int(MsgBox::Cancel);
+}
+
+void tst_FormConvert::closeWithEntries() {
+    QFETCH(int, answer);
+    Open(BINtoMD);
+    AddSources({"a.bin", "b.bin"});
+    desktop_->answers = {answer};
+    w_->close();
+    QCOMPARE(desktop_->messages[0].title, QStringLiteral("Cancel"));
+    QCOMPARE(desktop_->messages[0].text,
+             QStringLiteral("Would you like to close? Doing so will erase the list of files to be "
+                            "converted"));
+    QCOMPARE(desktop_->messages[0].style, 1);
+    if (answer == MsgBox::Ok) {
+        QVERIFY(!forms_->ConvertLoaded());
+        QVERIFY(forms_->Main()->isVisible());
+        QCOMPARE(FileCount, 0);
+        QVERIFY(FileList.isEmpty());
+    } else {
+        QVERIFY(forms_->ConvertLoaded() && w_->isVisible());
+        QCOMPARE(FileCount, 2);
+        QVERIFY(!forms_->Main()->isVisible());
+    }
+}
+
+void tst_FormConvert::cancelWithEmptyListKeepsFolder() {
+    Open(BINtoMD);
+    QVERIFY(QDir().mkpath(dir_.filePath("elsewhere")));
+    QVERIFY(w_->Directory->SetPath(dir_.filePath("elsewhere")));
+    w_->Button_Cancel->click();
+    QVERIFY(desktop_->messages.isEmpty());
+    QVERIFY(!w_->isVisible());
+    QVERIFY(forms_->Main()->isVisible());
+    forms_->Main()->Button_SMDtoBIN->click();
+    QCOMPARE(forms_->Convert(), w_);
+    QCOMPARE(w_->Directory->Path(), Native(dir_.filePath("elsewhere")));
+    QCOMPARE(w_->Text_Path->text(), Native(dir_.filePath("elsewhere")));
+}
+
+void tst_FormConvert::cancelWithEntries_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("OK") << int(MsgBox::Ok);
+    QTest::newRow("Cancel") << int(MsgBox::Cancel);
+}
+
+void tst_FormConvert::cancelWithEntries() {
+    QFETCH(int, answer);
+    Open(BINtoMD);
+    AddSources({"a.bin"});
+    desktop_->answers = {answer};
+    w_->Button_Cancel->click();
+    QCOMPARE(Titles(), QStringList{"Cancel"});
+    if (answer == MsgBox::Ok) {
+        QVERIFY(!w_->isVisible());
+        QVERIFY(forms_->Main()->isVisible());
+        QCOMPARE(FileCount, 0);
+        forms_->Main()->Button_BINtoMD->click();
+        QCOMPARE(w_->List_Files->count(), 0);
+    } else {
+        QVERIFY(w_->isVisible());
+        QCOMPARE(FileCount, 1);
+    }
+}
+
+void tst_FormConvert::unusableDrive() {
+    desktop_->drives = {QStringLiteral("/"), QStringLiteral("/media/cdrom")};
+    desktop_->unusableDrives = {QStringLiteral("/media/cdrom")};
+    forms_->UnloadConvert(); // created again with the drives above
+    Open(BINtoMD);
+    const QString before = w_->Directory->Path();
+    w_->Drive->setCurrentIndex(w_->Drive->findText(QStringLiteral("/media/cdrom")));
+    emit w_->Drive->activated(w_->Drive->currentIndex());
+    QCOMPARE(Titles(), QStringList{"Error. Useable Drvie Not Found"});
+    QCOMPARE(desktop_->messages[0].text, QStringLiteral("This drive is not useable"));
+    QCOMPARE(w_->Directory->Path(), before);
+    QCOMPARE(w_->Text_Path->text(), before);
+    QCOMPARE(w_->Drive->Drive(), QStringLiteral("/media/cdrom"));
+
+    // A run still writes into the previous folder.
+    desktop_->messages.clear();
+    AddSources(MakeSources(1, BINtoMD));
+    w_->Button_Convert->click();
+    QVERIFY(QFileInfo(Out("a0.md")).isFile());
+}
+
+void tst_FormConvert::folderListDrivesTextPath() {
+    Open(BINtoMD);
+    QVERIFY(QDir().mkpath(Out("sub")));
+    QVERIFY(w_->Directory->SetPath(Out()));
+    QCOMPARE(w_->Text_Path->text(), Out().chopped(1));
+    // Double-clicking the subfolder opens it.
+    QListWidgetItem* sub = w_->Directory->item(w_->Directory->count() - 1);
+    emit w_->Directory->itemDoubleClicked(sub);
+    QCOMPARE(w_->Text_Path->text(), Out("sub"));
+    // Typing into the text box changes nothing.
+    w_->Text_Path->setText(Src());
+    AddSources(MakeSources(1, BINtoMD));
+    desktop_->answers = {MsgBox::No};
+    w_->Button_Convert->click();
+    QVERIFY(QFileInfo(Out("sub/a0.md")).isFile());
+    // Choosing the drive shows its root.
+    w_->Drive->setCurrentIndex(w_->Drive->findText(QStringLiteral("/")));
+    emit w_->Drive->activated(w_->Drive->currentIndex());
+    QCOMPARE(w_->Directory->Path(), QStringLiteral("/"));
+    QCOMPARE(w_->Text_Path->text(), QStringLiteral("/"));
+}
+
+void tst_FormConvert::hints() {
+    Open(BINtoMD);
+    const QList<QPair<ButtonPlus*, QString>> hints = {
+        {w_->Button_AddFiles, QStringLiteral("按下此键 添加游戏文件到转换列表")},
+        {w_->Button_RemoveFiles, QStringLiteral("按下此键 移除已选文件")},
+        {w_->Button_SelectAll, QStringLiteral("按下此键 选择所有文件")},
+        {w_->Button_DeselectAll, QStringLiteral("按下此键 撤销所有文件")},
+        {w_->Button_Convert, QStringLiteral("按下此键 开始转换文件")},
+        {w_->Button_Cancel, QStringLiteral("按下此键 取消转换文件")},
+    };
+    for (const auto& [button, hint] : hints) {
+        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+        QApplication::sendEvent(button, &enter);
+        QCOMPARE(w_->Label_info->text(), hint);
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(button, &leave);
+        QCOMPARE(w_->Label_info->text(), QString());
+    }
+}
+
+QTEST_MAIN(tst_FormConvert)
+#include "tst_formconvert.moc"
