@@ -170,6 +170,16 @@ void Form_Convert::EmptyList() {
     FileList.clear();
 }
 
+void Form_Convert::SetStatus(const QString& text) {
+    // The label is narrow: a text that does not fit is set in a smaller size
+    // rather than cut off.
+    QFont font = SansSerif(9.75);
+    while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(text) > Label_Status->width())
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    Label_Status->setFont(font);
+    Label_Status->setText(text);
+}
+
 // --- the conversion list ----------------------------------------------------
 
 void Form_Convert::AddFiles() {
@@ -243,7 +253,7 @@ void Form_Convert::Convert() {
     }
     Mod_Convert::CancelRequested = false;
     FileHandle::Converting = true;
-    Label_Status->setText(QStringLiteral("1/100%"));
+    SetStatus(QStringLiteral("1/100%"));
     SetRunControlsEnabled(false);
 
     const QString folder = Directory->Path();
@@ -258,7 +268,7 @@ void Form_Convert::Convert() {
     // Whatever happens to one file, the run goes on and ends in its idle state.
     auto finish = [this] {
         SetRunControlsEnabled(true);
-        Label_Status->setText(QStringLiteral("Ready"));
+        SetStatus(QStringLiteral("Ready"));
         FileHandle::Converting = false;
     };
 
@@ -292,7 +302,7 @@ void Form_Convert::Convert() {
 
         const std::int32_t percent = i * 100 / n;
         Progress->SetValue(percent);
-        Label_Status->setText(QString::number(percent) + QStringLiteral("/100%"));
+        SetStatus(QString::number(percent) + QStringLiteral("/100%"));
     }
 
     if (desktop_.ShowMessage(

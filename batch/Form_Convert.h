@@ -70,6 +70,7 @@ protected:
 private:
     void Load();
     void SetRunControlsEnabled(bool enabled);
+    void SetStatus(const QString& text);
     void HandBackToMain();
     void Hint(ButtonPlus* button, const QString& text);
 

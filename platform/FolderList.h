@@ -20,6 +20,9 @@ signals:
     void Change();
     void Click();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void Rebuild();
 

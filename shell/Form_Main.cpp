@@ -15,6 +15,7 @@
 #include "Resources.h"
 #include "Twips.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
@@ -140,6 +141,7 @@ Form_Main::Form_Main(Forms& forms)
 void Form_Main::Load() {
     const QIcon icon = Resources::ProgramIcon();
     forms_.SetIcon(icon);
+    QApplication::setWindowIcon(icon); // message boxes and dialogs wear it too
     setWindowIcon(icon);
     forms_.Convert()->setWindowIcon(icon);
     forms_.About()->setWindowIcon(icon);
