@@ -102,8 +102,8 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
                              QStringLiteral("按下此键 添加游戏文件到转换列表"));
     Button_RemoveFiles = button("Button_RemoveFiles", QStringLiteral("移除文件"), 3840, 840, 1575,
                                 QStringLiteral("按下此键 移除已选文件"));
-    Button_SelectAll = button("Button_SelectAll", QStringLiteral("选择所有文件"), 3840, 1440,
-                              1575, QStringLiteral("按下此键 选择所有文件"));
+    Button_SelectAll = button("Button_SelectAll", QStringLiteral("选择所有文件"), 3840, 1440, 1575,
+                              QStringLiteral("按下此键 选择所有文件"));
     Button_DeselectAll = button("Button_DeselectAll", QStringLiteral("撤销所有文件"), 3840, 2040,
                                 1575, QStringLiteral("按下此键 撤销所有文件"));
 
@@ -115,12 +115,12 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
 
     for (QLabel* label : {Label_info1, Label_info2, Label1, Label_Status, Label_info})
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    for (QWidget* w : {static_cast<QWidget*>(List_Files), static_cast<QWidget*>(Drive),
-                       static_cast<QWidget*>(Directory), static_cast<QWidget*>(Button_AddFiles),
-                       static_cast<QWidget*>(Button_RemoveFiles),
-                       static_cast<QWidget*>(Button_SelectAll),
-                       static_cast<QWidget*>(Button_DeselectAll),
-                       static_cast<QWidget*>(Button_Convert), static_cast<QWidget*>(Button_Cancel)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(List_Files), static_cast<QWidget*>(Drive),
+          static_cast<QWidget*>(Directory), static_cast<QWidget*>(Button_AddFiles),
+          static_cast<QWidget*>(Button_RemoveFiles), static_cast<QWidget*>(Button_SelectAll),
+          static_cast<QWidget*>(Button_DeselectAll), static_cast<QWidget*>(Button_Convert),
+          static_cast<QWidget*>(Button_Cancel)})
         w->setFocusPolicy(Qt::StrongFocus);
     setTabOrder(List_Files, Drive);
     setTabOrder(Drive, Directory);
@@ -139,7 +139,8 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
     connect(Button_Convert, &ButtonPlus::Click, this, &Form_Convert::Convert);
     connect(Button_Cancel, &ButtonPlus::Click, this, &Form_Convert::Cancel);
     connect(Drive, &DriveList::Change, this, &Form_Convert::DriveChanged);
-    connect(Directory, &FolderList::Change, this, [this] { Text_Path->setText(Directory->Path()); });
+    connect(Directory, &FolderList::Change, this,
+            [this] { Text_Path->setText(Directory->Path()); });
     connect(Directory, &FolderList::Click, this, [this] { Text_Path->setText(Directory->Path()); });
 
     // The folder lists start at the process's current folder.
@@ -174,7 +175,8 @@ void Form_Convert::SetStatus(const QString& text) {
     // The label is narrow: a text that does not fit is set in a smaller size
     // rather than cut off.
     QFont font = SansSerif(9.75);
-    while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(text) > Label_Status->width())
+    while (font.pointSizeF() > 6 &&
+           QFontMetrics(font).horizontalAdvance(text) > Label_Status->width())
         font.setPointSizeF(font.pointSizeF() - 0.5);
     Label_Status->setFont(font);
     Label_Status->setText(text);
@@ -230,9 +232,13 @@ void Form_Convert::RemoveFiles() {
     }
 }
 
-void Form_Convert::SelectAll() { List_Files->selectAll(); }
+void Form_Convert::SelectAll() {
+    List_Files->selectAll();
+}
 
-void Form_Convert::DeselectAll() { List_Files->clearSelection(); }
+void Form_Convert::DeselectAll() {
+    List_Files->clearSelection();
+}
 
 // --- the conversion run -----------------------------------------------------
 
@@ -291,12 +297,11 @@ void Form_Convert::Convert() {
         const QFileInfo existing(destination);
         const bool exists = existing.exists() && !existing.isDir();
         const bool agreed =
-            !exists || desktop_.ShowMessage(QStringLiteral("File ") + folder + PathSeparator() +
-                                                 name +
-                                                 QStringLiteral(" already exists. Would you "
-                                                                "like to overwrite?"),
-                                             MsgBox::YesNo,
-                                             QStringLiteral("Overwrite File?")) == MsgBox::Yes;
+            !exists ||
+            desktop_.ShowMessage(QStringLiteral("File ") + folder + PathSeparator() + name +
+                                     QStringLiteral(" already exists. Would you "
+                                                    "like to overwrite?"),
+                                 MsgBox::YesNo, QStringLiteral("Overwrite File?")) == MsgBox::Yes;
         if (agreed && !Mod_File::ConvertFile(entry, destination, Mod_File::CurrentMode))
             Errors::ShowError(desktop_, ConversionFailure);
 
@@ -306,7 +311,8 @@ void Form_Convert::Convert() {
     }
 
     if (desktop_.ShowMessage(
-            QStringLiteral("Conversion complete! Would you like to remove all files from the list?"),
+            QStringLiteral(
+                "Conversion complete! Would you like to remove all files from the list?"),
             MsgBox::YesNo, QStringLiteral("Conversion Complete")) == MsgBox::Yes)
         EmptyList();
     finish();

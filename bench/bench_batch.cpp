@@ -3,8 +3,8 @@
 
 #include "ButtonPlus.h"
 #include "FileFunctions.h"
-#include "FolderList.h"
 #include "FileHandle.h"
+#include "FolderList.h"
 #include "Form_Convert.h"
 #include "Form_Main.h"
 #include "Forms.h"

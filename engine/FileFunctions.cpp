@@ -23,7 +23,9 @@ std::int64_t MeasuredLength(const QString& path) {
     return info.size();
 }
 
-QString BaseOfPath(const QString& path) { return GetBaseName(GetFileName(path)); }
+QString BaseOfPath(const QString& path) {
+    return GetBaseName(GetFileName(path));
+}
 
 } // namespace
 
@@ -42,7 +44,9 @@ bool IsValidSMDLength(std::int64_t length) {
     return (length - SmdHeaderSize) % BlockSize == 0 && length >= SmdHeaderSize;
 }
 
-bool IsValidBINLength(std::int64_t length) { return length >= 0 && length % BlockSize == 0; }
+bool IsValidBINLength(std::int64_t length) {
+    return length >= 0 && length % BlockSize == 0;
+}
 
 bool IsValidSMD(const QString& path) {
     const std::int64_t length = MeasuredLength(path);
@@ -54,7 +58,9 @@ bool IsValidBIN(const QString& path) {
     return length >= 0 && IsValidBINLength(length);
 }
 
-bool IsValidMD(const QString& path) { return IsValidBIN(path); }
+bool IsValidMD(const QString& path) {
+    return IsValidBIN(path);
+}
 
 std::int32_t CountElements(const QStringList& elements) {
     return static_cast<std::int32_t>(elements.size());

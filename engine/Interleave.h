@@ -7,8 +7,7 @@ namespace Interleave {
 
 // Builds the plain order from a split unit: plain[2k] = even[k], plain[2k+1] = odd[k]
 // for k = 0 .. half-1. `plain` must not overlap the inputs.
-void Join(const std::uint8_t* odd, const std::uint8_t* even, std::uint8_t* plain,
-          std::size_t half);
+void Join(const std::uint8_t* odd, const std::uint8_t* even, std::uint8_t* plain, std::size_t half);
 
 // The inverse: odd[k] = plain[2k+1], even[k] = plain[2k].
 void Split(const std::uint8_t* plain, std::uint8_t* odd, std::uint8_t* even, std::size_t half);

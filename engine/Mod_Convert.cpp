@@ -3,9 +3,9 @@
 #include "FileFunctions.h"
 #include "Interleave.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDir>
 #include <QRandomGenerator>
 #include <QSaveFile>
 
@@ -43,7 +43,9 @@ std::uint8_t* Allocate(std::int64_t bytes) {
 
 } // namespace
 
-void ByteArray::Free::operator()(std::uint8_t* memory) const { std::free(memory); }
+void ByteArray::Free::operator()(std::uint8_t* memory) const {
+    std::free(memory);
+}
 
 bool ByteArray::Resize(std::int64_t bytes) {
     if (bytes > capacity) {

@@ -4,4 +4,6 @@
 #include <QDir>
 
 // The one path separator the program knows: the platform's native one.
-inline QChar PathSeparator() { return QDir::separator(); }
+inline QChar PathSeparator() {
+    return QDir::separator();
+}

@@ -61,8 +61,8 @@ int DesktopPlatform::ShowMessage(const QString& text, int style, const QString& 
     }
     QList<QPair<QPushButton*, int>> buttons;
     for (const Choice& choice : choices)
-        buttons.append({box.addButton(QString::fromLatin1(choice.caption), choice.role),
-                        choice.answer});
+        buttons.append(
+            {box.addButton(QString::fromLatin1(choice.caption), choice.role), choice.answer});
     box.setDefaultButton(buttons.first().first);
     // Escape or the close box give the last choice: OK, Cancel or No.
     box.setEscapeButton(buttons.last().first);
@@ -112,7 +112,9 @@ void DesktopPlatform::ShowOpen(CommonDialog& dialog, QWidget* owner) {
                           : QString();
 }
 
-void DesktopPlatform::DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void DesktopPlatform::DoEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 int DesktopPlatform::ShellExecute(const QString& file, int) {
     const bool web = IsWebAddress(file);
@@ -163,4 +165,6 @@ bool DesktopPlatform::DriveUsable(const QString& drive) {
     return info.isDir() && info.isReadable() && info.isExecutable();
 }
 
-void DesktopPlatform::EndProgram() { QCoreApplication::exit(0); }
+void DesktopPlatform::EndProgram() {
+    QCoreApplication::exit(0);
+}

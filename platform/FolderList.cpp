@@ -56,14 +56,15 @@ bool FolderList::SetPath(const QString& path) {
 void FolderList::Rebuild() {
     clear();
     QStringList chain;
-    for (QDir dir(QDir::fromNativeSeparators(path_));; ) {
+    for (QDir dir(QDir::fromNativeSeparators(path_));;) {
         chain.prepend(dir.absolutePath());
         if (!dir.cdUp())
             break;
     }
     int depth = 0;
     for (const QString& folder : chain) {
-        const QString name = depth == 0 ? QDir::toNativeSeparators(folder) : QFileInfo(folder).fileName();
+        const QString name =
+            depth == 0 ? QDir::toNativeSeparators(folder) : QFileInfo(folder).fileName();
         auto* item = new QListWidgetItem(name, this);
         item->setData(PathRole, QDir::toNativeSeparators(folder));
         item->setData(DepthRole, depth);
@@ -76,7 +77,8 @@ void FolderList::Rebuild() {
     for (const QString& sub : subfolders) {
         auto* item = new QListWidgetItem(sub, this);
         item->setData(DepthRole, depth);
-        item->setData(PathRole, QDir::toNativeSeparators(QDir(QDir::fromNativeSeparators(path_)).filePath(sub)));
+        item->setData(PathRole, QDir::toNativeSeparators(
+                                    QDir(QDir::fromNativeSeparators(path_)).filePath(sub)));
         item->setIcon(style()->standardIcon(QStyle::SP_DirClosedIcon));
     }
     if (current) {

@@ -10,7 +10,9 @@ inline constexpr int Px(int twips) {
                       : -((-twips + TwipsPerPixel / 2) / TwipsPerPixel);
 }
 
-inline constexpr int ToTwips(int pixels) { return pixels * TwipsPerPixel; }
+inline constexpr int ToTwips(int pixels) {
+    return pixels * TwipsPerPixel;
+}
 
 // A rectangle given as left, top, width and height in twips.
 inline QRect TwipsRect(int left, int top, int width, int height) {

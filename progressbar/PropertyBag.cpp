@@ -1,9 +1,9 @@
 #include "PropertyBag.h"
 
 #include <QBuffer>
-#include <algorithm>
 #include <QFont>
 #include <QImage>
+#include <algorithm>
 
 namespace {
 
@@ -80,9 +80,9 @@ bool SameValue(const QVariant& a, const QVariant& b) {
         return a.isValid() == b.isValid();
     if (a.typeId() == QMetaType::QImage || b.typeId() == QMetaType::QImage)
         return a.value<QImage>() == b.value<QImage>();
-    if (a.canConvert<qlonglong>() && b.canConvert<qlonglong>() &&
-        a.typeId() != QMetaType::QFont && b.typeId() != QMetaType::QFont &&
-        a.typeId() != QMetaType::QString && b.typeId() != QMetaType::QString)
+    if (a.canConvert<qlonglong>() && b.canConvert<qlonglong>() && a.typeId() != QMetaType::QFont &&
+        b.typeId() != QMetaType::QFont && a.typeId() != QMetaType::QString &&
+        b.typeId() != QMetaType::QString)
         return a.toLongLong() == b.toLongLong();
     return a == b;
 }

@@ -64,7 +64,9 @@ XP_ProgressBar::XP_ProgressBar(QWidget* parent) : QWidget(parent) {
     DrawProgressBar();
 }
 
-XP_ProgressBar::~XP_ProgressBar() { DestroyBuffer(); }
+XP_ProgressBar::~XP_ProgressBar() {
+    DestroyBuffer();
+}
 
 // --- properties -------------------------------------------------------------
 
@@ -186,9 +188,13 @@ void XP_ProgressBar::CreateBuffer(int width, int height) {
     memImage_ = QImage(width, height, QImage::Format_RGB32);
 }
 
-void XP_ProgressBar::DestroyBuffer() { memImage_ = QImage(); }
+void XP_ProgressBar::DestroyBuffer() {
+    memImage_ = QImage();
+}
 
-void XP_ProgressBar::resizeEvent(QResizeEvent*) { SetHdc(); }
+void XP_ProgressBar::resizeEvent(QResizeEvent*) {
+    SetHdc();
+}
 
 void XP_ProgressBar::paintEvent(QPaintEvent*) {
     SetHdc();
@@ -213,7 +219,9 @@ void XP_ProgressBar::DrawProgressBar() {
     update();
 }
 
-void XP_ProgressBar::Render(Canvas& target) { Pass(target); }
+void XP_ProgressBar::Render(Canvas& target) {
+    Pass(target);
+}
 
 void XP_ProgressBar::pDraw(Canvas& hdc, int xSrc, int ySrc, int WidthSrc, int HeightSrc, int xDst,
                            int yDst) {

@@ -14,6 +14,7 @@ inline constexpr const char* HomePage = "https://www.example.org/kestrix/";
 inline constexpr const char* Blog = "https://blog.example.org/kestrix/";
 inline constexpr const char* OnlineHelp = "https://www.example.org/kestrix/forum/help/";
 inline constexpr const char* Forum = "https://www.example.org/kestrix/forum/";
-inline constexpr const char* Rights = "Copyright (C) 2026 The Kestrix developers. All rights reserved.";
+inline constexpr const char* Rights =
+    "Copyright (C) 2026 The Kestrix developers. All rights reserved.";
 
 } // namespace AboutInfo

@@ -24,7 +24,9 @@ constexpr ModeTexts Texts[4] = {
     {u"BIN to MD", u"BIN格式转换到MD格式", u"BIN格式文件|*.bin|所有文件|*.*"},
 };
 
-bool Known(std::int16_t mode) { return mode >= 0 && mode <= 3; }
+bool Known(std::int16_t mode) {
+    return mode >= 0 && mode <= 3;
+}
 
 } // namespace
 

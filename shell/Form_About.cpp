@@ -50,7 +50,9 @@ QString Form_About::AboutText() {
     return lines.join(QStringLiteral("\r\n"));
 }
 
-void Form_About::SetText() { Label_About->setText(AboutText()); }
+void Form_About::SetText() {
+    Label_About->setText(AboutText());
+}
 
 void Form_About::closeEvent(QCloseEvent* event) {
     event->accept();

@@ -106,8 +106,10 @@ Form_Main::Form_Main(Forms& forms)
     help->setObjectName(QStringLiteral("Menu_Help"));
     const QString maker = QString::fromUtf8(AboutInfo::MakerName);
     Menu_OnlineHelp = action(help, "Menu_OnlineHelp", QStringLiteral("在线帮助指南"));
-    Menu_Visit1 = action(help, "Menu_Visit1", QStringLiteral("访问") + maker + QStringLiteral("主页"));
-    Menu_Visit2 = action(help, "Menu_Visit2", QStringLiteral("访问") + maker + QStringLiteral("博客"));
+    Menu_Visit1 =
+        action(help, "Menu_Visit1", QStringLiteral("访问") + maker + QStringLiteral("主页"));
+    Menu_Visit2 =
+        action(help, "Menu_Visit2", QStringLiteral("访问") + maker + QStringLiteral("博客"));
     Menu_KestrixForum = action(help, "Menu_KestrixForum", QStringLiteral("访问程序社区"));
     Menu_ReadMe = action(help, "Menu_ReadMe", QStringLiteral("读去更新说明"));
     Menu_About = action(help, "Menu_About", QStringLiteral("关于程序信息"));
@@ -119,8 +121,10 @@ Form_Main::Form_Main(Forms& forms)
         {Button_BINtoMD, Menu_BINtoMD},
     };
     for (std::int16_t mode = 0; mode < 4; ++mode) {
-        connect(modes[mode].first, &ButtonPlus::Click, this, [this, mode] { OpenConversion(mode); });
-        connect(modes[mode].second, &QAction::triggered, this, [this, mode] { OpenConversion(mode); });
+        connect(modes[mode].first, &ButtonPlus::Click, this,
+                [this, mode] { OpenConversion(mode); });
+        connect(modes[mode].second, &QAction::triggered, this,
+                [this, mode] { OpenConversion(mode); });
     }
     connect(Button_Exit, &ButtonPlus::Click, this, &Form_Main::EndNow);
     connect(Menu_Exit, &QAction::triggered, this, &Form_Main::EndNow);
@@ -156,7 +160,9 @@ void Form_Main::OpenConversion(std::int16_t mode) {
     forms_.Convert()->show();
 }
 
-void Form_Main::EndNow() { forms_.desktop().EndProgram(); }
+void Form_Main::EndNow() {
+    forms_.desktop().EndProgram();
+}
 
 void Form_Main::OpenReadMe() {
     auto path = [this] {

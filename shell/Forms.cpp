@@ -69,10 +69,18 @@ void Forms::Start() {
     main->show();
 }
 
-CommonDialog& Forms::Dialog() { return Main()->DLG; }
+CommonDialog& Forms::Dialog() {
+    return Main()->DLG;
+}
 
-QWidget* Forms::DialogOwner() { return Main(); }
+QWidget* Forms::DialogOwner() {
+    return Main();
+}
 
-void Forms::CenterMain() { Position::CenterForm(desktop_, Main()); }
+void Forms::CenterMain() {
+    Position::CenterForm(desktop_, Main());
+}
 
-void Forms::ShowMain() { Main()->show(); }
+void Forms::ShowMain() {
+    Main()->show();
+}

@@ -30,7 +30,9 @@ using TestFiles::WriteFile;
 
 namespace {
 
-QString Native(const QString& path) { return QDir::toNativeSeparators(path); }
+QString Native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
 
 // The dialog's answer for several files of one folder.
 QString Selection(const QString& folder, const QStringList& names) {
@@ -96,8 +98,12 @@ private:
     // Real files: `count` sources of the mode's layout in src/, named a0.., and out/.
     QStringList MakeSources(int count, int mode);
     void AddSources(const QStringList& names);
-    QString Src(const QString& name = QString()) const { return Native(dir_.filePath("src/" + name)); }
-    QString Out(const QString& name = QString()) const { return Native(dir_.filePath("out/" + name)); }
+    QString Src(const QString& name = QString()) const {
+        return Native(dir_.filePath("src/" + name));
+    }
+    QString Out(const QString& name = QString()) const {
+        return Native(dir_.filePath("out/" + name));
+    }
     QStringList Titles() const;
 
     QTemporaryDir dir_;
@@ -168,8 +174,7 @@ void tst_FormConvert::addDuplicates_data() {
     QTest::newRow("same base name against an empty list: none")
         << QStringList{"x.smd", "x.bin", "y.bin"} << QStringList() << QStringList{"y.bin"};
     QTest::newRow("same base name against a list: the first")
-        << QStringList{"y.bin"} << QStringList{"x.smd", "x.bin"}
-        << QStringList{"y.bin", "x.smd"};
+        << QStringList{"y.bin"} << QStringList{"x.smd", "x.bin"} << QStringList{"y.bin", "x.smd"};
     QTest::newRow("single file already listed by base name")
         << QStringList{"game.smd"} << QStringList{"game.eu.bin"} << QStringList{"game.smd"};
 }
@@ -280,11 +285,16 @@ void tst_FormConvert::displayText_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("line");
-    QTest::newRow("BIN to MD") << 3 << "Sonic.bin" << "Sonic.bin->Sonic.md";
-    QTest::newRow("SMD to BIN, no extension") << 0 << "readme" << "readme->readme.bin";
-    QTest::newRow("SMD to BIN, two dots") << 0 << "Game.eu.smd" << "Game.eu.smd->Game.bin";
-    QTest::newRow("BIN to SMD") << 1 << "x.bin" << "x.bin->x.smd";
-    QTest::newRow("MD to BIN, only an extension") << 2 << ".md" << ".md->.bin";
+    QTest::newRow("BIN to MD") << 3 << "Sonic.bin"
+                               << "Sonic.bin->Sonic.md";
+    QTest::newRow("SMD to BIN, no extension") << 0 << "readme"
+                                              << "readme->readme.bin";
+    QTest::newRow("SMD to BIN, two dots") << 0 << "Game.eu.smd"
+                                          << "Game.eu.smd->Game.bin";
+    QTest::newRow("BIN to SMD") << 1 << "x.bin"
+                                << "x.bin->x.smd";
+    QTest::newRow("MD to BIN, only an extension") << 2 << ".md"
+                                                  << ".md->.bin";
 }
 
 void tst_FormConvert::displayText() {
@@ -313,9 +323,8 @@ void tst_FormConvert::percentages_data() {
     QTest::addColumn<QStringList>("statuses");
     QTest::newRow("1") << 1 << QStringList{"100/100%"};
     QTest::newRow("3") << 3 << QStringList{"33/100%", "66/100%", "100/100%"};
-    QTest::newRow("7") << 7
-                       << QStringList{"14/100%", "28/100%", "42/100%", "57/100%", "71/100%",
-                                      "85/100%", "100/100%"};
+    QTest::newRow("7") << 7 << QStringList{"14/100%", "28/100%", "42/100%", "57/100%",
+                                           "71/100%", "85/100%", "100/100%"};
 }
 
 void tst_FormConvert::percentages() {
@@ -344,8 +353,9 @@ void tst_FormConvert::percentages() {
     QCOMPARE(values.last(), 100);
     QCOMPARE(desktop_->yields, files);
     QCOMPARE(Titles(), QStringList{"Conversion Complete"});
-    QCOMPARE(desktop_->messages[0].text,
-             QStringLiteral("Conversion complete! Would you like to remove all files from the list?"));
+    QCOMPARE(
+        desktop_->messages[0].text,
+        QStringLiteral("Conversion complete! Would you like to remove all files from the list?"));
     QCOMPARE(desktop_->messages[0].style, 4);
     QCOMPARE(w_->Label_Status->text(), QStringLiteral("Ready"));
     QCOMPARE(w_->Progress->Value(), 100);
@@ -358,18 +368,18 @@ void tst_FormConvert::controlsDuringRun() {
     Open(BINtoMD);
     AddSources(MakeSources(2, BINtoMD));
     desktop_->onYield = [&](int) {
-        for (QWidget* c : QList<QWidget*>{w_->Button_Convert, w_->Drive, w_->Directory,
-                                          w_->Button_AddFiles, w_->Button_RemoveFiles,
-                                          w_->Button_SelectAll, w_->Button_DeselectAll})
+        for (QWidget* c :
+             QList<QWidget*>{w_->Button_Convert, w_->Drive, w_->Directory, w_->Button_AddFiles,
+                             w_->Button_RemoveFiles, w_->Button_SelectAll, w_->Button_DeselectAll})
             QVERIFY(!c->isEnabled());
         for (QWidget* c : QList<QWidget*>{w_->Button_Cancel, w_->List_Files, w_->Text_Path})
             QVERIFY(c->isEnabled());
         QVERIFY(FileHandle::Converting);
     };
     w_->Button_Convert->click();
-    for (QWidget* c : QList<QWidget*>{w_->Button_Convert, w_->Drive, w_->Directory,
-                                      w_->Button_AddFiles, w_->Button_RemoveFiles,
-                                      w_->Button_SelectAll, w_->Button_DeselectAll})
+    for (QWidget* c :
+         QList<QWidget*>{w_->Button_Convert, w_->Drive, w_->Directory, w_->Button_AddFiles,
+                         w_->Button_RemoveFiles, w_->Button_SelectAll, w_->Button_DeselectAll})
         QVERIFY(c->isEnabled());
     QVERIFY(!FileHandle::Converting);
 }
@@ -394,7 +404,7 @@ void tst_FormConvert::overwrite() {
     w_->Button_Convert->click();
     QCOMPARE(Titles(), (QStringList{"Overwrite File?", "Conversion Complete"}));
     QCOMPARE(desktop_->messages[0].text,
-             QStringLiteral("File ") + Src() .chopped(1) + PathSeparator() +
+             QStringLiteral("File ") + Src().chopped(1) + PathSeparator() +
                  QStringLiteral("game.bin already exists. Would you like to overwrite?"));
     QCOMPARE(desktop_->messages[0].style, 4);
     const QByteArray now = ReadFile(Src("game.bin"));

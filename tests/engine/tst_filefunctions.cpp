@@ -17,7 +17,9 @@ QString P(std::initializer_list<QString> pieces) {
 }
 
 // The separator of the other platform family, which is an ordinary character here.
-QChar OtherSlash() { return PathSeparator() == QLatin1Char('/') ? u'\\' : u'/'; }
+QChar OtherSlash() {
+    return PathSeparator() == QLatin1Char('/') ? u'\\' : u'/';
+}
 
 } // namespace
 
@@ -45,9 +47,11 @@ void tst_FileFunctions::getFileName_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("expected");
     QTest::newRow("full path") << P({"D:", "roms", "game.smd"}) << "game.smd";
-    QTest::newRow("bare name") << "game.smd" << "game.smd";
+    QTest::newRow("bare name") << "game.smd"
+                               << "game.smd";
     QTest::newRow("trailing separator") << P({"D:", "roms", ""}) << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("empty") << ""
+                           << "";
     const QString other = QStringLiteral("D:") + OtherSlash() + "roms" + OtherSlash() + "game.smd";
     QTest::newRow("other slash is no separator") << other << other;
     QTest::newRow("dots in folders") << P({"a.b", "c.d", "e"}) << "e";
@@ -62,12 +66,18 @@ void tst_FileFunctions::getFileName() {
 void tst_FileFunctions::getBaseName_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("one extension") << "game.smd" << "game";
-    QTest::newRow("no extension") << "game" << "game";
-    QTest::newRow("two dots") << "game.eu.smd" << "game";
-    QTest::newRow("only extension") << ".smd" << "";
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("case kept") << "Sonic.BIN" << "Sonic";
+    QTest::newRow("one extension") << "game.smd"
+                                   << "game";
+    QTest::newRow("no extension") << "game"
+                                  << "game";
+    QTest::newRow("two dots") << "game.eu.smd"
+                              << "game";
+    QTest::newRow("only extension") << ".smd"
+                                    << "";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("case kept") << "Sonic.BIN"
+                               << "Sonic";
     QTest::newRow("unicode") << QStringLiteral("索尼克.bin") << QStringLiteral("索尼克");
 }
 
@@ -148,8 +158,8 @@ void tst_FileFunctions::addSelectedFiles_data() {
 
     const QString ea = P({"E:", "a"});
     const QString db = P({"D:", "b"});
-    QTest::newRow("single into empty list") << QStringList() << QStringList{P({db, "game.bin"})}
-                                            << QStringList{P({db, "game.bin"})};
+    QTest::newRow("single into empty list")
+        << QStringList() << QStringList{P({db, "game.bin"})} << QStringList{P({db, "game.bin"})};
     QTest::newRow("single with listed base name")
         << QStringList{P({ea, "game.smd"})} << QStringList{P({db, "game.bin"})}
         << QStringList{P({ea, "game.smd"})};

@@ -85,8 +85,10 @@ void tst_KestrixConvert::usageErrors() {
 void tst_KestrixConvert::helpAndVersion_data() {
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("text");
-    QTest::newRow("help") << "--help" << "Usage: kestrix-convert MODE";
-    QTest::newRow("version") << "--version" << "kestrix-convert 2.0";
+    QTest::newRow("help") << "--help"
+                          << "Usage: kestrix-convert MODE";
+    QTest::newRow("version") << "--version"
+                             << "kestrix-convert 2.0";
 }
 
 void tst_KestrixConvert::helpAndVersion() {
@@ -102,11 +104,16 @@ void tst_KestrixConvert::convertsEachMode_data() {
     QTest::addColumn<QString>("source");
     QTest::addColumn<int>("size");
     QTest::addColumn<QString>("destination");
-    QTest::newRow("smd2bin") << "smd2bin" << "Game.eu.smd" << 16384 + 512 << "Game.bin";
-    QTest::newRow("bin2smd") << "bin2smd" << "Game" << 16384 << "Game.smd";
-    QTest::newRow("md2bin") << "md2bin" << "game.md" << 32768 << "game.bin";
-    QTest::newRow("bin2md") << "bin2md" << "sonic.bin" << 32768 << "sonic.md";
-    QTest::newRow("odd name") << "bin2md" << "a b, 索尼克 [!].bin" << 16384 << "a b, 索尼克 [!].md";
+    QTest::newRow("smd2bin") << "smd2bin"
+                             << "Game.eu.smd" << 16384 + 512 << "Game.bin";
+    QTest::newRow("bin2smd") << "bin2smd"
+                             << "Game" << 16384 << "Game.smd";
+    QTest::newRow("md2bin") << "md2bin"
+                            << "game.md" << 32768 << "game.bin";
+    QTest::newRow("bin2md") << "bin2md"
+                            << "sonic.bin" << 32768 << "sonic.md";
+    QTest::newRow("odd name") << "bin2md"
+                              << "a b, 索尼克 [!].bin" << 16384 << "a b, 索尼克 [!].md";
 }
 
 void tst_KestrixConvert::convertsEachMode() {

@@ -32,17 +32,28 @@ void tst_Platform::wildcard_data() {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("matches");
-    QTest::newRow("star dot star, no dot") << "*.*" << "roms" << true;
-    QTest::newRow("star dot star, dot") << "*.*" << "game.bin" << true;
-    QTest::newRow("prefix star dot star") << "roms*.*" << "roms" << true;
-    QTest::newRow("prefix longer") << "roms*.*" << "roms2.old" << true;
-    QTest::newRow("prefix other") << "roms*.*" << "rom" << false;
-    QTest::newRow("question mark") << "game.b?n" << "game.bin" << true;
-    QTest::newRow("question mark needs one") << "game.b?n" << "game.bn" << false;
-    QTest::newRow("exact") << "game.bin" << "game.bin" << true;
-    QTest::newRow("exact differs") << "game.bin" << "game.bin2" << false;
-    QTest::newRow("regex characters are plain") << "a+b(1).bin" << "a+b(1).bin" << true;
-    QTest::newRow("star in the middle") << "g*e.smd" << "game.smd" << true;
+    QTest::newRow("star dot star, no dot") << "*.*"
+                                           << "roms" << true;
+    QTest::newRow("star dot star, dot") << "*.*"
+                                        << "game.bin" << true;
+    QTest::newRow("prefix star dot star") << "roms*.*"
+                                          << "roms" << true;
+    QTest::newRow("prefix longer") << "roms*.*"
+                                   << "roms2.old" << true;
+    QTest::newRow("prefix other") << "roms*.*"
+                                  << "rom" << false;
+    QTest::newRow("question mark") << "game.b?n"
+                                   << "game.bin" << true;
+    QTest::newRow("question mark needs one") << "game.b?n"
+                                             << "game.bn" << false;
+    QTest::newRow("exact") << "game.bin"
+                           << "game.bin" << true;
+    QTest::newRow("exact differs") << "game.bin"
+                                   << "game.bin2" << false;
+    QTest::newRow("regex characters are plain") << "a+b(1).bin"
+                                                << "a+b(1).bin" << true;
+    QTest::newRow("star in the middle") << "g*e.smd"
+                                        << "game.smd" << true;
 }
 
 void tst_Platform::wildcard() {
@@ -88,10 +99,9 @@ void tst_Platform::selectionText_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("none") << QStringList() << QString();
     QTest::newRow("one") << QStringList{"/roms/a.bin"} << QDir::toNativeSeparators("/roms/a.bin");
-    QTest::newRow("three")
-        << QStringList{"/roms/a.bin", "/roms/b c.bin", "/roms/.x"}
-        << QDir::toNativeSeparators("/roms") + QChar(0) + "a.bin" + QChar(0) + "b c.bin" +
-               QChar(0) + ".x";
+    QTest::newRow("three") << QStringList{"/roms/a.bin", "/roms/b c.bin", "/roms/.x"}
+                           << QDir::toNativeSeparators("/roms") + QChar(0) + "a.bin" + QChar(0) +
+                                  "b c.bin" + QChar(0) + ".x";
 }
 
 void tst_Platform::selectionText() {

@@ -81,8 +81,8 @@ void tst_Canvas::frameIsInside() {
     canvas.FrameRect({1, 1, 5, 5}, 0x00FF00);
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 6; ++x) {
-            const bool border = (x == 1 || x == 4 || y == 1 || y == 4) && x >= 1 && x <= 4 &&
-                                y >= 1 && y <= 4;
+            const bool border =
+                (x == 1 || x == 4 || y == 1 || y == 4) && x >= 1 && x <= 4 && y >= 1 && y <= 4;
             QCOMPARE(image_.pixel(x, y) != Sentinel, border);
         }
 }

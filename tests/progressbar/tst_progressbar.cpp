@@ -17,7 +17,9 @@ constexpr ColorRef Green = 0x00C000;
 constexpr ColorRef White = 0xFFFFFF;
 constexpr ColorRef Black = 0x000000;
 
-ColorRef Light(int amount) { return XP_ProgressBar::LightenColor(Green, amount); }
+ColorRef Light(int amount) {
+    return XP_ProgressBar::LightenColor(Green, amount);
+}
 
 } // namespace
 
@@ -115,8 +117,8 @@ void tst_ProgressBar::lightenAndBlend() {
     QFETCH(uint, q);
     QFETCH(int, amount);
     QFETCH(uint, expected);
-    const ColorRef result = blend ? XP_ProgressBar::BlendColor(p, q, amount)
-                                  : XP_ProgressBar::LightenColor(p, amount);
+    const ColorRef result =
+        blend ? XP_ProgressBar::BlendColor(p, q, amount) : XP_ProgressBar::LightenColor(p, amount);
     QCOMPARE(result, ColorRef(expected));
 }
 
@@ -247,8 +249,9 @@ void tst_ProgressBar::drawsOnlyInsideTheControl() {
         for (int y = 0; y < image_.height(); ++y)
             for (int x = 0; x < image_.width(); ++x) {
                 const bool inside = x < 167 && y < 25;
-                QVERIFY2((image_.pixel(x, y) != Sentinel) == inside,
-                         qPrintable(QStringLiteral("pixel %1,%2 at %3 %").arg(x).arg(y).arg(percent)));
+                QVERIFY2(
+                    (image_.pixel(x, y) != Sentinel) == inside,
+                    qPrintable(QStringLiteral("pixel %1,%2 at %3 %").arg(x).arg(y).arg(percent)));
             }
     }
 }
@@ -357,14 +360,13 @@ void tst_ProgressBar::fillEdges_data() {
     QTest::newRow("flat 50") << 3 << 50 << 12 << 83 << uint(Light(180)) << 0xFFFFFFu;
     QTest::newRow("flat 100: over the frame") << 3 << 100 << 12 << 166 << uint(Light(180)) << 0u;
     QTest::newRow("etched 50") << 4 << 50 << 12 << 84 << uint(Light(200)) << 0xFFFFFFu;
-    QTest::newRow("shaded 100: edge line at 165") << 5 << 100 << 12 << 165 << uint(Light(25))
-                                                  << uint(Light(10));
+    QTest::newRow("shaded 100: edge line at 165")
+        << 5 << 100 << 12 << 165 << uint(Light(25)) << uint(Light(10));
     QTest::newRow("shaded 50") << 5 << 50 << 2 << 83 << uint(Light(25)) << uint(Green);
     QTest::newRow("dark 50") << 6 << 50 << 12 << 83 << uint(darkEdge) << 0u;
     QTest::newRow("pattern 50") << 8 << 50 << 12 << 84 << 0x336699u << 0xFFFFFFu;
     QTest::newRow("glossy 50") << 9 << 50 << 3 << 81 << 0x88DD88u << 0xF9F9F9u;
-    QTest::newRow("glossy 50, lower half")
-        << 9 << 50 << 22 << 81 << uint(Green) << 0xC0C0C0u;
+    QTest::newRow("glossy 50, lower half") << 9 << 50 << 22 << 81 << uint(Green) << 0xC0C0C0u;
 }
 
 void tst_ProgressBar::fillEdges() {
@@ -501,10 +503,12 @@ void tst_ProgressBar::twoToneText() {
         for (int x = 3; x < 164; ++x) {
             const ColorRef pixel = At(image_, x, y);
             if (pixel == outside) {
-                QVERIFY2(x >= std::lround(edge), qPrintable(QStringLiteral("outside colour at %1").arg(x)));
+                QVERIFY2(x >= std::lround(edge),
+                         qPrintable(QStringLiteral("outside colour at %1").arg(x)));
                 ++outsidePixels;
             } else if (pixel == inside) {
-                QVERIFY2(x < std::lround(edge), qPrintable(QStringLiteral("inside colour at %1").arg(x)));
+                QVERIFY2(x < std::lround(edge),
+                         qPrintable(QStringLiteral("inside colour at %1").arg(x)));
                 ++insidePixels;
             }
         }
@@ -536,8 +540,8 @@ void tst_ProgressBar::setters() {
     QStringList names;
     for (const auto& call : spy)
         names << call.at(0).toString();
-    QCOMPARE(names, (QStringList{"Min", "Max", "BrushStyle", "Orientation", "Scrolling",
-                                 "ShowText", "Image"}));
+    QCOMPARE(names, (QStringList{"Min", "Max", "BrushStyle", "Orientation", "Scrolling", "ShowText",
+                                 "Image"}));
 }
 
 void tst_ProgressBar::bufferGrowsNeverShrinks() {

@@ -47,8 +47,8 @@ void tst_ProgressBarRender::rendersOneBar_data() {
     QTest::newRow("value mapped by min and max")
         << QStringList{"--style", "3", "--value", "4", "--max", "8", "--color", "0x0000FF"}
         << QSize(167, 25) << QPoint(0, 0) << qRgb(255, 100, 100);
-    QTest::newRow("vertical") << QStringList{"--percent", "100", "--orientation", "1", "--size",
-                                             "25x100", "--color", "0xFF0000"}
+    QTest::newRow("vertical") << QStringList{"--percent", "100",    "--orientation", "1",
+                                             "--size",    "25x100", "--color",       "0xFF0000"}
                               << QSize(25, 100) << QPoint(12, 53) << 0xFF0000FFu;
     QTest::newRow("one pixel") << QStringList{"--size", "1x1", "--style", "9", "--show-text"}
                                << QSize(1, 1) << QPoint(0, 0) << 0u;
@@ -72,8 +72,8 @@ void tst_ProgressBarRender::badInput_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message");
-    QTest::newRow("unreadable image") << QStringList{"--image", "/nonexistent.png", "--out", "x.png"}
-                                      << 1 << "cannot read image";
+    QTest::newRow("unreadable image")
+        << QStringList{"--image", "/nonexistent.png", "--out", "x.png"} << 1 << "cannot read image";
     QTest::newRow("zero size") << QStringList{"--size", "0x0", "--out", "x.png"} << 2 << "--size";
     QTest::newRow("no output") << QStringList{"--style", "1"} << 2 << "--out";
     QTest::newRow("not a number") << QStringList{"--style", "two"} << 2 << "needs a 32-bit number";

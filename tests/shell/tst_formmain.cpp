@@ -1,6 +1,8 @@
 #include "ButtonPlus.h"
+#include "DriveList.h"
 #include "FileFunctions.h"
 #include "FileHandle.h"
+#include "FolderList.h"
 #include "FormLoad.h"
 #include "Form_About.h"
 #include "Form_Convert.h"
@@ -8,8 +10,6 @@
 #include "Forms.h"
 #include "Mod_File.h"
 #include "ScriptedDesktop.h"
-#include "DriveList.h"
-#include "FolderList.h"
 #include "XP_ProgressBar.h"
 
 #include <QLineEdit>
@@ -57,8 +57,7 @@ private slots:
     void convertWindowCreatedAgain();
 
 private:
-    template <typename T>
-    T* Child(QWidget* window, const char* name) {
+    template <typename T> T* Child(QWidget* window, const char* name) {
         return window->findChild<T*>(QString::fromLatin1(name));
     }
     void Enter(QWidget* w);
@@ -69,7 +68,9 @@ private:
     std::unique_ptr<Forms> forms_;
 };
 
-void tst_FormMain::initTestCase() { QDir::setCurrent(dir_.path()); }
+void tst_FormMain::initTestCase() {
+    QDir::setCurrent(dir_.path());
+}
 
 void tst_FormMain::init() {
     FileHandle::FileList.clear();
@@ -159,8 +160,9 @@ void tst_FormMain::openMode_data() {
     QTest::addColumn<QString>("info");
     QTest::addColumn<QString>("filter");
     const char* captions[] = {"SMD to BIN", "BIN to SMD", "MD to BIN", "BIN to MD"};
-    const QString infos[] = {QStringLiteral("SMD格式转换到BIN格式"), QStringLiteral("BIN格式转换到SMD格式"),
-                             QStringLiteral("MD格式转换到BIN格式"), QStringLiteral("BIN格式转换到MD格式")};
+    const QString infos[] = {
+        QStringLiteral("SMD格式转换到BIN格式"), QStringLiteral("BIN格式转换到SMD格式"),
+        QStringLiteral("MD格式转换到BIN格式"), QStringLiteral("BIN格式转换到MD格式")};
     const QString filters[] = {QStringLiteral("SMD格式文件|*.smd|所有文件|*.*"),
                                QStringLiteral("BIN格式文件|*.bin|所有文件|*.*"),
                                QStringLiteral("MD格式文件|*.md|所有文件|*.*"),
@@ -233,11 +235,16 @@ void tst_FormMain::unknownModes() {
 void tst_FormMain::hints_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("hint");
-    QTest::newRow("SMD to BIN") << "Button_SMDtoBIN" << "按下此键 可以从SMD格式转换文件到BIN格式";
-    QTest::newRow("BIN to SMD") << "Button_BINtoSMD" << "按下此键 可以从BIN格式转换文件到SMD格式";
-    QTest::newRow("MD to BIN") << "Button_MDtoBIN" << "按下此键 可以从MD格式转换文件到BIN格式";
-    QTest::newRow("BIN to MD") << "Button_BINtoMD" << "按下此键 可以从BIN格式转换文件到MD格式";
-    QTest::newRow("Exit") << "Button_Exit" << "按下此键 程序退出";
+    QTest::newRow("SMD to BIN") << "Button_SMDtoBIN"
+                                << "按下此键 可以从SMD格式转换文件到BIN格式";
+    QTest::newRow("BIN to SMD") << "Button_BINtoSMD"
+                                << "按下此键 可以从BIN格式转换文件到SMD格式";
+    QTest::newRow("MD to BIN") << "Button_MDtoBIN"
+                               << "按下此键 可以从MD格式转换文件到BIN格式";
+    QTest::newRow("BIN to MD") << "Button_BINtoMD"
+                               << "按下此键 可以从BIN格式转换文件到MD格式";
+    QTest::newRow("Exit") << "Button_Exit"
+                          << "按下此键 程序退出";
 }
 
 void tst_FormMain::hints() {
@@ -292,10 +299,14 @@ void tst_FormMain::readMeLiesBesideTheProgram() {
 void tst_FormMain::webItems_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QString>("address");
-    QTest::newRow("online help") << "Menu_OnlineHelp" << "https://www.example.org/kestrix/forum/help/";
-    QTest::newRow("forum") << "Menu_KestrixForum" << "https://www.example.org/kestrix/forum/";
-    QTest::newRow("home page") << "Menu_Visit1" << "https://www.example.org/kestrix/";
-    QTest::newRow("blog") << "Menu_Visit2" << "https://blog.example.org/kestrix/";
+    QTest::newRow("online help") << "Menu_OnlineHelp"
+                                 << "https://www.example.org/kestrix/forum/help/";
+    QTest::newRow("forum") << "Menu_KestrixForum"
+                           << "https://www.example.org/kestrix/forum/";
+    QTest::newRow("home page") << "Menu_Visit1"
+                               << "https://www.example.org/kestrix/";
+    QTest::newRow("blog") << "Menu_Visit2"
+                          << "https://blog.example.org/kestrix/";
 }
 
 void tst_FormMain::webItems() {

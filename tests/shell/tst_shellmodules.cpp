@@ -25,13 +25,17 @@ void tst_ShellModules::showError_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("browser") << -1 << "Error. Default Browser Not Found"
                              << "The default browser for this system could not be found";
-    QTest::newRow("drive") << -3 << "Error. Useable Drvie Not Found" << "This drive is not useable";
+    QTest::newRow("drive") << -3 << "Error. Useable Drvie Not Found"
+                           << "This drive is not useable";
     QTest::newRow("path") << -4 << "Error. Incorrect Path"
                           << "One or more files or paths did not exist and were deleted from the "
                              "list";
-    QTest::newRow("0 shows nothing") << 0 << "" << "";
-    QTest::newRow("1 shows nothing") << 1 << "" << "";
-    QTest::newRow("-5 shows nothing") << -5 << "" << "";
+    QTest::newRow("0 shows nothing") << 0 << ""
+                                     << "";
+    QTest::newRow("1 shows nothing") << 1 << ""
+                                     << "";
+    QTest::newRow("-5 shows nothing") << -5 << ""
+                                      << "";
 }
 
 void tst_ShellModules::showError() {
@@ -73,10 +77,10 @@ void tst_ShellModules::centerForm_data() {
     QTest::addColumn<float>("left");
     QTest::addColumn<float>("top");
     QTest::newRow("ordinary") << QSize(1024, 768) << QSize(366, 289) << 4935.0f << 3592.5f;
-    QTest::newRow("odd difference: half twips") << QSize(1001, 700) << QSize(366, 289)
-                                                << 4762.5f << 3082.5f;
-    QTest::newRow("wider than the screen") << QSize(300, 200) << QSize(366, 289) << -495.0f
-                                           << -667.5f;
+    QTest::newRow("odd difference: half twips")
+        << QSize(1001, 700) << QSize(366, 289) << 4762.5f << 3082.5f;
+    QTest::newRow("wider than the screen")
+        << QSize(300, 200) << QSize(366, 289) << -495.0f << -667.5f;
 }
 
 void tst_ShellModules::centerForm() {

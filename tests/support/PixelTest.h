@@ -22,7 +22,9 @@ inline QImage SentinelImage(int width, int height) {
     return image;
 }
 
-inline ColorRef At(const QImage& image, int x, int y) { return FromRgb(image.pixel(x, y)); }
+inline ColorRef At(const QImage& image, int x, int y) {
+    return FromRgb(image.pixel(x, y));
+}
 
 // A palette whose system colours are known numbers.
 inline void UseFixedPalette() {

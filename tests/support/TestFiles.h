@@ -33,7 +33,9 @@ inline QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-inline bool RunningAsRoot() { return ::geteuid() == 0; }
+inline bool RunningAsRoot() {
+    return ::geteuid() == 0;
+}
 
 // A folder in which no new file can be created while the guard lives. Root
 // ignores permission bits, so for root the folder is made immutable instead.
@@ -62,11 +64,11 @@ private:
 class SmallDisk {
 public:
     SmallDisk(const QString& path, const QString& size) : path_(path) {
-        ok_ = QDir().mkpath(path) &&
-              QProcess::execute(QStringLiteral("mount"),
-                                {QStringLiteral("-t"), QStringLiteral("tmpfs"),
-                                 QStringLiteral("-o"), QStringLiteral("size=") + size,
-                                 QStringLiteral("tmpfs"), path}) == 0;
+        ok_ =
+            QDir().mkpath(path) &&
+            QProcess::execute(QStringLiteral("mount"),
+                              {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                               QStringLiteral("size=") + size, QStringLiteral("tmpfs"), path}) == 0;
     }
     ~SmallDisk() {
         if (ok_)

@@ -84,7 +84,8 @@ QImage Logo() {
     title.setLetterSpacing(QFont::AbsoluteSpacing, 1);
     p.setFont(title);
     p.setPen(Qt::white);
-    p.drawText(QRect(146, 30, 220, 56), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("KESTRIX"));
+    p.drawText(QRect(146, 30, 220, 56), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("KESTRIX"));
 
     QFont subtitle(QStringLiteral("DejaVu Sans"));
     subtitle.setPixelSize(11);

@@ -78,7 +78,7 @@ QImage Render(const Options& options) {
     return image;
 }
 
-const char* const StyleNames[10] = {"XP blocks", "XP smooth", "XP searching", "Flat", "Etched",
+const char* const StyleNames[10] = {"XP blocks", "XP smooth", "XP searching", "Flat",    "Etched",
                                     "Shaded",    "Dark",      "Hatched",      "Pattern", "Glossy"};
 
 QImage Checker() {
