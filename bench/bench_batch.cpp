@@ -10,6 +10,7 @@
 #include "Forms.h"
 #include "Mod_File.h"
 #include "ScriptedDesktop.h"
+#include "WidgetBench.h"
 
 #include <benchmark/benchmark.h>
 
@@ -152,14 +153,8 @@ BENCHMARK(BM_ConvertFileLoopOfThousandSmallFiles)->Unit(benchmark::kMillisecond)
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
+    // The conversion window starts its folder list in the current folder.
     QTemporaryDir current;
     QDir::setCurrent(current.path());
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWidgetBenchmarks(argc, argv);
 }

@@ -1,6 +1,7 @@
 // Cost of setting Value on the 167 x 25 bar: each assignment runs a complete
 // drawing pass into the off-screen image.
 
+#include "WidgetBench.h"
 #include "XP_ProgressBar.h"
 
 #include <benchmark/benchmark.h>
@@ -33,13 +34,4 @@ BENCHMARK(BM_SetValue10000)
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return RunWidgetBenchmarks(argc, argv); }

@@ -9,6 +9,7 @@
 #include "Mod_Convert.h"
 #include "Mod_File.h"
 #include "PathSeparator.h"
+#include "Hover.h"
 #include "ScriptedDesktop.h"
 #include "TestFiles.h"
 #include "XP_ProgressBar.h"
@@ -674,11 +675,9 @@ void tst_FormConvert::hints() {
         {w_->Button_Cancel, QStringLiteral("按下此键 取消转换文件")},
     };
     for (const auto& [button, hint] : hints) {
-        QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-        QApplication::sendEvent(button, &enter);
+        Hover::Enter(button);
         QCOMPARE(w_->Label_info->text(), hint);
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(button, &leave);
+        Hover::Leave(button);
         QCOMPARE(w_->Label_info->text(), QString());
     }
 }

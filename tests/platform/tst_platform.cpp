@@ -2,11 +2,15 @@
 #include "DesktopPlatform.h"
 #include "DirSearch.h"
 #include "FolderList.h"
+#include "Hover.h"
 #include "PathSeparator.h"
 #include "TestFiles.h"
 #include "Twips.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +30,8 @@ private slots:
     void buttonNotifications();
     void folderList();
     void shellExecuteOfMissingFile();
+    void messageBox_data();
+    void messageBox();
 };
 
 void tst_Platform::wildcard_data() {
@@ -123,10 +129,8 @@ void tst_Platform::buttonNotifications() {
     QSignalSpy enter(&button, &ButtonPlus::MouseEnter);
     QSignalSpy leave(&button, &ButtonPlus::MouseLeave);
     QSignalSpy click(&button, &ButtonPlus::Click);
-    QEnterEvent enterEvent(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QApplication::sendEvent(&button, &enterEvent);
-    QEvent leaveEvent(QEvent::Leave);
-    QApplication::sendEvent(&button, &leaveEvent);
+    Hover::Enter(&button);
+    Hover::Leave(&button);
     button.click();
     QCOMPARE(enter.count(), 1);
     QCOMPARE(leave.count(), 1);
@@ -162,6 +166,64 @@ void tst_Platform::shellExecuteOfMissingFile() {
     DesktopPlatform desktop;
     QTemporaryDir dir;
     QVERIFY(desktop.ShellExecute(dir.filePath("readme.txt"), 10) <= 32);
+}
+
+void tst_Platform::messageBox_data() {
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("press");
+    QTest::addColumn<QStringList>("captions");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("shownTitle");
+    QTest::newRow("OK only") << 0 << "Limit exceeded" << "OK" << QStringList{"OK"} << 1
+                             << "Limit exceeded";
+    QTest::newRow("no title shows the program's name")
+        << 0 << "" << "OK" << QStringList{"OK"} << 1 << "Kestrix";
+    QTest::newRow("OK and Cancel, OK") << 1 << "Cancel" << "OK" << QStringList{"OK", "Cancel"}
+                                       << 1 << "Cancel";
+    QTest::newRow("OK and Cancel, escape")
+        << 1 << "Cancel" << "escape" << QStringList{"OK", "Cancel"} << 2 << "Cancel";
+    QTest::newRow("Yes and No, Yes") << 4 << "Overwrite File?" << "Yes" << QStringList{"Yes", "No"}
+                                     << 6 << "Overwrite File?";
+    QTest::newRow("Yes and No, No") << 4 << "Overwrite File?" << "No" << QStringList{"Yes", "No"}
+                                    << 7 << "Overwrite File?";
+}
+
+void tst_Platform::messageBox() {
+    QFETCH(int, style);
+    QFETCH(QString, title);
+    QFETCH(QString, press);
+    QFETCH(QStringList, captions);
+    QFETCH(int, answer);
+    QFETCH(QString, shownTitle);
+    DesktopPlatform desktop;
+    QStringList seen;
+    QString seenTitle;
+    QString seenText;
+    bool icon = true;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        seenTitle = box->windowTitle();
+        seenText = box->text();
+        icon = box->icon() != QMessageBox::NoIcon;
+        for (QAbstractButton* button : box->buttons())
+            seen << button->text();
+        if (press == QLatin1String("escape")) {
+            QTest::keyClick(box, Qt::Key_Escape);
+            return;
+        }
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == press)
+                button->click();
+    });
+    QCOMPARE(desktop.ShowMessage(QStringLiteral("Some text"), style, title), answer);
+    seen.sort();
+    captions.sort();
+    QCOMPARE(seen, captions);
+    QCOMPARE(seenTitle, shownTitle);
+    QCOMPARE(seenText, QStringLiteral("Some text"));
+    QVERIFY(!icon);
 }
 
 QTEST_MAIN(tst_Platform)

@@ -9,6 +9,7 @@
 #include "Form_Main.h"
 #include "Forms.h"
 #include "Mod_File.h"
+#include "Hover.h"
 #include "ScriptedDesktop.h"
 #include "XP_ProgressBar.h"
 
@@ -60,8 +61,6 @@ private:
     template <typename T> T* Child(QWidget* window, const char* name) {
         return window->findChild<T*>(QString::fromLatin1(name));
     }
-    void Enter(QWidget* w);
-    void Leave(QWidget* w);
 
     QTemporaryDir dir_;
     std::unique_ptr<ScriptedDesktop> desktop_;
@@ -85,16 +84,6 @@ void tst_FormMain::cleanup() {
     forms_.reset();
     desktop_.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void tst_FormMain::Enter(QWidget* w) {
-    QEnterEvent event(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    QApplication::sendEvent(w, &event);
-}
-
-void tst_FormMain::Leave(QWidget* w) {
-    QEvent event(QEvent::Leave);
-    QApplication::sendEvent(w, &event);
 }
 
 void tst_FormMain::startUp() {
@@ -253,17 +242,17 @@ void tst_FormMain::hints() {
     Form_Main* main = forms_->Main();
     auto* b = main->findChild<ButtonPlus*>(button);
     QVERIFY(b);
-    Enter(b);
+    Hover::Enter(b);
     QCOMPARE(main->Label_info->text(), hint);
-    Leave(b);
+    Hover::Leave(b);
     QCOMPARE(main->Label_info->text(), QString());
 }
 
 void tst_FormMain::hintMovesStraightToNextButton() {
     Form_Main* main = forms_->Main();
-    Enter(main->Button_SMDtoBIN);
-    Leave(main->Button_SMDtoBIN);
-    Enter(main->Button_BINtoSMD);
+    Hover::Enter(main->Button_SMDtoBIN);
+    Hover::Leave(main->Button_SMDtoBIN);
+    Hover::Enter(main->Button_BINtoSMD);
     QCOMPARE(main->Label_info->text(), QStringLiteral("按下此键 可以从BIN格式转换文件到SMD格式"));
 }
 
