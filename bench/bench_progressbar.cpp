@@ -34,4 +34,6 @@ BENCHMARK(BM_SetValue10000)
 
 } // namespace
 
-int main(int argc, char** argv) { return RunWidgetBenchmarks(argc, argv); }
+int main(int argc, char** argv) {
+    return RunWidgetBenchmarks(argc, argv);
+}

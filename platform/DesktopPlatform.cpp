@@ -25,6 +25,8 @@ namespace {
 constexpr int Started = 42;
 constexpr int FileNotFound = 2;
 constexpr int NoAssociation = 31;
+// How long the launcher has to report that it could not open something.
+constexpr int LauncherVerdictMs = 1500;
 
 bool IsWebAddress(const QString& file) {
     const QUrl url(file);
@@ -124,7 +126,19 @@ int DesktopPlatform::ShellExecute(const QString& file, int) {
     const QString launcher = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     if (launcher.isEmpty())
         return NoAssociation;
-    return QProcess::startDetached(launcher, {file}) ? Started : NoAssociation;
+    // The launcher fails at once when nothing can open the file; a handler it
+    // starts may run as long as it likes, so only a moment is given to it.
+    auto* process = new QProcess(QCoreApplication::instance());
+    QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    QObject::connect(process, &QProcess::errorOccurred, process, &QObject::deleteLater);
+    process->start(launcher, {file});
+    if (!process->waitForStarted())
+        return NoAssociation;
+    if (process->waitForFinished(LauncherVerdictMs))
+        return process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0
+                   ? Started
+                   : NoAssociation;
+    return Started;
 #else
     const QUrl url = web ? QUrl(file) : QUrl::fromLocalFile(file);
     return QDesktopServices::openUrl(url) ? Started : NoAssociation;

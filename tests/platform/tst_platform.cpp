@@ -9,11 +9,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
-#include <QTimer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 class tst_Platform : public QObject {
     Q_OBJECT
@@ -30,6 +31,8 @@ private slots:
     void buttonNotifications();
     void folderList();
     void shellExecuteOfMissingFile();
+    void launcher_data();
+    void launcher();
     void messageBox_data();
     void messageBox();
 };
@@ -168,6 +171,37 @@ void tst_Platform::shellExecuteOfMissingFile() {
     QVERIFY(desktop.ShellExecute(dir.filePath("readme.txt"), 10) <= 32);
 }
 
+void tst_Platform::launcher_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("handler started") << "exit 0" << true;
+    QTest::newRow("nothing can open it") << "exit 4" << false;
+    QTest::newRow("handler still running") << "exec /bin/sleep 5" << true;
+    QTest::newRow("no launcher") << "" << false;
+}
+
+void tst_Platform::launcher() {
+    QFETCH(QString, script);
+    QFETCH(bool, started);
+    // A stand-in for the desktop's launcher, first on the search path.
+    QTemporaryDir bin;
+    if (!script.isEmpty()) {
+        QVERIFY(TestFiles::WriteFile(bin.filePath("xdg-open"),
+                                     ("#!/bin/sh\n" + script + "\n").toUtf8()));
+        QVERIFY(
+            QFile::setPermissions(bin.filePath("xdg-open"), QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit());
+    DesktopPlatform desktop;
+    QElapsedTimer timer;
+    timer.start();
+    const int code = desktop.ShellExecute(QStringLiteral("https://www.example.org/"), 10);
+    qputenv("PATH", path);
+    QCOMPARE(code > 32, started);
+    QVERIFY(timer.elapsed() < 4000); // never waits for the handler itself
+}
+
 void tst_Platform::messageBox_data() {
     QTest::addColumn<int>("style");
     QTest::addColumn<QString>("title");
@@ -175,18 +209,20 @@ void tst_Platform::messageBox_data() {
     QTest::addColumn<QStringList>("captions");
     QTest::addColumn<int>("answer");
     QTest::addColumn<QString>("shownTitle");
-    QTest::newRow("OK only") << 0 << "Limit exceeded" << "OK" << QStringList{"OK"} << 1
-                             << "Limit exceeded";
+    QTest::newRow("OK only") << 0 << "Limit exceeded"
+                             << "OK" << QStringList{"OK"} << 1 << "Limit exceeded";
     QTest::newRow("no title shows the program's name")
-        << 0 << "" << "OK" << QStringList{"OK"} << 1 << "Kestrix";
-    QTest::newRow("OK and Cancel, OK") << 1 << "Cancel" << "OK" << QStringList{"OK", "Cancel"}
-                                       << 1 << "Cancel";
+        << 0 << ""
+        << "OK" << QStringList{"OK"} << 1 << "Kestrix";
+    QTest::newRow("OK and Cancel, OK") << 1 << "Cancel"
+                                       << "OK" << QStringList{"OK", "Cancel"} << 1 << "Cancel";
     QTest::newRow("OK and Cancel, escape")
-        << 1 << "Cancel" << "escape" << QStringList{"OK", "Cancel"} << 2 << "Cancel";
-    QTest::newRow("Yes and No, Yes") << 4 << "Overwrite File?" << "Yes" << QStringList{"Yes", "No"}
-                                     << 6 << "Overwrite File?";
-    QTest::newRow("Yes and No, No") << 4 << "Overwrite File?" << "No" << QStringList{"Yes", "No"}
-                                    << 7 << "Overwrite File?";
+        << 1 << "Cancel"
+        << "escape" << QStringList{"OK", "Cancel"} << 2 << "Cancel";
+    QTest::newRow("Yes and No, Yes") << 4 << "Overwrite File?"
+                                     << "Yes" << QStringList{"Yes", "No"} << 6 << "Overwrite File?";
+    QTest::newRow("Yes and No, No") << 4 << "Overwrite File?"
+                                    << "No" << QStringList{"Yes", "No"} << 7 << "Overwrite File?";
 }
 
 void tst_Platform::messageBox() {

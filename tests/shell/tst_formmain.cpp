@@ -8,8 +8,8 @@
 #include "Form_Convert.h"
 #include "Form_Main.h"
 #include "Forms.h"
-#include "Mod_File.h"
 #include "Hover.h"
+#include "Mod_File.h"
 #include "ScriptedDesktop.h"
 #include "XP_ProgressBar.h"
 
