@@ -4,6 +4,7 @@
 #include "PathSeparator.h"
 #include "Twips.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -101,7 +102,9 @@ QString DesktopPlatform::SelectionText(const QStringList& files) {
 }
 
 void DesktopPlatform::ShowOpen(CommonDialog& dialog, QWidget* owner) {
-    QFileDialog fileDialog(owner);
+    // The dialog belongs to the window the user is working in, when there is one.
+    QWidget* active = QApplication::activeWindow();
+    QFileDialog fileDialog(active ? active : owner);
     fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
     fileDialog.setFileMode((dialog.Flags & CommonDialog::AllowMultiSelect)
                                ? QFileDialog::ExistingFiles

@@ -11,6 +11,8 @@ DriveList::DriveList(Desktop& desktop, QWidget* parent) : QComboBox(parent), des
 }
 
 void DriveList::SetDrive(const QString& drive) {
+    if (drive.isEmpty())
+        return;
     const QSignalBlocker blocker(this);
     int index = findText(drive);
     if (index < 0) {
