@@ -12,7 +12,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 BUILD_DIR=${KESTRIX_BUILD_DIR:-build}
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libbenchmark-dev)
 RUN_PACKAGES=(fonts-noto-cjk)
-TEST_PACKAGES=(e2fsprogs mount)
+TEST_PACKAGES=(e2fsprogs mount fonts-dejavu-core)
 
 install_packages() {
     local missing=()
