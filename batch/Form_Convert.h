@@ -72,7 +72,6 @@ private:
     void SetRunControlsEnabled(bool enabled);
     void SetStatus(const QString& text);
     void HandBackToMain();
-    void Hint(ButtonPlus* button, const QString& text);
 
     Desktop& desktop_;
     ConvertHost& host_;
