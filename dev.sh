@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
 BUILD_DIR=${KESTRIX_BUILD_DIR:-build}
-BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libbenchmark-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libbenchmark-dev zlib1g-dev)
 RUN_PACKAGES=(fonts-noto-cjk)
 TEST_PACKAGES=(e2fsprogs mount fonts-dejavu-core)
 

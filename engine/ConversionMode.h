@@ -19,10 +19,13 @@ enum class ConversionResult {
     UnknownMode,
     SourceMissing,
     SourceUnreadable,
+    SourceNotRegular,
+    NameTooLong,
     SourceEmpty,
     SizeRefused,
     HeaderOnly,
     TooLarge,
     OutOfMemory,
+    DestinationExists,
     DestinationUnwritable,
 };

@@ -3,11 +3,9 @@
 #include "FileFunctions.h"
 #include "Interleave.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QRandomGenerator>
-#include <QSaveFile>
+#include "SafeFile.h"
+
+#include <utility>
 
 #include <cstdlib>
 #include <cstring>
@@ -71,73 +69,16 @@ using FileFunctions::BlockSize;
 using FileFunctions::SmdHeaderSize;
 constexpr std::size_t HalfBlock = BlockSize / 2;
 
-bool ReadFully(QFile& file, std::uint8_t* into, std::int64_t bytes) {
-    while (bytes > 0) {
-        const qint64 got = file.read(reinterpret_cast<char*>(into), bytes);
-        if (got <= 0)
-            return false;
-        into += got;
-        bytes -= got;
-    }
-    return true;
-}
-
-bool WriteAll(QFileDevice& out) {
-    const char* from = reinterpret_cast<const char*>(TargetBytes.data.get());
-    std::int64_t left = TargetBytes.size;
-    while (left > 0) {
-        const qint64 put = out.write(from, left);
-        if (put <= 0)
-            return false;
-        from += put;
-        left -= put;
-    }
-    return out.flush();
-}
-
-// An existing destination (possibly the source itself) is replaced only once
-// the new content is completely written and on disk, so a failed write leaves
-// the old file intact.
-bool ReplaceDestination(const QString& destination) {
-    QSaveFile out(destination);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (!WriteAll(out)) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
-}
-
-// No old file is at stake: the content is written under a temporary name
-// beside the destination and then given its name, so nobody ever sees half a
-// file. The rename refuses to replace a file that appeared in the meantime.
-bool CreateDestination(const QString& destination) {
-    const QFileInfo info(destination);
-    const QDir folder = info.absoluteDir();
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const QString name = QStringLiteral(".%1.kestrix-%2")
-                                 .arg(info.fileName())
-                                 .arg(QRandomGenerator::global()->generate(), 0, 36);
-        QFile temp(folder.filePath(name));
-        if (!temp.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (QFileInfo::exists(temp.fileName()))
-                continue;
-            return false;
-        }
-        const bool written = WriteAll(temp);
-        temp.close();
-        if (written && temp.error() == QFileDevice::NoError && temp.rename(destination))
-            return true;
-        temp.remove();
-        return false;
-    }
-    return false;
-}
-
-bool WriteDestination(const QString& destination) {
-    return QFileInfo::exists(destination) ? ReplaceDestination(destination)
-                                          : CreateDestination(destination);
+ConversionResult WriteDestination(const QString& destination, const ByteArray& bytes,
+                                  SafeFile::Existing existing) {
+    SafeFile::Writer writer;
+    const bool ok = writer.Open(destination, existing) &&
+                    writer.Write(bytes.data.get(), bytes.size) && writer.Commit();
+    LastWriteError = ok ? QString() : writer.ErrorString();
+    if (ok)
+        return ConversionResult::Converted;
+    return writer.NameTaken() ? ConversionResult::DestinationExists
+                              : ConversionResult::DestinationUnwritable;
 }
 
 void WriteSmdHeader(std::uint8_t* header, std::int64_t blocks) {
@@ -175,46 +116,121 @@ void Rearrange(std::int32_t mode, const std::uint8_t* src, std::uint8_t* dst,
     }
 }
 
-ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination) {
-    if (mode < SMDtoBIN || mode > BINtoMD)
+namespace {
+
+ConversionResult FromSourceError(SafeFile::SourceError error) {
+    switch (error) {
+    case SafeFile::SourceError::Missing:
+        return ConversionResult::SourceMissing;
+    case SafeFile::SourceError::NotRegular:
+        return ConversionResult::SourceNotRegular;
+    case SafeFile::SourceError::NameTooLong:
+        return ConversionResult::NameTooLong;
+    default:
+        return ConversionResult::SourceUnreadable;
+    }
+}
+
+bool Converts(RomLayout layout) {
+    return layout != RomLayout::Unknown;
+}
+
+void SwapWords(std::uint8_t* bytes, std::int64_t size) {
+    for (std::int64_t i = 0; i + 1 < size; i += 2)
+        std::swap(bytes[i], bytes[i + 1]);
+}
+
+} // namespace
+
+bool SizeAllowed(RomLayout from, RomLayout to, std::int64_t length) {
+    if (from == RomLayout::Smd)
+        return FileFunctions::IsValidSMDLength(length);
+    if (from == RomLayout::Md || to == RomLayout::Smd || to == RomLayout::Md)
+        return FileFunctions::IsValidBINLength(length);
+    if (from == RomLayout::Byteswapped || to == RomLayout::Byteswapped)
+        return length % 2 == 0;
+    return true;
+}
+
+QString SizeRule(RomLayout from, RomLayout to) {
+    if (from == RomLayout::Smd)
+        return QStringLiteral("an SMD image is 512 bytes plus a multiple of 16384 bytes");
+    if (from == RomLayout::Md || to == RomLayout::Smd || to == RomLayout::Md)
+        return QStringLiteral("the size is not a multiple of 16384 bytes");
+    return QStringLiteral("the size is odd, so the image has no whole 16-bit words");
+}
+
+ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
+                               const QString& destination, SafeFile::Existing existing) {
+    if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
 
-    QFile in(source);
-    if (source.isEmpty() || !QFileInfo::exists(source))
-        return ConversionResult::SourceMissing;
-    if (QFileInfo(source).isDir() || !in.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return ConversionResult::SourceUnreadable;
+    const SafeFile::Source in(source);
+    if (!in.IsOpen())
+        return FromSourceError(in.Error());
 
-    const std::int64_t length = in.size();
+    const std::int64_t length = in.Size();
     if (length == 0)
         return ConversionResult::SourceEmpty;
-    const bool smdSource = mode == SMDtoBIN;
-    if (smdSource ? !FileFunctions::IsValidSMDLength(length)
-                  : !FileFunctions::IsValidBINLength(length))
+    const bool smdSource = from == RomLayout::Smd && to != RomLayout::Smd;
+    if (!SizeAllowed(from, to, length))
         return ConversionResult::SizeRefused;
-    if (smdSource && length == SmdHeaderSize)
+    if (from == RomLayout::Smd && length == SmdHeaderSize)
         return ConversionResult::HeaderOnly;
-    if (length > MaxImageSize)
+    // The limit is on the image itself, so an SMD image of the largest plain
+    // image converts back.
+    const std::int64_t payload = smdSource ? length - SmdHeaderSize : length;
+    if (payload > MaxImageSize + (from == to && from == RomLayout::Smd ? SmdHeaderSize : 0))
         return ConversionResult::TooLarge;
 
-    const std::int64_t payload = smdSource ? length - SmdHeaderSize : length;
-    const std::int64_t targetSize = mode == BINtoSMD ? payload + SmdHeaderSize : payload;
+    const std::int64_t targetSize = to == RomLayout::Smd && from != to ? payload + SmdHeaderSize
+                                                                       : payload;
     if (!SourceBytes.Resize(payload) || !TargetBytes.Resize(targetSize)) {
         SourceBytes.Release();
         TargetBytes.Release();
         return ConversionResult::OutOfMemory;
     }
 
-    // The source is read whole and closed before the destination is touched,
-    // so a destination that is the source itself converts in place.
-    if ((smdSource && !in.seek(SmdHeaderSize)) || !ReadFully(in, SourceBytes.data.get(), payload))
+    // The source is read whole before the destination is touched, so a
+    // destination that is the source itself converts in place.
+    if (!in.ReadAt(smdSource ? SmdHeaderSize : 0, SourceBytes.data.get(), payload))
         return ConversionResult::SourceUnreadable;
-    in.close();
 
-    Rearrange(mode, SourceBytes.data.get(), TargetBytes.data.get(), payload);
+    // First the plain image, then the target layout; each step writes into
+    // whichever array does not hold its input.
+    ByteArray* plain = &SourceBytes;
+    ByteArray* spare = &TargetBytes;
+    if (from != to) {
+        if (from == RomLayout::Byteswapped) {
+            SwapWords(SourceBytes.data.get(), payload);
+        } else if (from != RomLayout::Plain) {
+            TargetBytes.size = payload;
+            Rearrange(from == RomLayout::Smd ? SMDtoBIN : MDtoBIN, SourceBytes.data.get(),
+                      TargetBytes.data.get(), payload);
+            std::swap(plain, spare);
+        }
+        if (to == RomLayout::Byteswapped) {
+            SwapWords(plain->data.get(), payload);
+        } else if (to != RomLayout::Plain) {
+            if (!spare->Resize(targetSize)) {
+                SourceBytes.Release();
+                TargetBytes.Release();
+                return ConversionResult::OutOfMemory;
+            }
+            Rearrange(to == RomLayout::Smd ? BINtoSMD : BINtoMD, plain->data.get(),
+                      spare->data.get(), payload);
+            std::swap(plain, spare);
+        }
+    }
 
-    return WriteDestination(destination) ? ConversionResult::Converted
-                                         : ConversionResult::DestinationUnwritable;
+    return WriteDestination(destination, *plain, existing);
+}
+
+ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,
+                         SafeFile::Existing existing) {
+    if (mode < SMDtoBIN || mode > BINtoMD)
+        return ConversionResult::UnknownMode;
+    return ConvertLayout(SourceLayout(mode), TargetLayout(mode), source, destination, existing);
 }
 
 bool ConvertSMDtoBIN(const QString& source, const QString& destination) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ConversionMode.h"
+#include "RomLayout.h"
+#include "SafeFile.h"
 
 #include <QString>
 
@@ -13,7 +15,8 @@ namespace Mod_Convert {
 // run looks at it between files. No converter reads it.
 inline bool CancelRequested = false;
 
-// Largest source the converters take on: both working arrays must fit in memory.
+// Largest image the converters take on, not counting an SMD header: both
+// working arrays must fit in memory.
 inline constexpr std::int64_t MaxImageSize = std::int64_t(1) << 30;
 
 // A working array that keeps its storage between conversions and grows when
@@ -45,7 +48,23 @@ bool ConvertBINtoMD(const QString& source, const QString& destination);
 void Rearrange(std::int32_t mode, const std::uint8_t* source, std::uint8_t* target,
                std::int64_t payload);
 
-// The same conversions with the reason for a refusal.
-ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination);
+// The same conversions with the reason for a refusal. An entry at the
+// destination's name is replaced unless existing says to keep it.
+ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,
+                         SafeFile::Existing existing = SafeFile::Existing::Replace);
+
+// Converts between any two known layouts: the source is turned into a plain
+// image and that into the target layout. The same layout on both sides
+// writes a byte copy.
+ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
+                               const QString& destination,
+                               SafeFile::Existing existing = SafeFile::Existing::Replace);
+
+// The size rule a conversion applies to its source, and its wording.
+bool SizeAllowed(RomLayout from, RomLayout to, std::int64_t length);
+QString SizeRule(RomLayout from, RomLayout to);
+
+// Why the last write of a destination failed, as "the disk is full".
+inline QString LastWriteError;
 
 } // namespace Mod_Convert

@@ -25,21 +25,27 @@ QString DescribeResult(ConversionResult result, std::int32_t mode) {
         return QStringLiteral("the file does not exist");
     case ConversionResult::SourceUnreadable:
         return QStringLiteral("the file cannot be read");
+    case ConversionResult::SourceNotRegular:
+        return QStringLiteral("it is not a regular file");
+    case ConversionResult::NameTooLong:
+        return QStringLiteral("the file name is too long");
     case ConversionResult::SourceEmpty:
         return QStringLiteral("the file is empty");
     case ConversionResult::SizeRefused:
-        return mode == SMDtoBIN
-                   ? QStringLiteral("an SMD image is 512 bytes plus a multiple of 16384 bytes")
-                   : QStringLiteral("the size is not a multiple of 16384 bytes");
+        return Mod_Convert::SizeRule(SourceLayout(mode), TargetLayout(mode));
     case ConversionResult::HeaderOnly:
         return QStringLiteral("the SMD image holds only its 512-byte header");
     case ConversionResult::TooLarge:
-        return QStringLiteral("the file is larger than %1 MiB")
+        return QStringLiteral("the image is larger than %1 MiB")
             .arg(Mod_Convert::MaxImageSize >> 20);
     case ConversionResult::OutOfMemory:
         return QStringLiteral("not enough memory to convert the file");
+    case ConversionResult::DestinationExists:
+        return QStringLiteral("the destination already exists");
     case ConversionResult::DestinationUnwritable:
-        return QStringLiteral("the destination cannot be written");
+        return Mod_Convert::LastWriteError.isEmpty()
+                   ? QStringLiteral("the destination cannot be written")
+                   : Mod_Convert::LastWriteError;
     }
     return QString();
 }

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using Mod_File::ConvertFile;
 using Mod_File::ConvertFileReport;
 using TestFiles::RandomBytes;
@@ -72,6 +75,10 @@ private slots:
     void destinationFolderUnwritable();
     void destinationIsFolder();
     void fullDisk();
+    void whatIsInTheWay_data();
+    void whatIsInTheWay();
+    void longDestinationName_data();
+    void longDestinationName();
     void tooLarge();
     void describeResult();
 
@@ -83,9 +90,14 @@ private:
 void tst_Convert::init() {
     QVERIFY(dir_.isValid());
     QDir d(dir_.path());
-    for (const QString& entry : d.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
-        QVERIFY(QFileInfo(d.filePath(entry)).isDir() ? QDir(d.filePath(entry)).removeRecursively()
-                                                     : d.remove(entry));
+    const auto entries =
+        d.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (const QString& entry : entries) {
+        const QFileInfo info(d.filePath(entry));
+        QVERIFY(info.isDir() && !info.isSymLink() ? QDir(info.filePath()).removeRecursively()
+                                                  : d.remove(entry));
+    }
+    SafeFile::SetNamedTemporaryOnly(false);
 }
 
 void tst_Convert::roundTrip_data() {
@@ -268,15 +280,24 @@ void tst_Convert::sourceFailures_data() {
     QTest::addColumn<ConversionResult>("why");
     QTest::newRow("missing") << "missing.bin" << ConversionResult::SourceMissing;
     QTest::newRow("empty path") << "" << ConversionResult::SourceMissing;
-    QTest::newRow("folder") << "folder.bin" << ConversionResult::SourceUnreadable;
+    QTest::newRow("folder") << "folder.bin" << ConversionResult::SourceNotRegular;
+    // Opening a FIFO would wait for a writer forever.
+    QTest::newRow("fifo") << "fifo.bin" << ConversionResult::SourceNotRegular;
+    QTest::newRow("device") << "/dev/zero" << ConversionResult::SourceNotRegular;
+    QTest::newRow("file as folder") << "out.bin/a.bin" << ConversionResult::SourceMissing;
+    QTest::newRow("name over 255 bytes")
+        << QString(300, 'n') + ".bin" << ConversionResult::NameTooLong;
+    QTest::newRow("path over 4096 bytes")
+        << QString("d/").repeated(2100) + "a.bin" << ConversionResult::NameTooLong;
 }
 
 void tst_Convert::sourceFailures() {
     QFETCH(QString, source);
     QFETCH(ConversionResult, why);
     QVERIFY(QDir(dir_.path()).mkdir("folder.bin"));
+    QCOMPARE(::mkfifo(QFile::encodeName(Path("fifo.bin")).constData(), 0600), 0);
     QVERIFY(WriteFile(Path("out.bin"), "keep"));
-    const QString path = source.isEmpty() ? QString() : Path(source);
+    const QString path = source.isEmpty() || source.startsWith('/') ? source : Path(source);
     QCOMPARE(ConvertFileReport(path, Path("out.bin"), BINtoMD), why);
     QCOMPARE(ReadFile(Path("out.bin")), QByteArray("keep"));
 }
@@ -338,6 +359,112 @@ void tst_Convert::fullDisk() {
     QCOMPARE(ReadFile(Path("small/inplace.bin")), source);
 }
 
+void tst_Convert::whatIsInTheWay_data() {
+    QTest::addColumn<QString>("inTheWay");
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<bool>("converted");
+    QTest::addColumn<bool>("namedTemporary");
+    const struct {
+        const char* name;
+        bool keepConverts;
+        bool replaceConverts;
+    } cases[] = {
+        {"nothing", true, true},         {"file", false, true},
+        {"read-only file", false, true}, {"folder", false, false},
+        {"link to a file", false, true}, {"dangling link", false, true},
+        {"link to the source", false, true}, {"hard link to the source", false, true},
+        {"fifo", false, false},
+    };
+    for (bool named : {false, true})
+        for (const auto& c : cases)
+            for (bool replace : {false, true})
+                QTest::addRow("%s, %s%s", c.name, replace ? "replace" : "keep",
+                              named ? ", named temporary" : "")
+                    << QString(c.name) << replace << (replace ? c.replaceConverts : c.keepConverts)
+                    << named;
+}
+
+// Whatever is at the destination's name, a conversion either puts a regular
+// file with the converted bytes there or leaves the entry exactly as it was;
+// nothing is written through a link, the source never changes and no
+// temporary file stays behind.
+void tst_Convert::whatIsInTheWay() {
+    QFETCH(QString, inTheWay);
+    QFETCH(bool, replace);
+    QFETCH(bool, converted);
+    QFETCH(bool, namedTemporary);
+    SafeFile::SetNamedTemporaryOnly(namedTemporary);
+    QVERIFY(QDir(dir_.path()).mkpath("src") && QDir(dir_.path()).mkpath("out") &&
+            QDir(dir_.path()).mkpath("elsewhere"));
+    const QByteArray source = RandomBytes(2 * 16384, 21);
+    const QByteArray other = "another file";
+    QVERIFY(WriteFile(Path("src/r.bin"), source));
+    QVERIFY(WriteFile(Path("elsewhere/target.md"), other));
+    const QString name = Path("out/r.md");
+    const QByteArray n = QFile::encodeName(name);
+    if (inTheWay == "file" || inTheWay == "read-only file")
+        QVERIFY(WriteFile(name, other));
+    if (inTheWay == "read-only file")
+        QVERIFY(QFile::setPermissions(name, QFile::ReadOwner | QFile::ReadGroup));
+    if (inTheWay == "folder")
+        QVERIFY(QDir().mkdir(name));
+    if (inTheWay == "link to a file")
+        QCOMPARE(::symlink("../elsewhere/target.md", n.constData()), 0);
+    if (inTheWay == "dangling link")
+        QCOMPARE(::symlink("../elsewhere/new.md", n.constData()), 0);
+    if (inTheWay == "link to the source")
+        QCOMPARE(::symlink("../src/r.bin", n.constData()), 0);
+    if (inTheWay == "hard link to the source")
+        QCOMPARE(::link(QFile::encodeName(Path("src/r.bin")).constData(), n.constData()), 0);
+    if (inTheWay == "fifo")
+        QCOMPARE(::mkfifo(n.constData(), 0600), 0);
+    struct stat before {};
+    ::lstat(n.constData(), &before);
+
+    const ConversionResult result =
+        Mod_Convert::Convert(BINtoMD, Path("src/r.bin"), name,
+                             replace ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
+    QCOMPARE(result == ConversionResult::Converted, converted);
+    struct stat after {};
+    if (converted) {
+        QCOMPARE(::lstat(n.constData(), &after), 0);
+        QVERIFY(S_ISREG(after.st_mode));
+        QCOMPARE(ReadFile(name), ModelMd(source));
+        if (inTheWay == "read-only file")
+            QCOMPARE(after.st_mode & 0777, 0440u);
+    } else {
+        QCOMPARE(::lstat(n.constData(), &after), inTheWay == "nothing" ? -1 : 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_ino, before.st_ino);
+        if (!replace && inTheWay != "nothing" && inTheWay != "folder" && inTheWay != "fifo")
+            QCOMPARE(result, ConversionResult::DestinationExists);
+    }
+    QCOMPARE(ReadFile(Path("src/r.bin")), source);
+    QCOMPARE(ReadFile(Path("elsewhere/target.md")), other);
+    QVERIFY(!QFileInfo::exists(Path("elsewhere/new.md")));
+    QCOMPARE(QDir(Path("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                         QDir::System),
+             inTheWay == "nothing" && !converted ? QStringList() : QStringList{"r.md"});
+}
+
+void tst_Convert::longDestinationName_data() {
+    QTest::addColumn<bool>("namedTemporary");
+    QTest::newRow("unnamed") << false;
+    QTest::newRow("named temporary") << true;
+}
+
+void tst_Convert::longDestinationName() {
+    QFETCH(bool, namedTemporary);
+    SafeFile::SetNamedTemporaryOnly(namedTemporary);
+    const QString name = QString(252, 'x') + ".md"; // 255 bytes, the longest name
+    QVERIFY(WriteFile(Path("a.bin"), RandomBytes(16384, 5)));
+    QCOMPARE(ConvertFileReport(Path("a.bin"), Path(name), BINtoMD), ConversionResult::Converted);
+    QVERIFY(WriteFile(Path("b.bin"), RandomBytes(16384, 6)));
+    QCOMPARE(ConvertFileReport(Path("b.bin"), Path(name), BINtoMD), ConversionResult::Converted);
+    QCOMPARE(ReadFile(Path(name)), ModelMd(RandomBytes(16384, 6)));
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+}
+
 void tst_Convert::tooLarge() {
     // A sparse file: refused by its size before any memory is taken.
     QFile file(Path("huge.bin"));
@@ -347,6 +474,17 @@ void tst_Convert::tooLarge() {
     QCOMPARE(ConvertFileReport(Path("huge.bin"), Path("huge.smd"), BINtoSMD),
              ConversionResult::TooLarge);
     QVERIFY(!QFileInfo::exists(Path("huge.smd")));
+
+    // The limit is on the image: the largest SMD image bin2smd can write,
+    // header included, is taken on (and then fails only at the missing folder).
+    QFile smd(Path("largest.smd"));
+    QVERIFY(smd.open(QIODevice::WriteOnly));
+    QVERIFY(smd.resize(Mod_Convert::MaxImageSize + 512));
+    smd.close();
+    QCOMPARE(ConvertFileReport(Path("largest.smd"), Path("none/largest.bin"), SMDtoBIN),
+             ConversionResult::DestinationUnwritable);
+    Mod_Convert::SourceBytes.Release();
+    Mod_Convert::TargetBytes.Release();
 }
 
 void tst_Convert::describeResult() {

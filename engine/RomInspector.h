@@ -1,0 +1,78 @@
+#pragma once
+
+#include "RomLayout.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+// Tells what a cartridge image is: its layout, its header and its
+// fingerprints. It reads a file once, in pieces, and never writes.
+namespace RomInspector {
+
+enum class Certainty {
+    Unknown,
+    Likely,  // "SEGA" found but the header checksum differs, or only an SMD copier header
+    Certain, // "SEGA" found and the header checksum matches
+};
+
+QString CertaintyName(Certainty certainty); // "certain", "likely", "unknown"
+
+// The cartridge header of the plain image; texts trimmed, bytes outside
+// printable ASCII shown as '?'.
+struct Header {
+    QString system;
+    QString copyright;
+    QString titleDomestic;
+    QString titleOverseas;
+    QString serial;
+    QString devices;
+    QString region;
+    std::uint32_t romStart = 0;
+    std::uint32_t romEnd = 0;
+    std::uint16_t storedChecksum = 0;
+    std::uint16_t computedChecksum = 0;
+};
+
+struct Report {
+    QString file;
+    std::int64_t size = 0;
+    RomLayout layout = RomLayout::Unknown;
+    Certainty certainty = Certainty::Unknown;
+    QStringList reasons;
+    Header header;
+    // Of the plain content once the layout is undone; of the file as it is
+    // when the layout is unknown.
+    QString crc32;
+    QString md5;
+    QString sha1;
+    // Set when the file could not be inspected; everything else is then empty.
+    QString error;
+
+    bool Inspected() const { return error.isEmpty(); }
+    bool ChecksumOk() const { return header.storedChecksum == header.computedChecksum; }
+};
+
+// Reads bytes at an offset; false when they cannot all be read.
+using ReadAt = std::function<bool(std::int64_t offset, void* into, std::int64_t bytes)>;
+
+// Inspects a file. Only a regular file is read; a cancel flag that turns true
+// stops the work between pieces (the report then has an error).
+Report Inspect(const QString& path, const std::atomic<bool>* cancel = nullptr);
+
+// Inspects bytes of a given size reached through a reader.
+Report InspectData(const ReadAt& read, std::int64_t size,
+                   const std::atomic<bool>* cancel = nullptr);
+
+// The SHA-1 (lowercase hex) of a file's plain content read in a known layout;
+// empty with a reason when the file cannot be read in that layout.
+QString PlainSha1(const QString& path, RomLayout layout, QString* error = nullptr);
+
+// The conversion modes and layout conversions that take an image of a layout,
+// for messages: "bin2smd, bin2md".
+QString ModesFor(RomLayout layout);
+
+} // namespace RomInspector

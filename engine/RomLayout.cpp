@@ -1,0 +1,59 @@
+#include "RomLayout.h"
+
+QString LayoutName(RomLayout layout) {
+    switch (layout) {
+    case RomLayout::Plain:
+        return QStringLiteral("plain");
+    case RomLayout::Smd:
+        return QStringLiteral("smd");
+    case RomLayout::Md:
+        return QStringLiteral("md");
+    case RomLayout::Byteswapped:
+        return QStringLiteral("byteswapped");
+    case RomLayout::Unknown:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+QString LayoutPhrase(RomLayout layout) {
+    switch (layout) {
+    case RomLayout::Plain:
+        return QStringLiteral("a plain image");
+    case RomLayout::Smd:
+        return QStringLiteral("an SMD image");
+    case RomLayout::Md:
+        return QStringLiteral("an MD image");
+    case RomLayout::Byteswapped:
+        return QStringLiteral("a byteswapped plain image");
+    case RomLayout::Unknown:
+        break;
+    }
+    return QStringLiteral("an image of unknown layout");
+}
+
+RomLayout SourceLayout(std::int32_t mode) {
+    switch (mode) {
+    case SMDtoBIN:
+        return RomLayout::Smd;
+    case MDtoBIN:
+        return RomLayout::Md;
+    case BINtoSMD:
+    case BINtoMD:
+        return RomLayout::Plain;
+    }
+    return RomLayout::Unknown;
+}
+
+RomLayout TargetLayout(std::int32_t mode) {
+    switch (mode) {
+    case BINtoSMD:
+        return RomLayout::Smd;
+    case BINtoMD:
+        return RomLayout::Md;
+    case SMDtoBIN:
+    case MDtoBIN:
+        return RomLayout::Plain;
+    }
+    return RomLayout::Unknown;
+}
