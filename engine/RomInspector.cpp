@@ -239,7 +239,8 @@ QString CertaintyName(Certainty certainty) {
     return QStringLiteral("unknown");
 }
 
-Report InspectData(const ReadAt& read, std::int64_t size, const std::atomic<bool>* cancel) {
+Report InspectData(const ReadAt& read, std::int64_t size, const Options& options) {
+    const std::atomic<bool>* cancel = options.cancel;
     Report report;
     report.size = size;
     if (size <= 0) {
@@ -272,7 +273,8 @@ Report InspectData(const ReadAt& read, std::int64_t size, const std::atomic<bool
     // The header checksum of every layout that has the signature; the
     // fingerprints too when that layout is the only one.
     for (Found& f : found) {
-        f.digest = ReadPlain(read, size, f.layout, found.size() == 1, cancel);
+        f.digest =
+            ReadPlain(read, size, f.layout, found.size() == 1 && options.fingerprints, cancel);
         if (!f.digest.ok) {
             report.error = cancel && cancel->load() ? QStringLiteral("the inspection was cancelled")
                                                      : QStringLiteral("the file cannot be read");
@@ -339,7 +341,7 @@ Report InspectData(const ReadAt& read, std::int64_t size, const std::atomic<bool
         digest = chosen->digest;
         head = chosen->head;
     } else {
-        digest = ReadPlain(read, size, read_as, true, cancel);
+        digest = ReadPlain(read, size, read_as, options.fingerprints, cancel);
         head = PlainHead(read, size, read_as);
         if (!digest.ok) {
             report.error = cancel && cancel->load() ? QStringLiteral("the inspection was cancelled")
@@ -355,7 +357,7 @@ Report InspectData(const ReadAt& read, std::int64_t size, const std::atomic<bool
     return report;
 }
 
-Report Inspect(const QString& path, const std::atomic<bool>* cancel) {
+Report Inspect(const QString& path, const Options& options) {
     const SafeFile::Source source(path);
     Report report;
     if (!source.IsOpen()) {
@@ -367,7 +369,7 @@ Report Inspect(const QString& path, const std::atomic<bool>* cancel) {
         [&source](std::int64_t offset, void* into, std::int64_t bytes) {
             return source.ReadAt(offset, into, bytes);
         },
-        source.Size(), cancel);
+        source.Size(), options);
     report.file = path;
     return report;
 }

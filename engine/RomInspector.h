@@ -59,13 +59,19 @@ struct Report {
 // Reads bytes at an offset; false when they cannot all be read.
 using ReadAt = std::function<bool(std::int64_t offset, void* into, std::int64_t bytes)>;
 
-// Inspects a file. Only a regular file is read; a cancel flag that turns true
-// stops the work between pieces (the report then has an error).
-Report Inspect(const QString& path, const std::atomic<bool>* cancel = nullptr);
+struct Options {
+    // Without fingerprints only the layout, the header and its checksum are
+    // worked out, which costs little more than reading the file.
+    bool fingerprints = true;
+    // Turning true stops the work between pieces; the report then has an error.
+    const std::atomic<bool>* cancel = nullptr;
+};
+
+// Inspects a file. Only a regular file is read.
+Report Inspect(const QString& path, const Options& options = {});
 
 // Inspects bytes of a given size reached through a reader.
-Report InspectData(const ReadAt& read, std::int64_t size,
-                   const std::atomic<bool>* cancel = nullptr);
+Report InspectData(const ReadAt& read, std::int64_t size, const Options& options = {});
 
 // The SHA-1 (lowercase hex) of a file's plain content read in a known layout;
 // empty with a reason when the file cannot be read in that layout.
