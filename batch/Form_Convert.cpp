@@ -1,19 +1,19 @@
 #include "Form_Convert.h"
 
 #include "ButtonPlus.h"
+#include "SafeFile.h"
 #include "ConvertHost.h"
 #include "Desktop.h"
 #include "DirSearch.h"
 #include "DriveList.h"
-#include "Errors.h"
 #include "FileFunctions.h"
 #include "FileHandle.h"
 #include "FolderList.h"
+#include "ListInspector.h"
 #include "Mod_Convert.h"
 #include "Mod_File.h"
 #include "MsgBox.h"
 #include "PathSeparator.h"
-#include "Position.h"
 #include "PropertyBag.h"
 #include "Resources.h"
 #include "Twips.h"
@@ -26,6 +26,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QStyle>
+#include <QTimer>
 
 using FileFunctions::FileCount;
 using FileHandle::FileList;
@@ -82,6 +84,11 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
     Label1 = new QLabel(QStringLiteral("路径:"), this);
     place(Label1, "Label1", 120, 2760, 495, 255);
     Text_Path->setFrame(false);
+    // The field overlaps its label: its text starts where the label's ends.
+    Text_Path->setTextMargins(
+        std::max(0, Label1->x() + Label1->fontMetrics().horizontalAdvance(Label1->text()) + 2 -
+                        Text_Path->x()),
+        0, 0, 0);
     QPalette pathPalette = Text_Path->palette();
     pathPalette.setColor(QPalette::Base, pathPalette.color(QPalette::Button));
     Text_Path->setPalette(pathPalette);
@@ -143,6 +150,16 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
             [this] { Text_Path->setText(Directory->Path()); });
     connect(Directory, &FolderList::Click, this, [this] { Text_Path->setText(Directory->Path()); });
 
+    Inspector = new ListInspector(this);
+    connect(Inspector, &ListInspector::Ready, this, [this](const QString& path) {
+        // Results come in bursts: the lines are brought up to date once per burst.
+        if (arrived_.isEmpty())
+            QTimer::singleShot(0, this, &Form_Convert::DecorateArrived);
+        arrived_.insert(path);
+    });
+    const int iconSide = List_Files->fontMetrics().height() - 2;
+    List_Files->setIconSize(QSize(iconSide, iconSide));
+
     // The folder lists start at the process's current folder.
     const QString current = QDir::toNativeSeparators(QDir::currentPath());
     Directory->SetPath(current);
@@ -156,7 +173,7 @@ void Form_Convert::Load() {
     Progress->SetValue(0);
     FileList.clear();
     Text_Path->setText(Directory->Path());
-    Position::CenterForm(desktop_, this);
+    host_.CenterForm(this);
 }
 
 QString Form_Convert::DisplayText(const QString& entry) {
@@ -166,6 +183,8 @@ QString Form_Convert::DisplayText(const QString& entry) {
 }
 
 void Form_Convert::EmptyList() {
+    Inspector->Stop();
+    arrived_.clear();
     List_Files->clear();
     FileCount = 0;
     FileList.clear();
@@ -210,11 +229,89 @@ void Form_Convert::AddFiles() {
         FileCount = MaximumFiles;
     }
 
+    ShowList();
+}
+
+void Form_Convert::ShowList() {
     QStringList lines;
     lines.reserve(FileList.size());
     for (const QString& entry : std::as_const(FileList))
         lines.append(DisplayText(entry));
     List_Files->addItems(lines);
+    Inspector->Want(FileList);
+    for (int row = 0; row < List_Files->count(); ++row)
+        Decorate(row);
+}
+
+// --- what the files are -----------------------------------------------------
+
+bool Form_Convert::WrongLayout(const RomInspector::Report& report, std::int32_t mode) {
+    return report.Inspected() && report.certainty != RomInspector::Certainty::Unknown &&
+           report.layout != SourceLayout(mode);
+}
+
+QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::int32_t mode) {
+    if (!report.Inspected())
+        return QStringLiteral("Cannot inspect this file: ") + report.error;
+    QStringList lines;
+    if (report.layout == RomLayout::Unknown) {
+        lines << QStringLiteral("Layout: unknown (%1)").arg(report.reasons.join("; "));
+        return lines.join('\n');
+    }
+    lines << QStringLiteral("Layout: %1 (%2)")
+                 .arg(LayoutPhrase(report.layout), RomInspector::CertaintyName(report.certainty));
+    const QString title = report.header.titleOverseas.isEmpty() ? report.header.titleDomestic
+                                                                : report.header.titleOverseas;
+    if (!title.isEmpty())
+        lines << QStringLiteral("Title: ") + title;
+    const auto hex = [](std::uint16_t v) {
+        return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(4, '0');
+    };
+    lines << (report.ChecksumOk()
+                  ? QStringLiteral("Header checksum: %1, correct").arg(hex(report.header.storedChecksum))
+                  : QStringLiteral("Header checksum: %1 stored, %2 computed")
+                        .arg(hex(report.header.storedChecksum), hex(report.header.computedChecksum)));
+    if (WrongLayout(report, mode)) {
+        QString fits;
+        switch (report.layout) {
+        case RomLayout::Smd:
+            fits = QStringLiteral("the SMD to BIN conversion fits it");
+            break;
+        case RomLayout::Md:
+            fits = QStringLiteral("the MD to BIN conversion fits it");
+            break;
+        case RomLayout::Plain:
+            fits = QStringLiteral("the BIN to SMD or BIN to MD conversion fits it");
+            break;
+        default:
+            fits = QStringLiteral("kestrix-convert to-bin turns it into a plain image");
+            break;
+        }
+        lines << QStringLiteral("This is not what this conversion reads: %1.").arg(fits);
+    }
+    return lines.join('\n');
+}
+
+void Form_Convert::Decorate(int row) {
+    QListWidgetItem* item = List_Files->item(row);
+    const RomInspector::Report* report =
+        item && row < FileList.size() ? Inspector->Result(FileList.at(row)) : nullptr;
+    if (!report)
+        return;
+    item->setToolTip(InspectionHint(*report, Mod_File::CurrentMode));
+    item->setIcon(WrongLayout(*report, Mod_File::CurrentMode)
+                      ? style()->standardIcon(QStyle::SP_MessageBoxWarning)
+                      : QIcon());
+}
+
+void Form_Convert::DecorateArrived() {
+    if (arrived_.isEmpty())
+        return;
+    const int rows = std::min<int>(List_Files->count(), int(FileList.size()));
+    for (int row = 0; row < rows; ++row)
+        if (arrived_.contains(FileList.at(row)))
+            Decorate(row);
+    arrived_.clear();
 }
 
 void Form_Convert::RemoveFiles() {
@@ -226,8 +323,10 @@ void Form_Convert::RemoveFiles() {
         if (!List_Files->item(p)->isSelected())
             continue;
         delete List_Files->takeItem(p);
-        if (p < FileList.size())
+        if (p < FileList.size()) {
+            Inspector->Forget(FileList.at(p));
             FileList.removeAt(p);
+        }
         --FileCount;
     }
 }
@@ -263,7 +362,7 @@ void Form_Convert::Convert() {
     SetRunControlsEnabled(false);
 
     const QString folder = Directory->Path();
-    if (DirSearch(folder + QStringLiteral("*.*"), true).isEmpty())
+    if (DirSearch(folder + QStringLiteral("*.*"), true, true).isEmpty())
         desktop_.ShowMessage(QStringLiteral("请选择文件输出路径"), MsgBox::OkOnly,
                              QStringLiteral("Incorrect path"));
 
@@ -295,7 +394,8 @@ void Form_Convert::Convert() {
         // replaced when the user agrees. A folder of that name is no file:
         // converting onto it fails and is reported.
         const QFileInfo existing(destination);
-        const bool exists = existing.exists() && !existing.isDir();
+        const bool exists =
+            SafeFile::EntryExists(destination) && !(existing.isDir() && !existing.isSymLink());
         const bool agreed =
             !exists ||
             desktop_.ShowMessage(QStringLiteral("File ") + folder + PathSeparator() + name +
@@ -303,7 +403,7 @@ void Form_Convert::Convert() {
                                                     "like to overwrite?"),
                                  MsgBox::YesNo, QStringLiteral("Overwrite File?")) == MsgBox::Yes;
         if (agreed && !Mod_File::ConvertFile(entry, destination, Mod_File::CurrentMode))
-            Errors::ShowError(desktop_, ConversionFailure);
+            host_.ShowError(ConvertHost::Failure::Conversion);
 
         const std::int32_t percent = i * 100 / n;
         Progress->SetValue(percent);
@@ -369,14 +469,18 @@ void Form_Convert::closeEvent(QCloseEvent* event) {
         HandBackToMain();
     }
     Progress->SetValue(0);
+    Inspector->Stop();
     event->accept();
     emit Unloaded();
 }
 
 void Form_Convert::DriveChanged() {
     const QString drive = Drive->Drive();
+    // Picking the drive that is shown already leaves the folder alone.
+    if (drive == Drive->DriveOf(Directory->Path()))
+        return;
     if (!desktop_.DriveUsable(drive) || !Directory->SetPath(drive)) {
-        Errors::ShowError(desktop_, UseableDriveNotFound);
+        host_.ShowError(ConvertHost::Failure::UnusableDrive);
         Drive->Refresh();
     }
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "RomInspector.h"
+
+#include <QSet>
 #include <QWidget>
 
 class ButtonPlus;
@@ -7,6 +10,7 @@ class ConvertHost;
 class Desktop;
 class DriveList;
 class FolderList;
+class ListInspector;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -60,6 +64,14 @@ public:
     // The user picked another drive.
     void DriveChanged();
 
+    // What the background inspection found out about the list's files.
+    ListInspector* Inspector = nullptr;
+    // The hint of a list line: the layout, the title, the checksum and, when
+    // the content is not what the mode reads, the conversion that fits.
+    static QString InspectionHint(const RomInspector::Report& report, std::int32_t mode);
+    // Whether the content is known to be of another layout than the mode reads.
+    static bool WrongLayout(const RomInspector::Report& report, std::int32_t mode);
+
 signals:
     // The window has been closed and is going away.
     void Unloaded();
@@ -72,7 +84,11 @@ private:
     void SetRunControlsEnabled(bool enabled);
     void SetStatus(const QString& text);
     void HandBackToMain();
+    void ShowList();
+    void Decorate(int row);
+    void DecorateArrived();
 
     Desktop& desktop_;
     ConvertHost& host_;
+    QSet<QString> arrived_;
 };

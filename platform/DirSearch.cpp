@@ -28,7 +28,7 @@ bool WildcardMatch(const QString& pattern, const QString& name) {
     return regex.match(name).hasMatch();
 }
 
-QString DirSearch(const QString& pattern, bool includeFolders) {
+QString DirSearch(const QString& pattern, bool includeFolders, bool includeHidden) {
     const qsizetype at = pattern.lastIndexOf(PathSeparator());
     const QString folder = at < 0 ? QStringLiteral(".") : pattern.left(at + 1);
     const QString namePattern = at < 0 ? pattern : pattern.mid(at + 1);
@@ -37,6 +37,8 @@ QString DirSearch(const QString& pattern, bool includeFolders) {
     QDir::Filters filters = QDir::Files | QDir::NoDotAndDotDot;
     if (includeFolders)
         filters |= QDir::Dirs;
+    if (includeHidden)
+        filters |= QDir::Hidden;
     const QStringList names = QDir(folder).entryList(filters, QDir::Name);
     for (const QString& name : names)
         if (WildcardMatch(namePattern, name))

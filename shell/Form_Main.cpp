@@ -28,6 +28,7 @@ Form_Main::Form_Main(Forms& forms)
                                Qt::WindowCloseButtonHint),
       forms_(forms) {
     setObjectName(QStringLiteral("Form_Main"));
+    qApp->installEventFilter(this);
     setWindowTitle(QStringLiteral("Kestrix VERSION 2.0 BETA-RC2"));
     DLG.MaxFileSize = 9999;
 
@@ -187,6 +188,28 @@ void Form_Main::ShowAbout() {
     about->show();
     about->raise();
     about->activateWindow();
+}
+
+void Form_Main::showEvent(QShowEvent* event) {
+    shown_.start();
+    QMainWindow::showEvent(event);
+}
+
+bool Form_Main::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this && shown_.isValid() &&
+            shown_.elapsed() < QApplication::doubleClickInterval())
+            return true;
+        break;
+    }
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Form_Main::closeEvent(QCloseEvent* event) {

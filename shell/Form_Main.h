@@ -2,6 +2,7 @@
 
 #include "CommonDialog.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 class ButtonPlus;
@@ -56,7 +57,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     Forms& forms_;
+    // When the window was last shown: for one double-click interval after
+    // that, mouse clicks on it are ignored, so the second click of a double
+    // click meant for the window it replaces does not land on it.
+    QElapsedTimer shown_;
 };

@@ -1,5 +1,7 @@
 #include "Forms.h"
 
+#include "Errors.h"
+
 #include "Form_About.h"
 #include "Form_Convert.h"
 #include "Form_Main.h"
@@ -83,4 +85,13 @@ void Forms::CenterMain() {
 
 void Forms::ShowMain() {
     Main()->show();
+}
+
+void Forms::CenterForm(QWidget* form) {
+    Position::CenterForm(desktop_, form);
+}
+
+void Forms::ShowError(Failure failure) {
+    Errors::ShowError(desktop_, failure == Failure::Conversion ? ConversionFailure
+                                                               : UseableDriveNotFound);
 }

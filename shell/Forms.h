@@ -45,6 +45,8 @@ public:
     QWidget* DialogOwner() override;
     void CenterMain() override;
     void ShowMain() override;
+    void CenterForm(QWidget* form) override;
+    void ShowError(Failure failure) override;
 
 private:
     Desktop& desktop_;

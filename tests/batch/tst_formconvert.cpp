@@ -3,6 +3,8 @@
 #include "FileFunctions.h"
 #include "FileHandle.h"
 #include "FolderList.h"
+#include "ListInspector.h"
+#include "MsgBox.h"
 #include "Form_Convert.h"
 #include "Form_Main.h"
 #include "Forms.h"
@@ -11,6 +13,7 @@
 #include "Mod_File.h"
 #include "PathSeparator.h"
 #include "ScriptedDesktop.h"
+#include "RomImages.h"
 #include "TestFiles.h"
 #include "XP_ProgressBar.h"
 
@@ -22,6 +25,8 @@
 #include <QTest>
 
 #include <memory>
+
+#include <sys/stat.h>
 
 using FileFunctions::FileCount;
 using FileHandle::FileList;
@@ -93,6 +98,11 @@ private slots:
     void unusableDrive();
     void folderListDrivesTextPath();
     void hints();
+    void pathTextClearOfLabel();
+    void inspectionHints();
+    void linkInDestinationsPlace_data();
+    void linkInDestinationsPlace();
+    void specialSourceAndDotFolder();
 
 private:
     void Open(int mode);
@@ -657,11 +667,104 @@ void tst_FormConvert::folderListDrivesTextPath() {
     desktop_->answers = {MsgBox::No};
     w_->Button_Convert->click();
     QVERIFY(QFileInfo(Out("sub/a0.md")).isFile());
-    // Choosing the drive shows its root.
+    // Choosing the drive already shown changes nothing; another drive shows its root.
+    w_->Drive->SetDrive(w_->Drive->DriveOf(w_->Directory->Path()));
+    emit w_->Drive->activated(w_->Drive->currentIndex());
+    QCOMPARE(w_->Directory->Path(), Out("sub"));
+    desktop_->drives = {QStringLiteral("/"), dir_.path()};
+    w_->Drive->Refresh();
+    QVERIFY(w_->Directory->SetPath(Out()));
+    QCOMPARE(w_->Drive->DriveOf(Out()), dir_.path());
     w_->Drive->setCurrentIndex(w_->Drive->findText(QStringLiteral("/")));
     emit w_->Drive->activated(w_->Drive->currentIndex());
     QCOMPARE(w_->Directory->Path(), QStringLiteral("/"));
     QCOMPARE(w_->Text_Path->text(), QStringLiteral("/"));
+}
+
+void tst_FormConvert::pathTextClearOfLabel() {
+    Open(BINtoMD);
+    const QRect label = w_->Label1->geometry();
+    QCOMPARE(w_->Text_Path->geometry(), QRect(32, 184, 329, 13));
+    const int textStart = w_->Text_Path->x() + w_->Text_Path->textMargins().left();
+    QVERIFY(textStart >=
+            label.x() + w_->Label1->fontMetrics().horizontalAdvance(w_->Label1->text()));
+}
+
+void tst_FormConvert::inspectionHints() {
+    Open(SMDtoBIN);
+    const QByteArray plain = RomImages::PlainImage(2 * 16384, 1);
+    QVERIFY(WriteFile(Src("plain.bin"), plain));
+    QVERIFY(Mod_Convert::ConvertLayout(RomLayout::Plain, RomLayout::Smd, Src("plain.bin"),
+                                       Src("game.smd")) == ConversionResult::Converted);
+    QVERIFY(WriteFile(Src("noise.smd"), RandomBytes(16384 + 512, 2)));
+    QVERIFY(WriteFile(Src("gone.smd"), RandomBytes(16384 + 512, 3)));
+    AddSources({"game.smd", "gone.smd", "noise.smd", "plain.bin"});
+    QCOMPARE(w_->List_Files->count(), 4);
+    // A line removed before its result arrives gets none.
+    w_->List_Files->item(1)->setSelected(true);
+    w_->Button_RemoveFiles->click();
+    QCOMPARE(w_->Inspector->Result(Src("gone.smd")), nullptr);
+    auto hint = [this](int row) { return w_->List_Files->item(row)->toolTip(); };
+    QTRY_VERIFY(!hint(0).isEmpty() && !hint(1).isEmpty() && !hint(2).isEmpty());
+    QVERIFY2(hint(0).contains("Layout: an SMD image (certain)") &&
+                 hint(0).contains("Title: KESTRIX") && hint(0).contains("correct"),
+             qPrintable(hint(0)));
+    QVERIFY(w_->List_Files->item(0)->icon().isNull());
+    QVERIFY2(hint(1).contains("Layout: unknown"), qPrintable(hint(1)));
+    QVERIFY(w_->List_Files->item(1)->icon().isNull());
+    QVERIFY2(hint(2).contains("a plain image (certain)") && hint(2).contains("BIN to SMD"),
+             qPrintable(hint(2)));
+    QVERIFY(!w_->List_Files->item(2)->icon().isNull());
+    QCOMPARE(w_->Inspector->Result(Src("gone.smd")), nullptr);
+    // The texts and the run are those of the list without inspection.
+    QCOMPARE(w_->List_Files->item(2)->text(), QStringLiteral("plain.bin->plain.bin"));
+    desktop_->answers = {MsgBox::No};
+    w_->Button_Convert->click();
+    // plain.bin is no SMD image by its size: it fails as it always did.
+    QCOMPARE(Titles(), (QStringList{"Error. Conversion Fauilure", "Conversion Complete"}));
+    QVERIFY(QFileInfo(Out("game.bin")).isFile());
+    // Closing stops the work and drops the results.
+    AddSources({"game.smd"});
+    desktop_->answers = {MsgBox::Ok};
+    QVERIFY(w_->close());
+    QCOMPARE(w_->Inspector->Result(Src("game.smd")), nullptr);
+}
+
+void tst_FormConvert::linkInDestinationsPlace_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("replaced") << int(MsgBox::Yes);
+    QTest::newRow("kept") << int(MsgBox::No);
+}
+
+// A link, even a dangling one, is asked about; replacing it never writes
+// through it.
+void tst_FormConvert::linkInDestinationsPlace() {
+    QFETCH(int, answer);
+    Open(BINtoMD);
+    QVERIFY(QFile::link("../elsewhere/new.md", Out("a0.md")));
+    AddSources(MakeSources(1, BINtoMD));
+    desktop_->answers = {answer, MsgBox::No};
+    w_->Button_Convert->click();
+    QCOMPARE(Titles(), (QStringList{"Overwrite File?", "Conversion Complete"}));
+    QCOMPARE(QFileInfo(Out("a0.md")).isSymLink(), answer != MsgBox::Yes);
+    QCOMPARE(QFileInfo(Out("a0.md")).isFile(), answer == MsgBox::Yes);
+    QVERIFY(!QFileInfo::exists(dir_.filePath("elsewhere/new.md")));
+}
+
+void tst_FormConvert::specialSourceAndDotFolder() {
+    Open(BINtoMD);
+    QVERIFY(QDir().mkpath(dir_.filePath(".hidden out")));
+    QVERIFY(w_->Directory->SetPath(dir_.filePath(".hidden out")));
+    QCOMPARE(::mkfifo(QFile::encodeName(Src("pipe.bin")).constData(), 0600), 0);
+    QVERIFY(WriteFile(Src("good.bin"), RandomBytes(16384, 4)));
+    AddSources({"good.bin", "pipe.bin"});
+    desktop_->answers = {MsgBox::No};
+    w_->Button_Convert->click();
+    // No "Incorrect path" box for a folder whose name starts with a dot; the
+    // FIFO is refused at once.
+    QCOMPARE(Titles(), (QStringList{"Error. Conversion Fauilure", "Conversion Complete"}));
+    QVERIFY(desktop_->messages[0].text.contains("pipe.bin"));
+    QVERIFY(QFileInfo(dir_.filePath(".hidden out/good.md")).isFile());
 }
 
 void tst_FormConvert::hints() {

@@ -54,6 +54,7 @@ private slots:
     void aboutOkHidesAndCloseUnloads();
     void exitEndsAtOnce_data();
     void exitEndsAtOnce();
+    void clicksIgnoredRightAfterShow();
     void closeBoxUnloadsInOrder();
     void convertWindowCreatedAgain();
 
@@ -390,6 +391,20 @@ void tst_FormMain::exitEndsAtOnce() {
     QCOMPARE(desktop_->endCalls, 1);
     QVERIFY(desktop_->messages.isEmpty()); // no question, no close step
     QVERIFY(forms_->ConvertLoaded() && forms_->AboutLoaded());
+}
+
+// The second click of a quick double click on the conversion window's 取消
+// lands on the main window that takes its place: it is ignored.
+void tst_FormMain::clicksIgnoredRightAfterShow() {
+    Form_Main* main = forms_->Main();
+    main->Button_BINtoMD->click();
+    forms_->Convert()->Button_Cancel->click();
+    QVERIFY(main->isVisible());
+    QTest::mouseClick(main->Button_Exit, Qt::LeftButton);
+    QCOMPARE(desktop_->endCalls, 0);
+    QTest::qWait(QApplication::doubleClickInterval() + 50);
+    QTest::mouseClick(main->Button_Exit, Qt::LeftButton);
+    QCOMPARE(desktop_->endCalls, 1);
 }
 
 void tst_FormMain::closeBoxUnloadsInOrder() {

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "RomInspector.h"
+
+#include <QHash>
+#include <QObject>
+#include <QThreadPool>
+
+#include <atomic>
+#include <memory>
+
+// Inspects the files of the conversion list in the background, so that
+// adding files stays as quick as ever; each result arrives on the
+// user-interface thread as it is ready.
+class ListInspector : public QObject {
+    Q_OBJECT
+
+public:
+    explicit ListInspector(QObject* parent = nullptr);
+    ~ListInspector() override;
+
+    // Starts inspecting the paths that have neither a result nor work under way.
+    void Want(const QStringList& paths);
+    // Drops a path's result, or its work under way.
+    void Forget(const QString& path);
+    // Drops every result and stops all work; returns once no work runs.
+    void Stop();
+
+    // The result for a path, or null while there is none.
+    const RomInspector::Report* Result(const QString& path) const;
+
+signals:
+    void Ready(const QString& path);
+
+private:
+    void Arrived(const QString& path, const std::shared_ptr<std::atomic<bool>>& token,
+                 const RomInspector::Report& report);
+
+    QThreadPool pool_;
+    QHash<QString, std::shared_ptr<std::atomic<bool>>> running_;
+    QHash<QString, RomInspector::Report> results_;
+};
