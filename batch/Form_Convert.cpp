@@ -20,6 +20,9 @@
 #include "XP_ProgressBar.h"
 
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -157,6 +160,11 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
             QTimer::singleShot(0, this, &Form_Convert::DecorateArrived);
         arrived_.insert(path);
     });
+    // Files dropped onto the list are added as if chosen in the file dialog.
+    List_Files->setAcceptDrops(true);
+    List_Files->viewport()->setAcceptDrops(true);
+    List_Files->setDragDropMode(QAbstractItemView::DropOnly);
+    List_Files->viewport()->installEventFilter(this);
     const int iconSide = List_Files->fontMetrics().height() - 2;
     List_Files->setIconSize(QSize(iconSide, iconSide));
 
@@ -209,8 +217,11 @@ void Form_Convert::AddFiles() {
     CommonDialog& dialog = host_.Dialog();
     dialog.FileName.clear();
     desktop_.ShowOpen(dialog, host_.DialogOwner());
-    FileHandle::SelectedFiles =
-        dialog.FileName.isEmpty() ? QStringList() : dialog.FileName.split(QChar(0));
+    AddSelection(dialog.FileName);
+}
+
+void Form_Convert::AddSelection(const QString& selection) {
+    FileHandle::SelectedFiles = selection.isEmpty() ? QStringList() : selection.split(QChar(0));
 
     std::int32_t count = 0;
     const FileFunctions::SelectionKind kind =
@@ -241,6 +252,67 @@ void Form_Convert::ShowList() {
     Inspector->Want(FileList);
     for (int row = 0; row < List_Files->count(); ++row)
         Decorate(row);
+}
+
+// --- files dropped onto the list --------------------------------------------
+
+// The regular files among dropped addresses, grouped by folder in the order
+// they came, each group as the file dialog would hand it back.
+QStringList Form_Convert::DroppedSelections(const QMimeData* data) {
+    QStringList folders;
+    QHash<QString, QStringList> names;
+    for (const QUrl& url : data ? data->urls() : QList<QUrl>()) {
+        if (!url.isLocalFile())
+            continue;
+        const QFileInfo info(url.toLocalFile());
+        if (!info.isFile())
+            continue;
+        const QString folder = QDir::toNativeSeparators(info.absolutePath());
+        if (!names.contains(folder))
+            folders.append(folder);
+        names[folder].append(info.fileName());
+    }
+    QStringList selections;
+    for (const QString& folder : std::as_const(folders)) {
+        const QStringList& files = names.value(folder);
+        selections.append(files.size() == 1
+                              ? (folder.endsWith(PathSeparator()) ? folder : folder + PathSeparator()) +
+                                    files.constFirst()
+                              : (QStringList{folder} + files).join(QChar(0)));
+    }
+    return selections;
+}
+
+bool Form_Convert::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != List_Files->viewport())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (!FileHandle::Converting && !DroppedSelections(drag->mimeData()).isEmpty())
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList selections = DroppedSelections(drop->mimeData());
+        if (FileHandle::Converting || selections.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        for (const QString& selection : selections) {
+            List_Files->clear();
+            AddSelection(selection);
+        }
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 // --- what the files are -----------------------------------------------------

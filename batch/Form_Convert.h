@@ -51,6 +51,11 @@ public:
 
     // The list actions.
     void AddFiles();
+    // Adds the files of an open-file dialog's answer: one full path, or a
+    // folder and names, separated by NUL characters.
+    void AddSelection(const QString& selection);
+    // Dropped files as such answers, one for each folder they come from.
+    static QStringList DroppedSelections(const class QMimeData* data);
     void RemoveFiles();
     void SelectAll();
     void DeselectAll();
@@ -78,6 +83,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Load();

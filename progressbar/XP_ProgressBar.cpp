@@ -402,7 +402,7 @@ void XP_ProgressBar::DrawSearchingBlocks(Canvas& hdc) {
         const ColorRef first = Lightened(220 - 40 * i);
         const ColorRef last = Lightened(200 - 40 * i);
         if (Horizontal()) {
-            const int x = Round(rcFill_.right + 12 * i - (100 - percent_) / 100.0 * 45);
+            const int x = Round(rcFill_.right + 12 * i - (100.0 - percent_) / 100.0 * 45);
             Gradient(hdc, first, last, x, 3, 9, H_ - 2, true);
         } else {
             const int y = rcFill_.top + 12 * i;

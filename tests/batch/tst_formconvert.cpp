@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -98,6 +99,8 @@ private slots:
     void unusableDrive();
     void folderListDrivesTextPath();
     void hints();
+    void dropFiles_data();
+    void dropFiles();
     void pathTextClearOfLabel();
     void inspectionHints();
     void linkInDestinationsPlace_data();
@@ -679,6 +682,56 @@ void tst_FormConvert::folderListDrivesTextPath() {
     emit w_->Drive->activated(w_->Drive->currentIndex());
     QCOMPARE(w_->Directory->Path(), QStringLiteral("/"));
     QCOMPARE(w_->Text_Path->text(), QStringLiteral("/"));
+}
+
+void tst_FormConvert::dropFiles_data() {
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<bool>("extras"); // a folder and a web address dropped as well
+    QTest::newRow("one file") << QStringList{"a0.img"} << true;
+    QTest::newRow("same base name twice") << QStringList{"a0.img", "a0.other", "a1.img"} << true;
+    QStringList many;
+    for (int i = 0; i < 1001; ++i)
+        many << QStringLiteral("m%1.bin").arg(i);
+    QTest::newRow("over the limit") << many << false;
+}
+
+// Dropped files are added exactly as the same files chosen in the dialog.
+void tst_FormConvert::dropFiles() {
+    QFETCH(QStringList, names);
+    QFETCH(bool, extras);
+    Open(BINtoMD);
+    QList<QUrl> urls;
+    for (const QString& name : names) {
+        QVERIFY(WriteFile(Src(name), QByteArray(16, 'x')));
+        urls << QUrl::fromLocalFile(Src(name));
+    }
+    if (extras)
+        urls << QUrl::fromLocalFile(Out()) << QUrl("https://www.example.org/game.bin");
+    QMimeData data;
+    data.setUrls(urls);
+    auto drop = [&] {
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w_->List_Files->viewport(), &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w_->List_Files->viewport(), &dropped);
+        return dropped.isAccepted();
+    };
+    QVERIFY(drop());
+    const QStringList dropped = FileList;
+    const QStringList droppedTitles = Titles();
+    w_->EmptyList();
+    desktop_->messages.clear();
+    AddSources(names);
+    QCOMPARE(dropped, FileList);
+    QCOMPARE(droppedTitles, Titles());
+    QVERIFY(!FileList.isEmpty());
+
+    // Nothing is taken while a run is going.
+    FileHandle::Converting = true;
+    QVERIFY(!drop());
+    FileHandle::Converting = false;
 }
 
 void tst_FormConvert::pathTextClearOfLabel() {

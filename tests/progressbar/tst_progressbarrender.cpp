@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include <QDir>
 #include <QImage>
 #include <QProcess>
@@ -14,6 +16,7 @@ private slots:
     void badInput_data();
     void badInput();
     void gallery();
+    void fullDisk();
 
 private:
     int Run(const QStringList& args, QString* err = nullptr);
@@ -50,6 +53,9 @@ void tst_ProgressBarRender::rendersOneBar_data() {
     QTest::newRow("vertical") << QStringList{"--percent", "100",    "--orientation", "1",
                                              "--size",    "25x100", "--color",       "0xFF0000"}
                               << QSize(25, 100) << QPoint(12, 53) << 0xFF0000FFu;
+    QTest::newRow("extreme range") << QStringList{"--style", "2", "--min", "-2147483648", "--max",
+                                                  "1", "--value", "0"}
+                                   << QSize(167, 25) << QPoint(0, 0) << 0u;
     QTest::newRow("one pixel") << QStringList{"--size", "1x1", "--style", "9", "--show-text"}
                                << QSize(1, 1) << QPoint(0, 0) << 0u;
 }
@@ -79,6 +85,7 @@ void tst_ProgressBarRender::badInput_data() {
     QTest::newRow("not a number") << QStringList{"--style", "two"} << 2 << "needs a 32-bit number";
     QTest::newRow("unwritable output")
         << QStringList{"--out", "/proc/kestrix-bar.png"} << 1 << "cannot write";
+    QTest::newRow("device") << QStringList{"--out", "/dev/full"} << 1 << "not a regular file";
 }
 
 void tst_ProgressBarRender::badInput() {
@@ -98,6 +105,29 @@ void tst_ProgressBarRender::gallery() {
     QVERIFY(files.contains("contact-sheet.png"));
     QVERIFY(files.contains("style9-v-66.png"));
     QCOMPARE(QImage(folder + "/style0-h-33.png").size(), QSize(167, 25));
+}
+
+// On a full disk an existing picture stays as it was, and a gallery stops at
+// its first failed file without leaving empty files behind.
+void tst_ProgressBarRender::fullDisk() {
+    TestFiles::SmallDisk disk(dir_.filePath("small"), QStringLiteral("24k"));
+    if (!disk.ok())
+        QSKIP("no right to mount a small file system here");
+    const QString old = dir_.filePath("small/bar.png");
+    QCOMPARE(Run({"--size", "8x8", "--out", old}), 0);
+    const QByteArray before = TestFiles::ReadFile(old);
+    QString err;
+    QCOMPARE(Run({"--size", "4000x4000", "--style", "7", "--out", old}, &err), 1);
+    QVERIFY2(err.contains("No space left"), qPrintable(err));
+    QCOMPARE(TestFiles::ReadFile(old), before);
+
+    QCOMPARE(Run({"--gallery", dir_.filePath("small/gallery")}, &err), 1);
+    const QFileInfoList written = QDir(dir_.filePath("small/gallery"))
+                                      .entryInfoList(QDir::Files | QDir::Hidden);
+    QVERIFY(written.size() < 81);
+    for (const QFileInfo& file : written)
+        QVERIFY2(file.size() > 0, qPrintable(file.fileName()));
+    QCOMPARE(err.count("cannot write"), 1);
 }
 
 QTEST_APPLESS_MAIN(tst_ProgressBarRender)

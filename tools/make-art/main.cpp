@@ -1,9 +1,15 @@
 // make-art: draws Kestrix's icon (a cartridge with a K) and its 374 x 161 logo.
 
+#include "SafeFile.h"
+
+#include <QBuffer>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <cstdio>
 
 namespace {
 
@@ -114,13 +120,36 @@ QImage Logo() {
 
 } // namespace
 
+bool Save(const QImage& image, const QString& path) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QString why;
+    if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+        SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace, &why))
+        return true;
+    std::fprintf(stderr, "make-art: cannot write %s: %s\n", qPrintable(path), qPrintable(why));
+    return false;
+}
+
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
-    const bool ok = Icon(32).save(folder + QStringLiteral("/kestrix-icon-32.png")) &&
-                    Icon(256).save(folder + QStringLiteral("/kestrix-icon-256.png")) &&
-                    Logo().save(folder + QStringLiteral("/kestrix-logo.png"));
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    // make-art --icons DIR: the icon theme's sizes, as DIR/NxN/apps/ID.png.
+    if (args.value(0) == QLatin1String("--icons")) {
+        const QString theme = args.value(1, QStringLiteral("."));
+        for (int size : {32, 48, 64, 128, 256}) {
+            const QString folder = QStringLiteral("%1/%2x%2/apps").arg(theme).arg(size);
+            if (!QDir().mkpath(folder) ||
+                !Save(Icon(size), folder + QStringLiteral("/org.example.Kestrix.png")))
+                return 1;
+        }
+        return 0;
+    }
+    const QString folder = args.value(0, QStringLiteral("."));
+    const bool ok = Save(Icon(32), folder + QStringLiteral("/kestrix-icon-32.png")) &&
+                    Save(Icon(256), folder + QStringLiteral("/kestrix-icon-256.png")) &&
+                    Save(Logo(), folder + QStringLiteral("/kestrix-logo.png"));
     return ok ? 0 : 1;
 }

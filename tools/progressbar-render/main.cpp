@@ -2,9 +2,11 @@
 // every look.
 
 #include "Canvas.h"
+#include "SafeFile.h"
 #include "XP_ProgressBar.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QImageReader>
 #include <QPainter>
@@ -78,6 +80,19 @@ QImage Render(const Options& options) {
     return image;
 }
 
+// Encodes a picture as PNG and writes it in one piece, replacing an older
+// file only once the new one is complete.
+bool SavePng(const QImage& image, const QString& path) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QString why = QStringLiteral("cannot encode the picture");
+    if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+        SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace, &why))
+        return true;
+    Err() << "progressbar-render: cannot write " << path << ": " << why << "\n";
+    return false;
+}
+
 const char* const StyleNames[10] = {"XP blocks", "XP smooth", "XP searching", "Flat",    "Etched",
                                     "Shaded",    "Dark",      "Hatched",      "Pattern", "Glossy"};
 
@@ -128,11 +143,9 @@ int Gallery(const QString& folder) {
             options.size = vertical;
             const QImage down = Render(options);
             const QString stem = QStringLiteral("%1/style%2-%3-%4.png").arg(folder).arg(style);
-            if (!across.save(stem.arg("h").arg(percents[i])) ||
-                !down.save(stem.arg("v").arg(percents[i]))) {
-                Err() << "progressbar-render: cannot write into " << folder << "\n";
+            if (!SavePng(across, stem.arg("h").arg(percents[i])) ||
+                !SavePng(down, stem.arg("v").arg(percents[i])))
                 return 1;
-            }
             painter.drawImage(labelWidth + i * (horizontal.width() + 10), top, across);
             painter.drawImage(labelWidth + 4 * (horizontal.width() + 10) +
                                   i * (vertical.width() + 10),
@@ -140,11 +153,7 @@ int Gallery(const QString& folder) {
         }
     }
     painter.end();
-    if (!sheet.save(folder + QStringLiteral("/contact-sheet.png"))) {
-        Err() << "progressbar-render: cannot write the contact sheet\n";
-        return 1;
-    }
-    return 0;
+    return SavePng(sheet, folder + QStringLiteral("/contact-sheet.png")) ? 0 : 1;
 }
 
 std::optional<std::int32_t> Number(const QString& text) {
@@ -174,6 +183,7 @@ int main(int argc, char* argv[]) {
         args.append(QString::fromLocal8Bit(argv[i]));
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
+    SafeFile::RemoveTemporaryOnSignals();
 
     Options options;
     QString out;
@@ -252,9 +262,5 @@ int main(int argc, char* argv[]) {
         return Gallery(gallery);
     if (out.isEmpty())
         return Usage(QStringLiteral("--out or --gallery is required"));
-    if (!Render(options).save(out, "PNG")) {
-        Err() << "progressbar-render: cannot write " << out << "\n";
-        return 1;
-    }
-    return 0;
+    return SavePng(Render(options), out) ? 0 : 1;
 }
