@@ -2,17 +2,24 @@
 # Kestrix developer commands. Each one installs what it is missing (Debian
 # packages, through apt-get), configures, builds and then does its job.
 #
-#   ./dev.sh run     build and start the program
-#   ./dev.sh test    build and run the whole test suite
-#   ./dev.sh bench   build and run the benchmarks
-#   ./dev.sh format  apply the project's clang-format style
+#   ./dev.sh run      build the desktop program alone and start it
+#   ./dev.sh test     build everything and run the whole test suite, then
+#                     again built with AddressSanitizer and UBSan
+#   ./dev.sh install  build and install (cmake --install, PREFIX=/usr/local)
+#   ./dev.sh package  build the Debian package kestrix_VERSION_ARCH.deb
+#   ./dev.sh bench    build and run the benchmarks
+#   ./dev.sh format   apply the project's clang-format style
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
 BUILD_DIR=${KESTRIX_BUILD_DIR:-build}
+SANITIZE_DIR=${KESTRIX_SANITIZE_DIR:-build-sanitize}
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libbenchmark-dev zlib1g-dev)
-RUN_PACKAGES=(fonts-noto-cjk)
-TEST_PACKAGES=(e2fsprogs mount fonts-dejavu-core)
+RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
+TEST_PACKAGES=(e2fsprogs mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
+    appstream)
+PACKAGE_PACKAGES=(dpkg-dev file)
+BENCH_PACKAGES=(rhash)
 
 install_packages() {
     local missing=()
@@ -31,36 +38,73 @@ install_packages() {
         --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-build() {
-    install_packages "${BUILD_PACKAGES[@]}" "$@"
-    if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-        cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# configure DIR [CMAKE OPTIONS...]: once per build folder.
+configure() {
+    local dir=$1
+    shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     fi
-    cmake --build "$BUILD_DIR"
+}
+
+# build [TARGET...]: everything, or just the targets named.
+build() {
+    configure "$BUILD_DIR"
+    if [ $# -eq 0 ]; then
+        cmake --build "$BUILD_DIR"
+    else
+        cmake --build "$BUILD_DIR" --target "$@"
+    fi
+}
+
+as_root() {
+    if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi
 }
 
 case "${1:-}" in
 run)
-    build "${RUN_PACKAGES[@]}"
+    install_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
+    build kestrix
     exec "$BUILD_DIR/bin/kestrix"
     ;;
 test)
-    build "${TEST_PACKAGES[@]}"
-    cd "$BUILD_DIR"
+    install_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    build
+    (cd "$BUILD_DIR" && ctest --output-on-failure --parallel 2)
+    # The same suite built with the sanitizers: any report fails its test.
+    echo "Sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer) in $SANITIZE_DIR"
+    configure "$SANITIZE_DIR" -DKESTRIX_SANITIZE=ON -DKESTRIX_BENCHMARKS=OFF
+    cmake --build "$SANITIZE_DIR"
+    cd "$SANITIZE_DIR"
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     exec ctest --output-on-failure --parallel 2
     ;;
+install)
+    install_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
+    build kestrix kestrix-convert
+    as_root cmake --install "$BUILD_DIR" --prefix "${PREFIX:-/usr/local}"
+    ;;
+package)
+    install_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
+    build kestrix kestrix-convert
+    cd "$BUILD_DIR"
+    exec cpack -G DEB
+    ;;
 bench)
+    install_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
     build
     "$BUILD_DIR/bin/kestrix-bench"
     "$BUILD_DIR/bin/kestrix-bench-progressbar"
     exec "$BUILD_DIR/bin/kestrix-bench-batch"
     ;;
 format)
-    build clang-format
+    install_packages "${BUILD_PACKAGES[@]}" clang-format
+    configure "$BUILD_DIR"
     exec cmake --build "$BUILD_DIR" --target format
     ;;
 *)
-    echo "usage: ./dev.sh run|test|bench|format" >&2
+    echo "usage: ./dev.sh run|test|install|package|bench|format" >&2
     exit 2
     ;;
 esac

@@ -11,7 +11,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -74,6 +76,16 @@ int DesktopPlatform::ShowMessage(const QString& text, int style, const QString& 
         if (box.clickedButton() == button)
             return answer;
     return buttons.last().second;
+}
+
+bool DesktopPlatform::LoadQtTranslations(const QLocale& locale) {
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }
 
 QStringList DesktopPlatform::NameFilters(const QString& filter) {

@@ -33,6 +33,7 @@ private slots:
     void shellExecuteOfMissingFile();
     void launcher_data();
     void launcher();
+    void qtTranslations();
     void messageBox_data();
     void messageBox();
 };
@@ -200,6 +201,14 @@ void tst_Platform::launcher() {
     qputenv("PATH", path);
     QCOMPARE(code > 32, started);
     QVERIFY(timer.elapsed() < 4000); // never waits for the handler itself
+}
+
+// Qt's own texts follow the locale; the message boxes' buttons stay English
+// (the messageBox rows run after this, under the German translation).
+void tst_Platform::qtTranslations() {
+    if (!DesktopPlatform::LoadQtTranslations(QLocale(QLocale::German, QLocale::Germany)))
+        QSKIP("Qt's translations are not installed (qt6-translations-l10n)");
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Suchen in:"));
 }
 
 void tst_Platform::messageBox_data() {

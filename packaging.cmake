@@ -1,0 +1,56 @@
+# Installing Kestrix as a Linux desktop application, and its Debian package.
+include(GNUInstallDirs)
+
+# The program lives in its own folder with the read-me beside it, where its
+# Help menu looks for it; bin/ holds a relative link to it.
+set(KESTRIX_PROGRAM_DIR lib/kestrix)
+install(TARGETS kestrix RUNTIME DESTINATION ${KESTRIX_PROGRAM_DIR})
+install(FILES resources/readme.txt DESTINATION ${KESTRIX_PROGRAM_DIR})
+file(RELATIVE_PATH KESTRIX_LINK_TARGET /root/${CMAKE_INSTALL_BINDIR}
+     /root/${KESTRIX_PROGRAM_DIR}/kestrix)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
+file(CREATE_LINK ${KESTRIX_LINK_TARGET} ${CMAKE_BINARY_DIR}/install-links/kestrix SYMBOLIC)
+install(FILES ${CMAKE_BINARY_DIR}/install-links/kestrix DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+install(TARGETS kestrix-convert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+set(KESTRIX_LINUX ${CMAKE_SOURCE_DIR}/resources/linux)
+configure_file(${KESTRIX_LINUX}/org.example.Kestrix.metainfo.xml.in
+               ${CMAKE_BINARY_DIR}/org.example.Kestrix.metainfo.xml @ONLY)
+configure_file(${KESTRIX_LINUX}/kestrix.1 ${CMAKE_BINARY_DIR}/man/kestrix.1 @ONLY)
+configure_file(${KESTRIX_LINUX}/kestrix-convert.1 ${CMAKE_BINARY_DIR}/man/kestrix-convert.1 @ONLY)
+install(FILES ${KESTRIX_LINUX}/org.example.Kestrix.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_BINARY_DIR}/org.example.Kestrix.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/icons/hicolor
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
+install(FILES ${CMAKE_BINARY_DIR}/man/kestrix.1 ${CMAKE_BINARY_DIR}/man/kestrix-convert.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${KESTRIX_LINUX}/kestrix-convert.bash-completion
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+        RENAME kestrix-convert)
+
+# cpack -G DEB in the build folder makes kestrix_VERSION_ARCH.deb.
+set(CPACK_PACKAGE_NAME kestrix)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "The Kestrix developers")
+set(CPACK_PACKAGE_CONTACT "The Kestrix developers <kestrix@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "converter for Sega Genesis / Mega Drive ROM images")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Kestrix converts cartridge ROM images between the plain (.bin), SMD (.smd)\n"
+    "and MD (.md) layouts, in a desktop program and with kestrix-convert, which\n"
+    "also tells an image's layout, header, checksum and fingerprints.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.example.org/kestrix/")
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_STRIP_FILES ON)
+# The libraries come from the binaries; the rest is loaded at run time: the
+# platform plugins, the font for the Chinese texts, Qt's own translations.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+include(CPack)
