@@ -19,7 +19,7 @@ RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
 TEST_PACKAGES=(e2fsprogs mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
     appstream)
 PACKAGE_PACKAGES=(dpkg-dev file)
-BENCH_PACKAGES=(rhash)
+BENCH_PACKAGES=(rhash time)
 
 install_packages() {
     local missing=()
@@ -96,7 +96,8 @@ bench)
     build
     "$BUILD_DIR/bin/kestrix-bench"
     "$BUILD_DIR/bin/kestrix-bench-progressbar"
-    exec "$BUILD_DIR/bin/kestrix-bench-batch"
+    "$BUILD_DIR/bin/kestrix-bench-batch"
+    exec bench/info-vs-rhash.sh "$BUILD_DIR"
     ;;
 format)
     install_packages "${BUILD_PACKAGES[@]}" clang-format

@@ -111,6 +111,43 @@ struct SmallFiles {
     }
 };
 
+// 1000 images of 256 KiB with a cartridge header, inspected in the
+// background as soon as they are listed.
+struct Images {
+    QTemporaryDir dir;
+    QStringList names;
+    Images() {
+        QByteArray bytes(256 * 1024, 'i');
+        bytes.replace(0x100, 16, "SEGA MEGA DRIVE ");
+        for (int i = 0; i < 1000; ++i) {
+            names << QStringLiteral("img%1.bin").arg(i);
+            QFile file(dir.filePath(names.last()));
+            if (file.open(QIODevice::WriteOnly))
+                file.write(bytes);
+        }
+    }
+    QString Selection(int from, int count) const {
+        return (QStringList{QDir::toNativeSeparators(dir.path())} + names.mid(from, count))
+            .join(QChar(0));
+    }
+};
+
+// The second half of 1000 images added while the first half is being
+// inspected: the list of 1000 lines is rebuilt and 500 inspections start.
+void BM_AddImagesWhileInspecting(benchmark::State& state) {
+    Images images;
+    Window window;
+    const QString first = images.Selection(0, 500);
+    const QString second = images.Selection(500, 500);
+    for (auto _ : state) {
+        state.PauseTiming();
+        window.convert->EmptyList();
+        Add(window, first);
+        state.ResumeTiming();
+        Add(window, second);
+    }
+}
+
 void BM_RunOfThousandSmallFiles(benchmark::State& state) {
     SmallFiles files;
     Window window;
@@ -147,6 +184,7 @@ void BM_ConvertFileLoopOfThousandSmallFiles(benchmark::State& state) {
 BENCHMARK(BM_AddThousandToEmptyList)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AddThousandToListOf999)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RemoveFiveHundredOfThousand)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddImagesWhileInspecting)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunOfThousandSmallFiles)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ConvertFileLoopOfThousandSmallFiles)->Unit(benchmark::kMillisecond)->Iterations(5);
 

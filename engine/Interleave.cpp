@@ -42,4 +42,31 @@ void Split(const std::uint8_t* plain, std::uint8_t* odd, std::uint8_t* even, std
     }
 }
 
+std::uint64_t WordSum(const std::uint8_t* bytes, std::size_t size) {
+    std::uint64_t high = 0; // the bytes at even offsets, worth 256 each
+    std::uint64_t low = 0;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i mask = _mm_set1_epi16(0x00FF);
+    const __m128i zero = _mm_setzero_si128();
+    __m128i highSums = zero;
+    __m128i lowSums = zero;
+    for (; i + 16 <= size; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        highSums = _mm_add_epi64(highSums, _mm_sad_epu8(_mm_and_si128(v, mask), zero));
+        lowSums = _mm_add_epi64(lowSums, _mm_sad_epu8(_mm_srli_epi16(v, 8), zero));
+    }
+    alignas(16) std::uint64_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), highSums);
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 2), lowSums);
+    high = lanes[0] + lanes[1];
+    low = lanes[2] + lanes[3];
+#endif
+    for (; i + 1 < size; i += 2) {
+        high += bytes[i];
+        low += bytes[i + 1];
+    }
+    return high * 256 + low;
+}
+
 } // namespace Interleave

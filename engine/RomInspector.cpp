@@ -190,7 +190,7 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
     QCryptographicHash md5(QCryptographicHash::Md5);
     QCryptographicHash sha1(QCryptographicHash::Sha1);
     uLong crc = crc32_z(0, nullptr, 0);
-    std::uint32_t sum = 0;
+    std::uint64_t sum = 0;
     for (std::int64_t offset = 0; offset < total; offset += Piece) {
         if (cancel && cancel->load(std::memory_order_relaxed))
             return digest;
@@ -198,8 +198,8 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
         if (!stream.Get(offset, piece.data(), bytes))
             return digest;
         // Words from 0x200 on; the pieces start at even offsets.
-        for (std::int64_t i = std::max<std::int64_t>(HeaderEnd - offset, 0); i + 1 < bytes; i += 2)
-            sum += std::uint32_t(piece[i]) << 8 | piece[i + 1];
+        const std::int64_t from = std::min(std::max<std::int64_t>(HeaderEnd - offset, 0), bytes);
+        sum += Interleave::WordSum(piece.data() + from, std::size_t(bytes - from));
         if (fingerprints) {
             const auto* data = reinterpret_cast<const char*>(piece.data());
             crc = crc32_z(crc, piece.data(), std::size_t(bytes));
@@ -340,6 +340,10 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
     if (chosen && found.size() == 1) {
         digest = chosen->digest;
         head = chosen->head;
+    } else if (read_as == RomLayout::Unknown && !options.fingerprints) {
+        // Nothing to fingerprint, and no checksum that means anything.
+        head = PlainHead(read, size, read_as);
+        digest.ok = true;
     } else {
         digest = ReadPlain(read, size, read_as, options.fingerprints, cancel);
         head = PlainHead(read, size, read_as);

@@ -1,0 +1,52 @@
+// make-rom-library DIR [COUNT]: writes COUNT (default 1000) cartridge images
+// of 256 KiB to 4 MiB with a real header and checksum into DIR, in turn plain,
+// SMD, MD and byteswapped, for timing `kestrix-convert info`.
+
+#include "Mod_Convert.h"
+#include "SafeFile.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QRandomGenerator>
+#include <QtEndian>
+
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: make-rom-library DIR [COUNT]\n");
+        return 2;
+    }
+    const QDir dir(args.at(1));
+    const int count = args.size() > 2 ? args.at(2).toInt() : 1000;
+    QDir().mkpath(dir.path());
+    QRandomGenerator random(1000);
+    const RomLayout layouts[] = {RomLayout::Plain, RomLayout::Smd, RomLayout::Md,
+                                 RomLayout::Byteswapped};
+    const char* extensions[] = {".bin", ".smd", ".md", ".bin"};
+    for (int i = 0; i < count; ++i) {
+        const qsizetype size = qsizetype(256 * 1024) << random.bounded(5);
+        QByteArray image(size, Qt::Uninitialized);
+        random.fillRange(reinterpret_cast<quint32*>(image.data()), size / 4);
+        image.replace(0x100, 16, "SEGA MEGA DRIVE ");
+        image.replace(0x150, 16, "LIBRARY IMAGE   ");
+        quint32 sum = 0;
+        for (qsizetype k = 0x200; k < size; k += 2)
+            sum += quint32(quint8(image[k])) << 8 | quint8(image[k + 1]);
+        qToBigEndian<quint16>(quint16(sum), image.data() + 0x18E);
+        const QString plain = dir.filePath(QStringLiteral("plain.tmp"));
+        const QString name =
+            dir.filePath(QStringLiteral("rom%1%2").arg(i, 4, 10, QChar('0')).arg(extensions[i % 4]));
+        if (!SafeFile::WriteFile(plain, image, SafeFile::Existing::Replace) ||
+            Mod_Convert::ConvertLayout(RomLayout::Plain, layouts[i % 4], plain, name) !=
+                ConversionResult::Converted) {
+            std::fprintf(stderr, "make-rom-library: cannot write %s\n", qPrintable(name));
+            return 1;
+        }
+    }
+    QFile::remove(dir.filePath(QStringLiteral("plain.tmp")));
+    return 0;
+}
