@@ -336,9 +336,7 @@ QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::in
                                                                 : report.header.titleOverseas;
     if (!title.isEmpty())
         lines << QStringLiteral("Title: ") + title;
-    const auto hex = [](std::uint16_t v) {
-        return QStringLiteral("0x") + QString::number(v, 16).toUpper().rightJustified(4, '0');
-    };
+    const auto hex = [](std::uint16_t v) { return RomInspector::Hex(v); };
     lines << (report.ChecksumOk()
                   ? QStringLiteral("Header checksum: %1, correct").arg(hex(report.header.storedChecksum))
                   : QStringLiteral("Header checksum: %1 stored, %2 computed")

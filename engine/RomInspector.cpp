@@ -217,8 +217,10 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
     return digest;
 }
 
-QString Hex16(std::uint16_t value) {
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(4, '0');
+ReadAt ReaderOf(const SafeFile::Source& source) {
+    return [&source](std::int64_t offset, void* into, std::int64_t bytes) {
+        return source.ReadAt(offset, into, bytes);
+    };
 }
 
 QString WhenReadAs(RomLayout layout) {
@@ -226,6 +228,10 @@ QString WhenReadAs(RomLayout layout) {
 }
 
 } // namespace
+
+QString Hex(std::uint32_t value, int digits) {
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(digits, '0');
+}
 
 QString CertaintyName(Certainty certainty) {
     switch (certainty) {
@@ -284,9 +290,9 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         report.reasons.append(
             stored == f.digest.checksum
                 ? QStringLiteral("the header checksum %1 matches %2")
-                      .arg(Hex16(stored), WhenReadAs(f.layout))
+                      .arg(Hex(stored), WhenReadAs(f.layout))
                 : QStringLiteral("the header checksum %1 differs from the computed %2 %3")
-                      .arg(Hex16(stored), Hex16(f.digest.checksum), WhenReadAs(f.layout)));
+                      .arg(Hex(stored), Hex(f.digest.checksum), WhenReadAs(f.layout)));
     }
 
     const Found* chosen = nullptr;
@@ -364,16 +370,10 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
 Report Inspect(const QString& path, const Options& options) {
     const SafeFile::Source source(path);
     Report report;
-    if (!source.IsOpen()) {
-        report.file = path;
+    if (source.IsOpen())
+        report = InspectData(ReaderOf(source), source.Size(), options);
+    else
         report.error = SafeFile::Describe(source.Error());
-        return report;
-    }
-    report = InspectData(
-        [&source](std::int64_t offset, void* into, std::int64_t bytes) {
-            return source.ReadAt(offset, into, bytes);
-        },
-        source.Size(), options);
     report.file = path;
     return report;
 }
@@ -389,10 +389,7 @@ QString PlainSha1(const QString& path, RomLayout layout, QString* error) {
         return fail(SafeFile::Describe(source.Error()));
     if (layout != RomLayout::Plain && !SizeFits(layout, source.Size()))
         return fail(QStringLiteral("the size does not fit ") + LayoutPhrase(layout));
-    const ReadAt read = [&source](std::int64_t offset, void* into, std::int64_t bytes) {
-        return source.ReadAt(offset, into, bytes);
-    };
-    const Digest digest = ReadPlain(read, source.Size(), layout, true, nullptr);
+    const Digest digest = ReadPlain(ReaderOf(source), source.Size(), layout, true, nullptr);
     if (!digest.ok)
         return fail(QStringLiteral("the file cannot be read"));
     return digest.sha1;

@@ -77,6 +77,9 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
 // empty with a reason when the file cannot be read in that layout.
 QString PlainSha1(const QString& path, RomLayout layout, QString* error = nullptr);
 
+// A number as "0x1A2B": upper-case hex digits, at least digits of them.
+QString Hex(std::uint32_t value, int digits = 4);
+
 // The conversion modes and layout conversions that take an image of a layout,
 // for messages: "bin2smd, bin2md".
 QString ModesFor(RomLayout layout);

@@ -32,6 +32,17 @@ QString LayoutPhrase(RomLayout layout) {
     return QStringLiteral("an image of unknown layout");
 }
 
+QString LayoutExtension(RomLayout layout) {
+    switch (layout) {
+    case RomLayout::Smd:
+        return QStringLiteral(".smd");
+    case RomLayout::Md:
+        return QStringLiteral(".md");
+    default:
+        return QStringLiteral(".bin");
+    }
+}
+
 RomLayout SourceLayout(std::int32_t mode) {
     switch (mode) {
     case SMDtoBIN:

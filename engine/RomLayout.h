@@ -18,6 +18,10 @@ QString LayoutName(RomLayout layout);
 // "a plain image", "an SMD image", ... for sentences.
 QString LayoutPhrase(RomLayout layout);
 
+// The extension, with its dot, of a file in a layout: ".bin", ".smd", ".md"
+// (a byteswapped or unknown image is written as ".bin").
+QString LayoutExtension(RomLayout layout);
+
 // The layouts a conversion mode reads and writes.
 RomLayout SourceLayout(std::int32_t mode);
 RomLayout TargetLayout(std::int32_t mode);

@@ -43,12 +43,8 @@ private slots:
     void interrupted();
 
 private:
-    struct Result {
-        int status = -1;
-        QString out;
-        QString err;
-    };
-    Result Run(const QStringList& args);
+    using Result = TestFiles::ProcessResult;
+    Result Run(const QStringList& args) { return TestFiles::RunProgram(program_, args, dir_.path()); }
     QString Path(const QString& name) const { return dir_.filePath(name); }
 
     QString program_;
@@ -66,19 +62,6 @@ void tst_KestrixConvert::init() {
     for (const QString& entry : d.entryList(QDir::Files | QDir::Hidden))
         QVERIFY(d.remove(entry));
     QVERIFY(QDir(Path("out")).removeRecursively());
-}
-
-tst_KestrixConvert::Result tst_KestrixConvert::Run(const QStringList& args) {
-    QProcess process;
-    process.setWorkingDirectory(dir_.path());
-    process.start(program_, args);
-    Result result;
-    if (!process.waitForFinished(60000))
-        return result;
-    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    result.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return result;
 }
 
 void tst_KestrixConvert::usageErrors_data() {

@@ -32,14 +32,10 @@ private:
 };
 
 int tst_Install::Run(const QString& program, const QStringList& args, QString* out) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    if (!process.waitForFinished(120000))
-        return -1;
+    const TestFiles::ProcessResult result = TestFiles::RunProgram(program, args);
     if (out)
-        *out = QString::fromUtf8(process.readAll());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        *out = result.out + result.err;
+    return result.status;
 }
 
 void tst_Install::initTestCase() {

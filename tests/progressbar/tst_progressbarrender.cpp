@@ -30,13 +30,10 @@ void tst_ProgressBarRender::initTestCase() {
 }
 
 int tst_ProgressBarRender::Run(const QStringList& args, QString* err) {
-    QProcess process;
-    process.start(program_, args);
-    if (!process.waitForFinished(60000))
-        return -1;
+    const TestFiles::ProcessResult result = TestFiles::RunProgram(program_, args);
     if (err)
-        *err = QString::fromLocal8Bit(process.readAllStandardError());
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        *err = result.err;
+    return result.status;
 }
 
 void tst_ProgressBarRender::rendersOneBar_data() {

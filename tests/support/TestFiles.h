@@ -33,6 +33,29 @@ inline QByteArray ReadFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// What a program run to its end said: its exit status (-1 when it did not end
+// within a minute, -2 when it crashed) and its two outputs.
+struct ProcessResult {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+inline ProcessResult RunProgram(const QString& program, const QStringList& args,
+                                const QString& workingDirectory = QString()) {
+    QProcess process;
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    process.start(program, args);
+    ProcessResult result;
+    if (!process.waitForFinished(60000))
+        return result;
+    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    result.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return result;
+}
+
 inline bool RunningAsRoot() {
     return ::geteuid() == 0;
 }

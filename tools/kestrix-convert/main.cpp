@@ -114,10 +114,6 @@ int UsageError(const QString& why) {
     return ExitUsage;
 }
 
-QString Hex(std::uint32_t value, int digits) {
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(digits, '0');
-}
-
 // Inspects every file, two at a time or as many as there are cores; the
 // reports keep the order of the files.
 std::vector<RomInspector::Report> InspectAll(const QStringList& files) {
@@ -171,10 +167,10 @@ void PrintText(const RomInspector::Report& r) {
     line("overseas", h.titleOverseas);
     line("serial", h.serial);
     line("devices", h.devices);
-    line("rom", Hex(h.romStart, 8) + "-" + Hex(h.romEnd, 8));
+    line("rom", RomInspector::Hex(h.romStart, 8) + "-" + RomInspector::Hex(h.romEnd, 8));
     line("region", h.region);
     line("checksum", QStringLiteral("%1 stored, %2 computed: %3")
-                         .arg(Hex(h.storedChecksum, 4), Hex(h.computedChecksum, 4),
+                         .arg(RomInspector::Hex(h.storedChecksum), RomInspector::Hex(h.computedChecksum),
                               r.ChecksumOk() ? "ok" : "MISMATCH"));
     line("crc32", r.crc32);
     line("md5", r.md5);
@@ -217,26 +213,9 @@ QString Evidence(const RomInspector::Report& r) {
     return QStringLiteral("SMD copier header");
 }
 
+// "to-bin", "to-smd" or "to-md".
 QString TargetCommand(RomLayout target) {
-    switch (target) {
-    case RomLayout::Smd:
-        return QStringLiteral("to-smd");
-    case RomLayout::Md:
-        return QStringLiteral("to-md");
-    default:
-        return QStringLiteral("to-bin");
-    }
-}
-
-QString Extension(RomLayout layout) {
-    switch (layout) {
-    case RomLayout::Smd:
-        return QStringLiteral(".smd");
-    case RomLayout::Md:
-        return QStringLiteral(".md");
-    default:
-        return QStringLiteral(".bin");
-    }
+    return QStringLiteral("to-") + LayoutExtension(target).mid(1);
 }
 
 int Convert(const Job& job, const QStringList& files, const QString& outputFolder,
@@ -248,7 +227,7 @@ int Convert(const Job& job, const QStringList& files, const QString& outputFolde
     for (const QString& given : files) {
         const QString source = QDir::toNativeSeparators(given);
         const QString name = FileFunctions::GetBaseName(FileFunctions::GetFileName(source)) +
-                             Extension(job.target);
+                             LayoutExtension(job.target);
         const QString destination =
             folder.endsWith(PathSeparator()) ? folder + name : folder + PathSeparator() + name;
         auto refuse = [&](const QString& why) {
