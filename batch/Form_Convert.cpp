@@ -1,7 +1,6 @@
 #include "Form_Convert.h"
 
 #include "ButtonPlus.h"
-#include "SafeFile.h"
 #include "ConvertHost.h"
 #include "Desktop.h"
 #include "DirSearch.h"
@@ -16,21 +15,22 @@
 #include "PathSeparator.h"
 #include "PropertyBag.h"
 #include "Resources.h"
+#include "SafeFile.h"
 #include "Twips.h"
 #include "XP_ProgressBar.h"
 
 #include <QCloseEvent>
-#include <QDropEvent>
-#include <QMimeData>
-#include <QUrl>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QStyle>
 #include <QTimer>
+#include <QUrl>
 
 using FileFunctions::FileCount;
 using FileHandle::FileList;
@@ -275,10 +275,11 @@ QStringList Form_Convert::DroppedSelections(const QMimeData* data) {
     QStringList selections;
     for (const QString& folder : std::as_const(folders)) {
         const QStringList& files = names.value(folder);
-        selections.append(files.size() == 1
-                              ? (folder.endsWith(PathSeparator()) ? folder : folder + PathSeparator()) +
-                                    files.constFirst()
-                              : (QStringList{folder} + files).join(QChar(0)));
+        selections.append(
+            files.size() == 1
+                ? (folder.endsWith(PathSeparator()) ? folder : folder + PathSeparator()) +
+                      files.constFirst()
+                : (QStringList{folder} + files).join(QChar(0)));
     }
     return selections;
 }
@@ -337,10 +338,11 @@ QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::in
     if (!title.isEmpty())
         lines << QStringLiteral("Title: ") + title;
     const auto hex = [](std::uint16_t v) { return RomInspector::Hex(v); };
-    lines << (report.ChecksumOk()
-                  ? QStringLiteral("Header checksum: %1, correct").arg(hex(report.header.storedChecksum))
-                  : QStringLiteral("Header checksum: %1 stored, %2 computed")
-                        .arg(hex(report.header.storedChecksum), hex(report.header.computedChecksum)));
+    lines << (report.ChecksumOk() ? QStringLiteral("Header checksum: %1, correct")
+                                        .arg(hex(report.header.storedChecksum))
+                                  : QStringLiteral("Header checksum: %1 stored, %2 computed")
+                                        .arg(hex(report.header.storedChecksum),
+                                             hex(report.header.computedChecksum)));
     if (WrongLayout(report, mode)) {
         QString fits;
         switch (report.layout) {

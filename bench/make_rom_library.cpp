@@ -38,8 +38,8 @@ int main(int argc, char* argv[]) {
             sum += quint32(quint8(image[k])) << 8 | quint8(image[k + 1]);
         qToBigEndian<quint16>(quint16(sum), image.data() + 0x18E);
         const QString plain = dir.filePath(QStringLiteral("plain.tmp"));
-        const QString name =
-            dir.filePath(QStringLiteral("rom%1%2").arg(i, 4, 10, QChar('0')).arg(extensions[i % 4]));
+        const QString name = dir.filePath(
+            QStringLiteral("rom%1%2").arg(i, 4, 10, QChar('0')).arg(extensions[i % 4]));
         if (!SafeFile::WriteFile(plain, image, SafeFile::Existing::Replace) ||
             Mod_Convert::ConvertLayout(RomLayout::Plain, layouts[i % 4], plain, name) !=
                 ConversionResult::Converted) {

@@ -183,8 +183,8 @@ ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& sour
     if (payload > MaxImageSize + (from == to && from == RomLayout::Smd ? SmdHeaderSize : 0))
         return ConversionResult::TooLarge;
 
-    const std::int64_t targetSize = to == RomLayout::Smd && from != to ? payload + SmdHeaderSize
-                                                                       : payload;
+    const std::int64_t targetSize =
+        to == RomLayout::Smd && from != to ? payload + SmdHeaderSize : payload;
     if (!SourceBytes.Resize(payload) || !TargetBytes.Resize(targetSize)) {
         SourceBytes.Release();
         TargetBytes.Release();

@@ -182,7 +182,7 @@ struct Digest {
 };
 
 Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool fingerprints,
-               const std::atomic<bool>* cancel) {
+                 const std::atomic<bool>* cancel) {
     Digest digest;
     PlainStream stream(read, size, layout);
     const std::int64_t total = stream.PlainSize();
@@ -272,8 +272,8 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
     }
 
     std::uint8_t copier[10] = {};
-    const bool copierHeader = size >= 10 && read(0, copier, 10) && copier[8] == 0xAA &&
-                              copier[9] == 0xBB;
+    const bool copierHeader =
+        size >= 10 && read(0, copier, 10) && copier[8] == 0xAA && copier[9] == 0xBB;
     const bool smdSized = SizeFits(RomLayout::Smd, size);
 
     // The header checksum of every layout that has the signature; the
@@ -283,7 +283,7 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
             ReadPlain(read, size, f.layout, found.size() == 1 && options.fingerprints, cancel);
         if (!f.digest.ok) {
             report.error = cancel && cancel->load() ? QStringLiteral("the inspection was cancelled")
-                                                     : QStringLiteral("the file cannot be read");
+                                                    : QStringLiteral("the file cannot be read");
             return report;
         }
         const std::uint16_t stored = Big16(f.head, 0x18E);
@@ -355,7 +355,7 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         head = PlainHead(read, size, read_as);
         if (!digest.ok) {
             report.error = cancel && cancel->load() ? QStringLiteral("the inspection was cancelled")
-                                                     : QStringLiteral("the file cannot be read");
+                                                    : QStringLiteral("the file cannot be read");
             return report;
         }
     }

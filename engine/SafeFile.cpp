@@ -231,7 +231,8 @@ bool Writer::Write(const void* data, std::int64_t bytes) {
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
-            return Fail(QStringLiteral("the destination cannot be written"), put < 0 ? errno : ENOSPC);
+            return Fail(QStringLiteral("the destination cannot be written"),
+                        put < 0 ? errno : ENOSPC);
         from += put;
         bytes -= put;
     }

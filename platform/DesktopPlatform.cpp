@@ -13,12 +13,12 @@
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QMessageBox>
-#include <QTranslator>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStorageInfo>
+#include <QTranslator>
 #include <QUrl>
 #include <QWidget>
 

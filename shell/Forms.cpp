@@ -92,6 +92,6 @@ void Forms::CenterForm(QWidget* form) {
 }
 
 void Forms::ShowError(Failure failure) {
-    Errors::ShowError(desktop_, failure == Failure::Conversion ? ConversionFailure
-                                                               : UseableDriveNotFound);
+    Errors::ShowError(desktop_,
+                      failure == Failure::Conversion ? ConversionFailure : UseableDriveNotFound);
 }

@@ -369,10 +369,14 @@ void tst_Convert::whatIsInTheWay_data() {
         bool keepConverts;
         bool replaceConverts;
     } cases[] = {
-        {"nothing", true, true},         {"file", false, true},
-        {"read-only file", false, true}, {"folder", false, false},
-        {"link to a file", false, true}, {"dangling link", false, true},
-        {"link to the source", false, true}, {"hard link to the source", false, true},
+        {"nothing", true, true},
+        {"file", false, true},
+        {"read-only file", false, true},
+        {"folder", false, false},
+        {"link to a file", false, true},
+        {"dangling link", false, true},
+        {"link to the source", false, true},
+        {"hard link to the source", false, true},
         {"fifo", false, false},
     };
     for (bool named : {false, true})
@@ -442,8 +446,8 @@ void tst_Convert::whatIsInTheWay() {
     QCOMPARE(ReadFile(Path("src/r.bin")), source);
     QCOMPARE(ReadFile(Path("elsewhere/target.md")), other);
     QVERIFY(!QFileInfo::exists(Path("elsewhere/new.md")));
-    QCOMPARE(QDir(Path("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                         QDir::System),
+    QCOMPARE(QDir(Path("out"))
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
              inTheWay == "nothing" && !converted ? QStringList() : QStringList{"r.md"});
 }
 

@@ -11,9 +11,9 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
-#include <csignal>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 using TestFiles::RandomBytes;
 using TestFiles::ReadFile;
@@ -44,7 +44,9 @@ private slots:
 
 private:
     using Result = TestFiles::ProcessResult;
-    Result Run(const QStringList& args) { return TestFiles::RunProgram(program_, args, dir_.path()); }
+    Result Run(const QStringList& args) {
+        return TestFiles::RunProgram(program_, args, dir_.path());
+    }
     QString Path(const QString& name) const { return dir_.filePath(name); }
 
     QString program_;
@@ -71,8 +73,8 @@ void tst_KestrixConvert::usageErrors_data() {
     QTest::newRow("unknown mode") << QStringList{"bin2zip", "a.bin"} << "unknown mode 'bin2zip'";
     QTest::newRow("no files") << QStringList{"bin2md"} << "no files given";
     QTest::newRow("-o without folder") << QStringList{"bin2md", "a.bin", "-o"} << "needs a folder";
-    QTest::newRow("-o names a file") << QStringList{"bin2md", "-o", "a.bin", "a.bin"}
-                                     << "'a.bin' is not a folder";
+    QTest::newRow("-o names a file")
+        << QStringList{"bin2md", "-o", "a.bin", "a.bin"} << "'a.bin' is not a folder";
     QTest::newRow("--output=") << QStringList{"bin2md", "--output=nowhere", "a.bin"}
                                << "'nowhere' does not exist";
     QTest::newRow("json with a mode") << QStringList{"bin2md", "--json", "a.bin"} << "--json";
@@ -193,10 +195,14 @@ void tst_KestrixConvert::info() {
     QCOMPARE(result.status, 1);
     const QJsonArray array = QJsonDocument::fromJson(result.out.toUtf8()).array();
     QCOMPARE(array.size(), 4);
-    const QStringList keys{"certainty", "checksum_computed", "checksum_ok", "checksum_stored",
-                           "crc32",     "file",              "layout",      "md5",
-                           "reasons",   "region",            "serial",      "sha1",
-                           "size",      "system",            "title_domestic", "title_overseas"};
+    const QStringList keys{"certainty",      "checksum_computed",
+                           "checksum_ok",    "checksum_stored",
+                           "crc32",          "file",
+                           "layout",         "md5",
+                           "reasons",        "region",
+                           "serial",         "sha1",
+                           "size",           "system",
+                           "title_domestic", "title_overseas"};
     const QJsonObject bin = array[0].toObject();
     const QJsonObject md = array[1].toObject();
     QCOMPARE(bin.keys(), keys);
@@ -223,25 +229,26 @@ void tst_KestrixConvert::layoutAware_data() {
         << "looks like a plain image (header checksum matches); use bin2smd, bin2md or to-bin"
         << "" << RomLayout::Unknown;
     QTest::newRow("smd2bin on an MD image is refused")
-        << QStringList{"smd2bin", "game.md"} << 1 << "looks like an MD image" << ""
-        << RomLayout::Unknown;
+        << QStringList{"smd2bin", "game.md"} << 1 << "looks like an MD image"
+        << "" << RomLayout::Unknown;
     QTest::newRow("--force converts anyway")
-        << QStringList{"md2bin", "--force", "-o", "out", "plain.md"} << 0 << "" << "out/plain.bin"
-        << RomLayout::Unknown;
+        << QStringList{"md2bin", "--force", "-o", "out", "plain.md"} << 0 << ""
+        << "out/plain.bin" << RomLayout::Unknown;
     QTest::newRow("unknown converts as asked")
-        << QStringList{"bin2md", "-o", "out", "random.bin"} << 0 << "" << "" << RomLayout::Unknown;
+        << QStringList{"bin2md", "-o", "out", "random.bin"} << 0 << ""
+        << "" << RomLayout::Unknown;
     QTest::newRow("to-smd from MD, verified")
         << QStringList{"to-smd", "--verify", "-o", "out", "game.md"} << 0 << "verified"
         << "out/game.smd" << RomLayout::Smd;
     QTest::newRow("to-bin from byteswapped")
-        << QStringList{"to-bin", "-o", "out", "swapped.bin"} << 0 << "" << "out/swapped.bin"
-        << RomLayout::Plain;
+        << QStringList{"to-bin", "-o", "out", "swapped.bin"} << 0 << ""
+        << "out/swapped.bin" << RomLayout::Plain;
     QTest::newRow("to-bin from plain is a copy")
         << QStringList{"to-bin", "-o", "out", "plain.md"} << 0 << "already a plain image"
         << "out/plain.bin" << RomLayout::Plain;
     QTest::newRow("to-md of unknown layout is refused")
-        << QStringList{"to-md", "-o", "out", "random.bin"} << 1 << "the layout is unknown" << ""
-        << RomLayout::Unknown;
+        << QStringList{"to-md", "-o", "out", "random.bin"} << 1 << "the layout is unknown"
+        << "" << RomLayout::Unknown;
     QTest::newRow("to-md in place, verified")
         << QStringList{"to-md", "--verify", "--overwrite", "game.md"} << 0 << "verified"
         << "game.md" << RomLayout::Md;

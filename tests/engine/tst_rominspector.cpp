@@ -42,8 +42,7 @@ void tst_RomInspector::initTestCase() {
     plain_ = RomImages::PlainImage(4 * 16384, 7);
 }
 
-QString tst_RomInspector::Derived(const QString& name, RomLayout layout,
-                                  const QByteArray& plain) {
+QString tst_RomInspector::Derived(const QString& name, RomLayout layout, const QByteArray& plain) {
     const QString source = Path(name + ".plain");
     WriteFile(source, plain);
     if (layout == RomLayout::Plain)
@@ -74,19 +73,19 @@ void tst_RomInspector::detects_data() {
     }
     // An odd size, not a whole number of blocks: still recognised.
     const QByteArray odd = RomImages::PlainImage(1000, 9);
-    QTest::newRow("plain of 1000 bytes") << Derived("small", RomLayout::Plain, odd)
-                                         << RomLayout::Plain << Certainty::Certain << "matches"
-                                         << odd << QString();
+    QTest::newRow("plain of 1000 bytes")
+        << Derived("small", RomLayout::Plain, odd) << RomLayout::Plain << Certainty::Certain
+        << "matches" << odd << QString();
     QTest::newRow("plain image named .md")
-        << Derived("named.md", RomLayout::Plain, plain_) << RomLayout::Plain
-        << Certainty::Certain << "plain image" << plain_ << QString();
+        << Derived("named.md", RomLayout::Plain, plain_) << RomLayout::Plain << Certainty::Certain
+        << "plain image" << plain_ << QString();
 
     QByteArray smd = ReadFile(Derived("junk.smd", RomLayout::Smd, plain_));
     smd.replace(0, 512, RandomBytes(512, 3));
     WriteFile(Path("junk.smd"), smd);
-    QTest::newRow("SMD with a junk header") << Path("junk.smd") << RomLayout::Smd
-                                            << Certainty::Certain << "SMD image" << plain_
-                                            << QString();
+    QTest::newRow("SMD with a junk header")
+        << Path("junk.smd") << RomLayout::Smd << Certainty::Certain << "SMD image" << plain_
+        << QString();
 
     QByteArray copier = RandomBytes(512 + 2 * 16384, 4);
     copier[2] = 0x40;
@@ -94,12 +93,12 @@ void tst_RomInspector::detects_data() {
     copier[9] = char(0xBB);
     WriteFile(Path("copier.smd"), copier);
     QByteArray copierPlain;
-    Mod_Convert::Rearrange(SMDtoBIN, reinterpret_cast<const uchar*>(copier.constData()) + 512,
-                           reinterpret_cast<uchar*>((copierPlain = QByteArray(2 * 16384, 0)).data()),
-                           2 * 16384);
+    Mod_Convert::Rearrange(
+        SMDtoBIN, reinterpret_cast<const uchar*>(copier.constData()) + 512,
+        reinterpret_cast<uchar*>((copierPlain = QByteArray(2 * 16384, 0)).data()), 2 * 16384);
     QTest::newRow("only an SMD copier header")
-        << Path("copier.smd") << RomLayout::Smd << Certainty::Likely << "split flag"
-        << copierPlain << QString();
+        << Path("copier.smd") << RomLayout::Smd << Certainty::Likely << "split flag" << copierPlain
+        << QString();
 
     const QByteArray random = RandomBytes(3 * 16384, 5);
     WriteFile(Path("random.bin"), random);
@@ -109,9 +108,9 @@ void tst_RomInspector::detects_data() {
     QTest::newRow("tiny") << Path("tiny.bin") << RomLayout::Unknown << Certainty::Unknown
                           << "too small" << QByteArray("abc") << QString();
     WriteFile(Path("header.smd"), copier.left(512));
-    QTest::newRow("header-only SMD") << Path("header.smd") << RomLayout::Unknown
-                                     << Certainty::Unknown << "no image data" << copier.left(512)
-                                     << QString();
+    QTest::newRow("header-only SMD")
+        << Path("header.smd") << RomLayout::Unknown << Certainty::Unknown << "no image data"
+        << copier.left(512) << QString();
     const QByteArray truncated = ReadFile(Path("smd")).left(512 + 3 * 16384 + 100);
     WriteFile(Path("truncated.smd"), truncated);
     QTest::newRow("truncated SMD") << Path("truncated.smd") << RomLayout::Unknown
@@ -157,8 +156,9 @@ void tst_RomInspector::detects() {
     // The same cartridge has the same fingerprints in every layout.
     if (content == plain_)
         QCOMPARE(report.crc32, QString("%1").arg(RomInspector::Inspect(Path("plain.plain")).crc32));
-    QCOMPARE(RomInspector::PlainSha1(path, layout == RomLayout::Unknown ? RomLayout::Plain : layout),
-             report.sha1);
+    QCOMPARE(
+        RomInspector::PlainSha1(path, layout == RomLayout::Unknown ? RomLayout::Plain : layout),
+        report.sha1);
 }
 
 // Arbitrary bytes, and valid images with bytes changed, never crash the

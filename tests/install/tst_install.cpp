@@ -86,8 +86,8 @@ void tst_Install::installedProgramsRun() {
     QTemporaryDir work;
     QVERIFY(TestFiles::WriteFile(work.filePath("game.bin"), TestFiles::RandomBytes(16384, 1)));
     QString out;
-    QCOMPARE(Run(Installed("bin/kestrix-convert"), {"bin2md", "-o", work.path(),
-                                                    work.filePath("game.bin")}, &out),
+    QCOMPARE(Run(Installed("bin/kestrix-convert"),
+                 {"bin2md", "-o", work.path(), work.filePath("game.bin")}, &out),
              0);
     QVERIFY2(QFileInfo(work.filePath("game.md")).isFile(), qPrintable(out));
 }
@@ -99,8 +99,8 @@ void tst_Install::oneVersion() {
     const QString metainfo =
         TestFiles::ReadFile(Installed("share/metainfo/org.example.Kestrix.metainfo.xml"));
     QVERIFY(metainfo.contains(QStringLiteral("<release version=\"%1\"").arg(version_)));
-    const QString cpack = TestFiles::ReadFile(qEnvironmentVariable("KESTRIX_BUILD_DIR") +
-                                              "/CPackConfig.cmake");
+    const QString cpack =
+        TestFiles::ReadFile(qEnvironmentVariable("KESTRIX_BUILD_DIR") + "/CPackConfig.cmake");
     QVERIFY(cpack.contains(QStringLiteral("set(CPACK_PACKAGE_VERSION \"%1\")").arg(version_)));
     QVERIFY(TestFiles::ReadFile(Installed("share/man/man1/kestrix-convert.1"))
                 .contains(version_.toUtf8()));
@@ -109,15 +109,14 @@ void tst_Install::oneVersion() {
 void tst_Install::validators_data() {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("desktop entry") << "desktop-file-validate"
-                                   << QStringList{"share/applications/org.example.Kestrix.desktop"};
+    QTest::newRow("desktop entry")
+        << "desktop-file-validate" << QStringList{"share/applications/org.example.Kestrix.desktop"};
     QTest::newRow("AppStream") << "appstreamcli"
                                << QStringList{"validate", "--no-net",
                                               "share/metainfo/org.example.Kestrix.metainfo.xml"};
     QTest::newRow("bash completion") << "bash"
-                                     << QStringList{"-n",
-                                                    "share/bash-completion/completions/"
-                                                    "kestrix-convert"};
+                                     << QStringList{"-n", "share/bash-completion/completions/"
+                                                          "kestrix-convert"};
 }
 
 void tst_Install::validators() {

@@ -50,9 +50,9 @@ void tst_ProgressBarRender::rendersOneBar_data() {
     QTest::newRow("vertical") << QStringList{"--percent", "100",    "--orientation", "1",
                                              "--size",    "25x100", "--color",       "0xFF0000"}
                               << QSize(25, 100) << QPoint(12, 53) << 0xFF0000FFu;
-    QTest::newRow("extreme range") << QStringList{"--style", "2", "--min", "-2147483648", "--max",
-                                                  "1", "--value", "0"}
-                                   << QSize(167, 25) << QPoint(0, 0) << 0u;
+    QTest::newRow("extreme range")
+        << QStringList{"--style", "2", "--min", "-2147483648", "--max", "1", "--value", "0"}
+        << QSize(167, 25) << QPoint(0, 0) << 0u;
     QTest::newRow("one pixel") << QStringList{"--size", "1x1", "--style", "9", "--show-text"}
                                << QSize(1, 1) << QPoint(0, 0) << 0u;
 }
@@ -119,8 +119,8 @@ void tst_ProgressBarRender::fullDisk() {
     QCOMPARE(TestFiles::ReadFile(old), before);
 
     QCOMPARE(Run({"--gallery", dir_.filePath("small/gallery")}, &err), 1);
-    const QFileInfoList written = QDir(dir_.filePath("small/gallery"))
-                                      .entryInfoList(QDir::Files | QDir::Hidden);
+    const QFileInfoList written =
+        QDir(dir_.filePath("small/gallery")).entryInfoList(QDir::Files | QDir::Hidden);
     QVERIFY(written.size() < 81);
     for (const QFileInfo& file : written)
         QVERIFY2(file.size() > 0, qPrintable(file.fileName()));

@@ -158,7 +158,7 @@ void PrintText(const RomInspector::Report& r) {
     Out() << r.file << "\n";
     line("size", QStringLiteral("%1 bytes").arg(r.size));
     line("layout", QStringLiteral("%1 (%2)").arg(LayoutName(r.layout),
-                                                RomInspector::CertaintyName(r.certainty)));
+                                                 RomInspector::CertaintyName(r.certainty)));
     for (qsizetype i = 0; i < r.reasons.size(); ++i)
         line(i == 0 ? "reasons" : "", r.reasons.at(i));
     line("system", h.system);
@@ -169,9 +169,10 @@ void PrintText(const RomInspector::Report& r) {
     line("devices", h.devices);
     line("rom", RomInspector::Hex(h.romStart, 8) + "-" + RomInspector::Hex(h.romEnd, 8));
     line("region", h.region);
-    line("checksum", QStringLiteral("%1 stored, %2 computed: %3")
-                         .arg(RomInspector::Hex(h.storedChecksum), RomInspector::Hex(h.computedChecksum),
-                              r.ChecksumOk() ? "ok" : "MISMATCH"));
+    line("checksum",
+         QStringLiteral("%1 stored, %2 computed: %3")
+             .arg(RomInspector::Hex(h.storedChecksum), RomInspector::Hex(h.computedChecksum),
+                  r.ChecksumOk() ? "ok" : "MISMATCH"));
     line("crc32", r.crc32);
     line("md5", r.md5);
     line("sha1", r.sha1);
@@ -218,8 +219,8 @@ QString TargetCommand(RomLayout target) {
     return QStringLiteral("to-") + LayoutExtension(target).mid(1);
 }
 
-int Convert(const Job& job, const QStringList& files, const QString& outputFolder,
-            bool overwrite, bool force, bool verify) {
+int Convert(const Job& job, const QStringList& files, const QString& outputFolder, bool overwrite,
+            bool force, bool verify) {
     SafeFile::RemoveTemporaryOnSignals();
     const QString folder = QDir::toNativeSeparators(outputFolder);
     int status = ExitConverted;
@@ -369,16 +370,16 @@ int main(int argc, char* argv[]) {
     }
     const std::optional<Job> job = ParseCommand(files.takeFirst());
     if (!job)
-        return UsageError(QStringLiteral("unknown mode '%1'")
-                              .arg(parser.positionalArguments().constFirst()));
+        return UsageError(
+            QStringLiteral("unknown mode '%1'").arg(parser.positionalArguments().constFirst()));
     if (files.isEmpty())
         return UsageError(QStringLiteral("no files given"));
 
     if (job->command == Command::Info) {
         for (const QCommandLineOption* o : {&output, &overwriteOption, &forceOption, &verifyOption})
             if (parser.isSet(*o))
-                return UsageError(QStringLiteral("info takes no option --%1")
-                                      .arg(o->names().constLast()));
+                return UsageError(
+                    QStringLiteral("info takes no option --%1").arg(o->names().constLast()));
         return Info(files, parser.isSet(jsonOption));
     }
     if (parser.isSet(jsonOption))
