@@ -51,6 +51,26 @@ void ClearPending() {
     std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
+// Holds back SIGINT, SIGTERM and SIGHUP while a temporary name comes or goes
+// and the handler is told about it, so that the two never disagree: a
+// signal in between would leave the file behind, or remove another's.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signal : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&held, signal);
+        ::pthread_sigmask(SIG_BLOCK, &held, &saved_);
+    }
+    ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t saved_;
+};
+
 extern "C" void RemovePendingAndExit(int signal) {
     if (pendingSet)
         ::unlinkat(pendingDir, pendingName, 0);
@@ -209,15 +229,21 @@ bool Writer::Open(const QString& destination, Existing existing) {
     }
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QByteArray temp = TemporaryName();
-        fd_ = ::openat(dirFd_, temp.constData(),
-                       O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
+        int error = 0;
+        {
+            const SignalsHeld held;
+            fd_ = ::openat(dirFd_, temp.constData(),
+                           O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
+            error = errno;
+            if (fd_ >= 0)
+                SetPending(dirFd_, temp);
+        }
         if (fd_ >= 0) {
             tempName_ = temp;
-            SetPending(dirFd_, temp);
             return true;
         }
-        if (errno != EEXIST)
-            return Fail(QStringLiteral("the destination cannot be created"), errno);
+        if (error != EEXIST)
+            return Fail(QStringLiteral("the destination cannot be created"), error);
     }
     return Fail(QStringLiteral("no temporary name is free"), EEXIST);
 }
@@ -243,13 +269,17 @@ bool Writer::Write(const void* data, std::int64_t bytes) {
 bool Writer::LinkAsTemporary() {
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QByteArray temp = TemporaryName();
-        SetPending(dirFd_, temp);
-        const int error = LinkUnnamed(fd_, dirFd_, temp);
+        int error = 0;
+        {
+            const SignalsHeld held;
+            error = LinkUnnamed(fd_, dirFd_, temp);
+            if (error == 0)
+                SetPending(dirFd_, temp);
+        }
         if (error == 0) {
             tempName_ = temp;
             return true;
         }
-        ClearPending();
         if (error != EEXIST)
             return Fail(QStringLiteral("the destination cannot be created"), error);
     }
