@@ -319,8 +319,7 @@ bool Form_Convert::eventFilter(QObject* watched, QEvent* event) {
 // --- what the files are -----------------------------------------------------
 
 bool Form_Convert::WrongLayout(const RomInspector::Report& report, std::int32_t mode) {
-    return report.Inspected() && report.certainty != RomInspector::Certainty::Unknown &&
-           report.layout != SourceLayout(mode);
+    return report.IsOtherThan(SourceLayout(mode));
 }
 
 QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::int32_t mode) {

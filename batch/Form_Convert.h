@@ -11,6 +11,7 @@ class Desktop;
 class DriveList;
 class FolderList;
 class ListInspector;
+class QMimeData;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -55,7 +56,7 @@ public:
     // folder and names, separated by NUL characters.
     void AddSelection(const QString& selection);
     // Dropped files as such answers, one for each folder they come from.
-    static QStringList DroppedSelections(const class QMimeData* data);
+    static QStringList DroppedSelections(const QMimeData* data);
     void RemoveFiles();
     void SelectAll();
     void DeselectAll();

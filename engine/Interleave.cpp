@@ -1,5 +1,7 @@
 #include "Interleave.h"
 
+#include <utility>
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -40,6 +42,11 @@ void Split(const std::uint8_t* plain, std::uint8_t* odd, std::uint8_t* even, std
         even[k] = plain[2 * k];
         odd[k] = plain[2 * k + 1];
     }
+}
+
+void SwapWords(std::uint8_t* bytes, std::size_t size) {
+    for (std::size_t i = 0; i + 1 < size; i += 2)
+        std::swap(bytes[i], bytes[i + 1]);
 }
 
 std::uint64_t WordSum(const std::uint8_t* bytes, std::size_t size) {

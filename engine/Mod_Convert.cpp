@@ -135,11 +135,6 @@ bool Converts(RomLayout layout) {
     return layout != RomLayout::Unknown;
 }
 
-void SwapWords(std::uint8_t* bytes, std::int64_t size) {
-    for (std::int64_t i = 0; i + 1 < size; i += 2)
-        std::swap(bytes[i], bytes[i + 1]);
-}
-
 } // namespace
 
 bool SizeAllowed(RomLayout from, RomLayout to, std::int64_t length) {
@@ -202,7 +197,7 @@ ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& sour
     ByteArray* spare = &TargetBytes;
     if (from != to) {
         if (from == RomLayout::Byteswapped) {
-            SwapWords(SourceBytes.data.get(), payload);
+            Interleave::SwapWords(SourceBytes.data.get(), std::size_t(payload));
         } else if (from != RomLayout::Plain) {
             TargetBytes.size = payload;
             Rearrange(from == RomLayout::Smd ? SMDtoBIN : MDtoBIN, SourceBytes.data.get(),
@@ -210,7 +205,7 @@ ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& sour
             std::swap(plain, spare);
         }
         if (to == RomLayout::Byteswapped) {
-            SwapWords(plain->data.get(), payload);
+            Interleave::SwapWords(plain->data.get(), std::size_t(payload));
         } else if (to != RomLayout::Plain) {
             if (!spare->Resize(targetSize)) {
                 SourceBytes.Release();

@@ -29,11 +29,6 @@ constexpr std::int64_t Piece = 1 << 20;
 const std::array<RomLayout, 4> Candidates = {RomLayout::Plain, RomLayout::Smd, RomLayout::Md,
                                              RomLayout::Byteswapped};
 
-void SwapWords(std::uint8_t* bytes, std::int64_t size) {
-    for (std::int64_t i = 0; i + 1 < size; i += 2)
-        std::swap(bytes[i], bytes[i + 1]);
-}
-
 // Whether a file of this size can hold an image of this layout.
 bool SizeFits(RomLayout layout, std::int64_t size) {
     switch (layout) {
@@ -72,7 +67,7 @@ public:
         case RomLayout::Byteswapped:
             if (!read_(offset, out, bytes))
                 return false;
-            SwapWords(out, bytes);
+            Interleave::SwapWords(out, std::size_t(bytes));
             return true;
         case RomLayout::Smd: {
             Resize(bytes);
@@ -247,6 +242,10 @@ QString CertaintyName(Certainty certainty) {
 
 Report InspectData(const ReadAt& read, std::int64_t size, const Options& options) {
     const std::atomic<bool>* cancel = options.cancel;
+    const auto unfinished = [cancel] {
+        return cancel && cancel->load() ? QStringLiteral("the inspection was cancelled")
+                                        : QStringLiteral("the file cannot be read");
+    };
     Report report;
     report.size = size;
     if (size <= 0) {
@@ -282,8 +281,7 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         f.digest =
             ReadPlain(read, size, f.layout, found.size() == 1 && options.fingerprints, cancel);
         if (!f.digest.ok) {
-            report.error = cancel && cancel->load() ? QStringLiteral("the inspection was cancelled")
-                                                    : QStringLiteral("the file cannot be read");
+            report.error = unfinished();
             return report;
         }
         const std::uint16_t stored = Big16(f.head, 0x18E);
@@ -354,8 +352,7 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         digest = ReadPlain(read, size, read_as, options.fingerprints, cancel);
         head = PlainHead(read, size, read_as);
         if (!digest.ok) {
-            report.error = cancel && cancel->load() ? QStringLiteral("the inspection was cancelled")
-                                                    : QStringLiteral("the file cannot be read");
+            report.error = unfinished();
             return report;
         }
     }

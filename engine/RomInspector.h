@@ -54,6 +54,11 @@ struct Report {
 
     bool Inspected() const { return error.isEmpty(); }
     bool ChecksumOk() const { return header.storedChecksum == header.computedChecksum; }
+    // Whether the content is known (certain or likely) to be of another
+    // layout than expected.
+    bool IsOtherThan(RomLayout expected) const {
+        return Inspected() && certainty != Certainty::Unknown && layout != expected;
+    }
 };
 
 // Reads bytes at an offset; false when they cannot all be read.

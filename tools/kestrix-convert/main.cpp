@@ -242,10 +242,13 @@ int Convert(const Job& job, const QStringList& files, const QString& outputFolde
             status = ExitSomeFailed;
             continue;
         }
-        if (!overwrite && SafeFile::EntryExists(destination)) {
+        auto skipExisting = [&] {
             Err() << "kestrix-convert: skipped " << given << ": " << destination
                   << " already exists (use --overwrite to replace it)\n";
             status = ExitSomeFailed;
+        };
+        if (!overwrite && SafeFile::EntryExists(destination)) {
+            skipExisting();
             continue;
         }
 
@@ -268,8 +271,7 @@ int Convert(const Job& job, const QStringList& files, const QString& outputFolde
                 if (from == job.target)
                     Out() << "note: " << given << " is already " << LayoutPhrase(from)
                           << "; writing a byte copy\n";
-            } else if (report.Inspected() && report.certainty != RomInspector::Certainty::Unknown &&
-                       report.layout != from) {
+            } else if (report.IsOtherThan(from)) {
                 const QString modes = RomInspector::ModesFor(report.layout);
                 refuse(QStringLiteral("looks like %1 (%2); use %3%4")
                            .arg(LayoutPhrase(report.layout), Evidence(report), modes,
@@ -293,9 +295,7 @@ int Convert(const Job& job, const QStringList& files, const QString& outputFolde
             from, job.target, source, destination,
             overwrite ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
         if (result == ConversionResult::DestinationExists) {
-            Err() << "kestrix-convert: skipped " << given << ": " << destination
-                  << " already exists (use --overwrite to replace it)\n";
-            status = ExitSomeFailed;
+            skipExisting();
             continue;
         }
         if (result != ConversionResult::Converted) {
