@@ -20,6 +20,7 @@ enum class ConversionResult {
     SourceMissing,
     SourceUnreadable,
     SourceNotRegular,
+    SourceChanged,
     NameTooLong,
     SourceEmpty,
     SizeRefused,

@@ -69,14 +69,8 @@ using FileFunctions::BlockSize;
 using FileFunctions::SmdHeaderSize;
 constexpr std::size_t HalfBlock = BlockSize / 2;
 
-ConversionResult WriteDestination(const QString& destination, const ByteArray& bytes,
-                                  SafeFile::Existing existing) {
-    SafeFile::Writer writer;
-    const bool ok = writer.Open(destination, existing) &&
-                    writer.Write(bytes.data.get(), bytes.size) && writer.Commit();
-    LastWriteError = ok ? QString() : writer.ErrorString();
-    if (ok)
-        return ConversionResult::Converted;
+ConversionResult WriteFailure(const SafeFile::Writer& writer) {
+    LastWriteError = writer.ErrorString();
     return writer.NameTaken() ? ConversionResult::DestinationExists
                               : ConversionResult::DestinationUnwritable;
 }
@@ -155,8 +149,10 @@ QString SizeRule(RomLayout from, RomLayout to) {
     return QStringLiteral("the size is odd, so the image has no whole 16-bit words");
 }
 
-ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
-                               const QString& destination, SafeFile::Existing existing) {
+ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
+                                   const QString& destination, SafeFile::Existing existing,
+                                   SafeFile::Writer& writer) {
+    LastWriteError.clear();
     if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
 
@@ -190,6 +186,8 @@ ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& sour
     // destination that is the source itself converts in place.
     if (!in.ReadAt(smdSource ? SmdHeaderSize : 0, SourceBytes.data.get(), payload))
         return ConversionResult::SourceUnreadable;
+    if (!in.Unchanged())
+        return ConversionResult::SourceChanged;
 
     // First the plain image, then the target layout; each step writes into
     // whichever array does not hold its input.
@@ -218,7 +216,19 @@ ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& sour
         }
     }
 
-    return WriteDestination(destination, *plain, existing);
+    if (!writer.Open(destination, existing) || !writer.Write(plain->data.get(), plain->size))
+        return WriteFailure(writer);
+    return ConversionResult::Converted;
+}
+
+ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
+                               const QString& destination, SafeFile::Existing existing) {
+    SafeFile::Writer writer;
+    const ConversionResult result =
+        ConvertLayoutInto(from, to, source, destination, existing, writer);
+    if (result != ConversionResult::Converted)
+        return result;
+    return writer.Commit() ? ConversionResult::Converted : WriteFailure(writer);
 }
 
 ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,

@@ -60,6 +60,13 @@ ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& sour
                                const QString& destination,
                                SafeFile::Existing existing = SafeFile::Existing::Replace);
 
+// The same, leaving the converted bytes in a writer that is open but not
+// committed, so that the caller can commit many files together. Converted
+// then means only that the writer holds the whole content.
+ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
+                                   const QString& destination, SafeFile::Existing existing,
+                                   SafeFile::Writer& writer);
+
 // The size rule a conversion applies to its source, and its wording.
 bool SizeAllowed(RomLayout from, RomLayout to, std::int64_t length);
 QString SizeRule(RomLayout from, RomLayout to);

@@ -218,6 +218,10 @@ ReadAt ReaderOf(const SafeFile::Source& source) {
     };
 }
 
+QString ChangedWhileRead() {
+    return QStringLiteral("it changed while it was read");
+}
+
 QString WhenReadAs(RomLayout layout) {
     return QStringLiteral("when read as ") + LayoutPhrase(layout);
 }
@@ -367,9 +371,14 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
 Report Inspect(const QString& path, const Options& options) {
     const SafeFile::Source source(path);
     Report report;
-    if (source.IsOpen())
+    if (source.IsOpen()) {
         report = InspectData(ReaderOf(source), source.Size(), options);
-    else
+        if (report.Inspected() && !source.Unchanged()) {
+            report = Report();
+            report.size = source.Size();
+            report.error = ChangedWhileRead();
+        }
+    } else
         report.error = SafeFile::Describe(source.Error());
     report.file = path;
     return report;
@@ -389,6 +398,8 @@ QString PlainSha1(const QString& path, RomLayout layout, QString* error) {
     const Digest digest = ReadPlain(ReaderOf(source), source.Size(), layout, true, nullptr);
     if (!digest.ok)
         return fail(QStringLiteral("the file cannot be read"));
+    if (!source.Unchanged())
+        return fail(ChangedWhileRead());
     return digest.sha1;
 }
 

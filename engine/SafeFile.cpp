@@ -11,11 +11,198 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace SafeFile {
 
+// ---------------------------------------------------------------- names
+
+QString DecodeName(const QByteArray& bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned c = p[i];
+        if (c < 0x80) {
+            out += QChar(char16_t(c));
+            ++i;
+            continue;
+        }
+        int length = 0;
+        char32_t code = 0;
+        char32_t least = 0;
+        if ((c & 0xE0) == 0xC0) {
+            length = 2, code = c & 0x1F, least = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3, code = c & 0x0F, least = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4, code = c & 0x07, least = 0x10000;
+        }
+        bool valid = length > 0 && i + length <= n;
+        for (int k = 1; valid && k < length; ++k) {
+            const unsigned next = p[i + k];
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        valid = valid && code >= least && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (!valid) {
+            out += QChar(char16_t(0xDC00 + c));
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            out += QChar(QChar::highSurrogate(code));
+            out += QChar(QChar::lowSurrogate(code));
+        } else {
+            out += QChar(char16_t(code));
+        }
+        i += length;
+    }
+    return out;
+}
+
+QByteArray EncodeName(const QString& path) {
+    QByteArray out;
+    out.reserve(path.size());
+    const qsizetype n = path.size();
+    auto put = [&out](char32_t code) {
+        if (code < 0x80) {
+            out += char(code);
+        } else if (code < 0x800) {
+            out += char(0xC0 | (code >> 6));
+            out += char(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            out += char(0xE0 | (code >> 12));
+            out += char(0x80 | ((code >> 6) & 0x3F));
+            out += char(0x80 | (code & 0x3F));
+        } else {
+            out += char(0xF0 | (code >> 18));
+            out += char(0x80 | ((code >> 12) & 0x3F));
+            out += char(0x80 | ((code >> 6) & 0x3F));
+            out += char(0x80 | (code & 0x3F));
+        }
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t unit = path.at(i).unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < n && path.at(i + 1).isLowSurrogate()) {
+            put(QChar::surrogateToUcs4(unit, path.at(i + 1).unicode()));
+            ++i;
+        } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
+            out += char(unit - 0xDC00); // a byte that was not UTF-8
+        } else if (QChar::isSurrogate(unit)) {
+            put(0xFFFD);
+        } else {
+            put(unit);
+        }
+    }
+    return out;
+}
+
+QStringList DecodeArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(DecodeName(QByteArray(argv[i])));
+    return arguments;
+}
+
+QString Printable(const QString& name) {
+    QString out;
+    out.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t unit = name.at(i).unicode();
+        const bool escapedByte = unit >= 0xDC80 && unit <= 0xDCFF &&
+                                 !(i > 0 && name.at(i - 1).isHighSurrogate());
+        if (escapedByte || unit < 0x20 || (unit >= 0x7F && unit < 0xA0))
+            out += QStringLiteral("\\x") +
+                   QString::number(escapedByte ? unit - 0xDC00 : unit, 16)
+                       .toUpper()
+                       .rightJustified(2, QLatin1Char('0'));
+        else
+            out += name.at(i);
+    }
+    return out;
+}
+
+FileId IdentityOf(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(EncodeName(path).constData(), &st) != 0)
+        return {};
+    return {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+}
+
+// ---------------------------------------------------------------- system
+
 namespace {
+
+unsigned FaultsFromEnvironment() {
+    unsigned result = qEnvironmentVariableIntValue("KESTRIX_NO_TMPFILE") == 1 ? unsigned(NoTmpfile) : 0u;
+    const QByteArray list = qgetenv("KESTRIX_WRITER_FAULTS");
+    const struct {
+        const char* name;
+        Fault fault;
+    } names[] = {{"tmpfile", NoTmpfile}, {"link", NoLink},   {"noreplace", NoNoReplace},
+                 {"chmod", NoChmod},     {"chown", NoChown}, {"xattr", NoXattr},
+                 {"syncfolder", NoFolderSync}};
+    for (const QByteArray& word : list.split(','))
+        for (const auto& n : names)
+            if (word.trimmed() == n.name)
+                result |= n.fault;
+    return result;
+}
+
+unsigned faults = FaultsFromEnvironment();
+
+bool Faulty(unsigned fault) {
+    return (faults & fault) != 0;
+}
+
+int Failing(int error) {
+    errno = error;
+    return -1;
+}
+
+// The system calls a file system may lack, each behind the fault it can be
+// told to show.
+int OpenUnnamed(int dirFd) {
+    // A file system without hard links has no unnamed files either.
+    if (Faulty(NoTmpfile | NoLink))
+        return Failing(EOPNOTSUPP);
+    return ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+}
+
+int LinkNames(int dirFd, const char* from, const char* to) {
+    return Faulty(NoLink) ? Failing(EPERM) : ::linkat(dirFd, from, dirFd, to, 0);
+}
+
+int RenameNoReplace(int dirFd, const char* from, const char* to) {
+    return Faulty(NoNoReplace) ? Failing(EINVAL)
+                               : ::renameat2(dirFd, from, dirFd, to, RENAME_NOREPLACE);
+}
+
+int ChangeMode(int fd, unsigned mode) {
+    return Faulty(NoChmod) ? Failing(ENOSYS) : ::fchmod(fd, mode);
+}
+
+int ChangeOwner(int fd, uid_t owner, gid_t group) {
+    return Faulty(NoChown) ? Failing(EPERM) : ::fchown(fd, owner, group);
+}
+
+int SetAttribute(int fd, const QByteArray& name, const QByteArray& value) {
+    return Faulty(NoXattr)
+               ? Failing(EOPNOTSUPP)
+               : ::fsetxattr(fd, name.constData(), value.constData(), std::size_t(value.size()), 0);
+}
+
+int SyncFolder(int fd) {
+    return Faulty(NoFolderSync) ? Failing(EINVAL) : ::fsync(fd);
+}
+
+// Errors of a flush that say the file system has no such thing to do.
+bool CannotSync(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EROFS;
+}
 
 SourceError FromErrno(int error) {
     switch (error) {
@@ -32,23 +219,39 @@ SourceError FromErrno(int error) {
     }
 }
 
-// The one temporary name a signal handler may have to remove.
-volatile std::sig_atomic_t pendingSet = 0;
-int pendingDir = -1;
-char pendingName[32];
+// The temporary names a signal handler may have to remove, one slot for
+// each writer that has one.
+constexpr int PendingSlots = 64;
+struct PendingName {
+    std::atomic<int> taken{0};
+    volatile std::sig_atomic_t set = 0;
+    int dir = -1;
+    char name[32] = {};
+};
+PendingName pending[PendingSlots];
 
-void SetPending(int dirFd, const QByteArray& name) {
-    pendingSet = 0;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    pendingDir = dirFd;
-    std::snprintf(pendingName, sizeof pendingName, "%s", name.constData());
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    pendingSet = 1;
+int SetPending(int dirFd, const QByteArray& name) {
+    for (int slot = 0; slot < PendingSlots; ++slot) {
+        int free = 0;
+        if (!pending[slot].taken.compare_exchange_strong(free, 1))
+            continue;
+        PendingName& p = pending[slot];
+        p.dir = dirFd;
+        std::snprintf(p.name, sizeof p.name, "%s", name.constData());
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        p.set = 1;
+        return slot;
+    }
+    return -1;
 }
 
-void ClearPending() {
-    pendingSet = 0;
+void ClearPending(int& slot) {
+    if (slot < 0)
+        return;
+    pending[slot].set = 0;
     std::atomic_signal_fence(std::memory_order_seq_cst);
+    pending[slot].taken.store(0);
+    slot = -1;
 }
 
 // Holds back SIGINT, SIGTERM and SIGHUP while a temporary name comes or goes
@@ -72,16 +275,17 @@ private:
 };
 
 extern "C" void RemovePendingAndExit(int signal) {
-    if (pendingSet)
-        ::unlinkat(pendingDir, pendingName, 0);
+    for (PendingName& p : pending)
+        if (p.set)
+            ::unlinkat(p.dir, p.name, 0);
     ::_exit(128 + signal);
 }
-
-bool namedOnly = qEnvironmentVariableIntValue("KESTRIX_NO_TMPFILE") == 1;
 
 // Links an unnamed file under a name in a folder: 0, or the reason it failed
 // (EEXIST when anything, even a dangling link, has the name).
 int LinkUnnamed(int fd, int dirFd, const QByteArray& name) {
+    if (Faulty(NoLink))
+        return EPERM;
     const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
     if (::linkat(AT_FDCWD, self.constData(), dirFd, name.constData(), AT_SYMLINK_FOLLOW) == 0)
         return 0;
@@ -102,14 +306,80 @@ QString SystemError(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// The permission bits the process gives new files.
+unsigned CreationMask() {
+    static const unsigned mask = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly))
+            for (const QByteArray& line : status.readAll().split('\n'))
+                if (line.startsWith("Umask:")) {
+                    bool ok = false;
+                    const unsigned value = line.mid(6).trimmed().toUInt(&ok, 8);
+                    if (ok)
+                        return value;
+                }
+        const mode_t old = ::umask(022);
+        ::umask(old);
+        return unsigned(old);
+    }();
+    return mask;
+}
+
+// The extended attributes (ACLs among them) of an entry in a folder, as far
+// as they can be read. File capabilities are never carried over: the system
+// drops them whenever a file's content changes, and so does this.
+std::vector<std::pair<QByteArray, QByteArray>> ReadAttributes(int dirFd, const QByteArray& name) {
+    std::vector<std::pair<QByteArray, QByteArray>> result;
+    const QByteArray path = "/proc/self/fd/" + QByteArray::number(dirFd) + "/" + name;
+    QByteArray names(1024, Qt::Uninitialized);
+    ssize_t length = ::llistxattr(path.constData(), names.data(), std::size_t(names.size()));
+    if (length < 0 && errno == ERANGE) {
+        length = ::llistxattr(path.constData(), nullptr, 0);
+        if (length > 0) {
+            names.resize(length);
+            length = ::llistxattr(path.constData(), names.data(), std::size_t(names.size()));
+        }
+    }
+    if (length <= 0)
+        return result;
+    names.truncate(length);
+    for (const QByteArray& attribute : names.split('\0')) {
+        if (attribute.isEmpty() || attribute == "security.capability")
+            continue;
+        const ssize_t size = ::lgetxattr(path.constData(), attribute.constData(), nullptr, 0);
+        if (size < 0)
+            continue;
+        QByteArray value(size, Qt::Uninitialized);
+        const ssize_t got =
+            ::lgetxattr(path.constData(), attribute.constData(), value.data(), std::size_t(size));
+        if (got >= 0)
+            result.emplace_back(attribute, value.left(got));
+    }
+    return result;
+}
+
 } // namespace
+
+void SetFaults(unsigned newFaults) {
+    faults = newFaults;
+}
+
+unsigned Faults() {
+    return faults;
+}
+
+void SetNamedTemporaryOnly(bool on) {
+    faults = on ? faults | NoTmpfile : faults & ~unsigned(NoTmpfile);
+}
+
+// ---------------------------------------------------------------- sources
 
 Source::Source(const QString& path) {
     if (path.isEmpty()) {
         error_ = SourceError::Missing;
         return;
     }
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = EncodeName(path);
     struct stat st {};
     if (::stat(name.constData(), &st) != 0) {
         error_ = FromErrno(errno);
@@ -133,6 +403,8 @@ Source::Source(const QString& path) {
         return;
     }
     size_ = st.st_size;
+    mtimeSeconds_ = st.st_mtim.tv_sec;
+    mtimeNanoseconds_ = st.st_mtim.tv_nsec;
 }
 
 Source::~Source() {
@@ -155,6 +427,12 @@ bool Source::ReadAt(std::int64_t offset, void* into, std::int64_t bytes) const {
     return true;
 }
 
+bool Source::Unchanged() const {
+    struct stat st {};
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && st.st_size == size_ &&
+           st.st_mtim.tv_sec == mtimeSeconds_ && st.st_mtim.tv_nsec == mtimeNanoseconds_;
+}
+
 QString Describe(SourceError error) {
     switch (error) {
     case SourceError::None:
@@ -173,15 +451,22 @@ QString Describe(SourceError error) {
 
 bool EntryExists(const QString& path) {
     struct stat st {};
-    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    return !path.isEmpty() && ::lstat(EncodeName(path).constData(), &st) == 0;
 }
+
+bool IsFolder(const QString& path) {
+    struct stat st {};
+    return !path.isEmpty() && ::stat(EncodeName(path).constData(), &st) == 0 &&
+           S_ISDIR(st.st_mode);
+}
+
+// ---------------------------------------------------------------- writer
 
 Writer::~Writer() {
     Abort();
 }
 
 bool Writer::Fail(const QString& what, int error) {
-    failed_ = true;
     error_ = error ? what + QStringLiteral(": ") + SystemError(error) : what;
     Abort();
     return false;
@@ -189,13 +474,16 @@ bool Writer::Fail(const QString& what, int error) {
 
 bool Writer::Open(const QString& destination, Existing existing) {
     Abort();
-    failed_ = false;
     nameTaken_ = false;
     error_.clear();
     existing_ = existing;
     replacing_ = false;
+    oldIsFile_ = false;
+    attributes_.clear();
+    folder_ = {};
+    written_ = {};
 
-    const QByteArray path = QFile::encodeName(destination);
+    const QByteArray path = EncodeName(destination);
     const qsizetype slash = path.lastIndexOf('/');
     name_ = slash < 0 ? path : path.mid(slash + 1);
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : path.left(slash);
@@ -204,42 +492,67 @@ bool Writer::Open(const QString& destination, Existing existing) {
     dirFd_ = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dirFd_ < 0)
         return Fail(QStringLiteral("the folder cannot be opened"), errno);
-
     struct stat st {};
+    if (::fstat(dirFd_, &st) == 0)
+        folder_ = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+
     if (::fstatat(dirFd_, name_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         nameTaken_ = existing == Existing::Keep;
         if (nameTaken_)
             return Fail(QStringLiteral("the destination already exists"), 0);
         if (S_ISDIR(st.st_mode))
             return Fail(QStringLiteral("a folder has the destination's name"), 0);
-        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        if (S_ISLNK(st.st_mode)) {
+            // Judged by what it leads to; a dangling link is replaced.
+            struct stat target {};
+            if (::fstatat(dirFd_, name_.constData(), &target, 0) == 0) {
+                if (S_ISDIR(target.st_mode))
+                    return Fail(QStringLiteral("the destination is a link to a folder"), 0);
+                if (!S_ISREG(target.st_mode))
+                    return Fail(QStringLiteral("the destination is a link to something that is "
+                                               "not a regular file"),
+                                0);
+            } else if (errno != ENOENT && errno != ELOOP && errno != ENOTDIR) {
+                return Fail(QStringLiteral("the destination's link cannot be followed"), errno);
+            }
+        } else if (!S_ISREG(st.st_mode)) {
             return Fail(QStringLiteral("the destination is not a regular file"), 0);
+        }
         replacing_ = true;
-        oldMode_ = S_ISREG(st.st_mode) ? unsigned(st.st_mode & 07777) : 0;
+        oldIsFile_ = S_ISREG(st.st_mode);
+        if (oldIsFile_) {
+            oldMode_ = unsigned(st.st_mode & 07777);
+            oldOwner_ = st.st_uid;
+            oldGroup_ = st.st_gid;
+            attributes_ = ReadAttributes(dirFd_, name_);
+        }
     } else if (errno == ENAMETOOLONG) {
         return Fail(QStringLiteral("the destination name is too long"), 0);
     }
 
-    if (!namedOnly) {
-        fd_ = ::openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd_ >= 0)
-            return true;
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
-            return Fail(QStringLiteral("the destination cannot be created"), errno);
+    // The new content is readable by its owner alone until it is complete.
+    fd_ = OpenUnnamed(dirFd_);
+    if (fd_ >= 0) {
+        state_ = State::Open;
+        return true;
     }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
+        return Fail(QStringLiteral("the destination cannot be created"), errno);
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QByteArray temp = TemporaryName();
         int error = 0;
         {
             const SignalsHeld held;
             fd_ = ::openat(dirFd_, temp.constData(),
-                           O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
+                           O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
             error = errno;
-            if (fd_ >= 0)
-                SetPending(dirFd_, temp);
+            if (fd_ >= 0) {
+                tempName_ = temp;
+                pendingSlot_ = SetPending(dirFd_, temp);
+            }
         }
         if (fd_ >= 0) {
-            tempName_ = temp;
+            state_ = State::Open;
             return true;
         }
         if (error != EEXIST)
@@ -249,7 +562,7 @@ bool Writer::Open(const QString& destination, Existing existing) {
 }
 
 bool Writer::Write(const void* data, std::int64_t bytes) {
-    if (fd_ < 0)
+    if (state_ != State::Open)
         return false;
     const char* from = static_cast<const char*>(data);
     while (bytes > 0) {
@@ -265,6 +578,50 @@ bool Writer::Write(const void* data, std::int64_t bytes) {
     return true;
 }
 
+void Writer::StartWriteback() {
+    if (state_ == State::Open)
+        ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+// Owner, group, extended attributes and mode of the old file, as far as the
+// caller and the file system allow; a new file gets the usual mode. Whatever
+// cannot be set is gone on without, except that the set-user-ID and
+// set-group-ID bits never survive a change of owner or group.
+void Writer::KeepMetadata() {
+    unsigned mode = 0666 & ~CreationMask();
+    if (replacing_ && oldIsFile_) {
+        struct stat now {};
+        ::fstat(fd_, &now);
+        bool ownerKept = now.st_uid == oldOwner_;
+        bool groupKept = now.st_gid == oldGroup_;
+        if (!ownerKept || !groupKept) {
+            if (ChangeOwner(fd_, oldOwner_, oldGroup_) == 0)
+                ownerKept = groupKept = true;
+            else if (!groupKept && ChangeOwner(fd_, uid_t(-1), oldGroup_) == 0)
+                groupKept = true;
+        }
+        for (const auto& [name, value] : attributes_)
+            SetAttribute(fd_, name, value);
+        mode = oldMode_;
+        if (!ownerKept || !groupKept)
+            mode &= ~unsigned(S_ISUID | S_ISGID);
+    }
+    ChangeMode(fd_, mode);
+}
+
+bool Writer::Finish() {
+    if (state_ != State::Open)
+        return false;
+    KeepMetadata();
+    if (::fsync(fd_) != 0 && !CannotSync(errno))
+        return Fail(QStringLiteral("the destination cannot be written to disk"), errno);
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0)
+        written_ = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+    state_ = State::Finished;
+    return true;
+}
+
 // Gives the unnamed file a short hidden name, from which it is renamed.
 bool Writer::LinkAsTemporary() {
     for (int attempt = 0; attempt < 16; ++attempt) {
@@ -273,71 +630,151 @@ bool Writer::LinkAsTemporary() {
         {
             const SignalsHeld held;
             error = LinkUnnamed(fd_, dirFd_, temp);
-            if (error == 0)
-                SetPending(dirFd_, temp);
+            if (error == 0) {
+                tempName_ = temp;
+                pendingSlot_ = SetPending(dirFd_, temp);
+            }
         }
-        if (error == 0) {
-            tempName_ = temp;
+        if (error == 0)
             return true;
-        }
         if (error != EEXIST)
             return Fail(QStringLiteral("the destination cannot be created"), error);
     }
     return Fail(QStringLiteral("no temporary name is free"), EEXIST);
 }
 
-bool Writer::Commit() {
-    if (fd_ < 0 || failed_)
+bool Writer::Publish() {
+    if (state_ != State::Finished)
         return false;
     if (replacing_) {
-        // The old file goes only once the new one is complete and on disk.
-        if (oldMode_ && ::fchmod(fd_, oldMode_) != 0)
-            return Fail(QStringLiteral("the permissions cannot be kept"), errno);
-        if (::fsync(fd_) != 0)
-            return Fail(QStringLiteral("the destination cannot be written"), errno);
         if (tempName_.isEmpty() && !LinkAsTemporary())
             return false;
-        if (::close(fd_) != 0) {
-            fd_ = -1;
-            return Fail(QStringLiteral("the destination cannot be written"), errno);
-        }
+        const int closed = ::close(fd_);
         fd_ = -1;
+        if (closed != 0)
+            return Fail(QStringLiteral("the destination cannot be written"), errno);
+        const SignalsHeld held;
         if (::renameat(dirFd_, tempName_.constData(), dirFd_, name_.constData()) != 0)
             return Fail(QStringLiteral("the destination cannot be replaced"), errno);
-    } else if (tempName_.isEmpty()) {
+        tempName_.clear();
+        ClearPending(pendingSlot_);
+    } else if (!PublishNew()) {
+        return false;
+    }
+    state_ = State::Published;
+    return true;
+}
+
+// Names a new file without ever replacing an entry that appeared meanwhile.
+bool Writer::PublishNew() {
+    auto taken = [this] {
+        nameTaken_ = true;
+        return Fail(QStringLiteral("the destination already exists"), 0);
+    };
+    if (tempName_.isEmpty()) {
         const int error = LinkUnnamed(fd_, dirFd_, name_);
-        nameTaken_ = error == EEXIST;
+        if (error == EEXIST)
+            return taken();
         if (error != 0)
-            return Fail(error == EEXIST ? QStringLiteral("the destination already exists")
-                                        : QStringLiteral("the destination cannot be created"),
-                        error == EEXIST ? 0 : error);
+            return Fail(QStringLiteral("the destination cannot be created"), error);
         ::close(fd_);
         fd_ = -1;
-    } else {
-        if (::close(fd_) != 0) {
-            fd_ = -1;
-            return Fail(QStringLiteral("the destination cannot be written"), errno);
-        }
-        fd_ = -1;
-        if (::renameat2(dirFd_, tempName_.constData(), dirFd_, name_.constData(),
-                        RENAME_NOREPLACE) != 0) {
-            const bool noReplaceUnknown = errno == EINVAL || errno == ENOSYS;
-            nameTaken_ = errno == EEXIST;
-            if (!noReplaceUnknown ||
-                ::linkat(dirFd_, tempName_.constData(), dirFd_, name_.constData(), 0) != 0) {
-                nameTaken_ = errno == EEXIST;
-                return Fail(errno == EEXIST ? QStringLiteral("the destination already exists")
-                                            : QStringLiteral("the destination cannot be created"),
-                            errno == EEXIST ? 0 : errno);
-            }
-            ::unlinkat(dirFd_, tempName_.constData(), 0);
-        }
+        return true;
     }
-    tempName_.clear();
-    ClearPending();
-    ::close(dirFd_);
-    dirFd_ = -1;
+
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    if (closed != 0)
+        return Fail(QStringLiteral("the destination cannot be written"), errno);
+    const SignalsHeld held;
+    auto done = [this] {
+        tempName_.clear();
+        ClearPending(pendingSlot_);
+        return true;
+    };
+    if (RenameNoReplace(dirFd_, tempName_.constData(), name_.constData()) == 0)
+        return done();
+    if (errno == EEXIST)
+        return taken();
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return Fail(QStringLiteral("the destination cannot be created"), errno);
+
+    // No renaming without replacing (FUSE, NFS, SMB): a hard link fails just
+    // as well when the name is taken.
+    if (LinkNames(dirFd_, tempName_.constData(), name_.constData()) == 0) {
+        ::unlinkat(dirFd_, tempName_.constData(), 0);
+        return done();
+    }
+    if (errno == EEXIST)
+        return taken();
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
+        return Fail(QStringLiteral("the destination cannot be created"), errno);
+
+    // No hard links either (FAT, exFAT): claim the name with an empty file,
+    // which fails when it is taken, then rename the content over the claim.
+    const int claim = ::openat(dirFd_, name_.constData(),
+                               O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (claim < 0)
+        return errno == EEXIST ? taken()
+                               : Fail(QStringLiteral("the destination cannot be created"), errno);
+    struct stat claimed {};
+    ::fstat(claim, &claimed);
+    ::close(claim);
+    if (::renameat(dirFd_, tempName_.constData(), dirFd_, name_.constData()) != 0) {
+        const int error = errno;
+        struct stat now {};
+        if (::fstatat(dirFd_, name_.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            now.st_dev == claimed.st_dev && now.st_ino == claimed.st_ino)
+            ::unlinkat(dirFd_, name_.constData(), 0);
+        return Fail(QStringLiteral("the destination cannot be created"), error);
+    }
+    return done();
+}
+
+bool Writer::FlushFolder() {
+    if (state_ == State::Done)
+        return true;
+    if (state_ != State::Published)
+        return false;
+    const int folder = ::openat(dirFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int error = 0;
+    if (folder >= 0) {
+        if (SyncFolder(folder) != 0)
+            error = errno;
+        ::close(folder);
+    } else {
+        // A folder that may be written but not read: flush everything.
+        ::sync();
+    }
+    CloseAll();
+    state_ = State::Done;
+    if (error != 0 && !CannotSync(error)) {
+        error_ = QStringLiteral("the folder cannot be written to disk: ") + SystemError(error);
+        return false;
+    }
     return true;
+}
+
+void Writer::FolderFlushedBy(const Writer& other) {
+    if (state_ == State::Published && other.Done() && other.Folder() == folder_) {
+        CloseAll();
+        state_ = State::Done;
+    }
+}
+
+bool Writer::Commit() {
+    return Finish() && Publish() && FlushFolder();
+}
+
+void Writer::CloseAll() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (dirFd_ >= 0) {
+        ::close(dirFd_);
+        dirFd_ = -1;
+    }
 }
 
 void Writer::Abort() {
@@ -346,14 +783,15 @@ void Writer::Abort() {
         fd_ = -1;
     }
     if (!tempName_.isEmpty()) {
+        const SignalsHeld held;
         ::unlinkat(dirFd_, tempName_.constData(), 0);
         tempName_.clear();
+        ClearPending(pendingSlot_);
     }
-    ClearPending();
-    if (dirFd_ >= 0) {
-        ::close(dirFd_);
-        dirFd_ = -1;
-    }
+    ClearPending(pendingSlot_);
+    CloseAll();
+    if (state_ != State::Done)
+        state_ = State::Closed;
 }
 
 bool WriteFile(const QString& destination, const QByteArray& bytes, Existing existing,
@@ -372,10 +810,8 @@ void RemoveTemporaryOnSignals() {
     sigemptyset(&action.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         ::sigaction(signal, &action, nullptr);
-}
-
-void SetNamedTemporaryOnly(bool on) {
-    namedOnly = on;
+    // Past a file-size limit a write then fails with EFBIG, like any other.
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 } // namespace SafeFile

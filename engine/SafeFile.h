@@ -2,13 +2,36 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 // Reading sources and writing destinations at the level of the operating
 // system, where nothing falls back to copying through a link and nothing
 // blocks on a special file.
 namespace SafeFile {
+
+// File names are bytes. A name that is not valid UTF-8 is carried in a
+// QString with each byte that cannot be decoded as the lone surrogate
+// U+DC80 + (byte - 0x80), so that it goes back to the system byte for byte.
+QByteArray EncodeName(const QString& path);
+QString DecodeName(const QByteArray& bytes);
+// The program's arguments as names: argv[1] onwards.
+QStringList DecodeArguments(int argc, char* argv[]);
+// A name for a message: bytes that could not be decoded and control
+// characters are shown escaped, as "caf\xE9.smd".
+QString Printable(const QString& name);
+
+// Which file an entry leads to, following links; empty when there is none.
+struct FileId {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool IsValid() const { return device != 0 || inode != 0; }
+    bool operator==(const FileId&) const = default;
+};
+FileId IdentityOf(const QString& path);
 
 // Why a source could not be opened.
 enum class SourceError {
@@ -35,11 +58,16 @@ public:
     int Descriptor() const { return fd_; }
     // Reads exactly bytes from offset; false on an error or an early end.
     bool ReadAt(std::int64_t offset, void* into, std::int64_t bytes) const;
+    // Whether the file still has the size and modification time it had when
+    // it was opened: false when it was rewritten meanwhile.
+    bool Unchanged() const;
 
 private:
     int fd_ = -1;
     SourceError error_ = SourceError::None;
     std::int64_t size_ = 0;
+    std::int64_t mtimeSeconds_ = 0;
+    std::int64_t mtimeNanoseconds_ = 0;
 };
 
 // A short English reason for an error, as "the file does not exist".
@@ -47,21 +75,32 @@ QString Describe(SourceError error);
 
 // Whether anything, even a dangling symbolic link, has that name.
 bool EntryExists(const QString& path);
+// Whether the path leads to a folder (following links).
+bool IsFolder(const QString& path);
 
 // What may happen to an entry already at the destination's name.
 enum class Existing {
     Keep,    // the write fails if the name is taken, even by a dangling link
-    Replace, // a regular file or a symbolic link there is replaced
+    Replace, // a regular file, a link to one or a dangling link there is replaced
 };
 
-// Writes a new file in one piece. The content is written into an unnamed
-// file (or, where the file system cannot do that, a short hidden temporary
-// name) in the destination's folder, and only then given its name: a new
-// file by linking, which fails if anything took the name meanwhile; an
-// existing one by renaming over it once the content is on disk, keeping its
-// permission bits. A symbolic link at the name is replaced by the file, never
-// followed; a folder, device, FIFO or socket there is never replaced. On any
-// failure nothing is left behind and the old entry is untouched.
+// Writes a new file in one piece. The content goes into an unnamed file (or,
+// where the file system cannot do that, a short hidden temporary name) in the
+// destination's folder, created readable by its owner alone. Once it is
+// complete it gets its final permissions and is flushed to disk, and only
+// then is it given its name: a new file by linking (or renaming without
+// replacing), which fails if anything took the name meanwhile; an existing
+// one by renaming over it, keeping its owner and group where the caller may,
+// its permission bits, ACLs and extended attributes. Last the folder is
+// flushed, so the name survives a power cut too. A link at the name is
+// judged by what it leads to: one to a regular file, or a dangling one, is
+// replaced by the file, never followed; a folder, device, FIFO or socket, or
+// a link to one, is never replaced. On any failure nothing is left behind
+// and the old entry is untouched.
+//
+// Commit does the three last steps at once; a batch of writers can take them
+// one step at a time for all (Finish each, Publish each, then FlushFolder),
+// so that the disk is flushed once for many files.
 class Writer {
 public:
     Writer() = default;
@@ -71,7 +110,28 @@ public:
 
     bool Open(const QString& destination, Existing existing);
     bool Write(const void* data, std::int64_t bytes);
+    // Asks the system to start writing the content to disk now, so that a
+    // later Finish finds little left to wait for.
+    void StartWriteback();
     bool Commit();
+
+    // The content and its permissions reach the disk; no name yet.
+    bool Finish();
+    // The name appears.
+    bool Publish();
+    // The folder holding the name reaches the disk. A writer whose folder
+    // another writer of the same batch has flushed after its own Publish may
+    // skip this with FolderFlushedBy.
+    bool FlushFolder();
+    void FolderFlushedBy(const Writer& other);
+    // The folder of the destination, once open.
+    FileId Folder() const { return folder_; }
+    // The file written, from Finish on.
+    FileId Written() const { return written_; }
+    // Whether Publish has given the file its name.
+    bool Published() const { return state_ == State::Published || state_ == State::Done; }
+    bool Done() const { return state_ == State::Done; }
+
     // Drops the unfinished content; the destination is left as it was.
     void Abort();
 
@@ -81,17 +141,28 @@ public:
     bool NameTaken() const { return nameTaken_; }
 
 private:
+    enum class State { Closed, Open, Finished, Published, Done };
     bool Fail(const QString& what, int error);
     bool LinkAsTemporary();
+    bool PublishNew();
+    void KeepMetadata();
+    void CloseAll();
 
+    State state_ = State::Closed;
     int dirFd_ = -1;
     int fd_ = -1;
+    int pendingSlot_ = -1;
     QByteArray name_;
     QByteArray tempName_; // set while a named temporary file exists
     Existing existing_ = Existing::Keep;
     bool replacing_ = false;
+    bool oldIsFile_ = false;
     unsigned oldMode_ = 0;
-    bool failed_ = false;
+    unsigned oldOwner_ = 0;
+    unsigned oldGroup_ = 0;
+    std::vector<std::pair<QByteArray, QByteArray>> attributes_;
+    FileId folder_;
+    FileId written_;
     bool nameTaken_ = false;
     QString error_;
 };
@@ -100,14 +171,29 @@ private:
 bool WriteFile(const QString& destination, const QByteArray& bytes, Existing existing,
                QString* error = nullptr);
 
-// Makes SIGINT, SIGTERM and SIGHUP remove the unfinished temporary file of
-// the Writer at work and end the process with status 128 + signal. For
+// Makes SIGINT, SIGTERM and SIGHUP remove the unfinished temporary files of
+// the Writers at work and end the process with status 128 + signal, and
+// makes a file-size limit (SIGXFSZ) an ordinary write error. For
 // command-line programs; a window keeps the default handling.
 void RemoveTemporaryOnSignals();
 
-// For tests: write through a short temporary name as on a file system
-// without unnamed files. The environment variable KESTRIX_NO_TMPFILE=1
-// does the same for a whole process.
+// System features a writer can be told to do without, as on file systems
+// that lack them; for tests. The environment variable KESTRIX_WRITER_FAULTS
+// takes the same as a comma-separated list of names ("tmpfile", "link",
+// "noreplace", "chmod", "chown", "xattr", "syncfolder"); KESTRIX_NO_TMPFILE=1
+// is the same as "tmpfile".
+enum Fault : unsigned {
+    NoTmpfile = 1u << 0,    // O_TMPFILE fails with EOPNOTSUPP
+    NoLink = 1u << 1,       // linkat fails with EPERM (FAT, exFAT)
+    NoNoReplace = 1u << 2,  // renameat2 with RENAME_NOREPLACE fails with EINVAL
+    NoChmod = 1u << 3,      // fchmod fails with ENOSYS
+    NoChown = 1u << 4,      // fchown fails with EPERM
+    NoXattr = 1u << 5,      // setting an extended attribute fails with EOPNOTSUPP
+    NoFolderSync = 1u << 6, // fsync of a folder fails with EINVAL
+};
+void SetFaults(unsigned faults);
+unsigned Faults();
+// For tests: write through a short temporary name (the same as NoTmpfile).
 void SetNamedTemporaryOnly(bool on);
 
 } // namespace SafeFile

@@ -8,6 +8,7 @@
 #include "Mod_File.h"
 #include "PathSeparator.h"
 #include "RomInspector.h"
+#include "Output.h"
 #include "SafeFile.h"
 
 #include <QCommandLineParser>
@@ -17,11 +18,12 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSet>
-#include <QTextStream>
+#include <QHash>
 #include <QThreadPool>
 
-#include <cstdio>
+#include <csignal>
+#include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -53,7 +55,9 @@ const char* const UsageText =
     "and the CRC32, MD5 and SHA-1 of the plain content.\n"
     "\n"
     "Each FILE is written into DIR (default: the current folder) under its name\n"
-    "before the first dot plus the extension of the target layout.\n"
+    "before the first dot plus the extension of the target layout. A file is\n"
+    "reported as converted once it and its name are on disk. Names that are not\n"
+    "UTF-8 are taken byte for byte and shown with the bytes escaped (\\xE9).\n"
     "\n"
     "Options:\n"
     "  -o, --output DIR  write the converted files into DIR\n"
@@ -97,21 +101,14 @@ std::optional<Job> ParseCommand(const QString& word) {
     return std::nullopt;
 }
 
-QTextStream& Err() {
-    static QTextStream stream(stderr);
-    return stream;
-}
-
-QTextStream& Out() {
-    static QTextStream stream(stdout);
-    return stream;
-}
-
 int UsageError(const QString& why) {
     Err() << "kestrix-convert: " << why << "\n"
           << "Try 'kestrix-convert --help' for more information.\n";
-    Err().flush();
     return ExitUsage;
+}
+
+QString Shown(const QString& name) {
+    return SafeFile::Printable(name);
 }
 
 // Inspects every file, two at a time or as many as there are cores; the
@@ -129,7 +126,7 @@ std::vector<RomInspector::Report> InspectAll(const QStringList& files) {
 
 QJsonObject ToJson(const RomInspector::Report& r) {
     QJsonObject o;
-    o["file"] = r.file;
+    o["file"] = Shown(r.file);
     o["size"] = double(r.size);
     o["layout"] = LayoutName(r.layout);
     o["certainty"] = RomInspector::CertaintyName(r.certainty);
@@ -155,7 +152,7 @@ void PrintText(const RomInspector::Report& r) {
     auto line = [](const char* label, const QString& value) {
         Out() << "  " << QString::fromLatin1(label).leftJustified(11) << value << "\n";
     };
-    Out() << r.file << "\n";
+    Out() << Shown(r.file) << "\n";
     line("size", QStringLiteral("%1 bytes").arg(r.size));
     line("layout", QStringLiteral("%1 (%2)").arg(LayoutName(r.layout),
                                                  RomInspector::CertaintyName(r.certainty)));
@@ -186,7 +183,8 @@ int Info(const QStringList& files, bool json) {
     for (const RomInspector::Report& r : reports) {
         if (!r.Inspected()) {
             status = ExitSomeFailed;
-            Err() << "kestrix-convert: cannot inspect " << r.file << ": " << r.error << "\n";
+            Err() << "kestrix-convert: cannot inspect " << Shown(r.file) << ": " << r.error
+                  << "\n";
         }
         if (json) {
             array.append(ToJson(r));
@@ -198,9 +196,7 @@ int Info(const QStringList& files, bool json) {
         }
     }
     if (json)
-        Out() << QJsonDocument(array).toJson(QJsonDocument::Indented);
-    Out().flush();
-    Err().flush();
+        Out() << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
     return status;
 }
 
@@ -219,121 +215,260 @@ QString TargetCommand(RomLayout target) {
     return QStringLiteral("to-") + LayoutExtension(target).mid(1);
 }
 
-int Convert(const Job& job, const QStringList& files, const QString& outputFolder, bool overwrite,
-            bool force, bool verify) {
-    SafeFile::RemoveTemporaryOnSignals();
-    const QString folder = QDir::toNativeSeparators(outputFolder);
-    int status = ExitConverted;
-    QSet<QString> written;
-    for (const QString& given : files) {
+struct Settings {
+    Job job;
+    QString folder; // empty for the current folder
+    bool overwrite = false;
+    bool force = false;
+    bool verify = false;
+};
+
+// One source of a run, from the moment its converted bytes are in a writer
+// until its lines are printed.
+struct FileRun {
+    QString given;
+    QString destination;
+    RomLayout target = RomLayout::Plain;
+    std::unique_ptr<SafeFile::Writer> writer;
+    SafeFile::FileId before; // what the destination's name led to before
+    std::int64_t bytes = 0;
+    QString sourceSha;
+    // What to print once the file is done, in order: true for standard error.
+    std::vector<std::pair<bool, QString>> lines;
+    bool failed = false;
+};
+
+// Converts the files of a run. Converted files are committed in batches, so
+// that the disk is flushed once for many files: every file's content is on
+// disk before its name appears, and its folder is flushed before the file
+// is reported as converted.
+class ConvertRun {
+public:
+    explicit ConvertRun(const Settings& settings) : s_(settings) {}
+
+    int Run(const QStringList& files) {
+        for (const QString& given : files)
+            One(given);
+        Flush();
+        return status_;
+    }
+
+private:
+    static constexpr std::size_t BatchFiles = 32;
+    static constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
+
+    void Refuse(FileRun& run, const QString& why) {
+        run.lines.emplace_back(true, "kestrix-convert: refused " + Shown(run.given) + ": " + why);
+        run.failed = true;
+    }
+    void SkipExisting(FileRun& run) {
+        run.lines.emplace_back(true, "kestrix-convert: skipped " + Shown(run.given) + ": " +
+                                         Shown(run.destination) +
+                                         " already exists (use --overwrite to replace it)");
+        run.failed = true;
+    }
+    void SkipSameDestination(FileRun& run, const QString& earlier) {
+        run.lines.emplace_back(true, "kestrix-convert: refused " + Shown(run.given) +
+                                         ": it would land on " + Shown(run.destination) +
+                                         ", which an earlier file of this run, " + Shown(earlier) +
+                                         ", is written as");
+        run.failed = true;
+    }
+
+    // Whether a source may be read before the batch is written: not when it
+    // is missing (an earlier file of the run may be about to create it) or is
+    // a destination of the batch.
+    bool ReadableBeforeBatch(const QString& source) const {
+        const SafeFile::FileId id = SafeFile::IdentityOf(source);
+        if (!id.IsValid())
+            return false;
+        for (const FileRun& run : batch_)
+            if (run.writer && run.before == id)
+                return false;
+        return true;
+    }
+
+    void One(const QString& given) {
+        const Job& job = s_.job;
+        FileRun run;
+        run.given = given;
+        run.target = job.target;
         const QString source = QDir::toNativeSeparators(given);
         const QString name = FileFunctions::GetBaseName(FileFunctions::GetFileName(source)) +
                              LayoutExtension(job.target);
-        const QString destination =
-            folder.endsWith(PathSeparator()) ? folder + name : folder + PathSeparator() + name;
-        auto refuse = [&](const QString& why) {
-            Err() << "kestrix-convert: refused " << given << ": " << why << "\n";
-            status = ExitSomeFailed;
-        };
+        run.destination = s_.folder.isEmpty()                ? name
+                          : s_.folder.endsWith(PathSeparator()) ? s_.folder + name
+                                                                : s_.folder + PathSeparator() + name;
+        if (!batch_.empty() && !ReadableBeforeBatch(source))
+            Flush();
+        Prepare(run, source, name);
+        if (run.writer) {
+            run.writer->StartWriteback();
+            bytes_ += run.bytes;
+        }
+        batch_.push_back(std::move(run));
+        if (batch_.size() >= BatchFiles || bytes_ >= BatchBytes)
+            Flush();
+    }
 
-        if (written.contains(name)) {
-            Err() << "kestrix-convert: skipped " << given << ": an earlier file of this run "
-                  << "was already written as " << destination << "\n";
-            status = ExitSomeFailed;
-            continue;
-        }
-        auto skipExisting = [&] {
-            Err() << "kestrix-convert: skipped " << given << ": " << destination
-                  << " already exists (use --overwrite to replace it)\n";
-            status = ExitSomeFailed;
-        };
-        if (!overwrite && SafeFile::EntryExists(destination)) {
-            skipExisting();
-            continue;
-        }
+    void Prepare(FileRun& run, const QString& source, const QString& name) {
+        const Job& job = s_.job;
+        // One run writes each destination once: by name, and by the file
+        // the name leads to (a drive that ignores case gives two names one
+        // file).
+        if (const auto earlier = names_.constFind(name); earlier != names_.constEnd())
+            return SkipSameDestination(run, *earlier);
+        run.before = SafeFile::IdentityOf(run.destination);
+        if (const auto earlier = written_.find(run.before); earlier != written_.end())
+            return SkipSameDestination(run, earlier->second);
+        if (!s_.overwrite && SafeFile::EntryExists(run.destination))
+            return SkipExisting(run);
 
         RomLayout from = SourceLayout(job.mode);
-        if (job.command == Command::ToLayout || !force) {
+        if (job.command == Command::ToLayout || !s_.force) {
+            // Refused by its size before a byte of it is read.
+            {
+                const SafeFile::Source probe(source);
+                if (probe.IsOpen() &&
+                    probe.Size() > Mod_Convert::MaxImageSize + FileFunctions::SmdHeaderSize)
+                    return Refuse(run, Mod_File::DescribeResult(ConversionResult::TooLarge,
+                                                                job.mode));
+            }
             RomInspector::Options options;
             options.fingerprints = false;
             const RomInspector::Report report = RomInspector::Inspect(source, options);
             if (job.command == Command::ToLayout) {
-                if (!report.Inspected()) {
-                    refuse(report.error);
-                    continue;
-                }
-                if (report.layout == RomLayout::Unknown) {
-                    refuse(QStringLiteral("the layout is unknown (") +
-                           report.reasons.join(QStringLiteral("; ")) + QStringLiteral(")"));
-                    continue;
-                }
+                if (!report.Inspected())
+                    return Refuse(run, report.error);
+                if (report.layout == RomLayout::Unknown)
+                    return Refuse(run, QStringLiteral("the layout is unknown (") +
+                                           report.reasons.join(QStringLiteral("; ")) +
+                                           QStringLiteral(")"));
                 from = report.layout;
                 if (from == job.target)
-                    Out() << "note: " << given << " is already " << LayoutPhrase(from)
-                          << "; writing a byte copy\n";
+                    run.lines.emplace_back(false, "note: " + Shown(run.given) + " is already " +
+                                                      LayoutPhrase(from) +
+                                                      "; writing a byte copy");
             } else if (report.IsOtherThan(from)) {
                 const QString modes = RomInspector::ModesFor(report.layout);
-                refuse(QStringLiteral("looks like %1 (%2); use %3%4")
-                           .arg(LayoutPhrase(report.layout), Evidence(report), modes,
-                                (modes.isEmpty() ? QString() : QStringLiteral(" or ")) +
-                                    TargetCommand(job.target)));
-                continue;
+                return Refuse(run, QStringLiteral("looks like %1 (%2); use %3%4")
+                                       .arg(LayoutPhrase(report.layout), Evidence(report), modes,
+                                            (modes.isEmpty() ? QString() : QStringLiteral(" or ")) +
+                                                TargetCommand(job.target)));
             }
         }
 
-        QString sourceSha;
-        if (verify) {
+        if (s_.verify) {
             // Taken before writing: the destination may be the source itself.
             QString why;
-            sourceSha = RomInspector::PlainSha1(source, from, &why);
-            if (sourceSha.isEmpty()) {
-                refuse(why);
-                continue;
-            }
+            run.sourceSha = RomInspector::PlainSha1(source, from, &why);
+            if (run.sourceSha.isEmpty())
+                return Refuse(run, why);
         }
-        const ConversionResult result = Mod_Convert::ConvertLayout(
-            from, job.target, source, destination,
-            overwrite ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
-        if (result == ConversionResult::DestinationExists) {
-            skipExisting();
-            continue;
-        }
+        run.writer = std::make_unique<SafeFile::Writer>();
+        const ConversionResult result = Mod_Convert::ConvertLayoutInto(
+            from, job.target, source, run.destination,
+            s_.overwrite ? SafeFile::Existing::Replace : SafeFile::Existing::Keep, *run.writer);
         if (result != ConversionResult::Converted) {
-            refuse(result == ConversionResult::SizeRefused
-                       ? Mod_Convert::SizeRule(from, job.target)
-                       : Mod_File::DescribeResult(result, job.mode));
-            continue;
+            run.writer.reset();
+            if (result == ConversionResult::DestinationExists)
+                return SkipExisting(run);
+            return Refuse(run, result == ConversionResult::SizeRefused
+                                   ? Mod_Convert::SizeRule(from, job.target)
+                                   : Mod_File::DescribeResult(result, job.mode));
         }
-        written.insert(name);
-        Out() << given << " -> " << destination << "\n";
-        if (verify) {
-            QString why;
-            const QString written = RomInspector::PlainSha1(destination, job.target, &why);
-            if (written != sourceSha) {
-                Err() << "kestrix-convert: verification failed for " << destination << ": "
-                      << (written.isEmpty() ? why
-                                            : QStringLiteral("its plain content differs from "
-                                                             "the source's"))
-                      << "\n";
-                status = ExitSomeFailed;
+        names_.insert(name, run.given);
+        run.bytes = Mod_Convert::TargetBytes.size;
+    }
+
+    // Writes the batch to disk, names its files, flushes their folders and
+    // prints what became of each, in the order of the files.
+    void Flush() {
+        for (FileRun& run : batch_)
+            if (run.writer && !run.writer->Finish()) {
+                Refuse(run, run.writer->ErrorString());
+                run.writer.reset();
+            }
+        for (FileRun& run : batch_) {
+            if (!run.writer)
+                continue;
+            const SafeFile::FileId now = SafeFile::IdentityOf(run.destination);
+            if (const auto earlier = written_.find(now); now.IsValid() && earlier != written_.end()) {
+                run.writer.reset();
+                SkipSameDestination(run, earlier->second);
+            } else if (!run.writer->Publish()) {
+                if (run.writer->NameTaken())
+                    SkipExisting(run);
+                else
+                    Refuse(run, run.writer->ErrorString());
+                run.writer.reset();
             } else {
-                Out() << "verified " << destination << " (sha1 " << written << ")\n";
+                written_[run.writer->Written()] = run.given;
             }
         }
-        Out().flush();
+        std::vector<const SafeFile::Writer*> flushed;
+        for (FileRun& run : batch_) {
+            if (!run.writer)
+                continue;
+            SafeFile::Writer& writer = *run.writer;
+            for (const SafeFile::Writer* other : flushed)
+                writer.FolderFlushedBy(*other);
+            if (!writer.Done()) {
+                if (writer.FlushFolder())
+                    flushed.push_back(&writer);
+                else
+                    Refuse(run, Shown(run.destination) + " was written, but " +
+                                    writer.ErrorString());
+            }
+        }
+        for (FileRun& run : batch_) {
+            if (run.writer && !run.failed)
+                Report(run);
+            for (const auto& [error, line] : run.lines)
+                (error ? Err() : Out()) << line << "\n";
+            if (run.failed)
+                status_ = ExitSomeFailed;
+        }
+        Out().Flush();
+        batch_.clear();
+        bytes_ = 0;
     }
-    Out().flush();
-    Err().flush();
-    return status;
-}
 
-} // namespace
+    void Report(FileRun& run) {
+        run.lines.emplace_back(false, Shown(run.given) + " -> " + Shown(run.destination));
+        if (!s_.verify)
+            return;
+        QString why;
+        const QString sha = RomInspector::PlainSha1(run.destination, run.target, &why);
+        if (sha != run.sourceSha) {
+            run.lines.emplace_back(
+                true, "kestrix-convert: verification failed for " + Shown(run.destination) +
+                          ": " +
+                          (sha.isEmpty() ? why
+                                         : QStringLiteral("its plain content differs from the "
+                                                          "source's")));
+            run.failed = true;
+        } else {
+            run.lines.emplace_back(false, "verified " + Shown(run.destination) + " (sha1 " + sha +
+                                              ")");
+        }
+    }
 
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("kestrix-convert"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIX_VERSION));
+    struct IdLess {
+        bool operator()(const SafeFile::FileId& a, const SafeFile::FileId& b) const {
+            return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+        }
+    };
 
+    const Settings& s_;
+    std::vector<FileRun> batch_;
+    std::int64_t bytes_ = 0;
+    QHash<QString, QString> names_;                         // destination name -> source
+    std::map<SafeFile::FileId, QString, IdLess> written_;   // file written -> source
+    int status_ = ExitConverted;
+};
+
+int Main(int argc, char* argv[]) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({"h", "help"}, "Show this help.");
@@ -345,11 +480,13 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption jsonOption("json", "JSON output of info.");
     parser.addOptions(
         {help, version, output, overwriteOption, forceOption, verifyOption, jsonOption});
-    if (!parser.parse(QCoreApplication::arguments())) {
+    // The arguments as the bytes they are: a name need not be UTF-8.
+    if (!parser.parse(QStringList{QStringLiteral("kestrix-convert")} +
+                      SafeFile::DecodeArguments(argc, argv))) {
         if (!parser.unknownOptionNames().isEmpty()) {
             const QString option = parser.unknownOptionNames().constFirst();
             return UsageError(QStringLiteral("unknown option '%1%2'")
-                                  .arg(option.size() == 1 ? "-" : "--", option));
+                                  .arg(option.size() == 1 ? "-" : "--", Shown(option)));
         }
         return UsageError(QStringLiteral("option -o needs a folder"));
     }
@@ -365,13 +502,12 @@ int main(int argc, char* argv[]) {
     QStringList files = parser.positionalArguments();
     if (files.isEmpty()) {
         Err() << "kestrix-convert: no mode given\n\n" << UsageText;
-        Err().flush();
         return ExitUsage;
     }
     const std::optional<Job> job = ParseCommand(files.takeFirst());
     if (!job)
-        return UsageError(
-            QStringLiteral("unknown mode '%1'").arg(parser.positionalArguments().constFirst()));
+        return UsageError(QStringLiteral("unknown mode '%1'")
+                              .arg(Shown(parser.positionalArguments().constFirst())));
     if (files.isEmpty())
         return UsageError(QStringLiteral("no files given"));
 
@@ -387,12 +523,34 @@ int main(int argc, char* argv[]) {
     if (job->command == Command::ToLayout && parser.isSet(forceOption))
         return UsageError(QStringLiteral("--force goes with a fixed mode"));
 
-    const QString outputFolder = parser.isSet(output) ? parser.value(output) : QDir::currentPath();
-    const QFileInfo folderInfo(outputFolder);
-    if (folderInfo.exists() && !folderInfo.isDir())
-        return UsageError(QStringLiteral("'%1' is not a folder").arg(outputFolder));
-    if (!folderInfo.isDir())
-        return UsageError(QStringLiteral("output folder '%1' does not exist").arg(outputFolder));
-    return Convert(*job, files, outputFolder, parser.isSet(overwriteOption),
-                   parser.isSet(forceOption), parser.isSet(verifyOption));
+    Settings settings;
+    settings.job = *job;
+    settings.folder = QDir::toNativeSeparators(parser.value(output));
+    if (parser.isSet(output)) {
+        if (!SafeFile::IsFolder(settings.folder))
+            return UsageError((SafeFile::EntryExists(settings.folder)
+                                   ? QStringLiteral("'%1' is not a folder")
+                                   : QStringLiteral("output folder '%1' does not exist"))
+                                  .arg(Shown(settings.folder)));
+    }
+    settings.overwrite = parser.isSet(overwriteOption);
+    settings.force = parser.isSet(forceOption);
+    settings.verify = parser.isSet(verifyOption);
+    SafeFile::RemoveTemporaryOnSignals();
+    return ConvertRun(settings).Run(files);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kestrix-convert"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIX_VERSION));
+    // A full disk or a file-size limit is an error like any other, never a
+    // silent end.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const int status = Main(argc, argv);
+    if (!CloseOutputs())
+        return status == ExitConverted ? ExitSomeFailed : status;
+    return status;
 }

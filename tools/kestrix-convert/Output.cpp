@@ -1,0 +1,60 @@
+#include "Output.h"
+
+#include <cerrno>
+#include <cstring>
+
+void Output::Check(bool ok) {
+    if (!ok && error_ == 0)
+        error_ = errno ? errno : EIO;
+}
+
+Output& Output::operator<<(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    errno = 0;
+    Check(std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), file_) ==
+          std::size_t(bytes.size()));
+    return *this;
+}
+
+Output& Output::operator<<(const char* text) {
+    errno = 0;
+    Check(std::fputs(text, file_) >= 0);
+    return *this;
+}
+
+Output& Output::operator<<(qint64 number) {
+    errno = 0;
+    Check(std::fprintf(file_, "%lld", static_cast<long long>(number)) >= 0);
+    return *this;
+}
+
+void Output::Flush() {
+    errno = 0;
+    Check(std::fflush(file_) == 0);
+}
+
+int Output::Close() {
+    Flush();
+    Check(std::ferror(file_) == 0);
+    errno = 0;
+    Check(std::fclose(file_) == 0);
+    return error_;
+}
+
+Output& Out() {
+    static Output stream(stdout);
+    return stream;
+}
+
+Output& Err() {
+    static Output stream(stderr);
+    return stream;
+}
+
+bool CloseOutputs() {
+    const int outError = Out().Close();
+    if (outError != 0)
+        Err() << "kestrix-convert: cannot write standard output: " << std::strerror(outError)
+              << "\n";
+    return outError == 0 && Err().Close() == 0;
+}

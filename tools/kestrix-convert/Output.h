@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdio>
+
+// Standard output and standard error, checked: whatever cannot be written to
+// them, the run reports as a failure.
+class Output {
+public:
+    explicit Output(std::FILE* file) : file_(file) {}
+    Output& operator<<(const QString& text);
+    Output& operator<<(const char* text);
+    Output& operator<<(qint64 number);
+    void Flush();
+    // Flushes and closes the stream: 0, or the error that lost some output.
+    int Close();
+
+private:
+    void Check(bool ok);
+    std::FILE* file_;
+    int error_ = 0;
+};
+
+Output& Out();
+Output& Err();
+
+// Flushes and closes both streams; false, with one message on standard
+// error where it can still be written, when anything written to either was
+// lost.
+bool CloseOutputs();
