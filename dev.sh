@@ -16,7 +16,8 @@ BUILD_DIR=${KESTRIX_BUILD_DIR:-build}
 SANITIZE_DIR=${KESTRIX_SANITIZE_DIR:-build-sanitize}
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libbenchmark-dev zlib1g-dev)
 RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
-TEST_PACKAGES=(e2fsprogs mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
+TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat acl attr
+    mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
     appstream)
 PACKAGE_PACKAGES=(dpkg-dev file)
 BENCH_PACKAGES=(rhash time)

@@ -126,10 +126,16 @@ QString Printable(const QString& name) {
 }
 
 FileId IdentityOf(const QString& path) {
+    return Look(path).id;
+}
+
+Entry Look(const QString& path) {
     struct stat st {};
     if (path.isEmpty() || ::stat(EncodeName(path).constData(), &st) != 0)
         return {};
-    return {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+    return {{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)},
+            std::int64_t(st.st_size),
+            std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 // ---------------------------------------------------------------- system

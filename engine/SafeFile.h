@@ -32,6 +32,14 @@ struct FileId {
     bool operator==(const FileId&) const = default;
 };
 FileId IdentityOf(const QString& path);
+// What an entry leads to, following links: its identity (invalid when there
+// is nothing), size and modification time in nanoseconds.
+struct Entry {
+    FileId id;
+    std::int64_t size = -1;
+    std::int64_t modified = 0;
+};
+Entry Look(const QString& path);
 
 // Why a source could not be opened.
 enum class SourceError {

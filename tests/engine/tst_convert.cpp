@@ -8,7 +8,10 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+
+#include <map>
 
 using Mod_File::ConvertFile;
 using Mod_File::ConvertFileReport;
@@ -47,6 +50,23 @@ QByteArray ModelMd(const QByteArray& plain) {
     return md;
 }
 
+// Every extended attribute of a file (ACLs among them), name to value.
+std::map<QByteArray, QByteArray> Attributes(const QString& path) {
+    std::map<QByteArray, QByteArray> result;
+    const QByteArray p = QFile::encodeName(path);
+    QByteArray names(4096, '\0');
+    const ssize_t length = ::llistxattr(p.constData(), names.data(), std::size_t(names.size()));
+    for (const QByteArray& name : names.left(std::max<ssize_t>(length, 0)).split('\0')) {
+        if (name.isEmpty())
+            continue;
+        QByteArray value(4096, '\0');
+        const ssize_t size =
+            ::lgetxattr(p.constData(), name.constData(), value.data(), std::size_t(value.size()));
+        result[name] = value.left(std::max<ssize_t>(size, 0));
+    }
+    return result;
+}
+
 } // namespace
 
 class tst_Convert : public QObject {
@@ -77,6 +97,12 @@ private slots:
     void fullDisk();
     void whatIsInTheWay_data();
     void whatIsInTheWay();
+    void nameAppearsMeanwhile_data();
+    void replaceKeepsMetadata_data();
+    void realFileSystems_data();
+    void realFileSystems();
+    void replaceKeepsMetadata();
+    void nameAppearsMeanwhile();
     void longDestinationName_data();
     void longDestinationName();
     void tooLarge();
@@ -97,7 +123,8 @@ void tst_Convert::init() {
         QVERIFY(info.isDir() && !info.isSymLink() ? QDir(info.filePath()).removeRecursively()
                                                   : d.remove(entry));
     }
-    SafeFile::SetNamedTemporaryOnly(false);
+    SafeFile::SetFaults(0);
+    ::umask(022);
 }
 
 void tst_Convert::roundTrip_data() {
@@ -359,11 +386,27 @@ void tst_Convert::fullDisk() {
     QCOMPARE(ReadFile(Path("small/inplace.bin")), source);
 }
 
+namespace {
+
+// The file systems a writer meets, by the features they lack.
+const struct {
+    const char* name;
+    unsigned faults;
+} FileSystems[] = {
+    {"", 0},
+    {", no O_TMPFILE", SafeFile::NoTmpfile},
+    {", FUSE or NFS", SafeFile::NoTmpfile | SafeFile::NoNoReplace},
+    {", FAT", SafeFile::NoLink | SafeFile::NoNoReplace | SafeFile::NoChmod | SafeFile::NoChown |
+                  SafeFile::NoXattr | SafeFile::NoFolderSync},
+};
+
+} // namespace
+
 void tst_Convert::whatIsInTheWay_data() {
     QTest::addColumn<QString>("inTheWay");
     QTest::addColumn<bool>("replace");
     QTest::addColumn<bool>("converted");
-    QTest::addColumn<bool>("namedTemporary");
+    QTest::addColumn<unsigned>("faults");
     const struct {
         const char* name;
         bool keepConverts;
@@ -378,32 +421,34 @@ void tst_Convert::whatIsInTheWay_data() {
         {"link to the source", false, true},
         {"hard link to the source", false, true},
         {"fifo", false, false},
+        {"link to a folder", false, false},
+        {"link to a fifo", false, false},
     };
-    for (bool named : {false, true})
+    for (const auto& system : FileSystems)
         for (const auto& c : cases)
             for (bool replace : {false, true})
-                QTest::addRow("%s, %s%s", c.name, replace ? "replace" : "keep",
-                              named ? ", named temporary" : "")
+                QTest::addRow("%s, %s%s", c.name, replace ? "replace" : "keep", system.name)
                     << QString(c.name) << replace << (replace ? c.replaceConverts : c.keepConverts)
-                    << named;
+                    << system.faults;
 }
 
 // Whatever is at the destination's name, a conversion either puts a regular
 // file with the converted bytes there or leaves the entry exactly as it was;
 // nothing is written through a link, the source never changes and no
-// temporary file stays behind.
+// temporary file stays behind, on every kind of file system.
 void tst_Convert::whatIsInTheWay() {
     QFETCH(QString, inTheWay);
     QFETCH(bool, replace);
     QFETCH(bool, converted);
-    QFETCH(bool, namedTemporary);
-    SafeFile::SetNamedTemporaryOnly(namedTemporary);
+    QFETCH(unsigned, faults);
+    SafeFile::SetFaults(faults);
     QVERIFY(QDir(dir_.path()).mkpath("src") && QDir(dir_.path()).mkpath("out") &&
-            QDir(dir_.path()).mkpath("elsewhere"));
+            QDir(dir_.path()).mkpath("elsewhere/folder"));
     const QByteArray source = RandomBytes(2 * 16384, 21);
     const QByteArray other = "another file";
     QVERIFY(WriteFile(Path("src/r.bin"), source));
     QVERIFY(WriteFile(Path("elsewhere/target.md"), other));
+    QCOMPARE(::mkfifo(QFile::encodeName(Path("elsewhere/fifo")).constData(), 0600), 0);
     const QString name = Path("out/r.md");
     const QByteArray n = QFile::encodeName(name);
     if (inTheWay == "file" || inTheWay == "read-only file")
@@ -422,6 +467,10 @@ void tst_Convert::whatIsInTheWay() {
         QCOMPARE(::link(QFile::encodeName(Path("src/r.bin")).constData(), n.constData()), 0);
     if (inTheWay == "fifo")
         QCOMPARE(::mkfifo(n.constData(), 0600), 0);
+    if (inTheWay == "link to a folder")
+        QCOMPARE(::symlink("../elsewhere/folder", n.constData()), 0);
+    if (inTheWay == "link to a fifo")
+        QCOMPARE(::symlink("../elsewhere/fifo", n.constData()), 0);
     struct stat before {};
     ::lstat(n.constData(), &before);
 
@@ -434,21 +483,158 @@ void tst_Convert::whatIsInTheWay() {
         QCOMPARE(::lstat(n.constData(), &after), 0);
         QVERIFY(S_ISREG(after.st_mode));
         QCOMPARE(ReadFile(name), ModelMd(source));
-        if (inTheWay == "read-only file")
-            QCOMPARE(after.st_mode & 0777, 0440u);
+        // The old file's permission bits, else the usual ones for a new file
+        // (0644 under the umask of the test); a file system without
+        // permissions keeps the temporary file's private 0600.
+        const unsigned expected = faults & SafeFile::NoChmod              ? 0600u
+                                  : inTheWay == "read-only file"          ? 0440u
+                                  : inTheWay == "hard link to the source" ? 0644u
+                                                                          : 0666u & ~0022u;
+        QCOMPARE(after.st_mode & 07777, expected);
     } else {
         QCOMPARE(::lstat(n.constData(), &after), inTheWay == "nothing" ? -1 : 0);
         QCOMPARE(after.st_mode, before.st_mode);
         QCOMPARE(after.st_ino, before.st_ino);
-        if (!replace && inTheWay != "nothing" && inTheWay != "folder" && inTheWay != "fifo")
+        if (!replace && inTheWay != "nothing")
             QCOMPARE(result, ConversionResult::DestinationExists);
+        if (replace && (inTheWay == "link to a folder" || inTheWay == "link to a fifo"))
+            QVERIFY2(Mod_Convert::LastWriteError.startsWith("the destination is a link to"),
+                     qPrintable(Mod_Convert::LastWriteError));
     }
     QCOMPARE(ReadFile(Path("src/r.bin")), source);
     QCOMPARE(ReadFile(Path("elsewhere/target.md")), other);
     QVERIFY(!QFileInfo::exists(Path("elsewhere/new.md")));
+    QCOMPARE(QDir(Path("elsewhere/folder")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList());
     QCOMPARE(QDir(Path("out"))
                  .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
              inTheWay == "nothing" && !converted ? QStringList() : QStringList{"r.md"});
+}
+
+void tst_Convert::nameAppearsMeanwhile_data() {
+    QTest::addColumn<unsigned>("faults");
+    QTest::addColumn<bool>("replace");
+    for (const auto& system : FileSystems)
+        for (bool replace : {false, true})
+            QTest::addRow("%s%s", replace ? "replace" : "keep", system.name)
+                << system.faults << replace;
+}
+
+// A name that appears while the content is written is never replaced by a
+// new file, whatever the file system lacks, and nothing is left behind.
+void tst_Convert::nameAppearsMeanwhile() {
+    QFETCH(unsigned, faults);
+    QFETCH(bool, replace);
+    SafeFile::SetFaults(faults);
+    SafeFile::Writer writer;
+    QVERIFY(writer.Open(Path("a.md"), replace ? SafeFile::Existing::Replace
+                                              : SafeFile::Existing::Keep));
+    QVERIFY(writer.Write("new content", 11));
+    QVERIFY(WriteFile(Path("a.md"), "somebody else's"));
+    QVERIFY(!writer.Commit());
+    QVERIFY(writer.NameTaken());
+    QCOMPARE(writer.ErrorString(), QString("the destination already exists"));
+    QCOMPARE(ReadFile(Path("a.md")), QByteArray("somebody else's"));
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{"a.md"});
+}
+
+void tst_Convert::replaceKeepsMetadata_data() {
+    QTest::addColumn<unsigned>("faults");
+    QTest::addColumn<bool>("ownerKept");
+    QTest::addColumn<unsigned>("mode");
+    QTest::addColumn<bool>("attributesKept");
+    QTest::newRow("all kept") << 0u << true << 04755u << true;
+    // Another owner must not inherit the set-user-ID bit.
+    QTest::newRow("owner cannot be kept") << unsigned(SafeFile::NoChown) << false << 0755u << true;
+    QTest::newRow("attributes cannot be set")
+        << unsigned(SafeFile::NoXattr) << true << 04755u << false;
+    QTest::newRow("no permissions (FAT)")
+        << unsigned(SafeFile::NoChmod | SafeFile::NoXattr) << true << 0600u << false;
+}
+
+// Replacing a file keeps its owner, group, mode, ACL and extended
+// attributes, as far as the file system and the caller allow, and the new
+// content is private to its owner until it is complete.
+void tst_Convert::replaceKeepsMetadata() {
+    QFETCH(unsigned, faults);
+    QFETCH(bool, ownerKept);
+    QFETCH(unsigned, mode);
+    QFETCH(bool, attributesKept);
+    if (!TestFiles::RunningAsRoot())
+        QSKIP("giving a file to another owner needs root");
+    const QString name = Path("payload.bin");
+    const QByteArray n = QFile::encodeName(name);
+    QVERIFY(WriteFile(name, "old"));
+    QCOMPARE(::chown(n.constData(), 65534, 65534), 0);
+    QCOMPARE(::chmod(n.constData(), 04755), 0);
+    QCOMPARE(::lsetxattr(n.constData(), "user.kestrix", "kept", 4, 0), 0);
+    const bool acl = QProcess::execute("setfacl", {"-m", "u:65534:rw", name}) == 0;
+    QCOMPARE(::chmod(n.constData(), 04755), 0); // setfacl may have moved the group bits
+    const std::map<QByteArray, QByteArray> before = Attributes(name);
+    QCOMPARE(before.count("system.posix_acl_access"), std::size_t(acl));
+
+    // Named, so that the unfinished file can be seen.
+    SafeFile::SetFaults(faults | SafeFile::NoTmpfile);
+    SafeFile::Writer writer;
+    QVERIFY(writer.Open(name, SafeFile::Existing::Replace));
+    QVERIFY(writer.Write("new", 3));
+    const QStringList temporary = QDir(dir_.path()).entryList({".kx-*"}, QDir::Files | QDir::Hidden);
+    QCOMPARE(temporary.size(), 1);
+    QCOMPARE(QFileInfo(Path(temporary.first())).permissions(),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    QVERIFY2(writer.Commit(), qPrintable(writer.ErrorString()));
+
+    struct stat st {};
+    QCOMPARE(::lstat(n.constData(), &st), 0);
+    QCOMPARE(ReadFile(name), QByteArray("new"));
+    QCOMPARE(st.st_uid, ownerKept ? 65534u : 0u);
+    QCOMPARE(st.st_gid, ownerKept ? 65534u : 0u);
+    QCOMPARE(st.st_mode & 07777, mode);
+    if (attributesKept)
+        QCOMPARE(Attributes(name), before);
+    else
+        QCOMPARE(Attributes(name), (std::map<QByteArray, QByteArray>()));
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"payload.bin"});
+}
+
+void tst_Convert::realFileSystems_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<int>("megabytes");
+    QTest::newRow("tmpfs") << "tmpfs" << 16;
+    QTest::newRow("ext4") << "ext4" << 16;
+    QTest::newRow("xfs") << "xfs" << 320;
+    QTest::newRow("btrfs") << "btrfs" << 128;
+    QTest::newRow("exFAT through FUSE") << "exfat-fuse" << 16;
+    QTest::newRow("FAT through FUSE") << "vfat-fuse" << 16;
+}
+
+// On each file system a desktop user mounts, a new file is written, an old
+// one replaced, a taken name refused, and nothing is left behind.
+void tst_Convert::realFileSystems() {
+    QFETCH(QString, type);
+    QFETCH(int, megabytes);
+    TestFiles::LoopDisk disk(Path("disk"), type, megabytes);
+    if (!disk.ok())
+        QSKIP(qPrintable(disk.why()));
+    const QString out = disk.path();
+    const QByteArray first = RandomBytes(4 * 16384, 31);
+    const QByteArray second = RandomBytes(4 * 16384, 32);
+    QVERIFY(WriteFile(Path("first.bin"), first));
+    QVERIFY(WriteFile(Path("second.bin"), second));
+    QCOMPARE(Mod_Convert::Convert(BINtoMD, Path("first.bin"), out + "/game.md",
+                                  SafeFile::Existing::Keep),
+             ConversionResult::Converted);
+    QCOMPARE(ReadFile(out + "/game.md"), ModelMd(first));
+    QCOMPARE(Mod_Convert::Convert(BINtoMD, Path("second.bin"), out + "/game.md",
+                                  SafeFile::Existing::Keep),
+             ConversionResult::DestinationExists);
+    QCOMPARE(ReadFile(out + "/game.md"), ModelMd(first));
+    QCOMPARE(Mod_Convert::Convert(BINtoMD, Path("second.bin"), out + "/game.md",
+                                  SafeFile::Existing::Replace),
+             ConversionResult::Converted);
+    QCOMPARE(ReadFile(out + "/game.md"), ModelMd(second));
+    QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"game.md"});
 }
 
 void tst_Convert::longDestinationName_data() {

@@ -12,6 +12,9 @@
 
 #include <unistd.h>
 
+#include <utility>
+#include <vector>
+
 namespace TestFiles {
 
 inline QByteArray RandomBytes(qsizetype size, quint32 seed) {
@@ -102,6 +105,121 @@ public:
 private:
     QString path_;
     bool ok_ = false;
+};
+
+// A file system of a given type in an image file, mounted through a loop
+// device (FUSE for "exfat-fuse" and "vfat-fuse"); needs the right to mount
+// and the type's tools, and tells why when it cannot be had.
+class LoopDisk {
+public:
+    LoopDisk(const QString& folder, const QString& type, int megabytes)
+        : folder_(folder), type_(type) {
+        const QString image = folder + QStringLiteral("/image");
+        QDir().mkpath(folder + QStringLiteral("/mnt"));
+        if (type == QLatin1String("tmpfs")) {
+            mount_ = folder + QStringLiteral("/mnt");
+            if (Run(QStringLiteral("mount"),
+                    {QStringLiteral("-t"), type, QStringLiteral("-o"),
+                     QStringLiteral("size=%1m").arg(megabytes), type, mount_}) == 0)
+                mounted_.push_back({mount_, QString()});
+            else
+                why_ = QStringLiteral("no right to mount a tmpfs here");
+            return;
+        }
+        QFile file(image);
+        if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(megabytes) << 20)) {
+            why_ = QStringLiteral("cannot make the image file");
+            return;
+        }
+        file.close();
+        const QString mkfs = type == QLatin1String("exfat-fuse")  ? QStringLiteral("mkfs.exfat")
+                             : type == QLatin1String("vfat-fuse") ? QStringLiteral("mkfs.vfat")
+                                                                  : QStringLiteral("mkfs.") + type;
+        QStringList args{image};
+        if (type == QLatin1String("ext4"))
+            args.prepend(QStringLiteral("-q"));
+        if (type == QLatin1String("xfs") || type == QLatin1String("btrfs"))
+            args.prepend(QStringLiteral("-q")), args.prepend(QStringLiteral("-f"));
+        if (Run(mkfs, args) != 0) {
+            why_ = mkfs + QStringLiteral(" is not installed or failed");
+            return;
+        }
+        if (!Attach(image, mount_ = folder + QStringLiteral("/mnt"), &device_))
+            why_ = QStringLiteral("cannot mount a %1 image here (no loop devices, FUSE or "
+                                  "kernel support)")
+                       .arg(type);
+    }
+    ~LoopDisk() {
+        for (const auto& [at, device] : mounted_) {
+            Run(QStringLiteral("umount"), {at});
+            if (!device.isEmpty())
+                Run(QStringLiteral("losetup"), {QStringLiteral("-d"), device});
+        }
+    }
+    bool ok() const { return why_.isEmpty(); }
+    QString why() const { return why_; }
+    QString path() const { return mount_; }
+
+    // What a power cut would leave: a copy of the image as the device holds
+    // it now (nothing is flushed first), mounted at folder/copy, which
+    // replays its journal as after a restart. Empty when it cannot be had.
+    QString CopyAfterPowerCut() {
+        const QString copy = folder_ + QStringLiteral("/copy.img");
+        const QString at = folder_ + QStringLiteral("/copy");
+        QDir().mkpath(at);
+        if (Run(QStringLiteral("cp"), {QStringLiteral("--sparse=always"),
+                                       folder_ + QStringLiteral("/image"), copy}) != 0)
+            return QString();
+        QString device;
+        return Attach(copy, at, &device) ? at : QString();
+    }
+
+private:
+    static int Run(const QString& program, const QStringList& args) {
+        QProcess process;
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(program, args);
+        if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process.exitCode();
+    }
+    bool Attach(const QString& image, const QString& at, QString* device) {
+        const bool fuse = type_.endsWith(QLatin1String("-fuse"));
+        if (fuse) {
+            QProcess losetup;
+            losetup.start(QStringLiteral("losetup"),
+                          {QStringLiteral("-f"), QStringLiteral("--show"), image});
+            if (!losetup.waitForFinished(20000) || losetup.exitCode() != 0)
+                return false;
+            *device = QString::fromLocal8Bit(losetup.readAllStandardOutput()).trimmed();
+            const int status =
+                type_ == QLatin1String("exfat-fuse")
+                    ? Run(QStringLiteral("mount.exfat-fuse"), {*device, at})
+                    : Run(QStringLiteral("fusefat"), {QStringLiteral("-o"), QStringLiteral("rw+"),
+                                                      *device, at});
+            if (status != 0) {
+                Run(QStringLiteral("losetup"), {QStringLiteral("-d"), *device});
+                return false;
+            }
+        } else {
+            // Two copies of one xfs image share a UUID.
+            const QString options = type_ == QLatin1String("xfs") ? QStringLiteral("loop,nouuid")
+                                                                  : QStringLiteral("loop");
+            if (Run(QStringLiteral("mount"), {QStringLiteral("-t"), type_, QStringLiteral("-o"),
+                                              options, image, at}) != 0)
+                return false;
+        }
+        mounted_.insert(mounted_.begin(), {at, *device});
+        return true;
+    }
+
+    QString folder_;
+    QString type_;
+    QString mount_;
+    QString device_;
+    QString why_;
+    std::vector<std::pair<QString, QString>> mounted_; // mount point, loop device
 };
 
 } // namespace TestFiles

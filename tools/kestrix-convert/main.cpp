@@ -268,10 +268,10 @@ private:
         run.failed = true;
     }
     void SkipSameDestination(FileRun& run, const QString& earlier) {
-        run.lines.emplace_back(true, "kestrix-convert: refused " + Shown(run.given) +
-                                         ": it would land on " + Shown(run.destination) +
-                                         ", which an earlier file of this run, " + Shown(earlier) +
-                                         ", is written as");
+        run.lines.emplace_back(true, "kestrix-convert: refused " + Shown(run.given) + ": " +
+                                         Shown(run.destination) +
+                                         " is the same file as the destination of " +
+                                         Shown(earlier) + ", written earlier in this run");
         run.failed = true;
     }
 
@@ -319,8 +319,8 @@ private:
         if (const auto earlier = names_.constFind(name); earlier != names_.constEnd())
             return SkipSameDestination(run, *earlier);
         run.before = SafeFile::IdentityOf(run.destination);
-        if (const auto earlier = written_.find(run.before); earlier != written_.end())
-            return SkipSameDestination(run, earlier->second);
+        if (const QString earlier = EarlierWrite(run.destination); !earlier.isEmpty())
+            return SkipSameDestination(run, earlier);
         if (!s_.overwrite && SafeFile::EntryExists(run.destination))
             return SkipExisting(run);
 
@@ -392,10 +392,9 @@ private:
         for (FileRun& run : batch_) {
             if (!run.writer)
                 continue;
-            const SafeFile::FileId now = SafeFile::IdentityOf(run.destination);
-            if (const auto earlier = written_.find(now); now.IsValid() && earlier != written_.end()) {
+            if (const QString earlier = EarlierWrite(run.destination); !earlier.isEmpty()) {
                 run.writer.reset();
-                SkipSameDestination(run, earlier->second);
+                SkipSameDestination(run, earlier);
             } else if (!run.writer->Publish()) {
                 if (run.writer->NameTaken())
                     SkipExisting(run);
@@ -403,7 +402,7 @@ private:
                     Refuse(run, run.writer->ErrorString());
                 run.writer.reset();
             } else {
-                written_[run.writer->Written()] = run.given;
+                Remember(run);
             }
         }
         std::vector<const SafeFile::Writer*> flushed;
@@ -454,6 +453,33 @@ private:
         }
     }
 
+    // The source of an earlier file of this run that a destination's name
+    // leads to, or nothing. The same file by identity; or, where a drive
+    // that ignores case numbers the names of one file apart (FUSE), a file
+    // whose name differs only in case and that still has the size and time
+    // it was written with.
+    QString EarlierWrite(const QString& destination) const {
+        const SafeFile::Entry now = SafeFile::Look(destination);
+        if (!now.id.IsValid())
+            return QString();
+        if (const auto earlier = written_.find(now.id); earlier != written_.end())
+            return earlier->second;
+        const auto folded = byName_.constFind(FoldedName(destination));
+        if (folded != byName_.constEnd() && folded->entry.size == now.size &&
+            folded->entry.modified == now.modified)
+            return folded->given;
+        return QString();
+    }
+
+    void Remember(const FileRun& run) {
+        written_[run.writer->Written()] = run.given;
+        byName_.insert(FoldedName(run.destination), {SafeFile::Look(run.destination), run.given});
+    }
+
+    static QString FoldedName(const QString& destination) {
+        return FileFunctions::GetFileName(destination).toCaseFolded();
+    }
+
     struct IdLess {
         bool operator()(const SafeFile::FileId& a, const SafeFile::FileId& b) const {
             return a.device != b.device ? a.device < b.device : a.inode < b.inode;
@@ -465,6 +491,11 @@ private:
     std::int64_t bytes_ = 0;
     QHash<QString, QString> names_;                         // destination name -> source
     std::map<SafeFile::FileId, QString, IdLess> written_;   // file written -> source
+    struct Named {
+        SafeFile::Entry entry;
+        QString given;
+    };
+    QHash<QString, Named> byName_; // case-folded destination name -> file written
     int status_ = ExitConverted;
 };
 

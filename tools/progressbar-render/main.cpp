@@ -8,11 +8,16 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
-#include <QImageReader>
 #include <QPainter>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,7 +36,7 @@ const char* const UsageText =
     "  --show-text        draw the percentage text\n"
     "  --brush-style N    hatch style 0 to 5 of look 7\n"
     "  --image PNG        pattern picture of look 8\n"
-    "  --out FILE         the PNG file to write\n"
+    "  --out FILE         the PNG file to write (- for standard output)\n"
     "  --gallery DIR      write every look at 0, 33, 66 and 100 percent, both\n"
     "                     orientations, plus contact-sheet.png\n";
 
@@ -86,11 +91,51 @@ bool SavePng(const QImage& image, const QString& path) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     QString why = QStringLiteral("cannot encode the picture");
-    if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
-        SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace, &why))
-        return true;
-    Err() << "progressbar-render: cannot write " << path << ": " << why << "\n";
+    if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG")) {
+        if (path == QLatin1String("-")) {
+            // Errors of standard output are told once, at the end.
+            std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
+            return true;
+        }
+        if (SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace, &why)) {
+            return true;
+        }
+    }
+    Err() << "progressbar-render: cannot write "
+          << (path == QLatin1String("-") ? QStringLiteral("standard output")
+                                         : SafeFile::Printable(path))
+          << ": " << why << "\n";
     return false;
+}
+
+// Creates a folder and the folders above it, name bytes as given.
+bool MakeFolders(const QString& path) {
+    const QByteArray bytes = SafeFile::EncodeName(path);
+    for (qsizetype at = 1; at <= bytes.size(); ++at) {
+        if (at < bytes.size() && bytes.at(at) != '/')
+            continue;
+        if (::mkdir(bytes.left(at).constData(), 0777) != 0 && errno != EEXIST)
+            return false;
+    }
+    return SafeFile::IsFolder(path);
+}
+
+// A picture read from a file named by its bytes.
+QImage ReadImage(const QString& path, QString* why) {
+    const SafeFile::Source source(path);
+    if (!source.IsOpen()) {
+        *why = SafeFile::Describe(source.Error());
+        return QImage();
+    }
+    QByteArray bytes(source.Size(), Qt::Uninitialized);
+    if (!source.ReadAt(0, bytes.data(), bytes.size())) {
+        *why = QStringLiteral("the file cannot be read");
+        return QImage();
+    }
+    QImage image;
+    if (!image.loadFromData(bytes))
+        *why = QStringLiteral("it is not a picture this program can read");
+    return image;
 }
 
 const char* const StyleNames[10] = {"XP blocks", "XP smooth", "XP searching", "Flat",    "Etched",
@@ -105,8 +150,8 @@ QImage Checker() {
 }
 
 int Gallery(const QString& folder) {
-    if (!QDir().mkpath(folder)) {
-        Err() << "progressbar-render: cannot create folder " << folder << "\n";
+    if (!MakeFolders(folder)) {
+        Err() << "progressbar-render: cannot create folder " << SafeFile::Printable(folder) << "\n";
         return 1;
     }
     const int percents[4] = {0, 33, 66, 100};
@@ -170,21 +215,7 @@ int Usage(const QString& why) {
     return 2;
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    // The tool never shows a window.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Our options are read before QApplication sees them: it would take
-    // --style for itself.
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args.append(QString::fromLocal8Bit(argv[i]));
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    SafeFile::RemoveTemporaryOnSignals();
-
+int Run(const QStringList& args) {
     Options options;
     QString out;
     QString gallery;
@@ -200,7 +231,7 @@ int main(int argc, char* argv[]) {
             return text ? Number(*text) : std::nullopt;
         };
         if (arg == QLatin1String("--help")) {
-            QTextStream(stdout) << UsageText;
+            std::fputs(UsageText, stdout);
             return 0;
         } else if (arg == QLatin1String("--show-text")) {
             options.showText = true;
@@ -221,11 +252,11 @@ int main(int argc, char* argv[]) {
             } else if (arg == QLatin1String("--gallery")) {
                 gallery = *path;
             } else {
-                QImageReader reader(*path);
-                options.image = reader.read();
+                QString why;
+                options.image = ReadImage(*path, &why);
                 if (options.image.isNull()) {
-                    Err() << "progressbar-render: cannot read image " << *path << ": "
-                          << reader.errorString() << "\n";
+                    Err() << "progressbar-render: cannot read image " << SafeFile::Printable(*path)
+                          << ": " << why << "\n";
                     return 1;
                 }
             }
@@ -238,7 +269,8 @@ int main(int argc, char* argv[]) {
         } else {
             const auto value = number();
             if (!value)
-                return Usage(QStringLiteral("%1 needs a 32-bit number").arg(arg));
+                return Usage(
+                    QStringLiteral("%1 needs a 32-bit number").arg(SafeFile::Printable(arg)));
             if (arg == QLatin1String("--style"))
                 options.style = *value;
             else if (arg == QLatin1String("--percent"))
@@ -254,7 +286,7 @@ int main(int argc, char* argv[]) {
             else if (arg == QLatin1String("--brush-style"))
                 options.brushStyle = *value;
             else
-                return Usage(QStringLiteral("unknown option '%1'").arg(arg));
+                return Usage(QStringLiteral("unknown option '%1'").arg(SafeFile::Printable(arg)));
         }
     }
 
@@ -263,4 +295,31 @@ int main(int argc, char* argv[]) {
     if (out.isEmpty())
         return Usage(QStringLiteral("--out or --gallery is required"));
     return SavePng(Render(options), out) ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // The tool never shows a window.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Our options are read before QApplication sees them: it would take
+    // --style for itself. Names are taken as the bytes they are.
+    const QStringList args = SafeFile::DecodeArguments(argc, argv);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    SafeFile::RemoveTemporaryOnSignals();
+    const int status = Run(args);
+
+    // Whatever could not be written to the standard streams fails the run.
+    // Closing the descriptor tells of errors that a file system reports late.
+    Err().flush();
+    const bool outputLost =
+        std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || ::close(STDOUT_FILENO) != 0;
+    if (outputLost)
+        std::fprintf(stderr, "progressbar-render: cannot write standard output: %s\n",
+                     std::strerror(errno));
+    const bool errorsLost =
+        std::fflush(stderr) != 0 || std::ferror(stderr) != 0 || ::close(STDERR_FILENO) != 0;
+    return (outputLost || errorsLost) && status == 0 ? 1 : status;
 }

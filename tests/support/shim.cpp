@@ -1,0 +1,71 @@
+// Loaded with LD_PRELOAD into a program under test, to make what a real
+// disk or a real user rarely does happen on cue. Each behaviour is asked for
+// by an environment variable naming the end of a file's path:
+//
+//   KESTRIX_SHIM_TOUCH=SUFFIX    after a read of such a file, its
+//                                modification time moves on (rewritten
+//                                while it was read)
+//   KESTRIX_SHIM_CORRUPT=SUFFIX  every read of such a file returns its first
+//                                byte inverted (a disk that returns wrong
+//                                data)
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace {
+
+bool Matches(int fd, const char* variable) {
+    const char* suffix = std::getenv(variable);
+    if (!suffix || !*suffix)
+        return false;
+    char link[64];
+    char path[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t length = readlink(link, path, sizeof path - 1);
+    if (length <= 0)
+        return false;
+    path[length] = '\0';
+    const size_t n = std::strlen(suffix);
+    return std::size_t(length) >= n && std::strcmp(path + length - n, suffix) == 0;
+}
+
+ssize_t After(int fd, void* buffer, ssize_t got) {
+    if (got > 0 && Matches(fd, "KESTRIX_SHIM_CORRUPT"))
+        static_cast<unsigned char*>(buffer)[0] ^= 0xFF;
+    if (got > 0 && Matches(fd, "KESTRIX_SHIM_TOUCH")) {
+        struct stat st;
+        if (fstat(fd, &st) == 0) {
+            struct timespec times[2] = {st.st_atim, st.st_mtim};
+            times[1].tv_sec += 1;
+            futimens(fd, times);
+        }
+    }
+    return got;
+}
+
+using PreadFunction = ssize_t (*)(int, void*, size_t, off_t);
+
+ssize_t RealPread(int fd, void* buffer, size_t count, off_t offset) {
+    static const auto real = reinterpret_cast<PreadFunction>(dlsym(RTLD_NEXT, "pread64"));
+    return real(fd, buffer, count, offset);
+}
+
+} // namespace
+
+extern "C" {
+
+ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
+    return After(fd, buffer, RealPread(fd, buffer, count, offset));
+}
+
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+    return After(fd, buffer, RealPread(fd, buffer, count, offset));
+}
+
+} // extern "C"
