@@ -1,6 +1,7 @@
 #include "Mod_Convert.h"
 #include "RomImages.h"
 #include "RomInspector.h"
+#include "SafeFile.h"
 #include "TestFiles.h"
 
 #include <QJsonArray>
@@ -10,10 +11,15 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using TestFiles::RandomBytes;
 using TestFiles::ReadFile;
@@ -39,6 +45,14 @@ private slots:
     void info();
     void layoutAware_data();
     void layoutAware();
+    void edgeRuns_data();
+    void edgeRuns();
+    void oneDestinationPerRun_data();
+    void oneDestinationPerRun();
+    void powerCut_data();
+    void powerCut();
+    void anotherOwner_data();
+    void anotherOwner();
     void interrupted_data();
     void interrupted();
 
@@ -48,6 +62,32 @@ private:
         return TestFiles::RunProgram(program_, args, dir_.path());
     }
     QString Path(const QString& name) const { return dir_.filePath(name); }
+    // Runs a shell script in the test folder, with $KX naming kestrix-convert,
+    // $PR progressbar-render and $SHIM the test's LD_PRELOAD library.
+    Result RunShell(const QString& script) {
+        QProcess process;
+        process.setWorkingDirectory(dir_.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KX", program_);
+        env.insert("PR", qEnvironmentVariable("KESTRIX_BIN_DIR") + "/progressbar-render");
+        env.insert("SHIM", qEnvironmentVariable("KESTRIX_SHIM"));
+        // The shim comes before a sanitizer's runtime.
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+        process.setProcessEnvironment(env);
+        process.start("/bin/sh", {"-c", script});
+        Result result;
+        if (!process.waitForFinished(120000))
+            return result;
+        result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        result.out = QString::fromUtf8(process.readAllStandardOutput());
+        result.err = QString::fromUtf8(process.readAllStandardError());
+        return result;
+    }
+    // A path in the test folder from a name that may hold bytes that are not
+    // UTF-8 (written as lone surrogates, as the program carries them).
+    QByteArray RawPath(const QString& name) const {
+        return QFile::encodeName(dir_.path()) + "/" + SafeFile::EncodeName(name);
+    }
 
     QString program_;
     QTemporaryDir dir_;
@@ -60,10 +100,10 @@ void tst_KestrixConvert::initTestCase() {
 
 void tst_KestrixConvert::init() {
     QVERIFY(dir_.isValid());
-    QDir d(dir_.path());
-    for (const QString& entry : d.entryList(QDir::Files | QDir::Hidden))
-        QVERIFY(d.remove(entry));
-    QVERIFY(QDir(Path("out")).removeRecursively());
+    // Whatever the names' bytes are.
+    QCOMPARE(QProcess::execute("sh", {"-c", "rm -rf -- \"$0\"/* \"$0\"/.[!.]*", dir_.path()}), 0);
+    QCOMPARE(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList());
 }
 
 void tst_KestrixConvert::usageErrors_data() {
@@ -175,7 +215,9 @@ void tst_KestrixConvert::sameBaseNameTwice() {
     const Result result = Run({"bin2md", "--overwrite", "-o", "out", "x.bin", "x.eu.bin"});
     QCOMPARE(result.status, 1);
     QVERIFY(result.err.contains("x.eu.bin"));
-    QVERIFY(result.err.contains("earlier file"));
+    QVERIFY2(result.err.contains("refused x.eu.bin: out/x.md is the same file as the destination "
+                                 "of x.bin, written earlier in this run"),
+             qPrintable(result.err));
 }
 
 void tst_KestrixConvert::info() {
@@ -277,6 +319,241 @@ void tst_KestrixConvert::layoutAware() {
         QCOMPARE(RomInspector::PlainSha1(Path(written), layout),
                  QCryptographicHash::hash(plain, QCryptographicHash::Sha1).toHex());
     QCOMPARE(ReadFile(Path("plain.md")), plain);
+}
+
+// A name with bytes that are not UTF-8, as old archives have them.
+static const QString Cafe = u"caf\xDCE9"_qs;
+
+void tst_KestrixConvert::edgeRuns_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    // Names that must exist afterwards, relative to the test folder; when
+    // the run fails, the folder out/ must be empty.
+    QTest::addColumn<QStringList>("made");
+    const QString cafe = "\"$(printf 'caf\\351')\"";
+    const QString ff = "\"$(printf '\\377\\376')\"";
+    QTest::newRow("name not UTF-8")
+        << "\"$KX\" bin2md --force " + cafe + ".bin" << 0 << "caf\\xE9.bin -> caf\\xE9.md"
+        << QStringList{Cafe + ".md"};
+    QTest::newRow("output folder not UTF-8")
+        << "\"$KX\" bin2md --force -o " + ff + " " + cafe + ".bin" << 0 << "\\xFF\\xFE/caf\\xE9.md"
+        << QStringList{u"\xDCFF\xDCFE/"_qs + Cafe + ".md"};
+    QTest::newRow("missing, shown escaped")
+        << "\"$KX\" bin2md \"$(printf 'nop\\351.bin')\"" << 1
+        << "refused nop\\xE9.bin: the file does not exist" << QStringList();
+    QTest::newRow("progressbar-render, name not UTF-8")
+        << "\"$PR\" --out " + cafe + ".png" << 0 << "" << QStringList{Cafe + ".png"};
+    QTest::newRow("progressbar-render to standard output")
+        << "\"$PR\" --out - > out/bar.png" << 0 << "" << QStringList{"out/bar.png"};
+    QTest::newRow("progressbar-render onto a link to a device")
+        << "ln -s /dev/null out/null.png && \"$PR\" --out out/null.png" << 1
+        << "the destination is a link to something that is not a regular file"
+        << QStringList{"out/null.png"};
+    QTest::newRow("info to a full device") << "\"$KX\" info --json a.bin > /dev/full" << 1
+                                           << "cannot write standard output" << QStringList();
+    QTest::newRow("info to a full disk")
+        << "mount -t tmpfs -o size=8k tmpfs out || exit 77; head -c 1M /dev/zero > out/fill; "
+           "\"$KX\" info --json a.bin > out/info.json; s=$?; umount out; exit $s"
+        << 1 << "cannot write standard output: No space left on device" << QStringList();
+    // The file is written; only the report of it is lost.
+    QTest::newRow("standard output closed")
+        << "\"$KX\" bin2md --force -o out a.bin >&-" << 1 << "cannot write standard output"
+        << QStringList{"out/a.md"};
+    QTest::newRow("progressbar-render to a full device")
+        << "\"$PR\" --out - > /dev/full" << 1 << "cannot write standard output" << QStringList();
+    QTest::newRow("file-size limit, unnamed")
+        << "ulimit -f 16 && \"$KX\" bin2smd --force -o out big.bin" << 1 << "File too large"
+        << QStringList();
+    QTest::newRow("file-size limit, named temporary")
+        << "ulimit -f 16 && KESTRIX_NO_TMPFILE=1 \"$KX\" bin2smd --force -o out big.bin" << 1
+        << "File too large" << QStringList();
+    QTest::newRow("refused by size before it is read")
+        << "truncate -s 8G out/huge.bin && \"$KX\" to-smd out/huge.bin; s=$?; rm out/huge.bin; "
+           "exit $s"
+        << 1 << "refused out/huge.bin: the image is larger than 1024 MiB" << QStringList();
+    QTest::newRow("changed while it was read")
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/a.bin \"$KX\" bin2md --force -o out a.bin"
+        << 1 << "refused a.bin: it changed while it was read" << QStringList();
+    QTest::newRow("--verify with a disk that returns wrong data")
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_CORRUPT=/out/plain.smd \"$KX\" to-smd --verify "
+           "-o out plain.bin"
+        << 1 << "verification failed for out/plain.smd: its plain content differs"
+        << QStringList{"out/plain.smd"};
+    // A working folder deeper than a path can name in one piece.
+    QTest::newRow("default output folder when the working folder is deep")
+        << "cp a.bin /tmp/kx-deep-a.bin; for i in $(seq 24); do mkdir -p "
+           "d$(printf %0200d 0) && cd -P d$(printf %0200d 0) || exit 9; done; "
+           "mv /tmp/kx-deep-a.bin a.bin && \"$KX\" bin2md --force a.bin && test -s a.md"
+        << 0 << "a.bin -> a.md" << QStringList();
+}
+
+// Runs at the edges: names that are bytes, outputs that cannot be written,
+// limits, and sources that change or disks that lie.
+void tst_KestrixConvert::edgeRuns() {
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(QStringList, made);
+    QVERIFY(QDir(dir_.path()).mkpath("out"));
+    QVERIFY(WriteFile(Path("a.bin"), RandomBytes(16384, 1)));
+    QVERIFY(WriteFile(Path("big.bin"), RandomBytes(4 * 16384, 2)));
+    QVERIFY(WriteFile(Path("plain.bin"), RomImages::PlainImage(2 * 16384, 3)));
+    QVERIFY(::mkdir(RawPath(u"\xDCFF\xDCFE"_qs).constData(), 0755) == 0);
+    const int fd = ::open(RawPath(Cafe + ".bin").constData(), O_CREAT | O_WRONLY, 0644);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::write(fd, RandomBytes(16384, 4).constData(), 16384), ssize_t(16384));
+    ::close(fd);
+
+    const Result result = RunShell(script);
+    if (result.status == 77)
+        QSKIP("no right to mount a small file system here");
+    QVERIFY2(result.status == status, qPrintable(result.out + result.err));
+    QVERIFY2((result.out + result.err).contains(message), qPrintable(result.out + result.err));
+    for (const QString& name : made) {
+        struct stat st {};
+        QVERIFY2(::lstat(RawPath(name).constData(), &st) == 0, qPrintable(name));
+    }
+    if (status != 0) {
+        QStringList left = QDir(Path("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
+                                                        QDir::Hidden | QDir::System);
+        for (const QString& name : made)
+            left.removeAll(QFileInfo(name).fileName());
+        QCOMPARE(left, QStringList());
+    }
+}
+
+void tst_KestrixConvert::oneDestinationPerRun_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<bool>("sameFile");
+    QTest::newRow("ext4, names differing in case are two files") << "ext4" << false;
+    QTest::newRow("exFAT through FUSE ignores case") << "exfat-fuse" << true;
+    QTest::newRow("FAT through FUSE ignores case") << "vfat-fuse" << true;
+}
+
+// One run never writes one destination twice, even where two names lead to
+// one file.
+void tst_KestrixConvert::oneDestinationPerRun() {
+    QFETCH(QString, type);
+    QFETCH(bool, sameFile);
+    TestFiles::LoopDisk disk(Path("disk"), type, 16);
+    if (!disk.ok())
+        QSKIP(qPrintable(disk.why()));
+    const QByteArray first = RomImages::PlainImage(2 * 16384, 5);
+    const QByteArray second = RomImages::PlainImage(2 * 16384, 6);
+    QVERIFY(WriteFile(Path("Game.bin"), first));
+    QVERIFY(WriteFile(Path("game.bin"), second));
+    const Result result = Run({"to-bin", "--overwrite", "-o", disk.path(), "Game.bin", "game.bin"});
+    QCOMPARE(result.status, sameFile ? 1 : 0);
+    QCOMPARE(ReadFile(disk.path() + "/Game.bin"), first);
+    if (sameFile)
+        QVERIFY2(result.err.contains("refused game.bin: " + disk.path() +
+                                     "/game.bin is the same file as the destination of "
+                                     "Game.bin, written earlier in this run"),
+                 qPrintable(result.err));
+    else
+        QCOMPARE(ReadFile(disk.path() + "/game.bin"), second);
+}
+
+void tst_KestrixConvert::powerCut_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<int>("megabytes");
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<bool>("namedTemporary");
+    for (const auto& [type, megabytes] : {std::pair("ext4", 64), std::pair("xfs", 320)})
+        for (bool replace : {false, true})
+            for (bool named : {false, true})
+                QTest::addRow("%s, %s%s", type, replace ? "replace" : "new",
+                              named ? ", named temporary" : "")
+                    << QString(type) << megabytes << replace << named;
+}
+
+// What kestrix-convert reports as converted survives a power cut right
+// after it exits: the copy of the disk as the device holds it, mounted as
+// after a restart, has every file whole and no temporary file.
+void tst_KestrixConvert::powerCut() {
+    QFETCH(QString, type);
+    QFETCH(int, megabytes);
+    QFETCH(bool, replace);
+    QFETCH(bool, namedTemporary);
+    TestFiles::LoopDisk disk(Path("disk"), type, megabytes);
+    if (!disk.ok())
+        QSKIP(qPrintable(disk.why()));
+    QStringList names;
+    QList<QByteArray> images;
+    for (int i = 0; i < 3; ++i) {
+        names.append(QString("game%1.bin").arg(i));
+        images.append(RomImages::PlainImage((i + 1) * 256 * 1024, quint32(10 + i)));
+        QVERIFY(WriteFile(Path(names.last()), images.last()));
+        if (replace)
+            QVERIFY(WriteFile(disk.path() + "/" + names.last(), "the old image"));
+    }
+    if (replace)
+        QCOMPARE(QProcess::execute("sync", {"-f", disk.path()}), 0);
+    QProcess process;
+    process.setWorkingDirectory(dir_.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KESTRIX_NO_TMPFILE", namedTemporary ? "1" : "0");
+    process.setProcessEnvironment(env);
+    process.start(program_, QStringList{"to-bin", "--overwrite", "-o", disk.path()} + names);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+
+    const QString copy = disk.CopyAfterPowerCut();
+    QVERIFY2(!copy.isEmpty(), "the copy of the disk cannot be mounted");
+    QCOMPARE(QDir(copy).entryList(QDir::Files | QDir::Hidden), names);
+    for (int i = 0; i < names.size(); ++i)
+        QVERIFY2(ReadFile(copy + "/" + names[i]) == images[i], qPrintable(names[i]));
+}
+
+void tst_KestrixConvert::anotherOwner_data() {
+    QTest::addColumn<bool>("asNobody");
+    QTest::addColumn<uint>("owner");
+    QTest::addColumn<uint>("mode");
+    QTest::addColumn<uint>("expectedOwner");
+    QTest::addColumn<uint>("expectedMode");
+    // The file stays its owner's, so its set-user-ID bit grants nothing new.
+    QTest::newRow("root replaces a file of another user") << false << 65534u << 04755u << 65534u
+                                                          << 04755u;
+    // The owner cannot be kept: the set-user-ID bit goes.
+    QTest::newRow("a user replaces a file of root's in a shared folder")
+        << true << 0u << 04755u << 65534u << 0755u;
+}
+
+// Replacing a file in a folder that others write to never hands one user's
+// content to another user's privileges.
+void tst_KestrixConvert::anotherOwner() {
+    QFETCH(bool, asNobody);
+    QFETCH(uint, owner);
+    QFETCH(uint, mode);
+    QFETCH(uint, expectedOwner);
+    QFETCH(uint, expectedMode);
+    if (!TestFiles::RunningAsRoot())
+        QSKIP("files of other users need root to set up");
+    if (QStandardPaths::findExecutable("runuser").isEmpty())
+        QSKIP("runuser is not installed");
+    QVERIFY(QDir(dir_.path()).mkpath("shared"));
+    const QByteArray shared = QFile::encodeName(Path("shared"));
+    QCOMPARE(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
+    QCOMPARE(::chmod(shared.constData(), 0777), 0);
+    const QByteArray plain = RandomBytes(2 * 16384, 7);
+    QVERIFY(WriteFile(Path("shared/payload.bin"), "the owner's program"));
+    QCOMPARE(::chown((shared + "/payload.bin").constData(), owner, owner), 0);
+    QCOMPARE(::chmod((shared + "/payload.bin").constData(), mode), 0);
+    QVERIFY(WriteFile(Path("shared/payload.md"), plain));
+    QCOMPARE(::chmod((shared + "/payload.md").constData(), 0644), 0);
+
+    const QStringList args{"md2bin", "--force", "--overwrite", "payload.md"};
+    const Result result =
+        asNobody ? TestFiles::RunProgram("runuser", QStringList{"-u", "nobody", "--", program_} + args,
+                                         Path("shared"))
+                 : TestFiles::RunProgram(program_, args, Path("shared"));
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    struct stat st {};
+    QCOMPARE(::stat((shared + "/payload.bin").constData(), &st), 0);
+    QCOMPARE(uint(st.st_uid), expectedOwner);
+    QCOMPARE(uint(st.st_mode & 07777), expectedMode);
+    QCOMPARE(ReadFile(Path("shared/payload.bin")).size(), plain.size());
 }
 
 void tst_KestrixConvert::interrupted_data() {
