@@ -98,6 +98,7 @@ bench)
     "$BUILD_DIR/bin/kestrix-bench"
     "$BUILD_DIR/bin/kestrix-bench-progressbar"
     "$BUILD_DIR/bin/kestrix-bench-batch"
+    bench/convert-vs-cp.sh "$BUILD_DIR"
     exec bench/info-vs-rhash.sh "$BUILD_DIR"
     ;;
 format)
