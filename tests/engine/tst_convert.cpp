@@ -1,8 +1,10 @@
 #include "FileFunctions.h"
 #include "Mod_Convert.h"
 #include "Mod_File.h"
+#include "RomImages.h"
 #include "TestFiles.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,34 +22,16 @@ using TestFiles::ReadFile;
 using TestFiles::WriteFile;
 
 Q_DECLARE_METATYPE(ConversionResult)
+Q_DECLARE_METATYPE(RomLayout)
 
 namespace {
 
-// Straightforward models of the two layouts, byte by byte.
 QByteArray ModelSmd(const QByteArray& plain) {
-    const qsizetype blocks = plain.size() / 16384;
-    QByteArray smd(512 + plain.size(), '\0');
-    smd[0] = char(blocks <= 255 ? blocks : 0);
-    smd[1] = 3;
-    smd[8] = char(0xAA);
-    smd[9] = char(0xBB);
-    smd[10] = 6;
-    for (qsizetype b = 0; b < blocks; ++b)
-        for (qsizetype k = 0; k < 8192; ++k) {
-            smd[512 + b * 16384 + k] = plain[b * 16384 + 2 * k + 1];
-            smd[512 + b * 16384 + 8192 + k] = plain[b * 16384 + 2 * k];
-        }
-    return smd;
+    return RomImages::Smd(plain);
 }
 
 QByteArray ModelMd(const QByteArray& plain) {
-    const qsizetype half = plain.size() / 2;
-    QByteArray md(plain.size(), '\0');
-    for (qsizetype k = 0; k < half; ++k) {
-        md[k] = plain[2 * k + 1];
-        md[half + k] = plain[2 * k];
-    }
-    return md;
+    return RomImages::Md(plain);
 }
 
 // Every extended attribute of a file (ACLs among them), name to value.
@@ -77,6 +61,8 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void layoutEdges();
+    void cartridgeSizes_data();
+    void cartridgeSizes();
     void smdHeader_data();
     void smdHeader();
     void smdHeaderOfSourceIsIgnored();
@@ -178,6 +164,45 @@ void tst_Convert::layoutEdges() {
     const QByteArray md32 = ReadFile(Path("q.md"));
     QCOMPARE(md32[16383], plain[32767]);
     QCOMPARE(md32[16384], plain[0]);
+}
+
+
+void tst_Convert::cartridgeSizes_data() {
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<RomLayout>("from");
+    QTest::addColumn<RomLayout>("to");
+    // The SHA-1 of the converted file, from Python's hashlib, and of the source.
+    QTest::addColumn<QByteArray>("sha1");
+    QTest::addColumn<QByteArray>("sourceSha1");
+    const RomLayout layouts[] = {RomLayout::Plain, RomLayout::Smd, RomLayout::Md,
+                                 RomLayout::Byteswapped};
+    for (const RomImages::Expected& e : RomImages::Known) {
+        if (e.size < 2 * 1024 * 1024)
+            continue;
+        const QByteArray plain = RomImages::CartridgeImage(e.size, e.seed);
+        for (int from = 0; from < 4; ++from)
+            for (int to = 0; to < 4; ++to)
+                QTest::addRow("%s to %s, %lld bytes", qPrintable(LayoutName(layouts[from])),
+                              qPrintable(LayoutName(layouts[to])), qlonglong(e.size))
+                    << RomImages::InLayout(plain, layouts[from]) << layouts[from] << layouts[to]
+                    << QByteArray(e.values[4 + to]) << QByteArray(e.values[4 + from]);
+    }
+}
+
+// Real cartridge sizes, whose conversion crosses many blocks and every
+// piece of a reader, give exactly the bytes an independent tool computes.
+void tst_Convert::cartridgeSizes() {
+    QFETCH(QByteArray, source);
+    QFETCH(RomLayout, from);
+    QFETCH(RomLayout, to);
+    QFETCH(QByteArray, sha1);
+    QFETCH(QByteArray, sourceSha1);
+    QCOMPARE(QCryptographicHash::hash(source, QCryptographicHash::Sha1).toHex(), sourceSha1);
+    QVERIFY(WriteFile(Path("source"), source));
+    QCOMPARE(Mod_Convert::ConvertLayout(from, to, Path("source"), Path("target")),
+             ConversionResult::Converted);
+    QCOMPARE(QCryptographicHash::hash(ReadFile(Path("target")), QCryptographicHash::Sha1).toHex(),
+             sha1);
 }
 
 void tst_Convert::smdHeader_data() {
