@@ -8,6 +8,11 @@
 //   KESTRIX_SHIM_CORRUPT=SUFFIX  every read of such a file returns its first
 //                                byte inverted (a disk that returns wrong
 //                                data)
+//   KESTRIX_SHIM_STOP=PART       the first write to a file whose path holds
+//                                PART stops the process (SIGSTOP) before it
+//                                writes, so that a test can interrupt it at
+//                                a known point
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +25,7 @@
 
 namespace {
 
-bool Matches(int fd, const char* variable) {
+bool Matches(int fd, const char* variable, bool anywhere = false) {
     const char* suffix = std::getenv(variable);
     if (!suffix || !*suffix)
         return false;
@@ -32,6 +37,8 @@ bool Matches(int fd, const char* variable) {
         return false;
     path[length] = '\0';
     const size_t n = std::strlen(suffix);
+    if (anywhere)
+        return std::strstr(path, suffix) != nullptr;
     return std::size_t(length) >= n && std::strcmp(path + length - n, suffix) == 0;
 }
 
@@ -50,15 +57,27 @@ ssize_t After(int fd, void* buffer, ssize_t got) {
 }
 
 using PreadFunction = ssize_t (*)(int, void*, size_t, off_t);
+using WriteFunction = ssize_t (*)(int, const void*, size_t);
 
 ssize_t RealPread(int fd, void* buffer, size_t count, off_t offset) {
     static const auto real = reinterpret_cast<PreadFunction>(dlsym(RTLD_NEXT, "pread64"));
     return real(fd, buffer, count, offset);
 }
 
+bool stopped = false;
+
 } // namespace
 
 extern "C" {
+
+ssize_t write(int fd, const void* buffer, size_t count) {
+    static const auto real = reinterpret_cast<WriteFunction>(dlsym(RTLD_NEXT, "write"));
+    if (!stopped && fd > 2 && Matches(fd, "KESTRIX_SHIM_STOP", true)) {
+        stopped = true;
+        raise(SIGSTOP);
+    }
+    return real(fd, buffer, count);
+}
 
 ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
     return After(fd, buffer, RealPread(fd, buffer, count, offset));
