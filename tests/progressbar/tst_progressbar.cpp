@@ -689,6 +689,22 @@ void tst_ProgressBar::badValuesDoNotCrash() {
                     Canvas canvas(image_);
                     bar.Render(canvas);
                     bar.repaint();
+                    // Every pixel of the control is drawn, and none outside it.
+                    for (int y = 0; y < image_.height(); ++y)
+                        for (int x = 0; x < image_.width(); ++x) {
+                            const bool inside = x < size.width() && y < size.height();
+                            if ((image_.pixel(x, y) == Sentinel) == inside)
+                                QFAIL(qPrintable(QString("pixel %1,%2 of %3x%4, style %5, "
+                                                         "orientation %6, value %7 is %8")
+                                                     .arg(x)
+                                                     .arg(y)
+                                                     .arg(size.width())
+                                                     .arg(size.height())
+                                                     .arg(style)
+                                                     .arg(orientation)
+                                                     .arg(value)
+                                                     .arg(inside ? "not drawn" : "drawn")));
+                        }
                 }
     image_ = QImage();
 }

@@ -41,20 +41,27 @@ void tst_ProgressBarRender::rendersOneBar_data() {
     QTest::addColumn<QSize>("size");
     QTest::addColumn<QPoint>("probe");
     QTest::addColumn<uint>("color");
+    // Other arguments that must draw exactly the same picture; none when empty.
+    QTest::addColumn<QStringList>("sameAs");
     QTest::newRow("default block bar at 50")
         << QStringList{"--percent", "50", "--color", "0x00C000"} << QSize(167, 25) << QPoint(6, 12)
-        << 0xFF00C000u;
+        << 0xFF00C000u << QStringList();
     QTest::newRow("value mapped by min and max")
         << QStringList{"--style", "3", "--value", "4", "--max", "8", "--color", "0x0000FF"}
-        << QSize(167, 25) << QPoint(0, 0) << qRgb(255, 100, 100);
+        << QSize(167, 25) << QPoint(0, 0) << qRgb(255, 100, 100) << QStringList();
     QTest::newRow("vertical") << QStringList{"--percent", "100",    "--orientation", "1",
                                              "--size",    "25x100", "--color",       "0xFF0000"}
-                              << QSize(25, 100) << QPoint(12, 53) << 0xFF0000FFu;
+                              << QSize(25, 100) << QPoint(12, 53) << 0xFF0000FFu << QStringList();
+    // The value maps to the bottom of the range: an empty bar, drawn in one
+    // piece with no overflow.
     QTest::newRow("extreme range")
         << QStringList{"--style", "2", "--min", "-2147483648", "--max", "1", "--value", "0"}
-        << QSize(167, 25) << QPoint(0, 0) << 0u;
+        << QSize(167, 25) << QPoint(0, 0) << qRgb(255, 255, 255)
+        << QStringList{"--style", "2", "--percent", "0"};
+    // One pixel holds the background only; the text does not spill onto it.
     QTest::newRow("one pixel") << QStringList{"--size", "1x1", "--style", "9", "--show-text"}
-                               << QSize(1, 1) << QPoint(0, 0) << 0u;
+                               << QSize(1, 1) << QPoint(0, 0) << qRgb(255, 255, 255)
+                               << QStringList{"--size", "1x1", "--style", "9"};
 }
 
 void tst_ProgressBarRender::rendersOneBar() {
@@ -62,13 +69,18 @@ void tst_ProgressBarRender::rendersOneBar() {
     QFETCH(QSize, size);
     QFETCH(QPoint, probe);
     QFETCH(uint, color);
+    QFETCH(QStringList, sameAs);
     const QString out = dir_.filePath("bar.png");
     QString err;
     QCOMPARE(Run(args + QStringList{"--out", out}, &err), 0);
     const QImage image(out);
     QCOMPARE(image.size(), size);
-    if (color)
-        QCOMPARE(image.pixel(probe), QRgb(color));
+    QCOMPARE(image.pixel(probe), QRgb(color));
+    if (!sameAs.isEmpty()) {
+        const QString other = dir_.filePath("other.png");
+        QCOMPARE(Run(sameAs + QStringList{"--out", other}, &err), 0);
+        QCOMPARE(image, QImage(other));
+    }
 }
 
 void tst_ProgressBarRender::badInput_data() {
