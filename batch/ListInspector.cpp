@@ -56,6 +56,10 @@ void ListInspector::Stop() {
     pool_.waitForDone();
 }
 
+void ListInspector::WaitForWork() {
+    pool_.waitForDone();
+}
+
 const RomInspector::Report* ListInspector::Result(const QString& path) const {
     const auto found = results_.constFind(path);
     return found == results_.cend() ? nullptr : &found.value();

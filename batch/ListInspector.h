@@ -25,6 +25,8 @@ public:
     void Forget(const QString& path);
     // Drops every result and stops all work; returns once no work runs.
     void Stop();
+    // Returns once no work runs; results still to be delivered are queued.
+    void WaitForWork();
 
     // The result for a path, or null while there is none.
     const RomInspector::Report* Result(const QString& path) const;

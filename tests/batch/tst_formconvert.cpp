@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
@@ -687,18 +688,30 @@ void tst_FormConvert::folderListDrivesTextPath() {
 void tst_FormConvert::dropFiles_data() {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<bool>("extras"); // a folder and a web address dropped as well
-    QTest::newRow("one file") << QStringList{"a0.img"} << true;
-    QTest::newRow("same base name twice") << QStringList{"a0.img", "a0.other", "a1.img"} << true;
+    // The list's lines afterwards, and the titles of the messages shown.
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("titles");
+    QTest::newRow("one file") << QStringList{"a0.img"} << true << QStringList{"a0.img->a0.md"}
+                              << QStringList();
+    // Against an empty list a base name chosen twice is not added at all.
+    QTest::newRow("same base name twice") << QStringList{"a0.img", "a0.other", "a1.img"} << true
+                                          << QStringList{"a1.img->a1.md"} << QStringList();
     QStringList many;
-    for (int i = 0; i < 1001; ++i)
+    QStringList kept;
+    for (int i = 0; i < 1001; ++i) {
         many << QStringLiteral("m%1.bin").arg(i);
-    QTest::newRow("over the limit") << many << false;
+        if (i < 1000)
+            kept << QStringLiteral("m%1.bin->m%1.md").arg(i);
+    }
+    QTest::newRow("over the limit") << many << false << kept << QStringList{"Limit exceeded"};
 }
 
-// Dropped files are added exactly as the same files chosen in the dialog.
+// Dropped files are added as the same files chosen in the dialog would be.
 void tst_FormConvert::dropFiles() {
     QFETCH(QStringList, names);
     QFETCH(bool, extras);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, titles);
     Open(BINtoMD);
     QList<QUrl> urls;
     for (const QString& name : names) {
@@ -719,14 +732,14 @@ void tst_FormConvert::dropFiles() {
         return dropped.isAccepted();
     };
     QVERIFY(drop());
-    const QStringList dropped = FileList;
-    const QStringList droppedTitles = Titles();
-    w_->EmptyList();
-    desktop_->messages.clear();
-    AddSources(names);
-    QCOMPARE(dropped, FileList);
-    QCOMPARE(droppedTitles, Titles());
-    QVERIFY(!FileList.isEmpty());
+    QStringList shown;
+    for (int row = 0; row < w_->List_Files->count(); ++row)
+        shown << w_->List_Files->item(row)->text();
+    QCOMPARE(shown, lines);
+    QCOMPARE(FileList.size(), lines.size());
+    for (qsizetype i = 0; i < FileList.size(); ++i)
+        QCOMPARE(FileList[i], Src(lines[i].section("->", 0, 0)));
+    QCOMPARE(Titles(), titles);
 
     // Nothing is taken while a run is going.
     FileHandle::Converting = true;
@@ -747,15 +760,21 @@ void tst_FormConvert::inspectionHints() {
     Open(SMDtoBIN);
     const QByteArray plain = RomImages::PlainImage(2 * 16384, 1);
     QVERIFY(WriteFile(Src("plain.bin"), plain));
-    QVERIFY(Mod_Convert::ConvertLayout(RomLayout::Plain, RomLayout::Smd, Src("plain.bin"),
-                                       Src("game.smd")) == ConversionResult::Converted);
+    QVERIFY(WriteFile(Src("game.smd"), RomImages::Smd(plain)));
     QVERIFY(WriteFile(Src("noise.smd"), RandomBytes(16384 + 512, 2)));
     QVERIFY(WriteFile(Src("gone.smd"), RandomBytes(16384 + 512, 3)));
     AddSources({"game.smd", "gone.smd", "noise.smd", "plain.bin"});
     QCOMPARE(w_->List_Files->count(), 4);
-    // A line removed before its result arrives gets none.
+    // A line removed when its result is ready but not yet delivered gets
+    // none: every inspection finishes, then the line goes, then the results
+    // are delivered.
+    w_->Inspector->WaitForWork();
+    QCOMPARE(w_->Inspector->Result(Src("gone.smd")), nullptr);
     w_->List_Files->item(1)->setSelected(true);
     w_->Button_RemoveFiles->click();
+    QSignalSpy ready(w_->Inspector, &ListInspector::Ready);
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(ready.size(), 3);
     QCOMPARE(w_->Inspector->Result(Src("gone.smd")), nullptr);
     auto hint = [this](int row) { return w_->List_Files->item(row)->toolTip(); };
     QTRY_VERIFY(!hint(0).isEmpty() && !hint(1).isEmpty() && !hint(2).isEmpty());
