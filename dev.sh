@@ -5,7 +5,8 @@
 #   ./dev.sh run      build the desktop program alone and start it
 #   ./dev.sh test     build everything and run the whole test suite, then
 #                     again built with AddressSanitizer and UBSan
-#   ./dev.sh install  build and install (cmake --install, PREFIX=/usr/local)
+#   ./dev.sh install  build and install stripped (PREFIX=/usr/local, DESTDIR kept)
+#   ./dev.sh uninstall  remove what install put there (build/install_manifest.txt)
 #   ./dev.sh package  build the Debian package kestrix_VERSION_ARCH.deb
 #   ./dev.sh bench    build and run the benchmarks
 #   ./dev.sh format   apply the project's clang-format style
@@ -14,11 +15,12 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 
 BUILD_DIR=${KESTRIX_BUILD_DIR:-build}
 SANITIZE_DIR=${KESTRIX_SANITIZE_DIR:-build-sanitize}
-BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev libgl-dev libbenchmark-dev zlib1g-dev)
+BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libbenchmark-dev
+    zlib1g-dev)
 RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
 TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat acl attr
     mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
-    appstream)
+    appstream lintian dpkg-dev file xvfb xauth x11-utils)
 PACKAGE_PACKAGES=(dpkg-dev file)
 BENCH_PACKAGES=(rhash time)
 
@@ -84,7 +86,32 @@ test)
 install)
     install_packages "${BUILD_PACKAGES[@]}" "${RUN_PACKAGES[@]}"
     build kestrix kestrix-convert
-    as_root cmake --install "$BUILD_DIR" --prefix "${PREFIX:-/usr/local}"
+    # sudo resets the environment: DESTDIR goes through explicitly.
+    as_root env DESTDIR="${DESTDIR:-}" \
+        cmake --install "$BUILD_DIR" --prefix "${PREFIX:-/usr/local}" --strip
+    # The manifest names the files without DESTDIR: uninstall needs it too.
+    printf '%s\n' "${DESTDIR:-}" >"$BUILD_DIR/install_destdir.txt"
+    ;;
+uninstall)
+    manifest="$BUILD_DIR/install_manifest.txt"
+    if [ ! -f "$manifest" ]; then
+        echo "nothing to uninstall: $manifest is missing (run ./dev.sh install first)" >&2
+        exit 1
+    fi
+    # The manifest names every file install put there, under the DESTDIR
+    # that install was given.
+    destdir=$(cat "$BUILD_DIR/install_destdir.txt" 2>/dev/null || true)
+    while IFS= read -r file || [ -n "$file" ]; do
+        file="$destdir$file"
+        if [ -e "$file" ] || [ -L "$file" ]; then
+            as_root rm -f -- "$file"
+            echo "removed $file"
+        fi
+        # The program's own folders go once they are empty.
+        case "$file" in
+        */kestrix/*) as_root rmdir --ignore-fail-on-non-empty -- "$(dirname -- "$file")" ;;
+        esac
+    done <"$manifest"
     ;;
 package)
     install_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"
@@ -107,7 +134,7 @@ format)
     exec cmake --build "$BUILD_DIR" --target format
     ;;
 *)
-    echo "usage: ./dev.sh run|test|install|package|bench|format" >&2
+    echo "usage: ./dev.sh run|test|install|uninstall|package|bench|format" >&2
     exit 2
     ;;
 esac

@@ -17,23 +17,45 @@ install(TARGETS kestrix-convert RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 set(KESTRIX_LINUX ${CMAKE_SOURCE_DIR}/resources/linux)
 configure_file(${KESTRIX_LINUX}/org.example.Kestrix.metainfo.xml.in
                ${CMAKE_BINARY_DIR}/org.example.Kestrix.metainfo.xml @ONLY)
-configure_file(${KESTRIX_LINUX}/kestrix.1 ${CMAKE_BINARY_DIR}/man/kestrix.1 @ONLY)
-configure_file(${KESTRIX_LINUX}/kestrix-convert.1 ${CMAKE_BINARY_DIR}/man/kestrix-convert.1 @ONLY)
+# Manual pages and the package's change log go compressed, as Debian has them
+# (gzip -n: no name or time inside, so the same sources give the same bytes).
+find_program(GZIP gzip REQUIRED)
+foreach(page kestrix.1 kestrix-convert.1)
+  configure_file(${KESTRIX_LINUX}/${page} ${CMAKE_BINARY_DIR}/man/${page} @ONLY)
+  execute_process(COMMAND ${GZIP} -9 -n -f -k ${CMAKE_BINARY_DIR}/man/${page})
+endforeach()
+# The package is native (its version has no Debian revision), so its change
+# log is changelog.gz.
+configure_file(${KESTRIX_LINUX}/changelog ${CMAKE_BINARY_DIR}/doc/changelog @ONLY)
+execute_process(COMMAND ${GZIP} -9 -n -f -k ${CMAKE_BINARY_DIR}/doc/changelog)
 install(FILES ${KESTRIX_LINUX}/org.example.Kestrix.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_BINARY_DIR}/org.example.Kestrix.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/icons/hicolor
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
-install(FILES ${CMAKE_BINARY_DIR}/man/kestrix.1 ${CMAKE_BINARY_DIR}/man/kestrix-convert.1
+install(FILES ${CMAKE_BINARY_DIR}/man/kestrix.1.gz ${CMAKE_BINARY_DIR}/man/kestrix-convert.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${KESTRIX_LINUX}/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrix)
 install(FILES ${KESTRIX_LINUX}/kestrix-convert.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME kestrix-convert)
 
+# A stripped install (cmake --install --strip, and the package) also drops the
+# compiler's .comment section, as Debian's own packages do.
+install(CODE [[
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program lib/kestrix/kestrix bin/kestrix-convert)
+      execute_process(COMMAND objcopy --remove-section=.comment
+                              "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${program}")
+    endforeach()
+  endif()
+]])
+
 # cpack -G DEB in the build folder makes kestrix_VERSION_ARCH.deb.
 set(CPACK_PACKAGE_NAME kestrix)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VERSION ${KESTRIX_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Kestrix developers")
 set(CPACK_PACKAGE_CONTACT "The Kestrix developers <kestrix@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
@@ -51,6 +73,7 @@ set(CPACK_STRIP_FILES ON)
 # The libraries come from the binaries; the rest is loaded at run time: the
 # platform plugins, the font for the Chinese texts, Qt's own translations.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk")
+# xdg-utils gives the Help menu its default handler (xdg-open).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 include(CPack)

@@ -13,16 +13,39 @@
 
 #include <cstdio>
 
+namespace {
+
+const char* const Usage =
+    "usage: make-rom-library DIR [COUNT]\n"
+    "Writes COUNT (default 1000) cartridge images of 256 KiB to 4 MiB with a real\n"
+    "header and checksum into DIR, which must be new or empty, in turn plain,\n"
+    "SMD, MD and byteswapped.\n";
+
+} // namespace
+
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() < 2) {
-        std::fprintf(stderr, "usage: make-rom-library DIR [COUNT]\n");
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    bool countOk = true;
+    const int count = args.size() > 2 ? args.at(2).toInt(&countOk) : 1000;
+    if (args.size() < 2 || args.size() > 3 || args.at(1).startsWith(QLatin1Char('-')) ||
+        !countOk || count < 1) {
+        std::fputs(Usage, stderr);
         return 2;
     }
     const QDir dir(args.at(1));
-    const int count = args.size() > 2 ? args.at(2).toInt() : 1000;
-    QDir().mkpath(dir.path());
+    if (dir.exists() && !dir.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)) {
+        std::fprintf(stderr, "make-rom-library: %s is not empty\n", qPrintable(dir.path()));
+        return 2;
+    }
+    if (!QDir().mkpath(dir.path())) {
+        std::fprintf(stderr, "make-rom-library: cannot create %s\n", qPrintable(dir.path()));
+        return 1;
+    }
     QRandomGenerator random(1000);
     const RomLayout layouts[] = {RomLayout::Plain, RomLayout::Smd, RomLayout::Md,
                                  RomLayout::Byteswapped};

@@ -15,6 +15,6 @@ inline constexpr const char* Blog = "https://blog.example.org/kestrix/";
 inline constexpr const char* OnlineHelp = "https://www.example.org/kestrix/forum/help/";
 inline constexpr const char* Forum = "https://www.example.org/kestrix/forum/";
 inline constexpr const char* Rights =
-    "Copyright (C) 2026 The Kestrix developers. All rights reserved.";
+    "Copyright (C) 2026 The Kestrix developers. License: GPL-3.0-or-later.";
 
 } // namespace AboutInfo

@@ -8,6 +8,9 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationName));
+    // The desktop entry's ID: docks and task bars match the window to its
+    // launcher by it (and, on X11, by the class Kestrix, from the name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Kestrix"));
     // The program ends by Exit or by closing the main window, never because
     // the main window was hidden while the conversion window takes its place.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -22,6 +22,10 @@ private slots:
     void oneVersion();
     void validators_data();
     void validators();
+    void hardened_data();
+    void hardened();
+    void windowClassMatchesDesktopEntry();
+    void packageLintian();
 
 private:
     QString Installed(const QString& path) const { return root_.filePath("usr/" + path); }
@@ -58,21 +62,33 @@ void tst_Install::tree_data() {
     for (const char* path :
          {"lib/kestrix/kestrix", "lib/kestrix/readme.txt", "bin/kestrix-convert",
           "share/applications/org.example.Kestrix.desktop",
-          "share/metainfo/org.example.Kestrix.metainfo.xml", "share/man/man1/kestrix.1",
-          "share/man/man1/kestrix-convert.1", "share/bash-completion/completions/kestrix-convert",
+          "share/metainfo/org.example.Kestrix.metainfo.xml",
+          "share/man/man1/kestrix.1.gz", "share/man/man1/kestrix-convert.1.gz",
+          "share/doc/kestrix/copyright", "share/doc/kestrix/changelog.gz",
+          "share/bash-completion/completions/kestrix-convert",
+          "share/icons/hicolor/16x16/apps/org.example.Kestrix.png",
+          "share/icons/hicolor/24x24/apps/org.example.Kestrix.png",
           "share/icons/hicolor/32x32/apps/org.example.Kestrix.png",
           "share/icons/hicolor/48x48/apps/org.example.Kestrix.png",
           "share/icons/hicolor/64x64/apps/org.example.Kestrix.png",
           "share/icons/hicolor/128x128/apps/org.example.Kestrix.png",
-          "share/icons/hicolor/256x256/apps/org.example.Kestrix.png"})
+          "share/icons/hicolor/256x256/apps/org.example.Kestrix.png",
+          "share/icons/hicolor/scalable/apps/org.example.Kestrix.svg"})
         QTest::newRow(path) << QString(path);
 }
 
 void tst_Install::tree() {
     QFETCH(QString, path);
     QVERIFY2(QFileInfo(Installed(path)).isFile(), qPrintable(Installed(path)));
+    const QByteArray bytes = TestFiles::ReadFile(Installed(path));
     if (path.endsWith(".png"))
-        QVERIFY(TestFiles::ReadFile(Installed(path)).startsWith("\x89PNG"));
+        QVERIFY(bytes.startsWith("\x89PNG"));
+    if (path.endsWith(".gz"))
+        QVERIFY(bytes.startsWith("\x1F\x8B"));
+    if (path.endsWith(".svg"))
+        QVERIFY(bytes.contains("<svg") && bytes.contains("viewBox=\"0 0 256 256\""));
+    if (path.endsWith("copyright"))
+        QVERIFY(bytes.contains("License: GPL-3.0-or-later"));
 }
 
 void tst_Install::installedProgramsRun() {
@@ -102,8 +118,10 @@ void tst_Install::oneVersion() {
     const QString cpack =
         TestFiles::ReadFile(qEnvironmentVariable("KESTRIX_BUILD_DIR") + "/CPackConfig.cmake");
     QVERIFY(cpack.contains(QStringLiteral("set(CPACK_PACKAGE_VERSION \"%1\")").arg(version_)));
-    QVERIFY(TestFiles::ReadFile(Installed("share/man/man1/kestrix-convert.1"))
-                .contains(version_.toUtf8()));
+    QCOMPARE(Run("gzip", {"-dc", Installed("share/man/man1/kestrix-convert.1.gz")}, &out), 0);
+    QVERIFY(out.contains(version_));
+    QCOMPARE(Run("gzip", {"-dc", Installed("share/doc/kestrix/changelog.gz")}, &out), 0);
+    QVERIFY(out.startsWith("kestrix (" + version_ + ") "));
 }
 
 void tst_Install::validators_data() {
@@ -132,6 +150,86 @@ void tst_Install::validators() {
     QCOMPARE(Run(found, args, &out), 0);
     QVERIFY2(!out.contains(QRegularExpression("^(E|W):", QRegularExpression::MultilineOption)),
              qPrintable(out));
+}
+
+void tst_Install::hardened_data() {
+    QTest::addColumn<QString>("binary");
+    // Whether calls the compiler can check are seen in it: the window
+    // program makes none whose sizes are known when it is compiled.
+    QTest::addColumn<bool>("fortified");
+    QTest::newRow("kestrix") << "lib/kestrix/kestrix" << false;
+    QTest::newRow("kestrix-convert") << "bin/kestrix-convert" << true;
+}
+
+// The distribution's hardening: everything bound at start-up, read-only
+// relocations, fortified calls.
+void tst_Install::hardened() {
+    QFETCH(QString, binary);
+    QFETCH(bool, fortified);
+    if (QStandardPaths::findExecutable("readelf").isEmpty())
+        QSKIP("readelf is not installed");
+    if (qEnvironmentVariable("KESTRIX_BUILD_TYPE") == "Debug" ||
+        qEnvironmentVariableIntValue("KESTRIX_SANITIZE") == 1)
+        QSKIP("a debug or sanitizer build is not hardened");
+    QString out;
+    QCOMPARE(Run("readelf", {"-d", "-l", "--dyn-syms", "-W", Installed(binary)}, &out), 0);
+    QVERIFY2(out.contains(QRegularExpression("\\(FLAGS(_1)?\\).*\\bNOW\\b")), qPrintable(out));
+    QVERIFY2(out.contains("GNU_RELRO"), qPrintable(out));
+    QCOMPARE(out.contains("_chk@"), fortified);
+}
+
+// The window's class (WM_CLASS, read with xprop from the running program
+// under Xvfb) is the desktop entry's StartupWMClass.
+void tst_Install::windowClassMatchesDesktopEntry() {
+    const QString entry =
+        TestFiles::ReadFile(Installed("share/applications/org.example.Kestrix.desktop"));
+    const QRegularExpressionMatch wanted =
+        QRegularExpression("^StartupWMClass=(.+)$", QRegularExpression::MultilineOption)
+            .match(entry);
+    QVERIFY2(wanted.hasMatch(), "no StartupWMClass");
+    if (QStandardPaths::findExecutable("xvfb-run").isEmpty() ||
+        QStandardPaths::findExecutable("xprop").isEmpty())
+        QSKIP("xvfb-run or xprop is not installed");
+    // Starts the program on a virtual screen and prints the class of each of
+    // its windows once one is there.
+    const QString script = R"(
+        QT_QPA_PLATFORM=xcb "$0" & program=$!
+        for i in $(seq 100); do
+            for id in $(xwininfo -root -children | sed -n 's/^ *\(0x[0-9a-f]*\) .*/\1/p'); do
+                xprop -id "$id" WM_CLASS 2>/dev/null | grep -i kestrix && found=1
+            done
+            [ -n "$found" ] && break
+            sleep 0.1
+        done
+        kill $program)";
+    QString out;
+    const int status = Run("xvfb-run", {"-a", "sh", "-c", script, Installed("bin/kestrix")}, &out);
+    if (status != 0 && !out.contains("WM_CLASS"))
+        QSKIP(qPrintable("the program could not be shown under Xvfb: " + out));
+    QVERIFY2(out.contains(QStringLiteral(", \"%1\"").arg(wanted.captured(1).trimmed())),
+             qPrintable(out));
+}
+
+// The Debian package, as Debian's own checks see it: no error and no
+// warning from lintian.
+void tst_Install::packageLintian() {
+    if (QStandardPaths::findExecutable("lintian").isEmpty() ||
+        QStandardPaths::findExecutable("dpkg-shlibdeps").isEmpty())
+        QSKIP("lintian or dpkg-dev is not installed");
+    QTemporaryDir out;
+    QString log;
+    QCOMPARE(Run(qEnvironmentVariable("KESTRIX_CPACK"),
+                 {"-G", "DEB", "--config",
+                  qEnvironmentVariable("KESTRIX_BUILD_DIR") + "/CPackConfig.cmake", "-B",
+                  out.path()},
+                 &log),
+             0);
+    const QStringList debs = QDir(out.path()).entryList({"*.deb"});
+    QCOMPARE(debs.size(), 1);
+    QCOMPARE(debs.first(), "kestrix_" + version_ + "_amd64.deb");
+    QCOMPARE(Run("lintian", {"--fail-on", "error,warning", out.filePath(debs.first())}, &log), 0);
+    QVERIFY2(!log.contains(QRegularExpression("^(E|W): ", QRegularExpression::MultilineOption)),
+             qPrintable(log));
 }
 
 QTEST_APPLESS_MAIN(tst_Install)

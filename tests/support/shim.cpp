@@ -12,6 +12,8 @@
 //                                PART stops the process (SIGSTOP) before it
 //                                writes, so that a test can interrupt it at
 //                                a known point
+// It defines pread and write itself, which fortified headers would inline.
+#undef _FORTIFY_SOURCE
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>

@@ -8,6 +8,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSvgGenerator>
 
 #include <cstdio>
 
@@ -131,21 +132,49 @@ bool Save(const QImage& image, const QString& path) {
     return false;
 }
 
+// The icon drawn by the same code into an SVG document of 256 units.
+bool SaveSvg(const QString& path) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(256, 256));
+    svg.setViewBox(QRect(0, 0, 256, 256));
+    svg.setTitle(QStringLiteral("Kestrix"));
+    svg.setDescription(QStringLiteral("A cartridge with a K"));
+    {
+        QPainter p(&svg);
+        p.setRenderHint(QPainter::Antialiasing);
+        DrawCartridge(p, 256);
+    }
+    QString why;
+    if (SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace, &why))
+        return true;
+    std::fprintf(stderr, "make-art: cannot write %s: %s\n", qPrintable(path), qPrintable(why));
+    return false;
+}
+
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
-    // make-art --icons DIR: the icon theme's sizes, as DIR/NxN/apps/ID.png.
+    // make-art --icons DIR: the icon theme's sizes, as DIR/NxN/apps/ID.png,
+    // and the scalable icon, DIR/scalable/apps/ID.svg.
     if (args.value(0) == QLatin1String("--icons")) {
         const QString theme = args.value(1, QStringLiteral("."));
-        for (int size : {32, 48, 64, 128, 256}) {
+        for (int size : {16, 24, 32, 48, 64, 128, 256}) {
             const QString folder = QStringLiteral("%1/%2x%2/apps").arg(theme).arg(size);
             if (!QDir().mkpath(folder) ||
                 !Save(Icon(size), folder + QStringLiteral("/org.example.Kestrix.png")))
                 return 1;
         }
-        return 0;
+        const QString folder = theme + QStringLiteral("/scalable/apps");
+        return QDir().mkpath(folder) &&
+                       SaveSvg(folder + QStringLiteral("/org.example.Kestrix.svg"))
+                   ? 0
+                   : 1;
     }
     const QString folder = args.value(0, QStringLiteral("."));
     const bool ok = Save(Icon(32), folder + QStringLiteral("/kestrix-icon-32.png")) &&
