@@ -32,8 +32,8 @@ int main(int argc, char* argv[]) {
     }
     bool countOk = true;
     const int count = args.size() > 2 ? args.at(2).toInt(&countOk) : 1000;
-    if (args.size() < 2 || args.size() > 3 || args.at(1).startsWith(QLatin1Char('-')) ||
-        !countOk || count < 1) {
+    if (args.size() < 2 || args.size() > 3 || args.at(1).startsWith(QLatin1Char('-')) || !countOk ||
+        count < 1) {
         std::fputs(Usage, stderr);
         return 2;
     }

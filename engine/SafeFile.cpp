@@ -112,13 +112,12 @@ QString Printable(const QString& name) {
     out.reserve(name.size());
     for (qsizetype i = 0; i < name.size(); ++i) {
         const char16_t unit = name.at(i).unicode();
-        const bool escapedByte = unit >= 0xDC80 && unit <= 0xDCFF &&
-                                 !(i > 0 && name.at(i - 1).isHighSurrogate());
+        const bool escapedByte =
+            unit >= 0xDC80 && unit <= 0xDCFF && !(i > 0 && name.at(i - 1).isHighSurrogate());
         if (escapedByte || unit < 0x20 || (unit >= 0x7F && unit < 0xA0))
-            out += QStringLiteral("\\x") +
-                   QString::number(escapedByte ? unit - 0xDC00 : unit, 16)
-                       .toUpper()
-                       .rightJustified(2, QLatin1Char('0'));
+            out += QStringLiteral("\\x") + QString::number(escapedByte ? unit - 0xDC00 : unit, 16)
+                                               .toUpper()
+                                               .rightJustified(2, QLatin1Char('0'));
         else
             out += name.at(i);
     }
@@ -143,13 +142,14 @@ Entry Look(const QString& path) {
 namespace {
 
 unsigned FaultsFromEnvironment() {
-    unsigned result = qEnvironmentVariableIntValue("KESTRIX_NO_TMPFILE") == 1 ? unsigned(NoTmpfile) : 0u;
+    unsigned result =
+        qEnvironmentVariableIntValue("KESTRIX_NO_TMPFILE") == 1 ? unsigned(NoTmpfile) : 0u;
     const QByteArray list = qgetenv("KESTRIX_WRITER_FAULTS");
     const struct {
         const char* name;
         Fault fault;
-    } names[] = {{"tmpfile", NoTmpfile}, {"link", NoLink},   {"noreplace", NoNoReplace},
-                 {"chmod", NoChmod},     {"chown", NoChown}, {"xattr", NoXattr},
+    } names[] = {{"tmpfile", NoTmpfile},      {"link", NoLink},   {"noreplace", NoNoReplace},
+                 {"chmod", NoChmod},          {"chown", NoChown}, {"xattr", NoXattr},
                  {"syncfolder", NoFolderSync}};
     for (const QByteArray& word : list.split(','))
         for (const auto& n : names)
@@ -462,8 +462,7 @@ bool EntryExists(const QString& path) {
 
 bool IsFolder(const QString& path) {
     struct stat st {};
-    return !path.isEmpty() && ::stat(EncodeName(path).constData(), &st) == 0 &&
-           S_ISDIR(st.st_mode);
+    return !path.isEmpty() && ::stat(EncodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 // ---------------------------------------------------------------- writer

@@ -22,8 +22,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
-#include <QTemporaryDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>

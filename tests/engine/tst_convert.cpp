@@ -166,7 +166,6 @@ void tst_Convert::layoutEdges() {
     QCOMPARE(md32[16384], plain[0]);
 }
 
-
 void tst_Convert::cartridgeSizes_data() {
     QTest::addColumn<QByteArray>("source");
     QTest::addColumn<RomLayout>("from");
@@ -552,8 +551,8 @@ void tst_Convert::nameAppearsMeanwhile() {
     QFETCH(bool, replace);
     SafeFile::SetFaults(faults);
     SafeFile::Writer writer;
-    QVERIFY(writer.Open(Path("a.md"), replace ? SafeFile::Existing::Replace
-                                              : SafeFile::Existing::Keep));
+    QVERIFY(writer.Open(Path("a.md"),
+                        replace ? SafeFile::Existing::Replace : SafeFile::Existing::Keep));
     QVERIFY(writer.Write("new content", 11));
     QVERIFY(WriteFile(Path("a.md"), "somebody else's"));
     QVERIFY(!writer.Commit());
@@ -604,7 +603,8 @@ void tst_Convert::replaceKeepsMetadata() {
     SafeFile::Writer writer;
     QVERIFY(writer.Open(name, SafeFile::Existing::Replace));
     QVERIFY(writer.Write("new", 3));
-    const QStringList temporary = QDir(dir_.path()).entryList({".kx-*"}, QDir::Files | QDir::Hidden);
+    const QStringList temporary =
+        QDir(dir_.path()).entryList({".kx-*"}, QDir::Files | QDir::Hidden);
     QCOMPARE(temporary.size(), 1);
     QCOMPARE(QFileInfo(Path(temporary.first())).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);

@@ -279,7 +279,8 @@ void tst_KestrixConvert::layoutAware_data() {
         << "" << RomLayout::Unknown;
     QTest::newRow("--force converts anyway")
         << QStringList{"md2bin", "--force", "-o", "out", "plain.md"} << 0
-        << "plain.md -> out/plain.bin" << "out/plain.bin" << RomLayout::Unknown;
+        << "plain.md -> out/plain.bin"
+        << "out/plain.bin" << RomLayout::Unknown;
     QTest::newRow("unknown converts as asked")
         << QStringList{"bin2md", "-o", "out", "random.bin"} << 0 << "random.bin -> out/random.md"
         << "out/random.md" << RomLayout::Unknown;
@@ -290,9 +291,9 @@ void tst_KestrixConvert::layoutAware_data() {
     QTest::newRow("to-smd from MD, verified")
         << QStringList{"to-smd", "--verify", "-o", "out", "game.md"} << 0 << "verified"
         << "out/game.smd" << RomLayout::Smd;
-    QTest::newRow("to-bin from byteswapped")
-        << QStringList{"to-bin", "-o", "out", "swapped.bin"} << 0 << "swapped.bin -> out/swapped.bin"
-        << "out/swapped.bin" << RomLayout::Plain;
+    QTest::newRow("to-bin from byteswapped") << QStringList{"to-bin", "-o", "out", "swapped.bin"}
+                                             << 0 << "swapped.bin -> out/swapped.bin"
+                                             << "out/swapped.bin" << RomLayout::Plain;
     QTest::newRow("to-bin from plain is a copy")
         << QStringList{"to-bin", "-o", "out", "plain.md"} << 0 << "already a plain image"
         << "out/plain.bin" << RomLayout::Plain;
@@ -342,9 +343,8 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::addColumn<QStringList>("made");
     const QString cafe = "\"$(printf 'caf\\351')\"";
     const QString ff = "\"$(printf '\\377\\376')\"";
-    QTest::newRow("name not UTF-8")
-        << "\"$KX\" bin2md --force " + cafe + ".bin" << 0 << "caf\\xE9.bin -> caf\\xE9.md"
-        << QStringList{Cafe + ".md"};
+    QTest::newRow("name not UTF-8") << "\"$KX\" bin2md --force " + cafe + ".bin" << 0
+                                    << "caf\\xE9.bin -> caf\\xE9.md" << QStringList{Cafe + ".md"};
     QTest::newRow("output folder not UTF-8")
         << "\"$KX\" bin2md --force -o " + ff + " " + cafe + ".bin" << 0 << "\\xFF\\xFE/caf\\xE9.md"
         << QStringList{u"\xDCFF\xDCFE/"_qs + Cafe + ".md"};
@@ -382,8 +382,8 @@ void tst_KestrixConvert::edgeRuns_data() {
            "exit $s"
         << 1 << "refused out/huge.bin: the image is larger than 1024 MiB" << QStringList();
     QTest::newRow("changed while it was read")
-        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/a.bin \"$KX\" bin2md --force -o out a.bin"
-        << 1 << "refused a.bin: it changed while it was read" << QStringList();
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/a.bin \"$KX\" bin2md --force -o out a.bin" << 1
+        << "refused a.bin: it changed while it was read" << QStringList();
     QTest::newRow("--verify with a disk that returns wrong data")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_CORRUPT=/out/plain.smd \"$KX\" to-smd --verify "
            "-o out plain.bin"
@@ -435,8 +435,9 @@ void tst_KestrixConvert::edgeRuns() {
         }
     }
     if (status != 0) {
-        QStringList left = QDir(Path("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                        QDir::Hidden | QDir::System);
+        QStringList left =
+            QDir(Path("out"))
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
         for (const QString& name : made)
             left.removeAll(QFileInfo(name).fileName());
         QCOMPARE(left, QStringList());
@@ -533,8 +534,8 @@ void tst_KestrixConvert::anotherOwner_data() {
     QTest::addColumn<uint>("expectedOwner");
     QTest::addColumn<uint>("expectedMode");
     // The file stays its owner's, so its set-user-ID bit grants nothing new.
-    QTest::newRow("root replaces a file of another user") << false << 65534u << 04755u << 65534u
-                                                          << 04755u;
+    QTest::newRow("root replaces a file of another user")
+        << false << 65534u << 04755u << 65534u << 04755u;
     // The owner cannot be kept: the set-user-ID bit goes.
     QTest::newRow("a user replaces a file of root's in a shared folder")
         << true << 0u << 04755u << 65534u << 0755u;
@@ -565,9 +566,10 @@ void tst_KestrixConvert::anotherOwner() {
 
     const QStringList args{"md2bin", "--force", "--overwrite", "payload.md"};
     const Result result =
-        asNobody ? TestFiles::RunProgram("runuser", QStringList{"-u", "nobody", "--", program_} + args,
-                                         Path("shared"))
-                 : TestFiles::RunProgram(program_, args, Path("shared"));
+        asNobody
+            ? TestFiles::RunProgram("runuser", QStringList{"-u", "nobody", "--", program_} + args,
+                                    Path("shared"))
+            : TestFiles::RunProgram(program_, args, Path("shared"));
     QVERIFY2(result.status == 0, qPrintable(result.err));
     struct stat st {};
     QCOMPARE(::stat((shared + "/payload.bin").constData(), &st), 0);

@@ -62,7 +62,8 @@ void tst_RomInspector::detects_data() {
     const RomLayout layouts[] = {RomLayout::Plain, RomLayout::Smd, RomLayout::Md,
                                  RomLayout::Byteswapped};
     for (const RomImages::Expected& e : RomImages::Known) {
-        const QByteArray plain = e.size == plain_.size() ? plain_ : RomImages::CartridgeImage(e.size, e.seed);
+        const QByteArray plain =
+            e.size == plain_.size() ? plain_ : RomImages::CartridgeImage(e.size, e.seed);
         for (int l = 0; l < 4; ++l) {
             // A 512-byte image is too small for an SMD or MD file.
             if (e.size == 512 && (l == 1 || l == 2))
@@ -71,8 +72,7 @@ void tst_RomInspector::detects_data() {
             QTest::addRow("%s, %lld bytes", qPrintable(name), qlonglong(e.size))
                 << Derived(QString("%1-%2").arg(name).arg(e.size), layouts[l], plain) << layouts[l]
                 << Certainty::Certain << "the header checksum 0x" << plain << QString()
-                << QStringList{e.values[0], e.values[1], e.values[2], e.values[3],
-                               e.values[4 + l]};
+                << QStringList{e.values[0], e.values[1], e.values[2], e.values[3], e.values[4 + l]};
         }
     }
     const QByteArray wrong = RomImages::CartridgeImage(4 * 16384, 8, false);
@@ -99,8 +99,7 @@ void tst_RomInspector::detects_data() {
     qToBigEndian<quint16>(RomImages::HeaderChecksum(twice), twice.data() + 0x18E);
     QTest::newRow("\"SEGA\" under two layouts")
         << Derived("twice.bin", RomLayout::Plain, twice) << RomLayout::Plain << Certainty::Certain
-        << "\"SEGA\" in the header when read as an MD image" << twice << QString()
-        << QStringList();
+        << "\"SEGA\" in the header when read as an MD image" << twice << QString() << QStringList();
     // An odd size, not a whole number of blocks: still recognised.
     const QByteArray odd = RomImages::PlainImage(1000, 9);
     QTest::newRow("plain of 1000 bytes")
@@ -146,8 +145,9 @@ void tst_RomInspector::detects_data() {
         << copier.left(512) << QString() << QStringList();
     const QByteArray truncated = RomImages::Smd(plain_).left(512 + 3 * 16384 + 100);
     WriteFile(Path("truncated.smd"), truncated);
-    QTest::newRow("truncated SMD") << Path("truncated.smd") << RomLayout::Unknown
-                                   << Certainty::Unknown << "no \"SEGA\"" << truncated << QString() << QStringList();
+    QTest::newRow("truncated SMD")
+        << Path("truncated.smd") << RomLayout::Unknown << Certainty::Unknown << "no \"SEGA\""
+        << truncated << QString() << QStringList();
 
     WriteFile(Path("empty.bin"), QByteArray());
     ::mkfifo(QFile::encodeName(Path("fifo.bin")).constData(), 0600);

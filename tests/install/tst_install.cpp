@@ -62,10 +62,9 @@ void tst_Install::tree_data() {
     for (const char* path :
          {"lib/kestrix/kestrix", "lib/kestrix/readme.txt", "bin/kestrix-convert",
           "share/applications/org.example.Kestrix.desktop",
-          "share/metainfo/org.example.Kestrix.metainfo.xml",
-          "share/man/man1/kestrix.1.gz", "share/man/man1/kestrix-convert.1.gz",
-          "share/doc/kestrix/copyright", "share/doc/kestrix/changelog.gz",
-          "share/bash-completion/completions/kestrix-convert",
+          "share/metainfo/org.example.Kestrix.metainfo.xml", "share/man/man1/kestrix.1.gz",
+          "share/man/man1/kestrix-convert.1.gz", "share/doc/kestrix/copyright",
+          "share/doc/kestrix/changelog.gz", "share/bash-completion/completions/kestrix-convert",
           "share/icons/hicolor/16x16/apps/org.example.Kestrix.png",
           "share/icons/hicolor/24x24/apps/org.example.Kestrix.png",
           "share/icons/hicolor/32x32/apps/org.example.Kestrix.png",
@@ -218,12 +217,12 @@ void tst_Install::packageLintian() {
         QSKIP("lintian or dpkg-dev is not installed");
     QTemporaryDir out;
     QString log;
-    QCOMPARE(Run(qEnvironmentVariable("KESTRIX_CPACK"),
-                 {"-G", "DEB", "--config",
-                  qEnvironmentVariable("KESTRIX_BUILD_DIR") + "/CPackConfig.cmake", "-B",
-                  out.path()},
-                 &log),
-             0);
+    QCOMPARE(
+        Run(qEnvironmentVariable("KESTRIX_CPACK"),
+            {"-G", "DEB", "--config",
+             qEnvironmentVariable("KESTRIX_BUILD_DIR") + "/CPackConfig.cmake", "-B", out.path()},
+            &log),
+        0);
     const QStringList debs = QDir(out.path()).entryList({"*.deb"});
     QCOMPARE(debs.size(), 1);
     QCOMPARE(debs.first(), "kestrix_" + version_ + "_amd64.deb");

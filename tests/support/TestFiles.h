@@ -167,8 +167,8 @@ public:
         const QString copy = folder_ + QStringLiteral("/copy.img");
         const QString at = folder_ + QStringLiteral("/copy");
         QDir().mkpath(at);
-        if (Run(QStringLiteral("cp"), {QStringLiteral("--sparse=always"),
-                                       folder_ + QStringLiteral("/image"), copy}) != 0)
+        if (Run(QStringLiteral("cp"),
+                {QStringLiteral("--sparse=always"), folder_ + QStringLiteral("/image"), copy}) != 0)
             return QString();
         QString device;
         return Attach(copy, at, &device) ? at : QString();
@@ -196,8 +196,8 @@ private:
             const int status =
                 type_ == QLatin1String("exfat-fuse")
                     ? Run(QStringLiteral("mount.exfat-fuse"), {*device, at})
-                    : Run(QStringLiteral("fusefat"), {QStringLiteral("-o"), QStringLiteral("rw+"),
-                                                      *device, at});
+                    : Run(QStringLiteral("fusefat"),
+                          {QStringLiteral("-o"), QStringLiteral("rw+"), *device, at});
             if (status != 0) {
                 Run(QStringLiteral("losetup"), {QStringLiteral("-d"), *device});
                 return false;
@@ -206,8 +206,8 @@ private:
             // Two copies of one xfs image share a UUID.
             const QString options = type_ == QLatin1String("xfs") ? QStringLiteral("loop,nouuid")
                                                                   : QStringLiteral("loop");
-            if (Run(QStringLiteral("mount"), {QStringLiteral("-t"), type_, QStringLiteral("-o"),
-                                              options, image, at}) != 0)
+            if (Run(QStringLiteral("mount"),
+                    {QStringLiteral("-t"), type_, QStringLiteral("-o"), options, image, at}) != 0)
                 return false;
         }
         mounted_.insert(mounted_.begin(), {at, *device});

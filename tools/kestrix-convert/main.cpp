@@ -6,19 +6,19 @@
 #include "FileFunctions.h"
 #include "Mod_Convert.h"
 #include "Mod_File.h"
+#include "Output.h"
 #include "PathSeparator.h"
 #include "RomInspector.h"
-#include "Output.h"
 #include "SafeFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QHash>
 #include <QThreadPool>
 
 #include <csignal>
@@ -183,8 +183,7 @@ int Info(const QStringList& files, bool json) {
     for (const RomInspector::Report& r : reports) {
         if (!r.Inspected()) {
             status = ExitSomeFailed;
-            Err() << "kestrix-convert: cannot inspect " << Shown(r.file) << ": " << r.error
-                  << "\n";
+            Err() << "kestrix-convert: cannot inspect " << Shown(r.file) << ": " << r.error << "\n";
         }
         if (json) {
             array.append(ToJson(r));
@@ -296,9 +295,10 @@ private:
         const QString source = QDir::toNativeSeparators(given);
         const QString name = FileFunctions::GetBaseName(FileFunctions::GetFileName(source)) +
                              LayoutExtension(job.target);
-        run.destination = s_.folder.isEmpty()                ? name
-                          : s_.folder.endsWith(PathSeparator()) ? s_.folder + name
-                                                                : s_.folder + PathSeparator() + name;
+        run.destination = s_.folder.isEmpty() ? name
+                          : s_.folder.endsWith(PathSeparator())
+                              ? s_.folder + name
+                              : s_.folder + PathSeparator() + name;
         if (!batch_.empty() && !ReadableBeforeBatch(source))
             Flush();
         Prepare(run, source, name);
@@ -331,8 +331,8 @@ private:
                 const SafeFile::Source probe(source);
                 if (probe.IsOpen() &&
                     probe.Size() > Mod_Convert::MaxImageSize + FileFunctions::SmdHeaderSize)
-                    return Refuse(run, Mod_File::DescribeResult(ConversionResult::TooLarge,
-                                                                job.mode));
+                    return Refuse(run,
+                                  Mod_File::DescribeResult(ConversionResult::TooLarge, job.mode));
             }
             RomInspector::Options options;
             options.fingerprints = false;
@@ -347,8 +347,7 @@ private:
                 from = report.layout;
                 if (from == job.target)
                     run.lines.emplace_back(false, "note: " + Shown(run.given) + " is already " +
-                                                      LayoutPhrase(from) +
-                                                      "; writing a byte copy");
+                                                      LayoutPhrase(from) + "; writing a byte copy");
             } else if (report.IsOtherThan(from)) {
                 const QString modes = RomInspector::ModesFor(report.layout);
                 return Refuse(run, QStringLiteral("looks like %1 (%2); use %3%4")
@@ -416,8 +415,8 @@ private:
                 if (writer.FlushFolder())
                     flushed.push_back(&writer);
                 else
-                    Refuse(run, Shown(run.destination) + " was written, but " +
-                                    writer.ErrorString());
+                    Refuse(run,
+                           Shown(run.destination) + " was written, but " + writer.ErrorString());
             }
         }
         for (FileRun& run : batch_) {
@@ -441,15 +440,14 @@ private:
         const QString sha = RomInspector::PlainSha1(run.destination, run.target, &why);
         if (sha != run.sourceSha) {
             run.lines.emplace_back(
-                true, "kestrix-convert: verification failed for " + Shown(run.destination) +
-                          ": " +
+                true, "kestrix-convert: verification failed for " + Shown(run.destination) + ": " +
                           (sha.isEmpty() ? why
                                          : QStringLiteral("its plain content differs from the "
                                                           "source's")));
             run.failed = true;
         } else {
-            run.lines.emplace_back(false, "verified " + Shown(run.destination) + " (sha1 " + sha +
-                                              ")");
+            run.lines.emplace_back(false,
+                                   "verified " + Shown(run.destination) + " (sha1 " + sha + ")");
         }
     }
 
@@ -489,8 +487,8 @@ private:
     const Settings& s_;
     std::vector<FileRun> batch_;
     std::int64_t bytes_ = 0;
-    QHash<QString, QString> names_;                         // destination name -> source
-    std::map<SafeFile::FileId, QString, IdLess> written_;   // file written -> source
+    QHash<QString, QString> names_;                       // destination name -> source
+    std::map<SafeFile::FileId, QString, IdLess> written_; // file written -> source
     struct Named {
         SafeFile::Entry entry;
         QString given;

@@ -171,8 +171,7 @@ int main(int argc, char* argv[]) {
                 return 1;
         }
         const QString folder = theme + QStringLiteral("/scalable/apps");
-        return QDir().mkpath(folder) &&
-                       SaveSvg(folder + QStringLiteral("/org.example.Kestrix.svg"))
+        return QDir().mkpath(folder) && SaveSvg(folder + QStringLiteral("/org.example.Kestrix.svg"))
                    ? 0
                    : 1;
     }
