@@ -652,21 +652,30 @@ bool Writer::Publish() {
     if (state_ != State::Finished)
         return false;
     if (replacing_) {
-        if (tempName_.isEmpty() && !LinkAsTemporary())
+        if ((tempName_.isEmpty() && !LinkAsTemporary()) || !CloseContent())
             return false;
-        const int closed = ::close(fd_);
-        fd_ = -1;
-        if (closed != 0)
-            return Fail(QStringLiteral("the destination cannot be written"), errno);
         const SignalsHeld held;
         if (::renameat(dirFd_, tempName_.constData(), dirFd_, name_.constData()) != 0)
             return Fail(QStringLiteral("the destination cannot be replaced"), errno);
-        tempName_.clear();
-        ClearPending(pendingSlot_);
+        TemporaryRenamed();
     } else if (!PublishNew()) {
         return false;
     }
     state_ = State::Published;
+    return true;
+}
+
+// Closes the complete content; a file system may report a write error only now.
+bool Writer::CloseContent() {
+    const int closed = ::close(fd_);
+    fd_ = -1;
+    return closed == 0 || Fail(QStringLiteral("the destination cannot be written"), errno);
+}
+
+// The temporary name has become the destination's.
+bool Writer::TemporaryRenamed() {
+    tempName_.clear();
+    ClearPending(pendingSlot_);
     return true;
 }
 
@@ -687,18 +696,11 @@ bool Writer::PublishNew() {
         return true;
     }
 
-    const int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0)
-        return Fail(QStringLiteral("the destination cannot be written"), errno);
+    if (!CloseContent())
+        return false;
     const SignalsHeld held;
-    auto done = [this] {
-        tempName_.clear();
-        ClearPending(pendingSlot_);
-        return true;
-    };
     if (RenameNoReplace(dirFd_, tempName_.constData(), name_.constData()) == 0)
-        return done();
+        return TemporaryRenamed();
     if (errno == EEXIST)
         return taken();
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
@@ -708,7 +710,7 @@ bool Writer::PublishNew() {
     // as well when the name is taken.
     if (LinkNames(dirFd_, tempName_.constData(), name_.constData()) == 0) {
         ::unlinkat(dirFd_, tempName_.constData(), 0);
-        return done();
+        return TemporaryRenamed();
     }
     if (errno == EEXIST)
         return taken();
@@ -733,7 +735,7 @@ bool Writer::PublishNew() {
             ::unlinkat(dirFd_, name_.constData(), 0);
         return Fail(QStringLiteral("the destination cannot be created"), error);
     }
-    return done();
+    return TemporaryRenamed();
 }
 
 bool Writer::FlushFolder() {

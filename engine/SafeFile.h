@@ -153,6 +153,8 @@ private:
     bool Fail(const QString& what, int error);
     bool LinkAsTemporary();
     bool PublishNew();
+    bool CloseContent();
+    bool TemporaryRenamed();
     void KeepMetadata();
     void CloseAll();
 

@@ -65,23 +65,13 @@ private:
     // Runs a shell script in the test folder, with $KX naming kestrix-convert,
     // $PR progressbar-render and $SHIM the test's LD_PRELOAD library.
     Result RunShell(const QString& script) {
-        QProcess process;
-        process.setWorkingDirectory(dir_.path());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("KX", program_);
         env.insert("PR", qEnvironmentVariable("KESTRIX_BIN_DIR") + "/progressbar-render");
         env.insert("SHIM", qEnvironmentVariable("KESTRIX_SHIM"));
         // The shim comes before a sanitizer's runtime.
         env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
-        process.setProcessEnvironment(env);
-        process.start("/bin/sh", {"-c", script});
-        Result result;
-        if (!process.waitForFinished(120000))
-            return result;
-        result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-        result.out = QString::fromUtf8(process.readAllStandardOutput());
-        result.err = QString::fromUtf8(process.readAllStandardError());
-        return result;
+        return TestFiles::RunProgram("/bin/sh", {"-c", script}, dir_.path(), env);
     }
     // A path in the test folder from a name that may hold bytes that are not
     // UTF-8 (written as lone surrogates, as the program carries them).

@@ -24,8 +24,9 @@ inline quint16 HeaderChecksum(const QByteArray& image) {
 
 // A plain image of size bytes of random content under a full header; the
 // stored checksum is right unless told otherwise.
-inline QByteArray PlainImage(qsizetype size, quint32 seed, bool rightChecksum = true) {
-    QByteArray image = TestFiles::RandomBytes(size, seed);
+// Writes the header of a test cartridge over an image, with the right
+// checksum unless told otherwise.
+inline void PutHeader(QByteArray& image, bool rightChecksum) {
     PutText(image, 0x100, "SEGA MEGA DRIVE", 16);
     PutText(image, 0x110, "(C)KSTX 2026.DEC", 16);
     PutText(image, 0x120, "KESTRIX TEST CART", 48);
@@ -34,9 +35,16 @@ inline QByteArray PlainImage(qsizetype size, quint32 seed, bool rightChecksum = 
     PutText(image, 0x190, "J6", 16);
     PutText(image, 0x1F0, "JUE", 3);
     qToBigEndian<quint32>(0, image.data() + 0x1A0);
-    qToBigEndian<quint32>(quint32(size - 1), image.data() + 0x1A4);
+    qToBigEndian<quint32>(quint32(image.size() - 1), image.data() + 0x1A4);
     const quint16 sum = HeaderChecksum(image);
     qToBigEndian<quint16>(rightChecksum ? sum : quint16(sum + 1), image.data() + 0x18E);
+}
+
+// A plain image of size bytes of random content under a full header; the
+// stored checksum is right unless told otherwise.
+inline QByteArray PlainImage(qsizetype size, quint32 seed, bool rightChecksum = true) {
+    QByteArray image = TestFiles::RandomBytes(size, seed);
+    PutHeader(image, rightChecksum);
     return image;
 }
 
@@ -56,17 +64,7 @@ inline QByteArray CartridgeImage(qsizetype size, quint32 seed, bool rightChecksu
         x = 1103515245u * x + 12345u;
         image[i] = char(x >> 24);
     }
-    PutText(image, 0x100, "SEGA MEGA DRIVE", 16);
-    PutText(image, 0x110, "(C)KSTX 2026.DEC", 16);
-    PutText(image, 0x120, "KESTRIX TEST CART", 48);
-    PutText(image, 0x150, "KESTRIX \x01TEST CART", 48);
-    PutText(image, 0x180, "GM 00001234-00", 14);
-    PutText(image, 0x190, "J6", 16);
-    PutText(image, 0x1F0, "JUE", 3);
-    qToBigEndian<quint32>(0, image.data() + 0x1A0);
-    qToBigEndian<quint32>(quint32(size - 1), image.data() + 0x1A4);
-    const quint16 sum = HeaderChecksum(image);
-    qToBigEndian<quint16>(rightChecksum ? sum : quint16(sum + 1), image.data() + 0x18E);
+    PutHeader(image, rightChecksum);
     return image;
 }
 

@@ -44,14 +44,17 @@ struct ProcessResult {
     QString err;
 };
 
-inline ProcessResult RunProgram(const QString& program, const QStringList& args,
-                                const QString& workingDirectory = QString()) {
+inline ProcessResult
+RunProgram(const QString& program, const QStringList& args,
+           const QString& workingDirectory = QString(),
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
+    process.setProcessEnvironment(environment);
     process.start(program, args);
     ProcessResult result;
-    if (!process.waitForFinished(60000))
+    if (!process.waitForFinished(120000))
         return result;
     result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
     result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
