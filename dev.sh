@@ -18,7 +18,7 @@ SANITIZE_DIR=${KESTRIX_SANITIZE_DIR:-build-sanitize}
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libbenchmark-dev
     zlib1g-dev)
 RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
-TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat acl attr
+TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g acl attr
     mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
     appstream lintian dpkg-dev file xvfb xauth x11-utils)
 PACKAGE_PACKAGES=(dpkg-dev file)

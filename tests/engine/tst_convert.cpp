@@ -632,6 +632,7 @@ void tst_Convert::realFileSystems_data() {
     QTest::newRow("btrfs") << "btrfs" << 128;
     QTest::newRow("exFAT through FUSE") << "exfat-fuse" << 16;
     QTest::newRow("FAT through FUSE") << "vfat-fuse" << 16;
+    QTest::newRow("NTFS through FUSE") << "ntfs-3g" << 16;
 }
 
 // On each file system a desktop user mounts, a new file is written, an old

@@ -137,8 +137,11 @@ public:
         file.close();
         const QString mkfs = type == QLatin1String("exfat-fuse")  ? QStringLiteral("mkfs.exfat")
                              : type == QLatin1String("vfat-fuse") ? QStringLiteral("mkfs.vfat")
+                             : type == QLatin1String("ntfs-3g")   ? QStringLiteral("mkfs.ntfs")
                                                                   : QStringLiteral("mkfs.") + type;
         QStringList args{image};
+        if (type == QLatin1String("ntfs-3g"))
+            args = QStringList{QStringLiteral("-F"), QStringLiteral("-Q"), image};
         if (type == QLatin1String("ext4"))
             args.prepend(QStringLiteral("-q"));
         if (type == QLatin1String("xfs") || type == QLatin1String("btrfs"))
@@ -188,6 +191,13 @@ private:
         return process.exitCode();
     }
     bool Attach(const QString& image, const QString& at, QString* device) {
+        // ntfs-3g mounts the image file itself.
+        if (type_ == QLatin1String("ntfs-3g")) {
+            if (Run(QStringLiteral("ntfs-3g"), {image, at}) != 0)
+                return false;
+            mounted_.insert(mounted_.begin(), {at, QString()});
+            return true;
+        }
         const bool fuse = type_.endsWith(QLatin1String("-fuse"));
         if (fuse) {
             QProcess losetup;
