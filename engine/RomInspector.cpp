@@ -29,6 +29,48 @@ constexpr std::int64_t Piece = 1 << 20;
 const std::array<RomLayout, 4> Candidates = {RomLayout::Plain, RomLayout::Smd, RomLayout::Md,
                                              RomLayout::Byteswapped};
 
+// Whether a file of this size shows enough of a layout to find its header,
+// whatever the layout's size rule says.
+bool Readable(RomLayout layout, std::int64_t size) {
+    switch (layout) {
+    case RomLayout::Plain:
+    case RomLayout::Byteswapped:
+        return size >= HeaderEnd;
+    case RomLayout::Smd:
+        return size >= SmdHeaderSize + BlockSize;
+    case RomLayout::Md:
+        return size % 2 == 0 && size >= 2 * HeaderEnd;
+    case RomLayout::Unknown:
+        break;
+    }
+    return false;
+}
+
+// Why a file of this size cannot be read in a layout whose header it shows.
+QString SizeBreaks(RomLayout layout, std::int64_t size) {
+    switch (layout) {
+    case RomLayout::Plain:
+    case RomLayout::Byteswapped:
+        return QStringLiteral("the size %1 is odd").arg(size);
+    case RomLayout::Smd: {
+        const std::int64_t past = (size - SmdHeaderSize) % BlockSize;
+        const auto bytes = [](std::int64_t n) {
+            return n == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(n);
+        };
+        return past > BlockSize / 2
+                   ? QStringLiteral("an SMD image whose size is %1 short of whole 16 KiB blocks")
+                         .arg(bytes(BlockSize - past))
+                   : QStringLiteral("an SMD image whose size is %1 past whole 16 KiB blocks")
+                         .arg(bytes(past));
+    }
+    case RomLayout::Md:
+        return QStringLiteral("the size %1 is not a whole number of 16 KiB blocks").arg(size);
+    case RomLayout::Unknown:
+        break;
+    }
+    return QString();
+}
+
 // Whether a file of this size can hold an image of this layout.
 bool SizeFits(RomLayout layout, std::int64_t size) {
     switch (layout) {
@@ -152,6 +194,34 @@ std::uint16_t Big16(const std::vector<std::uint8_t>& head, std::size_t at) {
     return at + 2 > head.size() ? 0 : std::uint16_t(head[at] << 8 | head[at + 1]);
 }
 
+// The regions of a header's region field: the old letters J, U and E, or a
+// new-style hex digit whose bits are Japan, Asia, Americas and Europe.
+QStringList Regions(const QString& field) {
+    QStringList names;
+    const QString code = field.trimmed();
+    const bool letters = code.size() > 1 || code == QLatin1String("J") ||
+                         code == QLatin1String("U") || code == QLatin1String("E");
+    if (letters) {
+        const struct {
+            QChar letter;
+            const char* name;
+        } old[] = {{'J', "Japan"}, {'U', "Americas"}, {'E', "Europe"}, {'A', "Asia"}};
+        for (const auto& o : old)
+            if (code.contains(o.letter))
+                names << QString::fromLatin1(o.name);
+        return names;
+    }
+    bool ok = false;
+    const int bits = code.toInt(&ok, 16);
+    if (!ok)
+        return names;
+    const char* const byBit[] = {"Japan", "Asia", "Americas", "Europe"};
+    for (int bit = 0; bit < 4; ++bit)
+        if (bits & (1 << bit))
+            names << QString::fromLatin1(byBit[bit]);
+    return names;
+}
+
 Header ReadHeader(const std::vector<std::uint8_t>& head) {
     Header header;
     header.system = Text(head, 0x100, 16);
@@ -164,20 +234,46 @@ Header ReadHeader(const std::vector<std::uint8_t>& head) {
     header.romStart = Big32(head, 0x1A0);
     header.romEnd = Big32(head, 0x1A4);
     header.region = Text(head, 0x1F0, 3);
+    header.regions = Regions(header.region);
+    // Extra memory: "RA", a kind byte, 0x20, then its start and end.
+    if (head.size() >= 0x1BC && head[0x1B0] == 'R' && head[0x1B1] == 'A') {
+        header.ram = true;
+        header.ramStart = Big32(head, 0x1B4);
+        header.ramEnd = Big32(head, 0x1B8);
+        const std::uint8_t kind = head[0x1B2];
+        header.ramKind = QString::fromLatin1((kind & 0x40) ? "battery-backed" : "volatile");
+        switch ((kind >> 3) & 3) {
+        case 0:
+            header.ramKind += QStringLiteral(", 16-bit");
+            break;
+        case 2:
+            header.ramKind += QStringLiteral(", even bytes");
+            break;
+        case 3:
+            header.ramKind += QStringLiteral(", odd bytes");
+            break;
+        default:
+            break;
+        }
+    }
     return header;
 }
 
-// One pass over the plain content: the header checksum and the fingerprints.
+// One pass over the plain content: the header checksum and the fingerprints;
+// with a declared end inside the content, also the checksum up to it and
+// whether the tail after it is one repeated byte.
 struct Digest {
     bool ok = false;
     std::uint16_t checksum = 0;
+    std::uint16_t declaredChecksum = 0;
+    bool tailUniform = true;
     QString crc32;
     QString md5;
     QString sha1;
 };
 
 Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool fingerprints,
-                 const std::atomic<bool>* cancel) {
+                 const std::atomic<bool>* cancel, std::int64_t declaredEnd = 0) {
     Digest digest;
     PlainStream stream(read, size, layout);
     const std::int64_t total = stream.PlainSize();
@@ -186,6 +282,9 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
     QCryptographicHash sha1(QCryptographicHash::Sha1);
     uLong crc = crc32_z(0, nullptr, 0);
     std::uint64_t sum = 0;
+    std::uint64_t declaredSum = 0;
+    const bool declared = declaredEnd > HeaderEnd && declaredEnd < total && declaredEnd % 2 == 0;
+    int tailByte = -1;
     for (std::int64_t offset = 0; offset < total; offset += Piece) {
         if (cancel && cancel->load(std::memory_order_relaxed))
             return digest;
@@ -194,7 +293,23 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
             return digest;
         // Words from 0x200 on; the pieces start at even offsets.
         const std::int64_t from = std::min(std::max<std::int64_t>(HeaderEnd - offset, 0), bytes);
-        sum += Interleave::WordSum(piece.data() + from, std::size_t(bytes - from));
+        const std::uint64_t pieceSum =
+            Interleave::WordSum(piece.data() + from, std::size_t(bytes - from));
+        sum += pieceSum;
+        if (declared) {
+            const std::int64_t end = std::clamp<std::int64_t>(declaredEnd - offset, from, bytes);
+            declaredSum += end == bytes ? pieceSum
+                                        : Interleave::WordSum(piece.data() + from,
+                                                              std::size_t(end - from));
+            if (end < bytes) {
+                if (tailByte < 0)
+                    tailByte = piece[std::size_t(end)];
+                digest.tailUniform =
+                    digest.tailUniform &&
+                    std::all_of(piece.begin() + end, piece.begin() + bytes,
+                                [tailByte](std::uint8_t b) { return b == tailByte; });
+            }
+        }
         if (fingerprints) {
             const auto* data = reinterpret_cast<const char*>(piece.data());
             crc = crc32_z(crc, piece.data(), std::size_t(bytes));
@@ -204,6 +319,7 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
     }
     digest.ok = true;
     digest.checksum = std::uint16_t(sum);
+    digest.declaredChecksum = std::uint16_t(declaredSum);
     if (fingerprints) {
         digest.crc32 = QStringLiteral("%1").arg(std::uint32_t(crc), 8, 16, QLatin1Char('0'));
         digest.md5 = QString::fromLatin1(md5.result().toHex());
@@ -232,6 +348,22 @@ QString Hex(std::uint32_t value, int digits) {
     return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(digits, '0');
 }
 
+QString DumpName(Dump dump) {
+    switch (dump) {
+    case Dump::Complete:
+        return QStringLiteral("complete");
+    case Dump::Padded:
+        return QStringLiteral("padded");
+    case Dump::Mirrored:
+        return QStringLiteral("mirrored");
+    case Dump::Truncated:
+        return QStringLiteral("truncated");
+    case Dump::Unknown:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
 QString CertaintyName(Certainty certainty) {
     switch (certainty) {
     case Certainty::Certain:
@@ -244,6 +376,34 @@ QString CertaintyName(Certainty certainty) {
     return QStringLiteral("unknown");
 }
 
+namespace {
+
+// The plain size the header declares (its ROM end + 1), or 0 when the field
+// makes no sense.
+std::int64_t DeclaredSize(const std::vector<std::uint8_t>& head) {
+    const std::int64_t end = std::int64_t(Big32(head, 0x1A4)) + 1;
+    return end > HeaderEnd && end % 2 == 0 ? end : 0;
+}
+
+// Whether the plain content is its first declared bytes repeated.
+bool Mirrored(const ReadAt& read, std::int64_t size, RomLayout layout, std::int64_t declared) {
+    PlainStream stream(read, size, layout);
+    const std::int64_t total = stream.PlainSize();
+    if (declared <= 0 || total % declared != 0 || declared % BlockSize != 0)
+        return false;
+    const std::int64_t chunk = std::min(Piece, declared);
+    std::vector<std::uint8_t> first(static_cast<std::size_t>(chunk));
+    std::vector<std::uint8_t> later(static_cast<std::size_t>(chunk));
+    for (std::int64_t offset = declared; offset < total; offset += chunk) {
+        if (!stream.Get(offset % declared, first.data(), chunk) ||
+            !stream.Get(offset, later.data(), chunk) || first != later)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 Report InspectData(const ReadAt& read, std::int64_t size, const Options& options) {
     const std::atomic<bool>* cancel = options.cancel;
     const auto unfinished = [cancel] {
@@ -252,25 +412,33 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
     };
     Report report;
     report.size = size;
+    report.plainSize = size;
     if (size <= 0) {
         report.error = QStringLiteral("the file is empty");
         return report;
     }
 
-    // Which layouts show the "SEGA" signature in their header.
+    // Which layouts show the "SEGA" signature in their header; those whose
+    // size rule the file breaks are only seen.
     struct Found {
         RomLayout layout;
         std::vector<std::uint8_t> head;
         Digest digest;
     };
     std::vector<Found> found;
+    std::vector<Found> seen;
     for (RomLayout layout : Candidates) {
-        if (!SizeFits(layout, size))
+        const bool fits = SizeFits(layout, size);
+        if (!fits && !Readable(layout, size))
             continue;
         std::vector<std::uint8_t> head = PlainHead(read, size, layout);
-        if (HasSega(head)) {
+        if (!HasSega(head))
+            continue;
+        if (fits) {
             report.reasons.append(QStringLiteral("\"SEGA\" in the header ") + WhenReadAs(layout));
             found.push_back({layout, std::move(head), {}});
+        } else {
+            seen.push_back({layout, std::move(head), {}});
         }
     }
 
@@ -282,8 +450,8 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
     // The header checksum of every layout that has the signature; the
     // fingerprints too when that layout is the only one.
     for (Found& f : found) {
-        f.digest =
-            ReadPlain(read, size, f.layout, found.size() == 1 && options.fingerprints, cancel);
+        f.digest = ReadPlain(read, size, f.layout, found.size() == 1 && options.fingerprints,
+                             cancel, DeclaredSize(f.head));
         if (!f.digest.ok) {
             report.error = unfinished();
             return report;
@@ -317,6 +485,12 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
                 names.append(LayoutPhrase(f.layout));
             report.reasons.append(QStringLiteral("%1 fit equally well").arg(names.join(" and ")));
         }
+    } else if (!seen.empty()) {
+        // The content shows a layout, but the size breaks its rule.
+        report.seen = seen.front().layout;
+        for (const Found& f : seen)
+            report.reasons.append(QStringLiteral("\"SEGA\" in the header %1, but %2")
+                                      .arg(WhenReadAs(f.layout), SizeBreaks(f.layout, size)));
     } else if (copierHeader && smdSized) {
         report.reasons.append(QStringLiteral("no \"SEGA\" in the header under any layout"));
         report.certainty = Certainty::Likely;
@@ -333,15 +507,21 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         report.layout = chosen->layout;
     else if (report.certainty == Certainty::Likely)
         report.layout = RomLayout::Smd;
-    if ((report.layout == RomLayout::Smd || (report.layout == RomLayout::Unknown && smdSized)) &&
-        copierHeader) {
+    const bool smdLike = report.layout == RomLayout::Smd ||
+                         (report.layout == RomLayout::Unknown &&
+                          (smdSized || report.seen == RomLayout::Smd));
+    if (smdLike && copierHeader) {
         report.reasons.append(QStringLiteral("SMD copier header: 0xAA 0xBB at offsets 8 and 9"));
         if (copier[2] == 0x40)
             report.reasons.append(QStringLiteral("SMD split flag set: more parts follow"));
+        report.smdBlocksDeclared = copier[0];
+        report.smdBlocks = (size - SmdHeaderSize) / BlockSize;
     }
+    if (report.layout == RomLayout::Smd || report.seen == RomLayout::Smd)
+        report.plainSize = size - SmdHeaderSize;
 
     // The header and the fingerprints of the plain content; of the file as it
-    // is when the layout stays unknown.
+    // is when the layout stays unknown, which then has no header to show.
     const RomLayout read_as = report.layout;
     Digest digest;
     std::vector<std::uint8_t> head;
@@ -349,19 +529,43 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         digest = chosen->digest;
         head = chosen->head;
     } else if (read_as == RomLayout::Unknown && !options.fingerprints) {
-        // Nothing to fingerprint, and no checksum that means anything.
-        head = PlainHead(read, size, read_as);
         digest.ok = true;
     } else {
-        digest = ReadPlain(read, size, read_as, options.fingerprints, cancel);
         head = PlainHead(read, size, read_as);
+        digest = ReadPlain(read, size, read_as, options.fingerprints, cancel,
+                           read_as == RomLayout::Unknown ? 0 : DeclaredSize(head));
         if (!digest.ok) {
             report.error = unfinished();
             return report;
         }
     }
-    report.header = ReadHeader(head);
-    report.header.computedChecksum = digest.checksum;
+    if (read_as != RomLayout::Unknown && report.certainty != Certainty::Unknown &&
+        HasSega(head)) {
+        report.header = ReadHeader(head);
+        report.header.computedChecksum = digest.checksum;
+        // What the size says of the dump.
+        const std::int64_t declared = DeclaredSize(head);
+        if (declared == 0) {
+            report.dump = Dump::Unknown;
+        } else if (report.plainSize == declared) {
+            report.dump = Dump::Complete;
+        } else if (report.plainSize < declared) {
+            report.dump = Dump::Truncated;
+        } else if (digest.tailUniform) {
+            report.dump = Dump::Padded;
+        } else if (Mirrored(read, size, read_as, declared)) {
+            report.dump = Dump::Mirrored;
+        }
+        if (report.dump == Dump::Padded || report.dump == Dump::Mirrored) {
+            report.declaredRange = true;
+            report.declaredChecksum = digest.declaredChecksum;
+        }
+    } else if (report.seen != RomLayout::Unknown) {
+        // Broken blocks, or shorter than its header says: cut short.
+        const std::int64_t declared = DeclaredSize(seen.front().head);
+        if (report.seen == RomLayout::Smd || (declared > 0 && report.plainSize < declared))
+            report.dump = Dump::Truncated;
+    }
     report.crc32 = digest.crc32;
     report.md5 = digest.md5;
     report.sha1 = digest.sha1;

@@ -30,12 +30,29 @@ struct Header {
     QString titleOverseas;
     QString serial;
     QString devices;
-    QString region;
+    QString region;        // as stored: "JUE", or a new-style hex digit such as "F"
+    QStringList regions;   // decoded: "Japan", "Americas", "Europe", "Asia"
     std::uint32_t romStart = 0;
     std::uint32_t romEnd = 0;
+    // Extra memory (battery-backed save RAM and the like), when declared.
+    bool ram = false;
+    std::uint32_t ramStart = 0;
+    std::uint32_t ramEnd = 0;
+    QString ramKind;
     std::uint16_t storedChecksum = 0;
     std::uint16_t computedChecksum = 0;
 };
+
+// What the size says of the dump against the header's ROM end.
+enum class Dump {
+    Unknown,
+    Complete,  // exactly as long as the header declares
+    Padded,    // longer, and the tail after the declared end is one repeated byte
+    Mirrored,  // longer, and the image is its declared part repeated
+    Truncated, // shorter than declared, or an SMD image with a broken block
+};
+
+QString DumpName(Dump dump); // "complete", "padded", "mirrored", "truncated", "unknown"
 
 struct Report {
     QString file;
@@ -43,7 +60,20 @@ struct Report {
     RomLayout layout = RomLayout::Unknown;
     Certainty certainty = Certainty::Unknown;
     QStringList reasons;
+    // The layout whose header shows in the content even though the size
+    // breaks its rule (the layout itself is then unknown).
+    RomLayout seen = RomLayout::Unknown;
+    // The size of the plain content (the file less an SMD header).
+    std::int64_t plainSize = 0;
     Header header;
+    Dump dump = Dump::Unknown;
+    // For a padded or mirrored dump: the checksum over the declared range.
+    bool declaredRange = false;
+    std::uint16_t declaredChecksum = 0;
+    // For an SMD image: the block count its copier header gives (-1: none),
+    // and the real one.
+    int smdBlocksDeclared = -1;
+    std::int64_t smdBlocks = 0;
     // Of the plain content once the layout is undone; of the file as it is
     // when the layout is unknown.
     QString crc32;
@@ -54,6 +84,9 @@ struct Report {
 
     bool Inspected() const { return error.isEmpty(); }
     bool ChecksumOk() const { return header.storedChecksum == header.computedChecksum; }
+    bool DeclaredRangeOk() const {
+        return declaredRange && header.storedChecksum == declaredChecksum;
+    }
     // Whether the content is known (certain or likely) to be of another
     // layout than expected.
     bool IsOtherThan(RomLayout expected) const {

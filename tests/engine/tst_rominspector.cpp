@@ -26,6 +26,10 @@ private slots:
     void initTestCase();
     void detects_data();
     void detects();
+    void diagnoses_data();
+    void diagnoses();
+    void headerFields_data();
+    void headerFields();
     void randomInput();
 
 private:
@@ -146,8 +150,8 @@ void tst_RomInspector::detects_data() {
     const QByteArray truncated = RomImages::Smd(plain_).left(512 + 3 * 16384 + 100);
     WriteFile(Path("truncated.smd"), truncated);
     QTest::newRow("truncated SMD")
-        << Path("truncated.smd") << RomLayout::Unknown << Certainty::Unknown << "no \"SEGA\""
-        << truncated << QString() << QStringList();
+        << Path("truncated.smd") << RomLayout::Unknown << Certainty::Unknown
+        << "100 bytes past whole 16 KiB blocks" << truncated << QString() << QStringList();
 
     WriteFile(Path("empty.bin"), QByteArray());
     ::mkfifo(QFile::encodeName(Path("fifo.bin")).constData(), 0600);
@@ -178,7 +182,11 @@ void tst_RomInspector::detects() {
         return;
     QCOMPARE(report.sha1, QCryptographicHash::hash(content, QCryptographicHash::Sha1).toHex());
     QCOMPARE(report.md5, QCryptographicHash::hash(content, QCryptographicHash::Md5).toHex());
-    QCOMPARE(report.header.computedChecksum, RomImages::HeaderChecksum(content));
+    // Only a header that is there is shown.
+    const bool header =
+        report.layout != RomLayout::Unknown && content.mid(0x100, 16).contains("SEGA");
+    QCOMPARE(report.header.computedChecksum, header ? RomImages::HeaderChecksum(content) : 0);
+    QCOMPARE(report.header.system.isEmpty(), !header);
     if (certainty == Certainty::Certain) {
         QCOMPARE(report.header.system, QString::fromLatin1(content.mid(0x100, 16)).trimmed());
         QCOMPARE(report.header.titleOverseas, QString("KESTRIX ?TEST CART"));
@@ -199,6 +207,160 @@ void tst_RomInspector::detects() {
     QCOMPARE(
         RomInspector::PlainSha1(path, layout == RomLayout::Unknown ? RomLayout::Plain : layout),
         report.sha1);
+}
+
+namespace {
+
+RomInspector::Report InspectBytes(const QByteArray& data) {
+    return RomInspector::InspectData(
+        [&data](std::int64_t offset, void* into, std::int64_t bytes) {
+            if (offset < 0 || bytes < 0 || offset + bytes > data.size())
+                return false;
+            std::memcpy(into, data.constData() + offset, std::size_t(bytes));
+            return true;
+        },
+        data.size());
+}
+
+QByteArray Repeated(const QByteArray& bytes, int times) {
+    QByteArray out;
+    for (int i = 0; i < times; ++i)
+        out += bytes;
+    return out;
+}
+
+} // namespace
+
+void tst_RomInspector::diagnoses_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<RomLayout>("layout");
+    QTest::addColumn<RomLayout>("seen");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("dump");
+    // -1: no checksum over the declared range; else whether it matches.
+    QTest::addColumn<int>("declaredOk");
+    QTest::addColumn<qint64>("plainSize");
+    using RomImages::CartridgeImage;
+    const QByteArray k128 = CartridgeImage(128 * 1024, 21);
+    const QByteArray m2 = CartridgeImage(2 * 1024 * 1024, 22);
+    for (int size : {513, 16385, 123457})
+        QTest::addRow("plain of %d bytes", size)
+            << CartridgeImage(size, 23) << RomLayout::Unknown << RomLayout::Plain
+            << QString("when read as a plain image, but the size %1 is odd").arg(size) << "unknown"
+            << -1 << qint64(size);
+    QTest::newRow("plain of 2 MiB + 1") << CartridgeImage(2 * 1024 * 1024 + 1, 24)
+                                        << RomLayout::Unknown << RomLayout::Plain
+                                        << "the size 2097153 is odd" << "unknown" << -1
+                                        << qint64(2097153);
+    for (int cut : {1, 513, 32767})
+        QTest::addRow("plain cut by %d", cut)
+            << m2.left(m2.size() - cut) << RomLayout::Unknown << RomLayout::Plain << "is odd"
+            << "truncated" << -1 << qint64(m2.size() - cut);
+    QTest::newRow("plain cut by 2") << m2.left(m2.size() - 2) << RomLayout::Plain
+                                    << RomLayout::Unknown << "differs from the computed"
+                                    << "truncated" << -1 << qint64(m2.size() - 2);
+    QTest::newRow("MD of 24 KiB")
+        << RomImages::Md(CartridgeImage(24 * 1024, 25)) << RomLayout::Unknown << RomLayout::Md
+        << "when read as an MD image, but the size 24576 is not a whole number of 16 KiB blocks"
+        << "unknown" << -1 << qint64(24 * 1024);
+    for (int cut : {1, 100, 16384 - 1})
+        QTest::addRow("SMD cut by %d", cut)
+            << RomImages::Smd(k128).chopped(cut) << RomLayout::Unknown << RomLayout::Smd
+            << (cut > 8192 ? QString("an SMD image whose size is 1 byte past whole 16 KiB blocks")
+                           : QString("an SMD image whose size is %1 short of whole 16 KiB blocks")
+                                 .arg(cut == 1 ? QString("1 byte") : QString("%1 bytes").arg(cut)))
+            << "truncated" << -1 << qint64(k128.size() - cut);
+    QTest::newRow("SMD with 2 bytes added")
+        << RomImages::Smd(k128) + QByteArray(2, '\0') << RomLayout::Unknown << RomLayout::Smd
+        << "an SMD image whose size is 2 bytes past whole 16 KiB blocks" << "truncated" << -1
+        << qint64(k128.size() + 2);
+    // 128 KiB declared, 16 KiB of 0xFF after it.
+    QTest::newRow("padded") << k128 + QByteArray(16384, char(0xFF)) << RomLayout::Plain
+                            << RomLayout::Unknown << "differs from the computed" << "padded" << 1
+                            << qint64(147456);
+    QTest::newRow("padded SMD") << RomImages::Smd(k128 + QByteArray(16384, char(0xFF)))
+                                << RomLayout::Smd << RomLayout::Unknown << "copier header"
+                                << "padded" << 1 << qint64(147456);
+    QTest::newRow("mirrored") << Repeated(k128, 4) << RomLayout::Plain << RomLayout::Unknown
+                              << "differs from the computed" << "mirrored" << 1
+                              << qint64(4 * k128.size());
+    QByteArray notMirrored = Repeated(k128, 2);
+    notMirrored[k128.size() + 5000] = char(notMirrored[k128.size() + 5000] ^ 1);
+    QTest::newRow("longer, neither padded nor mirrored")
+        << notMirrored << RomLayout::Plain << RomLayout::Unknown << "differs" << "unknown" << -1
+        << qint64(notMirrored.size());
+    QTest::newRow("complete") << k128 << RomLayout::Plain << RomLayout::Unknown << "matches"
+                              << "complete" << -1 << qint64(k128.size());
+    QTest::newRow("complete SMD") << RomImages::Smd(m2) << RomLayout::Smd << RomLayout::Unknown
+                                  << "matches" << "complete" << -1 << qint64(m2.size());
+}
+
+// A dump is diagnosed as an expert would: the layout its content shows even
+// when the size breaks the layout's rule, and what the size says against
+// the header's ROM end.
+void tst_RomInspector::diagnoses() {
+    QFETCH(QByteArray, file);
+    QFETCH(RomLayout, layout);
+    QFETCH(RomLayout, seen);
+    QFETCH(QString, reason);
+    QFETCH(QString, dump);
+    QFETCH(int, declaredOk);
+    QFETCH(qint64, plainSize);
+    const RomInspector::Report report = InspectBytes(file);
+    QVERIFY(report.Inspected());
+    QCOMPARE(report.layout, layout);
+    QCOMPARE(report.seen, seen);
+    QVERIFY2(report.reasons.join('\n').contains(reason), qPrintable(report.reasons.join('\n')));
+    QVERIFY(!report.reasons.join('\n').contains("no \"SEGA\""));
+    QCOMPARE(RomInspector::DumpName(report.dump), dump);
+    QCOMPARE(report.declaredRange ? int(report.DeclaredRangeOk()) : -1, declaredOk);
+    QCOMPARE(report.plainSize, plainSize);
+    // No header fields and no checksum verdict without a known layout.
+    QCOMPARE(report.header.system.isEmpty(), layout == RomLayout::Unknown);
+}
+
+void tst_RomInspector::headerFields_data() {
+    QTest::addColumn<QByteArray>("region");
+    QTest::addColumn<QStringList>("regions");
+    QTest::addColumn<QByteArray>("ram"); // 12 bytes at 0x1B0, or none
+    QTest::addColumn<QString>("ramKind");
+    QTest::newRow("old letters") << QByteArray("JUE") << QStringList{"Japan", "Americas", "Europe"}
+                                 << QByteArray() << QString();
+    QTest::newRow("Europe alone") << QByteArray("E  ") << QStringList{"Europe"} << QByteArray()
+                                  << QString();
+    QTest::newRow("new style, all") << QByteArray("F  ")
+                                    << QStringList{"Japan", "Asia", "Americas", "Europe"}
+                                    << QByteArray() << QString();
+    QTest::newRow("new style, Americas") << QByteArray("4  ") << QStringList{"Americas"}
+                                         << QByteArray() << QString();
+    QTest::newRow("battery-backed save RAM, odd bytes")
+        << QByteArray("U  ") << QStringList{"Americas"}
+        << QByteArray("RA\xF8\x20\x00\x20\x00\x01\x00\x20\x3F\xFF", 12)
+        << "battery-backed, odd bytes";
+    QTest::newRow("RAM, 16-bit") << QByteArray("J  ") << QStringList{"Japan"}
+                                 << QByteArray("RA\xA0\x20\x00\x20\x00\x01\x00\x20\x3F\xFF", 12)
+                                 << "volatile, 16-bit";
+}
+
+// The whole header decoded: regions by name, the extra memory.
+void tst_RomInspector::headerFields() {
+    QFETCH(QByteArray, region);
+    QFETCH(QStringList, regions);
+    QFETCH(QByteArray, ram);
+    QFETCH(QString, ramKind);
+    QByteArray image = RomImages::CartridgeImage(4 * 16384, 26);
+    image.replace(0x1F0, 3, region);
+    if (!ram.isEmpty())
+        image.replace(0x1B0, 12, ram);
+    const RomInspector::Report report = InspectBytes(image);
+    QCOMPARE(report.layout, RomLayout::Plain);
+    QCOMPARE(report.header.regions, regions);
+    QCOMPARE(report.header.ram, !ram.isEmpty());
+    QCOMPARE(report.header.ramKind, ramKind);
+    if (!ram.isEmpty()) {
+        QCOMPARE(report.header.ramStart, 0x200001u);
+        QCOMPARE(report.header.ramEnd, 0x203FFFu);
+    }
 }
 
 // Arbitrary bytes, and valid images with bytes changed, never crash the
