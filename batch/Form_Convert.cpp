@@ -9,6 +9,7 @@
 #include "FileHandle.h"
 #include "FolderList.h"
 #include "ListInspector.h"
+#include "RomReport.h"
 #include "Mod_Convert.h"
 #include "Mod_File.h"
 #include "MsgBox.h"
@@ -325,23 +326,11 @@ bool Form_Convert::WrongLayout(const RomInspector::Report& report, std::int32_t 
 QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::int32_t mode) {
     if (!report.Inspected())
         return QStringLiteral("Cannot inspect this file: ") + report.error;
+    // The lines of kestrix-convert info.
     QStringList lines;
-    if (report.layout == RomLayout::Unknown) {
-        lines << QStringLiteral("Layout: unknown (%1)").arg(report.reasons.join("; "));
-        return lines.join('\n');
-    }
-    lines << QStringLiteral("Layout: %1 (%2)")
-                 .arg(LayoutPhrase(report.layout), RomInspector::CertaintyName(report.certainty));
-    const QString title = report.header.titleOverseas.isEmpty() ? report.header.titleDomestic
-                                                                : report.header.titleOverseas;
-    if (!title.isEmpty())
-        lines << QStringLiteral("Title: ") + title;
-    const auto hex = [](std::uint16_t v) { return RomInspector::Hex(v); };
-    lines << (report.ChecksumOk() ? QStringLiteral("Header checksum: %1, correct")
-                                        .arg(hex(report.header.storedChecksum))
-                                  : QStringLiteral("Header checksum: %1 stored, %2 computed")
-                                        .arg(hex(report.header.storedChecksum),
-                                             hex(report.header.computedChecksum)));
+    for (const RomReport::Line& line : RomReport::Lines(report))
+        lines << (line.label.isEmpty() ? QStringLiteral("    ") + line.value
+                                       : line.label + QStringLiteral(": ") + line.value);
     if (WrongLayout(report, mode)) {
         QString fits;
         switch (report.layout) {

@@ -231,14 +231,32 @@ void tst_KestrixConvert::info() {
     QCOMPARE(result.status, 1);
     const QJsonArray array = QJsonDocument::fromJson(result.out.toUtf8()).array();
     QCOMPARE(array.size(), 4);
-    const QStringList keys{"certainty",      "checksum_computed",
-                           "checksum_ok",    "checksum_stored",
-                           "crc32",          "file",
-                           "layout",         "md5",
-                           "reasons",        "region",
-                           "serial",         "sha1",
-                           "size",           "system",
-                           "title_domestic", "title_overseas"};
+    const QStringList keys{"certainty",
+                           "checksum_computed",
+                           "checksum_declared_range_ok",
+                           "checksum_ok",
+                           "checksum_stored",
+                           "copyright",
+                           "crc32",
+                           "devices",
+                           "dump",
+                           "file",
+                           "layout",
+                           "md5",
+                           "plain_size",
+                           "ram_end",
+                           "ram_start",
+                           "reasons",
+                           "region",
+                           "regions",
+                           "rom_end",
+                           "rom_start",
+                           "serial",
+                           "sha1",
+                           "size",
+                           "system",
+                           "title_domestic",
+                           "title_overseas"};
     const QJsonObject bin = array[0].toObject();
     const QJsonObject md = array[1].toObject();
     QCOMPARE(bin.keys(), keys);
@@ -247,6 +265,11 @@ void tst_KestrixConvert::info() {
     QCOMPARE(md["sha1"], bin["sha1"]);
     QVERIFY(md["checksum_ok"].toBool());
     QCOMPARE(md["checksum_stored"].toInt(), int(RomImages::HeaderChecksum(plain)));
+    QCOMPARE(md["regions"].toArray(), QJsonArray({"Japan", "Americas", "Europe"}));
+    QCOMPARE(md["rom_end"].toInt(), plain.size() - 1);
+    QCOMPARE(md["dump"].toString(), QString("complete"));
+    QVERIFY(md["ram_start"].isNull() && md["checksum_declared_range_ok"].isNull());
+    QCOMPARE(md["copyright"].toString(), QString("(C)KSTX 2026.DEC"));
     QCOMPARE(array[2].toObject()["error"].toString(), QString("the file is empty"));
     QVERIFY(array[3].toObject()["error"].toString().contains("does not exist"));
     QVERIFY(result.err.contains("missing.bin"));
@@ -290,6 +313,11 @@ void tst_KestrixConvert::layoutAware_data() {
     QTest::newRow("to-md of unknown layout is refused")
         << QStringList{"to-md", "-o", "out", "random.bin"} << 1 << "the layout is unknown"
         << "" << RomLayout::Unknown;
+    // The same reason as without --verify.
+    QTest::newRow("refused by size, verified")
+        << QStringList{"md2bin", "--force", "--verify", "-o", "out", "short.md"} << 1
+        << "refused short.md: the size is not a multiple of 16384 bytes" << ""
+        << RomLayout::Unknown;
     QTest::newRow("to-md in place, verified")
         << QStringList{"to-md", "--verify", "--overwrite", "game.md"} << 0 << "verified"
         << "game.md" << RomLayout::Md;
@@ -306,6 +334,7 @@ void tst_KestrixConvert::layoutAware() {
     QVERIFY(WriteFile(Path("plain.md"), plain));
     QVERIFY(WriteFile(Path("swapped.bin"), RomImages::Byteswapped(plain)));
     QVERIFY(WriteFile(Path("random.bin"), RandomBytes(16384, 3)));
+    QVERIFY(WriteFile(Path("short.md"), RandomBytes(1000, 4)));
     QVERIFY(WriteFile(Path("game.md"), RomImages::Md(plain)));
     QVERIFY(WriteFile(Path("game.smd"), RomImages::Smd(plain)));
     const Result result = Run(args);

@@ -9,6 +9,7 @@
 #include "Output.h"
 #include "PathSeparator.h"
 #include "RomInspector.h"
+#include "RomReport.h"
 #include "SafeFile.h"
 
 #include <QCommandLineParser>
@@ -124,55 +125,10 @@ std::vector<RomInspector::Report> InspectAll(const QStringList& files) {
     return reports;
 }
 
-QJsonObject ToJson(const RomInspector::Report& r) {
-    QJsonObject o;
-    o["file"] = Shown(r.file);
-    o["size"] = double(r.size);
-    o["layout"] = LayoutName(r.layout);
-    o["certainty"] = RomInspector::CertaintyName(r.certainty);
-    o["reasons"] = QJsonArray::fromStringList(r.reasons);
-    o["system"] = r.header.system;
-    o["title_domestic"] = r.header.titleDomestic;
-    o["title_overseas"] = r.header.titleOverseas;
-    o["serial"] = r.header.serial;
-    o["region"] = r.header.region;
-    o["checksum_stored"] = r.header.storedChecksum;
-    o["checksum_computed"] = r.header.computedChecksum;
-    o["checksum_ok"] = r.Inspected() && r.ChecksumOk();
-    o["crc32"] = r.crc32;
-    o["md5"] = r.md5;
-    o["sha1"] = r.sha1;
-    if (!r.Inspected())
-        o["error"] = r.error;
-    return o;
-}
-
 void PrintText(const RomInspector::Report& r) {
-    const RomInspector::Header& h = r.header;
-    auto line = [](const char* label, const QString& value) {
-        Out() << "  " << QString::fromLatin1(label).leftJustified(11) << value << "\n";
-    };
     Out() << Shown(r.file) << "\n";
-    line("size", QStringLiteral("%1 bytes").arg(r.size));
-    line("layout", QStringLiteral("%1 (%2)").arg(LayoutName(r.layout),
-                                                 RomInspector::CertaintyName(r.certainty)));
-    for (qsizetype i = 0; i < r.reasons.size(); ++i)
-        line(i == 0 ? "reasons" : "", r.reasons.at(i));
-    line("system", h.system);
-    line("copyright", h.copyright);
-    line("domestic", h.titleDomestic);
-    line("overseas", h.titleOverseas);
-    line("serial", h.serial);
-    line("devices", h.devices);
-    line("rom", RomInspector::Hex(h.romStart, 8) + "-" + RomInspector::Hex(h.romEnd, 8));
-    line("region", h.region);
-    line("checksum",
-         QStringLiteral("%1 stored, %2 computed: %3")
-             .arg(RomInspector::Hex(h.storedChecksum), RomInspector::Hex(h.computedChecksum),
-                  r.ChecksumOk() ? "ok" : "MISMATCH"));
-    line("crc32", r.crc32);
-    line("md5", r.md5);
-    line("sha1", r.sha1);
+    for (const RomReport::Line& line : RomReport::Lines(r))
+        Out() << "  " << line.label.leftJustified(11) << line.value << "\n";
 }
 
 int Info(const QStringList& files, bool json) {
@@ -186,7 +142,7 @@ int Info(const QStringList& files, bool json) {
             Err() << "kestrix-convert: cannot inspect " << Shown(r.file) << ": " << r.error << "\n";
         }
         if (json) {
-            array.append(ToJson(r));
+            array.append(RomReport::Json(r, Shown(r.file)));
         } else if (r.Inspected()) {
             if (!first)
                 Out() << "\n";
@@ -357,13 +313,6 @@ private:
             }
         }
 
-        if (s_.verify) {
-            // Taken before writing: the destination may be the source itself.
-            QString why;
-            run.sourceSha = RomInspector::PlainSha1(source, from, &why);
-            if (run.sourceSha.isEmpty())
-                return Refuse(run, why);
-        }
         run.writer = std::make_unique<SafeFile::Writer>();
         const ConversionResult result = Mod_Convert::ConvertLayoutInto(
             from, job.target, source, run.destination,
@@ -375,6 +324,17 @@ private:
             return Refuse(run, result == ConversionResult::SizeRefused
                                    ? Mod_Convert::SizeRule(from, job.target)
                                    : Mod_File::DescribeResult(result, job.mode));
+        }
+        if (s_.verify) {
+            // Taken before the destination, which may be the source itself,
+            // gets its name; after the conversion, so that a refusal gives
+            // the conversion's own reason.
+            QString why;
+            run.sourceSha = RomInspector::PlainSha1(source, from, &why);
+            if (run.sourceSha.isEmpty()) {
+                run.writer.reset();
+                return Refuse(run, why);
+            }
         }
         names_.insert(name, run.given);
         run.bytes = Mod_Convert::TargetBytes.size;

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "RomInspector.h"
+
+#include <QJsonObject>
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+// A report of the inspector as people and programs read it: the one set of
+// labelled lines that `kestrix-convert info` prints and the conversion
+// window shows as a line's tooltip, and the JSON object of `info --json`.
+namespace RomReport {
+
+struct Line {
+    QString label; // "size", "layout", "dump", ... empty for a further reason
+    QString value;
+};
+
+// The lines of a report; a file that could not be inspected has none.
+std::vector<Line> Lines(const RomInspector::Report& report);
+
+// The JSON object of a report, under the name shown for its file. Keys that
+// do not apply to the file are null.
+QJsonObject Json(const RomInspector::Report& report, const QString& name);
+
+} // namespace RomReport
