@@ -52,7 +52,7 @@ QString DumpText(const RomInspector::Report& r) {
 
 } // namespace
 
-std::vector<Line> Lines(const RomInspector::Report& r) {
+std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
     std::vector<Line> lines;
     if (!r.Inspected())
         return lines;
@@ -97,10 +97,15 @@ std::vector<Line> Lines(const RomInspector::Report& r) {
     add("crc32", r.crc32);
     add("md5", r.md5);
     add("sha1", r.sha1);
+    if (dat.asked) {
+        add("dat game", dat.match ? dat.match->game : QStringLiteral("no match in the DAT files"));
+        if (dat.match)
+            add("dat rom", dat.match->name);
+    }
     return lines;
 }
 
-QJsonObject Json(const RomInspector::Report& r, const QString& name) {
+QJsonObject Json(const RomInspector::Report& r, const QString& name, const Dat& dat) {
     const RomInspector::Header& h = r.header;
     const bool known = Known(r);
     const QJsonValue none(QJsonValue::Null);
@@ -131,6 +136,10 @@ QJsonObject Json(const RomInspector::Report& r, const QString& name) {
     o["plain_size"] = r.Inspected() ? QJsonValue(double(r.plainSize)) : none;
     o["dump"] = r.Inspected() ? QJsonValue(RomInspector::DumpName(r.dump)) : none;
     o["checksum_declared_range_ok"] = r.declaredRange ? QJsonValue(r.DeclaredRangeOk()) : none;
+    if (dat.asked) {
+        o["dat_game"] = dat.match ? QJsonValue(dat.match->game) : none;
+        o["dat_rom"] = dat.match ? QJsonValue(dat.match->name) : none;
+    }
     if (!r.Inspected())
         o["error"] = r.error;
     return o;

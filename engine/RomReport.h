@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DatFile.h"
 #include "RomInspector.h"
 
 #include <QJsonObject>
@@ -18,11 +19,18 @@ struct Line {
     QString value;
 };
 
+// What DAT files said of a report's file: nothing asked, or the entry it
+// matches (null when none does).
+struct Dat {
+    bool asked = false;
+    const DatFile::Rom* match = nullptr;
+};
+
 // The lines of a report; a file that could not be inspected has none.
-std::vector<Line> Lines(const RomInspector::Report& report);
+std::vector<Line> Lines(const RomInspector::Report& report, const Dat& dat = {});
 
 // The JSON object of a report, under the name shown for its file. Keys that
 // do not apply to the file are null.
-QJsonObject Json(const RomInspector::Report& report, const QString& name);
+QJsonObject Json(const RomInspector::Report& report, const QString& name, const Dat& dat = {});
 
 } // namespace RomReport

@@ -45,6 +45,8 @@ private slots:
     void info();
     void layoutAware_data();
     void layoutAware();
+    void datFiles_data();
+    void datFiles();
     void edgeRuns_data();
     void edgeRuns();
     void oneDestinationPerRun_data();
@@ -348,6 +350,88 @@ void tst_KestrixConvert::layoutAware() {
         QCOMPARE(RomInspector::PlainSha1(Path(written), layout),
                  QCryptographicHash::hash(plain, QCryptographicHash::Sha1).toHex());
     QCOMPARE(ReadFile(Path("plain.md")), plain);
+}
+
+void tst_KestrixConvert::datFiles_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("made"); // a file that must exist afterwards, or none
+    QTest::newRow("info names the game by SHA-1")
+        << QStringList{"info", "--dat", "set.dat", "game.md"} << 0
+        << "  dat game   Kestrix Test Cart (World)\n  dat rom    Kestrix Test Cart (World).bin\n"
+        << "";
+    QTest::newRow("by CRC32 and size where the DAT lists no SHA-1")
+        << QStringList{"info", "--dat", "other.dat", "crc.smd"} << 0
+        << "  dat game   Only A CRC\n" << "";
+    // The SHA-1 is asked first, whichever DAT lists it.
+    QTest::newRow("SHA-1 before CRC32")
+        << QStringList{"info", "--dat", "other.dat", "--dat", "set.dat", "crc.smd"} << 0
+        << "  dat game   Kestrix Test Cart (World)\n" << "";
+    QTest::newRow("no match") << QStringList{"info", "--dat", "set.dat", "random.bin"} << 0
+                              << "  dat game   no match in the DAT files\n" << "";
+    QTest::newRow("JSON") << QStringList{"info", "--json", "--dat", "set.dat", "game.md"} << 0
+                          << "\"dat_game\": \"Kestrix Test Cart (World)\"" << "";
+    QTest::newRow("JSON, no match")
+        << QStringList{"info", "--json", "--dat", "set.dat", "random.bin"} << 0
+        << "\"dat_game\": null" << "";
+    QTest::newRow("to-smd names the output after the DAT")
+        << QStringList{"to-smd", "--dat", "set.dat", "--dat-names", "-o", "out", "game.md",
+                       "random.bin"}
+        << 1 << "game.md -> out/Kestrix Test Cart (World).smd"
+        << "out/Kestrix Test Cart (World).smd";
+    QTest::newRow("only the last part of a DAT's name")
+        << QStringList{"to-bin", "--dat", "other.dat", "--dat-names", "-o", "out", "crc.smd"} << 0
+        << "crc.smd -> out/Only A CRC.bin" << "out/Only A CRC.bin";
+    QTest::newRow("a malformed DAT is one error, and nothing is written")
+        << QStringList{"to-smd", "--dat", "broken.dat", "--dat-names", "-o", "out", "game.md"} << 1
+        << "cannot read the DAT file broken.dat: line 3: " << "";
+    QTest::newRow("not a DAT") << QStringList{"info", "--dat", "game.md", "game.md"} << 1
+                               << "cannot read the DAT file game.md: " << "";
+    QTest::newRow("--dat-names without --dat")
+        << QStringList{"to-bin", "--dat-names", "game.md"} << 2 << "go together" << "";
+}
+
+// DAT files name the games: by the SHA-1 of the plain content, or CRC32 and
+// size; a malformed one is one clear error.
+void tst_KestrixConvert::datFiles() {
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(QString, made);
+    QVERIFY(QDir(dir_.path()).mkpath("out"));
+    // Fingerprints of this cartridge from Python's zlib and hashlib.
+    const QByteArray plain = RomImages::CartridgeImage(65536, 7);
+    QVERIFY(WriteFile(Path("game.md"), RomImages::Md(plain)));
+    QVERIFY(WriteFile(Path("crc.smd"), RomImages::Smd(plain)));
+    QVERIFY(WriteFile(Path("random.bin"), RandomBytes(16384, 9)));
+    QVERIFY(WriteFile(Path("set.dat"),
+                      "<?xml version=\"1.0\"?>\n"
+                      "<datafile>\n"
+                      "  <header><name>Test set</name></header>\n"
+                      "  <game name=\"Kestrix Test Cart (World)\">\n"
+                      "    <description>Kestrix Test Cart (World)</description>\n"
+                      "    <rom name=\"Kestrix Test Cart (World).bin\" size=\"65536\" "
+                      "crc=\"0ccc057a\" sha1=\"4e6cdd7c5925f423cfdc2546d6a24c434d78c41b\"/>\n"
+                      "  </game>\n"
+                      "</datafile>\n"));
+    QVERIFY(WriteFile(Path("other.dat"),
+                      "<?xml version=\"1.0\"?>\n"
+                      "<datafile>\n"
+                      "  <game name=\"Only A CRC\"><rom name=\"../sub/Only A CRC.bin\" "
+                      "size=\"65536\" crc=\"0CCC057A\"/></game>\n"
+                      "</datafile>\n"));
+    QVERIFY(WriteFile(Path("broken.dat"), "<?xml version=\"1.0\"?>\n<datafile>\n<game name=\"x\">"
+                                          "<rom name=\"a\"></game>\n</datafile>\n"));
+    const Result result = Run(args);
+    QVERIFY2(result.status == status, qPrintable(result.out + result.err));
+    QVERIFY2((result.out + result.err).contains(message), qPrintable(result.out + result.err));
+    if (!made.isEmpty())
+        QCOMPARE(RomInspector::PlainSha1(
+                     Path(made), made.endsWith(".smd") ? RomLayout::Smd : RomLayout::Plain),
+                 QString("4e6cdd7c5925f423cfdc2546d6a24c434d78c41b"));
+    if (status != 0 && made.isEmpty())
+        QCOMPARE(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 // A name with bytes that are not UTF-8, as old archives have them.

@@ -37,7 +37,8 @@ constexpr int ExitUsage = 2;
 const char* const UsageText =
     "Usage: kestrix-convert MODE [-o DIR] [--overwrite] [--force] [--verify] FILE...\n"
     "       kestrix-convert to-bin|to-smd|to-md [-o DIR] [--overwrite] [--verify] FILE...\n"
-    "       kestrix-convert info [--json] FILE...\n"
+    "       kestrix-convert info [--json] [--dat DAT]... FILE...\n"
+    "       kestrix-convert to-bin|to-smd|to-md --dat DAT... --dat-names FILE...\n"
     "\n"
     "Converts Sega Genesis / Mega Drive ROM images between layouts.\n"
     "\n"
@@ -68,6 +69,11 @@ const char* const UsageText =
     "  --verify          read each written file back and compare its plain\n"
     "                    content with the source's (SHA-1)\n"
     "  --json            info: one JSON array on standard output\n"
+    "  --dat FILE        a Logiqx XML DAT file (repeatable): info shows the game\n"
+    "                    and ROM each file matches (by the SHA-1 of its plain\n"
+    "                    content, or CRC32 and size)\n"
+    "  --dat-names       to-*: name each output after the ROM it matches in the\n"
+    "                    DAT files, with the target layout's extension\n"
     "  -h, --help        show this help and exit\n"
     "  --version         show the version and exit\n"
     "\n"
@@ -125,13 +131,31 @@ std::vector<RomInspector::Report> InspectAll(const QStringList& files) {
     return reports;
 }
 
-void PrintText(const RomInspector::Report& r) {
+void PrintText(const RomInspector::Report& r, const RomReport::Dat& dat) {
     Out() << Shown(r.file) << "\n";
-    for (const RomReport::Line& line : RomReport::Lines(r))
+    for (const RomReport::Line& line : RomReport::Lines(r, dat))
         Out() << "  " << line.label.leftJustified(11) << line.value << "\n";
 }
 
-int Info(const QStringList& files, bool json) {
+// Reads the DAT files named; false after one message when one cannot be read.
+bool LoadDats(const QStringList& paths, DatFile::Index& index) {
+    for (const QString& path : paths) {
+        QString why;
+        if (!index.Load(path, &why)) {
+            Err() << "kestrix-convert: cannot read the DAT file " << why << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+int Info(const QStringList& files, bool json, const QStringList& dats) {
+    DatFile::Index index;
+    if (!LoadDats(dats, index))
+        return ExitSomeFailed;
+    auto datOf = [&](const RomInspector::Report& r) {
+        return RomReport::Dat{!dats.isEmpty(), dats.isEmpty() ? nullptr : index.Match(r)};
+    };
     const std::vector<RomInspector::Report> reports = InspectAll(files);
     int status = ExitConverted;
     QJsonArray array;
@@ -142,12 +166,12 @@ int Info(const QStringList& files, bool json) {
             Err() << "kestrix-convert: cannot inspect " << Shown(r.file) << ": " << r.error << "\n";
         }
         if (json) {
-            array.append(RomReport::Json(r, Shown(r.file)));
+            array.append(RomReport::Json(r, Shown(r.file), datOf(r)));
         } else if (r.Inspected()) {
             if (!first)
                 Out() << "\n";
             first = false;
-            PrintText(r);
+            PrintText(r, datOf(r));
         }
     }
     if (json)
@@ -172,6 +196,8 @@ QString TargetCommand(RomLayout target) {
 
 struct Settings {
     Job job;
+    DatFile::Index dats;
+    bool datNames = false;
     QString folder; // empty for the current folder
     bool overwrite = false;
     bool force = false;
@@ -267,8 +293,28 @@ private:
             Flush();
     }
 
-    void Prepare(FileRun& run, const QString& source, const QString& name) {
+    void Prepare(FileRun& run, const QString& source, QString name) {
         const Job& job = s_.job;
+        if (s_.datNames && !TooLarge(source)) {
+            // Named after the DAT entry the content matches: its ROM name's
+            // last part, with the target layout's extension.
+            RomInspector::Options options;
+            const RomInspector::Report report = RomInspector::Inspect(source, options);
+            if (const DatFile::Rom* rom = s_.dats.Match(report)) {
+                QString datName = rom->name.section(QLatin1Char('/'), -1).section('\\', -1);
+                for (QChar& c : datName)
+                    if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                        c = QLatin1Char('_');
+                if (const qsizetype dot = datName.lastIndexOf(QLatin1Char('.')); dot > 0)
+                    datName.truncate(dot);
+                if (!datName.isEmpty() && datName != QLatin1String(".") &&
+                    datName != QLatin1String("..")) {
+                    const QString named = datName + LayoutExtension(job.target);
+                    run.destination = run.destination.chopped(name.size()) + named;
+                    name = named;
+                }
+            }
+        }
         // One run writes each destination once: by name, and by the file
         // the name leads to (a drive that ignores case gives two names one
         // file).
@@ -283,13 +329,8 @@ private:
         RomLayout from = SourceLayout(job.mode);
         if (job.command == Command::ToLayout || !s_.force) {
             // Refused by its size before a byte of it is read.
-            {
-                const SafeFile::Source probe(source);
-                if (probe.IsOpen() &&
-                    probe.Size() > Mod_Convert::MaxImageSize + FileFunctions::SmdHeaderSize)
-                    return Refuse(run,
-                                  Mod_File::DescribeResult(ConversionResult::TooLarge, job.mode));
-            }
+            if (TooLarge(source))
+                return Refuse(run, Mod_File::DescribeResult(ConversionResult::TooLarge, job.mode));
             RomInspector::Options options;
             options.fingerprints = false;
             const RomInspector::Report report = RomInspector::Inspect(source, options);
@@ -338,6 +379,13 @@ private:
         }
         names_.insert(name, run.given);
         run.bytes = Mod_Convert::TargetBytes.size;
+    }
+
+    // Whether a source is too large for any conversion, by its size alone.
+    static bool TooLarge(const QString& source) {
+        const SafeFile::Source probe(source);
+        return probe.IsOpen() &&
+               probe.Size() > Mod_Convert::MaxImageSize + FileFunctions::SmdHeaderSize;
     }
 
     // Writes the batch to disk, names its files, flushes their folders and
@@ -467,8 +515,10 @@ int Main(int argc, char* argv[]) {
     const QCommandLineOption forceOption("force", "Convert whatever the content looks like.");
     const QCommandLineOption verifyOption("verify", "Read back and compare.");
     const QCommandLineOption jsonOption("json", "JSON output of info.");
-    parser.addOptions(
-        {help, version, output, overwriteOption, forceOption, verifyOption, jsonOption});
+    const QCommandLineOption datOption("dat", "A Logiqx XML DAT file.", "FILE");
+    const QCommandLineOption datNamesOption("dat-names", "Name outputs after the DAT.");
+    parser.addOptions({help, version, output, overwriteOption, forceOption, verifyOption,
+                       jsonOption, datOption, datNamesOption});
     // The arguments as the bytes they are: a name need not be UTF-8.
     if (!parser.parse(QStringList{QStringLiteral("kestrix-convert")} +
                       SafeFile::DecodeArguments(argc, argv))) {
@@ -501,16 +551,21 @@ int Main(int argc, char* argv[]) {
         return UsageError(QStringLiteral("no files given"));
 
     if (job->command == Command::Info) {
-        for (const QCommandLineOption* o : {&output, &overwriteOption, &forceOption, &verifyOption})
+        for (const QCommandLineOption* o :
+             {&output, &overwriteOption, &forceOption, &verifyOption, &datNamesOption})
             if (parser.isSet(*o))
                 return UsageError(
                     QStringLiteral("info takes no option --%1").arg(o->names().constLast()));
-        return Info(files, parser.isSet(jsonOption));
+        return Info(files, parser.isSet(jsonOption), parser.values(datOption));
     }
     if (parser.isSet(jsonOption))
         return UsageError(QStringLiteral("--json goes with info"));
     if (job->command == Command::ToLayout && parser.isSet(forceOption))
         return UsageError(QStringLiteral("--force goes with a fixed mode"));
+    if (parser.isSet(datNamesOption) && job->command != Command::ToLayout)
+        return UsageError(QStringLiteral("--dat-names goes with to-bin, to-smd or to-md"));
+    if (parser.isSet(datNamesOption) != parser.isSet(datOption))
+        return UsageError(QStringLiteral("--dat and --dat-names go together outside info"));
 
     Settings settings;
     settings.job = *job;
@@ -525,6 +580,10 @@ int Main(int argc, char* argv[]) {
     settings.overwrite = parser.isSet(overwriteOption);
     settings.force = parser.isSet(forceOption);
     settings.verify = parser.isSet(verifyOption);
+    settings.datNames = parser.isSet(datNamesOption);
+    // A DAT file that cannot be read stops the run before anything is written.
+    if (!LoadDats(parser.values(datOption), settings.dats))
+        return ExitSomeFailed;
     SafeFile::RemoveTemporaryOnSignals();
     return ConvertRun(settings).Run(files);
 }
