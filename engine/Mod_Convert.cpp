@@ -149,6 +149,47 @@ QString SizeRule(RomLayout from, RomLayout to) {
     return QStringLiteral("the size is odd, so the image has no whole 16-bit words");
 }
 
+namespace {
+
+// Turns the payload in SourceBytes into the target layout and writes it into
+// the writer: first the plain image, then the target layout; each step
+// writes into whichever array does not hold its input.
+ConversionResult Transform(RomLayout from, RomLayout to, std::int64_t payload,
+                           std::int64_t targetSize, const QString& destination,
+                           SafeFile::Existing existing, SafeFile::Writer& writer) {
+    SourceBytes.size = payload;
+    ByteArray* plain = &SourceBytes;
+    ByteArray* spare = &TargetBytes;
+    if (from != to) {
+        if (from == RomLayout::Byteswapped) {
+            Interleave::SwapWords(SourceBytes.data.get(), std::size_t(payload));
+        } else if (from != RomLayout::Plain) {
+            TargetBytes.size = payload;
+            Rearrange(from == RomLayout::Smd ? SMDtoBIN : MDtoBIN, SourceBytes.data.get(),
+                      TargetBytes.data.get(), payload);
+            std::swap(plain, spare);
+        }
+        if (to == RomLayout::Byteswapped) {
+            Interleave::SwapWords(plain->data.get(), std::size_t(payload));
+        } else if (to != RomLayout::Plain) {
+            if (!spare->Resize(targetSize)) {
+                SourceBytes.Release();
+                TargetBytes.Release();
+                return ConversionResult::OutOfMemory;
+            }
+            Rearrange(to == RomLayout::Smd ? BINtoSMD : BINtoMD, plain->data.get(),
+                      spare->data.get(), payload);
+            std::swap(plain, spare);
+        }
+    }
+
+    if (!writer.Open(destination, existing) || !writer.Write(plain->data.get(), plain->size))
+        return WriteFailure(writer);
+    return ConversionResult::Converted;
+}
+
+} // namespace
+
 ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
                                    const QString& destination, SafeFile::Existing existing,
                                    SafeFile::Writer& writer) {
@@ -189,36 +230,53 @@ ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& 
     if (!in.Unchanged())
         return ConversionResult::SourceChanged;
 
-    // First the plain image, then the target layout; each step writes into
-    // whichever array does not hold its input.
-    ByteArray* plain = &SourceBytes;
-    ByteArray* spare = &TargetBytes;
-    if (from != to) {
-        if (from == RomLayout::Byteswapped) {
-            Interleave::SwapWords(SourceBytes.data.get(), std::size_t(payload));
-        } else if (from != RomLayout::Plain) {
-            TargetBytes.size = payload;
-            Rearrange(from == RomLayout::Smd ? SMDtoBIN : MDtoBIN, SourceBytes.data.get(),
-                      TargetBytes.data.get(), payload);
-            std::swap(plain, spare);
-        }
-        if (to == RomLayout::Byteswapped) {
-            Interleave::SwapWords(plain->data.get(), std::size_t(payload));
-        } else if (to != RomLayout::Plain) {
-            if (!spare->Resize(targetSize)) {
-                SourceBytes.Release();
-                TargetBytes.Release();
-                return ConversionResult::OutOfMemory;
-            }
-            Rearrange(to == RomLayout::Smd ? BINtoSMD : BINtoMD, plain->data.get(),
-                      spare->data.get(), payload);
-            std::swap(plain, spare);
-        }
-    }
+    return Transform(from, to, payload, targetSize, destination, existing, writer);
+}
 
-    if (!writer.Open(destination, existing) || !writer.Write(plain->data.get(), plain->size))
-        return WriteFailure(writer);
+ConversionResult LoadSource(const QString& source, std::int64_t* length) {
+    LastWriteError.clear();
+    const SafeFile::Source in(source);
+    if (!in.IsOpen())
+        return FromSourceError(in.Error());
+    *length = in.Size();
+    if (*length == 0)
+        return ConversionResult::SourceEmpty;
+    if (*length > MaxImageSize + SmdHeaderSize)
+        return ConversionResult::TooLarge;
+    if (!SourceBytes.Resize(*length)) {
+        SourceBytes.Release();
+        return ConversionResult::OutOfMemory;
+    }
+    if (!in.ReadAt(0, SourceBytes.data.get(), *length))
+        return ConversionResult::SourceUnreadable;
+    if (!in.Unchanged())
+        return ConversionResult::SourceChanged;
     return ConversionResult::Converted;
+}
+
+ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
+                               const QString& destination, SafeFile::Existing existing,
+                               SafeFile::Writer& writer) {
+    if (!Converts(from) || !Converts(to))
+        return ConversionResult::UnknownMode;
+    const bool smdSource = from == RomLayout::Smd && to != RomLayout::Smd;
+    if (!SizeAllowed(from, to, length))
+        return ConversionResult::SizeRefused;
+    if (from == RomLayout::Smd && length == SmdHeaderSize)
+        return ConversionResult::HeaderOnly;
+    const std::int64_t payload = smdSource ? length - SmdHeaderSize : length;
+    if (payload > MaxImageSize + (from == to && from == RomLayout::Smd ? SmdHeaderSize : 0))
+        return ConversionResult::TooLarge;
+    const std::int64_t targetSize =
+        to == RomLayout::Smd && from != to ? payload + SmdHeaderSize : payload;
+    if (!TargetBytes.Resize(targetSize)) {
+        TargetBytes.Release();
+        return ConversionResult::OutOfMemory;
+    }
+    if (smdSource)
+        std::memmove(SourceBytes.data.get(), SourceBytes.data.get() + SmdHeaderSize,
+                     std::size_t(payload));
+    return Transform(from, to, payload, targetSize, destination, existing, writer);
 }
 
 ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,

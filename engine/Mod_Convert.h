@@ -67,6 +67,16 @@ ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& 
                                    const QString& destination, SafeFile::Existing existing,
                                    SafeFile::Writer& writer);
 
+// The same in two steps, for a caller that looks at the bytes in between:
+// the source read whole into SourceBytes, once (refused by its size before
+// it is read, and when it changes while it is read); then those bytes
+// converted from a layout, as ConvertLayoutInto would. The second step
+// changes SourceBytes.
+ConversionResult LoadSource(const QString& source, std::int64_t* length);
+ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
+                               const QString& destination, SafeFile::Existing existing,
+                               SafeFile::Writer& writer);
+
 // The size rule a conversion applies to its source, and its wording.
 bool SizeAllowed(RomLayout from, RomLayout to, std::int64_t length);
 QString SizeRule(RomLayout from, RomLayout to);

@@ -114,6 +114,12 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
 // The SHA-1 (lowercase hex) of a file's plain content read in a known layout;
 // empty with a reason when the file cannot be read in that layout.
 QString PlainSha1(const QString& path, RomLayout layout, QString* error = nullptr);
+// The same of bytes of a given size reached through a reader.
+QString PlainSha1(const ReadAt& read, std::int64_t size, RomLayout layout,
+                  QString* error = nullptr);
+
+// A reader of bytes in memory.
+ReadAt MemoryReader(const std::uint8_t* data, std::int64_t size);
 
 // A number as "0x1A2B": upper-case hex digits, at least digits of them.
 QString Hex(std::uint32_t value, int digits = 4);

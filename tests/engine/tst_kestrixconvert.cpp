@@ -487,6 +487,9 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("changed while it was read")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/a.bin \"$KX\" bin2md --force -o out a.bin" << 1
         << "refused a.bin: it changed while it was read" << QStringList();
+    QTest::newRow("changed while it was read, guarded")
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" to-smd -o out plain.bin"
+        << 1 << "refused plain.bin: it changed while it was read" << QStringList();
     QTest::newRow("--verify with a disk that returns wrong data")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_CORRUPT=/out/plain.smd \"$KX\" to-smd --verify "
            "-o out plain.bin"

@@ -22,8 +22,11 @@
 #include <QJsonObject>
 #include <QThreadPool>
 
+#include <condition_variable>
 #include <csignal>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -118,17 +121,33 @@ QString Shown(const QString& name) {
     return SafeFile::Printable(name);
 }
 
-// Inspects every file, two at a time or as many as there are cores; the
-// reports keep the order of the files.
-std::vector<RomInspector::Report> InspectAll(const QStringList& files) {
-    std::vector<RomInspector::Report> reports(std::size_t(files.size()));
+// Inspects every file, two at a time or as many as there are cores, and
+// hands each report on in the order of the files as soon as it and the ones
+// before it are done.
+void InspectInOrder(const QStringList& files,
+                    const std::function<void(const RomInspector::Report&)>& take) {
+    std::vector<std::optional<RomInspector::Report>> reports(std::size_t(files.size()));
+    std::mutex mutex;
+    std::condition_variable arrived;
     QThreadPool pool;
     for (qsizetype i = 0; i < files.size(); ++i)
-        pool.start([&reports, &files, i] {
-            reports[std::size_t(i)] = RomInspector::Inspect(files.at(i));
+        pool.start([&, i] {
+            RomInspector::Report report = RomInspector::Inspect(files.at(i));
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                reports[std::size_t(i)] = std::move(report);
+            }
+            arrived.notify_all();
         });
+    for (std::optional<RomInspector::Report>& slot : reports) {
+        std::unique_lock<std::mutex> lock(mutex);
+        arrived.wait(lock, [&slot] { return slot.has_value(); });
+        const RomInspector::Report report = std::move(*slot);
+        slot.reset();
+        lock.unlock();
+        take(report);
+    }
     pool.waitForDone();
-    return reports;
 }
 
 void PrintText(const RomInspector::Report& r, const RomReport::Dat& dat) {
@@ -156,14 +175,14 @@ int Info(const QStringList& files, bool json, const QStringList& dats) {
     auto datOf = [&](const RomInspector::Report& r) {
         return RomReport::Dat{!dats.isEmpty(), dats.isEmpty() ? nullptr : index.Match(r)};
     };
-    const std::vector<RomInspector::Report> reports = InspectAll(files);
     int status = ExitConverted;
     QJsonArray array;
     bool first = true;
-    for (const RomInspector::Report& r : reports) {
+    InspectInOrder(files, [&](const RomInspector::Report& r) {
         if (!r.Inspected()) {
             status = ExitSomeFailed;
             Err() << "kestrix-convert: cannot inspect " << Shown(r.file) << ": " << r.error << "\n";
+            Err().Flush();
         }
         if (json) {
             array.append(RomReport::Json(r, Shown(r.file), datOf(r)));
@@ -172,8 +191,9 @@ int Info(const QStringList& files, bool json, const QStringList& dats) {
                 Out() << "\n";
             first = false;
             PrintText(r, datOf(r));
+            Out().Flush();
         }
-    }
+    });
     if (json)
         Out() << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
     return status;
@@ -327,54 +347,83 @@ private:
             return SkipExisting(run);
 
         RomLayout from = SourceLayout(job.mode);
-        if (job.command == Command::ToLayout || !s_.force) {
-            // Refused by its size before a byte of it is read.
-            if (TooLarge(source))
-                return Refuse(run, Mod_File::DescribeResult(ConversionResult::TooLarge, job.mode));
-            RomInspector::Options options;
-            options.fingerprints = false;
-            const RomInspector::Report report = RomInspector::Inspect(source, options);
-            if (job.command == Command::ToLayout) {
-                if (!report.Inspected())
-                    return Refuse(run, report.error);
-                if (report.layout == RomLayout::Unknown)
-                    return Refuse(run, QStringLiteral("the layout is unknown (") +
-                                           report.reasons.join(QStringLiteral("; ")) +
-                                           QStringLiteral(")"));
-                from = report.layout;
-                if (from == job.target)
-                    run.lines.emplace_back(false, "note: " + Shown(run.given) + " is already " +
-                                                      LayoutPhrase(from) + "; writing a byte copy");
-            } else if (report.IsOtherThan(from)) {
-                const QString modes = RomInspector::ModesFor(report.layout);
-                return Refuse(run, QStringLiteral("looks like %1 (%2); use %3%4")
-                                       .arg(LayoutPhrase(report.layout), Evidence(report), modes,
-                                            (modes.isEmpty() ? QString() : QStringLiteral(" or ")) +
-                                                TargetCommand(job.target)));
-            }
-        }
-
+        const SafeFile::Existing existing =
+            s_.overwrite ? SafeFile::Existing::Replace : SafeFile::Existing::Keep;
         run.writer = std::make_unique<SafeFile::Writer>();
-        const ConversionResult result = Mod_Convert::ConvertLayoutInto(
-            from, job.target, source, run.destination,
-            s_.overwrite ? SafeFile::Existing::Replace : SafeFile::Existing::Keep, *run.writer);
-        if (result != ConversionResult::Converted) {
+        auto refuse = [&](ConversionResult result) {
             run.writer.reset();
             if (result == ConversionResult::DestinationExists)
                 return SkipExisting(run);
             return Refuse(run, result == ConversionResult::SizeRefused
                                    ? Mod_Convert::SizeRule(from, job.target)
                                    : Mod_File::DescribeResult(result, job.mode));
-        }
-        if (s_.verify) {
-            // Taken before the destination, which may be the source itself,
-            // gets its name; after the conversion, so that a refusal gives
-            // the conversion's own reason.
-            QString why;
-            run.sourceSha = RomInspector::PlainSha1(source, from, &why);
-            if (run.sourceSha.isEmpty()) {
+        };
+        ConversionResult result = ConversionResult::Converted;
+        if (job.command == Command::ToLayout || !s_.force) {
+            // Read once: inspected and converted from the same bytes (and
+            // refused by its size before any of them is read).
+            std::int64_t length = 0;
+            result = Mod_Convert::LoadSource(source, &length);
+            if (result != ConversionResult::Converted)
+                return refuse(result);
+            const RomInspector::ReadAt read =
+                RomInspector::MemoryReader(Mod_Convert::SourceBytes.data.get(), length);
+            RomInspector::Options options;
+            options.fingerprints = false;
+            const RomInspector::Report report = RomInspector::InspectData(read, length, options);
+            if (job.command == Command::ToLayout) {
+                if (!report.Inspected()) {
+                    run.writer.reset();
+                    return Refuse(run, report.error);
+                }
+                if (report.layout == RomLayout::Unknown) {
+                    run.writer.reset();
+                    return Refuse(run, QStringLiteral("the layout is unknown (") +
+                                           report.reasons.join(QStringLiteral("; ")) +
+                                           QStringLiteral(")"));
+                }
+                from = report.layout;
+                if (from == job.target)
+                    run.lines.emplace_back(false, "note: " + Shown(run.given) + " is already " +
+                                                      LayoutPhrase(from) + "; writing a byte copy");
+            } else if (report.IsOtherThan(from)) {
                 run.writer.reset();
-                return Refuse(run, why);
+                const QString modes = RomInspector::ModesFor(report.layout);
+                return Refuse(run, QStringLiteral("looks like %1 (%2); use %3%4")
+                                       .arg(LayoutPhrase(report.layout), Evidence(report), modes,
+                                            (modes.isEmpty() ? QString() : QStringLiteral(" or ")) +
+                                                TargetCommand(job.target)));
+            }
+            // Of the bytes read, before the conversion changes them; a size
+            // the conversion refuses is refused by it, with its own reason.
+            if (s_.verify && Mod_Convert::SizeAllowed(from, job.target, length) &&
+                !(from == RomLayout::Smd && length == FileFunctions::SmdHeaderSize)) {
+                QString why;
+                run.sourceSha = RomInspector::PlainSha1(read, length, from, &why);
+                if (run.sourceSha.isEmpty()) {
+                    run.writer.reset();
+                    return Refuse(run, why);
+                }
+            }
+            result = Mod_Convert::ConvertLoaded(from, job.target, length, run.destination,
+                                                existing, *run.writer);
+            if (result != ConversionResult::Converted)
+                return refuse(result);
+        } else {
+            result = Mod_Convert::ConvertLayoutInto(from, job.target, source, run.destination,
+                                                    existing, *run.writer);
+            if (result != ConversionResult::Converted)
+                return refuse(result);
+            if (s_.verify) {
+                // Taken before the destination, which may be the source
+                // itself, gets its name; after the conversion, so that a
+                // refusal gives the conversion's own reason.
+                QString why;
+                run.sourceSha = RomInspector::PlainSha1(source, from, &why);
+                if (run.sourceSha.isEmpty()) {
+                    run.writer.reset();
+                    return Refuse(run, why);
+                }
             }
         }
         names_.insert(name, run.given);
