@@ -126,6 +126,7 @@ bench)
     "$BUILD_DIR/bin/kestrix-bench-progressbar"
     "$BUILD_DIR/bin/kestrix-bench-batch"
     bench/convert-vs-cp.sh "$BUILD_DIR"
+    bench/guarded-vs-force.sh "$BUILD_DIR"
     exec bench/info-vs-rhash.sh "$BUILD_DIR"
     ;;
 format)

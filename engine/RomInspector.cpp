@@ -454,7 +454,12 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
 
     // The header checksum of every layout that has the signature; the
     // fingerprints too when that layout is the only one.
+    const bool headerOnly = !options.checksum && !options.fingerprints && found.size() == 1;
     for (Found& f : found) {
+        if (headerOnly) {
+            f.digest.ok = true;
+            break;
+        }
         f.digest = ReadPlain(read, size, f.layout, found.size() == 1 && options.fingerprints,
                              cancel, DeclaredSize(f.head));
         if (!f.digest.ok) {
@@ -471,7 +476,10 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
     }
 
     const Found* chosen = nullptr;
-    if (found.size() == 1) {
+    if (headerOnly) {
+        chosen = &found.front();
+        report.certainty = Certainty::Likely;
+    } else if (found.size() == 1) {
         chosen = &found.front();
         report.certainty = Big16(chosen->head, 0x18E) == chosen->digest.checksum
                                ? Certainty::Certain
@@ -545,7 +553,7 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         }
     }
     if (read_as != RomLayout::Unknown && report.certainty != Certainty::Unknown &&
-        HasSega(head)) {
+        HasSega(head) && !headerOnly) {
         report.header = ReadHeader(head);
         report.header.computedChecksum = digest.checksum;
         // What the size says of the dump.

@@ -101,6 +101,10 @@ struct Options {
     // Without fingerprints only the layout, the header and its checksum are
     // worked out, which costs little more than reading the file.
     bool fingerprints = true;
+    // Without the checksum (and without fingerprints), a file whose header
+    // shows under one layout alone is taken as that layout, likely, having
+    // read no more than its header: enough to decide, not to explain.
+    bool checksum = true;
     // Turning true stops the work between pieces; the report then has an error.
     const std::atomic<bool>* cancel = nullptr;
 };

@@ -368,9 +368,11 @@ private:
                 return refuse(result);
             const RomInspector::ReadAt read =
                 RomInspector::MemoryReader(Mod_Convert::SourceBytes.data.get(), length);
+            // The header decides; the checksum is read only to explain a refusal.
             RomInspector::Options options;
             options.fingerprints = false;
-            const RomInspector::Report report = RomInspector::InspectData(read, length, options);
+            options.checksum = false;
+            RomInspector::Report report = RomInspector::InspectData(read, length, options);
             if (job.command == Command::ToLayout) {
                 if (!report.Inspected()) {
                     run.writer.reset();
@@ -388,6 +390,8 @@ private:
                                                       LayoutPhrase(from) + "; writing a byte copy");
             } else if (report.IsOtherThan(from)) {
                 run.writer.reset();
+                options.checksum = true;
+                report = RomInspector::InspectData(read, length, options);
                 const QString modes = RomInspector::ModesFor(report.layout);
                 return Refuse(run, QStringLiteral("looks like %1 (%2); use %3%4")
                                        .arg(LayoutPhrase(report.layout), Evidence(report), modes,
