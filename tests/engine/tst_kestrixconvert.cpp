@@ -33,6 +33,7 @@ class tst_KestrixConvert : public QObject {
 private slots:
     void initTestCase();
     void init();
+    void cleanupTestCase() { init(); }
     void usageErrors_data();
     void usageErrors();
     void helpAndVersion_data();
@@ -454,6 +455,9 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("missing, shown escaped")
         << "\"$KX\" bin2md \"$(printf 'nop\\351.bin')\"" << 1
         << "refused nop\\xE9.bin: the file does not exist" << QStringList();
+    QTest::newRow("a newline in a name, escaped in text")
+        << "cp a.bin \"$(printf 'n\\nl.bin')\" && \"$KX\" info n*l.bin" << 0 << "n\\x0Al.bin\n  size"
+        << QStringList();
     QTest::newRow("progressbar-render, name not UTF-8")
         << "\"$PR\" --out " + cafe + ".png" << 0 << "" << QStringList{Cafe + ".png"};
     QTest::newRow("progressbar-render to standard output")
