@@ -16,11 +16,11 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 BUILD_DIR=${KESTRIX_BUILD_DIR:-build}
 SANITIZE_DIR=${KESTRIX_SANITIZE_DIR:-build-sanitize}
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libbenchmark-dev
-    zlib1g-dev)
+    zlib1g-dev libarchive-dev)
 RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
 TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g acl attr
     mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
-    appstream lintian dpkg-dev file xvfb xauth x11-utils)
+    appstream lintian dpkg-dev file xvfb xauth x11-utils libarchive-tools)
 PACKAGE_PACKAGES=(dpkg-dev file)
 BENCH_PACKAGES=(rhash time)
 

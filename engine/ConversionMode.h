@@ -21,6 +21,7 @@ enum class ConversionResult {
     SourceUnreadable,
     SourceNotRegular,
     SourceChanged,
+    ArchiveRefused, // the reason is in Mod_Convert::LastSourceError
     NameTooLong,
     SourceEmpty,
     SizeRefused,

@@ -1,5 +1,6 @@
 #include "Mod_Convert.h"
 
+#include "Archive.h"
 #include "FileFunctions.h"
 #include "Interleave.h"
 
@@ -196,6 +197,14 @@ ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& 
     LastWriteError.clear();
     if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
+    // An archive converts from its one cartridge image.
+    if (Archive::IsArchive(source)) {
+        std::int64_t length = 0;
+        const ConversionResult loaded = LoadSource(source, &length);
+        return loaded == ConversionResult::Converted
+                   ? ConvertLoaded(from, to, length, destination, existing, writer)
+                   : loaded;
+    }
 
     const SafeFile::Source in(source);
     if (!in.IsOpen())
@@ -233,8 +242,29 @@ ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& 
     return Transform(from, to, payload, targetSize, destination, existing, writer);
 }
 
+ConversionResult LoadBytes(const QByteArray& bytes, std::int64_t* length) {
+    *length = bytes.size();
+    if (*length == 0)
+        return ConversionResult::SourceEmpty;
+    if (*length > MaxImageSize + SmdHeaderSize)
+        return ConversionResult::TooLarge;
+    if (!SourceBytes.Resize(*length)) {
+        SourceBytes.Release();
+        return ConversionResult::OutOfMemory;
+    }
+    std::memcpy(SourceBytes.data.get(), bytes.constData(), std::size_t(*length));
+    return ConversionResult::Converted;
+}
+
 ConversionResult LoadSource(const QString& source, std::int64_t* length) {
     LastWriteError.clear();
+    if (Archive::IsArchive(source)) {
+        Archive::Entry image;
+        if (!Archive::SingleImage(source, MaxImageSize + SmdHeaderSize, &image,
+                                  &LastSourceError))
+            return ConversionResult::ArchiveRefused;
+        return LoadBytes(image.bytes, length);
+    }
     const SafeFile::Source in(source);
     if (!in.IsOpen())
         return FromSourceError(in.Error());

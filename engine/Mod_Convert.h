@@ -72,7 +72,10 @@ ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& 
 // it is read, and when it changes while it is read); then those bytes
 // converted from a layout, as ConvertLayoutInto would. The second step
 // changes SourceBytes.
+// An archive is read as its one cartridge image.
 ConversionResult LoadSource(const QString& source, std::int64_t* length);
+// The same for bytes already in memory, as an archive's entry.
+ConversionResult LoadBytes(const QByteArray& bytes, std::int64_t* length);
 ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
                                const QString& destination, SafeFile::Existing existing,
                                SafeFile::Writer& writer);
@@ -83,5 +86,7 @@ QString SizeRule(RomLayout from, RomLayout to);
 
 // Why the last write of a destination failed, as "the disk is full".
 inline QString LastWriteError;
+// Why the last archive could not be read as a source.
+inline QString LastSourceError;
 
 } // namespace Mod_Convert

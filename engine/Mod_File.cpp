@@ -27,6 +27,8 @@ QString DescribeResult(ConversionResult result, std::int32_t mode) {
         return QStringLiteral("the file cannot be read");
     case ConversionResult::SourceNotRegular:
         return QStringLiteral("it is not a regular file");
+    case ConversionResult::ArchiveRefused:
+        return Mod_Convert::LastSourceError;
     case ConversionResult::SourceChanged:
         return QStringLiteral("it changed while it was read");
     case ConversionResult::NameTooLong:

@@ -1,5 +1,6 @@
 #include "RomInspector.h"
 
+#include "Archive.h"
 #include "FileFunctions.h"
 #include "Interleave.h"
 #include "SafeFile.h"
@@ -586,8 +587,23 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
 }
 
 Report Inspect(const QString& path, const Options& options) {
-    const SafeFile::Source source(path);
     Report report;
+    // An archive is inspected as its one cartridge image.
+    if (Archive::IsArchive(path)) {
+        Archive::Entry image;
+        QString why;
+        if (Archive::SingleImage(path, std::int64_t(1) << 30, &image, &why)) {
+            const QByteArray& bytes = image.bytes;
+            report = InspectData(
+                MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size()),
+                bytes.size(), options);
+        } else {
+            report.error = why;
+        }
+        report.file = path;
+        return report;
+    }
+    const SafeFile::Source source(path);
     if (source.IsOpen()) {
         report = InspectData(ReaderOf(source), source.Size(), options);
         if (report.Inspected() && !source.Unchanged()) {

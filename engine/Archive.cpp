@@ -1,0 +1,195 @@
+#include "Archive.h"
+
+#include "SafeFile.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <memory>
+
+namespace Archive {
+
+namespace {
+
+const char* const Extensions[] = {".zip", ".7z", ".gz", ".xz", ".bz2"};
+
+// The compressors alone hold one file with no name of its own.
+bool Compressed(const QString& path) {
+    for (const char* extension : {".gz", ".xz", ".bz2"})
+        if (path.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+struct ReadFree {
+    void operator()(archive* a) const { archive_read_free(a); }
+};
+struct WriteFree {
+    void operator()(archive* a) const { archive_write_free(a); }
+};
+
+QString Message(archive* a) {
+    const char* text = archive_error_string(a);
+    return text ? QString::fromUtf8(text) : QStringLiteral("unknown error");
+}
+
+// The last part of an entry's path, as a file name of the output folder.
+QString OwnName(const QString& path) {
+    QString name = path.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
+    for (QChar& c : name)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = QLatin1Char('_');
+    return name;
+}
+
+} // namespace
+
+bool IsArchive(const QString& path) {
+    for (const char* extension : Extensions)
+        if (path.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+bool Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
+          QString* error) {
+    auto fail = [error](const QString& why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const SafeFile::Source source(path);
+    if (!source.IsOpen())
+        return fail(SafeFile::Describe(source.Error()));
+    const bool compressed = Compressed(path);
+    std::unique_ptr<archive, ReadFree> a(archive_read_new());
+    archive_read_support_filter_all(a.get());
+    if (compressed) {
+        archive_read_support_format_raw(a.get());
+    } else {
+        archive_read_support_format_zip(a.get());
+        archive_read_support_format_7zip(a.get());
+    }
+    if (archive_read_open_fd(a.get(), source.Descriptor(), 1 << 16) != ARCHIVE_OK)
+        return fail(QStringLiteral("it is not an archive that can be read: ") + Message(a.get()));
+
+    const QString fileName = path.section(QLatin1Char('/'), -1);
+    archive_entry* header = nullptr;
+    for (;;) {
+        const int status = archive_read_next_header(a.get(), &header);
+        if (status == ARCHIVE_EOF)
+            return true;
+        if (status < ARCHIVE_WARN)
+            return fail(QStringLiteral("the archive is damaged: ") + Message(a.get()));
+        Entry entry;
+        if (compressed) {
+            // "game.smd.gz" holds "game.smd".
+            entry.name = OwnName(fileName.left(fileName.lastIndexOf(QLatin1Char('.'))));
+        } else {
+            const char* utf8 = archive_entry_pathname_utf8(header);
+            const char* bytes = archive_entry_pathname(header);
+            entry.name = OwnName(utf8 ? QString::fromUtf8(utf8)
+                                      : SafeFile::DecodeName(QByteArray(bytes ? bytes : "")));
+        }
+        const mode_t type = archive_entry_filetype(header);
+        if (!compressed && type == AE_IFDIR)
+            continue;
+        if (entry.name.isEmpty() || entry.name == QLatin1String(".") ||
+            entry.name == QLatin1String("..")) {
+            entry.error = QStringLiteral("the entry has no file name of its own");
+        } else if (!compressed && type == AE_IFLNK) {
+            entry.error = QStringLiteral("it is a link, not a file");
+        } else if (!compressed && type != AE_IFREG) {
+            entry.error = QStringLiteral("it is not a regular file");
+        } else if (archive_entry_is_encrypted(header)) {
+            entry.error = QStringLiteral("it is encrypted");
+        }
+        if (entry.error.isEmpty()) {
+            // The declared size is never trusted: the limit holds while the
+            // content comes out.
+            char piece[1 << 16];
+            for (;;) {
+                const la_ssize_t got = archive_read_data(a.get(), piece, sizeof piece);
+                if (got == 0)
+                    break;
+                if (got < 0) {
+                    entry.error = QStringLiteral("it is damaged: ") + Message(a.get());
+                    break;
+                }
+                if (entry.bytes.size() + got > limit) {
+                    entry.error = QStringLiteral("it is larger than %1 MiB").arg(limit >> 20);
+                    break;
+                }
+                entry.bytes.append(piece, got);
+            }
+            if (!entry.error.isEmpty())
+                entry.bytes.clear();
+        }
+        const bool stop = compressed && !entry.error.isEmpty();
+        take(entry);
+        // A compressed file holds one entry: nothing is left to read.
+        if (stop || compressed)
+            return true;
+    }
+}
+
+bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error) {
+    static const char* const companions[] = {".txt", ".nfo", ".diz", ".pdf", ".jpg", ".jpeg",
+                                             ".png", ".gif", ".htm", ".html", ".xml", ".dat",
+                                             ".md5", ".sha1", ".sfv", ".cue"};
+    int images = 0;
+    Entry found;
+    const bool read = Read(path, limit, [&](Entry& entry) {
+        for (const char* companion : companions)
+            if (entry.name.endsWith(QLatin1String(companion), Qt::CaseInsensitive))
+                return;
+        if (++images == 1)
+            found = std::move(entry);
+    }, error);
+    if (!read)
+        return false;
+    if (images != 1) {
+        if (error)
+            *error = images == 0 ? QStringLiteral("the archive holds no cartridge image")
+                                 : QStringLiteral("the archive holds %1 files, not one "
+                                                  "cartridge image")
+                                       .arg(images);
+        return false;
+    }
+    if (!found.error.isEmpty()) {
+        if (error)
+            *error = found.name + QStringLiteral(" in the archive: ") + found.error;
+        return false;
+    }
+    *image = std::move(found);
+    return true;
+}
+
+QByteArray Zip(const QString& name, const char* data, std::int64_t size, QString* error) {
+    QByteArray out(size + size / 64 + (1 << 16), Qt::Uninitialized);
+    std::size_t used = 0;
+    std::unique_ptr<archive, WriteFree> a(archive_write_new());
+    archive_write_set_format_zip(a.get());
+    archive_write_set_options(a.get(), "zip:compression=deflate");
+    if (archive_write_open_memory(a.get(), out.data(), std::size_t(out.size()), &used) !=
+        ARCHIVE_OK) {
+        *error = Message(a.get());
+        return QByteArray();
+    }
+    std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(),
+                                                                    archive_entry_free);
+    archive_entry_set_pathname_utf8(entry.get(), name.toUtf8().constData());
+    archive_entry_set_filetype(entry.get(), AE_IFREG);
+    archive_entry_set_perm(entry.get(), 0644);
+    archive_entry_set_size(entry.get(), size);
+    if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK ||
+        archive_write_data(a.get(), data, std::size_t(size)) != la_ssize_t(size) ||
+        archive_write_close(a.get()) != ARCHIVE_OK) {
+        *error = Message(a.get());
+        return QByteArray();
+    }
+    out.truncate(qsizetype(used));
+    return out;
+}
+
+} // namespace Archive

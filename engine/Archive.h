@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+// Archives as sources and as destinations, through libarchive: each regular
+// file in a .zip, .7z, .gz, .xz or .bz2 is a source of its own, named after
+// its own file name alone, and a converted file can be written as a .zip
+// that holds it.
+namespace Archive {
+
+// Whether a path names an archive, by its extension (any case).
+bool IsArchive(const QString& path);
+
+struct Entry {
+    // The entry's own file name, never a folder part; fit to be a file name
+    // in the output folder (control characters become '_').
+    QString name;
+    // Its content, when it could be read whole within the limit.
+    QByteArray bytes;
+    // Why the entry is refused: encrypted, a link or device, damaged (a
+    // wrong CRC), larger than the limit; nothing else is set then.
+    QString error;
+};
+
+// Reads the entries of an archive in order and hands each one over, refused
+// ones included (folders are passed by). An entry is read no further than
+// limit bytes, whatever sizes the archive declares. False, with the reason,
+// when the archive itself cannot be read (missing, corrupt, not an archive);
+// the entries handed over before that stand.
+bool Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
+          QString* error);
+
+// The one cartridge image of an archive: its one readable file, leaving
+// aside read-mes, pictures and other companions. False, with the reason,
+// when it holds none or several, or when that one is refused.
+bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error);
+
+// A .zip holding one file of that name and content, compressed (deflate).
+QByteArray Zip(const QString& name, const char* data, std::int64_t size, QString* error);
+
+} // namespace Archive
