@@ -157,7 +157,8 @@ namespace {
 // writes into whichever array does not hold its input.
 ConversionResult Transform(RomLayout from, RomLayout to, std::int64_t payload,
                            std::int64_t targetSize, const QString& destination,
-                           SafeFile::Existing existing, SafeFile::Writer& writer) {
+                           SafeFile::Existing existing, SafeFile::Writer& writer,
+                           const Wrap& wrap = {}) {
     SourceBytes.size = payload;
     ByteArray* plain = &SourceBytes;
     ByteArray* spare = &TargetBytes;
@@ -184,6 +185,18 @@ ConversionResult Transform(RomLayout from, RomLayout to, std::int64_t payload,
         }
     }
 
+    if (wrap) {
+        QString why;
+        const QByteArray wrapped =
+            wrap(reinterpret_cast<const char*>(plain->data.get()), plain->size, &why);
+        if (wrapped.isEmpty()) {
+            LastWriteError = why;
+            return ConversionResult::DestinationUnwritable;
+        }
+        if (!writer.Open(destination, existing) || !writer.Write(wrapped.constData(), wrapped.size()))
+            return WriteFailure(writer);
+        return ConversionResult::Converted;
+    }
     if (!writer.Open(destination, existing) || !writer.Write(plain->data.get(), plain->size))
         return WriteFailure(writer);
     return ConversionResult::Converted;
@@ -286,7 +299,7 @@ ConversionResult LoadSource(const QString& source, std::int64_t* length) {
 
 ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
                                const QString& destination, SafeFile::Existing existing,
-                               SafeFile::Writer& writer) {
+                               SafeFile::Writer& writer, const Wrap& wrap) {
     if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
     const bool smdSource = from == RomLayout::Smd && to != RomLayout::Smd;
@@ -306,7 +319,7 @@ ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length
     if (smdSource)
         std::memmove(SourceBytes.data.get(), SourceBytes.data.get() + SmdHeaderSize,
                      std::size_t(payload));
-    return Transform(from, to, payload, targetSize, destination, existing, writer);
+    return Transform(from, to, payload, targetSize, destination, existing, writer, wrap);
 }
 
 ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace Mod_Convert {
@@ -76,9 +77,12 @@ ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& 
 ConversionResult LoadSource(const QString& source, std::int64_t* length);
 // The same for bytes already in memory, as an archive's entry.
 ConversionResult LoadBytes(const QByteArray& bytes, std::int64_t* length);
+// What the converted bytes become before they are written (a .zip holding
+// them, say): the bytes, or nothing with the reason.
+using Wrap = std::function<QByteArray(const char* data, std::int64_t size, QString* error)>;
 ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
                                const QString& destination, SafeFile::Existing existing,
-                               SafeFile::Writer& writer);
+                               SafeFile::Writer& writer, const Wrap& wrap = {});
 
 // The size rule a conversion applies to its source, and its wording.
 bool SizeAllowed(RomLayout from, RomLayout to, std::int64_t length);

@@ -173,7 +173,7 @@ void tst_KestrixConvert::convertsEachMode() {
     QVERIFY(WriteFile(Path(source), RomImages::InLayout(plain, from)));
     const Result result = Run({mode, "-o", "out", source});
     QCOMPARE(result.status, 0);
-    QVERIFY(result.err.isEmpty());
+    QCOMPARE(result.err, QString("kestrix-convert: 1 converted, 0 skipped, 0 refused, 0 failed\n"));
     QCOMPARE(result.out, source + " -> out/" + destination + "\n");
     QCOMPARE(ReadFile(Path("out/" + destination)), RomImages::InLayout(plain, to));
 }
@@ -198,7 +198,8 @@ void tst_KestrixConvert::refusedFileDoesNotStopOthers() {
     const Result result = Run({"bin2smd", "bad.bin", "missing.bin", "empty.bin", "good.bin"});
     QCOMPARE(result.status, 1);
     const QStringList lines = result.err.split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines[3], QString("kestrix-convert: 1 converted, 0 skipped, 3 refused, 0 failed"));
     QVERIFY(lines[0].contains("bad.bin") && lines[0].contains("multiple of 16384"));
     QVERIFY(lines[1].contains("missing.bin") && lines[1].contains("does not exist"));
     QVERIFY(lines[2].contains("empty.bin") && lines[2].contains("empty"));

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ConversionMode.h"
+#include "RomLayout.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+constexpr int ExitConverted = 0;
+constexpr int ExitSomeFailed = 1;
+constexpr int ExitUsage = 2;
+
+extern const char* const UsageText;
+
+enum class Command { Mode, ToLayout, Info };
+
+// What a command word asks for: a fixed mode, a target layout, or info.
+struct Job {
+    Command command = Command::Mode;
+    std::int32_t mode = SMDtoBIN;
+    RomLayout target = RomLayout::Plain;
+};
+
+struct Arguments {
+    Job job;
+    QStringList files;
+    QString output; // empty: the current folder
+    QStringList dats;
+    QString filesFrom; // "-" for standard input
+    bool filesFromSet = false;
+    bool overwrite = false;
+    bool force = false;
+    bool verify = false;
+    bool json = false;
+    bool datNames = false;
+    bool zip = false;
+    bool fullStem = false;
+    bool recursive = false;
+    bool null = false;
+    bool quiet = false;
+};
+
+// Reads the words of the command line in the usual GNU form (-o DIR, -oDIR,
+// --output DIR, --output=DIR, short options together as -rq, -- before
+// names that start with a dash). Nothing, with the exit status in status
+// (0 after --help or --version), when the run ends here.
+std::optional<Arguments> ParseArguments(const QStringList& words, int* status);
+
+// One usage message on standard error; the exit status of a usage error.
+int UsageError(const QString& why);
+
+// A name for a message, with the bytes it cannot show escaped.
+QString Shown(const QString& name);

@@ -1,0 +1,416 @@
+#include "ConvertRun.h"
+
+#include "Archive.h"
+#include "FileFunctions.h"
+#include "Mod_Convert.h"
+#include "Mod_File.h"
+#include "Output.h"
+#include "RomInspector.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t BatchFiles = 32;
+constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
+constexpr std::int64_t Limit = Mod_Convert::MaxImageSize + FileFunctions::SmdHeaderSize;
+
+// How sure the detection is, in the words of a refusal.
+QString Evidence(const RomInspector::Report& r) {
+    if (r.certainty == RomInspector::Certainty::Certain)
+        return QStringLiteral("header checksum matches");
+    for (const QString& reason : r.reasons)
+        if (reason.startsWith(QLatin1String("\"SEGA\"")))
+            return QStringLiteral("\"SEGA\" in the header, header checksum differs");
+    return QStringLiteral("SMD copier header");
+}
+
+// "to-bin", "to-smd" or "to-md".
+QString TargetCommand(RomLayout target) {
+    return QStringLiteral("to-") + LayoutExtension(target).mid(1);
+}
+
+QString Join(const QString& folder, const QString& name) {
+    if (folder.isEmpty())
+        return name;
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// Creates a folder and those above it, name bytes as given: empty, or why not.
+QString MakeFolders(const QString& path) {
+    const QByteArray bytes = SafeFile::EncodeName(path);
+    for (qsizetype at = 1; at <= bytes.size(); ++at) {
+        if (at < bytes.size() && bytes.at(at) != '/')
+            continue;
+        if (::mkdir(bytes.left(at).constData(), 0777) != 0 && errno != EEXIST)
+            return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return SafeFile::IsFolder(path) ? QString() : QStringLiteral("it is not a folder");
+}
+
+} // namespace
+
+int ConvertRun::Run(const Gathered& gathered) {
+    const Arguments& a = s_.arguments;
+    total_ = int(gathered.files.size());
+    progress_ = !a.quiet && ::isatty(STDERR_FILENO);
+    counts_[int(Outcome::PassedOver)] += gathered.skipped;
+    for (const SourceFile& file : gathered.files) {
+        Progress(file.path);
+        Source(file);
+        ++done_;
+    }
+    Flush();
+    if (progress_)
+        Err() << "\r\033[K";
+    if (!a.quiet)
+        Err() << "kestrix-convert: " << qint64(counts_[int(Outcome::Converted)]) << " converted, "
+              << qint64(counts_[int(Outcome::Skipped)] + counts_[int(Outcome::PassedOver)])
+              << " skipped, "
+              << qint64(counts_[int(Outcome::Refused)]) << " refused, "
+              << qint64(counts_[int(Outcome::Failed)]) << " failed\n";
+    return status_;
+}
+
+// One progress line, rewritten in place, while standard error is a terminal.
+void ConvertRun::Progress(const QString& name) {
+    if (!progress_)
+        return;
+    Err() << "\r\033[K[" << qint64(done_ + 1) << "/" << qint64(total_) << "] " << Shown(name);
+    Err().Flush();
+}
+
+void ConvertRun::Source(const SourceFile& file) {
+    if (!Archive::IsArchive(file.path)) {
+        One({file.path, file.path, nullptr, FileFunctions::GetFileName(file.path), file.folder,
+             file.fromTree});
+        return;
+    }
+    // Every regular file of an archive is a source of its own.
+    int entries = 0;
+    QString why;
+    const bool read = Archive::Read(file.path, Limit, [&](Archive::Entry& entry) {
+        ++entries;
+        const QString given = file.path + QLatin1Char(':') + entry.name;
+        if (!entry.error.isEmpty()) {
+            FileRun run;
+            run.given = given;
+            Refuse(run, entry.error);
+            batch_.push_back(std::move(run));
+            return;
+        }
+        One({given, file.path, &entry.bytes, entry.name, file.folder, file.fromTree});
+    }, &why);
+    if (!read || entries == 0) {
+        FileRun run;
+        run.given = file.path;
+        Refuse(run, read ? QStringLiteral("the archive holds no files") : why);
+        batch_.push_back(std::move(run));
+    }
+}
+
+QString ConvertRun::OutputName(const QString& sourceName) const {
+    QString stem = sourceName;
+    if (s_.arguments.fullStem) {
+        if (const qsizetype dot = stem.lastIndexOf(QLatin1Char('.')); dot > 0)
+            stem.truncate(dot);
+    } else {
+        stem = FileFunctions::GetBaseName(stem);
+    }
+    return stem + LayoutExtension(s_.arguments.job.target);
+}
+
+void ConvertRun::One(const Item& item) {
+    FileRun run;
+    run.given = item.given;
+    run.fromTree = item.fromTree;
+    const QString folder = Join(s_.folder, item.folder);
+    QString name = OutputName(item.name);
+    if (s_.arguments.zip)
+        name = name.left(name.lastIndexOf(QLatin1Char('.'))) + QStringLiteral(".zip");
+    run.destination = Join(folder, name);
+    // A file that an earlier one of the batch writes or replaces is read
+    // once that one is in place.
+    if (!batch_.empty() && !item.bytes && !ReadableBeforeBatch(item.path))
+        Flush();
+    if (!item.folder.isEmpty()) {
+        if (const QString why = MakeFolders(folder); !why.isEmpty()) {
+            Refuse(run, QStringLiteral("the folder %1 cannot be made: %2").arg(Shown(folder), why),
+                   Outcome::Failed);
+            batch_.push_back(std::move(run));
+            return;
+        }
+    }
+    Prepare(run, item, name);
+    if (run.writer) {
+        run.writer->StartWriteback();
+        bytes_ += run.bytes;
+    }
+    batch_.push_back(std::move(run));
+    if (batch_.size() >= BatchFiles || bytes_ >= BatchBytes)
+        Flush();
+}
+
+void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
+    const Arguments& a = s_.arguments;
+    const Job& job = a.job;
+    const QString innerName = OutputName(item.name);
+    // One run writes each destination once: by name, and by the file the
+    // name leads to (a drive that ignores case gives two names one file).
+    auto mayWrite = [&] {
+        if (const auto earlier = names_.constFind(run.destination); earlier != names_.constEnd())
+            return SkipSameDestination(run, *earlier), false;
+        run.before = SafeFile::IdentityOf(run.destination);
+        if (const QString earlier = EarlierWrite(run.destination); !earlier.isEmpty())
+            return SkipSameDestination(run, earlier), false;
+        if (!a.overwrite && SafeFile::EntryExists(run.destination))
+            return SkipExisting(run), false;
+        return true;
+    };
+    if (!a.datNames && !mayWrite())
+        return;
+
+    // Read once: inspected and converted from the same bytes (and refused by
+    // its size before any of them is read).
+    RomLayout from = SourceLayout(job.mode);
+    auto refuse = [&](ConversionResult result) {
+        run.writer.reset();
+        if (result == ConversionResult::DestinationExists)
+            return SkipExisting(run);
+        Refuse(run,
+               result == ConversionResult::SizeRefused ? Mod_Convert::SizeRule(from, job.target)
+                                                        : Mod_File::DescribeResult(result, job.mode),
+               result == ConversionResult::DestinationUnwritable ? Outcome::Failed
+                                                                 : Outcome::Refused);
+    };
+    std::int64_t length = 0;
+    ConversionResult result = item.bytes ? Mod_Convert::LoadBytes(*item.bytes, &length)
+                                         : Mod_Convert::LoadSource(item.path, &length);
+    if (result != ConversionResult::Converted)
+        return refuse(result);
+    const RomInspector::ReadAt read =
+        RomInspector::MemoryReader(Mod_Convert::SourceBytes.data.get(), length);
+
+    if (a.datNames) {
+        // Named after the DAT entry the content matches: its ROM name's last
+        // part, with the target layout's extension.
+        const RomInspector::Report report = RomInspector::InspectData(read, length);
+        if (const DatFile::Rom* rom = s_.dats.Match(report)) {
+            QString datName = rom->name.section(QLatin1Char('/'), -1).section('\\', -1);
+            for (QChar& c : datName)
+                if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+                    c = QLatin1Char('_');
+            if (const qsizetype dot = datName.lastIndexOf(QLatin1Char('.')); dot > 0)
+                datName.truncate(dot);
+            if (!datName.isEmpty() && datName != QLatin1String(".") &&
+                datName != QLatin1String("..")) {
+                const QString named =
+                    datName + (a.zip ? QStringLiteral(".zip") : LayoutExtension(job.target));
+                run.destination = run.destination.chopped(name.size()) + named;
+                name = named;
+            }
+        }
+        if (!mayWrite())
+            return;
+    }
+
+    if (job.command == Command::ToLayout || !a.force) {
+        // The header decides; the checksum is read only to explain a refusal.
+        RomInspector::Options options;
+        options.fingerprints = false;
+        options.checksum = false;
+        RomInspector::Report report = RomInspector::InspectData(read, length, options);
+        if (job.command == Command::ToLayout) {
+            if (report.layout == RomLayout::Unknown) {
+                // Walking a tree, a file of no known layout is only counted.
+                if (run.fromTree) {
+                    run.outcome = Outcome::PassedOver;
+                    return;
+                }
+                return Refuse(run, QStringLiteral("the layout is unknown (") +
+                                       report.reasons.join(QStringLiteral("; ")) +
+                                       QStringLiteral(")"));
+            }
+            from = report.layout;
+            if (from == job.target && !a.quiet)
+                run.lines.emplace_back(false, "note: " + Shown(run.given) + " is already " +
+                                                  LayoutPhrase(from) + "; writing a byte copy");
+        } else if (report.IsOtherThan(from)) {
+            options.checksum = true;
+            report = RomInspector::InspectData(read, length, options);
+            const QString modes = RomInspector::ModesFor(report.layout);
+            return Refuse(run, QStringLiteral("looks like %1 (%2); use %3%4")
+                                   .arg(LayoutPhrase(report.layout), Evidence(report), modes,
+                                        (modes.isEmpty() ? QString() : QStringLiteral(" or ")) +
+                                            TargetCommand(job.target)));
+        }
+    }
+    // Of the bytes read, before the conversion changes them; a size the
+    // conversion refuses is refused by it, with its own reason.
+    if (a.verify && Mod_Convert::SizeAllowed(from, job.target, length) &&
+        !(from == RomLayout::Smd && length == FileFunctions::SmdHeaderSize)) {
+        QString why;
+        run.sourceSha = RomInspector::PlainSha1(read, length, from, &why);
+        if (run.sourceSha.isEmpty())
+            return Refuse(run, why);
+    }
+    Mod_Convert::Wrap wrap;
+    if (a.zip)
+        wrap = [&innerName](const char* data, std::int64_t size, QString* error) {
+            return Archive::Zip(innerName, data, size, error);
+        };
+    run.writer = std::make_unique<SafeFile::Writer>();
+    result = Mod_Convert::ConvertLoaded(
+        from, job.target, length, run.destination,
+        a.overwrite ? SafeFile::Existing::Replace : SafeFile::Existing::Keep, *run.writer, wrap);
+    if (result != ConversionResult::Converted)
+        return refuse(result);
+    names_.insert(run.destination, run.given);
+    run.bytes = Mod_Convert::TargetBytes.size;
+}
+
+// Writes the batch to disk, names its files, flushes their folders and
+// prints what became of each, in the order of the files.
+void ConvertRun::Flush() {
+    for (FileRun& run : batch_)
+        if (run.writer && !run.writer->Finish()) {
+            Refuse(run, run.writer->ErrorString(), Outcome::Failed);
+            run.writer.reset();
+        }
+    for (FileRun& run : batch_) {
+        if (!run.writer)
+            continue;
+        if (const QString earlier = EarlierWrite(run.destination); !earlier.isEmpty()) {
+            run.writer.reset();
+            SkipSameDestination(run, earlier);
+        } else if (!run.writer->Publish()) {
+            if (run.writer->NameTaken())
+                SkipExisting(run);
+            else
+                Refuse(run, run.writer->ErrorString(), Outcome::Failed);
+            run.writer.reset();
+        } else {
+            Remember(run);
+        }
+    }
+    std::vector<const SafeFile::Writer*> flushed;
+    for (FileRun& run : batch_) {
+        if (!run.writer)
+            continue;
+        SafeFile::Writer& writer = *run.writer;
+        for (const SafeFile::Writer* other : flushed)
+            writer.FolderFlushedBy(*other);
+        if (!writer.Done()) {
+            if (writer.FlushFolder())
+                flushed.push_back(&writer);
+            else
+                Refuse(run, Shown(run.destination) + " was written, but " + writer.ErrorString(),
+                       Outcome::Failed);
+        }
+    }
+    if (progress_ && !batch_.empty())
+        Err() << "\r\033[K";
+    for (FileRun& run : batch_) {
+        if (run.writer && run.outcome == Outcome::Converted)
+            Report(run);
+        for (const auto& [error, line] : run.lines)
+            (error ? Err() : Out()) << line << "\n";
+        ++counts_[int(run.outcome)];
+        if (run.outcome != Outcome::Converted && run.outcome != Outcome::PassedOver)
+            status_ = ExitSomeFailed;
+    }
+    Out().Flush();
+    batch_.clear();
+    bytes_ = 0;
+}
+
+void ConvertRun::Report(FileRun& run) {
+    const Arguments& a = s_.arguments;
+    if (!a.quiet)
+        run.lines.emplace_back(false, Shown(run.given) + " -> " + Shown(run.destination));
+    if (!a.verify)
+        return;
+    QString why;
+    QString sha;
+    if (a.zip) {
+        // Read back out of the archive written.
+        Archive::Entry entry;
+        if (Archive::SingleImage(run.destination, Limit, &entry, &why))
+            sha = RomInspector::PlainSha1(
+                RomInspector::MemoryReader(
+                    reinterpret_cast<const std::uint8_t*>(entry.bytes.constData()),
+                    entry.bytes.size()),
+                entry.bytes.size(), a.job.target, &why);
+    } else {
+        sha = RomInspector::PlainSha1(run.destination, a.job.target, &why);
+    }
+    if (sha != run.sourceSha) {
+        run.lines.emplace_back(
+            true, "kestrix-convert: verification failed for " + Shown(run.destination) + ": " +
+                      (sha.isEmpty() ? why
+                                     : QStringLiteral("its plain content differs from the "
+                                                      "source's")));
+        run.outcome = Outcome::Failed;
+    } else if (!a.quiet) {
+        run.lines.emplace_back(false, "verified " + Shown(run.destination) + " (sha1 " + sha + ")");
+    }
+}
+
+void ConvertRun::Refuse(FileRun& run, const QString& why, Outcome outcome) {
+    run.lines.emplace_back(true, "kestrix-convert: refused " + Shown(run.given) + ": " + why);
+    run.outcome = outcome;
+}
+
+void ConvertRun::SkipExisting(FileRun& run) {
+    run.lines.emplace_back(true, "kestrix-convert: skipped " + Shown(run.given) + ": " +
+                                     Shown(run.destination) +
+                                     " already exists (use --overwrite to replace it)");
+    run.outcome = Outcome::Skipped;
+}
+
+void ConvertRun::SkipSameDestination(FileRun& run, const QString& earlier) {
+    run.lines.emplace_back(true, "kestrix-convert: refused " + Shown(run.given) + ": " +
+                                     Shown(run.destination) +
+                                     " is the same file as the destination of " + Shown(earlier) +
+                                     ", written earlier in this run");
+    run.outcome = Outcome::Refused;
+}
+
+// Whether a source may be read before the batch is written: not when it is
+// missing (an earlier file of the run may be about to create it) or is a
+// destination of the batch.
+bool ConvertRun::ReadableBeforeBatch(const QString& source) const {
+    const SafeFile::FileId id = SafeFile::IdentityOf(source);
+    if (!id.IsValid())
+        return false;
+    for (const FileRun& run : batch_)
+        if (run.writer && run.before == id)
+            return false;
+    return true;
+}
+
+// The source of an earlier file of this run that a destination's name leads
+// to, or nothing. The same file by identity; or, where a drive that ignores
+// case numbers the names of one file apart (FUSE), a file whose name differs
+// only in case and that still has the size and time it was written with.
+QString ConvertRun::EarlierWrite(const QString& destination) const {
+    const SafeFile::Entry now = SafeFile::Look(destination);
+    if (!now.id.IsValid())
+        return QString();
+    if (const auto earlier = written_.find(now.id); earlier != written_.end())
+        return earlier->second;
+    const auto folded = byName_.constFind(destination.toCaseFolded());
+    if (folded != byName_.constEnd() && folded->entry.size == now.size &&
+        folded->entry.modified == now.modified)
+        return folded->given;
+    return QString();
+}
+
+void ConvertRun::Remember(const FileRun& run) {
+    written_[run.writer->Written()] = run.given;
+    byName_.insert(run.destination.toCaseFolded(), {SafeFile::Look(run.destination), run.given});
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "Arguments.h"
+#include "DatFile.h"
+#include "SafeFile.h"
+#include "Sources.h"
+
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+// What a conversion run is asked to do.
+struct Settings {
+    Arguments arguments;
+    QString folder; // empty for the current folder
+    DatFile::Index dats;
+};
+
+// Converts the sources of a run. Converted files are committed in batches,
+// so that the disk is flushed once for many files: every file's content is
+// on disk before its name appears, and its folder is flushed before the
+// file is reported as converted.
+class ConvertRun {
+public:
+    explicit ConvertRun(const Settings& settings) : s_(settings) {}
+    int Run(const Gathered& gathered);
+
+private:
+    // PassedOver: a file of a tree walked that the mode does not take; it
+    // counts as skipped but does not make the run fail.
+    enum class Outcome { Converted, Skipped, Refused, Failed, PassedOver };
+
+    // One source, from the moment its converted bytes are in a writer until
+    // its lines are printed.
+    struct FileRun {
+        QString given;       // as shown: the name, or "archive.zip:entry"
+        QString destination;
+        std::unique_ptr<SafeFile::Writer> writer;
+        SafeFile::FileId before; // what the destination's name led to before
+        std::int64_t bytes = 0;
+        QString sourceSha;
+        // What to print once the file is done, in order: true for errors.
+        std::vector<std::pair<bool, QString>> lines;
+        Outcome outcome = Outcome::Converted;
+        bool fromTree = false;
+    };
+    // Where a source's bytes come from: a file, or an archive's entry.
+    struct Item {
+        QString given;
+        QString path;            // the file, or the archive
+        const QByteArray* bytes; // an entry's content, or null
+        QString name;            // the name its output is named after
+        QString folder;          // relative output folder
+        bool fromTree;
+    };
+
+    void Source(const SourceFile& file);
+    void One(const Item& item);
+    void Prepare(FileRun& run, const Item& item, QString name);
+    void Flush();
+    void Report(FileRun& run);
+    void Progress(const QString& name);
+
+    void Refuse(FileRun& run, const QString& why, Outcome outcome = Outcome::Refused);
+    void SkipExisting(FileRun& run);
+    void SkipSameDestination(FileRun& run, const QString& earlier);
+    bool ReadableBeforeBatch(const QString& source) const;
+    QString EarlierWrite(const QString& destination) const;
+    void Remember(const FileRun& run);
+    QString OutputName(const QString& sourceName) const;
+
+    struct IdLess {
+        bool operator()(const SafeFile::FileId& a, const SafeFile::FileId& b) const {
+            return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+        }
+    };
+    struct Named {
+        SafeFile::Entry entry;
+        QString given;
+    };
+
+    const Settings& s_;
+    std::vector<FileRun> batch_;
+    std::int64_t bytes_ = 0;
+    QHash<QString, QString> names_;                       // destination -> source
+    std::map<SafeFile::FileId, QString, IdLess> written_; // file written -> source
+    QHash<QString, Named> byName_; // case-folded destination -> file written
+    int counts_[5] = {};           // by Outcome
+    int done_ = 0;
+    int total_ = 0;
+    bool progress_ = false;
+    int status_ = ExitConverted;
+};

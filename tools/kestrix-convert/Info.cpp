@@ -1,0 +1,129 @@
+#include "Info.h"
+
+#include "Archive.h"
+#include "Arguments.h"
+#include "Mod_Convert.h"
+#include "Output.h"
+#include "RomInspector.h"
+#include "RomReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QThreadPool>
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// The reports of one file: one, or one for each entry of an archive.
+std::vector<RomInspector::Report> InspectFile(const QString& path) {
+    if (!Archive::IsArchive(path))
+        return {RomInspector::Inspect(path)};
+    std::vector<RomInspector::Report> reports;
+    QString why;
+    const bool read =
+        Archive::Read(path, Mod_Convert::MaxImageSize + 512, [&](Archive::Entry& entry) {
+            RomInspector::Report report;
+            if (entry.error.isEmpty()) {
+                const auto* data = reinterpret_cast<const std::uint8_t*>(entry.bytes.constData());
+                report = RomInspector::InspectData(RomInspector::MemoryReader(data, entry.bytes.size()),
+                                                   entry.bytes.size());
+            } else {
+                report.error = entry.error;
+            }
+            report.file = path + QLatin1Char(':') + entry.name;
+            reports.push_back(std::move(report));
+        }, &why);
+    if (!read || reports.empty()) {
+        RomInspector::Report report;
+        report.file = path;
+        report.error = read ? QStringLiteral("the archive holds no files") : why;
+        reports.push_back(std::move(report));
+    }
+    return reports;
+}
+
+// Inspects every file, two at a time or as many as there are cores, and
+// hands each report on in the order of the files as soon as it and the ones
+// before it are done.
+void InspectInOrder(const QStringList& files,
+                    const std::function<void(const RomInspector::Report&)>& take) {
+    std::vector<std::optional<std::vector<RomInspector::Report>>> reports(
+        std::size_t(files.size()));
+    std::mutex mutex;
+    std::condition_variable arrived;
+    QThreadPool pool;
+    for (qsizetype i = 0; i < files.size(); ++i)
+        pool.start([&, i] {
+            std::vector<RomInspector::Report> found = InspectFile(files.at(i));
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                reports[std::size_t(i)] = std::move(found);
+            }
+            arrived.notify_all();
+        });
+    for (auto& slot : reports) {
+        std::unique_lock<std::mutex> lock(mutex);
+        arrived.wait(lock, [&slot] { return slot.has_value(); });
+        const std::vector<RomInspector::Report> found = std::move(*slot);
+        slot.reset();
+        lock.unlock();
+        for (const RomInspector::Report& report : found)
+            take(report);
+    }
+    pool.waitForDone();
+}
+
+void PrintText(const RomInspector::Report& r, const RomReport::Dat& dat) {
+    Out() << Shown(r.file) << "\n";
+    for (const RomReport::Line& line : RomReport::Lines(r, dat))
+        Out() << "  " << line.label.leftJustified(11) << line.value << "\n";
+}
+
+} // namespace
+
+bool LoadDats(const QStringList& paths, DatFile::Index& index) {
+    for (const QString& path : paths) {
+        QString why;
+        if (!index.Load(path, &why)) {
+            Err() << "kestrix-convert: cannot read the DAT file " << why << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+int Info(const QStringList& files, bool json, const QStringList& dats) {
+    DatFile::Index index;
+    if (!LoadDats(dats, index))
+        return ExitSomeFailed;
+    auto datOf = [&](const RomInspector::Report& r) {
+        return RomReport::Dat{!dats.isEmpty(), dats.isEmpty() ? nullptr : index.Match(r)};
+    };
+    int status = ExitConverted;
+    QJsonArray array;
+    bool first = true;
+    InspectInOrder(files, [&](const RomInspector::Report& r) {
+        if (!r.Inspected()) {
+            status = ExitSomeFailed;
+            Err() << "kestrix-convert: cannot inspect " << Shown(r.file) << ": " << r.error << "\n";
+            Err().Flush();
+        }
+        if (json) {
+            array.append(RomReport::Json(r, Shown(r.file), datOf(r)));
+        } else if (r.Inspected()) {
+            if (!first)
+                Out() << "\n";
+            first = false;
+            PrintText(r, datOf(r));
+            Out().Flush();
+        }
+    });
+    if (json)
+        Out() << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+    return status;
+}

@@ -1,0 +1,152 @@
+#include "Sources.h"
+
+#include "Archive.h"
+#include "RomLayout.h"
+#include "Output.h"
+#include "SafeFile.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Reads a whole stream of names: a file, or standard input for "-".
+bool ReadList(const QString& from, QByteArray* bytes, QString* why) {
+    if (from == QLatin1String("-")) {
+        char piece[1 << 16];
+        for (;;) {
+            const ssize_t got = ::read(STDIN_FILENO, piece, sizeof piece);
+            if (got == 0)
+                return true;
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                *why = QString::fromLocal8Bit(std::strerror(errno));
+                return false;
+            }
+            bytes->append(piece, got);
+        }
+    }
+    const SafeFile::Source source(from);
+    if (!source.IsOpen()) {
+        *why = SafeFile::Describe(source.Error());
+        return false;
+    }
+    bytes->resize(source.Size());
+    if (!source.ReadAt(0, bytes->data(), bytes->size())) {
+        *why = QStringLiteral("the file cannot be read");
+        return false;
+    }
+    return true;
+}
+
+class Walker {
+public:
+    Walker(const Arguments& arguments, Gathered* gathered)
+        : arguments_(arguments), gathered_(gathered),
+          extension_(arguments.job.command == Command::Mode
+                         ? LayoutExtension(SourceLayout(arguments.job.mode))
+                         : QString()) {}
+
+    // Walks a folder: its files in name order, then into its folders.
+    void Walk(const QString& folder, const QString& relative) {
+        DIR* dir = ::opendir(SafeFile::EncodeName(folder).constData());
+        if (!dir) {
+            Err() << "kestrix-convert: cannot read the folder " << Shown(folder) << ": "
+                  << std::strerror(errno) << "\n";
+            ++gathered_->skipped;
+            return;
+        }
+        QList<QByteArray> names;
+        while (const dirent* entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != "..")
+                names << name;
+        }
+        ::closedir(dir);
+        std::sort(names.begin(), names.end());
+        QStringList folders;
+        for (const QByteArray& bytes : names) {
+            const QString name = SafeFile::DecodeName(bytes);
+            const QString path = folder.endsWith(QLatin1Char('/')) ? folder + name
+                                                                   : folder + QLatin1Char('/') + name;
+            struct stat st {};
+            if (::lstat(SafeFile::EncodeName(path).constData(), &st) != 0)
+                continue;
+            if (S_ISDIR(st.st_mode)) {
+                folders << name;
+                continue;
+            }
+            // A link is taken when it leads to a file, never into a folder.
+            if (S_ISLNK(st.st_mode) &&
+                (::stat(SafeFile::EncodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))) {
+                ++gathered_->skipped;
+                continue;
+            }
+            if (!S_ISREG(st.st_mode) || !Takes(name)) {
+                ++gathered_->skipped;
+                continue;
+            }
+            gathered_->files.push_back({path, relative, true});
+        }
+        for (const QString& name : folders)
+            Walk(folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) +
+                     name,
+                 relative + name + QLatin1Char('/'));
+    }
+
+private:
+    // A fixed mode takes files with its source extension, and archives; the
+    // to- commands take every file and judge it by its content.
+    bool Takes(const QString& name) const {
+        return extension_.isEmpty() || Archive::IsArchive(name) ||
+               name.endsWith(extension_, Qt::CaseInsensitive);
+    }
+
+    const Arguments& arguments_;
+    Gathered* gathered_;
+    QString extension_;
+};
+
+} // namespace
+
+bool GatherSources(const Arguments& arguments, Gathered* gathered) {
+    QStringList names = arguments.files;
+    if (arguments.filesFromSet) {
+        QByteArray list;
+        QString why;
+        if (!ReadList(arguments.filesFrom, &list, &why)) {
+            Err() << "kestrix-convert: cannot read the list "
+                  << (arguments.filesFrom == QLatin1String("-") ? QStringLiteral("on standard input")
+                                                                : Shown(arguments.filesFrom))
+                  << ": " << why << "\n";
+            return false;
+        }
+        for (const QByteArray& name : list.split(arguments.null ? '\0' : '\n'))
+            if (!name.isEmpty())
+                names << SafeFile::DecodeName(name);
+    }
+    Walker walker(arguments, gathered);
+    for (const QString& name : names) {
+        if (arguments.recursive && SafeFile::IsFolder(name)) {
+            // Links to folders are not followed, not even as arguments.
+            struct stat st {};
+            if (::lstat(SafeFile::EncodeName(name).constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+                ++gathered->skipped;
+                continue;
+            }
+            walker.Walk(name, QString());
+        } else {
+            gathered->files.push_back({name, QString(), false});
+        }
+    }
+    return true;
+}
