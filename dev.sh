@@ -20,7 +20,8 @@ BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libbenc
 RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
 TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g acl attr
     mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
-    appstream lintian dpkg-dev file xvfb xauth x11-utils libarchive-tools)
+    appstream lintian dpkg-dev file xvfb xauth x11-utils libarchive-tools
+    python3 xz-utils bzip2)
 PACKAGE_PACKAGES=(dpkg-dev file)
 BENCH_PACKAGES=(rhash time)
 

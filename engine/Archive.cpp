@@ -5,7 +5,9 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <memory>
+#include <new>
 
 namespace Archive {
 
@@ -106,24 +108,34 @@ bool Read(const QString& path, std::int64_t limit, const std::function<void(Entr
         }
         if (entry.error.isEmpty()) {
             // The declared size is never trusted: the limit holds while the
-            // content comes out.
+            // content comes out, and the memory grows with what came out,
+            // never past the limit.
             char piece[1 << 16];
-            for (;;) {
-                const la_ssize_t got = archive_read_data(a.get(), piece, sizeof piece);
-                if (got == 0)
-                    break;
-                if (got < 0) {
-                    entry.error = QStringLiteral("it is damaged: ") + Message(a.get());
-                    break;
+            try {
+                for (;;) {
+                    const la_ssize_t got = archive_read_data(a.get(), piece, sizeof piece);
+                    if (got == 0)
+                        break;
+                    if (got < 0) {
+                        entry.error = QStringLiteral("it is damaged: ") + Message(a.get());
+                        break;
+                    }
+                    const std::int64_t size = entry.bytes.size() + got;
+                    if (size > limit) {
+                        entry.error = QStringLiteral("it is larger than %1 MiB").arg(limit >> 20);
+                        break;
+                    }
+                    if (size > entry.bytes.capacity())
+                        entry.bytes.reserve(qsizetype(std::min<std::int64_t>(
+                            limit, std::max<std::int64_t>(size, entry.bytes.capacity() * 3 / 2 +
+                                                                    (1 << 20)))));
+                    entry.bytes.append(piece, got);
                 }
-                if (entry.bytes.size() + got > limit) {
-                    entry.error = QStringLiteral("it is larger than %1 MiB").arg(limit >> 20);
-                    break;
-                }
-                entry.bytes.append(piece, got);
+            } catch (const std::bad_alloc&) {
+                entry.error = QStringLiteral("not enough memory to read it");
             }
             if (!entry.error.isEmpty())
-                entry.bytes.clear();
+                entry.bytes = QByteArray();
         }
         const bool stop = compressed && !entry.error.isEmpty();
         take(entry);
@@ -133,16 +145,22 @@ bool Read(const QString& path, std::int64_t limit, const std::function<void(Entr
     }
 }
 
-bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error) {
+bool IsCompanion(const QString& name) {
     static const char* const companions[] = {".txt", ".nfo", ".diz", ".pdf", ".jpg", ".jpeg",
                                              ".png", ".gif", ".htm", ".html", ".xml", ".dat",
                                              ".md5", ".sha1", ".sfv", ".cue"};
+    for (const char* companion : companions)
+        if (name.endsWith(QLatin1String(companion), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error) {
     int images = 0;
     Entry found;
     const bool read = Read(path, limit, [&](Entry& entry) {
-        for (const char* companion : companions)
-            if (entry.name.endsWith(QLatin1String(companion), Qt::CaseInsensitive))
-                return;
+        if (IsCompanion(entry.name))
+            return;
         if (++images == 1)
             found = std::move(entry);
     }, error);

@@ -34,6 +34,10 @@ struct Entry {
 bool Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
           QString* error);
 
+// Whether an entry is a companion of the images (a read-me, a picture, a
+// checksum list) rather than an image.
+bool IsCompanion(const QString& name);
+
 // The one cartridge image of an archive: its one readable file, leaving
 // aside read-mes, pictures and other companions. False, with the reason,
 // when it holds none or several, or when that one is refused.

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 
 #include <QCryptographicHash>
+#include <QDirIterator>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -46,6 +47,10 @@ private slots:
     void info();
     void layoutAware_data();
     void layoutAware();
+    void archives_data();
+    void archives();
+    void treesAndLists_data();
+    void treesAndLists();
     void datFiles_data();
     void datFiles();
     void edgeRuns_data();
@@ -72,6 +77,7 @@ private:
         env.insert("KX", program_);
         env.insert("PR", qEnvironmentVariable("KESTRIX_BIN_DIR") + "/progressbar-render");
         env.insert("SHIM", qEnvironmentVariable("KESTRIX_SHIM"));
+        env.insert("A", archives_.path());
         // The shim comes before a sanitizer's runtime.
         env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
         return TestFiles::RunProgram("/bin/sh", {"-c", script}, dir_.path(), env);
@@ -84,11 +90,21 @@ private:
 
     QString program_;
     QTemporaryDir dir_;
+    QTemporaryDir archives_; // built once by tests/data/make_archives.py
 };
 
 void tst_KestrixConvert::initTestCase() {
     program_ = qEnvironmentVariable("KESTRIX_BIN_DIR") + "/kestrix-convert";
     QVERIFY2(QFileInfo(program_).isExecutable(), qPrintable(program_));
+    // The archives hold this cartridge as game.smd, and other.bin beside it.
+    QVERIFY(archives_.isValid());
+    const QByteArray plain = RomImages::CartridgeImage(65536, 7);
+    QVERIFY(WriteFile(archives_.filePath("game.smd"), RomImages::Smd(plain)));
+    QVERIFY(WriteFile(archives_.filePath("other.bin"), RomImages::CartridgeImage(32768, 8)));
+    const TestFiles::ProcessResult made = TestFiles::RunProgram(
+        "python3", {QString(KESTRIX_SOURCE_DIR "/tests/data/make_archives.py"), archives_.path(),
+                    archives_.filePath("game.smd"), archives_.filePath("other.bin")});
+    QVERIFY2(made.status == 0, qPrintable(made.err));
 }
 
 void tst_KestrixConvert::init() {
@@ -352,6 +368,162 @@ void tst_KestrixConvert::layoutAware() {
         QCOMPARE(RomInspector::PlainSha1(Path(written), layout),
                  QCryptographicHash::hash(plain, QCryptographicHash::Sha1).toHex());
     QCOMPARE(ReadFile(Path("plain.md")), plain);
+}
+
+void tst_KestrixConvert::archives_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    // Files of out/ afterwards, each holding the cartridge (SHA-1 of the
+    // plain image 4e6cdd7c..., from Python's hashlib) unless named other.*.
+    QTest::addColumn<QStringList>("made");
+    for (const char* archive : {"one.zip", "one.7z", "game.smd.gz", "game.smd.xz", "game.smd.bz2"})
+        QTest::addRow("%s", archive)
+            << QString("\"$KX\" to-bin -o out \"$A/%1\"").arg(archive) << 0
+            << QString("%1:game.smd -> out/game.bin").arg(archive) << QStringList{"game.bin"};
+    QTest::newRow("two images and a read-me in one zip")
+        << "\"$KX\" to-bin -o out \"$A/two.zip\"" << 0
+        << "2 converted, 1 skipped, 0 refused, 0 failed" << QStringList{"game.bin", "other.bin"};
+    QTest::newRow("info names the entries")
+        << "\"$KX\" info \"$A/one.zip\" | sed 's,.*/,,'" << 0
+        << "one.zip:game.smd\n  size       66048 bytes" << QStringList();
+    QTest::newRow("a wrong CRC") << "\"$KX\" to-bin -o out \"$A/badcrc.zip\"" << 1
+                                 << "badcrc.zip:game.smd: it is damaged: ZIP bad CRC"
+                                 << QStringList();
+    QTest::newRow("an entry climbing out")
+        << "\"$KX\" to-bin -o out \"$A/dotdot.zip\" && test ! -e up.bin && test ! -e ../up.bin"
+        << 0 << "dotdot.zip:up.smd -> out/up.bin" << QStringList{"up.bin"};
+    QTest::newRow("an absolute entry name")
+        << "\"$KX\" to-bin -o out \"$A/absolute.zip\"" << 0
+        << "absolute.zip:absolute.smd -> out/absolute.bin" << QStringList{"absolute.bin"};
+    QTest::newRow("a control character in a name")
+        << "\"$KX\" to-bin -o out \"$A/control.zip\"" << 0 << "-> out/bell_.bin"
+        << QStringList{"bell_.bin"};
+    QTest::newRow("a link entry") << "\"$KX\" to-bin -o out \"$A/link.zip\"" << 1
+                                  << "link.zip:link.smd: it is a link, not a file"
+                                  << QStringList{"game.bin"};
+    QTest::newRow("an encrypted entry") << "\"$KX\" to-bin -o out \"$A/encrypted.zip\"" << 1
+                                        << "encrypted.zip:game.smd: it is encrypted"
+                                        << QStringList();
+    QTest::newRow("a corrupt archive") << "\"$KX\" to-bin -o out \"$A/corrupt.zip\"" << 1
+                                       << "corrupt.zip: the archive is damaged" << QStringList();
+    // 4 GiB of zeros when read whole: refused with far less memory than that.
+    QTest::newRow("a decompression bomb")
+        << "ulimit -v 3000000 && \"$KX\" to-bin -o out \"$A/bomb.smd.gz\"" << 1
+        << "bomb.smd.gz:bomb.smd: it is larger than 1024 MiB" << QStringList();
+    QTest::newRow("--zip, read back")
+        << "\"$KX\" to-bin --zip --verify -o out \"$A/one.zip\" && bsdtar -xOf out/game.zip "
+           "game.bin > out/game.bin"
+        << 0 << "verified out/game.zip" << QStringList{"game.bin", "game.zip"};
+}
+
+// Archives are sources: each file in one, converted as a loose file named
+// after its own name, into the output folder and nowhere else.
+void tst_KestrixConvert::archives() {
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(QStringList, made);
+    QVERIFY(QDir(dir_.path()).mkpath("out"));
+    const Result result = RunShell(script);
+    QVERIFY2(result.status == status, qPrintable(result.out + result.err));
+    QVERIFY2((result.out + result.err).contains(message), qPrintable(result.out + result.err));
+    QCOMPARE(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), made);
+    for (const QString& name : made)
+        if (name.endsWith(".bin"))
+            QCOMPARE(RomInspector::PlainSha1(Path("out/" + name), RomLayout::Plain),
+                     name.startsWith("other")
+                         ? QCryptographicHash::hash(RomImages::CartridgeImage(32768, 8),
+                                                    QCryptographicHash::Sha1)
+                               .toHex()
+                         : QByteArray("4e6cdd7c5925f423cfdc2546d6a24c434d78c41b"));
+}
+
+void tst_KestrixConvert::treesAndLists_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    // Files under out/ afterwards, with their folders.
+    QTest::addColumn<QStringList>("made");
+    // Passed over: c.smd, notes.txt, the link to a folder, the zip's read-me;
+    // the zip's SMD image is refused by the guard, as a loose one would be.
+    QTest::newRow("-r in a fixed mode: its extension, any case, and archives")
+        << "\"$KX\" bin2smd -r -o out tree" << 1
+        << "3 converted, 4 skipped, 1 refused, 0 failed"
+        << QStringList{"a.smd", "sub/b.smd", "sub/deep/other.smd"};
+    // Passed over: notes.txt (no known layout), the link, the read-me.
+    QTest::newRow("-r in to-bin: what it recognises, and archives")
+        << "\"$KX\" to-bin -r -o out tree" << 0 << "5 converted, 3 skipped, 0 refused, 0 failed"
+        << QStringList{"a.bin", "c.bin", "sub/b.bin", "sub/deep/game.bin", "sub/deep/other.bin"};
+    QTest::newRow("--files-from standard input, NUL-separated")
+        << "printf 'tree/sp ace.BIN\\0tree/new\\nline.bin\\0' | \"$KX\" bin2md "
+           "--files-from - -0 -o out"
+        << 0 << "2 converted" << QStringList{"new\nline.md", "sp ace.md"};
+    QTest::newRow("--files-from a file, one a line")
+        << "printf 'tree/a.bin\\ntree/sub/b.BIN\\n' > list && \"$KX\" bin2md --files-from list "
+           "-o out"
+        << 0 << "2 converted" << QStringList{"a.md", "b.md"};
+    QTest::newRow("the first-dot rule: one destination for two versions")
+        << "\"$KX\" bin2md -o out tree/Game.v1.bin tree/Game.v2.bin" << 1
+        << "refused tree/Game.v2.bin: out/Game.md is the same file" << QStringList{"Game.md"};
+    QTest::newRow("--full-stem: one each")
+        << "\"$KX\" bin2md --full-stem -o out tree/Game.v1.bin tree/Game.v2.bin" << 0
+        << "tree/Game.v2.bin -> out/Game.v2.md" << QStringList{"Game.v1.md", "Game.v2.md"};
+    QTest::newRow("-oDIR attached") << "\"$KX\" bin2md -oout tree/a.bin" << 0
+                                    << "tree/a.bin -> out/a.md" << QStringList{"a.md"};
+    QTest::newRow("short options together") << "\"$KX\" bin2md -qoout tree/a.bin" << 0 << ""
+                                            << QStringList{"a.md"};
+    QTest::newRow("a name that starts with a dash, after --")
+        << "cp tree/a.bin ./-x.bin && \"$KX\" bin2md -o out -- -x.bin" << 0
+        << "-x.bin -> out/-x.md" << QStringList{"-x.md"};
+    QTest::newRow("an unknown option is quoted as given")
+        << "\"$KX\" bin2md -x.smd" << 2 << "unknown option '-x.smd'" << QStringList();
+    QTest::newRow("an unknown long option is quoted as given")
+        << "\"$KX\" bin2md --oout a.bin" << 2 << "unknown option '--oout'" << QStringList();
+    QTest::newRow("-q prints errors only")
+        << "\"$KX\" bin2md -q -o out tree/a.bin tree/missing.bin" << 1
+        << "refused tree/missing.bin: the file does not exist\n" << QStringList{"a.md"};
+}
+
+// Trees walked with -r, lists of names, the naming rules and the usual
+// forms of arguments.
+void tst_KestrixConvert::treesAndLists() {
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(QStringList, made);
+    QVERIFY(QDir(dir_.path()).mkpath("out"));
+    QVERIFY(QDir(dir_.path()).mkpath("tree/sub/deep"));
+    QVERIFY(QDir(dir_.path()).mkpath("elsewhere"));
+    const QByteArray plain = RomImages::CartridgeImage(65536, 7);
+    QVERIFY(WriteFile(Path("tree/a.bin"), plain));
+    QVERIFY(WriteFile(Path("tree/sub/b.BIN"), plain));
+    QVERIFY(WriteFile(Path("tree/c.smd"), RomImages::Smd(plain)));
+    QVERIFY(WriteFile(Path("tree/notes.txt"), "not an image"));
+    QVERIFY(WriteFile(Path("tree/Game.v1.bin"), RandomBytes(16384, 1)));
+    QVERIFY(WriteFile(Path("tree/Game.v2.bin"), RandomBytes(16384, 2)));
+    QVERIFY(WriteFile(Path("tree/sp ace.BIN"), RandomBytes(16384, 3)));
+    QVERIFY(WriteFile(Path("tree/new\nline.bin"), RandomBytes(16384, 4)));
+    QVERIFY(QFile::copy(archives_.filePath("two.zip"), Path("tree/sub/deep/two.zip")));
+    QVERIFY(WriteFile(Path("elsewhere/x.bin"), plain));
+    QVERIFY(QFile::link("../elsewhere", Path("tree/link")));
+    if (script.contains(" -r ")) {
+        // Only the files of the walk: the others would blur the counts.
+        for (const char* name : {"Game.v1.bin", "Game.v2.bin", "sp ace.BIN", "new\nline.bin"})
+            QVERIFY(QFile::remove(Path(QString("tree/") + name)));
+    }
+    const Result result = RunShell(script);
+    QVERIFY2(result.status == status, qPrintable(result.out + result.err));
+    QVERIFY2((result.out + result.err).contains(message), qPrintable(result.out + result.err));
+    if (message.isEmpty())
+        QCOMPARE(result.out + result.err, QString());
+    QStringList found;
+    QDirIterator files(Path("out"), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (files.hasNext())
+        found << QDir(Path("out")).relativeFilePath(files.next());
+    found.sort();
+    made.sort();
+    QCOMPARE(found, made);
 }
 
 void tst_KestrixConvert::datFiles_data() {

@@ -95,6 +95,11 @@ void ConvertRun::Source(const SourceFile& file) {
     QString why;
     const bool read = Archive::Read(file.path, Limit, [&](Archive::Entry& entry) {
         ++entries;
+        // Read-mes and pictures beside the images are only counted.
+        if (Archive::IsCompanion(entry.name)) {
+            ++counts_[int(Outcome::PassedOver)];
+            return;
+        }
         const QString given = file.path + QLatin1Char(':') + entry.name;
         if (!entry.error.isEmpty()) {
             FileRun run;

@@ -1,0 +1,61 @@
+#!/usr/bin/env python3
+"""Builds the archives the command-line tests read, from one SMD image and
+one plain image: every format, two images in one zip, and the broken and
+hostile ones (a wrong CRC, names that climb out or are absolute, a link, an
+encrypted entry, a decompression bomb).
+
+Usage: tests/data/make_archives.py FOLDER GAME.smd OTHER.bin
+"""
+import gzip
+import os
+import subprocess
+import sys
+import zipfile
+
+folder, game, other = sys.argv[1:4]
+smd = open(game, "rb").read()
+plain = open(other, "rb").read()
+os.chdir(folder)
+os.makedirs("work", exist_ok=True)
+open("work/game.smd", "wb").write(smd)
+
+
+def zip_of(name, entries, method=zipfile.ZIP_DEFLATED):
+    with zipfile.ZipFile(name, "w", method) as z:
+        for entry, data in entries:
+            z.writestr(zipfile.ZipInfo(entry) if isinstance(entry, str) else entry, data,
+                       compress_type=method)
+
+
+zip_of("one.zip", [("game.smd", smd)])
+zip_of("two.zip", [("roms/game.smd", smd), ("other.bin", plain), ("readme.txt", b"hello")])
+zip_of("dotdot.zip", [("../../up.smd", smd)])
+zip_of("absolute.zip", [("/tmp/absolute.smd", smd)])
+zip_of("control.zip", [("bell\x07.smd", smd)])
+link = zipfile.ZipInfo("link.smd")
+link.create_system = 3
+link.external_attr = 0o120777 << 16
+zip_of("link.zip", [(link, b"/etc/passwd"), ("game.smd", smd)])
+# Stored, then one byte of the content changed: the CRC no longer matches.
+zip_of("badcrc.zip", [("game.smd", smd)], zipfile.ZIP_STORED)
+data = bytearray(open("badcrc.zip", "rb").read())
+data[30 + len("game.smd") + 1000] ^= 0xFF
+open("badcrc.zip", "wb").write(data)
+open("corrupt.zip", "wb").write(b"PK\x03\x04" + os.urandom(200))
+
+for suffix, command in ((".gz", ["gzip", "-c"]), (".xz", ["xz", "-c"]), (".bz2", ["bzip2", "-c"])):
+    with open("game.smd" + suffix, "wb") as out:
+        subprocess.run(command, input=smd, stdout=out, check=True)
+subprocess.run(["bsdtar", "--format", "7zip", "-cf", "one.7z", "-C", "work", "game.smd"],
+               check=True)
+subprocess.run(["bsdtar", "--format", "zip", "--options", "zip:encryption=zipcrypt",
+                "--passphrase", "secret", "-cf", "encrypted.zip", "-C", "work", "game.smd"],
+               check=True)
+os.remove("work/game.smd")
+os.rmdir("work")
+
+# A bomb: 64 gzip members of 64 MiB of zeros each, 4 GiB when read whole.
+member = gzip.compress(bytes(64 << 20), compresslevel=1)
+with open("bomb.smd.gz", "wb") as out:
+    for _ in range(64):
+        out.write(member)
