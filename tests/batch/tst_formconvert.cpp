@@ -104,6 +104,8 @@ private slots:
     void dropFiles();
     void pathTextClearOfLabel();
     void inspectionHints();
+    void zippedImages_data();
+    void zippedImages();
     void linkInDestinationsPlace_data();
     void linkInDestinationsPlace();
     void specialSourceAndDotFolder();
@@ -803,6 +805,52 @@ void tst_FormConvert::inspectionHints() {
     desktop_->answers = {MsgBox::Ok};
     QVERIFY(w_->close());
     QCOMPARE(w_->Inspector->Result(Src("game.smd")), nullptr);
+}
+
+void tst_FormConvert::zippedImages_data() {
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("picked in the dialog") << false;
+    QTest::newRow("dropped onto the list") << true;
+}
+
+// A zip holding one cartridge image is one line and converts from inside
+// the archive; one holding two is reported by the run as a file it cannot
+// convert. The texts and steps are those of any file.
+void tst_FormConvert::zippedImages() {
+    QFETCH(bool, dropped);
+    Open(SMDtoBIN);
+    const QByteArray plain = RomImages::CartridgeImage(65536, 7);
+    QVERIFY(WriteFile(Src("game.smd"), RomImages::Smd(plain)));
+    const QString script = QStringLiteral(
+        "import sys, zipfile\n"
+        "game = open(sys.argv[1] + '/game.smd', 'rb').read()\n"
+        "with zipfile.ZipFile(sys.argv[1] + '/one.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "    z.writestr('roms/game.smd', game)\n"
+        "    z.writestr('readme.txt', 'hello')\n"
+        "with zipfile.ZipFile(sys.argv[1] + '/two.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
+        "    z.writestr('a.smd', game)\n"
+        "    z.writestr('b.smd', game)\n");
+    QCOMPARE(QProcess::execute("python3", {"-c", script, Src().chopped(1)}), 0);
+    if (dropped) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(Src("one.zip")), QUrl::fromLocalFile(Src("two.zip"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w_->List_Files->viewport(), &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w_->List_Files->viewport(), &drop);
+    } else {
+        AddSources({"one.zip", "two.zip"});
+    }
+    QCOMPARE(w_->List_Files->count(), 2);
+    QCOMPARE(w_->List_Files->item(0)->text(), QStringLiteral("one.zip->one.bin"));
+    QCOMPARE(w_->List_Files->item(1)->text(), QStringLiteral("two.zip->two.bin"));
+    // The tooltip tells the image inside.
+    QTRY_VERIFY(w_->List_Files->item(0)->toolTip().contains("layout: smd (certain)"));
+    QTRY_VERIFY(w_->List_Files->item(1)->toolTip().contains("2 files, not one cartridge image"));
+    w_->Button_Convert->click();
+    QCOMPARE(Titles(), (QStringList{"Error. Conversion Fauilure", "Conversion Complete"}));
+    QCOMPARE(ReadFile(Out("one.bin")), plain);
+    QVERIFY(!QFileInfo::exists(Out("two.bin")));
 }
 
 void tst_FormConvert::linkInDestinationsPlace_data() {
