@@ -23,7 +23,7 @@ TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse f
     appstream lintian dpkg-dev file xvfb xauth x11-utils libarchive-tools
     python3 xz-utils bzip2)
 PACKAGE_PACKAGES=(dpkg-dev file)
-BENCH_PACKAGES=(rhash time)
+BENCH_PACKAGES=(rhash time zip unzip)
 
 install_packages() {
     local missing=()
@@ -128,6 +128,7 @@ bench)
     "$BUILD_DIR/bin/kestrix-bench-batch"
     bench/convert-vs-cp.sh "$BUILD_DIR"
     bench/guarded-vs-force.sh "$BUILD_DIR"
+    bench/archives.sh "$BUILD_DIR"
     exec bench/info-vs-rhash.sh "$BUILD_DIR"
     ;;
 format)
