@@ -146,8 +146,8 @@ bool Read(const QString& path, std::int64_t limit, const std::function<void(Entr
 }
 
 bool IsCompanion(const QString& name) {
-    static const char* const companions[] = {".txt", ".nfo", ".diz", ".pdf", ".jpg", ".jpeg",
-                                             ".png", ".gif", ".htm", ".html", ".xml", ".dat",
+    static const char* const companions[] = {".txt", ".nfo",  ".diz", ".pdf",  ".jpg", ".jpeg",
+                                             ".png", ".gif",  ".htm", ".html", ".xml", ".dat",
                                              ".md5", ".sha1", ".sfv", ".cue"};
     for (const char* companion : companions)
         if (name.endsWith(QLatin1String(companion), Qt::CaseInsensitive))
@@ -158,12 +158,15 @@ bool IsCompanion(const QString& name) {
 bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error) {
     int images = 0;
     Entry found;
-    const bool read = Read(path, limit, [&](Entry& entry) {
-        if (IsCompanion(entry.name))
-            return;
-        if (++images == 1)
-            found = std::move(entry);
-    }, error);
+    const bool read = Read(
+        path, limit,
+        [&](Entry& entry) {
+            if (IsCompanion(entry.name))
+                return;
+            if (++images == 1)
+                found = std::move(entry);
+        },
+        error);
     if (!read)
         return false;
     if (images != 1) {
@@ -195,7 +198,7 @@ QByteArray Zip(const QString& name, const char* data, std::int64_t size, QString
         return QByteArray();
     }
     std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(),
-                                                                    archive_entry_free);
+                                                                   archive_entry_free);
     archive_entry_set_pathname_utf8(entry.get(), name.toUtf8().constData());
     archive_entry_set_filetype(entry.get(), AE_IFREG);
     archive_entry_set_perm(entry.get(), 0644);

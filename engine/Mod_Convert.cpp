@@ -193,7 +193,8 @@ ConversionResult Transform(RomLayout from, RomLayout to, std::int64_t payload,
             LastWriteError = why;
             return ConversionResult::DestinationUnwritable;
         }
-        if (!writer.Open(destination, existing) || !writer.Write(wrapped.constData(), wrapped.size()))
+        if (!writer.Open(destination, existing) ||
+            !writer.Write(wrapped.constData(), wrapped.size()))
             return WriteFailure(writer);
         return ConversionResult::Converted;
     }
@@ -273,8 +274,7 @@ ConversionResult LoadSource(const QString& source, std::int64_t* length) {
     LastWriteError.clear();
     if (Archive::IsArchive(source)) {
         Archive::Entry image;
-        if (!Archive::SingleImage(source, MaxImageSize + SmdHeaderSize, &image,
-                                  &LastSourceError))
+        if (!Archive::SingleImage(source, MaxImageSize + SmdHeaderSize, &image, &LastSourceError))
             return ConversionResult::ArchiveRefused;
         return LoadBytes(image.bytes, length);
     }

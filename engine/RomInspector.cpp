@@ -300,9 +300,9 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
         sum += pieceSum;
         if (declared) {
             const std::int64_t end = std::clamp<std::int64_t>(declaredEnd - offset, from, bytes);
-            declaredSum += end == bytes ? pieceSum
-                                        : Interleave::WordSum(piece.data() + from,
-                                                              std::size_t(end - from));
+            declaredSum += end == bytes
+                               ? pieceSum
+                               : Interleave::WordSum(piece.data() + from, std::size_t(end - from));
             if (end < bytes) {
                 if (tailByte < 0)
                     tailByte = piece[std::size_t(end)];
@@ -521,9 +521,9 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         report.layout = chosen->layout;
     else if (report.certainty == Certainty::Likely)
         report.layout = RomLayout::Smd;
-    const bool smdLike = report.layout == RomLayout::Smd ||
-                         (report.layout == RomLayout::Unknown &&
-                          (smdSized || report.seen == RomLayout::Smd));
+    const bool smdLike =
+        report.layout == RomLayout::Smd ||
+        (report.layout == RomLayout::Unknown && (smdSized || report.seen == RomLayout::Smd));
     if (smdLike && copierHeader) {
         report.reasons.append(QStringLiteral("SMD copier header: 0xAA 0xBB at offsets 8 and 9"));
         if (copier[2] == 0x40)
@@ -553,8 +553,8 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
             return report;
         }
     }
-    if (read_as != RomLayout::Unknown && report.certainty != Certainty::Unknown &&
-        HasSega(head) && !headerOnly) {
+    if (read_as != RomLayout::Unknown && report.certainty != Certainty::Unknown && HasSega(head) &&
+        !headerOnly) {
         report.header = ReadHeader(head);
         report.header.computedChecksum = digest.checksum;
         // What the size says of the dump.
@@ -594,9 +594,10 @@ Report Inspect(const QString& path, const Options& options) {
         QString why;
         if (Archive::SingleImage(path, std::int64_t(1) << 30, &image, &why)) {
             const QByteArray& bytes = image.bytes;
-            report = InspectData(
-                MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size()),
-                bytes.size(), options);
+            report =
+                InspectData(MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                         bytes.size()),
+                            bytes.size(), options);
         } else {
             report.error = why;
         }

@@ -30,8 +30,8 @@ struct Header {
     QString titleOverseas;
     QString serial;
     QString devices;
-    QString region;        // as stored: "JUE", or a new-style hex digit such as "F"
-    QStringList regions;   // decoded: "Japan", "Americas", "Europe", "Asia"
+    QString region;      // as stored: "JUE", or a new-style hex digit such as "F"
+    QStringList regions; // decoded: "Japan", "Americas", "Europe", "Asia"
     std::uint32_t romStart = 0;
     std::uint32_t romEnd = 0;
     // Extra memory (battery-backed save RAM and the like), when declared.

@@ -64,11 +64,11 @@ std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
     add("size", Bytes(r.size));
     if (r.plainSize != r.size)
         add("plain size", Bytes(r.plainSize));
-    add("layout", r.layout == RomLayout::Unknown && r.seen != RomLayout::Unknown
-                      ? QStringLiteral("unknown (the content looks like %1)")
-                            .arg(LayoutPhrase(r.seen))
-                      : QStringLiteral("%1 (%2)").arg(LayoutName(r.layout),
-                                                      RomInspector::CertaintyName(r.certainty)));
+    add("layout",
+        r.layout == RomLayout::Unknown && r.seen != RomLayout::Unknown
+            ? QStringLiteral("unknown (the content looks like %1)").arg(LayoutPhrase(r.seen))
+            : QStringLiteral("%1 (%2)").arg(LayoutName(r.layout),
+                                            RomInspector::CertaintyName(r.certainty)));
     for (qsizetype i = 0; i < r.reasons.size(); ++i)
         add(i == 0 ? "reasons" : "", r.reasons.at(i));
     if (r.smdBlocksDeclared >= 0)

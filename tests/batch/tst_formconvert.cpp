@@ -781,9 +781,8 @@ void tst_FormConvert::inspectionHints() {
     auto hint = [this](int row) { return w_->List_Files->item(row)->toolTip(); };
     QTRY_VERIFY(!hint(0).isEmpty() && !hint(1).isEmpty() && !hint(2).isEmpty());
     // The lines of kestrix-convert info.
-    QVERIFY2(hint(0).contains("layout: smd (certain)") &&
-                 hint(0).contains("overseas: KESTRIX") && hint(0).contains("dump: complete") &&
-                 hint(0).contains(" computed: ok"),
+    QVERIFY2(hint(0).contains("layout: smd (certain)") && hint(0).contains("overseas: KESTRIX") &&
+                 hint(0).contains("dump: complete") && hint(0).contains(" computed: ok"),
              qPrintable(hint(0)));
     QVERIFY(w_->List_Files->item(0)->icon().isNull());
     QVERIFY2(hint(1).contains("layout: unknown") && !hint(1).contains("system:"),

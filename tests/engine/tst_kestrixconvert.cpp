@@ -336,8 +336,8 @@ void tst_KestrixConvert::layoutAware_data() {
     // The same reason as without --verify.
     QTest::newRow("refused by size, verified")
         << QStringList{"md2bin", "--force", "--verify", "-o", "out", "short.md"} << 1
-        << "refused short.md: the size is not a multiple of 16384 bytes" << ""
-        << RomLayout::Unknown;
+        << "refused short.md: the size is not a multiple of 16384 bytes"
+        << "" << RomLayout::Unknown;
     QTest::newRow("to-md in place, verified")
         << QStringList{"to-md", "--verify", "--overwrite", "game.md"} << 0 << "verified"
         << "game.md" << RomLayout::Md;
@@ -391,8 +391,8 @@ void tst_KestrixConvert::archives_data() {
                                  << "badcrc.zip:game.smd: it is damaged: ZIP bad CRC"
                                  << QStringList();
     QTest::newRow("an entry climbing out")
-        << "\"$KX\" to-bin -o out \"$A/dotdot.zip\" && test ! -e up.bin && test ! -e ../up.bin"
-        << 0 << "dotdot.zip:up.smd -> out/up.bin" << QStringList{"up.bin"};
+        << "\"$KX\" to-bin -o out \"$A/dotdot.zip\" && test ! -e up.bin && test ! -e ../up.bin" << 0
+        << "dotdot.zip:up.smd -> out/up.bin" << QStringList{"up.bin"};
     QTest::newRow("an absolute entry name")
         << "\"$KX\" to-bin -o out \"$A/absolute.zip\"" << 0
         << "absolute.zip:absolute.smd -> out/absolute.bin" << QStringList{"absolute.bin"};
@@ -402,9 +402,9 @@ void tst_KestrixConvert::archives_data() {
     QTest::newRow("a link entry") << "\"$KX\" to-bin -o out \"$A/link.zip\"" << 1
                                   << "link.zip:link.smd: it is a link, not a file"
                                   << QStringList{"game.bin"};
-    QTest::newRow("an encrypted entry") << "\"$KX\" to-bin -o out \"$A/encrypted.zip\"" << 1
-                                        << "encrypted.zip:game.smd: it is encrypted"
-                                        << QStringList();
+    QTest::newRow("an encrypted entry")
+        << "\"$KX\" to-bin -o out \"$A/encrypted.zip\"" << 1
+        << "encrypted.zip:game.smd: it is encrypted" << QStringList();
     QTest::newRow("a corrupt archive") << "\"$KX\" to-bin -o out \"$A/corrupt.zip\"" << 1
                                        << "corrupt.zip: the archive is damaged" << QStringList();
     // 4 GiB of zeros when read whole: refused with far less memory than that.
@@ -448,8 +448,7 @@ void tst_KestrixConvert::treesAndLists_data() {
     // Passed over: c.smd, notes.txt, the link to a folder, the zip's read-me;
     // the zip's SMD image is refused by the guard, as a loose one would be.
     QTest::newRow("-r in a fixed mode: its extension, any case, and archives")
-        << "\"$KX\" bin2smd -r -o out tree" << 1
-        << "3 converted, 4 skipped, 1 refused, 0 failed"
+        << "\"$KX\" bin2smd -r -o out tree" << 1 << "3 converted, 4 skipped, 1 refused, 0 failed"
         << QStringList{"a.smd", "sub/b.smd", "sub/deep/other.smd"};
     // Passed over: notes.txt (no known layout), the link, the read-me.
     QTest::newRow("-r in to-bin: what it recognises, and archives")
@@ -471,18 +470,24 @@ void tst_KestrixConvert::treesAndLists_data() {
         << "tree/Game.v2.bin -> out/Game.v2.md" << QStringList{"Game.v1.md", "Game.v2.md"};
     QTest::newRow("-oDIR attached") << "\"$KX\" bin2md -oout tree/a.bin" << 0
                                     << "tree/a.bin -> out/a.md" << QStringList{"a.md"};
-    QTest::newRow("short options together") << "\"$KX\" bin2md -qoout tree/a.bin" << 0 << ""
-                                            << QStringList{"a.md"};
+    QTest::newRow("short options together")
+        << "\"$KX\" bin2md -qoout tree/a.bin" << 0 << "" << QStringList{"a.md"};
     QTest::newRow("a name that starts with a dash, after --")
-        << "cp tree/a.bin ./-x.bin && \"$KX\" bin2md -o out -- -x.bin" << 0
-        << "-x.bin -> out/-x.md" << QStringList{"-x.md"};
+        << "cp tree/a.bin ./-x.bin && \"$KX\" bin2md -o out -- -x.bin" << 0 << "-x.bin -> out/-x.md"
+        << QStringList{"-x.md"};
     QTest::newRow("an unknown option is quoted as given")
         << "\"$KX\" bin2md -x.smd" << 2 << "unknown option '-x.smd'" << QStringList();
     QTest::newRow("an unknown long option is quoted as given")
         << "\"$KX\" bin2md --oout a.bin" << 2 << "unknown option '--oout'" << QStringList();
+    // On a terminal (a pseudo-terminal of script(1)), a progress line.
+    QTest::newRow("progress on a terminal")
+        << "command -v script >/dev/null || exit 77; script -qec '\"$KX\" bin2md -o out "
+           "tree/a.bin tree/sub/b.BIN' /dev/null"
+        << 0 << "\r\x1b[K[2/2] tree/sub/b.BIN" << QStringList{"a.md", "b.md"};
     QTest::newRow("-q prints errors only")
         << "\"$KX\" bin2md -q -o out tree/a.bin tree/missing.bin" << 1
-        << "refused tree/missing.bin: the file does not exist\n" << QStringList{"a.md"};
+        << "refused tree/missing.bin: the file does not exist\n"
+        << QStringList{"a.md"};
 }
 
 // Trees walked with -r, lists of names, the naming rules and the usual
@@ -513,6 +518,8 @@ void tst_KestrixConvert::treesAndLists() {
             QVERIFY(QFile::remove(Path(QString("tree/") + name)));
     }
     const Result result = RunShell(script);
+    if (result.status == 77)
+        QSKIP("script(1) is not installed");
     QVERIFY2(result.status == status, qPrintable(result.out + result.err));
     QVERIFY2((result.out + result.err).contains(message), qPrintable(result.out + result.err));
     if (message.isEmpty())
@@ -536,34 +543,42 @@ void tst_KestrixConvert::datFiles_data() {
         << "  dat game   Kestrix Test Cart (World)\n  dat rom    Kestrix Test Cart (World).bin\n"
         << "";
     QTest::newRow("by CRC32 and size where the DAT lists no SHA-1")
-        << QStringList{"info", "--dat", "other.dat", "crc.smd"} << 0
-        << "  dat game   Only A CRC\n" << "";
+        << QStringList{"info", "--dat", "other.dat", "crc.smd"} << 0 << "  dat game   Only A CRC\n"
+        << "";
     // The SHA-1 is asked first, whichever DAT lists it.
     QTest::newRow("SHA-1 before CRC32")
         << QStringList{"info", "--dat", "other.dat", "--dat", "set.dat", "crc.smd"} << 0
-        << "  dat game   Kestrix Test Cart (World)\n" << "";
+        << "  dat game   Kestrix Test Cart (World)\n"
+        << "";
     QTest::newRow("no match") << QStringList{"info", "--dat", "set.dat", "random.bin"} << 0
-                              << "  dat game   no match in the DAT files\n" << "";
+                              << "  dat game   no match in the DAT files\n"
+                              << "";
     QTest::newRow("JSON") << QStringList{"info", "--json", "--dat", "set.dat", "game.md"} << 0
-                          << "\"dat_game\": \"Kestrix Test Cart (World)\"" << "";
+                          << "\"dat_game\": \"Kestrix Test Cart (World)\""
+                          << "";
     QTest::newRow("JSON, no match")
         << QStringList{"info", "--json", "--dat", "set.dat", "random.bin"} << 0
-        << "\"dat_game\": null" << "";
+        << "\"dat_game\": null"
+        << "";
     QTest::newRow("to-smd names the output after the DAT")
-        << QStringList{"to-smd", "--dat", "set.dat", "--dat-names", "-o", "out", "game.md",
-                       "random.bin"}
+        << QStringList{"to-smd", "--dat", "set.dat", "--dat-names",
+                       "-o",     "out",   "game.md", "random.bin"}
         << 1 << "game.md -> out/Kestrix Test Cart (World).smd"
         << "out/Kestrix Test Cart (World).smd";
     QTest::newRow("only the last part of a DAT's name")
         << QStringList{"to-bin", "--dat", "other.dat", "--dat-names", "-o", "out", "crc.smd"} << 0
-        << "crc.smd -> out/Only A CRC.bin" << "out/Only A CRC.bin";
+        << "crc.smd -> out/Only A CRC.bin"
+        << "out/Only A CRC.bin";
     QTest::newRow("a malformed DAT is one error, and nothing is written")
         << QStringList{"to-smd", "--dat", "broken.dat", "--dat-names", "-o", "out", "game.md"} << 1
-        << "cannot read the DAT file broken.dat: line 3: " << "";
+        << "cannot read the DAT file broken.dat: line 3: "
+        << "";
     QTest::newRow("not a DAT") << QStringList{"info", "--dat", "game.md", "game.md"} << 1
-                               << "cannot read the DAT file game.md: " << "";
+                               << "cannot read the DAT file game.md: "
+                               << "";
     QTest::newRow("--dat-names without --dat")
-        << QStringList{"to-bin", "--dat-names", "game.md"} << 2 << "go together" << "";
+        << QStringList{"to-bin", "--dat-names", "game.md"} << 2 << "go together"
+        << "";
 }
 
 // DAT files name the games: by the SHA-1 of the plain content, or CRC32 and
@@ -601,8 +616,8 @@ void tst_KestrixConvert::datFiles() {
     QVERIFY2(result.status == status, qPrintable(result.out + result.err));
     QVERIFY2((result.out + result.err).contains(message), qPrintable(result.out + result.err));
     if (!made.isEmpty())
-        QCOMPARE(RomInspector::PlainSha1(
-                     Path(made), made.endsWith(".smd") ? RomLayout::Smd : RomLayout::Plain),
+        QCOMPARE(RomInspector::PlainSha1(Path(made),
+                                         made.endsWith(".smd") ? RomLayout::Smd : RomLayout::Plain),
                  QString("4e6cdd7c5925f423cfdc2546d6a24c434d78c41b"));
     if (status != 0 && made.isEmpty())
         QCOMPARE(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
@@ -629,8 +644,8 @@ void tst_KestrixConvert::edgeRuns_data() {
         << "\"$KX\" bin2md \"$(printf 'nop\\351.bin')\"" << 1
         << "refused nop\\xE9.bin: the file does not exist" << QStringList();
     QTest::newRow("a newline in a name, escaped in text")
-        << "cp a.bin \"$(printf 'n\\nl.bin')\" && \"$KX\" info n*l.bin" << 0 << "n\\x0Al.bin\n  size"
-        << QStringList();
+        << "cp a.bin \"$(printf 'n\\nl.bin')\" && \"$KX\" info n*l.bin" << 0
+        << "n\\x0Al.bin\n  size" << QStringList();
     QTest::newRow("progressbar-render, name not UTF-8")
         << "\"$PR\" --out " + cafe + ".png" << 0 << "" << QStringList{Cafe + ".png"};
     QTest::newRow("progressbar-render to standard output")
@@ -665,8 +680,8 @@ void tst_KestrixConvert::edgeRuns_data() {
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/a.bin \"$KX\" bin2md --force -o out a.bin" << 1
         << "refused a.bin: it changed while it was read" << QStringList();
     QTest::newRow("changed while it was read, guarded")
-        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" to-smd -o out plain.bin"
-        << 1 << "refused plain.bin: it changed while it was read" << QStringList();
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" to-smd -o out plain.bin" << 1
+        << "refused plain.bin: it changed while it was read" << QStringList();
     QTest::newRow("--verify with a disk that returns wrong data")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_CORRUPT=/out/plain.smd \"$KX\" to-smd --verify "
            "-o out plain.bin"

@@ -248,10 +248,10 @@ void tst_RomInspector::diagnoses_data() {
             << CartridgeImage(size, 23) << RomLayout::Unknown << RomLayout::Plain
             << QString("when read as a plain image, but the size %1 is odd").arg(size) << "unknown"
             << -1 << qint64(size);
-    QTest::newRow("plain of 2 MiB + 1") << CartridgeImage(2 * 1024 * 1024 + 1, 24)
-                                        << RomLayout::Unknown << RomLayout::Plain
-                                        << "the size 2097153 is odd" << "unknown" << -1
-                                        << qint64(2097153);
+    QTest::newRow("plain of 2 MiB + 1")
+        << CartridgeImage(2 * 1024 * 1024 + 1, 24) << RomLayout::Unknown << RomLayout::Plain
+        << "the size 2097153 is odd"
+        << "unknown" << -1 << qint64(2097153);
     for (int cut : {1, 513, 32767})
         QTest::addRow("plain cut by %d", cut)
             << m2.left(m2.size() - cut) << RomLayout::Unknown << RomLayout::Plain << "is odd"
@@ -272,27 +272,28 @@ void tst_RomInspector::diagnoses_data() {
             << "truncated" << -1 << qint64(k128.size() - cut);
     QTest::newRow("SMD with 2 bytes added")
         << RomImages::Smd(k128) + QByteArray(2, '\0') << RomLayout::Unknown << RomLayout::Smd
-        << "an SMD image whose size is 2 bytes past whole 16 KiB blocks" << "truncated" << -1
-        << qint64(k128.size() + 2);
+        << "an SMD image whose size is 2 bytes past whole 16 KiB blocks"
+        << "truncated" << -1 << qint64(k128.size() + 2);
     // 128 KiB declared, 16 KiB of 0xFF after it.
     QTest::newRow("padded") << k128 + QByteArray(16384, char(0xFF)) << RomLayout::Plain
-                            << RomLayout::Unknown << "differs from the computed" << "padded" << 1
-                            << qint64(147456);
+                            << RomLayout::Unknown << "differs from the computed"
+                            << "padded" << 1 << qint64(147456);
     QTest::newRow("padded SMD") << RomImages::Smd(k128 + QByteArray(16384, char(0xFF)))
                                 << RomLayout::Smd << RomLayout::Unknown << "copier header"
                                 << "padded" << 1 << qint64(147456);
     QTest::newRow("mirrored") << Repeated(k128, 4) << RomLayout::Plain << RomLayout::Unknown
-                              << "differs from the computed" << "mirrored" << 1
-                              << qint64(4 * k128.size());
+                              << "differs from the computed"
+                              << "mirrored" << 1 << qint64(4 * k128.size());
     QByteArray notMirrored = Repeated(k128, 2);
     notMirrored[k128.size() + 5000] = char(notMirrored[k128.size() + 5000] ^ 1);
     QTest::newRow("longer, neither padded nor mirrored")
-        << notMirrored << RomLayout::Plain << RomLayout::Unknown << "differs" << "unknown" << -1
-        << qint64(notMirrored.size());
+        << notMirrored << RomLayout::Plain << RomLayout::Unknown << "differs"
+        << "unknown" << -1 << qint64(notMirrored.size());
     QTest::newRow("complete") << k128 << RomLayout::Plain << RomLayout::Unknown << "matches"
                               << "complete" << -1 << qint64(k128.size());
     QTest::newRow("complete SMD") << RomImages::Smd(m2) << RomLayout::Smd << RomLayout::Unknown
-                                  << "matches" << "complete" << -1 << qint64(m2.size());
+                                  << "matches"
+                                  << "complete" << -1 << qint64(m2.size());
 }
 
 // A dump is diagnosed as an expert would: the layout its content shows even
@@ -328,11 +329,11 @@ void tst_RomInspector::headerFields_data() {
                                  << QByteArray() << QString();
     QTest::newRow("Europe alone") << QByteArray("E  ") << QStringList{"Europe"} << QByteArray()
                                   << QString();
-    QTest::newRow("new style, all") << QByteArray("F  ")
-                                    << QStringList{"Japan", "Asia", "Americas", "Europe"}
-                                    << QByteArray() << QString();
-    QTest::newRow("new style, Americas") << QByteArray("4  ") << QStringList{"Americas"}
-                                         << QByteArray() << QString();
+    QTest::newRow("new style, all")
+        << QByteArray("F  ") << QStringList{"Japan", "Asia", "Americas", "Europe"} << QByteArray()
+        << QString();
+    QTest::newRow("new style, Americas")
+        << QByteArray("4  ") << QStringList{"Americas"} << QByteArray() << QString();
     QTest::newRow("battery-backed save RAM, odd bytes")
         << QByteArray("U  ") << QStringList{"Americas"}
         << QByteArray("RA\xF8\x20\x00\x20\x00\x01\x00\x20\x3F\xFF", 12)

@@ -57,12 +57,18 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
         bool* target;
     };
     const Flag flags[] = {
-        {"overwrite", QChar(), &a.overwrite}, {"force", QChar(), &a.force},
-        {"verify", QChar(), &a.verify},       {"json", QChar(), &a.json},
-        {"dat-names", QChar(), &a.datNames},  {"zip", QChar(), &a.zip},
-        {"full-stem", QChar(), &a.fullStem},  {"recursive", 'r', &a.recursive},
-        {"null", '0', &a.null},               {"quiet", 'q', &a.quiet},
-        {"help", 'h', &help},                 {"version", QChar(), &version},
+        {"overwrite", QChar(), &a.overwrite},
+        {"force", QChar(), &a.force},
+        {"verify", QChar(), &a.verify},
+        {"json", QChar(), &a.json},
+        {"dat-names", QChar(), &a.datNames},
+        {"zip", QChar(), &a.zip},
+        {"full-stem", QChar(), &a.fullStem},
+        {"recursive", 'r', &a.recursive},
+        {"null", '0', &a.null},
+        {"quiet", 'q', &a.quiet},
+        {"help", 'h', &help},
+        {"version", QChar(), &version},
     };
     // Options that take a value: what they need, and where it goes.
     auto takeValue = [&](const QString& name, const QString& value) {
@@ -100,7 +106,8 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
                 else if (i + 1 < words.size())
                     takeValue(name, words.at(++i));
                 else
-                    return usage(QStringLiteral("option '%1' needs %2").arg(Shown(word), needs(name)));
+                    return usage(
+                        QStringLiteral("option '%1' needs %2").arg(Shown(word), needs(name)));
                 continue;
             }
             bool known = false;

@@ -70,8 +70,7 @@ int ConvertRun::Run(const Gathered& gathered) {
     if (!a.quiet)
         Err() << "kestrix-convert: " << qint64(counts_[int(Outcome::Converted)]) << " converted, "
               << qint64(counts_[int(Outcome::Skipped)] + counts_[int(Outcome::PassedOver)])
-              << " skipped, "
-              << qint64(counts_[int(Outcome::Refused)]) << " refused, "
+              << " skipped, " << qint64(counts_[int(Outcome::Refused)]) << " refused, "
               << qint64(counts_[int(Outcome::Failed)]) << " failed\n";
     return status_;
 }
@@ -93,23 +92,26 @@ void ConvertRun::Source(const SourceFile& file) {
     // Every regular file of an archive is a source of its own.
     int entries = 0;
     QString why;
-    const bool read = Archive::Read(file.path, Limit, [&](Archive::Entry& entry) {
-        ++entries;
-        // Read-mes and pictures beside the images are only counted.
-        if (Archive::IsCompanion(entry.name)) {
-            ++counts_[int(Outcome::PassedOver)];
-            return;
-        }
-        const QString given = file.path + QLatin1Char(':') + entry.name;
-        if (!entry.error.isEmpty()) {
-            FileRun run;
-            run.given = given;
-            Refuse(run, entry.error);
-            batch_.push_back(std::move(run));
-            return;
-        }
-        One({given, file.path, &entry.bytes, entry.name, file.folder, file.fromTree});
-    }, &why);
+    const bool read = Archive::Read(
+        file.path, Limit,
+        [&](Archive::Entry& entry) {
+            ++entries;
+            // Read-mes and pictures beside the images are only counted.
+            if (Archive::IsCompanion(entry.name)) {
+                ++counts_[int(Outcome::PassedOver)];
+                return;
+            }
+            const QString given = file.path + QLatin1Char(':') + entry.name;
+            if (!entry.error.isEmpty()) {
+                FileRun run;
+                run.given = given;
+                Refuse(run, entry.error);
+                batch_.push_back(std::move(run));
+                return;
+            }
+            One({given, file.path, &entry.bytes, entry.name, file.folder, file.fromTree});
+        },
+        &why);
     if (!read || entries == 0) {
         FileRun run;
         run.given = file.path;
@@ -188,7 +190,7 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
             return SkipExisting(run);
         Refuse(run,
                result == ConversionResult::SizeRefused ? Mod_Convert::SizeRule(from, job.target)
-                                                        : Mod_File::DescribeResult(result, job.mode),
+                                                       : Mod_File::DescribeResult(result, job.mode),
                result == ConversionResult::DestinationUnwritable ? Outcome::Failed
                                                                  : Outcome::Refused);
     };

@@ -37,7 +37,7 @@ private:
     // One source, from the moment its converted bytes are in a writer until
     // its lines are printed.
     struct FileRun {
-        QString given;       // as shown: the name, or "archive.zip:entry"
+        QString given; // as shown: the name, or "archive.zip:entry"
         QString destination;
         std::unique_ptr<SafeFile::Writer> writer;
         SafeFile::FileId before; // what the destination's name led to before
@@ -88,8 +88,8 @@ private:
     std::int64_t bytes_ = 0;
     QHash<QString, QString> names_;                       // destination -> source
     std::map<SafeFile::FileId, QString, IdLess> written_; // file written -> source
-    QHash<QString, Named> byName_; // case-folded destination -> file written
-    int counts_[5] = {};           // by Outcome
+    QHash<QString, Named> byName_;                        // case-folded destination -> file written
+    int counts_[5] = {};                                  // by Outcome
     int done_ = 0;
     int total_ = 0;
     bool progress_ = false;

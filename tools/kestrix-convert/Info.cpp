@@ -25,19 +25,21 @@ std::vector<RomInspector::Report> InspectFile(const QString& path) {
         return {RomInspector::Inspect(path)};
     std::vector<RomInspector::Report> reports;
     QString why;
-    const bool read =
-        Archive::Read(path, Mod_Convert::MaxImageSize + 512, [&](Archive::Entry& entry) {
+    const bool read = Archive::Read(
+        path, Mod_Convert::MaxImageSize + 512,
+        [&](Archive::Entry& entry) {
             RomInspector::Report report;
             if (entry.error.isEmpty()) {
                 const auto* data = reinterpret_cast<const std::uint8_t*>(entry.bytes.constData());
-                report = RomInspector::InspectData(RomInspector::MemoryReader(data, entry.bytes.size()),
-                                                   entry.bytes.size());
+                report = RomInspector::InspectData(
+                    RomInspector::MemoryReader(data, entry.bytes.size()), entry.bytes.size());
             } else {
                 report.error = entry.error;
             }
             report.file = path + QLatin1Char(':') + entry.name;
             reports.push_back(std::move(report));
-        }, &why);
+        },
+        &why);
     if (!read || reports.empty()) {
         RomInspector::Report report;
         report.file = path;

@@ -1,8 +1,8 @@
 #include "Sources.h"
 
 #include "Archive.h"
-#include "RomLayout.h"
 #include "Output.h"
+#include "RomLayout.h"
 #include "SafeFile.h"
 
 #include <QByteArray>
@@ -76,8 +76,9 @@ public:
         QStringList folders;
         for (const QByteArray& bytes : names) {
             const QString name = SafeFile::DecodeName(bytes);
-            const QString path = folder.endsWith(QLatin1Char('/')) ? folder + name
-                                                                   : folder + QLatin1Char('/') + name;
+            const QString path = folder.endsWith(QLatin1Char('/'))
+                                     ? folder + name
+                                     : folder + QLatin1Char('/') + name;
             struct stat st {};
             if (::lstat(SafeFile::EncodeName(path).constData(), &st) != 0)
                 continue;
@@ -86,8 +87,8 @@ public:
                 continue;
             }
             // A link is taken when it leads to a file, never into a folder.
-            if (S_ISLNK(st.st_mode) &&
-                (::stat(SafeFile::EncodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))) {
+            if (S_ISLNK(st.st_mode) && (::stat(SafeFile::EncodeName(path).constData(), &st) != 0 ||
+                                        !S_ISREG(st.st_mode))) {
                 ++gathered_->skipped;
                 continue;
             }
@@ -125,8 +126,9 @@ bool GatherSources(const Arguments& arguments, Gathered* gathered) {
         QString why;
         if (!ReadList(arguments.filesFrom, &list, &why)) {
             Err() << "kestrix-convert: cannot read the list "
-                  << (arguments.filesFrom == QLatin1String("-") ? QStringLiteral("on standard input")
-                                                                : Shown(arguments.filesFrom))
+                  << (arguments.filesFrom == QLatin1String("-")
+                          ? QStringLiteral("on standard input")
+                          : Shown(arguments.filesFrom))
                   << ": " << why << "\n";
             return false;
         }
