@@ -9,6 +9,7 @@ build=$(cd "${1:-build}" && pwd)
 kx=$build/bin/kestrix-convert
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
 "$build/bin/make-rom-library" "$work/library" 1000
 mkdir "$work/zips" "$work/tree"
 i=0
@@ -21,11 +22,6 @@ for f in "$work"/library/rom*; do
     i=$((i + 1))
 done
 cat "$work"/zips/* "$work"/tree/*/* >/dev/null
-once() {
-    rm -rf "$work/out" "$work/loose" && mkdir "$work/out" "$work/loose" && sync
-    /usr/bin/time -f %e -o "$work/time" "$@" >/dev/null 2>&1
-    tail -1 "$work/time"
-}
 direct=() twostep=() tree=()
 for _ in 1 2 3 4 5; do
     direct+=("$(once "$kx" to-bin -q -o "$work/out" "$work"/zips/*.zip)")
@@ -33,7 +29,6 @@ for _ in 1 2 3 4 5; do
         "$2" to-bin -q -o "$1/out" "$1"/loose/*' sh "$work" "$kx")")
     tree+=("$(once "$kx" to-bin -q -r -o "$work/out" "$work/tree")")
 done
-median() { printf '%s\n' "$@" | sort -g | sed -n 3p; }
 d=$(median "${direct[@]}")
 t=$(median "${twostep[@]}")
 r=$(median "${tree[@]}")

@@ -10,21 +10,16 @@ build=$(cd "${1:-build}" && pwd)
 count=${2:-200}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
 "$build/bin/make-rom-library" "$work/library" "$count"
 cd "$work/library"
 cat rom* >/dev/null
 sync
-once() { # wall-clock seconds of one run into an empty folder
-    rm -rf "$work/out" && mkdir "$work/out" && sync
-    /usr/bin/time -f %e -o "$work/time" "$@" >/dev/null 2>&1
-    tail -1 "$work/time"
-}
 kx=() cp=()
 for _ in 1 2 3 4 5 6 7; do # interleaved, so that a slow spell of the disk hits both
     kx+=("$(once "$build/bin/kestrix-convert" to-smd -o "$work/out" rom*)")
     cp+=("$(once sh -c 'cp rom* "$0" && sync' "$work/out")")
 done
-median() { printf '%s\n' "$@" | sort -g | sed -n 4p; }
 k=$(median "${kx[@]}")
 c=$(median "${cp[@]}")
 echo "library: $count files, $(du -sh . | cut -f1), on $(df -T . | awk 'NR==2 {print $2}')"

@@ -8,6 +8,7 @@ set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
 # Every fourth image of the generator is plain; 800 give 200 of them.
 "$build/bin/make-rom-library" "$work/all" 800
 mkdir "$work/library"
@@ -19,17 +20,11 @@ done
 rm -rf "$work/all"
 cd "$work/library"
 cat rom* >/dev/null
-once() {
-    rm -rf "$work/out" && mkdir "$work/out" && sync
-    /usr/bin/time -f %e -o "$work/time" "$@" >/dev/null 2>&1
-    tail -1 "$work/time"
-}
 guarded=() forced=()
 for _ in 1 2 3 4 5 6 7; do
     guarded+=("$(once "$build/bin/kestrix-convert" bin2smd -o "$work/out" rom*)")
     forced+=("$(once "$build/bin/kestrix-convert" bin2smd --force -o "$work/out" rom*)")
 done
-median() { printf '%s\n' "$@" | sort -g | sed -n 4p; }
 g=$(median "${guarded[@]}")
 f=$(median "${forced[@]}")
 echo "library: $(ls rom* | wc -l) plain images, $(du -sh . | cut -f1)"

@@ -152,6 +152,24 @@ QString SizeRule(RomLayout from, RomLayout to) {
 
 namespace {
 
+// The size rules of a conversion on a source's length, and the sizes of the
+// image it converts (without an SMD header it drops) and of its result.
+ConversionResult Sizes(RomLayout from, RomLayout to, std::int64_t length, std::int64_t* payload,
+                       std::int64_t* targetSize) {
+    if (!SizeAllowed(from, to, length))
+        return ConversionResult::SizeRefused;
+    if (from == RomLayout::Smd && length == SmdHeaderSize)
+        return ConversionResult::HeaderOnly;
+    // The limit is on the image itself, so an SMD image of the largest plain
+    // image converts back.
+    const bool smdSource = from == RomLayout::Smd && to != RomLayout::Smd;
+    *payload = smdSource ? length - SmdHeaderSize : length;
+    if (*payload > MaxImageSize + (from == to && from == RomLayout::Smd ? SmdHeaderSize : 0))
+        return ConversionResult::TooLarge;
+    *targetSize = to == RomLayout::Smd && from != to ? *payload + SmdHeaderSize : *payload;
+    return ConversionResult::Converted;
+}
+
 // Turns the payload in SourceBytes into the target layout and writes it into
 // the writer: first the plain image, then the target layout; each step
 // writes into whichever array does not hold its input.
@@ -228,18 +246,11 @@ ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& 
     if (length == 0)
         return ConversionResult::SourceEmpty;
     const bool smdSource = from == RomLayout::Smd && to != RomLayout::Smd;
-    if (!SizeAllowed(from, to, length))
-        return ConversionResult::SizeRefused;
-    if (from == RomLayout::Smd && length == SmdHeaderSize)
-        return ConversionResult::HeaderOnly;
-    // The limit is on the image itself, so an SMD image of the largest plain
-    // image converts back.
-    const std::int64_t payload = smdSource ? length - SmdHeaderSize : length;
-    if (payload > MaxImageSize + (from == to && from == RomLayout::Smd ? SmdHeaderSize : 0))
-        return ConversionResult::TooLarge;
-
-    const std::int64_t targetSize =
-        to == RomLayout::Smd && from != to ? payload + SmdHeaderSize : payload;
+    std::int64_t payload = 0;
+    std::int64_t targetSize = 0;
+    if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
+        sized != ConversionResult::Converted)
+        return sized;
     if (!SourceBytes.Resize(payload) || !TargetBytes.Resize(targetSize)) {
         SourceBytes.Release();
         TargetBytes.Release();
@@ -303,15 +314,11 @@ ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length
     if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
     const bool smdSource = from == RomLayout::Smd && to != RomLayout::Smd;
-    if (!SizeAllowed(from, to, length))
-        return ConversionResult::SizeRefused;
-    if (from == RomLayout::Smd && length == SmdHeaderSize)
-        return ConversionResult::HeaderOnly;
-    const std::int64_t payload = smdSource ? length - SmdHeaderSize : length;
-    if (payload > MaxImageSize + (from == to && from == RomLayout::Smd ? SmdHeaderSize : 0))
-        return ConversionResult::TooLarge;
-    const std::int64_t targetSize =
-        to == RomLayout::Smd && from != to ? payload + SmdHeaderSize : payload;
+    std::int64_t payload = 0;
+    std::int64_t targetSize = 0;
+    if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
+        sized != ConversionResult::Converted)
+        return sized;
     if (!TargetBytes.Resize(targetSize)) {
         TargetBytes.Release();
         return ConversionResult::OutOfMemory;

@@ -85,6 +85,8 @@ QString Describe(SourceError error);
 bool EntryExists(const QString& path);
 // Whether the path leads to a folder (following links).
 bool IsFolder(const QString& path);
+// Creates a folder and the folders above it: empty, or why it cannot.
+QString MakeFolders(const QString& path);
 
 // What may happen to an entry already at the destination's name.
 enum class Existing {

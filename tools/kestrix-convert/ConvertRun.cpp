@@ -40,18 +40,6 @@ QString Join(const QString& folder, const QString& name) {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-// Creates a folder and those above it, name bytes as given: empty, or why not.
-QString MakeFolders(const QString& path) {
-    const QByteArray bytes = SafeFile::EncodeName(path);
-    for (qsizetype at = 1; at <= bytes.size(); ++at) {
-        if (at < bytes.size() && bytes.at(at) != '/')
-            continue;
-        if (::mkdir(bytes.left(at).constData(), 0777) != 0 && errno != EEXIST)
-            return QString::fromLocal8Bit(std::strerror(errno));
-    }
-    return SafeFile::IsFolder(path) ? QString() : QStringLiteral("it is not a folder");
-}
-
 } // namespace
 
 int ConvertRun::Run(const Gathered& gathered) {
@@ -145,7 +133,7 @@ void ConvertRun::One(const Item& item) {
     if (!batch_.empty() && !item.bytes && !ReadableBeforeBatch(item.path))
         Flush();
     if (!item.folder.isEmpty()) {
-        if (const QString why = MakeFolders(folder); !why.isEmpty()) {
+        if (const QString why = SafeFile::MakeFolders(folder); !why.isEmpty()) {
             Refuse(run, QStringLiteral("the folder %1 cannot be made: %2").arg(Shown(folder), why),
                    Outcome::Failed);
             batch_.push_back(std::move(run));

@@ -108,18 +108,6 @@ bool SavePng(const QImage& image, const QString& path) {
     return false;
 }
 
-// Creates a folder and the folders above it, name bytes as given.
-bool MakeFolders(const QString& path) {
-    const QByteArray bytes = SafeFile::EncodeName(path);
-    for (qsizetype at = 1; at <= bytes.size(); ++at) {
-        if (at < bytes.size() && bytes.at(at) != '/')
-            continue;
-        if (::mkdir(bytes.left(at).constData(), 0777) != 0 && errno != EEXIST)
-            return false;
-    }
-    return SafeFile::IsFolder(path);
-}
-
 // A picture read from a file named by its bytes.
 QImage ReadImage(const QString& path, QString* why) {
     const SafeFile::Source source(path);
@@ -150,7 +138,7 @@ QImage Checker() {
 }
 
 int Gallery(const QString& folder) {
-    if (!MakeFolders(folder)) {
+    if (!SafeFile::MakeFolders(folder).isEmpty()) {
         Err() << "progressbar-render: cannot create folder " << SafeFile::Printable(folder) << "\n";
         return 1;
     }
