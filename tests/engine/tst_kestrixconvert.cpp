@@ -407,9 +407,12 @@ void tst_KestrixConvert::archives_data() {
         << "encrypted.zip:game.smd: it is encrypted" << QStringList();
     QTest::newRow("a corrupt archive") << "\"$KX\" to-bin -o out \"$A/corrupt.zip\"" << 1
                                        << "corrupt.zip: the archive is damaged" << QStringList();
-    // 4 GiB of zeros when read whole: refused with far less memory than that.
+    // 4 GiB of zeros when read whole: refused with far less memory than that
+    // (the sanitizers' shadow memory cannot live under such a limit).
     QTest::newRow("a decompression bomb")
-        << "ulimit -v 3000000 && \"$KX\" to-bin -o out \"$A/bomb.smd.gz\"" << 1
+        << "{ ldd \"$KX\" | grep -q libasan || ulimit -v 3000000; } && "
+           "\"$KX\" to-bin -o out \"$A/bomb.smd.gz\""
+        << 1
         << "bomb.smd.gz:bomb.smd: it is larger than 1024 MiB" << QStringList();
     QTest::newRow("--zip, read back")
         << "\"$KX\" to-bin --zip --verify -o out \"$A/one.zip\" && bsdtar -xOf out/game.zip "
