@@ -170,6 +170,28 @@ ConversionResult Sizes(RomLayout from, RomLayout to, std::int64_t length, std::i
     return ConversionResult::Converted;
 }
 
+// Checks a whole source's length against the limit and makes room for it in
+// SourceBytes.
+ConversionResult Room(std::int64_t length) {
+    if (length == 0)
+        return ConversionResult::SourceEmpty;
+    if (length > MaxImageSize + SmdHeaderSize)
+        return ConversionResult::TooLarge;
+    if (!SourceBytes.Resize(length)) {
+        SourceBytes.Release();
+        return ConversionResult::OutOfMemory;
+    }
+    return ConversionResult::Converted;
+}
+
+// Reads bytes of a source from an offset into SourceBytes; refused when the
+// source changed while it was read.
+ConversionResult ReadWhole(const SafeFile::Source& in, std::int64_t offset, std::int64_t bytes) {
+    if (!in.ReadAt(offset, SourceBytes.data.get(), bytes))
+        return ConversionResult::SourceUnreadable;
+    return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
+}
+
 // Turns the payload in SourceBytes into the target layout and writes it into
 // the writer: first the plain image, then the target layout; each step
 // writes into whichever array does not hold its input.
@@ -259,24 +281,16 @@ ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& 
 
     // The source is read whole before the destination is touched, so a
     // destination that is the source itself converts in place.
-    if (!in.ReadAt(smdSource ? SmdHeaderSize : 0, SourceBytes.data.get(), payload))
-        return ConversionResult::SourceUnreadable;
-    if (!in.Unchanged())
-        return ConversionResult::SourceChanged;
-
+    if (const ConversionResult read = ReadWhole(in, smdSource ? SmdHeaderSize : 0, payload);
+        read != ConversionResult::Converted)
+        return read;
     return Transform(from, to, payload, targetSize, destination, existing, writer);
 }
 
 ConversionResult LoadBytes(const QByteArray& bytes, std::int64_t* length) {
     *length = bytes.size();
-    if (*length == 0)
-        return ConversionResult::SourceEmpty;
-    if (*length > MaxImageSize + SmdHeaderSize)
-        return ConversionResult::TooLarge;
-    if (!SourceBytes.Resize(*length)) {
-        SourceBytes.Release();
-        return ConversionResult::OutOfMemory;
-    }
+    if (const ConversionResult room = Room(*length); room != ConversionResult::Converted)
+        return room;
     std::memcpy(SourceBytes.data.get(), bytes.constData(), std::size_t(*length));
     return ConversionResult::Converted;
 }
@@ -293,19 +307,9 @@ ConversionResult LoadSource(const QString& source, std::int64_t* length) {
     if (!in.IsOpen())
         return FromSourceError(in.Error());
     *length = in.Size();
-    if (*length == 0)
-        return ConversionResult::SourceEmpty;
-    if (*length > MaxImageSize + SmdHeaderSize)
-        return ConversionResult::TooLarge;
-    if (!SourceBytes.Resize(*length)) {
-        SourceBytes.Release();
-        return ConversionResult::OutOfMemory;
-    }
-    if (!in.ReadAt(0, SourceBytes.data.get(), *length))
-        return ConversionResult::SourceUnreadable;
-    if (!in.Unchanged())
-        return ConversionResult::SourceChanged;
-    return ConversionResult::Converted;
+    if (const ConversionResult room = Room(*length); room != ConversionResult::Converted)
+        return room;
+    return ReadWhole(in, 0, *length);
 }
 
 ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,

@@ -3,6 +3,7 @@
 #include "Archive.h"
 #include "FileFunctions.h"
 #include "Interleave.h"
+#include "Mod_Convert.h"
 #include "SafeFile.h"
 
 #include <QCryptographicHash>
@@ -592,7 +593,7 @@ Report Inspect(const QString& path, const Options& options) {
     if (Archive::IsArchive(path)) {
         Archive::Entry image;
         QString why;
-        if (Archive::SingleImage(path, std::int64_t(1) << 30, &image, &why)) {
+        if (Archive::SingleImage(path, Mod_Convert::MaxImageSize + SmdHeaderSize, &image, &why)) {
             const QByteArray& bytes = image.bytes;
             report =
                 InspectData(MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()),

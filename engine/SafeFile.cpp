@@ -804,7 +804,6 @@ void Writer::Abort() {
         const SignalsHeld held;
         ::unlinkat(dirFd_, tempName_.constData(), 0);
         tempName_.clear();
-        ClearPending(pendingSlot_);
     }
     ClearPending(pendingSlot_);
     CloseAll();

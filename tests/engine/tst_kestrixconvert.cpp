@@ -412,8 +412,7 @@ void tst_KestrixConvert::archives_data() {
     QTest::newRow("a decompression bomb")
         << "{ ldd \"$KX\" | grep -q libasan || ulimit -v 3000000; } && "
            "\"$KX\" to-bin -o out \"$A/bomb.smd.gz\""
-        << 1
-        << "bomb.smd.gz:bomb.smd: it is larger than 1024 MiB" << QStringList();
+        << 1 << "bomb.smd.gz:bomb.smd: it is larger than 1024 MiB" << QStringList();
     QTest::newRow("--zip, read back")
         << "\"$KX\" to-bin --zip --verify -o out \"$A/one.zip\" && bsdtar -xOf out/game.zip "
            "game.bin > out/game.bin"

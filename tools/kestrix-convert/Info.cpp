@@ -2,6 +2,7 @@
 
 #include "Archive.h"
 #include "Arguments.h"
+#include "FileFunctions.h"
 #include "Mod_Convert.h"
 #include "Output.h"
 #include "RomInspector.h"
@@ -26,7 +27,7 @@ std::vector<RomInspector::Report> InspectFile(const QString& path) {
     std::vector<RomInspector::Report> reports;
     QString why;
     const bool read = Archive::Read(
-        path, Mod_Convert::MaxImageSize + 512,
+        path, Mod_Convert::MaxImageSize + FileFunctions::SmdHeaderSize,
         [&](Archive::Entry& entry) {
             RomInspector::Report report;
             if (entry.error.isEmpty()) {
