@@ -54,7 +54,9 @@ public:
         : arguments_(arguments), gathered_(gathered),
           extension_(arguments.job.command == Command::Mode
                          ? LayoutExtension(SourceLayout(arguments.job.mode))
-                         : QString()) {}
+                         : QString()),
+          output_(SafeFile::IdentityOf(arguments.output.isEmpty() ? QStringLiteral(".")
+                                                                  : arguments.output)) {}
 
     // Walks a folder: its files in name order, then into its folders.
     void Walk(const QString& folder, const QString& relative) {
@@ -98,10 +100,16 @@ public:
             }
             gathered_->files.push_back({path, relative, true});
         }
-        for (const QString& name : folders)
-            Walk(folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) +
-                     name,
-                 relative + name + QLatin1Char('/'));
+        for (const QString& name : folders) {
+            // The output folder inside a tree holds this run's results, not
+            // its sources: walking it would convert the last run's outputs.
+            const QString path =
+                folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) +
+                name;
+            if (output_.IsValid() && SafeFile::IdentityOf(path) == output_)
+                continue;
+            Walk(path, relative + name + QLatin1Char('/'));
+        }
     }
 
 private:
@@ -115,6 +123,7 @@ private:
     const Arguments& arguments_;
     Gathered* gathered_;
     QString extension_;
+    SafeFile::FileId output_;
 };
 
 } // namespace
