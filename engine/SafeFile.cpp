@@ -301,11 +301,12 @@ int LinkUnnamed(int fd, int dirFd, const QByteArray& name) {
     return errno;
 }
 
-// A hidden name of at most 14 bytes, so that it fits wherever the
-// destination's name does.
+// A hidden name of at most 13 bytes: it fits wherever the destination's name
+// does, and in one long-name entry of a FAT folder (fusefat mixes up the
+// clusters of files renamed from 14-character names).
 QByteArray TemporaryName() {
     return ".kx-" +
-           QByteArray::number(QRandomGenerator::global()->generate64() % 3656158440062976ull, 36);
+           QByteArray::number(QRandomGenerator::global()->generate64() % 101559956668416ull, 36);
 }
 
 QString SystemError(int error) {
