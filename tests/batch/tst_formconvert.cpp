@@ -18,6 +18,7 @@
 #include "XP_ProgressBar.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -808,8 +809,12 @@ void tst_FormConvert::inspectionHints() {
 
 void tst_FormConvert::zippedImages_data() {
     QTest::addColumn<bool>("dropped");
-    QTest::newRow("picked in the dialog") << false;
-    QTest::newRow("dropped onto the list") << true;
+    // The zip holds the largest SMD image taken (1 GiB of blocks of zeros,
+    // and the copier header), not the test cartridge.
+    QTest::addColumn<bool>("largest");
+    QTest::newRow("picked in the dialog") << false << false;
+    QTest::newRow("dropped onto the list") << true << false;
+    QTest::newRow("the largest SMD image") << false << true;
 }
 
 // A zip holding one cartridge image is one line and converts from inside
@@ -817,19 +822,28 @@ void tst_FormConvert::zippedImages_data() {
 // convert. The texts and steps are those of any file.
 void tst_FormConvert::zippedImages() {
     QFETCH(bool, dropped);
+    QFETCH(bool, largest);
     Open(SMDtoBIN);
     const QByteArray plain = RomImages::CartridgeImage(65536, 7);
     QVERIFY(WriteFile(Src("game.smd"), RomImages::Smd(plain)));
     const QString script = QStringLiteral(
         "import sys, zipfile\n"
         "game = open(sys.argv[1] + '/game.smd', 'rb').read()\n"
-        "with zipfile.ZipFile(sys.argv[1] + '/one.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
-        "    z.writestr('roms/game.smd', game)\n"
+        "with zipfile.ZipFile(sys.argv[1] + '/one.zip', 'w', zipfile.ZIP_DEFLATED, True, 1) as z:\n"
+        "    if sys.argv[2] == 'largest':\n"
+        "        with z.open('roms/game.smd', 'w', force_zip64=True) as entry:\n"
+        "            entry.write(bytes([0, 3, 0, 0, 0, 0, 0, 0, 0xAA, 0xBB, 6]) + bytes(501))\n"
+        "            for _ in range(16):\n"
+        "                entry.write(bytes(64 << 20))\n"
+        "    else:\n"
+        "        z.writestr('roms/game.smd', game)\n"
         "    z.writestr('readme.txt', 'hello')\n"
         "with zipfile.ZipFile(sys.argv[1] + '/two.zip', 'w', zipfile.ZIP_DEFLATED) as z:\n"
         "    z.writestr('a.smd', game)\n"
         "    z.writestr('b.smd', game)\n");
-    QCOMPARE(QProcess::execute("python3", {"-c", script, Src().chopped(1)}), 0);
+    QCOMPARE(QProcess::execute("python3",
+                               {"-c", script, Src().chopped(1), largest ? "largest" : "cartridge"}),
+             0);
     if (dropped) {
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(Src("one.zip")), QUrl::fromLocalFile(Src("two.zip"))});
@@ -844,11 +858,21 @@ void tst_FormConvert::zippedImages() {
     QCOMPARE(w_->List_Files->item(0)->text(), QStringLiteral("one.zip->one.bin"));
     QCOMPARE(w_->List_Files->item(1)->text(), QStringLiteral("two.zip->two.bin"));
     // The tooltip tells the image inside.
-    QTRY_VERIFY(w_->List_Files->item(0)->toolTip().contains("layout: smd (certain)"));
+    QTRY_VERIFY_WITH_TIMEOUT(w_->List_Files->item(0)->toolTip().contains("layout: smd ("), 60000);
     QTRY_VERIFY(w_->List_Files->item(1)->toolTip().contains("2 files, not one cartridge image"));
     w_->Button_Convert->click();
     QCOMPARE(Titles(), (QStringList{"Error. Conversion Fauilure", "Conversion Complete"}));
-    QCOMPARE(ReadFile(Out("one.bin")), plain);
+    if (largest) {
+        // The SHA-1 of 1 GiB of zeros, from sha1sum.
+        QFile out(Out("one.bin"));
+        QVERIFY(out.open(QIODevice::ReadOnly));
+        QCryptographicHash sha(QCryptographicHash::Sha1);
+        QVERIFY(sha.addData(&out));
+        QCOMPARE(sha.result().toHex(), QByteArray("2a492f15396a6768bcbca016993f4b4c8b0b5307"));
+        QVERIFY(QFile::remove(Out("one.bin")));
+    } else {
+        QCOMPARE(ReadFile(Out("one.bin")), plain);
+    }
     QVERIFY(!QFileInfo::exists(Out("two.bin")));
 }
 

@@ -2,7 +2,7 @@
 """Builds the archives the command-line tests read, from one SMD image and
 one plain image: every format, two images in one zip, and the broken and
 hostile ones (a wrong CRC, names that climb out or are absolute, a link, an
-encrypted entry, a decompression bomb).
+encrypted entry, a decompression bomb), and images at the size limit.
 
 Usage: tests/data/make_archives.py FOLDER GAME.smd OTHER.bin
 """
@@ -32,6 +32,8 @@ zip_of("two.zip", [("roms/game.smd", smd), ("other.bin", plain), ("readme.txt", 
 zip_of("dotdot.zip", [("../../up.smd", smd)])
 zip_of("absolute.zip", [("/tmp/absolute.smd", smd)])
 zip_of("control.zip", [("bell\x07.smd", smd)])
+zip_of("del.zip", [("del\x7fesc\x1b.smd", smd)])
+zip_of("GAME.ZIP", [("GAME.SMD", smd), ("README.TXT", b"hello")])
 link = zipfile.ZipInfo("link.smd")
 link.create_system = 3
 link.external_attr = 0o120777 << 16
@@ -48,11 +50,25 @@ for suffix, command in ((".gz", ["gzip", "-c"]), (".xz", ["xz", "-c"]), (".bz2",
         subprocess.run(command, input=smd, stdout=out, check=True)
 subprocess.run(["bsdtar", "--format", "7zip", "-cf", "one.7z", "-C", "work", "game.smd"],
                check=True)
+# Made on a system whose folders are separated by backslashes.
+open("work/roms\\game.smd", "wb").write(smd)
+subprocess.run(["bsdtar", "--format", "7zip", "-cf", "backslash.7z", "-C", "work",
+                "roms\\game.smd"], check=True)
+os.remove("work/roms\\game.smd")
 subprocess.run(["bsdtar", "--format", "zip", "--options", "zip:encryption=zipcrypt",
                 "--passphrase", "secret", "-cf", "encrypted.zip", "-C", "work", "game.smd"],
                check=True)
 os.remove("work/game.smd")
 os.rmdir("work")
+
+# The largest image the limit accepts (an SMD image of 1 GiB of blocks and its
+# 512-byte header), and one byte more: gzip members of zeros, read as one.
+zeros = gzip.compress(bytes(64 << 20), compresslevel=1)
+for name, tail in (("limit.smd.gz", 512), ("over.smd.gz", 513)):
+    with open(name, "wb") as out:
+        for _ in range(16):
+            out.write(zeros)
+        out.write(gzip.compress(bytes(tail)))
 
 # A bomb: 64 gzip members of 64 MiB of zeros each, 4 GiB when read whole.
 member = gzip.compress(bytes(64 << 20), compresslevel=1)

@@ -595,8 +595,14 @@ void tst_Convert::replaceKeepsMetadata() {
     QCOMPARE(::lsetxattr(n.constData(), "user.kestrix", "kept", 4, 0), 0);
     const bool acl = QProcess::execute("setfacl", {"-m", "u:65534:rw", name}) == 0;
     QCOMPARE(::chmod(n.constData(), 04755), 0); // setfacl may have moved the group bits
-    const std::map<QByteArray, QByteArray> before = Attributes(name);
+    std::map<QByteArray, QByteArray> before = Attributes(name);
     QCOMPARE(before.count("system.posix_acl_access"), std::size_t(acl));
+    // cap_net_raw, effective and permitted, as setcap writes it (revision 2,
+    // little-endian words): a file capability never passes to new content.
+    const char capability[20] = {1, 0, 0, 2, 0, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    QCOMPARE(::lsetxattr(n.constData(), "security.capability", capability, sizeof capability, 0),
+             0);
+    QCOMPARE(Attributes(name).count("security.capability"), std::size_t(1));
 
     // Named, so that the unfinished file can be seen.
     SafeFile::SetFaults(faults | SafeFile::NoTmpfile);

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <csignal>
 #include <cstring>
+#include <tuple>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -45,6 +46,8 @@ private slots:
     void refusedFileDoesNotStopOthers();
     void sameBaseNameTwice();
     void info();
+    void reports_data();
+    void reports();
     void layoutAware_data();
     void layoutAware();
     void archives_data();
@@ -129,6 +132,9 @@ void tst_KestrixConvert::usageErrors_data() {
     QTest::newRow("json with a mode") << QStringList{"bin2md", "--json", "a.bin"} << "--json";
     QTest::newRow("info with -o") << QStringList{"info", "-o", ".", "a.bin"} << "info takes no";
     QTest::newRow("unknown option") << QStringList{"bin2md", "--fast", "a.bin"} << "'--fast'";
+    QTest::newRow("--dat without --dat-names in a conversion")
+        << QStringList{"to-bin", "--dat", "a.bin", "a.bin"} << "--dat and --dat-names go together";
+    QTest::newRow("info -r") << QStringList{"info", "-r", "a.bin"} << "info takes no option";
     QTest::newRow("missing output folder")
         << QStringList{"bin2md", "-o", "nowhere", "a.bin"} << "'nowhere' does not exist";
 }
@@ -293,6 +299,80 @@ void tst_KestrixConvert::info() {
     QCOMPARE(array[2].toObject()["error"].toString(), QString("the file is empty"));
     QVERIFY(array[3].toObject()["error"].toString().contains("does not exist"));
     QVERIFY(result.err.contains("missing.bin"));
+
+    // With DAT files, two more keys: the match, or null.
+    QVERIFY(WriteFile(Path("set.dat"),
+                      "<datafile><game name=\"G\"><rom name=\"g.bin\" sha1=\"" +
+                          QCryptographicHash::hash(plain, QCryptographicHash::Sha1).toHex() +
+                          "\"/></game></datafile>\n"));
+    QVERIFY(WriteFile(Path("other.bin"), RandomBytes(16384, 3)));
+    result = Run({"info", "--json", "--dat", "set.dat", "game.md", "other.bin"});
+    QCOMPARE(result.status, 0);
+    const QJsonArray matched = QJsonDocument::fromJson(result.out.toUtf8()).array();
+    QCOMPARE(matched.size(), 2);
+    QStringList datKeys = keys + QStringList{"dat_game", "dat_rom"};
+    datKeys.sort();
+    QCOMPARE(matched[0].toObject().keys(), datKeys);
+    QCOMPARE(matched[1].toObject().keys(), datKeys);
+    QCOMPARE(matched[0].toObject()["dat_game"].toString(), QString("G"));
+    QCOMPARE(matched[0].toObject()["dat_rom"].toString(), QString("g.bin"));
+    QVERIFY(matched[1].toObject()["dat_game"].isNull() &&
+            matched[1].toObject()["dat_rom"].isNull());
+    // Header fields of a file of no known layout are null.
+    QVERIFY(matched[1].toObject()["devices"].isNull() && matched[1].toObject()["rom_end"].isNull());
+}
+
+void tst_KestrixConvert::reports_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("args");
+    // Lines (or JSON members) the report must hold, worked out by hand.
+    QTest::addColumn<QStringList>("expected");
+    using RomImages::CartridgeImage;
+    QByteArray title = CartridgeImage(65536, 11);
+    RomImages::PutText(title, 0x120, "", 48);
+    title.replace(0x120, 7,
+                  "A\x7F"
+                  "B\x85"
+                  "C\xE9"
+                  "D");
+    const quint16 sum = RomImages::HeaderChecksum(title);
+    title[0x18E] = char(sum >> 8);
+    title[0x18F] = char(sum);
+    QTest::newRow("title bytes outside printable ASCII")
+        << title << QStringList{"info", "game.bin"}
+        << QStringList{"  domestic   A?B?C?D\n", "  layout     plain (certain)\n"};
+    // 8 blocks declared (128 KiB), 7 present.
+    const QByteArray smd = RomImages::Smd(CartridgeImage(8 * 16384, 12));
+    QTest::newRow("an SMD file cut short by a block")
+        << smd.chopped(16384) << QStringList{"info", "game.bin"}
+        << QStringList{"  size       115200 bytes\n", "  plain size 114688 bytes\n",
+                       "  smd blocks 8 in the copier header, 7 in the file\n",
+                       "  dump       truncated: 16384 bytes short of the header's ROM end "
+                       "0x0001FFFF\n"};
+    QTest::newRow("plain_size of an SMD file")
+        << smd << QStringList{"info", "--json", "game.bin"}
+        << QStringList{"\"plain_size\": 131072,", "\"size\": 131584,", "\"dump\": \"complete\""};
+    // 128 KiB declared, two blocks of 0xFF after it.
+    const QByteArray padded =
+        RomImages::Smd(CartridgeImage(8 * 16384, 12) + QByteArray(2 * 16384, char(0xFF)));
+    QTest::newRow("a padded SMD dump")
+        << padded << QStringList{"info", "game.bin"}
+        << QStringList{"  size       164352 bytes\n", "  plain size 163840 bytes\n",
+                       "  smd blocks 10 in the copier header, 10 in the file\n",
+                       "  dump       padded: the header's ROM ends at 0x0001FFFF, the 32768 bytes "
+                       "after it are one repeated byte; checksum over the declared range"};
+}
+
+// What info says of dumps built here, against values worked out by hand.
+void tst_KestrixConvert::reports() {
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, expected);
+    QVERIFY(WriteFile(Path("game.bin"), file));
+    const Result result = Run(args);
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    for (const QString& part : expected)
+        QVERIFY2(result.out.contains(part), qPrintable(part + "\n---\n" + result.out));
 }
 
 void tst_KestrixConvert::layoutAware_data() {
@@ -399,6 +479,25 @@ void tst_KestrixConvert::archives_data() {
     QTest::newRow("a control character in a name")
         << "\"$KX\" to-bin -o out \"$A/control.zip\"" << 0 << "-> out/bell_.bin"
         << QStringList{"bell_.bin"};
+    QTest::newRow("DEL and escape in an entry's name")
+        << "\"$KX\" to-bin -o out \"$A/del.zip\"" << 0 << "del.zip:del_esc_.smd -> out/del_esc_.bin"
+        << QStringList{"del_esc_.bin"};
+    QTest::newRow("upper-case extensions, a read-me passed over")
+        << "\"$KX\" to-bin -o out \"$A/GAME.ZIP\"" << 0 << "GAME.ZIP:GAME.SMD -> out/GAME.bin\n"
+        << QStringList{"GAME.bin"};
+    QTest::newRow("upper-case read-me counted as skipped")
+        << "\"$KX\" to-bin -o out \"$A/GAME.ZIP\"" << 0
+        << "1 converted, 1 skipped, 0 refused, 0 failed" << QStringList{"GAME.bin"};
+    QTest::newRow("a 7z entry named with backslashes")
+        << "\"$KX\" to-bin -o out \"$A/backslash.7z\"" << 0
+        << "backslash.7z:game.smd -> out/game.bin" << QStringList{"game.bin"};
+    // 1 GiB + 512 bytes inside: the largest image taken, then one byte more.
+    QTest::newRow("the largest image in a .gz")
+        << "\"$KX\" info \"$A/limit.smd.gz\" | sed 's,.*/,,'" << 0
+        << "limit.smd.gz:limit.smd\n  size       1073742336 bytes" << QStringList();
+    QTest::newRow("one byte past the limit in a .gz")
+        << "\"$KX\" to-bin -o out \"$A/over.smd.gz\"" << 1
+        << "over.smd.gz:over.smd: it is larger than 1024 MiB" << QStringList();
     QTest::newRow("a link entry") << "\"$KX\" to-bin -o out \"$A/link.zip\"" << 1
                                   << "link.zip:link.smd: it is a link, not a file"
                                   << QStringList{"game.bin"};
@@ -417,6 +516,12 @@ void tst_KestrixConvert::archives_data() {
         << "\"$KX\" to-bin --zip --verify -o out \"$A/one.zip\" && bsdtar -xOf out/game.zip "
            "game.bin > out/game.bin"
         << 0 << "verified out/game.zip" << QStringList{"game.bin", "game.zip"};
+    // Method 8 is deflate (zipfile's own reading of the entry).
+    QTest::newRow("--zip deflates")
+        << "\"$KX\" to-bin --zip -o out \"$A/one.zip\" && python3 -c \"import zipfile; "
+           "i = zipfile.ZipFile('out/game.zip').infolist(); print([(e.filename, e.compress_type) "
+           "for e in i])\""
+        << 0 << "[('game.bin', 8)]" << QStringList{"game.zip"};
 }
 
 // Archives are sources: each file in one, converted as a loose file named
@@ -486,6 +591,27 @@ void tst_KestrixConvert::treesAndLists_data() {
         << "command -v script >/dev/null || exit 77; script -qec '\"$KX\" bin2md -o out "
            "tree/a.bin tree/sub/b.BIN' /dev/null"
         << 0 << "\r\x1b[K[2/2] tree/sub/b.BIN" << QStringList{"a.md", "b.md"};
+    QTest::newRow("-r given a link to a folder: not followed")
+        << "\"$KX\" to-bin -r -o out tree/link" << 0 << "0 converted, 1 skipped, 0 refused"
+        << QStringList();
+    QTest::newRow("info --files-from")
+        << "printf 'tree/a.bin\\ntree/c.smd\\n' | \"$KX\" info --files-from -" << 0
+        << "tree/a.bin\n  size       65536 bytes\n"
+        << QStringList();
+    QTest::newRow("-q silences notes")
+        << "\"$KX\" to-bin -q -o out tree/a.bin" << 0 << "" << QStringList{"a.bin"};
+    // Standard output a terminal, standard error a file: a clean log.
+    QTest::newRow("no progress escapes in a log")
+        << "command -v script >/dev/null || exit 77; script -qec '\"$KX\" bin2md -o out "
+           "tree/a.bin tree/sub/b.BIN 2>log' /dev/null >/dev/null; "
+           "if grep -q \"$(printf '\\033')\" log; then echo escapes; else cat log; fi"
+        << 0 << "kestrix-convert: 2 converted" << QStringList{"a.md", "b.md"};
+    // A second run must not take the first one's outputs for sources.
+    QTest::newRow("-r --overwrite with the output folder inside the tree")
+        << "mkdir tree/out && \"$KX\" to-bin -r --overwrite -o tree/out tree 2>/dev/null && "
+           "\"$KX\" to-bin -r --overwrite -o tree/out tree; s=$?; mv tree/out/* out/; exit $s"
+        << 0 << "5 converted, 3 skipped, 0 refused, 0 failed"
+        << QStringList{"a.bin", "c.bin", "sub/b.bin", "sub/deep/game.bin", "sub/deep/other.bin"};
     QTest::newRow("-q prints errors only")
         << "\"$KX\" bin2md -q -o out tree/a.bin tree/missing.bin" << 1
         << "refused tree/missing.bin: the file does not exist\n"
@@ -552,6 +678,18 @@ void tst_KestrixConvert::datFiles_data() {
         << QStringList{"info", "--dat", "other.dat", "--dat", "set.dat", "crc.smd"} << 0
         << "  dat game   Kestrix Test Cart (World)\n"
         << "";
+    QTest::newRow("an upper-case SHA-1")
+        << QStringList{"info", "--dat", "upper.dat", "game.md"} << 0 << "  dat game   Upper Case\n"
+        << "";
+    // The SHA-1 decides where the DAT gives one.
+    QTest::newRow("CRC32 and size match, the SHA-1 does not")
+        << QStringList{"info", "--dat", "wrongsha.dat", "game.md"} << 0
+        << "  dat game   no match in the DAT files\n"
+        << "";
+    QTest::newRow("two DAT files, a file from each")
+        << QStringList{"info", "--dat", "set.dat", "--dat", "random.dat", "game.md", "random.bin"}
+        << 0 << "  dat game   Kestrix Test Cart (World)\n|  dat game   Random Thing\n"
+        << "";
     QTest::newRow("no match") << QStringList{"info", "--dat", "set.dat", "random.bin"} << 0
                               << "  dat game   no match in the DAT files\n"
                               << "";
@@ -571,6 +709,14 @@ void tst_KestrixConvert::datFiles_data() {
         << QStringList{"to-bin", "--dat", "other.dat", "--dat-names", "-o", "out", "crc.smd"} << 0
         << "crc.smd -> out/Only A CRC.bin"
         << "out/Only A CRC.bin";
+    QTest::newRow("a ROM name with dots")
+        << QStringList{"to-smd", "--dat", "dotted.dat", "--dat-names", "-o", "out", "game.md"} << 0
+        << "game.md -> out/Game (v1.1).smd"
+        << "out/Game (v1.1).smd";
+    QTest::newRow("DEL in a ROM name")
+        << QStringList{"to-smd", "--dat", "del.dat", "--dat-names", "-o", "out", "crc.smd"} << 0
+        << "crc.smd -> out/Del_Game.smd"
+        << "out/Del_Game.smd";
     QTest::newRow("a malformed DAT is one error, and nothing is written")
         << QStringList{"to-smd", "--dat", "broken.dat", "--dat-names", "-o", "out", "game.md"} << 1
         << "cannot read the DAT file broken.dat: line 3: "
@@ -612,11 +758,34 @@ void tst_KestrixConvert::datFiles() {
                       "  <game name=\"Only A CRC\"><rom name=\"../sub/Only A CRC.bin\" "
                       "size=\"65536\" crc=\"0CCC057A\"/></game>\n"
                       "</datafile>\n"));
+    const QByteArray cartridgeRom =
+        "size=\"65536\" crc=\"0ccc057a\" sha1=\"4e6cdd7c5925f423cfdc2546d6a24c434d78c41b\"";
+    QVERIFY(WriteFile(Path("upper.dat"), "<datafile><game name=\"Upper Case\"><rom name=\"u.bin\" "
+                                         "size=\"65536\" crc=\"0CCC057A\" "
+                                         "sha1=\"4E6CDD7C5925F423CFDC2546D6A24C434D78C41B\"/>"
+                                         "</game></datafile>\n"));
+    // The SHA-1 of nothing at all.
+    QVERIFY(WriteFile(Path("wrongsha.dat"),
+                      "<datafile><game name=\"Wrong SHA\"><rom name=\"w.bin\" size=\"65536\" "
+                      "crc=\"0ccc057a\" sha1=\"da39a3ee5e6b4b0d3255bfef95601890afd80709\"/>"
+                      "</game></datafile>\n"));
+    QVERIFY(WriteFile(
+        Path("random.dat"),
+        "<datafile><game name=\"Random Thing\"><rom name=\"r.bin\" sha1=\"" +
+            QCryptographicHash::hash(RandomBytes(16384, 9), QCryptographicHash::Sha1).toHex() +
+            "\"/></game></datafile>\n"));
+    QVERIFY(WriteFile(Path("dotted.dat"), "<datafile><game name=\"Game\"><rom name=\"Game "
+                                          "(v1.1).bin\" " +
+                                              cartridgeRom + "/></game></datafile>\n"));
+    QVERIFY(
+        WriteFile(Path("del.dat"), "<datafile><game name=\"Del\"><rom name=\"Del&#127;Game.bin\" " +
+                                       cartridgeRom + "/></game></datafile>\n"));
     QVERIFY(WriteFile(Path("broken.dat"), "<?xml version=\"1.0\"?>\n<datafile>\n<game name=\"x\">"
                                           "<rom name=\"a\"></game>\n</datafile>\n"));
     const Result result = Run(args);
     QVERIFY2(result.status == status, qPrintable(result.out + result.err));
-    QVERIFY2((result.out + result.err).contains(message), qPrintable(result.out + result.err));
+    for (const QString& part : message.split('|'))
+        QVERIFY2((result.out + result.err).contains(part), qPrintable(result.out + result.err));
     if (!made.isEmpty())
         QCOMPARE(RomInspector::PlainSha1(Path(made),
                                          made.endsWith(".smd") ? RomLayout::Smd : RomLayout::Plain),
@@ -642,6 +811,29 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("output folder not UTF-8")
         << "\"$KX\" bin2md --force -o " + ff + " " + cafe + ".bin" << 0 << "\\xFF\\xFE/caf\\xE9.md"
         << QStringList{u"\xDCFF\xDCFE/"_qs + Cafe + ".md"};
+    // Malformed UTF-8 of each kind: an overlong '/', an encoded surrogate, a
+    // sequence cut short. The output's name keeps the bytes as they are.
+    for (const auto& [kind, bytes, shown] :
+         {std::tuple("overlong", "\\300\\257", "\\xC0\\xAF"),
+          std::tuple("surrogate", "\\355\\240\\200", "\\xED\\xA0\\x80"),
+          std::tuple("truncated", "\\342\\202", "\\xE2\\x82")})
+        QTest::addRow("name with malformed UTF-8, %s", kind)
+            << QString(
+                   "cp a.bin \"$(printf 'x%1.bin')\" && \"$KX\" bin2md --force -o out x*.bin && "
+                   "test -f \"out/$(printf 'x%1.md')\"")
+                   .arg(bytes)
+            << 0 << QString("x%1.bin -> out/x%1.md").arg(shown) << QStringList();
+    QTest::newRow("DEL and escape in a name, escaped in messages")
+        << "cp a.bin \"$(printf 'd\\177e\\033.bin')\" && \"$KX\" bin2md --force -o out d*.bin" << 0
+        << "d\\x7Fe\\x1B.bin -> out/d\\x7Fe\\x1B.md" << QStringList();
+    QTest::newRow("a new file under umask 002") << "umask 002 && \"$KX\" bin2md --force -o out "
+                                                   "a.bin >/dev/null && stat -c 'mode %a' out/a.md"
+                                                << 0 << "mode 664\n"
+                                                << QStringList{"out/a.md"};
+    QTest::newRow("a new file under umask 077") << "umask 077 && \"$KX\" bin2md --force -o out "
+                                                   "a.bin >/dev/null && stat -c 'mode %a' out/a.md"
+                                                << 0 << "mode 600\n"
+                                                << QStringList{"out/a.md"};
     QTest::newRow("missing, shown escaped")
         << "\"$KX\" bin2md \"$(printf 'nop\\351.bin')\"" << 1
         << "refused nop\\xE9.bin: the file does not exist" << QStringList();
@@ -666,6 +858,18 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("standard output closed")
         << "\"$KX\" bin2md --force -o out a.bin >&-" << 1 << "cannot write standard output"
         << QStringList{"out/a.md"};
+    // The file is written; only the messages about it are lost.
+    QTest::newRow("standard error on a full device")
+        << "\"$KX\" bin2md --force -o out a.bin 2>/dev/full" << 1 << "a.bin -> out/a.md"
+        << QStringList{"out/a.md"};
+    QTest::newRow("info under a file-size limit")
+        << "ulimit -f 1 && \"$KX\" info --json a.bin big.bin plain.bin a.bin big.bin plain.bin "
+           "> out/info.json"
+        << 1 << "cannot write standard output: File too large" << QStringList{"out/info.json"};
+    QTest::newRow("progressbar-render under a file-size limit")
+        << "ulimit -f 1 && \"$PR\" --size 2000x300 --style 8 --out out/bar.png" << 1
+        << "cannot write out/bar.png: the destination cannot be written: File too large"
+        << QStringList();
     QTest::newRow("progressbar-render to a full device")
         << "\"$PR\" --out - > /dev/full" << 1 << "cannot write standard output" << QStringList();
     QTest::newRow("file-size limit, unnamed")
@@ -684,6 +888,9 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("changed while it was read, guarded")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" to-smd -o out plain.bin" << 1
         << "refused plain.bin: it changed while it was read" << QStringList();
+    QTest::newRow("info of a file that changes while it is read")
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" info plain.bin" << 1
+        << "cannot inspect plain.bin: it changed while it was read" << QStringList();
     QTest::newRow("--verify with a disk that returns wrong data")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_CORRUPT=/out/plain.smd \"$KX\" to-smd --verify "
            "-o out plain.bin"
@@ -747,9 +954,12 @@ void tst_KestrixConvert::edgeRuns() {
 void tst_KestrixConvert::oneDestinationPerRun_data() {
     QTest::addColumn<QString>("type");
     QTest::addColumn<bool>("sameFile");
-    QTest::newRow("ext4, names differing in case are two files") << "ext4" << false;
-    QTest::newRow("exFAT through FUSE ignores case") << "exfat-fuse" << true;
-    QTest::newRow("FAT through FUSE ignores case") << "vfat-fuse" << true;
+    // The destinations are there before the run, with other content.
+    QTest::addColumn<bool>("present");
+    QTest::newRow("ext4, names differing in case are two files") << "ext4" << false << false;
+    QTest::newRow("ext4, both replaced") << "ext4" << false << true;
+    QTest::newRow("exFAT through FUSE ignores case") << "exfat-fuse" << true << false;
+    QTest::newRow("FAT through FUSE ignores case") << "vfat-fuse" << true << false;
 }
 
 // One run never writes one destination twice, even where two names lead to
@@ -757,6 +967,7 @@ void tst_KestrixConvert::oneDestinationPerRun_data() {
 void tst_KestrixConvert::oneDestinationPerRun() {
     QFETCH(QString, type);
     QFETCH(bool, sameFile);
+    QFETCH(bool, present);
     TestFiles::LoopDisk disk(Path("disk"), type, 16);
     if (!disk.ok())
         QSKIP(qPrintable(disk.why()));
@@ -764,6 +975,10 @@ void tst_KestrixConvert::oneDestinationPerRun() {
     const QByteArray second = RomImages::PlainImage(2 * 16384, 6);
     QVERIFY(WriteFile(Path("Game.bin"), first));
     QVERIFY(WriteFile(Path("game.bin"), second));
+    if (present) {
+        QVERIFY(WriteFile(disk.path() + "/Game.bin", "old"));
+        QVERIFY(WriteFile(disk.path() + "/game.bin", "old too"));
+    }
     const Result result = Run({"to-bin", "--overwrite", "-o", disk.path(), "Game.bin", "game.bin"});
     QCOMPARE(result.status, sameFile ? 1 : 0);
     QCOMPARE(ReadFile(disk.path() + "/Game.bin"), first);
@@ -830,15 +1045,22 @@ void tst_KestrixConvert::powerCut() {
 void tst_KestrixConvert::anotherOwner_data() {
     QTest::addColumn<bool>("asNobody");
     QTest::addColumn<uint>("owner");
+    QTest::addColumn<uint>("group");
     QTest::addColumn<uint>("mode");
     QTest::addColumn<uint>("expectedOwner");
+    QTest::addColumn<uint>("expectedGroup");
     QTest::addColumn<uint>("expectedMode");
     // The file stays its owner's, so its set-user-ID bit grants nothing new.
     QTest::newRow("root replaces a file of another user")
-        << false << 65534u << 04755u << 65534u << 04755u;
-    // The owner cannot be kept: the set-user-ID bit goes.
+        << false << 65534u << 65534u << 04755u << 65534u << 65534u << 04755u;
+    // The owner cannot be kept: the set-user-ID and set-group-ID bits go.
     QTest::newRow("a user replaces a file of root's in a shared folder")
-        << true << 0u << 04755u << 65534u << 0755u;
+        << true << 0u << 0u << 04755u << 65534u << 65534u << 0755u;
+    QTest::newRow("set-group-ID too") << true << 0u << 0u << 06755u << 65534u << 65534u << 0755u;
+    // nobody is also in the group users (100) here: the group can be kept,
+    // the owner cannot.
+    QTest::newRow("only the group can be kept")
+        << true << 0u << 100u << 02775u << 65534u << 100u << 0775u;
 }
 
 // Replacing a file in a folder that others write to never hands one user's
@@ -846,20 +1068,29 @@ void tst_KestrixConvert::anotherOwner_data() {
 void tst_KestrixConvert::anotherOwner() {
     QFETCH(bool, asNobody);
     QFETCH(uint, owner);
+    QFETCH(uint, group);
     QFETCH(uint, mode);
     QFETCH(uint, expectedOwner);
+    QFETCH(uint, expectedGroup);
     QFETCH(uint, expectedMode);
     if (!TestFiles::RunningAsRoot())
         QSKIP("files of other users need root to set up");
     if (QStandardPaths::findExecutable("runuser").isEmpty())
         QSKIP("runuser is not installed");
     QVERIFY(QDir(dir_.path()).mkpath("shared"));
+    QVERIFY(QDir(dir_.path()).mkpath("bin"));
     const QByteArray shared = QFile::encodeName(Path("shared"));
     QCOMPARE(::chmod(QFile::encodeName(dir_.path()).constData(), 0755), 0);
+    QCOMPARE(::chmod(QFile::encodeName(Path("bin")).constData(), 0755), 0);
     QCOMPARE(::chmod(shared.constData(), 0777), 0);
+    // The build folder may lie where nobody cannot enter: a copy of the
+    // program every user can run.
+    const QString program = Path("bin/kestrix-convert");
+    QVERIFY(QFile::copy(program_, program));
+    QCOMPARE(::chmod(QFile::encodeName(program).constData(), 0755), 0);
     const QByteArray plain = RandomBytes(2 * 16384, 7);
     QVERIFY(WriteFile(Path("shared/payload.bin"), "the owner's program"));
-    QCOMPARE(::chown((shared + "/payload.bin").constData(), owner, owner), 0);
+    QCOMPARE(::chown((shared + "/payload.bin").constData(), owner, group), 0);
     QCOMPARE(::chmod((shared + "/payload.bin").constData(), mode), 0);
     QVERIFY(WriteFile(Path("shared/payload.md"), plain));
     QCOMPARE(::chmod((shared + "/payload.md").constData(), 0644), 0);
@@ -867,13 +1098,16 @@ void tst_KestrixConvert::anotherOwner() {
     const QStringList args{"md2bin", "--force", "--overwrite", "payload.md"};
     const Result result =
         asNobody
-            ? TestFiles::RunProgram("runuser", QStringList{"-u", "nobody", "--", program_} + args,
-                                    Path("shared"))
-            : TestFiles::RunProgram(program_, args, Path("shared"));
+            ? TestFiles::RunProgram(
+                  "runuser",
+                  QStringList{"-u", "nobody", "-g", "nogroup", "-G", "users", "--", program} + args,
+                  Path("shared"))
+            : TestFiles::RunProgram(program, args, Path("shared"));
     QVERIFY2(result.status == 0, qPrintable(result.err));
     struct stat st {};
     QCOMPARE(::stat((shared + "/payload.bin").constData(), &st), 0);
     QCOMPARE(uint(st.st_uid), expectedOwner);
+    QCOMPARE(uint(st.st_gid), expectedGroup);
     QCOMPARE(uint(st.st_mode & 07777), expectedMode);
     QCOMPARE(ReadFile(Path("shared/payload.bin")).size(), plain.size());
 }
