@@ -91,6 +91,8 @@ private slots:
     void nameAppearsMeanwhile();
     void longDestinationName_data();
     void longDestinationName();
+    void powerCut_data();
+    void powerCut();
     void tooLarge();
     void describeResult();
 
@@ -685,6 +687,54 @@ void tst_Convert::longDestinationName() {
     QCOMPARE(ConvertFileReport(Path("b.bin"), Path(name), BINtoMD), ConversionResult::Converted);
     QCOMPARE(ReadFile(Path(name)), ModelMd(RandomBytes(16384, 6)));
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+}
+
+void tst_Convert::powerCut_data() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<int>("megabytes");
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<bool>("namedTemporary");
+    for (const auto& [type, megabytes] : {std::pair("ext4", 64), std::pair("xfs", 320)})
+        for (bool replace : {false, true})
+            for (bool named : {false, true})
+                QTest::addRow("%s, %s%s", type, replace ? "replace" : "new",
+                              named ? ", named temporary" : "")
+                    << QString(type) << megabytes << replace << named;
+}
+
+// The window converts file by file and reports each one as soon as it is
+// converted: by then the file and its name are on disk. A copy of the disk
+// as the device holds it, taken with nothing flushed, is mounted as after a
+// restart and holds every file whole, and no temporary file.
+void tst_Convert::powerCut() {
+    QFETCH(QString, type);
+    QFETCH(int, megabytes);
+    QFETCH(bool, replace);
+    QFETCH(bool, namedTemporary);
+    TestFiles::LoopDisk disk(Path("disk"), type, megabytes);
+    if (!disk.ok())
+        QSKIP(qPrintable(disk.why()));
+    SafeFile::SetNamedTemporaryOnly(namedTemporary);
+    QStringList names;
+    QList<QByteArray> images;
+    for (int i = 0; i < 3; ++i) {
+        names.append(QString("game%1.md").arg(i));
+        images.append(RandomBytes((i + 1) * 256 * 1024, quint32(40 + i)));
+        QVERIFY(WriteFile(Path(QString("game%1.bin").arg(i)), images.last()));
+        if (replace)
+            QVERIFY(WriteFile(disk.path() + "/" + names.last(), "the old image"));
+    }
+    if (replace)
+        QCOMPARE(QProcess::execute("sync", {"-f", disk.path()}), 0);
+    for (int i = 0; i < names.size(); ++i)
+        QVERIFY(Mod_File::ConvertFile(Path(QString("game%1.bin").arg(i)),
+                                      disk.path() + "/" + names[i], BINtoMD));
+
+    const QString copy = disk.CopyAfterPowerCut();
+    QVERIFY2(!copy.isEmpty(), "the copy of the disk cannot be mounted");
+    QCOMPARE(QDir(copy).entryList(QDir::Files | QDir::Hidden), names);
+    for (int i = 0; i < names.size(); ++i)
+        QVERIFY2(ReadFile(copy + "/" + names[i]) == ModelMd(images[i]), qPrintable(names[i]));
 }
 
 void tst_Convert::tooLarge() {
