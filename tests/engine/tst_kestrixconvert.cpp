@@ -888,6 +888,17 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("changed while it was read, guarded")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" to-smd -o out plain.bin" << 1
         << "refused plain.bin: it changed while it was read" << QStringList();
+    // a.bin is read later in the run: it is never replaced first.
+    QTest::newRow("a destination that is a later source")
+        << "cp a.bin out/a.orig && \"$KX\" bin2smd --force plain.bin >/dev/null 2>&1 && "
+           "mv plain.smd a.smd && \"$KX\" to-bin --overwrite a.smd a.bin; s=$?; rm a.smd; "
+           "cmp -s a.bin out/a.orig || exit 9; exit $s"
+        << 1 << "refused a.smd: a.bin is another source of this run" << QStringList{"out/a.orig"};
+    QTest::newRow("an archive is not replaced by its own entry")
+        << "cp \"$A/one.zip\" game.zip && cp game.zip out/game.orig && \"$KX\" to-bin --zip "
+           "--overwrite game.zip; s=$?; cmp -s game.zip out/game.orig || exit 9; exit $s"
+        << 1 << "refused game.zip:game.smd: game.zip is another source of this run"
+        << QStringList{"out/game.orig"};
     QTest::newRow("info of a file that changes while it is read")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" info plain.bin" << 1
         << "cannot inspect plain.bin: it changed while it was read" << QStringList();

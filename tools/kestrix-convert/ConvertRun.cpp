@@ -47,6 +47,11 @@ int ConvertRun::Run(const Gathered& gathered) {
     total_ = int(gathered.files.size());
     progress_ = !a.quiet && ::isatty(STDERR_FILENO);
     counts_[int(Outcome::PassedOver)] += gathered.skipped;
+    // Every source is known before anything is written: none of them is
+    // ever a destination of another.
+    for (const SourceFile& file : gathered.files)
+        if (const SafeFile::FileId id = SafeFile::IdentityOf(file.path); id.IsValid())
+            sources_.emplace(id, file.path);
     for (const SourceFile& file : gathered.files) {
         Progress(file.path);
         Source(file);
@@ -162,6 +167,17 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         run.before = SafeFile::IdentityOf(run.destination);
         if (const QString earlier = EarlierWrite(run.destination); !earlier.isEmpty())
             return SkipSameDestination(run, earlier), false;
+        // A file converted in place is its own destination; an archive's
+        // entry never replaces the archive.
+        if (const auto source = sources_.find(run.before);
+            source != sources_.end() &&
+            (item.bytes || SafeFile::IdentityOf(item.path) != run.before))
+            return Refuse(run, Shown(run.destination) + " is " +
+                                   (source->second == run.destination
+                                        ? QStringLiteral("another source of this run")
+                                        : QStringLiteral("the source %1 of this run")
+                                              .arg(Shown(source->second)))),
+                   false;
         if (!a.overwrite && SafeFile::EntryExists(run.destination))
             return SkipExisting(run), false;
         return true;

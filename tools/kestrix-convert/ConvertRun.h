@@ -88,6 +88,7 @@ private:
     std::int64_t bytes_ = 0;
     QHash<QString, QString> names_;                       // destination -> source
     std::map<SafeFile::FileId, QString, IdLess> written_; // file written -> source
+    std::map<SafeFile::FileId, QString, IdLess> sources_; // every source file of the run
     QHash<QString, Named> byName_;                        // case-folded destination -> file written
     int counts_[5] = {};                                  // by Outcome
     int done_ = 0;
