@@ -83,6 +83,10 @@ private:
         env.insert("A", archives_.path());
         // The shim comes before a sanitizer's runtime.
         env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+        // A coverage build writes its counters when a program ends; under a
+        // file-size limit they would be cut short and spoil the report.
+        if (script.contains("ulimit -f"))
+            env.insert("GCOV_PREFIX", archives_.filePath("limited-counters"));
         return TestFiles::RunProgram("/bin/sh", {"-c", script}, dir_.path(), env);
     }
     // A path in the test folder from a name that may hold bytes that are not
@@ -899,6 +903,17 @@ void tst_KestrixConvert::edgeRuns_data() {
            "--overwrite game.zip; s=$?; cmp -s game.zip out/game.orig || exit 9; exit $s"
         << 1 << "refused game.zip:game.smd: game.zip is another source of this run"
         << QStringList{"out/game.orig"};
+    QTest::newRow("a FIFO and a folder are no files")
+        << "mkfifo f.bin && mkdir d.bin && \"$KX\" bin2md --force f.bin d.bin" << 1
+        << "refused f.bin: it is not a regular file\nkestrix-convert: refused d.bin: it is not a "
+           "regular file\n"
+        << QStringList();
+    QTest::newRow("an SMD image of its header alone")
+        << "head -c 512 a.bin > h.smd && \"$KX\" smd2bin --force -o out h.smd" << 1
+        << "refused h.smd: the SMD image holds only its 512-byte header" << QStringList();
+    QTest::newRow("a list of names that does not exist")
+        << "\"$KX\" bin2md --files-from nolist -o out" << 1
+        << "cannot read the list nolist: the file does not exist" << QStringList();
     QTest::newRow("info of a file that changes while it is read")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" info plain.bin" << 1
         << "cannot inspect plain.bin: it changed while it was read" << QStringList();
