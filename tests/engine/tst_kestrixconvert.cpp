@@ -827,6 +827,11 @@ void tst_KestrixConvert::edgeRuns_data() {
                    "test -f \"out/$(printf 'x%1.md')\"")
                    .arg(bytes)
             << 0 << QString("x%1.bin -> out/x%1.md").arg(shown) << QStringList();
+    QTest::newRow("a character beyond 16 bits in a name")
+        << "cp a.bin \"$(printf 'g\\360\\237\\216\\256.bin')\" && \"$KX\" bin2md --force -o out "
+           "g*.bin "
+           "&& test -f \"out/$(printf 'g\\360\\237\\216\\256.md')\""
+        << 0 << u"g\U0001F3AE.bin -> out/g\U0001F3AE.md"_qs << QStringList();
     QTest::newRow("DEL and escape in a name, escaped in messages")
         << "cp a.bin \"$(printf 'd\\177e\\033.bin')\" && \"$KX\" bin2md --force -o out d*.bin" << 0
         << "d\\x7Fe\\x1B.bin -> out/d\\x7Fe\\x1B.md" << QStringList();
