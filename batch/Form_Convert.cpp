@@ -194,6 +194,7 @@ QString Form_Convert::DisplayText(const QString& entry) {
 void Form_Convert::EmptyList() {
     Inspector->Stop();
     arrived_.clear();
+    failures_.clear();
     List_Files->clear();
     FileCount = 0;
     FileList.clear();
@@ -354,14 +355,22 @@ QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::in
 
 void Form_Convert::Decorate(int row) {
     QListWidgetItem* item = List_Files->item(row);
-    const RomInspector::Report* report =
-        item && row < FileList.size() ? Inspector->Result(FileList.at(row)) : nullptr;
-    if (!report)
+    if (!item || row >= FileList.size())
         return;
-    item->setToolTip(InspectionHint(*report, Mod_File::CurrentMode));
-    item->setIcon(WrongLayout(*report, Mod_File::CurrentMode)
-                      ? style()->standardIcon(QStyle::SP_MessageBoxWarning)
-                      : QIcon());
+    const RomInspector::Report* report = Inspector->Result(FileList.at(row));
+    // Why the last run could not convert the file comes first.
+    QStringList tip;
+    if (const auto failure = failures_.constFind(FileList.at(row)); failure != failures_.cend())
+        tip << QStringLiteral("Not converted: %1.").arg(failure.value());
+    if (report)
+        tip << InspectionHint(*report, Mod_File::CurrentMode);
+    if (tip.isEmpty())
+        return;
+    item->setToolTip(tip.join('\n'));
+    if (report)
+        item->setIcon(WrongLayout(*report, Mod_File::CurrentMode)
+                          ? style()->standardIcon(QStyle::SP_MessageBoxWarning)
+                          : QIcon());
 }
 
 void Form_Convert::DecorateArrived() {
@@ -385,6 +394,7 @@ void Form_Convert::RemoveFiles() {
         delete List_Files->takeItem(p);
         if (p < FileList.size()) {
             Inspector->Forget(FileList.at(p));
+            failures_.remove(FileList.at(p));
             FileList.removeAt(p);
         }
         --FileCount;
@@ -418,6 +428,7 @@ void Form_Convert::Convert() {
     }
     Mod_Convert::CancelRequested = false;
     FileHandle::Converting = true;
+    failures_.clear();
     SetStatus(QStringLiteral("1/100%"));
     SetRunControlsEnabled(false);
 
@@ -462,8 +473,18 @@ void Form_Convert::Convert() {
                                      QStringLiteral(" already exists. Would you "
                                                     "like to overwrite?"),
                                  MsgBox::YesNo, QStringLiteral("Overwrite File?")) == MsgBox::Yes;
-        if (agreed && !Mod_File::ConvertFile(entry, destination, Mod_File::CurrentMode))
-            host_.ShowError(ConvertHost::Failure::Conversion);
+        // Only what the user was asked about is replaced: a name that
+        // appears after the look above is left alone, and the file fails.
+        if (agreed) {
+            const ConversionResult result = Mod_File::ConvertFileReport(
+                entry, destination, Mod_File::CurrentMode,
+                exists ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
+            if (result != ConversionResult::Converted) {
+                failures_.insert(entry, Mod_File::DescribeResult(result, Mod_File::CurrentMode));
+                Decorate(i - 1);
+                host_.ShowError(ConvertHost::Failure::Conversion);
+            }
+        }
 
         const std::int32_t percent = i * 100 / n;
         Progress->SetValue(percent);

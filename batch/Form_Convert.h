@@ -2,6 +2,7 @@
 
 #include "RomInspector.h"
 
+#include <QHash>
 #include <QSet>
 #include <QWidget>
 
@@ -98,4 +99,6 @@ private:
     Desktop& desktop_;
     ConvertHost& host_;
     QSet<QString> arrived_;
+    // Why the last run could not convert a file, by its path.
+    QHash<QString, QString> failures_;
 };

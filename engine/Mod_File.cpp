@@ -11,8 +11,8 @@ bool ConvertFile(const QString& source, const QString& destination, std::int32_t
 }
 
 ConversionResult ConvertFileReport(const QString& source, const QString& destination,
-                                   std::int32_t mode) {
-    return Mod_Convert::Convert(mode, source, destination);
+                                   std::int32_t mode, SafeFile::Existing existing) {
+    return Mod_Convert::Convert(mode, source, destination, existing);
 }
 
 QString DescribeResult(ConversionResult result, std::int32_t mode) {

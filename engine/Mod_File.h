@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConversionMode.h"
+#include "SafeFile.h"
 
 #include <QString>
 
@@ -15,9 +16,12 @@ inline std::int32_t CurrentMode = SMDtoBIN;
 // the destination is exactly as it was before the call.
 bool ConvertFile(const QString& source, const QString& destination, std::int32_t mode);
 
-// The same, telling why a file was not converted.
+// The same, telling why a file was not converted. An entry at the
+// destination's name is replaced only where existing allows it: the caller
+// asked the user about that entry.
 ConversionResult ConvertFileReport(const QString& source, const QString& destination,
-                                   std::int32_t mode);
+                                   std::int32_t mode,
+                                   SafeFile::Existing existing = SafeFile::Existing::Replace);
 
 // A short English explanation of a result, for messages that name the file themselves.
 QString DescribeResult(ConversionResult result, std::int32_t mode);

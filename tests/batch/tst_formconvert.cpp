@@ -27,9 +27,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <memory>
+#include <thread>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/fanotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using FileFunctions::FileCount;
 using FileHandle::FileList;
@@ -110,6 +116,7 @@ private slots:
     void linkInDestinationsPlace_data();
     void linkInDestinationsPlace();
     void specialSourceAndDotFolder();
+    void nameAppearsDuringTheRun();
 
 private:
     void Open(int mode);
@@ -874,6 +881,10 @@ void tst_FormConvert::zippedImages() {
         QCOMPARE(ReadFile(Out("one.bin")), plain);
     }
     QVERIFY(!QFileInfo::exists(Out("two.bin")));
+    // The line that failed tells why, first.
+    QVERIFY2(w_->List_Files->item(1)->toolTip().startsWith(
+                 "Not converted: the archive holds 2 files, not one cartridge image.\n"),
+             qPrintable(w_->List_Files->item(1)->toolTip()));
 }
 
 void tst_FormConvert::linkInDestinationsPlace_data() {
@@ -929,6 +940,56 @@ void tst_FormConvert::hints() {
         Hover::Leave(button);
         QCOMPARE(w_->Label_info->text(), QString());
     }
+}
+
+// A destination that did not exist when the run looked is not replaced when
+// it appears while the file is converted: the user was never asked. The
+// test holds the run at the moment it opens the source (fanotify), creates
+// the destination, then lets it go on.
+void tst_FormConvert::nameAppearsDuringTheRun() {
+    if (!TestFiles::RunningAsRoot())
+        QSKIP("holding a file's opening (fanotify) needs root");
+    Open(BINtoMD);
+    AddSources(MakeSources(1, BINtoMD));
+    w_->Inspector->WaitForWork();
+    QCoreApplication::processEvents();
+    const int fan = ::fanotify_init(FAN_CLASS_CONTENT | FAN_CLOEXEC | FAN_NONBLOCK, O_RDONLY);
+    if (fan < 0)
+        QSKIP("fanotify is not available here");
+    QCOMPARE(::fanotify_mark(fan, FAN_MARK_ADD, FAN_OPEN_PERM, AT_FDCWD,
+                             QFile::encodeName(Src("a0.img")).constData()),
+             0);
+    std::atomic<bool> stop = false;
+    std::atomic<int> held = 0;
+    const QString destination = Out("a0.md");
+    std::thread helper([&] {
+        while (!stop) {
+            pollfd p{fan, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0)
+                continue;
+            alignas(fanotify_event_metadata) char buffer[4096];
+            const ssize_t got = ::read(fan, buffer, sizeof buffer);
+            auto* event = reinterpret_cast<fanotify_event_metadata*>(buffer);
+            for (ssize_t left = got; FAN_EVENT_OK(event, left);
+                 event = FAN_EVENT_NEXT(event, left)) {
+                if (held++ == 0)
+                    WriteFile(destination, "somebody else's");
+                const fanotify_response response{event->fd, FAN_ALLOW};
+                (void)!::write(fan, &response, sizeof response);
+                ::close(event->fd);
+            }
+        }
+    });
+    w_->Button_Convert->click();
+    stop = true;
+    helper.join();
+    ::close(fan);
+    QVERIFY(held > 0);
+    QCOMPARE(Titles(), (QStringList{"Error. Conversion Fauilure", "Conversion Complete"}));
+    QCOMPARE(ReadFile(destination), QByteArray("somebody else's"));
+    QVERIFY2(w_->List_Files->item(0)->toolTip().startsWith(
+                 "Not converted: the destination already exists."),
+             qPrintable(w_->List_Files->item(0)->toolTip()));
 }
 
 QTEST_MAIN(tst_FormConvert)
