@@ -1,9 +1,27 @@
 #include "ListInspector.h"
 
-ListInspector::ListInspector(QObject* parent) : QObject(parent) {}
+#include <QMutex>
+#include <QThreadPool>
+#include <QWaitCondition>
+
+// The work holds this, not the inspector: the inspector may be gone when
+// stopped work ends.
+struct ListInspector::Shared {
+    QMutex mutex;
+    QWaitCondition idle;
+    int active = 0;
+    ListInspector* owner = nullptr; // null once the inspector is gone
+};
+
+ListInspector::ListInspector(QObject* parent)
+    : QObject(parent), shared_(std::make_shared<Shared>()) {
+    shared_->owner = this;
+}
 
 ListInspector::~ListInspector() {
     Stop();
+    QMutexLocker lock(&shared_->mutex);
+    shared_->owner = nullptr;
 }
 
 void ListInspector::Want(const QStringList& paths) {
@@ -12,19 +30,29 @@ void ListInspector::Want(const QStringList& paths) {
             continue;
         auto token = std::make_shared<std::atomic<bool>>(false);
         running_.insert(path, token);
-        // The inspector outlives every task: it waits for them when it goes.
-        pool_.start([this, path, token] {
-            if (token->load())
-                return;
-            RomInspector::Options options;
-            options.fingerprints = false;
-            options.cancel = token.get();
-            RomInspector::Report report = RomInspector::Inspect(path, options);
-            if (token->load())
-                return;
-            QMetaObject::invokeMethod(
-                this, [this, path, token, report] { Arrived(path, token, report); },
-                Qt::QueuedConnection);
+        {
+            QMutexLocker lock(&shared_->mutex);
+            ++shared_->active;
+        }
+        QThreadPool::globalInstance()->start([shared = shared_, path, token] {
+            RomInspector::Report report;
+            if (!token->load()) {
+                RomInspector::Options options;
+                options.fingerprints = false;
+                options.cancel = token.get();
+                report = RomInspector::Inspect(path, options);
+            }
+            QMutexLocker lock(&shared->mutex);
+            // Posting to the inspector is safe while it cannot go away; a
+            // result posted just before it goes is dropped with it.
+            if (shared->owner && !token->load()) {
+                ListInspector* owner = shared->owner;
+                QMetaObject::invokeMethod(
+                    owner, [owner, path, token, report] { owner->Arrived(path, token, report); },
+                    Qt::QueuedConnection);
+            }
+            if (--shared->active == 0)
+                shared->idle.wakeAll();
         });
     }
 }
@@ -52,12 +80,12 @@ void ListInspector::Stop() {
         token->store(true);
     running_.clear();
     results_.clear();
-    pool_.clear();
-    pool_.waitForDone();
 }
 
 void ListInspector::WaitForWork() {
-    pool_.waitForDone();
+    QMutexLocker lock(&shared_->mutex);
+    while (shared_->active > 0)
+        shared_->idle.wait(&shared_->mutex);
 }
 
 const RomInspector::Report* ListInspector::Result(const QString& path) const {

@@ -4,14 +4,14 @@
 
 #include <QHash>
 #include <QObject>
-#include <QThreadPool>
 
 #include <atomic>
 #include <memory>
 
 // Inspects the files of the conversion list in the background, so that
 // adding files stays as quick as ever; each result arrives on the
-// user-interface thread as it is ready.
+// user-interface thread as it is ready. The user-interface thread never
+// waits for the work: stopped work is told to stop and ends on its own.
 class ListInspector : public QObject {
     Q_OBJECT
 
@@ -23,9 +23,11 @@ public:
     void Want(const QStringList& paths);
     // Drops a path's result, or its work under way.
     void Forget(const QString& path);
-    // Drops every result and stops all work; returns once no work runs.
+    // Drops every result and tells all work under way to stop; returns at
+    // once.
     void Stop();
-    // Returns once no work runs; results still to be delivered are queued.
+    // Returns once no work runs, stopped work included; results still to
+    // be delivered are queued.
     void WaitForWork();
 
     // The result for a path, or null while there is none.
@@ -35,10 +37,12 @@ signals:
     void Ready(const QString& path);
 
 private:
+    struct Shared;
     void Arrived(const QString& path, const std::shared_ptr<std::atomic<bool>>& token,
                  const RomInspector::Report& report);
 
-    QThreadPool pool_;
+    // What the inspector and its work share; it lives as long as either.
+    std::shared_ptr<Shared> shared_;
     QHash<QString, std::shared_ptr<std::atomic<bool>>> running_;
     QHash<QString, RomInspector::Report> results_;
 };

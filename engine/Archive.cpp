@@ -54,12 +54,14 @@ bool IsArchive(const QString& path) {
 }
 
 bool Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
-          QString* error) {
+          QString* error, const std::atomic<bool>* cancel) {
     auto fail = [error](const QString& why) {
         if (error)
             *error = why;
         return false;
     };
+    const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
+    const QString cancelledReason = QStringLiteral("the reading was cancelled");
     const SafeFile::Source source(path);
     if (!source.IsOpen())
         return fail(SafeFile::Describe(source.Error()));
@@ -78,6 +80,8 @@ bool Read(const QString& path, std::int64_t limit, const std::function<void(Entr
     const QString fileName = path.section(QLatin1Char('/'), -1);
     archive_entry* header = nullptr;
     for (;;) {
+        if (cancelled())
+            return fail(cancelledReason);
         const int status = archive_read_next_header(a.get(), &header);
         if (status == ARCHIVE_EOF)
             return true;
@@ -113,6 +117,8 @@ bool Read(const QString& path, std::int64_t limit, const std::function<void(Entr
             char piece[1 << 16];
             try {
                 for (;;) {
+                    if (cancelled())
+                        return fail(cancelledReason);
                     const la_ssize_t got = archive_read_data(a.get(), piece, sizeof piece);
                     if (got == 0)
                         break;
@@ -155,7 +161,8 @@ bool IsCompanion(const QString& name) {
     return false;
 }
 
-bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error) {
+bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error,
+                 const std::atomic<bool>* cancel) {
     int images = 0;
     Entry found;
     const bool read = Read(
@@ -166,7 +173,7 @@ bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString*
             if (++images == 1)
                 found = std::move(entry);
         },
-        error);
+        error, cancel);
     if (!read)
         return false;
     if (images != 1) {

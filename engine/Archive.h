@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -31,8 +32,11 @@ struct Entry {
 // limit bytes, whatever sizes the archive declares. False, with the reason,
 // when the archive itself cannot be read (missing, corrupt, not an archive);
 // the entries handed over before that stand.
+// A cancel flag, where given, is looked at between pieces of at most 64 KiB:
+// once it is set, reading stops at once with the reason "the reading was
+// cancelled".
 bool Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
-          QString* error);
+          QString* error, const std::atomic<bool>* cancel = nullptr);
 
 // Whether an entry is a companion of the images (a read-me, a picture, a
 // checksum list) rather than an image.
@@ -41,7 +45,8 @@ bool IsCompanion(const QString& name);
 // The one cartridge image of an archive: its one readable file, leaving
 // aside read-mes, pictures and other companions. False, with the reason,
 // when it holds none or several, or when that one is refused.
-bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error);
+bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error,
+                 const std::atomic<bool>* cancel = nullptr);
 
 // A .zip holding one file of that name and content, compressed (deflate).
 QByteArray Zip(const QString& name, const char* data, std::int64_t size, QString* error);

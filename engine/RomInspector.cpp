@@ -593,7 +593,8 @@ Report Inspect(const QString& path, const Options& options) {
     if (Archive::IsArchive(path)) {
         Archive::Entry image;
         QString why;
-        if (Archive::SingleImage(path, Mod_Convert::MaxImageSize + SmdHeaderSize, &image, &why)) {
+        if (Archive::SingleImage(path, Mod_Convert::MaxImageSize + SmdHeaderSize, &image, &why,
+                                 options.cancel)) {
             const QByteArray& bytes = image.bytes;
             report =
                 InspectData(MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()),

@@ -26,6 +26,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <atomic>
 #include <memory>
@@ -117,6 +118,8 @@ private slots:
     void linkInDestinationsPlace();
     void specialSourceAndDotFolder();
     void nameAppearsDuringTheRun();
+    void leavingDoesNotWaitForWork_data();
+    void leavingDoesNotWaitForWork();
 
 private:
     void Open(int mode);
@@ -990,6 +993,40 @@ void tst_FormConvert::nameAppearsDuringTheRun() {
     QVERIFY2(w_->List_Files->item(0)->toolTip().startsWith(
                  "Not converted: the destination already exists."),
              qPrintable(w_->List_Files->item(0)->toolTip()));
+}
+
+void tst_FormConvert::leavingDoesNotWaitForWork_data() {
+    QTest::addColumn<bool>("close");
+    QTest::newRow("the window closed") << true;
+    QTest::newRow("the list dropped with the cancel button") << false;
+}
+
+// Leaving the window while a large archive is unpacked in the background
+// returns at once, and the unpacking stops within a second (it looks at the
+// cancel flag every 64 KiB). The archive is 1088 MiB of zeros in bzip2
+// streams: unpacked to the limit, it takes several seconds.
+void tst_FormConvert::leavingDoesNotWaitForWork() {
+    QFETCH(bool, close);
+    Open(SMDtoBIN);
+    QCOMPARE(QProcess::execute("python3", {"-c",
+                                           "import bz2, sys\n"
+                                           "part = bz2.compress(bytes(64 << 20))\n"
+                                           "open(sys.argv[1], 'wb').write(part * 17)\n",
+                                           Src("zeros.smd.bz2")}),
+             0);
+    AddSources({"zeros.smd.bz2"});
+    QTest::qWait(200);
+    desktop_->answers = {MsgBox::Ok};
+    if (close)
+        QVERIFY(w_->close());
+    else
+        w_->Button_Cancel->click();
+    QVERIFY(!w_->isVisible());
+    QCOMPARE(w_->List_Files->count(), 0);
+    // Still at work: the window did not wait for it. The window may be gone
+    // by now, so the work is seen in the thread pool it runs in.
+    QVERIFY(QThreadPool::globalInstance()->activeThreadCount() > 0);
+    QTRY_COMPARE_WITH_TIMEOUT(QThreadPool::globalInstance()->activeThreadCount(), 0, 1000);
 }
 
 QTEST_MAIN(tst_FormConvert)
