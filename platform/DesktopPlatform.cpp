@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -13,6 +14,7 @@
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QMutex>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -20,7 +22,11 @@
 #include <QStorageInfo>
 #include <QTranslator>
 #include <QUrl>
+#include <QWaitCondition>
 #include <QWidget>
+
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -179,14 +185,76 @@ void DesktopPlatform::MoveWindowTwips(QWidget* window, float left, float top) {
     window->move(qRound(left / TwipsPerPixel), qRound(top / TwipsPerPixel));
 }
 
+// Asking a volume about itself blocks while its file system does not answer
+// (a network share gone away, a FUSE server that hangs), so every question
+// is put in the background and the window waits for it only so long.
 QStringList DesktopPlatform::Drives() {
-    QStringList drives;
-    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
-        if (volume.isValid() && volume.isReady())
-            drives.append(QDir::toNativeSeparators(volume.rootPath()));
-    drives.sort();
-    drives.removeDuplicates();
-    return drives;
+    struct Answers {
+        QMutex mutex;
+        QWaitCondition changed;
+        bool all = false;   // the whole list came
+        QStringList drives; // the whole list, or the volumes that answered
+        int pending = 0;    // volumes asked one by one, not yet answered
+    };
+    const auto answers = std::make_shared<Answers>();
+    const auto usable = [](const QStorageInfo& volume) {
+        return volume.isValid() && volume.isReady();
+    };
+    const auto finish = [](QStringList drives) {
+        drives.sort();
+        drives.removeDuplicates();
+        return drives;
+    };
+    std::thread([answers, usable] {
+        QStringList drives;
+        for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
+            if (usable(volume))
+                drives.append(QDir::toNativeSeparators(volume.rootPath()));
+        const QMutexLocker lock(&answers->mutex);
+        answers->all = true;
+        answers->drives = drives;
+        answers->changed.wakeAll();
+    }).detach();
+    QMutexLocker lock(&answers->mutex);
+    QDeadlineTimer deadline(DriveAnswerMilliseconds);
+    while (!answers->all && answers->changed.wait(&answers->mutex, deadline)) {
+    }
+    if (answers->all)
+        return finish(answers->drives);
+
+    // Some volume does not answer: ask each one on its own and show those
+    // that answer in time. Volumes of no size are the system's own (proc,
+    // sysfs), as the whole list leaves them out.
+    QFile table(QStringLiteral("/proc/self/mounts"));
+    QStringList points;
+    if (table.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : table.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() > 1)
+                // Spaces and the like are written as octal escapes.
+                points << QString::fromUtf8(QByteArray(fields[1])
+                                                .replace("\\040", " ")
+                                                .replace("\\011", "\t")
+                                                .replace("\\012", "\n")
+                                                .replace("\\134", "\\"));
+        }
+    points.removeDuplicates();
+    answers->pending = int(points.size());
+    for (const QString& point : std::as_const(points))
+        std::thread([answers, usable, point] {
+            const QStorageInfo volume(point);
+            const bool take =
+                usable(volume) && volume.bytesTotal() > 0 && volume.rootPath() == point;
+            const QMutexLocker lock(&answers->mutex);
+            if (take)
+                answers->drives.append(QDir::toNativeSeparators(point));
+            --answers->pending;
+            answers->changed.wakeAll();
+        }).detach();
+    deadline = QDeadlineTimer(DriveAnswerMilliseconds);
+    while (answers->pending > 0 && answers->changed.wait(&answers->mutex, deadline)) {
+    }
+    return finish(answers->drives);
 }
 
 bool DesktopPlatform::DriveUsable(const QString& drive) {

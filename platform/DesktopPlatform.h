@@ -16,7 +16,9 @@ public:
     QSize WindowSizeTwips(QWidget* window) override;
     QSize ScreenSizeTwips() override;
     void MoveWindowTwips(QWidget* window, float left, float top) override;
+    // The mounted volumes that answer within DriveAnswerMilliseconds.
     QStringList Drives() override;
+    static constexpr int DriveAnswerMilliseconds = 1000;
     bool DriveUsable(const QString& drive) override;
     void EndProgram() override;
 

@@ -16,6 +16,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
 class tst_Platform : public QObject {
     Q_OBJECT
 
@@ -36,6 +43,7 @@ private slots:
     void qtTranslations();
     void messageBox_data();
     void messageBox();
+    void drivesWithoutAnswer();
 };
 
 void tst_Platform::wildcard_data() {
@@ -269,6 +277,38 @@ void tst_Platform::messageBox() {
     QCOMPARE(seenTitle, shownTitle);
     QCOMPARE(seenText, QStringLiteral("Some text"));
     QVERIFY(!icon);
+}
+
+// A file system that never answers (a FUSE mount whose server is gone
+// silent: here nobody reads its device at all) does not stop the drive list:
+// the volumes that answer are listed, the silent one is left out.
+void tst_Platform::drivesWithoutAnswer() {
+    if (!TestFiles::RunningAsRoot())
+        QSKIP("mounting a file system needs root");
+    QTemporaryDir dir;
+    const QByteArray point = QFile::encodeName(dir.path());
+    const int fuse = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+    if (fuse < 0)
+        QSKIP("there is no /dev/fuse here");
+    const QByteArray options =
+        "fd=" + QByteArray::number(fuse) + ",rootmode=40000,user_id=0,group_id=0";
+    if (::mount("kestrix-silent", point.constData(), "fuse.kestrix-silent", MS_NOSUID | MS_NODEV,
+                options.constData()) != 0) {
+        ::close(fuse);
+        QSKIP("no right to mount a FUSE file system here");
+    }
+    DesktopPlatform desktop;
+    // Asked in a thread of its own, so that a list that never comes fails
+    // the test rather than hanging it.
+    auto drives = std::async(std::launch::async, [&desktop] { return desktop.Drives(); });
+    const bool answered = drives.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    // Gone, with its connection: whatever still waits on it gets an error.
+    ::umount2(point.constData(), MNT_DETACH);
+    ::close(fuse);
+    QVERIFY(answered);
+    const QStringList list = drives.get();
+    QVERIFY2(list.contains("/"), qPrintable(list.join(' ')));
+    QVERIFY2(!list.contains(QDir::toNativeSeparators(dir.path())), qPrintable(list.join(' ')));
 }
 
 QTEST_MAIN(tst_Platform)
