@@ -141,24 +141,8 @@ Entry Look(const QString& path) {
 
 namespace {
 
-unsigned FaultsFromEnvironment() {
-    unsigned result =
-        qEnvironmentVariableIntValue("KESTRIX_NO_TMPFILE") == 1 ? unsigned(NoTmpfile) : 0u;
-    const QByteArray list = qgetenv("KESTRIX_WRITER_FAULTS");
-    const struct {
-        const char* name;
-        Fault fault;
-    } names[] = {{"tmpfile", NoTmpfile},      {"link", NoLink},   {"noreplace", NoNoReplace},
-                 {"chmod", NoChmod},          {"chown", NoChown}, {"xattr", NoXattr},
-                 {"syncfolder", NoFolderSync}};
-    for (const QByteArray& word : list.split(','))
-        for (const auto& n : names)
-            if (word.trimmed() == n.name)
-                result |= n.fault;
-    return result;
-}
-
-unsigned faults = FaultsFromEnvironment();
+// System features to do without, as a test asks (SetFaults).
+unsigned faults = 0;
 
 bool Faulty(unsigned fault) {
     return (faults & fault) != 0;

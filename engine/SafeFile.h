@@ -190,10 +190,8 @@ bool WriteFile(const QString& destination, const QByteArray& bytes, Existing exi
 void RemoveTemporaryOnSignals();
 
 // System features a writer can be told to do without, as on file systems
-// that lack them; for tests. The environment variable KESTRIX_WRITER_FAULTS
-// takes the same as a comma-separated list of names ("tmpfile", "link",
-// "noreplace", "chmod", "chown", "xattr", "syncfolder"); KESTRIX_NO_TMPFILE=1
-// is the same as "tmpfile".
+// that lack them; for tests only (the tests' builds of the programs take
+// them from the environment, see tests/support/WriterFaults.cpp).
 enum Fault : unsigned {
     NoTmpfile = 1u << 0,    // O_TMPFILE fails with EOPNOTSUPP
     NoLink = 1u << 1,       // linkat fails with EPERM (FAT, exFAT)

@@ -96,13 +96,18 @@ private:
     }
 
     QString program_;
+    QString shipped_;
     QTemporaryDir dir_;
     QTemporaryDir archives_; // built once by tests/data/make_archives.py
 };
 
 void tst_KestrixConvert::initTestCase() {
-    program_ = qEnvironmentVariable("KESTRIX_BIN_DIR") + "/kestrix-convert";
+    // The tests' build, whose writer takes faults from the environment; the
+    // shipped program is run where that must make no difference.
+    program_ = qEnvironmentVariable("KESTRIX_TEST_BIN_DIR") + "/kestrix-convert";
+    shipped_ = qEnvironmentVariable("KESTRIX_BIN_DIR") + "/kestrix-convert";
     QVERIFY2(QFileInfo(program_).isExecutable(), qPrintable(program_));
+    QVERIFY2(QFileInfo(shipped_).isExecutable(), qPrintable(shipped_));
     // The archives hold this cartridge as game.smd, and other.bin beside it.
     QVERIFY(archives_.isValid());
     const QByteArray plain = RomImages::CartridgeImage(65536, 7);
@@ -1117,7 +1122,7 @@ void tst_KestrixConvert::anotherOwner() {
     // The build folder may lie where nobody cannot enter: a copy of the
     // program every user can run.
     const QString program = Path("bin/kestrix-convert");
-    QVERIFY(QFile::copy(program_, program));
+    QVERIFY(QFile::copy(shipped_, program));
     QCOMPARE(::chmod(QFile::encodeName(program).constData(), 0755), 0);
     const QByteArray plain = RandomBytes(2 * 16384, 7);
     QVERIFY(WriteFile(Path("shared/payload.bin"), "the owner's program"));
@@ -1146,10 +1151,15 @@ void tst_KestrixConvert::anotherOwner() {
 void tst_KestrixConvert::interrupted_data() {
     QTest::addColumn<int>("signal");
     QTest::addColumn<bool>("namedTemporary");
+    // The shipped program, told to name its temporary file: it does not
+    // listen, and writes an unnamed one.
+    QTest::addColumn<bool>("shipped");
     for (bool named : {false, true})
         for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL})
             QTest::addRow("%s%s", strsignal(signal), named ? ", named temporary" : "")
-                << signal << named;
+                << signal << named << false;
+    QTest::newRow("the shipped program ignores the test's fault variables")
+        << int(SIGKILL) << false << true;
 }
 
 // A run stopped while it writes leaves nothing behind. The process stops
@@ -1158,17 +1168,19 @@ void tst_KestrixConvert::interrupted_data() {
 void tst_KestrixConvert::interrupted() {
     QFETCH(int, signal);
     QFETCH(bool, namedTemporary);
+    QFETCH(bool, shipped);
     QVERIFY(QDir(dir_.path()).mkpath("out"));
     QVERIFY(WriteFile(Path("a.bin"), RandomBytes(4 * 16384, 8)));
     QProcess process;
     process.setWorkingDirectory(dir_.path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("KESTRIX_NO_TMPFILE", namedTemporary ? "1" : "0");
+    env.insert("KESTRIX_NO_TMPFILE", namedTemporary || shipped ? "1" : "0");
+    env.insert("KESTRIX_WRITER_FAULTS", shipped ? "tmpfile" : "");
     env.insert("LD_PRELOAD", qEnvironmentVariable("KESTRIX_SHIM"));
     env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
     env.insert("KESTRIX_SHIM_STOP", "/out/");
     process.setProcessEnvironment(env);
-    process.start(program_, {"bin2smd", "--force", "-o", "out", "a.bin"});
+    process.start(shipped ? shipped_ : program_, {"bin2smd", "--force", "-o", "out", "a.bin"});
     QVERIFY(process.waitForStarted());
     const QString stat = QString("/proc/%1/stat").arg(process.processId());
     // The state is the field after the name in parentheses: 'T' once stopped.

@@ -1,0 +1,35 @@
+// Linked into the tests' build of a program: the writer then does without
+// the system features named in the environment, as on file systems that
+// lack them. KESTRIX_WRITER_FAULTS is a comma-separated list of "tmpfile",
+// "link", "noreplace", "chmod", "chown", "xattr", "syncfolder";
+// KESTRIX_NO_TMPFILE=1 is the same as "tmpfile". The shipped programs do not
+// have this.
+
+#include "SafeFile.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+namespace {
+
+unsigned FaultsFromEnvironment() {
+    using namespace SafeFile;
+    unsigned result =
+        qEnvironmentVariableIntValue("KESTRIX_NO_TMPFILE") == 1 ? unsigned(NoTmpfile) : 0u;
+    const QByteArray list = qgetenv("KESTRIX_WRITER_FAULTS");
+    const struct {
+        const char* name;
+        Fault fault;
+    } names[] = {{"tmpfile", NoTmpfile},      {"link", NoLink},   {"noreplace", NoNoReplace},
+                 {"chmod", NoChmod},          {"chown", NoChown}, {"xattr", NoXattr},
+                 {"syncfolder", NoFolderSync}};
+    for (const QByteArray& word : list.split(','))
+        for (const auto& n : names)
+            if (word.trimmed() == n.name)
+                result |= n.fault;
+    return result;
+}
+
+const bool faultsSet = (SafeFile::SetFaults(FaultsFromEnvironment()), true);
+
+} // namespace
