@@ -3,8 +3,9 @@
 # packages, through apt-get), configures, builds and then does its job.
 #
 #   ./dev.sh run      build the desktop program alone and start it
-#   ./dev.sh test     build everything and run the whole test suite, then
-#                     again built with AddressSanitizer and UBSan
+#   ./dev.sh test     check the sources' format, build everything with warnings
+#                     as errors and run the whole test suite, then again built
+#                     with AddressSanitizer and UBSan
 #   ./dev.sh install  build and install stripped (PREFIX=/usr/local, DESTDIR kept)
 #   ./dev.sh uninstall  remove what install put there (build/install_manifest.txt)
 #   ./dev.sh package  build the Debian package kestrix_VERSION_ARCH.deb
@@ -44,12 +45,15 @@ install_packages() {
         --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# configure DIR [CMAKE OPTIONS...]: once per build folder.
+# configure DIR [CMAKE OPTIONS...]: once per build folder, and again when
+# options are given (they stay in the folder's cache).
 configure() {
     local dir=$1
     shift
     if [ ! -f "$dir/build.ninja" ]; then
         cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    elif [ $# -gt 0 ]; then
+        cmake -S . -B "$dir" "$@" >/dev/null
     fi
 }
 
@@ -74,12 +78,16 @@ run)
     exec "$BUILD_DIR/bin/kestrix"
     ;;
 test)
-    install_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    install_packages "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}" clang-format
+    # Every source in the project's style, and no warning anywhere.
+    configure "$BUILD_DIR" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+    cmake --build "$BUILD_DIR" --target format-check
     build
     (cd "$BUILD_DIR" && ctest --output-on-failure --parallel 2)
     # The same suite built with the sanitizers: any report fails its test.
     echo "Sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer) in $SANITIZE_DIR"
-    configure "$SANITIZE_DIR" -DKESTRIX_SANITIZE=ON -DKESTRIX_BENCHMARKS=OFF
+    configure "$SANITIZE_DIR" -DKESTRIX_SANITIZE=ON -DKESTRIX_BENCHMARKS=OFF \
+        -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
     cmake --build "$SANITIZE_DIR"
     cd "$SANITIZE_DIR"
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
