@@ -355,14 +355,6 @@ void SetFaults(unsigned newFaults) {
     faults = newFaults;
 }
 
-unsigned Faults() {
-    return faults;
-}
-
-void SetNamedTemporaryOnly(bool on) {
-    faults = on ? faults | NoTmpfile : faults & ~unsigned(NoTmpfile);
-}
-
 // ---------------------------------------------------------------- sources
 
 Source::Source(const QString& path) {

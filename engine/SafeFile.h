@@ -202,8 +202,5 @@ enum Fault : unsigned {
     NoFolderSync = 1u << 6, // fsync of a folder fails with EINVAL
 };
 void SetFaults(unsigned faults);
-unsigned Faults();
-// For tests: write through a short temporary name (the same as NoTmpfile).
-void SetNamedTemporaryOnly(bool on);
 
 } // namespace SafeFile

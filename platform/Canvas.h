@@ -101,7 +101,6 @@ public:
 
     void SetBackgroundColor(ColorRef color) { backgroundColor_ = color; }
     void SetBackgroundMode(BackgroundMode mode) { backgroundMode_ = mode; }
-    BackgroundMode GetBackgroundMode() const { return backgroundMode_; }
     void SetTextColor(ColorRef color) { textColor_ = color; }
     // Selects a font and answers the one it replaces.
     QFont SelectFont(const QFont& font);

@@ -679,7 +679,7 @@ void tst_Convert::longDestinationName_data() {
 
 void tst_Convert::longDestinationName() {
     QFETCH(bool, namedTemporary);
-    SafeFile::SetNamedTemporaryOnly(namedTemporary);
+    SafeFile::SetFaults(namedTemporary ? SafeFile::NoTmpfile : 0u);
     const QString name = QString(252, 'x') + ".md"; // 255 bytes, the longest name
     QVERIFY(WriteFile(Path("a.bin"), RandomBytes(16384, 5)));
     QCOMPARE(ConvertFileReport(Path("a.bin"), Path(name), BINtoMD), ConversionResult::Converted);
@@ -714,7 +714,7 @@ void tst_Convert::powerCut() {
     TestFiles::LoopDisk disk(Path("disk"), type, megabytes);
     if (!disk.ok())
         QSKIP(qPrintable(disk.why()));
-    SafeFile::SetNamedTemporaryOnly(namedTemporary);
+    SafeFile::SetFaults(namedTemporary ? SafeFile::NoTmpfile : 0u);
     QStringList names;
     QList<QByteArray> images;
     for (int i = 0; i < 3; ++i) {
