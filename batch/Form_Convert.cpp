@@ -33,9 +33,6 @@
 #include <QTimer>
 #include <QUrl>
 
-using FileFunctions::FileCount;
-using FileHandle::FileList;
-
 namespace {
 
 constexpr int MaximumFiles = 1000;
@@ -178,17 +175,17 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
 }
 
 void Form_Convert::Load() {
-    FileHandle::Converting = false;
+    Session.Converting = false;
     Progress->SetValue(0);
-    FileList.clear();
+    Session.FileList.clear();
     Text_Path->setText(Directory->Path());
     host_.CenterForm(this);
 }
 
-QString Form_Convert::DisplayText(const QString& entry) {
+QString Form_Convert::DisplayText(const QString& entry) const {
     const QString name = FileFunctions::GetFileName(entry);
     return name + QStringLiteral("->") + FileFunctions::GetBaseName(name) +
-           FileHandle::TargetExtension(Mod_File::CurrentMode);
+           FileHandle::TargetExtension(Session.CurrentMode);
 }
 
 void Form_Convert::EmptyList() {
@@ -196,8 +193,8 @@ void Form_Convert::EmptyList() {
     arrived_.clear();
     failures_.clear();
     List_Files->clear();
-    FileCount = 0;
-    FileList.clear();
+    Session.FileCount = 0;
+    Session.FileList.clear();
 }
 
 void Form_Convert::SetStatus(const QString& text) {
@@ -223,23 +220,25 @@ void Form_Convert::AddFiles() {
 }
 
 void Form_Convert::AddSelection(const QString& selection) {
-    FileHandle::SelectedFiles = selection.isEmpty() ? QStringList() : selection.split(QChar(0));
+    Session.SelectedFiles = selection.isEmpty() ? QStringList() : selection.split(QChar(0));
 
     std::int32_t count = 0;
     const FileFunctions::SelectionKind kind =
-        FileFunctions::ClassifySelection(FileHandle::SelectedFiles, count);
+        FileFunctions::ClassifySelection(Session.SelectedFiles, count);
     if (kind == FileFunctions::MultipleFiles || kind == FileFunctions::SingleFile)
-        FileFunctions::AddSelectedFiles(FileHandle::SelectedFiles, FileList, count);
+        FileFunctions::AddSelectedFiles(Session.SelectedFiles, Session.FileList, Session.FileCount,
+                                        count);
 
-    if (FileList.removeIf([](const QString& entry) { return entry.contains(QLatin1Char('?')); }))
-        FileCount = std::int32_t(FileList.size());
+    if (Session.FileList.removeIf(
+            [](const QString& entry) { return entry.contains(QLatin1Char('?')); }))
+        Session.FileCount = std::int32_t(Session.FileList.size());
 
-    if (FileList.size() > MaximumFiles) {
+    if (Session.FileList.size() > MaximumFiles) {
         desktop_.ShowMessage(QStringLiteral("You have added more than the maximum file conversion "
                                             "limit (1000 files). Some files were removed"),
                              MsgBox::OkOnly, QStringLiteral("Limit exceeded"));
-        FileList.resize(MaximumFiles);
-        FileCount = MaximumFiles;
+        Session.FileList.resize(MaximumFiles);
+        Session.FileCount = MaximumFiles;
     }
 
     ShowList();
@@ -247,11 +246,11 @@ void Form_Convert::AddSelection(const QString& selection) {
 
 void Form_Convert::ShowList() {
     QStringList lines;
-    lines.reserve(FileList.size());
-    for (const QString& entry : std::as_const(FileList))
+    lines.reserve(Session.FileList.size());
+    for (const QString& entry : std::as_const(Session.FileList))
         lines.append(DisplayText(entry));
     List_Files->addItems(lines);
-    Inspector->Want(FileList);
+    Inspector->Want(Session.FileList);
     for (int row = 0; row < List_Files->count(); ++row)
         Decorate(row);
 }
@@ -293,7 +292,7 @@ bool Form_Convert::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDropEvent*>(event);
-        if (!FileHandle::Converting && !DroppedSelections(drag->mimeData()).isEmpty())
+        if (!Session.Converting && !DroppedSelections(drag->mimeData()).isEmpty())
             drag->acceptProposedAction();
         else
             drag->ignore();
@@ -302,7 +301,7 @@ bool Form_Convert::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
         const QStringList selections = DroppedSelections(drop->mimeData());
-        if (FileHandle::Converting || selections.isEmpty()) {
+        if (Session.Converting || selections.isEmpty()) {
             drop->ignore();
             return true;
         }
@@ -355,20 +354,21 @@ QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::in
 
 void Form_Convert::Decorate(int row) {
     QListWidgetItem* item = List_Files->item(row);
-    if (!item || row >= FileList.size())
+    if (!item || row >= Session.FileList.size())
         return;
-    const RomInspector::Report* report = Inspector->Result(FileList.at(row));
+    const RomInspector::Report* report = Inspector->Result(Session.FileList.at(row));
     // Why the last run could not convert the file comes first.
     QStringList tip;
-    if (const auto failure = failures_.constFind(FileList.at(row)); failure != failures_.cend())
+    if (const auto failure = failures_.constFind(Session.FileList.at(row));
+        failure != failures_.cend())
         tip << QStringLiteral("Not converted: %1.").arg(failure.value());
     if (report)
-        tip << InspectionHint(*report, Mod_File::CurrentMode);
+        tip << InspectionHint(*report, Session.CurrentMode);
     if (tip.isEmpty())
         return;
     item->setToolTip(tip.join('\n'));
     if (report)
-        item->setIcon(WrongLayout(*report, Mod_File::CurrentMode)
+        item->setIcon(WrongLayout(*report, Session.CurrentMode)
                           ? style()->standardIcon(QStyle::SP_MessageBoxWarning)
                           : QIcon());
 }
@@ -376,15 +376,15 @@ void Form_Convert::Decorate(int row) {
 void Form_Convert::DecorateArrived() {
     if (arrived_.isEmpty())
         return;
-    const int rows = std::min<int>(List_Files->count(), int(FileList.size()));
+    const int rows = std::min<int>(List_Files->count(), int(Session.FileList.size()));
     for (int row = 0; row < rows; ++row)
-        if (arrived_.contains(FileList.at(row)))
+        if (arrived_.contains(Session.FileList.at(row)))
             Decorate(row);
     arrived_.clear();
 }
 
 void Form_Convert::RemoveFiles() {
-    if (FileList.isEmpty())
+    if (Session.FileList.isEmpty())
         return;
     // From the last line up, so the positions of the lines still to look at
     // do not move.
@@ -392,12 +392,12 @@ void Form_Convert::RemoveFiles() {
         if (!List_Files->item(p)->isSelected())
             continue;
         delete List_Files->takeItem(p);
-        if (p < FileList.size()) {
-            Inspector->Forget(FileList.at(p));
-            failures_.remove(FileList.at(p));
-            FileList.removeAt(p);
+        if (p < Session.FileList.size()) {
+            Inspector->Forget(Session.FileList.at(p));
+            failures_.remove(Session.FileList.at(p));
+            Session.FileList.removeAt(p);
         }
-        --FileCount;
+        --Session.FileCount;
     }
 }
 
@@ -421,13 +421,13 @@ void Form_Convert::SetRunControlsEnabled(bool enabled) {
 }
 
 void Form_Convert::Convert() {
-    if (FileList.isEmpty()) {
+    if (Session.FileList.isEmpty()) {
         desktop_.ShowMessage(QStringLiteral("Please add files before converting"), MsgBox::OkOnly,
                              QStringLiteral("Cannot Convert"));
         return;
     }
-    Mod_Convert::CancelRequested = false;
-    FileHandle::Converting = true;
+    Session.CancelRequested = false;
+    Session.Converting = true;
     failures_.clear();
     SetStatus(QStringLiteral("1/100%"));
     SetRunControlsEnabled(false);
@@ -445,20 +445,20 @@ void Form_Convert::Convert() {
     auto finish = [this] {
         SetRunControlsEnabled(true);
         SetStatus(QStringLiteral("Ready"));
-        FileHandle::Converting = false;
+        Session.Converting = false;
     };
 
-    const std::int32_t n = std::int32_t(FileList.size());
+    const std::int32_t n = std::int32_t(Session.FileList.size());
     for (std::int32_t i = 1; i <= n; ++i) {
         desktop_.DoEvents();
-        if (Mod_Convert::CancelRequested) {
+        if (Session.CancelRequested) {
             Progress->SetValue(0);
             finish();
             return;
         }
-        FileHandle::CurrentFileIndex = i;
-        const QString entry = i <= FileList.size() ? FileList.at(i - 1) : QString();
-        const QString name = Mod_File::DestinationName(entry, Mod_File::CurrentMode);
+        Session.CurrentFileIndex = i;
+        const QString entry = i <= Session.FileList.size() ? Session.FileList.at(i - 1) : QString();
+        const QString name = Mod_File::DestinationName(entry, Session.CurrentMode);
         const QString destination = folder + PathSeparator() + name;
 
         // An existing file of exactly that name, hidden or not, is only
@@ -477,10 +477,10 @@ void Form_Convert::Convert() {
         // appears after the look above is left alone, and the file fails.
         if (agreed) {
             const ConversionResult result = Mod_File::ConvertFileReport(
-                entry, destination, Mod_File::CurrentMode,
+                entry, destination, Session.CurrentMode,
                 exists ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
             if (result != ConversionResult::Converted) {
-                failures_.insert(entry, Mod_File::DescribeResult(result, Mod_File::CurrentMode));
+                failures_.insert(entry, Mod_File::DescribeResult(result, Session.CurrentMode));
                 Decorate(i - 1);
                 host_.ShowError(ConvertHost::Failure::Conversion);
             }
@@ -508,16 +508,16 @@ void Form_Convert::HandBackToMain() {
 }
 
 void Form_Convert::Cancel() {
-    if (FileCount < 1) {
+    if (Session.FileCount < 1) {
         Progress->SetValue(0);
         HandBackToMain();
         return;
     }
-    if (FileHandle::Converting) {
+    if (Session.Converting) {
         if (desktop_.ShowMessage(
                 QStringLiteral("Are you sure you would like to cancel the conversion process?"),
                 MsgBox::OkCancel, QStringLiteral("Cancel Conversion?")) == MsgBox::Ok)
-            Mod_Convert::CancelRequested = true;
+            Session.CancelRequested = true;
         return;
     }
     if (desktop_.ShowMessage(QStringLiteral("Would you like to close? Doing so will erase the "
@@ -530,14 +530,14 @@ void Form_Convert::Cancel() {
 }
 
 void Form_Convert::closeEvent(QCloseEvent* event) {
-    if (FileHandle::Converting) {
+    if (Session.Converting) {
         desktop_.ShowMessage(QStringLiteral("Please wait until the conversion process has "
                                             "completed before closing the window"),
                              MsgBox::OkOnly, QString());
         event->ignore();
         return;
     }
-    if (FileCount >= 1) {
+    if (Session.FileCount >= 1) {
         if (desktop_.ShowMessage(QStringLiteral("Would you like to close? Doing so will erase "
                                                 "the list of files to be converted"),
                                  MsgBox::OkCancel, QStringLiteral("Cancel")) != MsgBox::Ok) {

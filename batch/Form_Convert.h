@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConvertSession.h"
 #include "RomInspector.h"
 
 #include <QHash>
@@ -46,7 +47,7 @@ public:
     QLabel* Label_info = nullptr;
 
     // The display text of a list entry: its name, "->" and the name it will get.
-    static QString DisplayText(const QString& entry);
+    QString DisplayText(const QString& entry) const;
 
     // Empties the conversion list: lines, entries and count.
     void EmptyList();
@@ -72,6 +73,8 @@ public:
     void DriveChanged();
 
     // What the background inspection found out about the list's files.
+    // The mode, the chosen files, the list and the run.
+    ConvertSession Session;
     ListInspector* Inspector = nullptr;
     // The hint of a list line: the layout, the title, the checksum and, when
     // the content is not what the mode reads, the conversion that fits.

@@ -82,14 +82,15 @@ SelectionKind ClassifySelection(const QStringList& elements, std::int32_t& count
     return SingleFile;
 }
 
-void AddSelectedFiles(const QStringList& selectedFiles, QStringList& fileList, std::int32_t count) {
+void AddSelectedFiles(const QStringList& selectedFiles, QStringList& fileList,
+                      std::int32_t& fileCount, std::int32_t count) {
     const qsizetype needed = count == 1 ? 1 : qsizetype(count) + 1;
-    if (FileCount < 0 || count < 1 || selectedFiles.size() < needed)
+    if (fileCount < 0 || count < 1 || selectedFiles.size() < needed)
         return;
 
     // Base names of the entries that take part in the comparison: the first
-    // FileCount entries, plus every entry appended during this call.
-    const qsizetype compared = std::min<qsizetype>(FileCount, fileList.size());
+    // fileCount entries, plus every entry appended during this call.
+    const qsizetype compared = std::min<qsizetype>(fileCount, fileList.size());
     QSet<QString> listed;
     listed.reserve(compared + count);
     for (qsizetype j = 0; j < compared; ++j)
@@ -97,18 +98,18 @@ void AddSelectedFiles(const QStringList& selectedFiles, QStringList& fileList, s
 
     auto append = [&](const QString& path) {
         fileList.append(path);
-        ++FileCount;
+        ++fileCount;
     };
 
     if (count == 1) {
         const QString& path = selectedFiles.at(0);
-        if (FileCount == 0 || !listed.contains(BaseOfPath(path)))
+        if (fileCount == 0 || !listed.contains(BaseOfPath(path)))
             append(path);
         return;
     }
 
     const QString& folder = selectedFiles.at(0);
-    if (FileCount > 0) {
+    if (fileCount > 0) {
         // Against a listed batch the first of several equal base names is added.
         for (std::int32_t i = 1; i <= count; ++i) {
             const QString base = GetBaseName(selectedFiles.at(i));

@@ -18,9 +18,6 @@ enum SelectionKind : std::int32_t {
 inline constexpr std::int64_t BlockSize = 16384;
 inline constexpr std::int64_t SmdHeaderSize = 512;
 
-// Number of entries of the conversion list as the program keeps it.
-inline std::int32_t FileCount = 0;
-
 // The part of a path after its last separator (the whole path when it has none).
 QString GetFileName(const QString& path);
 // The part of a name before its first dot (the whole name when it has none).
@@ -42,7 +39,8 @@ std::int32_t CountElements(const QStringList& elements);
 SelectionKind ClassifySelection(const QStringList& elements, std::int32_t& count);
 
 // Appends the selected files whose base name is not listed yet to fileList,
-// raising FileCount by one for each.
-void AddSelectedFiles(const QStringList& selectedFiles, QStringList& fileList, std::int32_t count);
+// raising fileCount (the list's count as the caller keeps it) by one for each.
+void AddSelectedFiles(const QStringList& selectedFiles, QStringList& fileList,
+                      std::int32_t& fileCount, std::int32_t count);
 
 } // namespace FileFunctions

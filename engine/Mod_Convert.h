@@ -12,10 +12,6 @@
 
 namespace Mod_Convert {
 
-// Set by the conversion window when the user confirms cancelling a run; the
-// run looks at it between files. No converter reads it.
-inline bool CancelRequested = false;
-
 // Largest image the converters take on, not counting an SMD header: both
 // working arrays must fit in memory.
 inline constexpr std::int64_t MaxImageSize = std::int64_t(1) << 30;

@@ -9,9 +9,6 @@
 
 namespace Mod_File {
 
-// The program's current conversion mode; SMD to BIN until one is chosen.
-inline std::int32_t CurrentMode = SMDtoBIN;
-
 // Converts one file by mode: true when the destination was written. On false
 // the destination is exactly as it was before the call.
 bool ConvertFile(const QString& source, const QString& destination, std::int32_t mode);

@@ -1,12 +1,11 @@
 #include "Errors.h"
 
 #include "Desktop.h"
-#include "FileHandle.h"
 #include "MsgBox.h"
 
 namespace Errors {
 
-void ShowError(Desktop& desktop, std::int32_t kind) {
+void ShowError(Desktop& desktop, std::int32_t kind, const QString& entry) {
     QString title;
     QString text;
     switch (kind) {
@@ -15,10 +14,6 @@ void ShowError(Desktop& desktop, std::int32_t kind) {
         text = QStringLiteral("The default browser for this system could not be found");
         break;
     case ConversionFailure: {
-        const std::int32_t index = FileHandle::CurrentFileIndex;
-        const QString entry = index >= 1 && index <= FileHandle::FileList.size()
-                                  ? FileHandle::FileList.at(index - 1)
-                                  : QString();
         title = QStringLiteral("Error. Conversion Fauilure");
         text = QStringLiteral("The file ") + entry +
                QStringLiteral(" could not be converted! Skipping this file...");

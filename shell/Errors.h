@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
 
 class Desktop;
@@ -16,6 +18,6 @@ namespace Errors {
 
 // Shows the box of an error kind; any other value shows nothing. For a
 // conversion failure the box names the list entry being converted.
-void ShowError(Desktop& desktop, std::int32_t kind);
+void ShowError(Desktop& desktop, std::int32_t kind, const QString& entry = QString());
 
 } // namespace Errors

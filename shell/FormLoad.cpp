@@ -3,7 +3,6 @@
 #include "CommonDialog.h"
 #include "Form_Convert.h"
 #include "Forms.h"
-#include "Mod_File.h"
 
 #include <QLabel>
 
@@ -31,9 +30,9 @@ bool Known(std::int16_t mode) {
 } // namespace
 
 void SetupConvertWindow(Forms& forms, const std::int16_t& mode) {
-    Mod_File::CurrentMode = std::int32_t(mode);
+    Form_Convert* window = forms.Convert();
+    window->Session.CurrentMode = std::int32_t(mode);
     if (Known(mode)) {
-        Form_Convert* window = forms.Convert();
         window->setWindowTitle(QString::fromUtf16(Texts[mode].caption));
         window->Label_info1->setText(QString::fromUtf16(Texts[mode].description));
     }

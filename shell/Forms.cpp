@@ -93,5 +93,6 @@ void Forms::CenterForm(QWidget* form) {
 
 void Forms::ShowError(Failure failure) {
     Errors::ShowError(desktop_,
-                      failure == Failure::Conversion ? ConversionFailure : UseableDriveNotFound);
+                      failure == Failure::Conversion ? ConversionFailure : UseableDriveNotFound,
+                      Convert()->Session.CurrentEntry());
 }

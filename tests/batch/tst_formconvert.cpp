@@ -38,8 +38,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using FileFunctions::FileCount;
-using FileHandle::FileList;
 using TestFiles::RandomBytes;
 using TestFiles::ReadFile;
 using TestFiles::WriteFile;
@@ -146,9 +144,6 @@ void tst_FormConvert::init() {
     QVERIFY(QDir().mkpath(dir_.filePath("src")));
     QVERIFY(QDir().mkpath(dir_.filePath("out")));
     QDir::setCurrent(dir_.path());
-    FileList.clear();
-    FileCount = 0;
-    Mod_Convert::CancelRequested = false;
     desktop_ = std::make_unique<ScriptedDesktop>();
     forms_ = std::make_unique<Forms>(*desktop_);
     forms_->Start();
@@ -216,10 +211,10 @@ void tst_FormConvert::addDuplicates() {
     if (!second.isEmpty())
         AddSources(second);
     QStringList names;
-    for (const QString& entry : std::as_const(FileList))
+    for (const QString& entry : std::as_const(w_->Session.FileList))
         names << FileFunctions::GetFileName(entry);
     QCOMPARE(names, expected);
-    QCOMPARE(FileCount, std::int32_t(expected.size()));
+    QCOMPARE(w_->Session.FileCount, std::int32_t(expected.size()));
     QCOMPARE(w_->List_Files->count(), expected.size());
     QVERIFY(desktop_->messages.isEmpty());
     QCOMPARE(desktop_->dialogs.last().Flags, 0x81A00);
@@ -237,11 +232,11 @@ void tst_FormConvert::limitExceeded() {
              QStringLiteral("You have added more than the maximum file conversion limit (1000 "
                             "files). Some files were removed"));
     QCOMPARE(desktop_->messages[0].style, 0);
-    QCOMPARE(FileList.size(), 1000);
-    QCOMPARE(FileCount, 1000);
+    QCOMPARE(w_->Session.FileList.size(), 1000);
+    QCOMPARE(w_->Session.FileCount, 1000);
     QCOMPARE(w_->List_Files->count(), 1000);
-    QCOMPARE(FileFunctions::GetFileName(FileList[599]), QStringLiteral("old0599.bin"));
-    QCOMPARE(FileFunctions::GetFileName(FileList[999]), QStringLiteral("new0399.bin"));
+    QCOMPARE(FileFunctions::GetFileName(w_->Session.FileList[599]), QStringLiteral("old0599.bin"));
+    QCOMPARE(FileFunctions::GetFileName(w_->Session.FileList[999]), QStringLiteral("new0399.bin"));
 }
 
 void tst_FormConvert::exactlyThousandShowsNoBox() {
@@ -249,7 +244,7 @@ void tst_FormConvert::exactlyThousandShowsNoBox() {
     AddSources(Names("old", 999));
     AddSources({QStringLiteral("last.bin")});
     QVERIFY(desktop_->messages.isEmpty());
-    QCOMPARE(FileCount, 1000);
+    QCOMPARE(w_->Session.FileCount, 1000);
     QCOMPARE(w_->List_Files->count(), 1000);
 }
 
@@ -258,10 +253,10 @@ void tst_FormConvert::questionMarksArePruned() {
     AddSources({"?first.bin", "b.bin", "mid?dle.bin", "c.bin", "last?.bin"});
     AddSources({"d?.bin"});
     QStringList names;
-    for (const QString& entry : std::as_const(FileList))
+    for (const QString& entry : std::as_const(w_->Session.FileList))
         names << FileFunctions::GetFileName(entry);
     QCOMPARE(names, (QStringList{"b.bin", "c.bin"}));
-    QCOMPARE(FileCount, 2);
+    QCOMPARE(w_->Session.FileCount, 2);
     QCOMPARE(w_->List_Files->count(), 2);
     QVERIFY(desktop_->messages.isEmpty());
 }
@@ -272,7 +267,7 @@ void tst_FormConvert::cancelledDialogKeepsList() {
     w_->List_Files->item(1)->setSelected(true);
     desktop_->selections.clear();
     w_->Button_AddFiles->click();
-    QCOMPARE(FileList.size(), 2);
+    QCOMPARE(w_->Session.FileList.size(), 2);
     QCOMPARE(w_->List_Files->count(), 2);
     QVERIFY(w_->List_Files->selectedItems().isEmpty());
 }
@@ -282,31 +277,31 @@ void tst_FormConvert::removeAndSelect() {
     AddSources({"p1.bin", "p2.bin", "p3.bin", "p4.bin", "p5.bin"});
     // Nothing selected: nothing removed.
     w_->Button_RemoveFiles->click();
-    QCOMPARE(FileCount, 5);
+    QCOMPARE(w_->Session.FileCount, 5);
     // Lines 1 and 3 (from 0): entries 1, 3 and 5 stay.
     w_->List_Files->item(1)->setSelected(true);
     w_->List_Files->item(3)->setSelected(true);
     w_->Button_RemoveFiles->click();
     QStringList names;
-    for (const QString& entry : std::as_const(FileList))
+    for (const QString& entry : std::as_const(w_->Session.FileList))
         names << FileFunctions::GetFileName(entry);
     QCOMPARE(names, (QStringList{"p1.bin", "p3.bin", "p5.bin"}));
-    QCOMPARE(FileCount, 3);
+    QCOMPARE(w_->Session.FileCount, 3);
     QCOMPARE(w_->List_Files->item(1)->text(), QStringLiteral("p3.bin->p3.md"));
 
     w_->Button_SelectAll->click();
     QCOMPARE(w_->List_Files->selectedItems().size(), 3);
     w_->Button_DeselectAll->click();
     QCOMPARE(w_->List_Files->selectedItems().size(), 0);
-    QCOMPARE(FileCount, 3);
+    QCOMPARE(w_->Session.FileCount, 3);
 
     w_->Button_SelectAll->click();
     w_->Button_RemoveFiles->click();
-    QVERIFY(FileList.isEmpty());
-    QCOMPARE(FileCount, 0);
+    QVERIFY(w_->Session.FileList.isEmpty());
+    QCOMPARE(w_->Session.FileCount, 0);
     QCOMPARE(w_->List_Files->count(), 0);
     w_->Button_RemoveFiles->click(); // an empty list does nothing
-    QCOMPARE(FileCount, 0);
+    QCOMPARE(w_->Session.FileCount, 0);
 }
 
 void tst_FormConvert::displayText_data() {
@@ -343,7 +338,7 @@ void tst_FormConvert::emptyListCannotConvert() {
     QCOMPARE(desktop_->messages[0].title, QStringLiteral("Cannot Convert"));
     QCOMPARE(desktop_->messages[0].text, QStringLiteral("Please add files before converting"));
     QCOMPARE(w_->Label_Status->text(), QStringLiteral("进度"));
-    QVERIFY(!FileHandle::Converting);
+    QVERIFY(!w_->Session.Converting);
 }
 
 void tst_FormConvert::percentages_data() {
@@ -387,7 +382,7 @@ void tst_FormConvert::percentages() {
     QCOMPARE(desktop_->messages[0].style, 4);
     QCOMPARE(w_->Label_Status->text(), QStringLiteral("Ready"));
     QCOMPARE(w_->Progress->Value(), 100);
-    QCOMPARE(FileCount, files); // answered No: the list stays
+    QCOMPARE(w_->Session.FileCount, files); // answered No: the list stays
     for (int i = 0; i < files; ++i)
         QCOMPARE(ReadFile(Out(QStringLiteral("a%1.md").arg(i))).size(), 16384);
 }
@@ -402,14 +397,14 @@ void tst_FormConvert::controlsDuringRun() {
             QVERIFY(!c->isEnabled());
         for (QWidget* c : QList<QWidget*>{w_->Button_Cancel, w_->List_Files, w_->Text_Path})
             QVERIFY(c->isEnabled());
-        QVERIFY(FileHandle::Converting);
+        QVERIFY(w_->Session.Converting);
     };
     w_->Button_Convert->click();
     for (QWidget* c :
          QList<QWidget*>{w_->Button_Convert, w_->Drive, w_->Directory, w_->Button_AddFiles,
                          w_->Button_RemoveFiles, w_->Button_SelectAll, w_->Button_DeselectAll})
         QVERIFY(c->isEnabled());
-    QVERIFY(!FileHandle::Converting);
+    QVERIFY(!w_->Session.Converting);
 }
 
 void tst_FormConvert::overwrite_data() {
@@ -527,8 +522,8 @@ void tst_FormConvert::cancelConfirmed() {
     QCOMPARE(w_->Progress->Value(), 0);
     QCOMPARE(w_->Label_Status->text(), QStringLiteral("Ready"));
     QVERIFY(w_->Button_AddFiles->isEnabled());
-    QCOMPARE(FileCount, 5);
-    QVERIFY(!FileHandle::Converting);
+    QCOMPARE(w_->Session.FileCount, 5);
+    QVERIFY(!w_->Session.Converting);
     QVERIFY(w_->isVisible());
 }
 
@@ -551,8 +546,8 @@ void tst_FormConvert::completionAnsweredYes() {
     AddSources(MakeSources(2, BINtoMD));
     desktop_->answers = {MsgBox::Yes};
     w_->Button_Convert->click();
-    QCOMPARE(FileCount, 0);
-    QVERIFY(FileList.isEmpty());
+    QCOMPARE(w_->Session.FileCount, 0);
+    QVERIFY(w_->Session.FileList.isEmpty());
     QCOMPARE(w_->List_Files->count(), 0);
     QCOMPARE(w_->Progress->Value(), 100);
 }
@@ -600,11 +595,11 @@ void tst_FormConvert::closeWithEntries() {
     if (answer == MsgBox::Ok) {
         QVERIFY(!forms_->ConvertLoaded());
         QVERIFY(forms_->Main()->isVisible());
-        QCOMPARE(FileCount, 0);
-        QVERIFY(FileList.isEmpty());
+        QCOMPARE(w_->Session.FileCount, 0);
+        QVERIFY(w_->Session.FileList.isEmpty());
     } else {
         QVERIFY(forms_->ConvertLoaded() && w_->isVisible());
-        QCOMPARE(FileCount, 2);
+        QCOMPARE(w_->Session.FileCount, 2);
         QVERIFY(!forms_->Main()->isVisible());
     }
 }
@@ -639,12 +634,12 @@ void tst_FormConvert::cancelWithEntries() {
     if (answer == MsgBox::Ok) {
         QVERIFY(!w_->isVisible());
         QVERIFY(forms_->Main()->isVisible());
-        QCOMPARE(FileCount, 0);
+        QCOMPARE(w_->Session.FileCount, 0);
         forms_->Main()->Button_BINtoMD->click();
         QCOMPARE(w_->List_Files->count(), 0);
     } else {
         QVERIFY(w_->isVisible());
-        QCOMPARE(FileCount, 1);
+        QCOMPARE(w_->Session.FileCount, 1);
     }
 }
 
@@ -749,15 +744,15 @@ void tst_FormConvert::dropFiles() {
     for (int row = 0; row < w_->List_Files->count(); ++row)
         shown << w_->List_Files->item(row)->text();
     QCOMPARE(shown, lines);
-    QCOMPARE(FileList.size(), lines.size());
-    for (qsizetype i = 0; i < FileList.size(); ++i)
-        QCOMPARE(FileList[i], Src(lines[i].section("->", 0, 0)));
+    QCOMPARE(w_->Session.FileList.size(), lines.size());
+    for (qsizetype i = 0; i < w_->Session.FileList.size(); ++i)
+        QCOMPARE(w_->Session.FileList[i], Src(lines[i].section("->", 0, 0)));
     QCOMPARE(Titles(), titles);
 
     // Nothing is taken while a run is going.
-    FileHandle::Converting = true;
+    w_->Session.Converting = true;
     QVERIFY(!drop());
-    FileHandle::Converting = false;
+    w_->Session.Converting = false;
 }
 
 void tst_FormConvert::pathTextClearOfLabel() {

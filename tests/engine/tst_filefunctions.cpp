@@ -188,28 +188,27 @@ void tst_FileFunctions::addSelectedFiles() {
     QFETCH(QStringList, expected);
 
     QStringList list = listed;
-    FileCount = std::int32_t(list.size());
+    std::int32_t count = std::int32_t(list.size());
     std::int32_t k = 0;
     const SelectionKind kind = ClassifySelection(selected, k);
     QVERIFY(kind != NoFiles);
-    AddSelectedFiles(selected, list, k);
+    AddSelectedFiles(selected, list, count, k);
     QCOMPARE(list, expected);
-    QCOMPARE(FileCount, std::int32_t(expected.size()));
+    QCOMPARE(count, std::int32_t(expected.size()));
 }
 
 void tst_FileFunctions::addSelectedFilesKeepsFormedPath() {
     // A drive root already ends in a separator; the joined path keeps both.
     const QString root = QStringLiteral("D:") + PathSeparator();
     QStringList list;
-    FileCount = 0;
-    AddSelectedFiles({root, "a.bin", "b.bin"}, list, 2);
+    std::int32_t count = 0;
+    AddSelectedFiles({root, "a.bin", "b.bin"}, list, count, 2);
     QCOMPARE(list.first(), root + PathSeparator() + "a.bin");
 
     // A negative count of listed files adds nothing.
-    FileCount = -1;
-    AddSelectedFiles({P({"D:", "c.bin"})}, list, 1);
+    count = -1;
+    AddSelectedFiles({P({"D:", "c.bin"})}, list, count, 1);
     QCOMPARE(list.size(), 2);
-    FileCount = 0;
 }
 
 void tst_FileFunctions::targetExtension_data() {

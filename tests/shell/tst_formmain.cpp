@@ -73,9 +73,6 @@ void tst_FormMain::initTestCase() {
 }
 
 void tst_FormMain::init() {
-    FileHandle::FileList.clear();
-    FileFunctions::FileCount = 0;
-    Mod_File::CurrentMode = 0;
     desktop_ = std::make_unique<ScriptedDesktop>();
     forms_ = std::make_unique<Forms>(*desktop_);
     forms_->Start();
@@ -179,7 +176,7 @@ void tst_FormMain::openMode() {
         Child<ButtonPlus>(main, buttons[mode])->click();
 
     Form_Convert* convert = forms_->Convert();
-    QCOMPARE(Mod_File::CurrentMode, mode);
+    QCOMPARE(forms_->Convert()->Session.CurrentMode, mode);
     QCOMPARE(convert->windowTitle(), caption);
     QCOMPARE(convert->Label_info1->text(), info);
     QCOMPARE(main->DLG.Filter, filter);
@@ -200,7 +197,7 @@ void tst_FormMain::laterModeReplacesEarlier() {
     QCOMPARE(forms_->Convert()->windowTitle(), QStringLiteral("MD to BIN"));
     QCOMPARE(forms_->Convert()->Label_info1->text(), QStringLiteral("MD格式转换到BIN格式"));
     QCOMPARE(main->DLG.Filter, QStringLiteral("MD格式文件|*.md|所有文件|*.*"));
-    QCOMPARE(Mod_File::CurrentMode, 2);
+    QCOMPARE(forms_->Convert()->Session.CurrentMode, 2);
 }
 
 void tst_FormMain::unknownModes_data() {
@@ -216,7 +213,7 @@ void tst_FormMain::unknownModes() {
     main->DLG.Flags = 0;
     const std::int16_t value = std::int16_t(mode);
     FormLoad::SetupConvertWindow(*forms_, value);
-    QCOMPARE(Mod_File::CurrentMode, mode);
+    QCOMPARE(forms_->Convert()->Session.CurrentMode, mode);
     QCOMPARE(main->DLG.Flags, 0x81A00);
     QCOMPARE(forms_->Convert()->windowTitle(), QStringLiteral("BIN to SMD"));
     QCOMPARE(main->DLG.Filter, QStringLiteral("BIN格式文件|*.bin|所有文件|*.*"));
@@ -382,8 +379,8 @@ void tst_FormMain::exitEndsAtOnce() {
     QFETCH(bool, byMenu);
     Form_Main* main = forms_->Main();
     main->Menu_About->trigger();
-    FileHandle::FileList = {QStringLiteral("/x/a.bin")};
-    FileFunctions::FileCount = 1;
+    forms_->Convert()->Session.FileList = {QStringLiteral("/x/a.bin")};
+    forms_->Convert()->Session.FileCount = 1;
     if (byMenu)
         main->Menu_Exit->trigger();
     else
@@ -429,8 +426,8 @@ void tst_FormMain::closeBoxUnloadsInOrder() {
     connect(forms_->Convert(), &QObject::destroyed, this, [&] { order << "convert"; });
     // The conversion window has entries and its close question is answered
     // with Cancel: the program ends all the same.
-    FileHandle::FileList = {QStringLiteral("/x/a.bin")};
-    FileFunctions::FileCount = 1;
+    forms_->Convert()->Session.FileList = {QStringLiteral("/x/a.bin")};
+    forms_->Convert()->Session.FileCount = 1;
     desktop_->answers = {MsgBox::Cancel};
     main->close();
     QCOMPARE(order, (QStringList{"about", "convert"}));

@@ -1,5 +1,4 @@
 #include "Errors.h"
-#include "FileHandle.h"
 #include "Mod_DefaultOpen.h"
 #include "Position.h"
 #include "ScriptedDesktop.h"
@@ -56,19 +55,15 @@ void tst_ShellModules::showError() {
 
 void tst_ShellModules::conversionFailureNamesTheEntry() {
     ScriptedDesktop desktop;
-    FileHandle::FileList = {QStringLiteral("/x/a.bin"), QStringLiteral("/y/b c.smd")};
-    FileHandle::CurrentFileIndex = 2;
-    Errors::ShowError(desktop, ConversionFailure);
+    Errors::ShowError(desktop, ConversionFailure, QStringLiteral("/y/b c.smd"));
     QCOMPARE(desktop.messages.size(), 1);
     QCOMPARE(desktop.messages[0].title, QStringLiteral("Error. Conversion Fauilure"));
     QCOMPARE(desktop.messages[0].text,
              QStringLiteral("The file /y/b c.smd could not be converted! Skipping this file..."));
-    // A position outside the list names nothing rather than failing.
-    FileHandle::CurrentFileIndex = 9;
+    // No entry (a position outside the list) names nothing rather than failing.
     Errors::ShowError(desktop, ConversionFailure);
     QCOMPARE(desktop.messages[1].text,
              QStringLiteral("The file  could not be converted! Skipping this file..."));
-    FileHandle::FileList.clear();
 }
 
 void tst_ShellModules::centerForm_data() {
