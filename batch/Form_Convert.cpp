@@ -477,10 +477,11 @@ void Form_Convert::Convert() {
         // appears after the look above is left alone, and the file fails.
         if (agreed) {
             const ConversionResult result = Mod_File::ConvertFileReport(
-                entry, destination, Session.CurrentMode,
+                converter_, entry, destination, Session.CurrentMode,
                 exists ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
             if (result != ConversionResult::Converted) {
-                failures_.insert(entry, Mod_File::DescribeResult(result, Session.CurrentMode));
+                failures_.insert(entry, Mod_File::DescribeResult(result, Session.CurrentMode,
+                                                                 converter_.Detail()));
                 Decorate(i - 1);
                 host_.ShowError(ConvertHost::Failure::Conversion);
             }

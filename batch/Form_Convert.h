@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConvertSession.h"
+#include "Mod_Convert.h"
 #include "RomInspector.h"
 
 #include <QHash>
@@ -102,6 +103,8 @@ private:
     Desktop& desktop_;
     ConvertHost& host_;
     QSet<QString> arrived_;
+    // Converts the run's files, keeping its working arrays between them.
+    Mod_Convert::Converter converter_;
     // Why the last run could not convert a file, by its path.
     QHash<QString, QString> failures_;
 };

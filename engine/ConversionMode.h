@@ -21,7 +21,7 @@ enum class ConversionResult {
     SourceUnreadable,
     SourceNotRegular,
     SourceChanged,
-    ArchiveRefused, // the reason is in Mod_Convert::LastSourceError
+    ArchiveRefused, // the converter tells the reason
     NameTooLong,
     SourceEmpty,
     SizeRefused,

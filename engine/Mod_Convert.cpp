@@ -17,9 +17,6 @@
 
 namespace Mod_Convert {
 
-ByteArray SourceBytes;
-ByteArray TargetBytes;
-
 namespace {
 
 // Large working arrays are backed by huge pages where the system offers them:
@@ -69,12 +66,6 @@ namespace {
 using FileFunctions::BlockSize;
 using FileFunctions::SmdHeaderSize;
 constexpr std::size_t HalfBlock = BlockSize / 2;
-
-ConversionResult WriteFailure(const SafeFile::Writer& writer) {
-    LastWriteError = writer.ErrorString();
-    return writer.NameTaken() ? ConversionResult::DestinationExists
-                              : ConversionResult::DestinationUnwritable;
-}
 
 void WriteSmdHeader(std::uint8_t* header, std::int64_t blocks) {
     std::memset(header, 0, SmdHeaderSize);
@@ -170,53 +161,61 @@ ConversionResult Sizes(RomLayout from, RomLayout to, std::int64_t length, std::i
     return ConversionResult::Converted;
 }
 
-// Checks a whole source's length against the limit and makes room for it in
-// SourceBytes.
-ConversionResult Room(std::int64_t length) {
+} // namespace
+
+ConversionResult Converter::WriteFailure(const SafeFile::Writer& writer) {
+    detail_ = writer.ErrorString();
+    return writer.NameTaken() ? ConversionResult::DestinationExists
+                              : ConversionResult::DestinationUnwritable;
+}
+
+// Checks a whole source's length against the limit and makes room for it.
+ConversionResult Converter::Room(std::int64_t length) {
     if (length == 0)
         return ConversionResult::SourceEmpty;
     if (length > MaxImageSize + SmdHeaderSize)
         return ConversionResult::TooLarge;
-    if (!SourceBytes.Resize(length)) {
-        SourceBytes.Release();
+    if (!source_.Resize(length)) {
+        source_.Release();
         return ConversionResult::OutOfMemory;
     }
     return ConversionResult::Converted;
 }
 
-// Reads bytes of a source from an offset into SourceBytes; refused when the
-// source changed while it was read.
-ConversionResult ReadWhole(const SafeFile::Source& in, std::int64_t offset, std::int64_t bytes) {
-    if (!in.ReadAt(offset, SourceBytes.data.get(), bytes))
+// Reads bytes of a source from an offset into the source array; refused when
+// the source changed while it was read.
+ConversionResult Converter::ReadWhole(const SafeFile::Source& in, std::int64_t offset,
+                                      std::int64_t bytes) {
+    if (!in.ReadAt(offset, source_.data.get(), bytes))
         return ConversionResult::SourceUnreadable;
     return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
 }
 
-// Turns the payload in SourceBytes into the target layout and writes it into
-// the writer: first the plain image, then the target layout; each step
-// writes into whichever array does not hold its input.
-ConversionResult Transform(RomLayout from, RomLayout to, std::int64_t payload,
-                           std::int64_t targetSize, const QString& destination,
-                           SafeFile::Existing existing, SafeFile::Writer& writer,
-                           const Wrap& wrap = {}) {
-    SourceBytes.size = payload;
-    ByteArray* plain = &SourceBytes;
-    ByteArray* spare = &TargetBytes;
+// Turns the payload in the source array into the target layout and writes
+// it into the writer: first the plain image, then the target layout; each
+// step writes into whichever array does not hold its input.
+ConversionResult Converter::Transform(RomLayout from, RomLayout to, std::int64_t payload,
+                                      std::int64_t targetSize, const QString& destination,
+                                      SafeFile::Existing existing, SafeFile::Writer& writer,
+                                      const Wrap& wrap) {
+    source_.size = payload;
+    ByteArray* plain = &source_;
+    ByteArray* spare = &target_;
     if (from != to) {
         if (from == RomLayout::Byteswapped) {
-            Interleave::SwapWords(SourceBytes.data.get(), std::size_t(payload));
+            Interleave::SwapWords(source_.data.get(), std::size_t(payload));
         } else if (from != RomLayout::Plain) {
-            TargetBytes.size = payload;
-            Rearrange(from == RomLayout::Smd ? SMDtoBIN : MDtoBIN, SourceBytes.data.get(),
-                      TargetBytes.data.get(), payload);
+            target_.size = payload;
+            Rearrange(from == RomLayout::Smd ? SMDtoBIN : MDtoBIN, source_.data.get(),
+                      target_.data.get(), payload);
             std::swap(plain, spare);
         }
         if (to == RomLayout::Byteswapped) {
             Interleave::SwapWords(plain->data.get(), std::size_t(payload));
         } else if (to != RomLayout::Plain) {
             if (!spare->Resize(targetSize)) {
-                SourceBytes.Release();
-                TargetBytes.Release();
+                source_.Release();
+                target_.Release();
                 return ConversionResult::OutOfMemory;
             }
             Rearrange(to == RomLayout::Smd ? BINtoSMD : BINtoMD, plain->data.get(),
@@ -230,7 +229,7 @@ ConversionResult Transform(RomLayout from, RomLayout to, std::int64_t payload,
         const QByteArray wrapped =
             wrap(reinterpret_cast<const char*>(plain->data.get()), plain->size, &why);
         if (wrapped.isEmpty()) {
-            LastWriteError = why;
+            detail_ = why;
             return ConversionResult::DestinationUnwritable;
         }
         if (!writer.Open(destination, existing) ||
@@ -243,12 +242,11 @@ ConversionResult Transform(RomLayout from, RomLayout to, std::int64_t payload,
     return ConversionResult::Converted;
 }
 
-} // namespace
-
-ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
-                                   const QString& destination, SafeFile::Existing existing,
-                                   SafeFile::Writer& writer) {
-    LastWriteError.clear();
+ConversionResult Converter::ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
+                                              const QString& destination,
+                                              SafeFile::Existing existing,
+                                              SafeFile::Writer& writer) {
+    detail_.clear();
     if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
     // An archive converts from its one cartridge image.
@@ -273,9 +271,9 @@ ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& 
     if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
         sized != ConversionResult::Converted)
         return sized;
-    if (!SourceBytes.Resize(payload) || !TargetBytes.Resize(targetSize)) {
-        SourceBytes.Release();
-        TargetBytes.Release();
+    if (!source_.Resize(payload) || !target_.Resize(targetSize)) {
+        source_.Release();
+        target_.Release();
         return ConversionResult::OutOfMemory;
     }
 
@@ -287,19 +285,19 @@ ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& 
     return Transform(from, to, payload, targetSize, destination, existing, writer);
 }
 
-ConversionResult LoadBytes(const QByteArray& bytes, std::int64_t* length) {
+ConversionResult Converter::LoadBytes(const QByteArray& bytes, std::int64_t* length) {
     *length = bytes.size();
     if (const ConversionResult room = Room(*length); room != ConversionResult::Converted)
         return room;
-    std::memcpy(SourceBytes.data.get(), bytes.constData(), std::size_t(*length));
+    std::memcpy(source_.data.get(), bytes.constData(), std::size_t(*length));
     return ConversionResult::Converted;
 }
 
-ConversionResult LoadSource(const QString& source, std::int64_t* length) {
-    LastWriteError.clear();
+ConversionResult Converter::LoadSource(const QString& source, std::int64_t* length) {
+    detail_.clear();
     if (Archive::IsArchive(source)) {
         Archive::Entry image;
-        if (!Archive::SingleImage(source, MaxImageSize + SmdHeaderSize, &image, &LastSourceError))
+        if (!Archive::SingleImage(source, MaxImageSize + SmdHeaderSize, &image, &detail_))
             return ConversionResult::ArchiveRefused;
         return LoadBytes(image.bytes, length);
     }
@@ -312,9 +310,9 @@ ConversionResult LoadSource(const QString& source, std::int64_t* length) {
     return ReadWhole(in, 0, *length);
 }
 
-ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
-                               const QString& destination, SafeFile::Existing existing,
-                               SafeFile::Writer& writer, const Wrap& wrap) {
+ConversionResult Converter::ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
+                                          const QString& destination, SafeFile::Existing existing,
+                                          SafeFile::Writer& writer, const Wrap& wrap) {
     if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
     const bool smdSource = from == RomLayout::Smd && to != RomLayout::Smd;
@@ -323,18 +321,17 @@ ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length
     if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
         sized != ConversionResult::Converted)
         return sized;
-    if (!TargetBytes.Resize(targetSize)) {
-        TargetBytes.Release();
+    if (!target_.Resize(targetSize)) {
+        target_.Release();
         return ConversionResult::OutOfMemory;
     }
     if (smdSource)
-        std::memmove(SourceBytes.data.get(), SourceBytes.data.get() + SmdHeaderSize,
-                     std::size_t(payload));
+        std::memmove(source_.data.get(), source_.data.get() + SmdHeaderSize, std::size_t(payload));
     return Transform(from, to, payload, targetSize, destination, existing, writer, wrap);
 }
 
-ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
-                               const QString& destination, SafeFile::Existing existing) {
+ConversionResult Converter::ConvertLayout(RomLayout from, RomLayout to, const QString& source,
+                                          const QString& destination, SafeFile::Existing existing) {
     SafeFile::Writer writer;
     const ConversionResult result =
         ConvertLayoutInto(from, to, source, destination, existing, writer);
@@ -343,11 +340,27 @@ ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& sour
     return writer.Commit() ? ConversionResult::Converted : WriteFailure(writer);
 }
 
-ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,
-                         SafeFile::Existing existing) {
+ConversionResult Converter::Convert(std::int32_t mode, const QString& source,
+                                    const QString& destination, SafeFile::Existing existing) {
+    detail_.clear();
     if (mode < SMDtoBIN || mode > BINtoMD)
         return ConversionResult::UnknownMode;
     return ConvertLayout(SourceLayout(mode), TargetLayout(mode), source, destination, existing);
+}
+
+void Converter::Release() {
+    source_.Release();
+    target_.Release();
+}
+
+ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,
+                         SafeFile::Existing existing) {
+    return Converter().Convert(mode, source, destination, existing);
+}
+
+ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
+                               const QString& destination, SafeFile::Existing existing) {
+    return Converter().ConvertLayout(from, to, source, destination, existing);
 }
 
 bool ConvertSMDtoBIN(const QString& source, const QString& destination) {

@@ -30,10 +30,6 @@ struct ByteArray {
     void Release();
 };
 
-// The source as read and the target as it will be written.
-extern ByteArray SourceBytes;
-extern ByteArray TargetBytes;
-
 // The four converters: true once the destination holds the converted bytes.
 bool ConvertSMDtoBIN(const QString& source, const QString& destination);
 bool ConvertBINtoSMD(const QString& source, const QString& destination);
@@ -45,48 +41,80 @@ bool ConvertBINtoMD(const QString& source, const QString& destination);
 void Rearrange(std::int32_t mode, const std::uint8_t* source, std::uint8_t* target,
                std::int64_t payload);
 
-// The same conversions with the reason for a refusal. An entry at the
-// destination's name is replaced unless existing says to keep it.
+// What the converted bytes become before they are written (a .zip holding
+// them, say): the bytes, or nothing with the reason.
+using Wrap = std::function<QByteArray(const char* data, std::int64_t size, QString* error)>;
+
+// Converts files one at a time. It keeps its two working arrays between
+// conversions (they grow when a larger file comes along), and the wording of
+// why the last conversion failed where the result alone does not say it.
+// Its caller owns it; one converter serves one thread.
+class Converter {
+public:
+    // One conversion by mode. An entry at the destination's name is replaced
+    // unless existing says to keep it.
+    ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,
+                             SafeFile::Existing existing = SafeFile::Existing::Replace);
+
+    // Converts between any two known layouts: the source is turned into a
+    // plain image and that into the target layout. The same layout on both
+    // sides writes a byte copy.
+    ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
+                                   const QString& destination,
+                                   SafeFile::Existing existing = SafeFile::Existing::Replace);
+
+    // The same, leaving the converted bytes in a writer that is open but not
+    // committed, so that the caller can commit many files together.
+    // Converted then means only that the writer holds the whole content.
+    ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
+                                       const QString& destination, SafeFile::Existing existing,
+                                       SafeFile::Writer& writer);
+
+    // The same in two steps, for a caller that looks at the bytes in
+    // between: the source read whole (refused by its size before it is
+    // read, and when it changes while it is read); then those bytes
+    // converted from a layout, as ConvertLayoutInto would. The second step
+    // changes the bytes loaded. An archive is read as its one cartridge
+    // image.
+    ConversionResult LoadSource(const QString& source, std::int64_t* length);
+    // The same for bytes already in memory, as an archive's entry.
+    ConversionResult LoadBytes(const QByteArray& bytes, std::int64_t* length);
+    ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
+                                   const QString& destination, SafeFile::Existing existing,
+                                   SafeFile::Writer& writer, const Wrap& wrap = {});
+
+    // The bytes loaded, and the size of the last converted result.
+    const std::uint8_t* Loaded() const { return source_.data.get(); }
+    std::int64_t ConvertedSize() const { return target_.size; }
+    // Why the last conversion failed, in words, where the result does not
+    // say it all (a write that failed, an archive refused); or nothing.
+    const QString& Detail() const { return detail_; }
+    // Gives the working arrays' memory back.
+    void Release();
+
+private:
+    ConversionResult WriteFailure(const SafeFile::Writer& writer);
+    ConversionResult Room(std::int64_t length);
+    ConversionResult ReadWhole(const SafeFile::Source& in, std::int64_t offset, std::int64_t bytes);
+    ConversionResult Transform(RomLayout from, RomLayout to, std::int64_t payload,
+                               std::int64_t targetSize, const QString& destination,
+                               SafeFile::Existing existing, SafeFile::Writer& writer,
+                               const Wrap& wrap = {});
+
+    ByteArray source_; // the source as read
+    ByteArray target_; // the target as it will be written
+    QString detail_;
+};
+
+// One conversion with a converter of its own, for callers that keep none.
 ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,
                          SafeFile::Existing existing = SafeFile::Existing::Replace);
-
-// Converts between any two known layouts: the source is turned into a plain
-// image and that into the target layout. The same layout on both sides
-// writes a byte copy.
 ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
                                const QString& destination,
                                SafeFile::Existing existing = SafeFile::Existing::Replace);
 
-// The same, leaving the converted bytes in a writer that is open but not
-// committed, so that the caller can commit many files together. Converted
-// then means only that the writer holds the whole content.
-ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
-                                   const QString& destination, SafeFile::Existing existing,
-                                   SafeFile::Writer& writer);
-
-// The same in two steps, for a caller that looks at the bytes in between:
-// the source read whole into SourceBytes, once (refused by its size before
-// it is read, and when it changes while it is read); then those bytes
-// converted from a layout, as ConvertLayoutInto would. The second step
-// changes SourceBytes.
-// An archive is read as its one cartridge image.
-ConversionResult LoadSource(const QString& source, std::int64_t* length);
-// The same for bytes already in memory, as an archive's entry.
-ConversionResult LoadBytes(const QByteArray& bytes, std::int64_t* length);
-// What the converted bytes become before they are written (a .zip holding
-// them, say): the bytes, or nothing with the reason.
-using Wrap = std::function<QByteArray(const char* data, std::int64_t size, QString* error)>;
-ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
-                               const QString& destination, SafeFile::Existing existing,
-                               SafeFile::Writer& writer, const Wrap& wrap = {});
-
 // The size rule a conversion applies to its source, and its wording.
 bool SizeAllowed(RomLayout from, RomLayout to, std::int64_t length);
 QString SizeRule(RomLayout from, RomLayout to);
-
-// Why the last write of a destination failed, as "the disk is full".
-inline QString LastWriteError;
-// Why the last archive could not be read as a source.
-inline QString LastSourceError;
 
 } // namespace Mod_Convert

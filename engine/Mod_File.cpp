@@ -15,7 +15,13 @@ ConversionResult ConvertFileReport(const QString& source, const QString& destina
     return Mod_Convert::Convert(mode, source, destination, existing);
 }
 
-QString DescribeResult(ConversionResult result, std::int32_t mode) {
+ConversionResult ConvertFileReport(Mod_Convert::Converter& converter, const QString& source,
+                                   const QString& destination, std::int32_t mode,
+                                   SafeFile::Existing existing) {
+    return converter.Convert(mode, source, destination, existing);
+}
+
+QString DescribeResult(ConversionResult result, std::int32_t mode, const QString& detail) {
     switch (result) {
     case ConversionResult::Converted:
         return QStringLiteral("converted");
@@ -28,7 +34,7 @@ QString DescribeResult(ConversionResult result, std::int32_t mode) {
     case ConversionResult::SourceNotRegular:
         return QStringLiteral("it is not a regular file");
     case ConversionResult::ArchiveRefused:
-        return Mod_Convert::LastSourceError;
+        return detail.isEmpty() ? QStringLiteral("the archive cannot be read") : detail;
     case ConversionResult::SourceChanged:
         return QStringLiteral("it changed while it was read");
     case ConversionResult::NameTooLong:
@@ -47,9 +53,7 @@ QString DescribeResult(ConversionResult result, std::int32_t mode) {
     case ConversionResult::DestinationExists:
         return QStringLiteral("the destination already exists");
     case ConversionResult::DestinationUnwritable:
-        return Mod_Convert::LastWriteError.isEmpty()
-                   ? QStringLiteral("the destination cannot be written")
-                   : Mod_Convert::LastWriteError;
+        return detail.isEmpty() ? QStringLiteral("the destination cannot be written") : detail;
     }
     return QString();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConversionMode.h"
+#include "Mod_Convert.h"
 #include "SafeFile.h"
 
 #include <QString>
@@ -19,9 +20,17 @@ bool ConvertFile(const QString& source, const QString& destination, std::int32_t
 ConversionResult ConvertFileReport(const QString& source, const QString& destination,
                                    std::int32_t mode,
                                    SafeFile::Existing existing = SafeFile::Existing::Replace);
+// The same with the caller's converter, which keeps its arrays and the
+// wording of a failure (Detail) for DescribeResult.
+ConversionResult ConvertFileReport(Mod_Convert::Converter& converter, const QString& source,
+                                   const QString& destination, std::int32_t mode,
+                                   SafeFile::Existing existing);
 
-// A short English explanation of a result, for messages that name the file themselves.
-QString DescribeResult(ConversionResult result, std::int32_t mode);
+// A short English explanation of a result, for messages that name the file
+// themselves; detail is the converter's wording of the failure, where it has
+// one.
+QString DescribeResult(ConversionResult result, std::int32_t mode,
+                       const QString& detail = QString());
 
 // The destination name of a source in a mode: base name plus target extension.
 QString DestinationName(const QString& source, std::int32_t mode);

@@ -500,9 +500,10 @@ void tst_Convert::whatIsInTheWay() {
     struct stat before {};
     ::lstat(n.constData(), &before);
 
+    Mod_Convert::Converter converter;
     const ConversionResult result =
-        Mod_Convert::Convert(BINtoMD, Path("src/r.bin"), name,
-                             replace ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
+        converter.Convert(BINtoMD, Path("src/r.bin"), name,
+                          replace ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
     QCOMPARE(result == ConversionResult::Converted, converted);
     struct stat after {};
     if (converted) {
@@ -524,8 +525,8 @@ void tst_Convert::whatIsInTheWay() {
         if (!replace && inTheWay != "nothing")
             QCOMPARE(result, ConversionResult::DestinationExists);
         if (replace && (inTheWay == "link to a folder" || inTheWay == "link to a fifo"))
-            QVERIFY2(Mod_Convert::LastWriteError.startsWith("the destination is a link to"),
-                     qPrintable(Mod_Convert::LastWriteError));
+            QVERIFY2(converter.Detail().startsWith("the destination is a link to"),
+                     qPrintable(converter.Detail()));
     }
     QCOMPARE(ReadFile(Path("src/r.bin")), source);
     QCOMPARE(ReadFile(Path("elsewhere/target.md")), other);
@@ -755,8 +756,6 @@ void tst_Convert::tooLarge() {
     smd.close();
     QCOMPARE(ConvertFileReport(Path("largest.smd"), Path("none/largest.bin"), SMDtoBIN),
              ConversionResult::DestinationUnwritable);
-    Mod_Convert::SourceBytes.Release();
-    Mod_Convert::TargetBytes.Release();
 }
 
 void tst_Convert::describeResult() {

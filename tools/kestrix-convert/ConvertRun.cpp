@@ -193,18 +193,18 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         if (result == ConversionResult::DestinationExists)
             return SkipExisting(run);
         Refuse(run,
-               result == ConversionResult::SizeRefused ? Mod_Convert::SizeRule(from, job.target)
-                                                       : Mod_File::DescribeResult(result, job.mode),
+               result == ConversionResult::SizeRefused
+                   ? Mod_Convert::SizeRule(from, job.target)
+                   : Mod_File::DescribeResult(result, job.mode, converter_.Detail()),
                result == ConversionResult::DestinationUnwritable ? Outcome::Failed
                                                                  : Outcome::Refused);
     };
     std::int64_t length = 0;
-    ConversionResult result = item.bytes ? Mod_Convert::LoadBytes(*item.bytes, &length)
-                                         : Mod_Convert::LoadSource(item.path, &length);
+    ConversionResult result = item.bytes ? converter_.LoadBytes(*item.bytes, &length)
+                                         : converter_.LoadSource(item.path, &length);
     if (result != ConversionResult::Converted)
         return refuse(result);
-    const RomInspector::ReadAt read =
-        RomInspector::MemoryReader(Mod_Convert::SourceBytes.data.get(), length);
+    const RomInspector::ReadAt read = RomInspector::MemoryReader(converter_.Loaded(), length);
 
     if (a.datNames) {
         // Named after the DAT entry the content matches: its ROM name's last
@@ -275,13 +275,13 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
             return Archive::Zip(innerName, data, size, error);
         };
     run.writer = std::make_unique<SafeFile::Writer>();
-    result = Mod_Convert::ConvertLoaded(
+    result = converter_.ConvertLoaded(
         from, job.target, length, run.destination,
         a.overwrite ? SafeFile::Existing::Replace : SafeFile::Existing::Keep, *run.writer, wrap);
     if (result != ConversionResult::Converted)
         return refuse(result);
     names_.insert(run.destination, run.given);
-    run.bytes = Mod_Convert::TargetBytes.size;
+    run.bytes = converter_.ConvertedSize();
 }
 
 // Writes the batch to disk, names its files, flushes their folders and

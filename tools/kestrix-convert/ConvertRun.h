@@ -2,6 +2,7 @@
 
 #include "Arguments.h"
 #include "DatFile.h"
+#include "Mod_Convert.h"
 #include "SafeFile.h"
 #include "Sources.h"
 
@@ -84,6 +85,7 @@ private:
     };
 
     const Settings& s_;
+    Mod_Convert::Converter converter_;
     std::vector<FileRun> batch_;
     std::int64_t bytes_ = 0;
     QHash<QString, QString> names_;                       // destination -> source
