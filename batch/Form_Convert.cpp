@@ -332,21 +332,14 @@ QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::in
         lines << (line.label.isEmpty() ? QStringLiteral("    ") + line.value
                                        : line.label + QStringLiteral(": ") + line.value);
     if (WrongLayout(report, mode)) {
-        QString fits;
-        switch (report.layout) {
-        case RomLayout::Smd:
-            fits = QStringLiteral("the SMD to BIN conversion fits it");
-            break;
-        case RomLayout::Md:
-            fits = QStringLiteral("the MD to BIN conversion fits it");
-            break;
-        case RomLayout::Plain:
-            fits = QStringLiteral("the BIN to SMD or BIN to MD conversion fits it");
-            break;
-        default:
-            fits = QStringLiteral("kestrix-convert to-bin turns it into a plain image");
-            break;
-        }
+        static const char* const names[] = {"SMD to BIN", "BIN to SMD", "MD to BIN", "BIN to MD"};
+        QStringList modes;
+        for (std::int32_t fitting : FittingModes(report.layout))
+            modes << QLatin1String(names[fitting]);
+        const QString fits =
+            modes.isEmpty() ? QStringLiteral("kestrix-convert to-bin turns it into a plain image")
+                            : QStringLiteral("the %1 conversion fits it")
+                                  .arg(modes.join(QStringLiteral(" or ")));
         lines << QStringLiteral("This is not what this conversion reads: %1.").arg(fits);
     }
     return lines.join('\n');

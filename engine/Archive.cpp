@@ -35,7 +35,8 @@ QString Message(archive* a) {
     return text ? QString::fromUtf8(text) : QStringLiteral("unknown error");
 }
 
-// The last part of an entry's path, as a file name of the output folder.
+} // namespace
+
 QString OwnName(const QString& path) {
     QString name = path.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
     for (QChar& c : name)
@@ -43,8 +44,6 @@ QString OwnName(const QString& path) {
             c = QLatin1Char('_');
     return name;
 }
-
-} // namespace
 
 bool IsArchive(const QString& path) {
     for (const char* extension : Extensions)

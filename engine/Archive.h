@@ -13,6 +13,10 @@
 // that holds it.
 namespace Archive {
 
+// The last part of a path whose folders may be separated by '/' or '\\', fit
+// to be a file name in an output folder (control characters become '_').
+QString OwnName(const QString& path);
+
 // Whether a path names an archive, by its extension (any case).
 bool IsArchive(const QString& path);
 

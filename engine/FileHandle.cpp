@@ -1,19 +1,12 @@
 #include "FileHandle.h"
 
+#include "RomLayout.h"
+
 namespace FileHandle {
 
 QString TargetExtension(std::int32_t mode) {
-    switch (mode) {
-    case SMDtoBIN:
-    case MDtoBIN:
-        return QStringLiteral(".bin");
-    case BINtoSMD:
-        return QStringLiteral(".smd");
-    case BINtoMD:
-        return QStringLiteral(".md");
-    default:
-        return QString();
-    }
+    const RomLayout target = TargetLayout(mode);
+    return target == RomLayout::Unknown ? QString() : LayoutExtension(target);
 }
 
 } // namespace FileHandle

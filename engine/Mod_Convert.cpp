@@ -173,7 +173,7 @@ ConversionResult Converter::WriteFailure(const SafeFile::Writer& writer) {
 ConversionResult Converter::Room(std::int64_t length) {
     if (length == 0)
         return ConversionResult::SourceEmpty;
-    if (length > MaxImageSize + SmdHeaderSize)
+    if (length > MaxSourceSize)
         return ConversionResult::TooLarge;
     if (!source_.Resize(length)) {
         source_.Release();
@@ -297,7 +297,7 @@ ConversionResult Converter::LoadSource(const QString& source, std::int64_t* leng
     detail_.clear();
     if (Archive::IsArchive(source)) {
         Archive::Entry image;
-        if (!Archive::SingleImage(source, MaxImageSize + SmdHeaderSize, &image, &detail_))
+        if (!Archive::SingleImage(source, MaxSourceSize, &image, &detail_))
             return ConversionResult::ArchiveRefused;
         return LoadBytes(image.bytes, length);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConversionMode.h"
+#include "FileFunctions.h"
 #include "RomLayout.h"
 #include "SafeFile.h"
 
@@ -15,6 +16,9 @@ namespace Mod_Convert {
 // Largest image the converters take on, not counting an SMD header: both
 // working arrays must fit in memory.
 inline constexpr std::int64_t MaxImageSize = std::int64_t(1) << 30;
+// Largest file read as a source (or out of an archive): the largest image
+// with an SMD header in front.
+inline constexpr std::int64_t MaxSourceSize = MaxImageSize + FileFunctions::SmdHeaderSize;
 
 // A working array that keeps its storage between conversions and grows when
 // a larger file comes along.

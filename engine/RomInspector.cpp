@@ -81,9 +81,9 @@ bool SizeFits(RomLayout layout, std::int64_t size) {
     case RomLayout::Byteswapped:
         return size >= HeaderEnd && size % 2 == 0;
     case RomLayout::Smd:
-        return size > SmdHeaderSize && (size - SmdHeaderSize) % BlockSize == 0;
+        return size > SmdHeaderSize && FileFunctions::IsValidSMDLength(size);
     case RomLayout::Md:
-        return size > 0 && size % BlockSize == 0;
+        return size > 0 && FileFunctions::IsValidBINLength(size);
     case RomLayout::Unknown:
         return size > 0;
     }
@@ -593,8 +593,7 @@ Report Inspect(const QString& path, const Options& options) {
     if (Archive::IsArchive(path)) {
         Archive::Entry image;
         QString why;
-        if (Archive::SingleImage(path, Mod_Convert::MaxImageSize + SmdHeaderSize, &image, &why,
-                                 options.cancel)) {
+        if (Archive::SingleImage(path, Mod_Convert::MaxSourceSize, &image, &why, options.cancel)) {
             const QByteArray& bytes = image.bytes;
             report =
                 InspectData(MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
@@ -657,18 +656,11 @@ ReadAt MemoryReader(const std::uint8_t* data, std::int64_t size) {
 }
 
 QString ModesFor(RomLayout layout) {
-    switch (layout) {
-    case RomLayout::Plain:
-        return QStringLiteral("bin2smd, bin2md");
-    case RomLayout::Smd:
-        return QStringLiteral("smd2bin");
-    case RomLayout::Md:
-        return QStringLiteral("md2bin");
-    case RomLayout::Byteswapped:
-    case RomLayout::Unknown:
-        break;
-    }
-    return QString();
+    static const char* const words[] = {"smd2bin", "bin2smd", "md2bin", "bin2md"};
+    QStringList modes;
+    for (std::int32_t mode : FittingModes(layout))
+        modes << QLatin1String(words[mode]);
+    return modes.join(QStringLiteral(", "));
 }
 
 } // namespace RomInspector

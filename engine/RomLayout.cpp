@@ -68,3 +68,11 @@ RomLayout TargetLayout(std::int32_t mode) {
     }
     return RomLayout::Unknown;
 }
+
+QList<std::int32_t> FittingModes(RomLayout layout) {
+    QList<std::int32_t> modes;
+    for (std::int32_t mode : {SMDtoBIN, BINtoSMD, MDtoBIN, BINtoMD})
+        if (layout != RomLayout::Unknown && SourceLayout(mode) == layout)
+            modes << mode;
+    return modes;
+}

@@ -2,6 +2,7 @@
 
 #include "ConversionMode.h"
 
+#include <QList>
 #include <QString>
 
 // The byte layouts a cartridge image can be stored in.
@@ -25,3 +26,6 @@ QString LayoutExtension(RomLayout layout);
 // The layouts a conversion mode reads and writes.
 RomLayout SourceLayout(std::int32_t mode);
 RomLayout TargetLayout(std::int32_t mode);
+// The modes that read a layout, in mode order (none for a byteswapped or
+// unknown image).
+QList<std::int32_t> FittingModes(RomLayout layout);

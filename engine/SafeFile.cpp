@@ -531,23 +531,34 @@ bool Writer::Open(const QString& destination, Existing existing) {
     }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
         return Fail(QStringLiteral("the destination cannot be created"), errno);
+    if (!ClaimTemporaryName([this](const QByteArray& temp) {
+            fd_ = ::openat(dirFd_, temp.constData(),
+                           O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
+            return fd_ >= 0 ? 0 : errno;
+        }))
+        return false;
+    state_ = State::Open;
+    return true;
+}
+
+// Gives a new file a short hidden name that nothing has: claim makes the
+// entry under a name and answers 0, or the reason it could not (EEXIST when
+// the name is taken, and another is tried). The name is registered for
+// removal on a signal the moment it exists.
+bool Writer::ClaimTemporaryName(const std::function<int(const QByteArray&)>& claim) {
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QByteArray temp = TemporaryName();
         int error = 0;
         {
             const SignalsHeld held;
-            fd_ = ::openat(dirFd_, temp.constData(),
-                           O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
-            error = errno;
-            if (fd_ >= 0) {
+            error = claim(temp);
+            if (error == 0) {
                 tempName_ = temp;
                 pendingSlot_ = SetPending(dirFd_, temp);
             }
         }
-        if (fd_ >= 0) {
-            state_ = State::Open;
+        if (error == 0)
             return true;
-        }
         if (error != EEXIST)
             return Fail(QStringLiteral("the destination cannot be created"), error);
     }
@@ -617,23 +628,8 @@ bool Writer::Finish() {
 
 // Gives the unnamed file a short hidden name, from which it is renamed.
 bool Writer::LinkAsTemporary() {
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const QByteArray temp = TemporaryName();
-        int error = 0;
-        {
-            const SignalsHeld held;
-            error = LinkUnnamed(fd_, dirFd_, temp);
-            if (error == 0) {
-                tempName_ = temp;
-                pendingSlot_ = SetPending(dirFd_, temp);
-            }
-        }
-        if (error == 0)
-            return true;
-        if (error != EEXIST)
-            return Fail(QStringLiteral("the destination cannot be created"), error);
-    }
-    return Fail(QStringLiteral("no temporary name is free"), EEXIST);
+    return ClaimTemporaryName(
+        [this](const QByteArray& temp) { return LinkUnnamed(fd_, dirFd_, temp); });
 }
 
 bool Writer::Publish() {

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -154,6 +155,7 @@ private:
     enum class State { Closed, Open, Finished, Published, Done };
     bool Fail(const QString& what, int error);
     bool LinkAsTemporary();
+    bool ClaimTemporaryName(const std::function<int(const QByteArray&)>& claim);
     bool PublishNew();
     bool CloseContent();
     bool TemporaryRenamed();

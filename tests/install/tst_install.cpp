@@ -121,6 +121,18 @@ void tst_Install::oneVersion() {
     QVERIFY(out.contains(version_));
     QCOMPARE(Run("gzip", {"-dc", Installed("share/doc/kestrix/changelog.gz")}, &out), 0);
     QVERIFY(out.startsWith("kestrix (" + version_ + ") "));
+    // The window's caption says the same version in its own words: 2.0.0~rc2
+    // is "2.0 BETA-RC2". The program holds its texts as UTF-16.
+    const QRegularExpressionMatch parts =
+        QRegularExpression(R"(^(\d+\.\d+)\.\d+(?:~rc(\d+))?$)").match(version_);
+    QVERIFY2(parts.hasMatch(), qPrintable(version_));
+    const QString caption =
+        "Kestrix VERSION " + parts.captured(1) +
+        (parts.captured(2).isEmpty() ? QString() : " BETA-RC" + parts.captured(2));
+    const QByteArray program = TestFiles::ReadFile(Installed("lib/kestrix/kestrix"));
+    QVERIFY2(program.contains(
+                 QByteArray(reinterpret_cast<const char*>(caption.utf16()), caption.size() * 2)),
+             qPrintable(caption));
 }
 
 void tst_Install::validators_data() {

@@ -17,7 +17,7 @@ namespace {
 
 constexpr std::size_t BatchFiles = 32;
 constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
-constexpr std::int64_t Limit = Mod_Convert::MaxImageSize + FileFunctions::SmdHeaderSize;
+constexpr std::int64_t Limit = Mod_Convert::MaxSourceSize;
 
 // How sure the detection is, in the words of a refusal.
 QString Evidence(const RomInspector::Report& r) {
@@ -211,10 +211,7 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         // part, with the target layout's extension.
         const RomInspector::Report report = RomInspector::InspectData(read, length);
         if (const DatFile::Rom* rom = s_.dats.Match(report)) {
-            QString datName = rom->name.section(QLatin1Char('/'), -1).section('\\', -1);
-            for (QChar& c : datName)
-                if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-                    c = QLatin1Char('_');
+            QString datName = Archive::OwnName(rom->name);
             if (const qsizetype dot = datName.lastIndexOf(QLatin1Char('.')); dot > 0)
                 datName.truncate(dot);
             if (!datName.isEmpty() && datName != QLatin1String(".") &&

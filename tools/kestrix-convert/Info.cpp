@@ -27,7 +27,7 @@ std::vector<RomInspector::Report> InspectFile(const QString& path) {
     std::vector<RomInspector::Report> reports;
     QString why;
     const bool read = Archive::Read(
-        path, Mod_Convert::MaxImageSize + FileFunctions::SmdHeaderSize,
+        path, Mod_Convert::MaxSourceSize,
         [&](Archive::Entry& entry) {
             RomInspector::Report report;
             if (entry.error.isEmpty()) {

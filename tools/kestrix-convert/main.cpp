@@ -12,8 +12,6 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include <csignal>
-
 const char* const UsageText =
     "Usage: kestrix-convert MODE [OPTIONS] FILE...\n"
     "       kestrix-convert to-bin|to-smd|to-md [OPTIONS] FILE...\n"
@@ -111,7 +109,6 @@ int Main(int argc, char* argv[]) {
     Gathered gathered;
     if (!GatherSources(*arguments, &gathered))
         return ExitSomeFailed;
-    SafeFile::RemoveTemporaryOnSignals();
     return ConvertRun(settings).Run(gathered);
 }
 
@@ -122,8 +119,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("kestrix-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIX_VERSION));
     // A full disk or a file-size limit is an error like any other, never a
-    // silent end.
-    std::signal(SIGXFSZ, SIG_IGN);
+    // silent end; a signal removes what is half written.
+    SafeFile::RemoveTemporaryOnSignals();
     const int status = Main(argc, argv);
     if (!CloseOutputs())
         return status == ExitConverted ? ExitSomeFailed : status;
