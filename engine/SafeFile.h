@@ -51,6 +51,10 @@ enum class SourceError {
     NameTooLong, // the path or one of its names is longer than the system takes
 };
 
+// The most writers that may hold a temporary name at once, each of which a
+// signal removes (RemoveTemporaryOnSignals); a writer past that fails to open.
+inline constexpr int MaxPendingWriters = 64;
+
 // A source opened for reading: only ever a regular file, and opening never
 // blocks (a FIFO is refused before anything waits for a writer).
 class Source {

@@ -15,7 +15,9 @@
 
 namespace {
 
-constexpr std::size_t BatchFiles = 32;
+// Each file of a batch holds a temporary name until the batch is named: half
+// of what the writer can track leaves room for the others.
+constexpr std::size_t BatchFiles = SafeFile::MaxPendingWriters / 2;
 constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
 constexpr std::int64_t Limit = Mod_Convert::MaxSourceSize;
 

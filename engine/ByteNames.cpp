@@ -1,0 +1,114 @@
+// File names as bytes: decoded for display and messages, encoded back byte
+// for byte at every system call.
+
+#include "SafeFile.h"
+
+namespace SafeFile {
+
+QString DecodeName(const QByteArray& bytes) {
+    QString out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const unsigned c = p[i];
+        if (c < 0x80) {
+            out += QChar(char16_t(c));
+            ++i;
+            continue;
+        }
+        int length = 0;
+        char32_t code = 0;
+        char32_t least = 0;
+        if ((c & 0xE0) == 0xC0) {
+            length = 2, code = c & 0x1F, least = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3, code = c & 0x0F, least = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4, code = c & 0x07, least = 0x10000;
+        }
+        bool valid = length > 0 && i + length <= n;
+        for (int k = 1; valid && k < length; ++k) {
+            const unsigned next = p[i + k];
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        valid = valid && code >= least && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+        if (!valid) {
+            out += QChar(char16_t(0xDC00 + c));
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            out += QChar(QChar::highSurrogate(code));
+            out += QChar(QChar::lowSurrogate(code));
+        } else {
+            out += QChar(char16_t(code));
+        }
+        i += length;
+    }
+    return out;
+}
+
+QByteArray EncodeName(const QString& path) {
+    QByteArray out;
+    out.reserve(path.size());
+    const qsizetype n = path.size();
+    auto put = [&out](char32_t code) {
+        if (code < 0x80) {
+            out += char(code);
+        } else if (code < 0x800) {
+            out += char(0xC0 | (code >> 6));
+            out += char(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            out += char(0xE0 | (code >> 12));
+            out += char(0x80 | ((code >> 6) & 0x3F));
+            out += char(0x80 | (code & 0x3F));
+        } else {
+            out += char(0xF0 | (code >> 18));
+            out += char(0x80 | ((code >> 12) & 0x3F));
+            out += char(0x80 | ((code >> 6) & 0x3F));
+            out += char(0x80 | (code & 0x3F));
+        }
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t unit = path.at(i).unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < n && path.at(i + 1).isLowSurrogate()) {
+            put(QChar::surrogateToUcs4(unit, path.at(i + 1).unicode()));
+            ++i;
+        } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
+            out += char(unit - 0xDC00); // a byte that was not UTF-8
+        } else if (QChar::isSurrogate(unit)) {
+            put(0xFFFD);
+        } else {
+            put(unit);
+        }
+    }
+    return out;
+}
+
+QStringList DecodeArguments(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(DecodeName(QByteArray(argv[i])));
+    return arguments;
+}
+
+QString Printable(const QString& name) {
+    QString out;
+    out.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t unit = name.at(i).unicode();
+        const bool escapedByte =
+            unit >= 0xDC80 && unit <= 0xDCFF && !(i > 0 && name.at(i - 1).isHighSurrogate());
+        if (escapedByte || unit < 0x20 || (unit >= 0x7F && unit < 0xA0))
+            out += QStringLiteral("\\x") + QString::number(escapedByte ? unit - 0xDC00 : unit, 16)
+                                               .toUpper()
+                                               .rightJustified(2, QLatin1Char('0'));
+        else
+            out += name.at(i);
+    }
+    return out;
+}
+
+} // namespace SafeFile

@@ -1,0 +1,124 @@
+// Sources opened for reading, and the questions asked of entries on disk.
+
+#include "WriterParts.h"
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace SafeFile {
+
+using namespace Detail;
+
+FileId IdentityOf(const QString& path) {
+    return Look(path).id;
+}
+
+Entry Look(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(EncodeName(path).constData(), &st) != 0)
+        return {};
+    return {{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)},
+            std::int64_t(st.st_size),
+            std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+Source::Source(const QString& path) {
+    if (path.isEmpty()) {
+        error_ = SourceError::Missing;
+        return;
+    }
+    const QByteArray name = EncodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        error_ = FromErrno(errno);
+        return;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error_ = SourceError::NotRegular;
+        return;
+    }
+    // Non-blocking, so that a FIFO put in the file's place since the look
+    // above cannot hold the open; the second look refuses it.
+    fd_ = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) {
+        error_ = FromErrno(errno);
+        return;
+    }
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error_ = SourceError::NotRegular;
+        ::close(fd_);
+        fd_ = -1;
+        return;
+    }
+    size_ = st.st_size;
+    mtimeSeconds_ = st.st_mtim.tv_sec;
+    mtimeNanoseconds_ = st.st_mtim.tv_nsec;
+}
+
+Source::~Source() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool Source::ReadAt(std::int64_t offset, void* into, std::int64_t bytes) const {
+    auto* at = static_cast<char*>(into);
+    while (bytes > 0) {
+        const ssize_t got = ::pread(fd_, at, std::size_t(bytes), offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        at += got;
+        offset += got;
+        bytes -= got;
+    }
+    return true;
+}
+
+bool Source::Unchanged() const {
+    struct stat st {};
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && st.st_size == size_ &&
+           st.st_mtim.tv_sec == mtimeSeconds_ && st.st_mtim.tv_nsec == mtimeNanoseconds_;
+}
+
+QString Describe(SourceError error) {
+    switch (error) {
+    case SourceError::None:
+        return QString();
+    case SourceError::Missing:
+        return QStringLiteral("the file does not exist");
+    case SourceError::Unreadable:
+        return QStringLiteral("the file cannot be read");
+    case SourceError::NotRegular:
+        return QStringLiteral("it is not a regular file");
+    case SourceError::NameTooLong:
+        return QStringLiteral("the file name is too long");
+    }
+    return QString();
+}
+
+bool EntryExists(const QString& path) {
+    struct stat st {};
+    return !path.isEmpty() && ::lstat(EncodeName(path).constData(), &st) == 0;
+}
+
+bool IsFolder(const QString& path) {
+    struct stat st {};
+    return !path.isEmpty() && ::stat(EncodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+QString MakeFolders(const QString& path) {
+    const QByteArray bytes = EncodeName(path);
+    for (qsizetype at = 1; at <= bytes.size(); ++at) {
+        if (at < bytes.size() && bytes.at(at) != '/')
+            continue;
+        if (::mkdir(bytes.left(at).constData(), 0777) != 0 && errno != EEXIST)
+            return SystemError(errno);
+    }
+    return IsFolder(path) ? QString() : QStringLiteral("it is not a folder");
+}
+
+} // namespace SafeFile

@@ -1,0 +1,67 @@
+#pragma once
+
+// What the writer's own units share and nothing else uses: the system calls
+// behind the test's faults, the registry of temporary names that a signal
+// removes, and the metadata of a replaced file.
+
+#include "SafeFile.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <csignal>
+#include <utility>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace SafeFile::Detail {
+
+// --- system calls a file system may lack (WriterSystem.cpp)
+bool Faulty(unsigned fault);
+int Failing(int error);
+int OpenUnnamed(int dirFd);
+int LinkNames(int dirFd, const char* from, const char* to);
+int RenameNoReplace(int dirFd, const char* from, const char* to);
+int ChangeMode(int fd, unsigned mode);
+int ChangeOwner(int fd, uid_t owner, gid_t group);
+int SetAttribute(int fd, const QByteArray& name, const QByteArray& value);
+int SyncFolder(int fd);
+// Errors of a flush that say the file system has no such thing to do.
+bool CannotSync(int error);
+SourceError FromErrno(int error);
+// Links an unnamed file under a name in a folder: 0, or the reason it failed
+// (EEXIST when anything, even a dangling link, has the name).
+int LinkUnnamed(int fd, int dirFd, const QByteArray& name);
+QString SystemError(int error);
+
+// --- temporary names a signal removes (PendingNames.cpp)
+// A hidden name of at most 13 bytes for a file being written.
+QByteArray TemporaryName();
+// Registers a temporary name in a folder: its slot, or -1 when all
+// MaxPendingWriters slots are taken.
+int SetPending(int dirFd, const QByteArray& name);
+void ClearPending(int& slot);
+// Holds back SIGINT, SIGTERM and SIGHUP while a temporary name comes or goes
+// and the handler is told about it, so that the two never disagree: a
+// signal in between would leave the file behind, or remove another's.
+class SignalsHeld {
+public:
+    SignalsHeld();
+    ~SignalsHeld();
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t saved_;
+};
+
+// --- metadata (FileMetadata.cpp)
+// The permission bits the process gives new files.
+unsigned CreationMask();
+// The extended attributes (ACLs among them) of an entry in a folder, as far
+// as they can be read; never a file capability.
+std::vector<std::pair<QByteArray, QByteArray>> ReadAttributes(int dirFd, const QByteArray& name);
+
+} // namespace SafeFile::Detail

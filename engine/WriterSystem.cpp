@@ -1,0 +1,112 @@
+// The system calls of the writer that a file system may lack, each behind the
+// fault a test can ask for (SetFaults).
+
+#include "WriterParts.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace SafeFile {
+
+namespace {
+
+// System features to do without, as a test asks (SetFaults).
+unsigned faults = 0;
+
+} // namespace
+
+void SetFaults(unsigned newFaults) {
+    faults = newFaults;
+}
+
+namespace Detail {
+
+bool Faulty(unsigned fault) {
+    return (faults & fault) != 0;
+}
+
+int Failing(int error) {
+    errno = error;
+    return -1;
+}
+
+// The system calls a file system may lack, each behind the fault it can be
+// told to show.
+int OpenUnnamed(int dirFd) {
+    // A file system without hard links has no unnamed files either.
+    if (Faulty(NoTmpfile | NoLink))
+        return Failing(EOPNOTSUPP);
+    return ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+}
+
+int LinkNames(int dirFd, const char* from, const char* to) {
+    return Faulty(NoLink) ? Failing(EPERM) : ::linkat(dirFd, from, dirFd, to, 0);
+}
+
+int RenameNoReplace(int dirFd, const char* from, const char* to) {
+    return Faulty(NoNoReplace) ? Failing(EINVAL)
+                               : ::renameat2(dirFd, from, dirFd, to, RENAME_NOREPLACE);
+}
+
+int ChangeMode(int fd, unsigned mode) {
+    return Faulty(NoChmod) ? Failing(ENOSYS) : ::fchmod(fd, mode);
+}
+
+int ChangeOwner(int fd, uid_t owner, gid_t group) {
+    return Faulty(NoChown) ? Failing(EPERM) : ::fchown(fd, owner, group);
+}
+
+int SetAttribute(int fd, const QByteArray& name, const QByteArray& value) {
+    return Faulty(NoXattr)
+               ? Failing(EOPNOTSUPP)
+               : ::fsetxattr(fd, name.constData(), value.constData(), std::size_t(value.size()), 0);
+}
+
+int SyncFolder(int fd) {
+    return Faulty(NoFolderSync) ? Failing(EINVAL) : ::fsync(fd);
+}
+
+// Errors of a flush that say the file system has no such thing to do.
+bool CannotSync(int error) {
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EROFS;
+}
+
+SourceError FromErrno(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return SourceError::Missing;
+    case ENAMETOOLONG:
+        return SourceError::NameTooLong;
+    case ENXIO:
+    case ENODEV:
+        return SourceError::NotRegular;
+    default:
+        return SourceError::Unreadable;
+    }
+}
+
+int LinkUnnamed(int fd, int dirFd, const QByteArray& name) {
+    if (Faulty(NoLink))
+        return EPERM;
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, self.constData(), dirFd, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return 0;
+    // Without /proc, linking by descriptor needs a privilege.
+    if (errno == ENOENT && ::linkat(fd, "", dirFd, name.constData(), AT_EMPTY_PATH) == 0)
+        return 0;
+    return errno;
+}
+
+QString SystemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace Detail
+
+} // namespace SafeFile
