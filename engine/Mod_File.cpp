@@ -1,5 +1,6 @@
 #include "Mod_File.h"
 
+#include "ConversionPlan.h"
 #include "FileFunctions.h"
 #include "FileHandle.h"
 #include "Mod_Convert.h"
@@ -59,8 +60,11 @@ QString DescribeResult(ConversionResult result, std::int32_t mode, const QString
 }
 
 QString DestinationName(const QString& source, std::int32_t mode) {
-    return FileFunctions::GetBaseName(FileFunctions::GetFileName(source)) +
-           FileHandle::TargetExtension(mode);
+    const RomLayout target = TargetLayout(mode);
+    // An unknown mode has no extension.
+    return target == RomLayout::Unknown
+               ? FileFunctions::GetBaseName(FileFunctions::GetFileName(source))
+               : ConversionPlan::DestinationName(FileFunctions::GetFileName(source), target);
 }
 
 } // namespace Mod_File

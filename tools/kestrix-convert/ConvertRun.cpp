@@ -52,8 +52,7 @@ int ConvertRun::Run(const Gathered& gathered) {
     // Every source is known before anything is written: none of them is
     // ever a destination of another.
     for (const SourceFile& file : gathered.files)
-        if (const SafeFile::FileId id = SafeFile::IdentityOf(file.path); id.IsValid())
-            sources_.emplace(id, file.path);
+        plan_.AddSource(file.path);
     for (const SourceFile& file : gathered.files) {
         Progress(file.path);
         Source(file);
@@ -116,14 +115,8 @@ void ConvertRun::Source(const SourceFile& file) {
 }
 
 QString ConvertRun::OutputName(const QString& sourceName) const {
-    QString stem = sourceName;
-    if (s_.arguments.fullStem) {
-        if (const qsizetype dot = stem.lastIndexOf(QLatin1Char('.')); dot > 0)
-            stem.truncate(dot);
-    } else {
-        stem = FileFunctions::GetBaseName(stem);
-    }
-    return stem + LayoutExtension(s_.arguments.job.target);
+    return ConversionPlan::DestinationName(sourceName, s_.arguments.job.target,
+                                           s_.arguments.fullStem);
 }
 
 void ConvertRun::One(const Item& item) {
@@ -164,22 +157,14 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     // One run writes each destination once: by name, and by the file the
     // name leads to (a drive that ignores case gives two names one file).
     auto mayWrite = [&] {
-        if (const auto earlier = names_.constFind(run.destination); earlier != names_.constEnd())
-            return SkipSameDestination(run, *earlier), false;
-        run.before = SafeFile::IdentityOf(run.destination);
-        if (const QString earlier = EarlierWrite(run.destination); !earlier.isEmpty())
+        if (const QString earlier = plan_.Claimant(run.destination); !earlier.isEmpty())
             return SkipSameDestination(run, earlier), false;
-        // A file converted in place is its own destination; an archive's
-        // entry never replaces the archive.
-        if (const auto source = sources_.find(run.before);
-            source != sources_.end() &&
-            (item.bytes || SafeFile::IdentityOf(item.path) != run.before))
-            return Refuse(run, Shown(run.destination) + " is " +
-                                   (source->second == run.destination
-                                        ? QStringLiteral("another source of this run")
-                                        : QStringLiteral("the source %1 of this run")
-                                              .arg(Shown(source->second)))),
-                   false;
+        run.before = SafeFile::IdentityOf(run.destination);
+        if (const QString earlier = plan_.EarlierWrite(run.destination); !earlier.isEmpty())
+            return SkipSameDestination(run, earlier), false;
+        if (const QString why = plan_.Refusal(run.destination, item.path, item.bytes != nullptr);
+            !why.isEmpty())
+            return Refuse(run, why), false;
         if (!a.overwrite && SafeFile::EntryExists(run.destination))
             return SkipExisting(run), false;
         return true;
@@ -279,7 +264,7 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         a.overwrite ? SafeFile::Existing::Replace : SafeFile::Existing::Keep, *run.writer, wrap);
     if (result != ConversionResult::Converted)
         return refuse(result);
-    names_.insert(run.destination, run.given);
+    plan_.Claim(run.destination, run.given);
     run.bytes = converter_.ConvertedSize();
 }
 
@@ -294,7 +279,7 @@ void ConvertRun::Flush() {
     for (FileRun& run : batch_) {
         if (!run.writer)
             continue;
-        if (const QString earlier = EarlierWrite(run.destination); !earlier.isEmpty()) {
+        if (const QString earlier = plan_.EarlierWrite(run.destination); !earlier.isEmpty()) {
             run.writer.reset();
             SkipSameDestination(run, earlier);
         } else if (!run.writer->Publish()) {
@@ -403,24 +388,6 @@ bool ConvertRun::ReadableBeforeBatch(const QString& source) const {
     return true;
 }
 
-// The source of an earlier file of this run that a destination's name leads
-// to, or nothing. The same file by identity; or, where a drive that ignores
-// case numbers the names of one file apart (FUSE), a file whose name differs
-// only in case and that still has the size and time it was written with.
-QString ConvertRun::EarlierWrite(const QString& destination) const {
-    const SafeFile::Entry now = SafeFile::Look(destination);
-    if (!now.id.IsValid())
-        return QString();
-    if (const auto earlier = written_.find(now.id); earlier != written_.end())
-        return earlier->second;
-    const auto folded = byName_.constFind(destination.toCaseFolded());
-    if (folded != byName_.constEnd() && folded->entry.size == now.size &&
-        folded->entry.modified == now.modified)
-        return folded->given;
-    return QString();
-}
-
 void ConvertRun::Remember(const FileRun& run) {
-    written_[run.writer->Written()] = run.given;
-    byName_.insert(run.destination.toCaseFolded(), {SafeFile::Look(run.destination), run.given});
+    plan_.Written(run.destination, run.writer->Written(), run.given);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Arguments.h"
+#include "ConversionPlan.h"
 #include "DatFile.h"
 #include "Mod_Convert.h"
 #include "SafeFile.h"
@@ -70,29 +71,15 @@ private:
     void SkipExisting(FileRun& run);
     void SkipSameDestination(FileRun& run, const QString& earlier);
     bool ReadableBeforeBatch(const QString& source) const;
-    QString EarlierWrite(const QString& destination) const;
     void Remember(const FileRun& run);
     QString OutputName(const QString& sourceName) const;
 
-    struct IdLess {
-        bool operator()(const SafeFile::FileId& a, const SafeFile::FileId& b) const {
-            return a.device != b.device ? a.device < b.device : a.inode < b.inode;
-        }
-    };
-    struct Named {
-        SafeFile::Entry entry;
-        QString given;
-    };
-
     const Settings& s_;
     Mod_Convert::Converter converter_;
+    ConversionPlan plan_;
     std::vector<FileRun> batch_;
     std::int64_t bytes_ = 0;
-    QHash<QString, QString> names_;                       // destination -> source
-    std::map<SafeFile::FileId, QString, IdLess> written_; // file written -> source
-    std::map<SafeFile::FileId, QString, IdLess> sources_; // every source file of the run
-    QHash<QString, Named> byName_;                        // case-folded destination -> file written
-    int counts_[5] = {};                                  // by Outcome
+    int counts_[5] = {}; // by Outcome
     int done_ = 0;
     int total_ = 0;
     bool progress_ = false;
