@@ -1,6 +1,7 @@
 #include "ConvertRun.h"
 
 #include "Archive.h"
+#include "BatchCommit.h"
 #include "FileFunctions.h"
 #include "Mod_Convert.h"
 #include "Mod_File.h"
@@ -271,41 +272,43 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
 // Writes the batch to disk, names its files, flushes their folders and
 // prints what became of each, in the order of the files.
 void ConvertRun::Flush() {
-    for (FileRun& run : batch_)
-        if (run.writer && !run.writer->Finish()) {
+    std::vector<SafeFile::BatchEntry> entries;
+    entries.reserve(batch_.size());
+    for (const FileRun& run : batch_)
+        entries.push_back({run.writer.get()});
+    // The earlier file a destination turned out to lead to, just before it
+    // would have been named.
+    std::vector<QString> earlier(batch_.size());
+    SafeFile::CommitBatch(
+        entries,
+        [&](std::size_t i) {
+            earlier[i] = plan_.EarlierWrite(batch_[i].destination);
+            return earlier[i].isEmpty();
+        },
+        [&](std::size_t i) { Remember(batch_[i]); });
+    for (std::size_t i = 0; i < batch_.size(); ++i) {
+        FileRun& run = batch_[i];
+        if (!run.writer)
+            continue;
+        switch (entries[i].outcome) {
+        case SafeFile::BatchOutcome::Committed:
+            continue;
+        case SafeFile::BatchOutcome::Passed:
+            SkipSameDestination(run, earlier[i]);
+            break;
+        case SafeFile::BatchOutcome::NameTaken:
+            SkipExisting(run);
+            break;
+        case SafeFile::BatchOutcome::NotFlushed:
+            Refuse(run, Shown(run.destination) + " was written, but " + run.writer->ErrorString(),
+                   Outcome::Failed);
+            continue; // named: its writer stays for what is reported of it
+        case SafeFile::BatchOutcome::NotWritten:
+        case SafeFile::BatchOutcome::NotNamed:
             Refuse(run, run.writer->ErrorString(), Outcome::Failed);
-            run.writer.reset();
+            break;
         }
-    for (FileRun& run : batch_) {
-        if (!run.writer)
-            continue;
-        if (const QString earlier = plan_.EarlierWrite(run.destination); !earlier.isEmpty()) {
-            run.writer.reset();
-            SkipSameDestination(run, earlier);
-        } else if (!run.writer->Publish()) {
-            if (run.writer->NameTaken())
-                SkipExisting(run);
-            else
-                Refuse(run, run.writer->ErrorString(), Outcome::Failed);
-            run.writer.reset();
-        } else {
-            Remember(run);
-        }
-    }
-    std::vector<const SafeFile::Writer*> flushed;
-    for (FileRun& run : batch_) {
-        if (!run.writer)
-            continue;
-        SafeFile::Writer& writer = *run.writer;
-        for (const SafeFile::Writer* other : flushed)
-            writer.FolderFlushedBy(*other);
-        if (!writer.Done()) {
-            if (writer.FlushFolder())
-                flushed.push_back(&writer);
-            else
-                Refuse(run, Shown(run.destination) + " was written, but " + writer.ErrorString(),
-                       Outcome::Failed);
-        }
+        run.writer.reset();
     }
     if (progress_ && !batch_.empty())
         Err() << "\r\033[K";
