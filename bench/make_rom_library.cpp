@@ -63,7 +63,7 @@ int main(int argc, char* argv[]) {
         const QString plain = dir.filePath(QStringLiteral("plain.tmp"));
         const QString name = dir.filePath(
             QStringLiteral("rom%1%2").arg(i, 4, 10, QChar('0')).arg(extensions[i % 4]));
-        if (!SafeFile::WriteFile(plain, image, SafeFile::Existing::Replace) ||
+        if (SafeFile::WriteFile(plain, image, SafeFile::Existing::Replace).Failed() ||
             Mod_Convert::ConvertLayout(RomLayout::Plain, layouts[i % 4], plain, name) !=
                 ConversionResult::Converted) {
             std::fprintf(stderr, "make-rom-library: cannot write %s\n", qPrintable(name));

@@ -52,18 +52,13 @@ bool IsArchive(const QString& path) {
     return false;
 }
 
-bool Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
-          QString* error, const std::atomic<bool>* cancel) {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return false;
-    };
+EngineError Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
+                 const std::atomic<bool>* cancel) {
+    using Code = EngineError::Code;
     const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
-    const QString cancelledReason = QStringLiteral("the reading was cancelled");
     const SafeFile::Source source(path);
     if (!source.IsOpen())
-        return fail(SafeFile::Describe(source.Error()));
+        return {Code::Source, SafeFile::Describe(source.Error())};
     const bool compressed = Compressed(path);
     std::unique_ptr<archive, ReadFree> a(archive_read_new());
     archive_read_support_filter_all(a.get());
@@ -74,18 +69,18 @@ bool Read(const QString& path, std::int64_t limit, const std::function<void(Entr
         archive_read_support_format_7zip(a.get());
     }
     if (archive_read_open_fd(a.get(), source.Descriptor(), 1 << 16) != ARCHIVE_OK)
-        return fail(QStringLiteral("it is not an archive that can be read: ") + Message(a.get()));
+        return {Code::ArchiveUnreadable, Message(a.get())};
 
     const QString fileName = path.section(QLatin1Char('/'), -1);
     archive_entry* header = nullptr;
     for (;;) {
         if (cancelled())
-            return fail(cancelledReason);
+            return {Code::Cancelled};
         const int status = archive_read_next_header(a.get(), &header);
         if (status == ARCHIVE_EOF)
-            return true;
+            return {};
         if (status < ARCHIVE_WARN)
-            return fail(QStringLiteral("the archive is damaged: ") + Message(a.get()));
+            return {Code::ArchiveDamaged, Message(a.get())};
         Entry entry;
         if (compressed) {
             // "game.smd.gz" holds "game.smd".
@@ -117,7 +112,7 @@ bool Read(const QString& path, std::int64_t limit, const std::function<void(Entr
             try {
                 for (;;) {
                     if (cancelled())
-                        return fail(cancelledReason);
+                        return {Code::Cancelled};
                     const la_ssize_t got = archive_read_data(a.get(), piece, sizeof piece);
                     if (got == 0)
                         break;
@@ -146,7 +141,7 @@ bool Read(const QString& path, std::int64_t limit, const std::function<void(Entr
         take(entry);
         // A compressed file holds one entry: nothing is left to read.
         if (stop || compressed)
-            return true;
+            return {};
     }
 }
 
@@ -160,11 +155,12 @@ bool IsCompanion(const QString& name) {
     return false;
 }
 
-bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error,
-                 const std::atomic<bool>* cancel) {
+EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
+                        const std::atomic<bool>* cancel) {
+    using Code = EngineError::Code;
     int images = 0;
     Entry found;
-    const bool read = Read(
+    const EngineError read = Read(
         path, limit,
         [&](Entry& entry) {
             if (IsCompanion(entry.name))
@@ -172,27 +168,19 @@ bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString*
             if (++images == 1)
                 found = std::move(entry);
         },
-        error, cancel);
-    if (!read)
-        return false;
-    if (images != 1) {
-        if (error)
-            *error = images == 0 ? QStringLiteral("the archive holds no cartridge image")
-                                 : QStringLiteral("the archive holds %1 files, not one "
-                                                  "cartridge image")
-                                       .arg(images);
-        return false;
-    }
-    if (!found.error.isEmpty()) {
-        if (error)
-            *error = found.name + QStringLiteral(" in the archive: ") + found.error;
-        return false;
-    }
+        cancel);
+    if (read.Failed())
+        return read;
+    if (images != 1)
+        return images == 0 ? EngineError(Code::NoImage)
+                           : EngineError(Code::SeveralImages, QString::number(images));
+    if (!found.error.isEmpty())
+        return {Code::EntryRefused, found.error, found.name};
     *image = std::move(found);
-    return true;
+    return {};
 }
 
-QByteArray Zip(const QString& name, const char* data, std::int64_t size, QString* error) {
+EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteArray* zip) {
     QByteArray out(size + size / 64 + (1 << 16), Qt::Uninitialized);
     std::size_t used = 0;
     std::unique_ptr<archive, WriteFree> a(archive_write_new());
@@ -200,8 +188,7 @@ QByteArray Zip(const QString& name, const char* data, std::int64_t size, QString
     archive_write_set_options(a.get(), "zip:compression=deflate");
     if (archive_write_open_memory(a.get(), out.data(), std::size_t(out.size()), &used) !=
         ARCHIVE_OK) {
-        *error = Message(a.get());
-        return QByteArray();
+        return {EngineError::Code::ZipNotMade, Message(a.get())};
     }
     std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(),
                                                                    archive_entry_free);
@@ -212,11 +199,11 @@ QByteArray Zip(const QString& name, const char* data, std::int64_t size, QString
     if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK ||
         archive_write_data(a.get(), data, std::size_t(size)) != la_ssize_t(size) ||
         archive_write_close(a.get()) != ARCHIVE_OK) {
-        *error = Message(a.get());
-        return QByteArray();
+        return {EngineError::Code::ZipNotMade, Message(a.get())};
     }
     out.truncate(qsizetype(used));
-    return out;
+    *zip = out;
+    return {};
 }
 
 } // namespace Archive

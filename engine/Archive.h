@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EngineError.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -33,26 +35,26 @@ struct Entry {
 
 // Reads the entries of an archive in order and hands each one over, refused
 // ones included (folders are passed by). An entry is read no further than
-// limit bytes, whatever sizes the archive declares. False, with the reason,
-// when the archive itself cannot be read (missing, corrupt, not an archive);
-// the entries handed over before that stand.
+// limit bytes, whatever sizes the archive declares. What went wrong when
+// the archive itself cannot be read (missing, corrupt, not an archive); the
+// entries handed over before that stand.
 // A cancel flag, where given, is looked at between pieces of at most 64 KiB:
 // once it is set, reading stops at once with the reason "the reading was
 // cancelled".
-bool Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
-          QString* error, const std::atomic<bool>* cancel = nullptr);
+EngineError Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
+                 const std::atomic<bool>* cancel = nullptr);
 
 // Whether an entry is a companion of the images (a read-me, a picture, a
 // checksum list) rather than an image.
 bool IsCompanion(const QString& name);
 
 // The one cartridge image of an archive: its one readable file, leaving
-// aside read-mes, pictures and other companions. False, with the reason,
-// when it holds none or several, or when that one is refused.
-bool SingleImage(const QString& path, std::int64_t limit, Entry* image, QString* error,
-                 const std::atomic<bool>* cancel = nullptr);
+// aside read-mes, pictures and other companions. What went wrong when it
+// holds none or several, or when that one is refused.
+EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
+                        const std::atomic<bool>* cancel = nullptr);
 
 // A .zip holding one file of that name and content, compressed (deflate).
-QByteArray Zip(const QString& name, const char* data, std::int64_t size, QString* error);
+EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteArray* zip);
 
 } // namespace Archive

@@ -14,20 +14,16 @@ QString CrcKey(const QString& crc32, std::int64_t size) {
 
 } // namespace
 
-bool Index::Load(const QString& path, QString* error) {
-    auto fail = [&](const QString& why) {
-        if (error)
-            *error = SafeFile::Printable(path) + QStringLiteral(": ") + why;
-        return false;
-    };
+EngineError Index::Load(const QString& path) {
+    using Code = EngineError::Code;
     const SafeFile::Source source(path);
     if (!source.IsOpen())
-        return fail(SafeFile::Describe(source.Error()));
+        return {Code::DatUnreadable, SafeFile::Describe(source.Error()), path};
     if (source.Size() > (std::int64_t(256) << 20))
-        return fail(QStringLiteral("the file is larger than 256 MiB"));
+        return {Code::DatTooLarge, QString(), path};
     QByteArray bytes(source.Size(), Qt::Uninitialized);
     if (!source.ReadAt(0, bytes.data(), bytes.size()))
-        return fail(QStringLiteral("the file cannot be read"));
+        return {Code::DatUnreadable, QStringLiteral("the file cannot be read"), path};
 
     QXmlStreamReader xml(bytes);
     QString game;
@@ -62,10 +58,11 @@ bool Index::Load(const QString& path, QString* error) {
         }
     }
     if (xml.hasError())
-        return fail(QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString()));
+        return {Code::DatMalformed,
+                QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString()), path};
     if (!sawDatafile)
-        return fail(QStringLiteral("line 1: not a DAT file (no <datafile> element)"));
-    return true;
+        return {Code::NotADat, QString(), path};
+    return {};
 }
 
 const Rom* Index::Match(const RomInspector::Report& report) const {

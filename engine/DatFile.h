@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineError.h"
 #include "RomInspector.h"
 
 #include <QHash>
@@ -23,9 +24,9 @@ struct Rom {
 
 class Index {
 public:
-    // Adds the entries of a DAT file; false, with the file, the line and
-    // what is wrong in error, when it cannot be read or is not well-formed.
-    bool Load(const QString& path, QString* error);
+    // Adds the entries of a DAT file; what went wrong (naming the file, and
+    // the line where it is not well-formed) when it cannot be read.
+    EngineError Load(const QString& path);
     int Size() const { return int(bySha1_.size() + byCrc_.size()); }
 
     // The entry a report's plain content matches: by SHA-1, or by CRC32 and

@@ -225,11 +225,11 @@ ConversionResult Converter::Transform(RomLayout from, RomLayout to, std::int64_t
     }
 
     if (wrap) {
-        QString why;
-        const QByteArray wrapped =
-            wrap(reinterpret_cast<const char*>(plain->data.get()), plain->size, &why);
-        if (wrapped.isEmpty()) {
-            detail_ = why;
+        QByteArray wrapped;
+        if (const EngineError error =
+                wrap(reinterpret_cast<const char*>(plain->data.get()), plain->size, &wrapped);
+            error.Failed()) {
+            detail_ = error.Text();
             return ConversionResult::DestinationUnwritable;
         }
         if (!writer.Open(destination, existing) ||
@@ -297,8 +297,11 @@ ConversionResult Converter::LoadSource(const QString& source, std::int64_t* leng
     detail_.clear();
     if (Archive::IsArchive(source)) {
         Archive::Entry image;
-        if (!Archive::SingleImage(source, MaxSourceSize, &image, &detail_))
+        if (const EngineError error = Archive::SingleImage(source, MaxSourceSize, &image);
+            error.Failed()) {
+            detail_ = error.Text();
             return ConversionResult::ArchiveRefused;
+        }
         return LoadBytes(image.bytes, length);
     }
     const SafeFile::Source in(source);

@@ -46,8 +46,8 @@ void Rearrange(std::int32_t mode, const std::uint8_t* source, std::uint8_t* targ
                std::int64_t payload);
 
 // What the converted bytes become before they are written (a .zip holding
-// them, say): the bytes, or nothing with the reason.
-using Wrap = std::function<QByteArray(const char* data, std::int64_t size, QString* error)>;
+// them, say), or what went wrong.
+using Wrap = std::function<EngineError(const char* data, std::int64_t size, QByteArray* wrapped)>;
 
 // Converts files one at a time. It keeps its two working arrays between
 // conversions (they grow when a larger file comes along), and the wording of

@@ -592,15 +592,16 @@ Report Inspect(const QString& path, const Options& options) {
     // An archive is inspected as its one cartridge image.
     if (Archive::IsArchive(path)) {
         Archive::Entry image;
-        QString why;
-        if (Archive::SingleImage(path, Mod_Convert::MaxSourceSize, &image, &why, options.cancel)) {
+        const EngineError error =
+            Archive::SingleImage(path, Mod_Convert::MaxSourceSize, &image, options.cancel);
+        if (!error.Failed()) {
             const QByteArray& bytes = image.bytes;
             report =
                 InspectData(MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                                          bytes.size()),
                             bytes.size(), options);
         } else {
-            report.error = why;
+            report.error = error.Text();
         }
         report.file = path;
         return report;
@@ -619,30 +620,24 @@ Report Inspect(const QString& path, const Options& options) {
     return report;
 }
 
-QString PlainSha1(const ReadAt& read, std::int64_t size, RomLayout layout, QString* error) {
-    if (layout != RomLayout::Plain && !SizeFits(layout, size)) {
-        if (error)
-            *error = QStringLiteral("the size does not fit ") + LayoutPhrase(layout);
-        return QString();
-    }
+Sha1 PlainSha1(const ReadAt& read, std::int64_t size, RomLayout layout) {
+    using Code = EngineError::Code;
+    if (layout != RomLayout::Plain && !SizeFits(layout, size))
+        return {QString(), {Code::SizeUnfit, LayoutPhrase(layout)}};
     const Digest digest = ReadPlain(read, size, layout, true, nullptr);
-    if (!digest.ok && error)
-        *error = QStringLiteral("the file cannot be read");
-    return digest.ok ? digest.sha1 : QString();
+    if (!digest.ok)
+        return {QString(), {Code::ReadFailed}};
+    return {digest.sha1, {}};
 }
 
-QString PlainSha1(const QString& path, RomLayout layout, QString* error) {
+Sha1 PlainSha1(const QString& path, RomLayout layout) {
+    using Code = EngineError::Code;
     const SafeFile::Source source(path);
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
-        return QString();
-    };
     if (!source.IsOpen())
-        return fail(SafeFile::Describe(source.Error()));
-    const QString sha1 = PlainSha1(ReaderOf(source), source.Size(), layout, error);
-    if (!sha1.isEmpty() && !source.Unchanged())
-        return fail(ChangedWhileRead());
+        return {QString(), {Code::Source, SafeFile::Describe(source.Error())}};
+    Sha1 sha1 = PlainSha1(ReaderOf(source), source.Size(), layout);
+    if (!sha1.hex.isEmpty() && !source.Unchanged())
+        return {QString(), {Code::Source, ChangedWhileRead()}};
     return sha1;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineError.h"
 #include "RomLayout.h"
 
 #include <QString>
@@ -115,12 +116,15 @@ Report Inspect(const QString& path, const Options& options = {});
 // Inspects bytes of a given size reached through a reader.
 Report InspectData(const ReadAt& read, std::int64_t size, const Options& options = {});
 
-// The SHA-1 (lowercase hex) of a file's plain content read in a known layout;
-// empty with a reason when the file cannot be read in that layout.
-QString PlainSha1(const QString& path, RomLayout layout, QString* error = nullptr);
+// The SHA-1 (lowercase hex) of a file's plain content read in a known
+// layout, or what went wrong when the file cannot be read in that layout.
+struct Sha1 {
+    QString hex; // empty on failure
+    EngineError error;
+};
+Sha1 PlainSha1(const QString& path, RomLayout layout);
 // The same of bytes of a given size reached through a reader.
-QString PlainSha1(const ReadAt& read, std::int64_t size, RomLayout layout,
-                  QString* error = nullptr);
+Sha1 PlainSha1(const ReadAt& read, std::int64_t size, RomLayout layout);
 
 // A reader of bytes in memory.
 ReadAt MemoryReader(const std::uint8_t* data, std::int64_t size);

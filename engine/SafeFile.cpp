@@ -349,14 +349,12 @@ void Writer::Abort() {
         state_ = State::Closed;
 }
 
-bool WriteFile(const QString& destination, const QByteArray& bytes, Existing existing,
-               QString* error) {
+EngineError WriteFile(const QString& destination, const QByteArray& bytes, Existing existing) {
     Writer writer;
-    const bool ok = writer.Open(destination, existing) &&
-                    writer.Write(bytes.constData(), bytes.size()) && writer.Commit();
-    if (!ok && error)
-        *error = writer.ErrorString();
-    return ok;
+    if (writer.Open(destination, existing) && writer.Write(bytes.constData(), bytes.size()) &&
+        writer.Commit())
+        return {};
+    return {EngineError::Code::WriteFailed, writer.ErrorString(), destination};
 }
 
 } // namespace SafeFile

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EngineError.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -90,8 +92,8 @@ QString Describe(SourceError error);
 bool EntryExists(const QString& path);
 // Whether the path leads to a folder (following links).
 bool IsFolder(const QString& path);
-// Creates a folder and the folders above it: empty, or why it cannot.
-QString MakeFolders(const QString& path);
+// Creates a folder and the folders above it; what went wrong when it cannot.
+EngineError MakeFolders(const QString& path);
 
 // What may happen to an entry already at the destination's name.
 enum class Existing {
@@ -185,9 +187,9 @@ private:
     QString error_;
 };
 
-// Writes bytes as a whole file through a Writer.
-bool WriteFile(const QString& destination, const QByteArray& bytes, Existing existing,
-               QString* error = nullptr);
+// Writes bytes as a whole file through a Writer; what went wrong when it
+// could not.
+EngineError WriteFile(const QString& destination, const QByteArray& bytes, Existing existing);
 
 // Makes SIGINT, SIGTERM and SIGHUP remove the unfinished temporary files of
 // the Writers at work and end the process with status 128 + signal, and

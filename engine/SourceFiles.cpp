@@ -110,15 +110,17 @@ bool IsFolder(const QString& path) {
     return !path.isEmpty() && ::stat(EncodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-QString MakeFolders(const QString& path) {
+EngineError MakeFolders(const QString& path) {
     const QByteArray bytes = EncodeName(path);
     for (qsizetype at = 1; at <= bytes.size(); ++at) {
         if (at < bytes.size() && bytes.at(at) != '/')
             continue;
         if (::mkdir(bytes.left(at).constData(), 0777) != 0 && errno != EEXIST)
-            return SystemError(errno);
+            return {EngineError::Code::FolderNotMade, SystemError(errno), path};
     }
-    return IsFolder(path) ? QString() : QStringLiteral("it is not a folder");
+    return IsFolder(path) ? EngineError()
+                          : EngineError(EngineError::Code::FolderNotMade,
+                                        QStringLiteral("it is not a folder"), path);
 }
 
 } // namespace SafeFile

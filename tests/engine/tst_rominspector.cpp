@@ -205,7 +205,7 @@ void tst_RomInspector::detects() {
         QCOMPARE(report.sha1, literal[3]);
     }
     QCOMPARE(
-        RomInspector::PlainSha1(path, layout == RomLayout::Unknown ? RomLayout::Plain : layout),
+        RomInspector::PlainSha1(path, layout == RomLayout::Unknown ? RomLayout::Plain : layout).hex,
         report.sha1);
 }
 

@@ -86,31 +86,27 @@ void ConvertRun::Source(const SourceFile& file) {
     }
     // Every regular file of an archive is a source of its own.
     int entries = 0;
-    QString why;
-    const bool read = Archive::Read(
-        file.path, Limit,
-        [&](Archive::Entry& entry) {
-            ++entries;
-            // Read-mes and pictures beside the images are only counted.
-            if (Archive::IsCompanion(entry.name)) {
-                ++counts_[int(Outcome::PassedOver)];
-                return;
-            }
-            const QString given = file.path + QLatin1Char(':') + entry.name;
-            if (!entry.error.isEmpty()) {
-                FileRun run;
-                run.given = given;
-                Refuse(run, entry.error);
-                batch_.push_back(std::move(run));
-                return;
-            }
-            One({given, file.path, &entry.bytes, entry.name, file.folder, file.fromTree});
-        },
-        &why);
-    if (!read || entries == 0) {
+    const EngineError read = Archive::Read(file.path, Limit, [&](Archive::Entry& entry) {
+        ++entries;
+        // Read-mes and pictures beside the images are only counted.
+        if (Archive::IsCompanion(entry.name)) {
+            ++counts_[int(Outcome::PassedOver)];
+            return;
+        }
+        const QString given = file.path + QLatin1Char(':') + entry.name;
+        if (!entry.error.isEmpty()) {
+            FileRun run;
+            run.given = given;
+            Refuse(run, entry.error);
+            batch_.push_back(std::move(run));
+            return;
+        }
+        One({given, file.path, &entry.bytes, entry.name, file.folder, file.fromTree});
+    });
+    if (read.Failed() || entries == 0) {
         FileRun run;
         run.given = file.path;
-        Refuse(run, read ? QStringLiteral("the archive holds no files") : why);
+        Refuse(run, read.Failed() ? read.Text() : QStringLiteral("the archive holds no files"));
         batch_.push_back(std::move(run));
     }
 }
@@ -134,9 +130,11 @@ void ConvertRun::One(const Item& item) {
     if (!batch_.empty() && !item.bytes && !ReadableBeforeBatch(item.path))
         Flush();
     if (!item.folder.isEmpty()) {
-        if (const QString why = SafeFile::MakeFolders(folder); !why.isEmpty()) {
-            Refuse(run, QStringLiteral("the folder %1 cannot be made: %2").arg(Shown(folder), why),
-                   Outcome::Failed);
+        if (const EngineError made = SafeFile::MakeFolders(folder); made.Failed()) {
+            Refuse(
+                run,
+                QStringLiteral("the folder %1 cannot be made: %2").arg(Shown(folder), made.Text()),
+                Outcome::Failed);
             batch_.push_back(std::move(run));
             return;
         }
@@ -249,15 +247,15 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     // conversion refuses is refused by it, with its own reason.
     if (a.verify && Mod_Convert::SizeAllowed(from, job.target, length) &&
         !(from == RomLayout::Smd && length == FileFunctions::SmdHeaderSize)) {
-        QString why;
-        run.sourceSha = RomInspector::PlainSha1(read, length, from, &why);
-        if (run.sourceSha.isEmpty())
-            return Refuse(run, why);
+        const RomInspector::Sha1 sha = RomInspector::PlainSha1(read, length, from);
+        if (sha.error.Failed())
+            return Refuse(run, sha.error.Text());
+        run.sourceSha = sha.hex;
     }
     Mod_Convert::Wrap wrap;
     if (a.zip)
-        wrap = [&innerName](const char* data, std::int64_t size, QString* error) {
-            return Archive::Zip(innerName, data, size, error);
+        wrap = [&innerName](const char* data, std::int64_t size, QByteArray* zip) {
+            return Archive::Zip(innerName, data, size, zip);
         };
     run.writer = std::make_unique<SafeFile::Writer>();
     result = converter_.ConvertLoaded(
@@ -332,29 +330,30 @@ void ConvertRun::Report(FileRun& run) {
         run.lines.emplace_back(false, Shown(run.given) + " -> " + Shown(run.destination));
     if (!a.verify)
         return;
-    QString why;
-    QString sha;
+    RomInspector::Sha1 sha;
     if (a.zip) {
         // Read back out of the archive written.
         Archive::Entry entry;
-        if (Archive::SingleImage(run.destination, Limit, &entry, &why))
+        sha.error = Archive::SingleImage(run.destination, Limit, &entry);
+        if (!sha.error.Failed())
             sha = RomInspector::PlainSha1(
                 RomInspector::MemoryReader(
                     reinterpret_cast<const std::uint8_t*>(entry.bytes.constData()),
                     entry.bytes.size()),
-                entry.bytes.size(), a.job.target, &why);
+                entry.bytes.size(), a.job.target);
     } else {
-        sha = RomInspector::PlainSha1(run.destination, a.job.target, &why);
+        sha = RomInspector::PlainSha1(run.destination, a.job.target);
     }
-    if (sha != run.sourceSha) {
+    if (sha.hex != run.sourceSha) {
         run.lines.emplace_back(
             true, "kestrix-convert: verification failed for " + Shown(run.destination) + ": " +
-                      (sha.isEmpty() ? why
-                                     : QStringLiteral("its plain content differs from the "
-                                                      "source's")));
+                      (sha.error.Failed() ? sha.error.Text()
+                                          : QStringLiteral("its plain content differs from the "
+                                                           "source's")));
         run.outcome = Outcome::Failed;
     } else if (!a.quiet) {
-        run.lines.emplace_back(false, "verified " + Shown(run.destination) + " (sha1 " + sha + ")");
+        run.lines.emplace_back(false,
+                               "verified " + Shown(run.destination) + " (sha1 " + sha.hex + ")");
     }
 }
 

@@ -25,10 +25,8 @@ std::vector<RomInspector::Report> InspectFile(const QString& path) {
     if (!Archive::IsArchive(path))
         return {RomInspector::Inspect(path)};
     std::vector<RomInspector::Report> reports;
-    QString why;
-    const bool read = Archive::Read(
-        path, Mod_Convert::MaxSourceSize,
-        [&](Archive::Entry& entry) {
+    const EngineError read =
+        Archive::Read(path, Mod_Convert::MaxSourceSize, [&](Archive::Entry& entry) {
             RomInspector::Report report;
             if (entry.error.isEmpty()) {
                 const auto* data = reinterpret_cast<const std::uint8_t*>(entry.bytes.constData());
@@ -39,12 +37,11 @@ std::vector<RomInspector::Report> InspectFile(const QString& path) {
             }
             report.file = path + QLatin1Char(':') + entry.name;
             reports.push_back(std::move(report));
-        },
-        &why);
-    if (!read || reports.empty()) {
+        });
+    if (read.Failed() || reports.empty()) {
         RomInspector::Report report;
         report.file = path;
-        report.error = read ? QStringLiteral("the archive holds no files") : why;
+        report.error = read.Failed() ? read.Text() : QStringLiteral("the archive holds no files");
         reports.push_back(std::move(report));
     }
     return reports;
@@ -91,9 +88,8 @@ void PrintText(const RomInspector::Report& r, const RomReport::Dat& dat) {
 
 bool LoadDats(const QStringList& paths, DatFile::Index& index) {
     for (const QString& path : paths) {
-        QString why;
-        if (!index.Load(path, &why)) {
-            Err() << "kestrix-convert: cannot read the DAT file " << why << "\n";
+        if (const EngineError loaded = index.Load(path); loaded.Failed()) {
+            Err() << "kestrix-convert: cannot read the DAT file " << loaded.Text() << "\n";
             return false;
         }
     }

@@ -124,10 +124,13 @@ QImage Logo() {
 bool Save(const QImage& image, const QString& path) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    QString why;
-    if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
-        SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace, &why))
-        return true;
+    QString why = QStringLiteral("the picture cannot be made");
+    if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG")) {
+        const EngineError written = SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace);
+        if (!written.Failed())
+            return true;
+        why = written.Text();
+    }
     std::fprintf(stderr, "make-art: cannot write %s: %s\n", qPrintable(path), qPrintable(why));
     return false;
 }
@@ -148,9 +151,10 @@ bool SaveSvg(const QString& path) {
         p.setRenderHint(QPainter::Antialiasing);
         DrawCartridge(p, 256);
     }
-    QString why;
-    if (SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace, &why))
+    const EngineError written = SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace);
+    if (!written.Failed())
         return true;
+    const QString why = written.Text();
     std::fprintf(stderr, "make-art: cannot write %s: %s\n", qPrintable(path), qPrintable(why));
     return false;
 }

@@ -97,9 +97,10 @@ bool SavePng(const QImage& image, const QString& path) {
             std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stdout);
             return true;
         }
-        if (SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace, &why)) {
+        const EngineError written = SafeFile::WriteFile(path, bytes, SafeFile::Existing::Replace);
+        if (!written.Failed())
             return true;
-        }
+        why = written.Text();
     }
     Err() << "progressbar-render: cannot write "
           << (path == QLatin1String("-") ? QStringLiteral("standard output")
@@ -138,7 +139,7 @@ QImage Checker() {
 }
 
 int Gallery(const QString& folder) {
-    if (!SafeFile::MakeFolders(folder).isEmpty()) {
+    if (SafeFile::MakeFolders(folder).Failed()) {
         Err() << "progressbar-render: cannot create folder " << SafeFile::Printable(folder) << "\n";
         return 1;
     }

@@ -1,0 +1,44 @@
+#include "EngineError.h"
+
+#include "SafeFile.h"
+
+QString EngineError::Text() const {
+    const QString named = SafeFile::Printable(subject);
+    switch (code) {
+    case Code::None:
+        return QString();
+    case Code::Source:
+    case Code::WriteFailed:
+    case Code::FolderNotMade:
+        return detail;
+    case Code::ReadFailed:
+        return QStringLiteral("the file cannot be read");
+    case Code::SizeUnfit:
+        return QStringLiteral("the size does not fit ") + detail;
+    case Code::TooLarge:
+        return QStringLiteral("it is larger than %1 MiB").arg(detail);
+    case Code::ArchiveUnreadable:
+        return QStringLiteral("it is not an archive that can be read: ") + detail;
+    case Code::ArchiveDamaged:
+        return QStringLiteral("the archive is damaged: ") + detail;
+    case Code::Cancelled:
+        return QStringLiteral("the reading was cancelled");
+    case Code::NoImage:
+        return QStringLiteral("the archive holds no cartridge image");
+    case Code::SeveralImages:
+        return QStringLiteral("the archive holds %1 files, not one cartridge image").arg(detail);
+    case Code::EntryRefused:
+        return subject + QStringLiteral(" in the archive: ") + detail;
+    case Code::ZipNotMade:
+        return QStringLiteral("the zip file cannot be made: ") + detail;
+    case Code::DatTooLarge:
+        return named + QStringLiteral(": the file is larger than 256 MiB");
+    case Code::DatUnreadable:
+        return named + QStringLiteral(": ") + detail;
+    case Code::DatMalformed:
+        return named + QStringLiteral(": ") + detail;
+    case Code::NotADat:
+        return named + QStringLiteral(": line 1: not a DAT file (no <datafile> element)");
+    }
+    return detail;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+// Why something the engine was asked to do did not happen, for every unit
+// of the engine: a code that a caller can act on, and the words that tell it
+// to a user, made by one table (Text) from the code, the thing concerned and
+// what the system or a library said.
+struct EngineError {
+    enum class Code {
+        None,
+        Source,            // a source could not be opened: detail says why
+        ReadFailed,        // a file could not be read
+        SizeUnfit,         // the size does not fit the layout named in detail
+        TooLarge,          // larger than detail MiB
+        ArchiveUnreadable, // not an archive that can be read
+        ArchiveDamaged,    // the archive itself is damaged
+        Cancelled,         // the reading was cancelled
+        NoImage,           // an archive holds no cartridge image
+        SeveralImages,     // an archive holds detail files, not one image
+        EntryRefused,      // the entry subject of an archive is refused: detail
+        ZipNotMade,        // a .zip could not be made
+        DatTooLarge,       // the DAT file subject is larger than 256 MiB
+        DatUnreadable,     // the DAT file subject cannot be opened or read
+        DatMalformed,      // the DAT file subject is not well-formed: detail
+        NotADat,           // the DAT file subject has no <datafile> element
+        FolderNotMade,     // a folder could not be made: detail
+        WriteFailed,       // a destination could not be written: detail
+    };
+
+    Code code = Code::None;
+    QString subject; // the file or entry concerned, where the words name it
+    QString detail;  // what the system or a library said, or a number
+
+    EngineError() = default;
+    EngineError(Code c, const QString& d = QString(), const QString& s = QString())
+        : code(c), subject(s), detail(d) {}
+
+    bool Failed() const { return code != Code::None; }
+    // The words for a user.
+    QString Text() const;
+};
