@@ -198,8 +198,10 @@ EngineError WriteFile(const QString& destination, const QByteArray& bytes, Exist
 void RemoveTemporaryOnSignals();
 
 // System features a writer can be told to do without, as on file systems
-// that lack them; for tests only (the tests' builds of the programs take
-// them from the environment, see tests/support/WriterFaults.cpp).
+// that lack them. Only a test build can ask for them: it defines
+// kestrix_writer_faults() (tests/support/WriterFaults.cpp), which the
+// writer asks before each such system call; the programs as shipped do not
+// define it, and the writer then never fails on purpose.
 enum Fault : unsigned {
     NoTmpfile = 1u << 0,    // O_TMPFILE fails with EOPNOTSUPP
     NoLink = 1u << 1,       // linkat fails with EPERM (FAT, exFAT)
@@ -209,6 +211,9 @@ enum Fault : unsigned {
     NoXattr = 1u << 5,      // setting an extended attribute fails with EOPNOTSUPP
     NoFolderSync = 1u << 6, // fsync of a folder fails with EINVAL
 };
-void SetFaults(unsigned faults);
 
 } // namespace SafeFile
+
+// The faults a test build asks for (a mask of SafeFile::Fault); absent from
+// the shipped programs.
+extern "C" unsigned kestrix_writer_faults() __attribute__((weak));

@@ -1,5 +1,5 @@
 // The system calls of the writer that a file system may lack, each behind the
-// fault a test can ask for (SetFaults).
+// fault a test build can ask for (kestrix_writer_faults).
 
 #include "WriterParts.h"
 
@@ -13,21 +13,10 @@
 
 namespace SafeFile {
 
-namespace {
-
-// System features to do without, as a test asks (SetFaults).
-unsigned faults = 0;
-
-} // namespace
-
-void SetFaults(unsigned newFaults) {
-    faults = newFaults;
-}
-
 namespace Detail {
 
 bool Faulty(unsigned fault) {
-    return (faults & fault) != 0;
+    return kestrix_writer_faults && (kestrix_writer_faults() & fault) != 0;
 }
 
 int Failing(int error) {

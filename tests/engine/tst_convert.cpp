@@ -3,6 +3,7 @@
 #include "Mod_File.h"
 #include "RomImages.h"
 #include "TestFiles.h"
+#include "WriterFaults.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -111,7 +112,7 @@ void tst_Convert::init() {
         QVERIFY(info.isDir() && !info.isSymLink() ? QDir(info.filePath()).removeRecursively()
                                                   : d.remove(entry));
     }
-    SafeFile::SetFaults(0);
+    WriterFaults::Set(0);
     ::umask(022);
 }
 
@@ -467,7 +468,7 @@ void tst_Convert::whatIsInTheWay() {
     QFETCH(bool, replace);
     QFETCH(bool, converted);
     QFETCH(unsigned, faults);
-    SafeFile::SetFaults(faults);
+    WriterFaults::Set(faults);
     QVERIFY(QDir(dir_.path()).mkpath("src") && QDir(dir_.path()).mkpath("out") &&
             QDir(dir_.path()).mkpath("elsewhere/folder"));
     const QByteArray source = RandomBytes(2 * 16384, 21);
@@ -552,7 +553,7 @@ void tst_Convert::nameAppearsMeanwhile_data() {
 void tst_Convert::nameAppearsMeanwhile() {
     QFETCH(unsigned, faults);
     QFETCH(bool, replace);
-    SafeFile::SetFaults(faults);
+    WriterFaults::Set(faults);
     SafeFile::Writer writer;
     QVERIFY(writer.Open(Path("a.md"),
                         replace ? SafeFile::Existing::Replace : SafeFile::Existing::Keep));
@@ -608,7 +609,7 @@ void tst_Convert::replaceKeepsMetadata() {
     QCOMPARE(Attributes(name).count("security.capability"), std::size_t(1));
 
     // Named, so that the unfinished file can be seen.
-    SafeFile::SetFaults(faults | SafeFile::NoTmpfile);
+    WriterFaults::Set(faults | SafeFile::NoTmpfile);
     SafeFile::Writer writer;
     QVERIFY(writer.Open(name, SafeFile::Existing::Replace));
     QVERIFY(writer.Write("new", 3));
@@ -680,7 +681,7 @@ void tst_Convert::longDestinationName_data() {
 
 void tst_Convert::longDestinationName() {
     QFETCH(bool, namedTemporary);
-    SafeFile::SetFaults(namedTemporary ? SafeFile::NoTmpfile : 0u);
+    WriterFaults::Set(namedTemporary ? SafeFile::NoTmpfile : 0u);
     const QString name = QString(252, 'x') + ".md"; // 255 bytes, the longest name
     QVERIFY(WriteFile(Path("a.bin"), RandomBytes(16384, 5)));
     QCOMPARE(ConvertFileReport(Path("a.bin"), Path(name), BINtoMD), ConversionResult::Converted);
@@ -715,7 +716,7 @@ void tst_Convert::powerCut() {
     TestFiles::LoopDisk disk(Path("disk"), type, megabytes);
     if (!disk.ok())
         QSKIP(qPrintable(disk.why()));
-    SafeFile::SetFaults(namedTemporary ? SafeFile::NoTmpfile : 0u);
+    WriterFaults::Set(namedTemporary ? SafeFile::NoTmpfile : 0u);
     QStringList names;
     QList<QByteArray> images;
     for (int i = 0; i < 3; ++i) {

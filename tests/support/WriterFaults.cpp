@@ -1,14 +1,18 @@
-// Linked into the tests' build of a program: the writer then does without
-// the system features named in the environment, as on file systems that
-// lack them. KESTRIX_WRITER_FAULTS is a comma-separated list of "tmpfile",
-// "link", "noreplace", "chmod", "chown", "xattr", "syncfolder";
-// KESTRIX_NO_TMPFILE=1 is the same as "tmpfile". The shipped programs do not
-// have this.
+// Linked into a test program, or into the tests' build of a program: the
+// writer then does without the system features a test sets, or, from the
+// start, those named in the environment, as on file systems that lack them.
+// KESTRIX_WRITER_FAULTS is a comma-separated list of "tmpfile", "link",
+// "noreplace", "chmod", "chown", "xattr", "syncfolder"; KESTRIX_NO_TMPFILE=1
+// is the same as "tmpfile". The shipped programs do not have this.
+
+#include "WriterFaults.h"
 
 #include "SafeFile.h"
 
 #include <QByteArray>
 #include <QtGlobal>
+
+#include <atomic>
 
 namespace {
 
@@ -30,6 +34,14 @@ unsigned FaultsFromEnvironment() {
     return result;
 }
 
-const bool faultsSet = (SafeFile::SetFaults(FaultsFromEnvironment()), true);
+std::atomic<unsigned> faults{FaultsFromEnvironment()};
 
 } // namespace
+
+void WriterFaults::Set(unsigned newFaults) {
+    faults = newFaults;
+}
+
+extern "C" unsigned kestrix_writer_faults() {
+    return faults.load(std::memory_order_relaxed);
+}
