@@ -692,16 +692,7 @@ void tst_Convert::longDestinationName() {
 }
 
 void tst_Convert::powerCut_data() {
-    QTest::addColumn<QString>("type");
-    QTest::addColumn<int>("megabytes");
-    QTest::addColumn<bool>("replace");
-    QTest::addColumn<bool>("namedTemporary");
-    for (const auto& [type, megabytes] : {std::pair("ext4", 64), std::pair("xfs", 320)})
-        for (bool replace : {false, true})
-            for (bool named : {false, true})
-                QTest::addRow("%s, %s%s", type, replace ? "replace" : "new",
-                              named ? ", named temporary" : "")
-                    << QString(type) << megabytes << replace << named;
+    TestFiles::PowerCutRows();
 }
 
 // The window converts file by file and reports each one as soon as it is

@@ -110,6 +110,22 @@ private:
     bool ok_ = false;
 };
 
+// The rows of a power-cut test: journalled file systems a loop device can
+// hold, a new file or a replaced one, written through an unnamed or a named
+// temporary file.
+inline void PowerCutRows() {
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<int>("megabytes");
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<bool>("namedTemporary");
+    for (const auto& [type, megabytes] : {std::pair("ext4", 64), std::pair("xfs", 320)})
+        for (bool replace : {false, true})
+            for (bool named : {false, true})
+                QTest::addRow("%s, %s%s", type, replace ? "replace" : "new",
+                              named ? ", named temporary" : "")
+                    << QString(type) << megabytes << replace << named;
+}
+
 // A file system of a given type in an image file, mounted through a loop
 // device (FUSE for "exfat-fuse" and "vfat-fuse"); needs the right to mount
 // and the type's tools, and tells why when it cannot be had.
