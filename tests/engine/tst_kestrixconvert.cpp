@@ -492,11 +492,9 @@ void tst_KestrixConvert::archives_data() {
         << "\"$KX\" to-bin -o out \"$A/del.zip\"" << 0 << "del.zip:del_esc_.smd -> out/del_esc_.bin"
         << QStringList{"del_esc_.bin"};
     QTest::newRow("upper-case extensions, a read-me passed over")
-        << "\"$KX\" to-bin -o out \"$A/GAME.ZIP\"" << 0 << "GAME.ZIP:GAME.SMD -> out/GAME.bin\n"
-        << QStringList{"GAME.bin"};
-    QTest::newRow("upper-case read-me counted as skipped")
         << "\"$KX\" to-bin -o out \"$A/GAME.ZIP\"" << 0
-        << "1 converted, 1 skipped, 0 refused, 0 failed" << QStringList{"GAME.bin"};
+        << "GAME.ZIP:GAME.SMD -> out/GAME.bin\n|1 converted, 1 skipped, 0 refused, 0 failed"
+        << QStringList{"GAME.bin"};
     QTest::newRow("a 7z entry named with backslashes")
         << "\"$KX\" to-bin -o out \"$A/backslash.7z\"" << 0
         << "backslash.7z:game.smd -> out/game.bin" << QStringList{"game.bin"};
@@ -543,7 +541,8 @@ void tst_KestrixConvert::archives() {
     QVERIFY(QDir(dir_.path()).mkpath("out"));
     const Result result = RunShell(script);
     QVERIFY2(result.status == status, qPrintable(result.out + result.err));
-    QVERIFY2((result.out + result.err).contains(message), qPrintable(result.out + result.err));
+    for (const QString& part : message.split('|'))
+        QVERIFY2((result.out + result.err).contains(part), qPrintable(result.out + result.err));
     QCOMPARE(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), made);
     for (const QString& name : made)
         if (name.endsWith(".bin"))
