@@ -96,15 +96,15 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
             continue;
         if (entry.name.isEmpty() || entry.name == QLatin1String(".") ||
             entry.name == QLatin1String("..")) {
-            entry.error = QStringLiteral("the entry has no file name of its own");
+            entry.error = {Code::Nameless};
         } else if (!compressed && type == AE_IFLNK) {
-            entry.error = QStringLiteral("it is a link, not a file");
+            entry.error = {Code::Link};
         } else if (!compressed && type != AE_IFREG) {
-            entry.error = QStringLiteral("it is not a regular file");
+            entry.error = {Code::NotRegular};
         } else if (archive_entry_is_encrypted(header)) {
-            entry.error = QStringLiteral("it is encrypted");
+            entry.error = {Code::Encrypted};
         }
-        if (entry.error.isEmpty()) {
+        if (!entry.error.Failed()) {
             // The declared size is never trusted: the limit holds while the
             // content comes out, and the memory grows with what came out,
             // never past the limit.
@@ -117,12 +117,12 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
                     if (got == 0)
                         break;
                     if (got < 0) {
-                        entry.error = QStringLiteral("it is damaged: ") + Message(a.get());
+                        entry.error = {Code::Damaged, Message(a.get())};
                         break;
                     }
                     const std::int64_t size = entry.bytes.size() + got;
                     if (size > limit) {
-                        entry.error = QStringLiteral("it is larger than %1 MiB").arg(limit >> 20);
+                        entry.error = {Code::TooLarge, QString::number(limit >> 20)};
                         break;
                     }
                     if (size > entry.bytes.capacity())
@@ -132,12 +132,12 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
                     entry.bytes.append(piece, got);
                 }
             } catch (const std::bad_alloc&) {
-                entry.error = QStringLiteral("not enough memory to read it");
+                entry.error = {Code::OutOfMemory};
             }
-            if (!entry.error.isEmpty())
+            if (entry.error.Failed())
                 entry.bytes = QByteArray();
         }
-        const bool stop = compressed && !entry.error.isEmpty();
+        const bool stop = compressed && entry.error.Failed();
         take(entry);
         // A compressed file holds one entry: nothing is left to read.
         if (stop || compressed)
@@ -174,8 +174,8 @@ EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
     if (images != 1)
         return images == 0 ? EngineError(Code::NoImage)
                            : EngineError(Code::SeveralImages, QString::number(images));
-    if (!found.error.isEmpty())
-        return {Code::EntryRefused, found.error, found.name};
+    if (found.error.Failed())
+        return {Code::EntryRefused, found.error.Text(), found.name};
     *image = std::move(found);
     return {};
 }

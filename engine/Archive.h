@@ -30,7 +30,7 @@ struct Entry {
     QByteArray bytes;
     // Why the entry is refused: encrypted, a link or device, damaged (a
     // wrong CRC), larger than the limit; nothing else is set then.
-    QString error;
+    EngineError error;
 };
 
 // Reads the entries of an archive in order and hands each one over, refused

@@ -29,6 +29,18 @@ QString EngineError::Text() const {
         return QStringLiteral("the archive holds %1 files, not one cartridge image").arg(detail);
     case Code::EntryRefused:
         return subject + QStringLiteral(" in the archive: ") + detail;
+    case Code::Nameless:
+        return QStringLiteral("the entry has no file name of its own");
+    case Code::Link:
+        return QStringLiteral("it is a link, not a file");
+    case Code::NotRegular:
+        return QStringLiteral("it is not a regular file");
+    case Code::Encrypted:
+        return QStringLiteral("it is encrypted");
+    case Code::Damaged:
+        return QStringLiteral("it is damaged: ") + detail;
+    case Code::OutOfMemory:
+        return QStringLiteral("not enough memory to read it");
     case Code::ZipNotMade:
         return QStringLiteral("the zip file cannot be made: ") + detail;
     case Code::DatTooLarge:

@@ -19,6 +19,12 @@ struct EngineError {
         NoImage,           // an archive holds no cartridge image
         SeveralImages,     // an archive holds detail files, not one image
         EntryRefused,      // the entry subject of an archive is refused: detail
+        Nameless,          // an archive's entry has no file name of its own
+        Link,              // an archive's entry is a link
+        NotRegular,        // an archive's entry is not a regular file
+        Encrypted,         // an archive's entry is encrypted
+        Damaged,           // an archive's entry is damaged: detail
+        OutOfMemory,       // not enough memory to read it
         ZipNotMade,        // a .zip could not be made
         DatTooLarge,       // the DAT file subject is larger than 256 MiB
         DatUnreadable,     // the DAT file subject cannot be opened or read

@@ -94,10 +94,10 @@ void ConvertRun::Source(const SourceFile& file) {
             return;
         }
         const QString given = file.path + QLatin1Char(':') + entry.name;
-        if (!entry.error.isEmpty()) {
+        if (entry.error.Failed()) {
             FileRun run;
             run.given = given;
-            Refuse(run, entry.error);
+            Refuse(run, entry.error.Text());
             batch_.push_back(std::move(run));
             return;
         }

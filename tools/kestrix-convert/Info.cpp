@@ -28,12 +28,12 @@ std::vector<RomInspector::Report> InspectFile(const QString& path) {
     const EngineError read =
         Archive::Read(path, Mod_Convert::MaxSourceSize, [&](Archive::Entry& entry) {
             RomInspector::Report report;
-            if (entry.error.isEmpty()) {
+            if (!entry.error.Failed()) {
                 const auto* data = reinterpret_cast<const std::uint8_t*>(entry.bytes.constData());
                 report = RomInspector::InspectData(
                     RomInspector::MemoryReader(data, entry.bytes.size()), entry.bytes.size());
             } else {
-                report.error = entry.error;
+                report.error = entry.error.Text();
             }
             report.file = path + QLatin1Char(':') + entry.name;
             reports.push_back(std::move(report));
