@@ -249,40 +249,13 @@ ConversionResult Converter::ConvertLayoutInto(RomLayout from, RomLayout to, cons
     detail_.clear();
     if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
-    // An archive converts from its one cartridge image.
-    if (Archive::IsArchive(source)) {
-        std::int64_t length = 0;
-        const ConversionResult loaded = LoadSource(source, &length);
-        return loaded == ConversionResult::Converted
-                   ? ConvertLoaded(from, to, length, destination, existing, writer)
-                   : loaded;
-    }
-
-    const SafeFile::Source in(source);
-    if (!in.IsOpen())
-        return FromSourceError(in.Error());
-
-    const std::int64_t length = in.Size();
-    if (length == 0)
-        return ConversionResult::SourceEmpty;
-    const bool smdSource = from == RomLayout::Smd && to != RomLayout::Smd;
-    std::int64_t payload = 0;
-    std::int64_t targetSize = 0;
-    if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
-        sized != ConversionResult::Converted)
-        return sized;
-    if (!source_.Resize(payload) || !target_.Resize(targetSize)) {
-        source_.Release();
-        target_.Release();
-        return ConversionResult::OutOfMemory;
-    }
-
     // The source is read whole before the destination is touched, so a
     // destination that is the source itself converts in place.
-    if (const ConversionResult read = ReadWhole(in, smdSource ? SmdHeaderSize : 0, payload);
-        read != ConversionResult::Converted)
-        return read;
-    return Transform(from, to, payload, targetSize, destination, existing, writer);
+    std::int64_t length = 0;
+    if (const ConversionResult loaded = Load(source, &length, from, to);
+        loaded != ConversionResult::Converted)
+        return loaded;
+    return ConvertLoaded(from, to, length, destination, existing, writer);
 }
 
 ConversionResult Converter::LoadBytes(const QByteArray& bytes, std::int64_t* length) {
@@ -294,6 +267,11 @@ ConversionResult Converter::LoadBytes(const QByteArray& bytes, std::int64_t* len
 }
 
 ConversionResult Converter::LoadSource(const QString& source, std::int64_t* length) {
+    return Load(source, length, RomLayout::Unknown, RomLayout::Unknown);
+}
+
+ConversionResult Converter::Load(const QString& source, std::int64_t* length, RomLayout from,
+                                 RomLayout to) {
     detail_.clear();
     if (Archive::IsArchive(source)) {
         Archive::Entry image;
@@ -308,6 +286,14 @@ ConversionResult Converter::LoadSource(const QString& source, std::int64_t* leng
     if (!in.IsOpen())
         return FromSourceError(in.Error());
     *length = in.Size();
+    // A conversion refuses a size by its rule before any of the file is read.
+    if (from != RomLayout::Unknown && *length != 0) {
+        std::int64_t payload = 0;
+        std::int64_t targetSize = 0;
+        if (const ConversionResult sized = Sizes(from, to, *length, &payload, &targetSize);
+            sized != ConversionResult::Converted)
+            return sized;
+    }
     if (const ConversionResult room = Room(*length); room != ConversionResult::Converted)
         return room;
     return ReadWhole(in, 0, *length);

@@ -97,6 +97,10 @@ public:
     void Release();
 
 private:
+    // Reads a source whole; with known layouts, its size is held against
+    // the conversion's rule before any of it is read.
+    ConversionResult Load(const QString& source, std::int64_t* length, RomLayout from,
+                          RomLayout to);
     ConversionResult WriteFailure(const SafeFile::Writer& writer);
     ConversionResult Room(std::int64_t length);
     ConversionResult ReadWhole(const SafeFile::Source& in, std::int64_t offset, std::int64_t bytes);
