@@ -24,18 +24,28 @@ void CommitBatch(std::vector<BatchEntry>& entries, const std::function<bool(std:
         }
     }
     // One flush for each folder: a writer whose folder another has flushed
-    // since it was named is done.
+    // since it was named is done; one whose folder's flush failed fails with
+    // it (asked again, the system would say nothing of the failure).
     std::vector<const Writer*> flushed;
+    std::vector<const Writer*> failed;
     for (BatchEntry& e : entries) {
         if (!taking(e))
             continue;
+        for (const Writer* other : failed)
+            e.writer->FolderFlushFailedBy(*other);
+        if (e.writer->Done() && !e.writer->ErrorString().isEmpty()) {
+            e.outcome = BatchOutcome::NotFlushed;
+            continue;
+        }
         for (const Writer* other : flushed)
             e.writer->FolderFlushedBy(*other);
         if (!e.writer->Done()) {
-            if (e.writer->FlushFolder())
+            if (e.writer->FlushFolder()) {
                 flushed.push_back(e.writer);
-            else
+            } else {
                 e.outcome = BatchOutcome::NotFlushed;
+                failed.push_back(e.writer);
+            }
         }
     }
 }

@@ -311,6 +311,14 @@ bool Writer::FlushFolder() {
     return true;
 }
 
+void Writer::FolderFlushFailedBy(const Writer& other) {
+    if (state_ == State::Published && other.Done() && other.Folder() == folder_) {
+        CloseAll();
+        state_ = State::Done;
+        error_ = other.ErrorString();
+    }
+}
+
 void Writer::FolderFlushedBy(const Writer& other) {
     if (state_ == State::Published && other.Done() && other.Folder() == folder_) {
         CloseAll();

@@ -141,6 +141,9 @@ public:
     // skip this with FolderFlushedBy.
     bool FlushFolder();
     void FolderFlushedBy(const Writer& other);
+    // The same when the other writer's flush of the folder failed: this
+    // file, published into that folder since, fails with it.
+    void FolderFlushFailedBy(const Writer& other);
     // The folder of the destination, once open.
     FileId Folder() const { return folder_; }
     // The file written, from Finish on.
@@ -198,10 +201,11 @@ EngineError WriteFile(const QString& destination, const QByteArray& bytes, Exist
 void RemoveTemporaryOnSignals();
 
 // System features a writer can be told to do without, as on file systems
-// that lack them. Only a test build can ask for them: it defines
-// kestrix_writer_faults() (tests/support/WriterFaults.cpp), which the
-// writer asks before each such system call; the programs as shipped do not
-// define it, and the writer then never fails on purpose.
+// that lack them, and failures it can be made to meet. Only a test build can
+// ask for them: it defines kestrix_writer_fault() (tests/support/
+// WriterFaults.cpp), which the writer asks before each such system call; the
+// programs as shipped do not define it, and the writer then never fails on
+// purpose.
 enum Fault : unsigned {
     NoTmpfile = 1u << 0,    // O_TMPFILE fails with EOPNOTSUPP
     NoLink = 1u << 1,       // linkat fails with EPERM (FAT, exFAT)
@@ -210,10 +214,13 @@ enum Fault : unsigned {
     NoChown = 1u << 4,      // fchown fails with EPERM
     NoXattr = 1u << 5,      // setting an extended attribute fails with EOPNOTSUPP
     NoFolderSync = 1u << 6, // fsync of a folder fails with EINVAL
+    // The next fsync of a folder fails with EIO, and the one after succeeds,
+    // as a journal error is told once.
+    FolderSyncError = 1u << 7,
 };
 
 } // namespace SafeFile
 
-// The faults a test build asks for (a mask of SafeFile::Fault); absent from
-// the shipped programs.
-extern "C" unsigned kestrix_writer_faults() __attribute__((weak));
+// Whether a test build asks for a fault (one SafeFile::Fault) now; absent
+// from the shipped programs.
+extern "C" bool kestrix_writer_fault(unsigned fault) __attribute__((weak));

@@ -1,5 +1,5 @@
 // The system calls of the writer that a file system may lack, each behind the
-// fault a test build can ask for (kestrix_writer_faults).
+// fault a test build can ask for (kestrix_writer_fault).
 
 #include "WriterParts.h"
 
@@ -16,7 +16,7 @@ namespace SafeFile {
 namespace Detail {
 
 bool Faulty(unsigned fault) {
-    return kestrix_writer_faults && (kestrix_writer_faults() & fault) != 0;
+    return kestrix_writer_fault && kestrix_writer_fault(fault);
 }
 
 int Failing(int error) {
@@ -57,12 +57,16 @@ int SetAttribute(int fd, const QByteArray& name, const QByteArray& value) {
 }
 
 int SyncFolder(int fd) {
-    return Faulty(NoFolderSync) ? Failing(EINVAL) : ::fsync(fd);
+    if (Faulty(NoFolderSync))
+        return Failing(EINVAL);
+    return Faulty(FolderSyncError) ? Failing(EIO) : ::fsync(fd);
 }
 
-// Errors of a flush that say the file system has no such thing to do.
+// Errors of a flush that say the file system has no such thing to do. A
+// file system that turned read-only under the writer (EROFS) has lost what
+// it was given: that is a failure.
 bool CannotSync(int error) {
-    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP || error == EROFS;
+    return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
 SourceError FromErrno(int error) {

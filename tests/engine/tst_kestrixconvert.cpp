@@ -913,6 +913,15 @@ void tst_KestrixConvert::edgeRuns_data() {
            "--overwrite game.zip; s=$?; cmp -s game.zip out/game.orig || exit 9; exit $s"
         << 1 << "refused game.zip:game.smd: game.zip is another source of this run"
         << QStringList{"out/game.orig"};
+    // The first flush of the folder fails, the next one would not say so:
+    // every file of the batch in that folder fails.
+    QTest::newRow("a failed folder flush fails every file published into it")
+        << "KESTRIX_WRITER_FAULTS=syncerror \"$KX\" bin2md --force -o out a.bin big.bin plain.bin"
+        << 1
+        << "refused plain.bin: out/plain.md was written, but the folder cannot be written to "
+           "disk: Input/output error\nkestrix-convert: 0 converted, 0 skipped, 0 refused, 3 "
+           "failed"
+        << QStringList{"out/a.md", "out/big.md", "out/plain.md"};
     QTest::newRow("a FIFO and a folder are no files")
         << "mkfifo f.bin && mkdir d.bin && \"$KX\" bin2md --force f.bin d.bin" << 1
         << "refused f.bin: it is not a regular file\nkestrix-convert: refused d.bin: it is not a "

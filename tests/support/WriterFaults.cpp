@@ -2,8 +2,9 @@
 // writer then does without the system features a test sets, or, from the
 // start, those named in the environment, as on file systems that lack them.
 // KESTRIX_WRITER_FAULTS is a comma-separated list of "tmpfile", "link",
-// "noreplace", "chmod", "chown", "xattr", "syncfolder"; KESTRIX_NO_TMPFILE=1
-// is the same as "tmpfile". The shipped programs do not have this.
+// "noreplace", "chmod", "chown", "xattr", "syncfolder", "syncerror" (the
+// first flush of a folder fails with EIO); KESTRIX_NO_TMPFILE=1 is the same
+// as "tmpfile". The shipped programs do not have this.
 
 #include "WriterFaults.h"
 
@@ -24,9 +25,10 @@ unsigned FaultsFromEnvironment() {
     const struct {
         const char* name;
         Fault fault;
-    } names[] = {{"tmpfile", NoTmpfile},      {"link", NoLink},   {"noreplace", NoNoReplace},
-                 {"chmod", NoChmod},          {"chown", NoChown}, {"xattr", NoXattr},
-                 {"syncfolder", NoFolderSync}};
+    } names[] = {{"tmpfile", NoTmpfile},       {"link", NoLink},
+                 {"noreplace", NoNoReplace},   {"chmod", NoChmod},
+                 {"chown", NoChown},           {"xattr", NoXattr},
+                 {"syncfolder", NoFolderSync}, {"syncerror", FolderSyncError}};
     for (const QByteArray& word : list.split(','))
         for (const auto& n : names)
             if (word.trimmed() == n.name)
@@ -42,6 +44,9 @@ void WriterFaults::Set(unsigned newFaults) {
     faults = newFaults;
 }
 
-extern "C" unsigned kestrix_writer_faults() {
-    return faults.load(std::memory_order_relaxed);
+extern "C" bool kestrix_writer_fault(unsigned fault) {
+    // A failure told once is gone once it has been told.
+    if (fault == SafeFile::FolderSyncError)
+        return (faults.fetch_and(~fault) & fault) != 0;
+    return (faults.load(std::memory_order_relaxed) & fault) != 0;
 }
