@@ -25,6 +25,29 @@ bool Writer::Fail(const QString& what, int error) {
     return false;
 }
 
+namespace {
+
+// Whether a link, or a link it leads to, names a process's descriptor.
+bool LeadsToDescriptor(int dirFd, const QByteArray& name) {
+    QByteArray at = "/proc/self/fd/" + QByteArray::number(dirFd) + "/" + name;
+    for (int hop = 0; hop < 40; ++hop) {
+        char target[4096];
+        const ssize_t length = ::readlink(at.constData(), target, sizeof target - 1);
+        if (length <= 0)
+            return false;
+        QByteArray next(target, length);
+        if (!next.startsWith('/'))
+            next = at.left(at.lastIndexOf('/') + 1) + next;
+        if (next.startsWith("/dev/fd/") || (next.startsWith("/proc/") && next.indexOf("/fd/") > 5 &&
+                                            next.indexOf("/fd/") == next.indexOf('/', 6)))
+            return true;
+        at = next;
+    }
+    return false;
+}
+
+} // namespace
+
 bool Writer::Open(const QString& destination, Existing existing) {
     Abort();
     nameTaken_ = false;
@@ -56,6 +79,12 @@ bool Writer::Open(const QString& destination, Existing existing) {
         if (S_ISDIR(st.st_mode))
             return Fail(QStringLiteral("a folder has the destination's name"), 0);
         if (S_ISLNK(st.st_mode)) {
+            // A link to a descriptor (/dev/stdout, /proc/self/fd/1) names
+            // whatever that descriptor is open on: never replaced.
+            if (LeadsToDescriptor(dirFd_, name_))
+                return Fail(QStringLiteral("the destination is a link to an open descriptor "
+                                           "(such as /dev/stdout)"),
+                            0);
             // Judged by what it leads to; a dangling link is replaced.
             struct stat target {};
             if (::fstatat(dirFd_, name_.constData(), &target, 0) == 0) {

@@ -862,6 +862,14 @@ void tst_KestrixConvert::edgeRuns_data() {
         << "ln -s /dev/null out/null.png && \"$PR\" --out out/null.png" << 1
         << "the destination is a link to something that is not a regular file"
         << QStringList{"out/null.png"};
+    // Standard output a regular file: the link still names a descriptor.
+    QTest::newRow("progressbar-render onto a link to its standard output")
+        << "ln -s /proc/self/fd/1 out/stdout.png && ln -s /dev/stdout out/devstdout.png && "
+           "\"$PR\" --out out/stdout.png > out/a.png; \"$PR\" --out out/devstdout.png > out/b.png; "
+           "s=$?; test -L out/stdout.png && test -L out/devstdout.png && test ! -s out/a.png || "
+           "exit 9; exit $s"
+        << 1 << "the destination is a link to an open descriptor (such as /dev/stdout)"
+        << QStringList{"out/stdout.png", "out/devstdout.png", "out/a.png", "out/b.png"};
     QTest::newRow("info to a full device") << "\"$KX\" info --json a.bin > /dev/full" << 1
                                            << "cannot write standard output" << QStringList();
     QTest::newRow("info to a full disk")
