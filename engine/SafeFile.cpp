@@ -29,7 +29,12 @@ namespace {
 
 // Whether a link, or a link it leads to, names a process's descriptor.
 bool LeadsToDescriptor(int dirFd, const QByteArray& name) {
-    QByteArray at = "/proc/self/fd/" + QByteArray::number(dirFd) + "/" + name;
+    char folder[4096];
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(dirFd);
+    const ssize_t folderLength = ::readlink(self.constData(), folder, sizeof folder - 1);
+    if (folderLength <= 0)
+        return false;
+    QByteArray at = QByteArray(folder, folderLength) + "/" + name;
     for (int hop = 0; hop < 40; ++hop) {
         char target[4096];
         const ssize_t length = ::readlink(at.constData(), target, sizeof target - 1);
