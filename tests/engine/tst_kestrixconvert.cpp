@@ -930,6 +930,11 @@ void tst_KestrixConvert::edgeRuns_data() {
            "disk: Input/output error\nkestrix-convert: 0 converted, 0 skipped, 0 refused, 3 "
            "failed"
         << QStringList{"out/a.md", "out/big.md", "out/plain.md"};
+    // A batch holds two descriptors a file: it is sized to the limit.
+    QTest::newRow("40 files under a limit of 64 descriptors")
+        << "for i in $(seq 10 49); do cp a.bin f$i.bin; done; ulimit -n 64 && \"$KX\" bin2md "
+           "--force -o out f*.bin"
+        << 0 << "40 converted, 0 skipped, 0 refused, 0 failed" << QStringList{"out/f49.md"};
     QTest::newRow("a FIFO and a folder are no files")
         << "mkfifo f.bin && mkdir d.bin && \"$KX\" bin2md --force f.bin d.bin" << 1
         << "refused f.bin: it is not a regular file\nkestrix-convert: refused d.bin: it is not a "

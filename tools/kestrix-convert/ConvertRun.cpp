@@ -8,9 +8,11 @@
 #include "Output.h"
 #include "RomInspector.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +20,19 @@ namespace {
 
 // Each file of a batch holds a temporary name until the batch is named: half
 // of what the writer can track leaves room for the others.
-constexpr std::size_t BatchFiles = SafeFile::MaxPendingWriters / 2;
+constexpr std::size_t MaxBatchFiles = SafeFile::MaxPendingWriters / 2;
+
+// As many files as a batch may hold: each holds two descriptors (its content
+// and its folder) until the batch is committed, and the run needs some of
+// its own (the source, standard streams, an archive, the libraries').
+std::size_t BatchFiles() {
+    constexpr rlim_t Reserved = 16;
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return MaxBatchFiles;
+    const rlim_t free = limit.rlim_cur > Reserved ? limit.rlim_cur - Reserved : 0;
+    return std::clamp<std::size_t>(std::size_t(free / 2), 1, MaxBatchFiles);
+}
 constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
 constexpr std::int64_t Limit = Mod_Convert::MaxSourceSize;
 
@@ -48,6 +62,7 @@ QString Join(const QString& folder, const QString& name) {
 int ConvertRun::Run(const Gathered& gathered) {
     const Arguments& a = s_.arguments;
     total_ = int(gathered.files.size());
+    batchFiles_ = BatchFiles();
     progress_ = !a.quiet && ::isatty(STDERR_FILENO);
     counts_[int(Outcome::PassedOver)] += gathered.skipped;
     // Every source is known before anything is written: none of them is
@@ -145,7 +160,7 @@ void ConvertRun::One(const Item& item) {
         bytes_ += run.bytes;
     }
     batch_.push_back(std::move(run));
-    if (batch_.size() >= BatchFiles || bytes_ >= BatchBytes)
+    if (batch_.size() >= batchFiles_ || bytes_ >= BatchBytes)
         Flush();
 }
 

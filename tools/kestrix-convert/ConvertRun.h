@@ -79,6 +79,7 @@ private:
     ConversionPlan plan_;
     std::vector<FileRun> batch_;
     std::int64_t bytes_ = 0;
+    std::size_t batchFiles_ = 1;
     int counts_[5] = {}; // by Outcome
     int done_ = 0;
     int total_ = 0;
