@@ -1,6 +1,13 @@
 #include "ConversionPlan.h"
 
 #include "FileFunctions.h"
+#include "WriterParts.h"
+
+#include <QRandomGenerator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 QString ConversionPlan::DestinationName(const QString& sourceName, RomLayout target,
                                         bool fullStem) {
@@ -49,9 +56,9 @@ void ConversionPlan::Written(const QString& destination, const SafeFile::FileId&
     byName_.insert(destination.toCaseFolded(), {SafeFile::Look(destination), given});
 }
 
-// The same file by identity; or, where a drive that ignores case numbers the
-// names of one file apart (FUSE), a file whose name differs only in case and
-// that still has the size and time it was written with.
+// The same file by identity; or, in a folder that takes two spellings of a
+// name for one file (a FUSE drive numbers them apart, and its attribute cache
+// may show either's size and time), a name that differs only in case.
 QString ConversionPlan::EarlierWrite(const QString& destination) const {
     const SafeFile::Entry now = SafeFile::Look(destination);
     if (!now.id.IsValid())
@@ -59,8 +66,45 @@ QString ConversionPlan::EarlierWrite(const QString& destination) const {
     if (const auto earlier = written_.find(now.id); earlier != written_.end())
         return earlier->second;
     const auto folded = byName_.constFind(destination.toCaseFolded());
-    if (folded != byName_.constEnd() && folded->entry.size == now.size &&
-        folded->entry.modified == now.modified)
-        return folded->given;
-    return QString();
+    if (folded == byName_.constEnd())
+        return QString();
+    const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
+    const QString folder = slash < 0 ? QStringLiteral(".") : destination.left(slash + 1);
+    return IgnoresCase(folder) ? folded->given : QString();
+}
+
+// Makes a hidden file of a lower-case name and looks for it under the
+// upper-case spelling; the file is gone again at once (and on a signal).
+bool ConversionPlan::IgnoresCase(const QString& folder) const {
+    const SafeFile::FileId id = SafeFile::IdentityOf(folder);
+    if (!id.IsValid())
+        return false;
+    if (const auto known = ignoresCase_.find(id); known != ignoresCase_.end())
+        return known->second;
+    const QByteArray path = SafeFile::EncodeName(folder);
+    const int dir = ::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    bool ignores = false;
+    if (dir >= 0) {
+        const QByteArray lower =
+            ".kx-case" + QByteArray::number(QRandomGenerator::global()->generate64() % 46656, 36);
+        int slot = -1;
+        int fd = -1;
+        {
+            const SafeFile::Detail::SignalsHeld held;
+            fd = ::openat(dir, lower.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+            if (fd >= 0)
+                slot = SafeFile::Detail::SetPending(dir, lower);
+        }
+        if (fd >= 0) {
+            struct stat st {};
+            ignores = ::fstatat(dir, lower.toUpper().constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+            ::close(fd);
+            const SafeFile::Detail::SignalsHeld held;
+            ::unlinkat(dir, lower.constData(), 0);
+            SafeFile::Detail::ClearPending(slot);
+        }
+        ::close(dir);
+    }
+    ignoresCase_.emplace(id, ignores);
+    return ignores;
 }

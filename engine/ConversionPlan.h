@@ -56,4 +56,8 @@ private:
     std::map<SafeFile::FileId, QString, IdLess> sources_;
     std::map<SafeFile::FileId, QString, IdLess> written_; // file written -> source
     QHash<QString, Named> byName_;                        // case-folded destination
+    // Whether a folder, by its identity, takes two spellings of a name for
+    // one file; asked once for each folder.
+    bool IgnoresCase(const QString& folder) const;
+    mutable std::map<SafeFile::FileId, bool, IdLess> ignoresCase_;
 };

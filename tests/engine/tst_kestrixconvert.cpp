@@ -1018,6 +1018,9 @@ void tst_KestrixConvert::oneDestinationPerRun_data() {
     QTest::newRow("ext4, both replaced") << "ext4" << false << true;
     QTest::newRow("exFAT through FUSE ignores case") << "exfat-fuse" << true << false;
     QTest::newRow("FAT through FUSE ignores case") << "vfat-fuse" << true << false;
+    // The attribute cache shows the old size under the other spelling.
+    QTest::newRow("exFAT through FUSE, replacing") << "exfat-fuse" << true << true;
+    QTest::newRow("FAT through FUSE, replacing") << "vfat-fuse" << true << true;
 }
 
 // One run never writes one destination twice, even where two names lead to
@@ -1047,6 +1050,8 @@ void tst_KestrixConvert::oneDestinationPerRun() {
                  qPrintable(result.err));
     else
         QCOMPARE(ReadFile(disk.path() + "/game.bin"), second);
+    // Nothing else is left: no temporary file, no trace of looking at case.
+    QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).size(), sameFile ? 1 : 2);
 }
 
 void tst_KestrixConvert::powerCut_data() {
