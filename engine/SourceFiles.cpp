@@ -115,8 +115,29 @@ EngineError MakeFolders(const QString& path) {
     for (qsizetype at = 1; at <= bytes.size(); ++at) {
         if (at < bytes.size() && bytes.at(at) != '/')
             continue;
-        if (::mkdir(bytes.left(at).constData(), 0777) != 0 && errno != EEXIST)
-            return {EngineError::Code::FolderNotMade, SystemError(errno), path};
+        const QByteArray folder = bytes.left(at);
+        if (::mkdir(folder.constData(), 0777) != 0) {
+            if (errno != EEXIST)
+                return {EngineError::Code::FolderNotMade, SystemError(errno), path};
+            continue;
+        }
+        // A new folder is on disk only once its parent is: what is written
+        // into it must not vanish with it after a power cut.
+        const qsizetype slash = folder.lastIndexOf('/', folder.size() - 2);
+        const QByteArray parent = slash < 0    ? QByteArray(".")
+                                  : slash == 0 ? "/"
+                                               : folder.left(slash);
+        const int fd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            const int flushed = SyncFolder(fd);
+            const int error = errno;
+            ::close(fd);
+            if (flushed != 0 && !CannotSync(error))
+                return {EngineError::Code::FolderNotMade,
+                        QStringLiteral("its folder cannot be written to disk: ") +
+                            SystemError(error),
+                        path};
+        }
     }
     return IsFolder(path) ? EngineError()
                           : EngineError(EngineError::Code::FolderNotMade,

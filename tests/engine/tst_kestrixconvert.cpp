@@ -620,6 +620,13 @@ void tst_KestrixConvert::treesAndLists_data() {
            "\"$KX\" to-bin -r --overwrite -o tree/out tree; s=$?; mv tree/out/* out/; exit $s"
         << 0 << "5 converted, 3 skipped, 0 refused, 0 failed"
         << QStringList{"a.bin", "c.bin", "sub/b.bin", "sub/deep/game.bin", "sub/deep/other.bin"};
+    // Each folder made is flushed into its parent: out for out/sub, out/sub
+    // for out/sub/deep.
+    QTest::newRow("-r flushes the folders it makes into their parents")
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_FSYNC_LOG=\"$PWD/log\" \"$KX\" to-bin -r -q -o out "
+           "tree && grep -c -x -e \"$PWD/out\" -e \"$PWD/out/sub\" log"
+        << 0 << "4\n"
+        << QStringList{"a.bin", "c.bin", "sub/b.bin", "sub/deep/game.bin", "sub/deep/other.bin"};
     QTest::newRow("-q prints errors only")
         << "\"$KX\" bin2md -q -o out tree/a.bin tree/missing.bin" << 1
         << "refused tree/missing.bin: the file does not exist\n"
