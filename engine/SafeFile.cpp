@@ -262,9 +262,12 @@ bool Writer::TemporaryRenamed() {
     return true;
 }
 
-// Names a new file without ever replacing an entry that appeared meanwhile.
+// Names a new file without ever replacing an entry that appeared meanwhile,
+// unless told to replace whatever is there.
 bool Writer::PublishNew() {
     auto taken = [this] {
+        if (existing_ == Existing::ReplaceAny)
+            return ReplaceAppeared();
         nameTaken_ = true;
         return Fail(QStringLiteral("the destination already exists"), 0);
     };
@@ -318,6 +321,32 @@ bool Writer::PublishNew() {
             ::unlinkat(dirFd_, name_.constData(), 0);
         return Fail(QStringLiteral("the destination cannot be created"), error);
     }
+    return TemporaryRenamed();
+}
+
+// Replaces an entry that appeared under the name while the file was
+// written, as Open would have had it been there: a folder, or a link to
+// anything but a regular file, is never replaced.
+bool Writer::ReplaceAppeared() {
+    struct stat st {};
+    if (::fstatat(dirFd_, name_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        struct stat target {};
+        if (S_ISDIR(st.st_mode))
+            return Fail(QStringLiteral("a folder has the destination's name"), 0);
+        if (S_ISLNK(st.st_mode) &&
+            (LeadsToDescriptor(dirFd_, name_) ||
+             (::fstatat(dirFd_, name_.constData(), &target, 0) == 0 && !S_ISREG(target.st_mode))))
+            return Fail(QStringLiteral("the destination is a link to something that is not a "
+                                       "regular file"),
+                        0);
+        if (!S_ISLNK(st.st_mode) && !S_ISREG(st.st_mode))
+            return Fail(QStringLiteral("the destination is not a regular file"), 0);
+    }
+    if ((tempName_.isEmpty() && !LinkAsTemporary()) || (fd_ >= 0 && !CloseContent()))
+        return false;
+    const SignalsHeld held;
+    if (::renameat(dirFd_, tempName_.constData(), dirFd_, name_.constData()) != 0)
+        return Fail(QStringLiteral("the destination cannot be replaced"), errno);
     return TemporaryRenamed();
 }
 

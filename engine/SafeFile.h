@@ -99,6 +99,9 @@ EngineError MakeFolders(const QString& path);
 enum class Existing {
     Keep,    // the write fails if the name is taken, even by a dangling link
     Replace, // a regular file, a link to one or a dangling link there is replaced
+    // The same, and also such an entry that appears while the file is
+    // written (a run told to overwrite whatever is there).
+    ReplaceAny,
 };
 
 // Writes a new file in one piece. The content goes into an unnamed file (or,
@@ -166,6 +169,7 @@ private:
     bool LinkAsTemporary();
     bool ClaimTemporaryName(const std::function<int(const QByteArray&)>& claim);
     bool PublishNew();
+    bool ReplaceAppeared();
     bool CloseContent();
     bool TemporaryRenamed();
     void KeepMetadata();

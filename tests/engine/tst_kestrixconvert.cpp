@@ -953,6 +953,17 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("a list of names that does not exist")
         << "\"$KX\" bin2md --files-from nolist -o out" << 1
         << "cannot read the list nolist: the file does not exist" << QStringList();
+    // The run is held at its first write, the name appears, the run goes on;
+    // unnamed, named and on a file system without hard links (FAT).
+    for (const char* faults : {"", "tmpfile", "tmpfile,link,noreplace"})
+        QTest::addRow("--overwrite replaces a name that appears while it writes (%s)", faults)
+            << QString("LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_STOP=/out/ KESTRIX_WRITER_FAULTS=%1 "
+                       "\"$KX\" bin2md --force --overwrite -o out a.bin & p=$!; until grep -q "
+                       "'^State:.*T' /proc/$p/status; do sleep 0.05; done; echo somebody > "
+                       "out/a.md; kill -CONT $p; wait $p; s=$?; test \"$(stat -c %s out/a.md)\" = "
+                       "16384 || exit 9; exit $s")
+                   .arg(faults)
+            << 0 << "a.bin -> out/a.md" << QStringList{"out/a.md"};
     QTest::newRow("info of a file that changes while it is read")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" info plain.bin" << 1
         << "cannot inspect plain.bin: it changed while it was read" << QStringList();

@@ -275,7 +275,7 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     run.writer = std::make_unique<SafeFile::Writer>();
     result = converter_.ConvertLoaded(
         from, job.target, length, run.destination,
-        a.overwrite ? SafeFile::Existing::Replace : SafeFile::Existing::Keep, *run.writer, wrap);
+        a.overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep, *run.writer, wrap);
     if (result != ConversionResult::Converted)
         return refuse(result);
     plan_.Claim(run.destination, run.given);
