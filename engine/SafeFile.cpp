@@ -21,7 +21,20 @@ Writer::~Writer() {
 
 bool Writer::Fail(const QString& what, int error) {
     error_ = error ? what + QStringLiteral(": ") + SystemError(error) : what;
-    Abort();
+    // A temporary file the folder does not let go of (an append-only
+    // folder) is named, so that nothing is left behind unsaid.
+    const QByteArray temp = tempName_;
+    QByteArray folder;
+    if (!temp.isEmpty() && dirFd_ >= 0) {
+        char path[4096];
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(dirFd_);
+        const ssize_t length = ::readlink(self.constData(), path, sizeof path - 1);
+        folder = length > 0 ? QByteArray(path, length) : QByteArray(".");
+    }
+    const bool removed = Abort();
+    if (!removed)
+        error_ += QStringLiteral("; its content is left in ") +
+                  Printable(DecodeName(folder + "/" + temp));
     return false;
 }
 
@@ -404,20 +417,22 @@ void Writer::CloseAll() {
     }
 }
 
-void Writer::Abort() {
+bool Writer::Abort() {
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
+    bool removed = true;
     if (!tempName_.isEmpty()) {
         const SignalsHeld held;
-        ::unlinkat(dirFd_, tempName_.constData(), 0);
+        removed = ::unlinkat(dirFd_, tempName_.constData(), 0) == 0 || errno == ENOENT;
         tempName_.clear();
     }
     ClearPending(pendingSlot_);
     CloseAll();
     if (state_ != State::Done)
         state_ = State::Closed;
+    return removed;
 }
 
 EngineError WriteFile(const QString& destination, const QByteArray& bytes, Existing existing) {

@@ -155,8 +155,9 @@ public:
     bool Published() const { return state_ == State::Published || state_ == State::Done; }
     bool Done() const { return state_ == State::Done; }
 
-    // Drops the unfinished content; the destination is left as it was.
-    void Abort();
+    // Drops the unfinished content; the destination is left as it was. False
+    // when a temporary file could not be removed.
+    bool Abort();
 
     // A short English reason for the last failure.
     QString ErrorString() const { return error_; }

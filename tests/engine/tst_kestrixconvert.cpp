@@ -964,6 +964,16 @@ void tst_KestrixConvert::edgeRuns_data() {
                        "16384 || exit 9; exit $s")
                    .arg(faults)
             << 0 << "a.bin -> out/a.md" << QStringList{"out/a.md"};
+    // An append-only folder takes new names but lets none go: the copy that
+    // cannot replace the old file stays, and the message names it.
+    QTest::newRow("an append-only folder keeps the new copy, and says where")
+        << "[ \"$(id -u)\" = 0 ] || exit 77; cp a.bin out/a.md; chattr +a out || exit 77; "
+           "KESTRIX_WRITER_FAULTS=tmpfile \"$KX\" bin2md --force --overwrite -o out big.bin "
+           "a.bin; s=$?; chattr -a out; ls -a out | grep -c '^\\.kx-'; rm -f out/.kx-*; exit $s"
+        << 1
+        << "refused a.bin: the destination cannot be replaced: Operation not permitted; its "
+           "content is left in "
+        << QStringList{"out/a.md"};
     QTest::newRow("info of a file that changes while it is read")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" info plain.bin" << 1
         << "cannot inspect plain.bin: it changed while it was read" << QStringList();
