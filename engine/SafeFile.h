@@ -222,6 +222,8 @@ enum Fault : unsigned {
     // The next fsync of a folder fails with EIO, and the one after succeeds,
     // as a journal error is told once.
     FolderSyncError = 1u << 7,
+    // fsync of a folder fails with EROFS (the file system turned read-only).
+    FolderSyncReadOnly = 1u << 8,
 };
 
 } // namespace SafeFile

@@ -59,6 +59,8 @@ int SetAttribute(int fd, const QByteArray& name, const QByteArray& value) {
 int SyncFolder(int fd) {
     if (Faulty(NoFolderSync))
         return Failing(EINVAL);
+    if (Faulty(FolderSyncReadOnly))
+        return Failing(EROFS);
     return Faulty(FolderSyncError) ? Failing(EIO) : ::fsync(fd);
 }
 

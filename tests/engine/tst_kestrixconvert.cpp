@@ -942,6 +942,12 @@ void tst_KestrixConvert::edgeRuns_data() {
         << "for i in $(seq 10 49); do cp a.bin f$i.bin; done; ulimit -n 64 && \"$KX\" bin2md "
            "--force -o out f*.bin"
         << 0 << "40 converted, 0 skipped, 0 refused, 0 failed" << QStringList{"out/f49.md"};
+    // A file system turned read-only under the run has lost what it took.
+    QTest::newRow("EROFS from a folder flush is a failure")
+        << "KESTRIX_WRITER_FAULTS=syncreadonly \"$KX\" bin2md --force -o out a.bin" << 1
+        << "refused a.bin: out/a.md was written, but the folder cannot be written to disk: "
+           "Read-only file system"
+        << QStringList{"out/a.md"};
     QTest::newRow("a FIFO and a folder are no files")
         << "mkfifo f.bin && mkdir d.bin && \"$KX\" bin2md --force f.bin d.bin" << 1
         << "refused f.bin: it is not a regular file\nkestrix-convert: refused d.bin: it is not a "

@@ -3,8 +3,9 @@
 // start, those named in the environment, as on file systems that lack them.
 // KESTRIX_WRITER_FAULTS is a comma-separated list of "tmpfile", "link",
 // "noreplace", "chmod", "chown", "xattr", "syncfolder", "syncerror" (the
-// first flush of a folder fails with EIO); KESTRIX_NO_TMPFILE=1 is the same
-// as "tmpfile". The shipped programs do not have this.
+// first flush of a folder fails with EIO), "syncreadonly" (flushes of folders
+// fail with EROFS); KESTRIX_NO_TMPFILE=1 is the same as "tmpfile". The shipped programs do not have
+// this.
 
 #include "WriterFaults.h"
 
@@ -25,10 +26,15 @@ unsigned FaultsFromEnvironment() {
     const struct {
         const char* name;
         Fault fault;
-    } names[] = {{"tmpfile", NoTmpfile},       {"link", NoLink},
-                 {"noreplace", NoNoReplace},   {"chmod", NoChmod},
-                 {"chown", NoChown},           {"xattr", NoXattr},
-                 {"syncfolder", NoFolderSync}, {"syncerror", FolderSyncError}};
+    } names[] = {{"tmpfile", NoTmpfile},
+                 {"link", NoLink},
+                 {"noreplace", NoNoReplace},
+                 {"chmod", NoChmod},
+                 {"chown", NoChown},
+                 {"xattr", NoXattr},
+                 {"syncfolder", NoFolderSync},
+                 {"syncerror", FolderSyncError},
+                 {"syncreadonly", FolderSyncReadOnly}};
     for (const QByteArray& word : list.split(','))
         for (const auto& n : names)
             if (word.trimmed() == n.name)
