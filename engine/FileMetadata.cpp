@@ -3,6 +3,7 @@
 #include "WriterParts.h"
 
 #include <QFile>
+#include <QtEndian>
 
 #include <cerrno>
 
@@ -61,6 +62,32 @@ std::vector<std::pair<QByteArray, QByteArray>> ReadAttributes(int dirFd, const Q
             result.emplace_back(attribute, value.left(got));
     }
     return result;
+}
+
+QByteArray NewFileAccessAcl(int dirFd) {
+    // The ACL blob: a version word, then entries of a tag, permissions and
+    // an id (see acl(5)).
+    constexpr std::uint16_t UserObj = 0x01, GroupObj = 0x04, Mask = 0x10, Other = 0x20;
+    const QByteArray folder = "/proc/self/fd/" + QByteArray::number(dirFd);
+    QByteArray acl(4096, Qt::Uninitialized);
+    const ssize_t length = ::getxattr(folder.constData(), "system.posix_acl_default", acl.data(),
+                                      std::size_t(acl.size()));
+    if (length < 4 || (length - 4) % 8 != 0)
+        return QByteArray();
+    acl.truncate(length);
+    bool hasMask = false;
+    for (qsizetype at = 4; at < length; at += 8)
+        hasMask |= qFromLittleEndian<std::uint16_t>(acl.constData() + at) == Mask;
+    // A file made with mode 0666: no execute bit for the owner, the mask (or
+    // the group, without one) and others.
+    for (qsizetype at = 4; at < length; at += 8) {
+        const std::uint16_t tag = qFromLittleEndian<std::uint16_t>(acl.constData() + at);
+        if (tag == UserObj || tag == Other || tag == Mask || (tag == GroupObj && !hasMask)) {
+            const std::uint16_t perm = qFromLittleEndian<std::uint16_t>(acl.constData() + at + 2);
+            qToLittleEndian<std::uint16_t>(perm & 06, acl.data() + at + 2);
+        }
+    }
+    return acl;
 }
 
 } // namespace SafeFile::Detail

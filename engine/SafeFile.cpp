@@ -221,6 +221,10 @@ void Writer::KeepMetadata() {
         mode = oldMode_;
         if (!ownerKept || !groupKept)
             mode &= ~unsigned(S_ISUID | S_ISGID);
+    } else if (const QByteArray acl = NewFileAccessAcl(dirFd_); !acl.isEmpty()) {
+        // What any new file gets in this folder; the mode follows from it.
+        if (SetAttribute(fd_, "system.posix_acl_access", acl) == 0)
+            return;
     }
     ChangeMode(fd_, mode);
 }

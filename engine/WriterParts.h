@@ -63,5 +63,8 @@ unsigned CreationMask();
 // The extended attributes (ACLs among them) of an entry in a folder, as far
 // as they can be read; never a file capability.
 std::vector<std::pair<QByteArray, QByteArray>> ReadAttributes(int dirFd, const QByteArray& name);
+// The access ACL a file made with mode 0666 gets in a folder with a default
+// ACL (the umask plays no part then), or nothing where it has none.
+QByteArray NewFileAccessAcl(int dirFd);
 
 } // namespace SafeFile::Detail

@@ -851,6 +851,12 @@ void tst_KestrixConvert::edgeRuns_data() {
                                                    "a.bin >/dev/null && stat -c 'mode %a' out/a.md"
                                                 << 0 << "mode 664\n"
                                                 << QStringList{"out/a.md"};
+    // A default ACL decides a new file's permissions, as for any new file.
+    QTest::newRow("a new file in a folder with a default ACL")
+        << "umask 022 && setfacl -d -m u::rwx,g::rwx,o::- out || exit 77; touch out/t && \"$KX\" "
+           "bin2md --force -o out a.bin >/dev/null && stat -c 'mode %a' out/t out/a.md"
+        << 0 << "mode 660\nmode 660\n"
+        << QStringList{"out/a.md"};
     QTest::newRow("a new file under umask 077") << "umask 077 && \"$KX\" bin2md --force -o out "
                                                    "a.bin >/dev/null && stat -c 'mode %a' out/a.md"
                                                 << 0 << "mode 600\n"
