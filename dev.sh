@@ -100,6 +100,12 @@ coverage)
     configure "$COVERAGE_DIR" -DCMAKE_BUILD_TYPE=Debug -DKESTRIX_COVERAGE=ON \
         -DKESTRIX_BENCHMARKS=OFF
     cmake --build "$COVERAGE_DIR"
+    # Objects of sources since moved or removed, and their notes, would be
+    # merged with the current ones.
+    (cd "$COVERAGE_DIR" && ninja -t cleandead >/dev/null)
+    find "$COVERAGE_DIR" -name '*.gcno' | while IFS= read -r note; do
+        [ -e "${note%.gcno}.o" ] || rm -f -- "$note"
+    done
     find "$COVERAGE_DIR" -name '*.gcda' -delete
     status=0
     (cd "$COVERAGE_DIR" && ctest --output-on-failure --parallel 2) || status=$?
