@@ -1,5 +1,7 @@
 #include "BatchCommit.h"
 
+#include <algorithm>
+
 namespace SafeFile {
 
 void CommitBatch(std::vector<BatchEntry>& entries, const std::function<bool(std::size_t)>& mayName,
@@ -31,9 +33,9 @@ void CommitBatch(std::vector<BatchEntry>& entries, const std::function<bool(std:
     for (BatchEntry& e : entries) {
         if (!taking(e))
             continue;
-        for (const Writer* other : failed)
-            e.writer->FolderFlushFailedBy(*other);
-        if (e.writer->Done() && !e.writer->ErrorString().isEmpty()) {
+        if (std::any_of(failed.begin(), failed.end(), [&](const Writer* other) {
+                return e.writer->FolderFlushFailedBy(*other);
+            })) {
             e.outcome = BatchOutcome::NotFlushed;
             continue;
         }

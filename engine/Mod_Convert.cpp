@@ -182,11 +182,10 @@ ConversionResult Converter::Room(std::int64_t length) {
     return ConversionResult::Converted;
 }
 
-// Reads bytes of a source from an offset into the source array; refused when
-// the source changed while it was read.
-ConversionResult Converter::ReadWhole(const SafeFile::Source& in, std::int64_t offset,
-                                      std::int64_t bytes) {
-    if (!in.ReadAt(offset, source_.data.get(), bytes))
+// Reads a whole source into the source array; refused when it changed
+// while it was read.
+ConversionResult Converter::ReadWhole(const SafeFile::Source& in, std::int64_t bytes) {
+    if (!in.ReadAt(0, source_.data.get(), bytes))
         return ConversionResult::SourceUnreadable;
     return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
 }
@@ -296,7 +295,7 @@ ConversionResult Converter::Load(const QString& source, std::int64_t* length, Ro
     }
     if (const ConversionResult room = Room(*length); room != ConversionResult::Converted)
         return room;
-    return ReadWhole(in, 0, *length);
+    return ReadWhole(in, *length);
 }
 
 ConversionResult Converter::ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,

@@ -103,7 +103,7 @@ private:
                           RomLayout to);
     ConversionResult WriteFailure(const SafeFile::Writer& writer);
     ConversionResult Room(std::int64_t length);
-    ConversionResult ReadWhole(const SafeFile::Source& in, std::int64_t offset, std::int64_t bytes);
+    ConversionResult ReadWhole(const SafeFile::Source& in, std::int64_t bytes);
     ConversionResult Transform(RomLayout from, RomLayout to, std::int64_t payload,
                                std::int64_t targetSize, const QString& destination,
                                SafeFile::Existing existing, SafeFile::Writer& writer,

@@ -391,12 +391,13 @@ bool Writer::FlushFolder() {
     return true;
 }
 
-void Writer::FolderFlushFailedBy(const Writer& other) {
-    if (state_ == State::Published && other.Done() && other.Folder() == folder_) {
-        CloseAll();
-        state_ = State::Done;
-        error_ = other.ErrorString();
-    }
+bool Writer::FolderFlushFailedBy(const Writer& other) {
+    if (state_ != State::Published || !other.Done() || other.Folder() != folder_)
+        return false;
+    CloseAll();
+    state_ = State::Done;
+    error_ = other.ErrorString();
+    return true;
 }
 
 void Writer::FolderFlushedBy(const Writer& other) {

@@ -145,8 +145,8 @@ public:
     bool FlushFolder();
     void FolderFlushedBy(const Writer& other);
     // The same when the other writer's flush of the folder failed: this
-    // file, published into that folder since, fails with it.
-    void FolderFlushFailedBy(const Writer& other);
+    // file, published into that folder since, fails with it (true then).
+    bool FolderFlushFailedBy(const Writer& other);
     // The folder of the destination, once open.
     FileId Folder() const { return folder_; }
     // The file written, from Finish on.

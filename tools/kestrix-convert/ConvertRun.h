@@ -7,11 +7,9 @@
 #include "SafeFile.h"
 #include "Sources.h"
 
-#include <QHash>
 #include <QString>
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <vector>
 
