@@ -6,6 +6,7 @@
 #include <archive_entry.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -33,6 +34,31 @@ struct WriteFree {
 QString Message(archive* a) {
     const char* text = archive_error_string(a);
     return text ? QString::fromUtf8(text) : QStringLiteral("unknown error");
+}
+
+// Clears the flag that says an entry's name is UTF-8 (bit 11 of the general
+// purpose flags) in the local and central headers of a one-entry zip.
+void ClearUtf8Flags(QByteArray* zip) {
+    auto* p = reinterpret_cast<unsigned char*>(zip->data());
+    const qsizetype n = zip->size();
+    auto signature = [&](qsizetype at, const char* magic) {
+        return at >= 0 && at + 4 <= n && std::memcmp(p + at, magic, 4) == 0;
+    };
+    auto clear = [&](qsizetype at) {
+        if (at + 2 <= n)
+            p[at + 1] &= ~0x08u;
+    };
+    if (signature(0, "PK\3\4"))
+        clear(6);
+    for (qsizetype end = n - 22; end >= 0 && end >= n - 22 - 0xFFFF; --end) {
+        if (!signature(end, "PK\5\6"))
+            continue;
+        const qsizetype central = qsizetype(p[end + 16]) | qsizetype(p[end + 17]) << 8 |
+                                  qsizetype(p[end + 18]) << 16 | qsizetype(p[end + 19]) << 24;
+        if (signature(central, "PK\1\2"))
+            clear(central + 8);
+        break;
+    }
 }
 
 } // namespace
@@ -192,7 +218,9 @@ EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteA
     }
     std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(),
                                                                    archive_entry_free);
-    archive_entry_set_pathname_utf8(entry.get(), name.toUtf8().constData());
+    // The name's own bytes, which need not be UTF-8.
+    const QByteArray bytes = SafeFile::EncodeName(name);
+    archive_entry_copy_pathname(entry.get(), bytes.constData());
     archive_entry_set_filetype(entry.get(), AE_IFREG);
     archive_entry_set_perm(entry.get(), 0644);
     archive_entry_set_size(entry.get(), size);
@@ -202,6 +230,11 @@ EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteA
         return {EngineError::Code::ZipNotMade, Message(a.get())};
     }
     out.truncate(qsizetype(used));
+    // Under a UTF-8 locale the writer flags any name as UTF-8; a name of
+    // other bytes is stored unflagged, as zip tools store a name whose
+    // character set they cannot tell.
+    if (QString::fromUtf8(bytes).toUtf8() != bytes)
+        ClearUtf8Flags(&out);
     *zip = out;
     return {};
 }

@@ -529,6 +529,13 @@ void tst_KestrixConvert::archives_data() {
            "i = zipfile.ZipFile('out/game.zip').infolist(); print([(e.filename, e.compress_type) "
            "for e in i])\""
         << 0 << "[('game.bin', 8)]" << QStringList{"game.zip"};
+    // The entry's name as stored, in bytes: "caf", Latin-1 e-acute, ".bin".
+    QTest::newRow("--zip keeps a name's bytes")
+        << "gunzip -c \"$A/game.smd.gz\" > \"$(printf 'caf\\351.smd')\" && \"$KX\" to-bin --zip "
+           "-o out caf*.smd && mv out/caf*.zip z.zip && python3 -c \"import zipfile; "
+           "e = zipfile.ZipFile('z.zip').infolist()[0]; "
+           "print(e.filename.encode('utf-8' if e.flag_bits & 0x800 else 'cp437').hex())\""
+        << 0 << "636166e92e62696e" << QStringList();
 }
 
 // Archives are sources: each file in one, converted as a loose file named
