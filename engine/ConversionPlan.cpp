@@ -52,7 +52,7 @@ QString ConversionPlan::Claimant(const QString& destination) const {
 
 void ConversionPlan::Written(const QString& destination, const SafeFile::FileId& file,
                              const QString& given) {
-    written_[file] = given;
+    written_[file] = {destination, given};
     byName_.insert(destination.toCaseFolded(), {SafeFile::Look(destination), given});
 }
 
@@ -63,8 +63,11 @@ QString ConversionPlan::EarlierWrite(const QString& destination) const {
     const SafeFile::Entry now = SafeFile::Look(destination);
     if (!now.id.IsValid())
         return QString();
-    if (const auto earlier = written_.find(now.id); earlier != written_.end())
-        return earlier->second;
+    // A file of this run is still where the run put it; a file whose number
+    // was freed and given to another is not.
+    if (const auto earlier = written_.find(now.id);
+        earlier != written_.end() && SafeFile::Look(earlier->second.destination).id == now.id)
+        return earlier->second.given;
     const auto folded = byName_.constFind(destination.toCaseFolded());
     if (folded == byName_.constEnd())
         return QString();

@@ -54,8 +54,12 @@ private:
     };
     QHash<QString, QString> claimed_; // destination -> source
     std::map<SafeFile::FileId, QString, IdLess> sources_;
-    std::map<SafeFile::FileId, QString, IdLess> written_; // file written -> source
-    QHash<QString, Named> byName_;                        // case-folded destination
+    struct Write {
+        QString destination;
+        QString given;
+    };
+    std::map<SafeFile::FileId, Write, IdLess> written_; // file written -> where, for whom
+    QHash<QString, Named> byName_;                      // case-folded destination
     // Whether a folder, by its identity, takes two spellings of a name for
     // one file; asked once for each folder.
     bool IgnoresCase(const QString& folder) const;

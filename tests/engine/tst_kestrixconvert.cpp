@@ -983,6 +983,18 @@ void tst_KestrixConvert::edgeRuns_data() {
                        "16384 || exit 9; exit $s")
                    .arg(faults)
             << 0 << "a.bin -> out/a.md" << QStringList{"out/a.md"};
+    // Between two batches another program deletes the first file written and
+    // makes a file of its own that gets the freed inode, under the second
+    // file's name: that is not a file of this run, and --overwrite replaces it.
+    QTest::newRow("a reused inode is not a file of this run")
+        << "[ \"$(id -u)\" = 0 ] || exit 77; cp a.bin b.bin; truncate -s 8M d.img && mkfs.ext4 "
+           "-q d.img && mount -o loop d.img out || exit 77; ( ulimit -n 18; LD_PRELOAD=\"$SHIM\" "
+           "KESTRIX_SHIM_STOP_READ=/b.bin exec \"$KX\" bin2md --force --overwrite -o out a.bin "
+           "b.bin ) & p=$!; until grep -q '^State:.*T' /proc/$p/status; do sleep 0.05; done; "
+           "i=$(stat -c %i out/a.md); rm out/a.md; echo other > out/b.md; r=0; [ \"$(stat -c %i "
+           "out/b.md)\" = \"$i\" ] || r=77; kill -CONT $p; wait $p; s=$?; [ \"$(stat -c %s "
+           "out/b.md)\" = 16384 ] || r=9; umount out; [ $r = 0 ] || exit $r; exit $s"
+        << 0 << "b.bin -> out/b.md" << QStringList();
     // An append-only folder takes new names but lets none go: the copy that
     // cannot replace the old file stays, and the message names it.
     QTest::newRow("an append-only folder keeps the new copy, and says where")

@@ -12,6 +12,8 @@
 //                                PART stops the process (SIGSTOP) before it
 //                                writes, so that a test can interrupt it at
 //                                a known point
+//   KESTRIX_SHIM_STOP_READ=SUFFIX the first read of such a file stops the
+//                                process (SIGSTOP) before it reads
 //   KESTRIX_SHIM_FSYNC_LOG=FILE  the path of every folder flushed with fsync
 //                                is added to FILE, a line each
 // It defines pread and write itself, which fortified headers would inline.
@@ -69,6 +71,14 @@ ssize_t RealPread(int fd, void* buffer, size_t count, off_t offset) {
 }
 
 bool stopped = false;
+bool stoppedReading = false;
+
+void Before(int fd) {
+    if (!stoppedReading && Matches(fd, "KESTRIX_SHIM_STOP_READ")) {
+        stoppedReading = true;
+        raise(SIGSTOP);
+    }
+}
 
 } // namespace
 
@@ -108,10 +118,12 @@ int fsync(int fd) {
 }
 
 ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
+    Before(fd);
     return After(fd, buffer, RealPread(fd, buffer, count, offset));
 }
 
 ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+    Before(fd);
     return After(fd, buffer, RealPread(fd, buffer, count, offset));
 }
 
