@@ -7,7 +7,9 @@
 
 #include <cstdio>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace SafeFile {
@@ -80,6 +82,28 @@ SignalsHeld::~SignalsHeld() {
 }
 
 } // namespace Detail
+
+QStringList Leftovers(const QString& folder) {
+    QStringList names;
+    const int dir = ::open(EncodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return names;
+    DIR* list = ::fdopendir(dir);
+    if (!list) {
+        ::close(dir);
+        return names;
+    }
+    while (const dirent* entry = ::readdir(list)) {
+        const QByteArray name(entry->d_name);
+        struct stat st {};
+        if (name.startsWith(".kx-") && name.size() <= 13 &&
+            ::fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            names.append(DecodeName(name));
+    }
+    ::closedir(list);
+    names.sort();
+    return names;
+}
 
 void RemoveTemporaryOnSignals() {
     struct sigaction action {};

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -320,24 +321,29 @@ bool Writer::PublishNew() {
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
         return Fail(QStringLiteral("the destination cannot be created"), errno);
 
-    // No hard links either (FAT, exFAT): claim the name with an empty file,
-    // which fails when it is taken, then rename the content over the claim.
-    const int claim = ::openat(dirFd_, name_.constData(),
-                               O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (claim < 0)
-        return errno == EEXIST ? taken()
-                               : Fail(QStringLiteral("the destination cannot be created"), errno);
-    struct stat claimed {};
-    ::fstat(claim, &claimed);
-    ::close(claim);
-    if (::renameat(dirFd_, tempName_.constData(), dirFd_, name_.constData()) != 0) {
-        const int error = errno;
-        struct stat now {};
-        if (::fstatat(dirFd_, name_.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-            now.st_dev == claimed.st_dev && now.st_ino == claimed.st_ino)
-            ::unlinkat(dirFd_, name_.constData(), 0);
+    // No hard links either (FAT, exFAT through FUSE): rename only while the
+    // name is free. An empty file claiming the name would show under it,
+    // and stay there after a power cut, so nothing claims it: runs of this
+    // program take turns through a lock on the folder, and only another
+    // program creating the same name at the same instant could be replaced
+    // (as with mv -n on such a drive).
+    const int lock = ::openat(dirFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock >= 0)
+        ::flock(lock, LOCK_EX);
+    struct stat st {};
+    int error = 0;
+    if (::fstatat(dirFd_, name_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        error = EEXIST;
+    else if (errno != ENOENT)
+        error = errno;
+    else if (::renameat(dirFd_, tempName_.constData(), dirFd_, name_.constData()) != 0)
+        error = errno;
+    if (lock >= 0)
+        ::close(lock);
+    if (error == EEXIST)
+        return taken();
+    if (error != 0)
         return Fail(QStringLiteral("the destination cannot be created"), error);
-    }
     return TemporaryRenamed();
 }
 

@@ -199,6 +199,10 @@ private:
 // could not.
 EngineError WriteFile(const QString& destination, const QByteArray& bytes, Existing existing);
 
+// The hidden temporary files in a folder (their names), as an interrupted
+// writer leaves them: a power cut, or a process killed outright.
+QStringList Leftovers(const QString& folder);
+
 // Makes SIGINT, SIGTERM and SIGHUP remove the unfinished temporary files of
 // the Writers at work and end the process with status 128 + signal, and
 // makes a file-size limit (SIGXFSZ) an ordinary write error. For

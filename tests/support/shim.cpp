@@ -14,6 +14,8 @@
 //                                a known point
 //   KESTRIX_SHIM_STOP_READ=SUFFIX the first read of such a file stops the
 //                                process (SIGSTOP) before it reads
+//   KESTRIX_SHIM_STOP_RENAME=SUFFIX the first renameat to such a path stops
+//                                the process (SIGSTOP) before it renames
 //   KESTRIX_SHIM_FSYNC_LOG=FILE  the path of every folder flushed with fsync
 //                                is added to FILE, a line each
 // It defines pread and write itself, which fortified headers would inline.
@@ -22,6 +24,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -115,6 +118,29 @@ int fsync(int fd) {
         }
     }
     return real(fd);
+}
+
+int renameat(int fromDir, const char* from, int toDir, const char* to) {
+    static const auto real =
+        reinterpret_cast<int (*)(int, const char*, int, const char*)>(dlsym(RTLD_NEXT, "renameat"));
+    static bool stoppedRenaming = false;
+    const char* suffix = std::getenv("KESTRIX_SHIM_STOP_RENAME");
+    if (!stoppedRenaming && suffix && *suffix) {
+        char link[64];
+        char path[4096];
+        std::snprintf(link, sizeof link, "/proc/self/fd/%d", toDir);
+        const ssize_t length = readlink(link, path, sizeof path - 1);
+        if (length > 0) {
+            path[length] = '\0';
+            std::string whole = std::string(path) + "/" + to;
+            const std::size_t n = std::strlen(suffix);
+            if (whole.size() >= n && whole.compare(whole.size() - n, n, suffix) == 0) {
+                stoppedRenaming = true;
+                raise(SIGSTOP);
+            }
+        }
+    }
+    return real(fromDir, from, toDir, to);
 }
 
 ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {

@@ -126,6 +126,19 @@ void ConvertRun::Source(const SourceFile& file) {
     }
 }
 
+// Once for each folder written to: the hidden copies an interrupted run left
+// there. They are not removed, as another run may be writing them now.
+void ConvertRun::TellLeftovers(FileRun& run, const QString& folder) {
+    if (s_.arguments.quiet || foldersSeen_.contains(folder))
+        return;
+    foldersSeen_.insert(folder);
+    for (const QString& name : SafeFile::Leftovers(folder))
+        run.lines.emplace_back(false, "note: " + Shown(Join(folder, name)) +
+                                          " is a hidden copy left by an interrupted conversion; "
+                                          "remove it once no conversion is writing to " +
+                                          Shown(folder));
+}
+
 QString ConvertRun::OutputName(const QString& sourceName) const {
     return ConversionPlan::DestinationName(sourceName, s_.arguments.job.target,
                                            s_.arguments.fullStem);
@@ -154,6 +167,7 @@ void ConvertRun::One(const Item& item) {
             return;
         }
     }
+    TellLeftovers(run, folder);
     Prepare(run, item, name);
     if (run.writer) {
         run.writer->StartWriteback();

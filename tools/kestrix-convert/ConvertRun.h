@@ -7,6 +7,7 @@
 #include "SafeFile.h"
 #include "Sources.h"
 
+#include <QSet>
 #include <QString>
 
 #include <cstdint>
@@ -71,11 +72,13 @@ private:
     bool ReadableBeforeBatch(const QString& source) const;
     void Remember(const FileRun& run);
     QString OutputName(const QString& sourceName) const;
+    void TellLeftovers(FileRun& run, const QString& folder);
 
     const Settings& s_;
     Mod_Convert::Converter converter_;
     ConversionPlan plan_;
     std::vector<FileRun> batch_;
+    QSet<QString> foldersSeen_;
     std::int64_t bytes_ = 0;
     std::size_t batchFiles_ = 1;
     int counts_[5] = {}; // by Outcome
