@@ -77,6 +77,7 @@ int ConvertRun::Run(const Gathered& gathered) {
     Flush();
     if (progress_)
         Err() << "\r\033[K";
+    Print(toVerify_);
     if (!a.quiet)
         Err() << "kestrix-convert: " << qint64(counts_[int(Outcome::Converted)]) << " converted, "
               << qint64(counts_[int(Outcome::Skipped)] + counts_[int(Outcome::PassedOver)])
@@ -337,10 +338,28 @@ void ConvertRun::Flush() {
         }
         run.writer.reset();
     }
-    if (progress_ && !batch_.empty())
-        Err() << "\r\033[K";
     for (FileRun& run : batch_) {
-        if (run.writer && run.outcome == Outcome::Converted)
+        run.named = run.writer && run.outcome == Outcome::Converted;
+        run.writer.reset();
+    }
+    // Files are read back once the whole run is named, so that nothing
+    // written later (a rename in the same folder on a drive that gets it
+    // wrong) can spoil a file already verified.
+    if (s_.arguments.verify) {
+        std::move(batch_.begin(), batch_.end(), std::back_inserter(toVerify_));
+    } else {
+        if (progress_ && !batch_.empty())
+            Err() << "\r\033[K";
+        Print(batch_);
+    }
+    batch_.clear();
+    bytes_ = 0;
+}
+
+// What became of each file, in the order of the files.
+void ConvertRun::Print(std::vector<FileRun>& runs) {
+    for (FileRun& run : runs) {
+        if (run.named)
             Report(run);
         for (const auto& [error, line] : run.lines)
             (error ? Err() : Out()) << line << "\n";
@@ -349,8 +368,6 @@ void ConvertRun::Flush() {
             status_ = ExitSomeFailed;
     }
     Out().Flush();
-    batch_.clear();
-    bytes_ = 0;
 }
 
 void ConvertRun::Report(FileRun& run) {

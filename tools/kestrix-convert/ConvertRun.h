@@ -48,6 +48,7 @@ private:
         std::vector<std::pair<bool, QString>> lines;
         Outcome outcome = Outcome::Converted;
         bool fromTree = false;
+        bool named = false; // written and named: reported as converted
     };
     // Where a source's bytes come from: a file, or an archive's entry.
     struct Item {
@@ -64,6 +65,7 @@ private:
     void Prepare(FileRun& run, const Item& item, QString name);
     void Flush();
     void Report(FileRun& run);
+    void Print(std::vector<FileRun>& runs);
     void Progress(const QString& name);
 
     void Refuse(FileRun& run, const QString& why, Outcome outcome = Outcome::Refused);
@@ -78,6 +80,7 @@ private:
     Mod_Convert::Converter converter_;
     ConversionPlan plan_;
     std::vector<FileRun> batch_;
+    std::vector<FileRun> toVerify_; // named, read back at the end of the run
     QSet<QString> foldersSeen_;
     std::int64_t bytes_ = 0;
     std::size_t batchFiles_ = 1;
