@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +34,20 @@ std::size_t BatchFiles() {
     const rlim_t free = limit.rlim_cur > Reserved ? limit.rlim_cur - Reserved : 0;
     return std::clamp<std::size_t>(std::size_t(free / 2), 1, MaxBatchFiles);
 }
+// Whether the process may open n more descriptors now.
+bool DescriptorsFree(int n) {
+    std::vector<int> held;
+    for (int i = 0; i < n; ++i) {
+        const int fd = ::open("/", O_PATH | O_CLOEXEC);
+        if (fd < 0)
+            break;
+        held.push_back(fd);
+    }
+    for (const int fd : held)
+        ::close(fd);
+    return int(held.size()) == n;
+}
+
 constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
 constexpr std::int64_t Limit = Mod_Convert::MaxSourceSize;
 
@@ -169,6 +184,10 @@ void ConvertRun::One(const Item& item) {
         }
     }
     TellLeftovers(run, folder);
+    // Descriptors held by others than the batch (inherited, a library's)
+    // can run out before the batch is full: it is written early then.
+    if (!batch_.empty() && !DescriptorsFree(3))
+        Flush();
     Prepare(run, item, name);
     if (run.writer) {
         run.writer->StartWriteback();
