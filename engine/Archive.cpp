@@ -33,7 +33,8 @@ struct WriteFree {
 
 QString Message(archive* a) {
     const char* text = archive_error_string(a);
-    return text ? QString::fromUtf8(text) : QStringLiteral("unknown error");
+    // libarchive ends some of its messages with a new line.
+    return text ? QString::fromUtf8(text).trimmed() : QStringLiteral("unknown error");
 }
 
 // Clears the flag that says an entry's name is UTF-8 (bit 11 of the general

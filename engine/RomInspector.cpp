@@ -28,6 +28,9 @@ constexpr std::int64_t HeaderEnd = 0x200;
 // The plain content is produced in pieces of this size (a whole number of
 // SMD blocks), so memory stays small whatever the file size.
 constexpr std::int64_t Piece = 1 << 20;
+// A cartridge's address space ends at 4 MiB; with a bank-switching mapper a
+// cartridge holds more, and none holds more than 8 MiB.
+constexpr std::int64_t MaxPlausibleRom = std::int64_t(8) << 20;
 
 const std::array<RomLayout, 4> Candidates = {RomLayout::Plain, RomLayout::Smd, RomLayout::Md,
                                              RomLayout::Byteswapped};
@@ -365,6 +368,10 @@ QString DumpName(Dump dump) {
         return QStringLiteral("mirrored");
     case Dump::Truncated:
         return QStringLiteral("truncated");
+    case Dump::Overdump:
+        return QStringLiteral("overdump");
+    case Dump::Implausible:
+        return QStringLiteral("implausible");
     case Dump::Unknown:
         break;
     }
@@ -392,21 +399,40 @@ std::int64_t DeclaredSize(const std::vector<std::uint8_t>& head) {
     return end > HeaderEnd && end % 2 == 0 ? end : 0;
 }
 
-// Whether the plain content is its first declared bytes repeated.
-bool Mirrored(const ReadAt& read, std::int64_t size, RomLayout layout, std::int64_t declared) {
+// Whether the plain content past the declared end repeats the declared part
+// (the tail of an overdump that mirrors the start, or a whole mirror).
+bool RepeatsDeclared(const ReadAt& read, std::int64_t size, RomLayout layout,
+                     std::int64_t declared) {
     PlainStream stream(read, size, layout);
     const std::int64_t total = stream.PlainSize();
-    if (declared <= 0 || total % declared != 0 || declared % BlockSize != 0)
+    if (declared <= 0 || declared >= total || declared % BlockSize != 0)
         return false;
     const std::int64_t chunk = std::min(Piece, declared);
     std::vector<std::uint8_t> first(static_cast<std::size_t>(chunk));
     std::vector<std::uint8_t> later(static_cast<std::size_t>(chunk));
-    for (std::int64_t offset = declared; offset < total; offset += chunk) {
-        if (!stream.Get(offset % declared, first.data(), chunk) ||
-            !stream.Get(offset, later.data(), chunk) || first != later)
+    for (std::int64_t offset = declared; offset < total;) {
+        // Never past the end of the declared part, nor of the file.
+        const std::int64_t n = std::min({chunk, declared - offset % declared, total - offset});
+        if (!stream.Get(offset % declared, first.data(), n) ||
+            !stream.Get(offset, later.data(), n) ||
+            !std::equal(first.begin(), first.begin() + n, later.begin()))
             return false;
+        offset += n;
     }
     return true;
+}
+
+// A disc image of the console's CD unit: its system signature opens the
+// first sector (of 2048 bytes, or of 2352 after a raw sector's 16-byte
+// sync and header).
+bool DiscImage(const ReadAt& read, std::int64_t size) {
+    static const char Signature[] = "SEGADISCSYSTEM";
+    constexpr std::int64_t n = sizeof Signature - 1;
+    char at[n];
+    for (const std::int64_t offset : {std::int64_t(0), std::int64_t(16)})
+        if (size >= offset + n && read(offset, at, n) && std::memcmp(at, Signature, n) == 0)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -422,6 +448,26 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
     report.plainSize = size;
     if (size <= 0) {
         report.error = QStringLiteral("the file is empty");
+        return report;
+    }
+
+    // Not a cartridge at all: its header is the disc's, and its size no
+    // cartridge's.
+    if (DiscImage(read, size)) {
+        report.disc = true;
+        report.reasons.append(
+            QStringLiteral("\"SEGADISCSYSTEM\" opens the file: a disc image, not a cartridge"));
+        if (options.fingerprints || options.checksum) {
+            const Digest digest =
+                ReadPlain(read, size, RomLayout::Unknown, options.fingerprints, cancel);
+            if (!digest.ok) {
+                report.error = unfinished();
+                return report;
+            }
+            report.crc32 = digest.crc32;
+            report.md5 = digest.md5;
+            report.sha1 = digest.sha1;
+        }
         return report;
     }
 
@@ -565,13 +611,18 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         } else if (report.plainSize == declared) {
             report.dump = Dump::Complete;
         } else if (report.plainSize < declared) {
-            report.dump = Dump::Truncated;
+            // An end far past any cartridge is a broken field, not a short dump.
+            report.dump = declared > MaxPlausibleRom ? Dump::Implausible : Dump::Truncated;
         } else if (digest.tailUniform) {
             report.dump = Dump::Padded;
-        } else if (Mirrored(read, size, read_as, declared)) {
-            report.dump = Dump::Mirrored;
+        } else if (RepeatsDeclared(read, size, read_as, declared)) {
+            report.dump = report.plainSize % declared == 0 ? Dump::Mirrored : Dump::Overdump;
+            report.tailMirrored = true;
+        } else {
+            report.dump = Dump::Overdump;
         }
-        if (report.dump == Dump::Padded || report.dump == Dump::Mirrored) {
+        if (report.dump == Dump::Padded || report.dump == Dump::Mirrored ||
+            report.dump == Dump::Overdump) {
             report.declaredRange = true;
             report.declaredChecksum = digest.declaredChecksum;
         }

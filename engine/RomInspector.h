@@ -51,13 +51,18 @@ enum class Dump {
     Padded,    // longer, and the tail after the declared end is one repeated byte
     Mirrored,  // longer, and the image is its declared part repeated
     Truncated, // shorter than declared, or an SMD image with a broken block
+    Overdump,  // longer, and the tail after the declared end is anything else
+    // The header's ROM end lies far past any cartridge: a broken field.
+    Implausible,
 };
 
-QString DumpName(Dump dump); // "complete", "padded", "mirrored", "truncated", "unknown"
+// "complete", "padded", "mirrored", "truncated", "overdump", "implausible",
+// "unknown"
+QString DumpName(Dump dump);
 
 struct Report {
     QString file;
-    std::int64_t size = 0;
+    std::int64_t size = -1; // -1 when the file could not be opened
     RomLayout layout = RomLayout::Unknown;
     Certainty certainty = Certainty::Unknown;
     QStringList reasons;
@@ -68,7 +73,12 @@ struct Report {
     std::int64_t plainSize = 0;
     Header header;
     Dump dump = Dump::Unknown;
-    // For a padded or mirrored dump: the checksum over the declared range.
+    // For an overdump: whether its tail repeats the start of the image.
+    bool tailMirrored = false;
+    // A disc image (of the console's CD unit), not a cartridge: no layout.
+    bool disc = false;
+    // For a padded, mirrored or overdumped image: the checksum over the
+    // declared range.
     bool declaredRange = false;
     std::uint16_t declaredChecksum = 0;
     // For an SMD image: the block count its copier header gives (-1: none),

@@ -1,5 +1,7 @@
 #include "RomReport.h"
 
+#include "SafeFile.h"
+
 #include <QJsonArray>
 
 namespace RomReport {
@@ -41,6 +43,17 @@ QString DumpText(const RomInspector::Report& r) {
                                .arg(Bytes(declared - r.plainSize), Hex(r.header.romEnd, 8))
                          : QStringLiteral(": the size breaks the layout's rule");
         break;
+    case Dump::Overdump:
+        text += QStringLiteral(": %1 past the header's ROM end %2, %3")
+                    .arg(Bytes(r.plainSize - declared), Hex(r.header.romEnd, 8),
+                         r.tailMirrored ? QStringLiteral("repeating the start")
+                                        : QStringLiteral("other data"));
+        break;
+    case Dump::Implausible:
+        text += QStringLiteral(": the header's ROM end %1 lies far past any cartridge (a broken "
+                               "field, not a short dump)")
+                    .arg(Hex(r.header.romEnd, 8));
+        break;
     case Dump::Unknown:
         break;
     }
@@ -65,7 +78,8 @@ std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
     if (r.plainSize != r.size)
         add("plain size", Bytes(r.plainSize));
     add("layout",
-        r.layout == RomLayout::Unknown && r.seen != RomLayout::Unknown
+        r.disc ? QStringLiteral("none: a disc image, not a cartridge")
+        : r.layout == RomLayout::Unknown && r.seen != RomLayout::Unknown
             ? QStringLiteral("unknown (the content looks like %1)").arg(LayoutPhrase(r.seen))
             : QStringLiteral("%1 (%2)").arg(LayoutName(r.layout),
                                             RomInspector::CertaintyName(r.certainty)));
@@ -98,50 +112,68 @@ std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
     add("md5", r.md5);
     add("sha1", r.sha1);
     if (dat.asked) {
-        add("dat game", dat.match ? dat.match->game : QStringLiteral("no match in the DAT files"));
+        add("dat game", !dat.match                  ? QStringLiteral("no match in the DAT files")
+                        : dat.match->game.isEmpty() ? QStringLiteral("(a game with no name)")
+                                                    : SafeFile::Printable(dat.match->game));
         if (dat.match)
-            add("dat rom", dat.match->name);
+            add("dat rom", SafeFile::Printable(dat.match->name));
     }
     return lines;
 }
 
 QJsonObject Json(const RomInspector::Report& r, const QString& name, const Dat& dat) {
     const RomInspector::Header& h = r.header;
-    const bool known = Known(r);
+    const bool inspected = r.Inspected();
+    const bool known = inspected && Known(r);
     const QJsonValue none(QJsonValue::Null);
+    auto text = [&none](bool given, const QString& value) {
+        return given ? QJsonValue(value) : none;
+    };
+    auto number = [&none](bool given, double value) { return given ? QJsonValue(value) : none; };
+    const bool range = inspected && r.declaredRange;
+    const bool smd = inspected && r.smdBlocksDeclared >= 0;
+    const QByteArray bytes = SafeFile::EncodeName(r.file);
     QJsonObject o;
     o["file"] = name;
-    o["size"] = double(r.size);
-    o["layout"] = LayoutName(r.layout);
-    o["certainty"] = RomInspector::CertaintyName(r.certainty);
-    o["reasons"] = QJsonArray::fromStringList(r.reasons);
-    o["system"] = h.system;
-    o["title_domestic"] = h.titleDomestic;
-    o["title_overseas"] = h.titleOverseas;
-    o["serial"] = h.serial;
-    o["region"] = h.region;
-    o["checksum_stored"] = h.storedChecksum;
-    o["checksum_computed"] = h.computedChecksum;
-    o["checksum_ok"] = r.Inspected() && known && r.ChecksumOk();
-    o["crc32"] = r.crc32;
-    o["md5"] = r.md5;
-    o["sha1"] = r.sha1;
-    o["copyright"] = known ? QJsonValue(h.copyright) : none;
-    o["devices"] = known ? QJsonValue(h.devices) : none;
-    o["rom_start"] = known ? QJsonValue(double(h.romStart)) : none;
-    o["rom_end"] = known ? QJsonValue(double(h.romEnd)) : none;
-    o["ram_start"] = known && h.ram ? QJsonValue(double(h.ramStart)) : none;
-    o["ram_end"] = known && h.ram ? QJsonValue(double(h.ramEnd)) : none;
+    // The name's bytes when they are not UTF-8 (the file name then holds
+    // escapes such as \xE9, which a real name may hold too).
+    o["file_bytes_hex"] =
+        text(QString::fromUtf8(bytes).toUtf8() != bytes, QString::fromLatin1(bytes.toHex()));
+    o["error"] = text(!inspected, r.error);
+    o["size"] = number(r.size >= 0, double(r.size));
+    o["plain_size"] = number(inspected, double(r.plainSize));
+    o["layout"] = text(inspected, LayoutName(r.layout));
+    o["certainty"] = text(inspected, RomInspector::CertaintyName(r.certainty));
+    o["reasons"] = inspected ? QJsonValue(QJsonArray::fromStringList(r.reasons)) : none;
+    o["disc"] = inspected ? QJsonValue(r.disc) : none;
+    o["smd_blocks_declared"] = number(smd, r.smdBlocksDeclared);
+    o["smd_blocks"] = number(smd, double(r.smdBlocks));
+    o["dump"] = text(inspected, RomInspector::DumpName(r.dump));
+    o["dump_past_end"] = number(range, double(r.plainSize - (std::int64_t(h.romEnd) + 1)));
+    o["overdump_tail_mirrored"] =
+        r.dump == Dump::Overdump && inspected ? QJsonValue(r.tailMirrored) : none;
+    o["checksum_declared_range"] = number(range, r.declaredChecksum);
+    o["checksum_declared_range_ok"] = range ? QJsonValue(r.DeclaredRangeOk()) : none;
+    o["system"] = text(known, h.system);
+    o["copyright"] = text(known, h.copyright);
+    o["title_domestic"] = text(known, h.titleDomestic);
+    o["title_overseas"] = text(known, h.titleOverseas);
+    o["serial"] = text(known, h.serial);
+    o["devices"] = text(known, h.devices);
+    o["region"] = text(known, h.region);
     o["regions"] = known ? QJsonValue(QJsonArray::fromStringList(h.regions)) : none;
-    o["plain_size"] = r.Inspected() ? QJsonValue(double(r.plainSize)) : none;
-    o["dump"] = r.Inspected() ? QJsonValue(RomInspector::DumpName(r.dump)) : none;
-    o["checksum_declared_range_ok"] = r.declaredRange ? QJsonValue(r.DeclaredRangeOk()) : none;
-    if (dat.asked) {
-        o["dat_game"] = dat.match ? QJsonValue(dat.match->game) : none;
-        o["dat_rom"] = dat.match ? QJsonValue(dat.match->name) : none;
-    }
-    if (!r.Inspected())
-        o["error"] = r.error;
+    o["rom_start"] = number(known, h.romStart);
+    o["rom_end"] = number(known, h.romEnd);
+    o["ram_start"] = number(known && h.ram, h.ramStart);
+    o["ram_end"] = number(known && h.ram, h.ramEnd);
+    o["checksum_stored"] = number(known, h.storedChecksum);
+    o["checksum_computed"] = number(known, h.computedChecksum);
+    o["checksum_ok"] = known ? QJsonValue(r.ChecksumOk()) : none;
+    o["crc32"] = text(!r.crc32.isEmpty(), r.crc32);
+    o["md5"] = text(!r.md5.isEmpty(), r.md5);
+    o["sha1"] = text(!r.sha1.isEmpty(), r.sha1);
+    o["dat_game"] = dat.match ? QJsonValue(dat.match->game) : none;
+    o["dat_rom"] = dat.match ? QJsonValue(dat.match->name) : none;
     return o;
 }
 

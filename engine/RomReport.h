@@ -29,8 +29,11 @@ struct Dat {
 // The lines of a report; a file that could not be inspected has none.
 std::vector<Line> Lines(const RomInspector::Report& report, const Dat& dat = {});
 
-// The JSON object of a report, under the name shown for its file. Keys that
-// do not apply to the file are null.
+// The JSON object of a report, under the name shown for its file. Every
+// object has the same keys; those that do not apply to the file, or whose
+// value is not known, are null. The schema's version, which changes when a
+// key changes its meaning or goes:
+inline constexpr int JsonSchema = 2;
 QJsonObject Json(const RomInspector::Report& report, const QString& name, const Dat& dat = {});
 
 } // namespace RomReport

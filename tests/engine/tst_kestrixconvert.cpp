@@ -29,6 +29,9 @@ using TestFiles::WriteFile;
 
 Q_DECLARE_METATYPE(RomLayout)
 
+// A name with bytes that are not UTF-8, as old archives have them.
+static const QString Cafe = u"caf\xDCE9"_qs;
+
 class tst_KestrixConvert : public QObject {
     Q_OBJECT
 
@@ -264,20 +267,32 @@ void tst_KestrixConvert::info() {
 
     result = Run({"info", "--json", "game.bin", "game.md", "empty.bin", "missing.bin"});
     QCOMPARE(result.status, 1);
-    const QJsonArray array = QJsonDocument::fromJson(result.out.toUtf8()).array();
+    const QJsonObject document = QJsonDocument::fromJson(result.out.toUtf8()).object();
+    QCOMPARE(document.keys(), QStringList({"files", "schema"}));
+    QCOMPARE(document["schema"].toInt(), 2);
+    const QJsonArray array = document["files"].toArray();
     QCOMPARE(array.size(), 4);
+    // The keys of every object, whatever became of its file.
     const QStringList keys{"certainty",
                            "checksum_computed",
+                           "checksum_declared_range",
                            "checksum_declared_range_ok",
                            "checksum_ok",
                            "checksum_stored",
                            "copyright",
                            "crc32",
+                           "dat_game",
+                           "dat_rom",
                            "devices",
+                           "disc",
                            "dump",
+                           "dump_past_end",
+                           "error",
                            "file",
+                           "file_bytes_hex",
                            "layout",
                            "md5",
+                           "overdump_tail_mirrored",
                            "plain_size",
                            "ram_end",
                            "ram_start",
@@ -289,46 +304,64 @@ void tst_KestrixConvert::info() {
                            "serial",
                            "sha1",
                            "size",
+                           "smd_blocks",
+                           "smd_blocks_declared",
                            "system",
                            "title_domestic",
                            "title_overseas"};
+    for (const QJsonValue& object : array)
+        QCOMPARE(object.toObject().keys(), keys);
     const QJsonObject bin = array[0].toObject();
     const QJsonObject md = array[1].toObject();
-    QCOMPARE(bin.keys(), keys);
     QCOMPARE(bin["layout"].toString(), QString("plain"));
     QCOMPARE(md["layout"].toString(), QString("md"));
     QCOMPARE(md["sha1"], bin["sha1"]);
     QVERIFY(md["checksum_ok"].toBool());
+    QVERIFY(md["error"].isNull() && md["file_bytes_hex"].isNull());
     QCOMPARE(md["checksum_stored"].toInt(), int(RomImages::HeaderChecksum(plain)));
     QCOMPARE(md["regions"].toArray(), QJsonArray({"Japan", "Americas", "Europe"}));
     QCOMPARE(md["rom_end"].toInt(), plain.size() - 1);
     QCOMPARE(md["dump"].toString(), QString("complete"));
     QVERIFY(md["ram_start"].isNull() && md["checksum_declared_range_ok"].isNull());
     QCOMPARE(md["copyright"].toString(), QString("(C)KSTX 2026.DEC"));
-    QCOMPARE(array[2].toObject()["error"].toString(), QString("the file is empty"));
-    QVERIFY(array[3].toObject()["error"].toString().contains("does not exist"));
+    const QJsonObject empty = array[2].toObject();
+    QCOMPARE(empty["error"].toString(), QString("the file is empty"));
+    QCOMPARE(empty["size"].toInt(-1), 0);
+    // Nothing is known of a missing file: not even its size.
+    const QJsonObject missing = array[3].toObject();
+    QVERIFY(missing["error"].toString().contains("does not exist"));
+    for (const char* key : {"size", "checksum_computed", "crc32", "layout", "dump", "copyright"})
+        QVERIFY2(missing[key].isNull(), key);
     QVERIFY(result.err.contains("missing.bin"));
 
-    // With DAT files, two more keys: the match, or null.
+    // With DAT files: the match, or null.
     QVERIFY(WriteFile(Path("set.dat"),
                       "<datafile><game name=\"G\"><rom name=\"g.bin\" sha1=\"" +
                           QCryptographicHash::hash(plain, QCryptographicHash::Sha1).toHex() +
                           "\"/></game></datafile>\n"));
     QVERIFY(WriteFile(Path("other.bin"), RandomBytes(16384, 3)));
-    result = Run({"info", "--json", "--dat", "set.dat", "game.md", "other.bin"});
-    QCOMPARE(result.status, 0);
-    const QJsonArray matched = QJsonDocument::fromJson(result.out.toUtf8()).array();
-    QCOMPARE(matched.size(), 2);
-    QStringList datKeys = keys + QStringList{"dat_game", "dat_rom"};
-    datKeys.sort();
-    QCOMPARE(matched[0].toObject().keys(), datKeys);
-    QCOMPARE(matched[1].toObject().keys(), datKeys);
+    const int fd = ::open(RawPath(Cafe + ".bin").constData(), O_CREAT | O_WRONLY, 0644);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    result = RunShell("\"$KX\" info --json --dat set.dat game.md other.bin \"$(printf "
+                      "'caf\\351.bin')\"");
+    QCOMPARE(result.status, 1);
+    const QJsonArray matched =
+        QJsonDocument::fromJson(result.out.toUtf8()).object()["files"].toArray();
+    QCOMPARE(matched.size(), 3);
+    QCOMPARE(matched[0].toObject().keys(), keys);
     QCOMPARE(matched[0].toObject()["dat_game"].toString(), QString("G"));
     QCOMPARE(matched[0].toObject()["dat_rom"].toString(), QString("g.bin"));
-    QVERIFY(matched[1].toObject()["dat_game"].isNull() &&
-            matched[1].toObject()["dat_rom"].isNull());
-    // Header fields of a file of no known layout are null.
-    QVERIFY(matched[1].toObject()["devices"].isNull() && matched[1].toObject()["rom_end"].isNull());
+    const QJsonObject other = matched[1].toObject();
+    QVERIFY(other["dat_game"].isNull() && other["dat_rom"].isNull());
+    // A file of no known layout: no header fields, and no checksum verdict.
+    for (const char* key : {"devices", "rom_end", "copyright", "checksum_ok", "system"})
+        QVERIFY2(other[key].isNull(), key);
+    QCOMPARE(other["dump"].toString(), QString("unknown"));
+    // A name that is not UTF-8: its bytes, in hex, beside the escaped form.
+    const QJsonObject cafe = matched[2].toObject();
+    QCOMPARE(cafe["file"].toString(), QString("caf\\xE9.bin"));
+    QCOMPARE(cafe["file_bytes_hex"].toString(), QString("636166e92e62696e"));
 }
 
 void tst_KestrixConvert::reports_data() {
@@ -370,6 +403,46 @@ void tst_KestrixConvert::reports_data() {
                        "  smd blocks 10 in the copier header, 10 in the file\n",
                        "  dump       padded: the header's ROM ends at 0x0001FFFF, the 32768 bytes "
                        "after it are one repeated byte; checksum over the declared range"};
+    // Games of sizes that are not whole MiB, stored twice; and overdumps.
+    const QByteArray game15 = CartridgeImage(3 * 512 * 1024, 13);
+    const QByteArray game125 = CartridgeImage(5 * 256 * 1024, 14);
+    const QByteArray game1 = CartridgeImage(1024 * 1024, 15);
+    QTest::newRow("1.5 MiB stored twice")
+        << game15 + game15 << QStringList{"info", "game.bin"}
+        << QStringList{"  dump       mirrored: the first 1572864 bytes (to the header's ROM end "
+                       "0x0017FFFF), repeated; checksum over the declared range 0x",
+                       ": ok\n"};
+    QTest::newRow("1.25 MiB stored twice")
+        << game125 + game125 << QStringList{"info", "game.bin"}
+        << QStringList{"  dump       mirrored: the first 1310720 bytes (to the header's ROM end "
+                       "0x0013FFFF), repeated; checksum over the declared range 0x",
+                       ": ok\n"};
+    QTest::newRow("1.5 MiB in 2 MiB, the tail repeating the start")
+        << game15 + game15.left(512 * 1024) << QStringList{"info", "game.bin"}
+        << QStringList{"  dump       overdump: 524288 bytes past the header's ROM end 0x0017FFFF, "
+                       "repeating the start; checksum over the declared range 0x",
+                       ": ok\n"};
+    QTest::newRow("1 MiB followed by 1 MiB of other bytes")
+        << game1 + RandomBytes(1024 * 1024, 16) << QStringList{"info", "--json", "game.bin"}
+        << QStringList{"\"dump\": \"overdump\"", "\"dump_past_end\": 1048576",
+                       "\"overdump_tail_mirrored\": false", "\"checksum_declared_range_ok\": true"};
+    // A ROM end no cartridge reaches is a broken field, not a short dump.
+    for (const quint32 end : {0xFFFFFFFFu, 0x00FFFFFFu}) {
+        QByteArray broken = CartridgeImage(128 * 1024, 17);
+        qToBigEndian<quint32>(end, broken.data() + 0x1A4);
+        QTest::addRow("ROM end 0x%08X", end)
+            << broken << QStringList{"info", "game.bin"}
+            << QStringList{"  dump       implausible: the header's ROM end 0x" +
+                           QString::number(end, 16).toUpper().rightJustified(8, '0') +
+                           " lies far past any cartridge"};
+    }
+    // A disc image whose first sector also shows the cartridge signature.
+    QByteArray disc = CartridgeImage(512 * 1024, 18);
+    disc.replace(0, 16, "SEGADISCSYSTEM  ");
+    QTest::newRow("a disc image") << disc << QStringList{"info", "game.bin"}
+                                  << QStringList{
+                                         "  layout     none: a disc image, not a cartridge\n",
+                                         "  reasons    \"SEGADISCSYSTEM\" opens the file"};
 }
 
 // What info says of dumps built here, against values worked out by hand.
@@ -427,6 +500,14 @@ void tst_KestrixConvert::layoutAware_data() {
         << QStringList{"md2bin", "--force", "--verify", "-o", "out", "short.md"} << 1
         << "refused short.md: the size is not a multiple of 16384 bytes"
         << "" << RomLayout::Unknown;
+    QTest::newRow("to-smd of a disc image is refused")
+        << QStringList{"to-smd", "-o", "out", "disc.bin"} << 1
+        << "refused disc.bin: it is a disc image, not a cartridge"
+        << "" << RomLayout::Unknown;
+    QTest::newRow("bin2smd of a disc image is refused")
+        << QStringList{"bin2smd", "-o", "out", "disc.bin"} << 1
+        << "refused disc.bin: it is a disc image, not a cartridge"
+        << "" << RomLayout::Unknown;
     QTest::newRow("to-md in place, verified")
         << QStringList{"to-md", "--verify", "--overwrite", "game.md"} << 0 << "verified"
         << "game.md" << RomLayout::Md;
@@ -446,6 +527,9 @@ void tst_KestrixConvert::layoutAware() {
     QVERIFY(WriteFile(Path("short.md"), RandomBytes(1000, 4)));
     QVERIFY(WriteFile(Path("game.md"), RomImages::Md(plain)));
     QVERIFY(WriteFile(Path("game.smd"), RomImages::Smd(plain)));
+    QByteArray disc = plain;
+    disc.replace(0, 16, "SEGADISCSYSTEM  ");
+    QVERIFY(WriteFile(Path("disc.bin"), disc));
     const Result result = Run(args);
     QCOMPARE(result.status, status);
     QVERIFY(!message.isEmpty());
@@ -816,9 +900,6 @@ void tst_KestrixConvert::datFiles() {
     if (status != 0 && made.isEmpty())
         QCOMPARE(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
-
-// A name with bytes that are not UTF-8, as old archives have them.
-static const QString Cafe = u"caf\xDCE9"_qs;
 
 void tst_KestrixConvert::edgeRuns_data() {
     QTest::addColumn<QString>("script");

@@ -286,9 +286,9 @@ void tst_RomInspector::diagnoses_data() {
                               << "mirrored" << 1 << qint64(4 * k128.size());
     QByteArray notMirrored = Repeated(k128, 2);
     notMirrored[k128.size() + 5000] = char(notMirrored[k128.size() + 5000] ^ 1);
-    QTest::newRow("longer, neither padded nor mirrored")
+    QTest::newRow("longer, neither padded nor mirrored: an overdump")
         << notMirrored << RomLayout::Plain << RomLayout::Unknown << "differs"
-        << "unknown" << -1 << qint64(notMirrored.size());
+        << "overdump" << 1 << qint64(notMirrored.size());
     QTest::newRow("complete") << k128 << RomLayout::Plain << RomLayout::Unknown << "matches"
                               << "complete" << -1 << qint64(k128.size());
     QTest::newRow("complete SMD") << RomImages::Smd(m2) << RomLayout::Smd << RomLayout::Unknown

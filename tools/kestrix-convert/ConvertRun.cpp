@@ -267,6 +267,8 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         options.fingerprints = false;
         options.checksum = false;
         RomInspector::Report report = RomInspector::InspectData(read, length, options);
+        if (report.disc)
+            return Refuse(run, QStringLiteral("it is a disc image, not a cartridge"));
         if (job.command == Command::ToLayout) {
             if (report.layout == RomLayout::Unknown) {
                 // Walking a tree, a file of no known layout is only counted.

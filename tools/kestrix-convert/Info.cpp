@@ -8,8 +8,8 @@
 #include "RomInspector.h"
 #include "RomReport.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
+#include <QSemaphore>
 #include <QThreadPool>
 
 #include <condition_variable>
@@ -57,9 +57,17 @@ void InspectInOrder(const QStringList& files,
     std::mutex mutex;
     std::condition_variable arrived;
     QThreadPool pool;
+    // An archive's entry is inspected in memory, up to 1 GiB of it: two
+    // archives at a time at most, whatever the number of cores.
+    QSemaphore archives(2);
     for (qsizetype i = 0; i < files.size(); ++i)
         pool.start([&, i] {
+            const bool archive = Archive::IsArchive(files.at(i));
+            if (archive)
+                archives.acquire();
             std::vector<RomInspector::Report> found = InspectFile(files.at(i));
+            if (archive)
+                archives.release();
             {
                 const std::lock_guard<std::mutex> lock(mutex);
                 reports[std::size_t(i)] = std::move(found);
@@ -104,8 +112,10 @@ int Info(const QStringList& files, bool json, const QStringList& dats) {
         return RomReport::Dat{!dats.isEmpty(), dats.isEmpty() ? nullptr : index.Match(r)};
     };
     int status = ExitConverted;
-    QJsonArray array;
     bool first = true;
+    // Each object is written as soon as it is done, not gathered first.
+    if (json)
+        Out() << "{\n    \"schema\": " << qint64(RomReport::JsonSchema) << ",\n    \"files\": [";
     InspectInOrder(files, [&](const RomInspector::Report& r) {
         if (!r.Inspected()) {
             status = ExitSomeFailed;
@@ -113,7 +123,14 @@ int Info(const QStringList& files, bool json, const QStringList& dats) {
             Err().Flush();
         }
         if (json) {
-            array.append(RomReport::Json(r, Shown(r.file), datOf(r)));
+            const QByteArray object = QJsonDocument(RomReport::Json(r, Shown(r.file), datOf(r)))
+                                          .toJson(QJsonDocument::Indented)
+                                          .trimmed();
+            Out() << (first ? "\n        " : ",\n        ")
+                  << QString::fromUtf8(object).replace(QLatin1Char('\n'),
+                                                       QStringLiteral("\n        "));
+            first = false;
+            Out().Flush();
         } else if (r.Inspected()) {
             if (!first)
                 Out() << "\n";
@@ -123,6 +140,6 @@ int Info(const QStringList& files, bool json, const QStringList& dats) {
         }
     });
     if (json)
-        Out() << QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+        Out() << (first ? "]\n}\n" : "\n    ]\n}\n");
     return status;
 }
