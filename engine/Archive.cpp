@@ -10,18 +10,66 @@
 #include <memory>
 #include <new>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace Archive {
 
 namespace {
 
-const char* const Extensions[] = {".zip", ".7z", ".gz", ".xz", ".bz2"};
+// What a file's first bytes say it is.
+enum class Kind { None, Zip, SevenZip, Gzip, Xz, Bzip2 };
 
-// The compressors alone hold one file with no name of its own.
-bool Compressed(const QString& path) {
-    for (const char* extension : {".gz", ".xz", ".bz2"})
-        if (path.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
-            return true;
-    return false;
+Kind KindOf(const QString& path) {
+    unsigned char head[6] = {};
+    const int fd = ::open(SafeFile::EncodeName(path).constData(),
+                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return Kind::None;
+    struct stat st {};
+    const bool read =
+        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::pread(fd, head, sizeof head, 0) == 6;
+    ::close(fd);
+    if (!read)
+        return Kind::None;
+    if (head[0] == 'P' && head[1] == 'K' &&
+        ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6)))
+        return Kind::Zip;
+    if (std::memcmp(head, "7z\xBC\xAF\x27\x1C", 6) == 0)
+        return Kind::SevenZip;
+    if (head[0] == 0x1F && head[1] == 0x8B)
+        return Kind::Gzip;
+    if (std::memcmp(head,
+                    "\xFD"
+                    "7zXZ\0",
+                    6) == 0)
+        return Kind::Xz;
+    if (head[0] == 'B' && head[1] == 'Z' && head[2] == 'h' && head[3] >= '1' && head[3] <= '9')
+        return Kind::Bzip2;
+    return Kind::None;
+}
+
+const struct {
+    const char* extension;
+    Kind kind;
+    const char* phrase;
+} Kinds[] = {{".zip", Kind::Zip, "a zip archive"},
+             {".7z", Kind::SevenZip, "a 7z archive"},
+             {".gz", Kind::Gzip, "a gzip file"},
+             {".xz", Kind::Xz, "an xz file"},
+             {".bz2", Kind::Bzip2, "a bzip2 file"}};
+
+// What the name's extension says the file is.
+Kind NamedKind(const QString& path) {
+    for (const auto& k : Kinds)
+        if (path.endsWith(QLatin1String(k.extension), Qt::CaseInsensitive))
+            return k.kind;
+    return Kind::None;
+}
+
+bool Compressor(Kind kind) {
+    return kind == Kind::Gzip || kind == Kind::Xz || kind == Kind::Bzip2;
 }
 
 struct ReadFree {
@@ -73,10 +121,23 @@ QString OwnName(const QString& path) {
 }
 
 bool IsArchive(const QString& path) {
-    for (const char* extension : Extensions)
-        if (path.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
-            return true;
-    return false;
+    return KindOf(path) != Kind::None;
+}
+
+bool NamedAsArchive(const QString& path) {
+    return NamedKind(path) != Kind::None;
+}
+
+QString Misnamed(const QString& path) {
+    const Kind named = NamedKind(path);
+    const Kind is = KindOf(path);
+    if (named == is)
+        return QString();
+    for (const auto& k : Kinds)
+        if (k.kind == is)
+            return QStringLiteral("the file is %1, whatever its name says")
+                .arg(QLatin1String(k.phrase));
+    return QStringLiteral("the file is no archive, whatever its name says: read as itself");
 }
 
 EngineError Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
@@ -86,7 +147,7 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
     const SafeFile::Source source(path);
     if (!source.IsOpen())
         return {Code::Source, SafeFile::Describe(source.Error())};
-    const bool compressed = Compressed(path);
+    const bool compressed = Compressor(KindOf(path));
     std::unique_ptr<archive, ReadFree> a(archive_read_new());
     archive_read_support_filter_all(a.get());
     if (compressed) {
@@ -110,8 +171,11 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
             return {Code::ArchiveDamaged, Message(a.get())};
         Entry entry;
         if (compressed) {
-            // "game.smd.gz" holds "game.smd".
-            entry.name = OwnName(fileName.left(fileName.lastIndexOf(QLatin1Char('.'))));
+            // "game.smd.gz" holds "game.smd"; a file not named as
+            // compressed holds its own name.
+            entry.name = OwnName(Compressor(NamedKind(fileName))
+                                     ? fileName.left(fileName.lastIndexOf(QLatin1Char('.')))
+                                     : fileName);
         } else {
             const char* utf8 = archive_entry_pathname_utf8(header);
             const char* bytes = archive_entry_pathname(header);
@@ -130,8 +194,11 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
             entry.error = {Code::NotRegular};
         } else if (archive_entry_is_encrypted(header)) {
             entry.error = {Code::Encrypted};
+        } else if (!compressed && IsCompanion(entry.name)) {
+            // A read-me or a picture is passed over by its name, unread.
+            entry.companion = true;
         }
-        if (!entry.error.Failed()) {
+        if (!entry.error.Failed() && !entry.companion) {
             // The declared size is never trusted: the limit holds while the
             // content comes out, and the memory grows with what came out,
             // never past the limit.

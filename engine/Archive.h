@@ -19,8 +19,14 @@ namespace Archive {
 // to be a file name in an output folder (control characters become '_').
 QString OwnName(const QString& path);
 
-// Whether a path names an archive, by its extension (any case).
+// Whether a file is an archive or a compressed file, by its content: one
+// rule whatever its name says.
 bool IsArchive(const QString& path);
+// Whether a name says so (.zip, .7z, .gz, .xz, .bz2, in any case).
+bool NamedAsArchive(const QString& path);
+// What a file is when its name says otherwise ("the file is a zip archive,
+// whatever its name says"), or nothing.
+QString Misnamed(const QString& path);
 
 struct Entry {
     // The entry's own file name, never a folder part; fit to be a file name
@@ -28,6 +34,8 @@ struct Entry {
     QString name;
     // Its content, when it could be read whole within the limit.
     QByteArray bytes;
+    // A companion of the images (IsCompanion), passed over unread.
+    bool companion = false;
     // Why the entry is refused: encrypted, a link or device, damaged (a
     // wrong CRC), larger than the limit; nothing else is set then.
     EngineError error;

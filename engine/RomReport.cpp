@@ -74,8 +74,9 @@ std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
         if (!value.isEmpty())
             lines.push_back({QString::fromLatin1(label), value});
     };
-    add("size", Bytes(r.size));
-    if (r.plainSize != r.size)
+    if (r.size >= 0)
+        add("size", Bytes(r.size));
+    if (r.plainSize != r.size && r.size >= 0)
         add("plain size", Bytes(r.plainSize));
     add("layout",
         r.disc ? QStringLiteral("none: a disc image, not a cartridge")

@@ -8,6 +8,7 @@ Usage: tests/data/make_archives.py FOLDER GAME.smd OTHER.bin
 """
 import gzip
 import os
+import struct
 import subprocess
 import sys
 import zipfile
@@ -44,6 +45,27 @@ data = bytearray(open("badcrc.zip", "rb").read())
 data[30 + len("game.smd") + 1000] ^= 0xFF
 open("badcrc.zip", "wb").write(data)
 open("corrupt.zip", "wb").write(b"PK\x03\x04" + os.urandom(200))
+# The headers say 1000 bytes; the entry holds more (libarchive's message for
+# it ends in a new line).
+zip_of("wrongsize.zip", [("game.smd", smd)])
+data = bytearray(open("wrongsize.zip", "rb").read())
+data[22:26] = struct.pack("<I", 1000)
+central = data.rfind(b"PK\x01\x02")
+data[central + 24:central + 28] = struct.pack("<I", 1000)
+open("wrongsize.zip", "wb").write(data)
+# A damaged read-me beside the image: passed over unread, never noticed.
+zip_of("badreadme.zip", [("game.smd", smd), ("readme.txt", b"hello " * 1000)],
+       zipfile.ZIP_STORED)
+data = bytearray(open("badreadme.zip", "rb").read())
+data[data.rfind(b"hello hello")] ^= 0xFF
+open("badreadme.zip", "wb").write(data)
+# Misnamed: an image named as compressed, a zip named as bzip2, an image
+# named as a zip.
+open("loose.smd.gz", "wb").write(smd)
+open("zipped.smd.bz2", "wb").write(open("one.zip", "rb").read())
+open("image.zip", "wb").write(smd)
+# An entry of one byte.
+zip_of("onebyte.zip", [("one.smd", b"A")])
 
 for suffix, command in ((".gz", ["gzip", "-c"]), (".xz", ["xz", "-c"]), (".bz2", ["bzip2", "-c"])):
     with open("game.smd" + suffix, "wb") as out:

@@ -603,6 +603,32 @@ void tst_KestrixConvert::archives_data() {
         << "{ ldd \"$KX\" | grep -q libasan || ulimit -v 3000000; } && "
            "\"$KX\" to-bin -o out \"$A/bomb.smd.gz\""
         << 1 << "bomb.smd.gz:bomb.smd: it is larger than 1024 MiB" << QStringList();
+    QTest::newRow("libarchive's message, without its new line")
+        << "\"$KX\" info --json \"$A/wrongsize.zip\"" << 1 << "expected 1000)\"," << QStringList();
+    QTest::newRow("a damaged read-me is passed over unread")
+        << "\"$KX\" info \"$A/badreadme.zip\"" << 0
+        << "badreadme.zip:readme.txt\n  layout     unknown (unknown)\n  reasons    a companion of "
+           "the images (a read-me, a picture, a list), passed over unread\n"
+        << QStringList();
+    // Judged by the content, whatever the name says.
+    QTest::newRow("an image named as gzip")
+        << "\"$KX\" to-bin -o out \"$A/loose.smd.gz\" && \"$KX\" info \"$A/loose.smd.gz\"" << 0
+        << "loose.smd.gz: the file is no archive, whatever its name says: read as itself|"
+           "loose.smd.gz -> out/loose.bin|  reasons    the file is no archive, whatever its name "
+           "says: read as itself\n             \"SEGA\""
+        << QStringList{"loose.bin"};
+    QTest::newRow("a zip named as bzip2") << "\"$KX\" to-bin -o out \"$A/zipped.smd.bz2\"" << 0
+                                          << "zipped.smd.bz2: the file is a zip archive, whatever "
+                                             "its name says|zipped.smd.bz2:game.smd"
+                                             " -> out/game.bin"
+                                          << QStringList{"game.bin"};
+    QTest::newRow("an image named as zip")
+        << "\"$KX\" to-bin -o out \"$A/image.zip\"" << 0
+        << "image.zip: the file is no archive, whatever its name says|image.zip -> out/image.bin"
+        << QStringList{"image.bin"};
+    QTest::newRow("an entry of one byte")
+        << "\"$KX\" info \"$A/onebyte.zip\"" << 0 << "onebyte.zip:one.smd\n  size       1 byte\n"
+        << QStringList();
     QTest::newRow("--zip, read back")
         << "\"$KX\" to-bin --zip --verify -o out \"$A/one.zip\" && bsdtar -xOf out/game.zip "
            "game.bin > out/game.bin"

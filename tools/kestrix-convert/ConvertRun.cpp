@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -110,9 +111,13 @@ void ConvertRun::Progress(const QString& name) {
 }
 
 void ConvertRun::Source(const SourceFile& file) {
+    if (const QString misnamed = Archive::Misnamed(file.path);
+        !misnamed.isEmpty() && !s_.arguments.quiet)
+        note_ = "note: " + Shown(file.path) + ": " + misnamed;
     if (!Archive::IsArchive(file.path)) {
         One({file.path, file.path, nullptr, FileFunctions::GetFileName(file.path), file.folder,
              file.fromTree});
+        note_.clear();
         return;
     }
     // Every regular file of an archive is a source of its own.
@@ -126,8 +131,7 @@ void ConvertRun::Source(const SourceFile& file) {
         }
         const QString given = file.path + QLatin1Char(':') + entry.name;
         if (entry.error.Failed()) {
-            FileRun run;
-            run.given = given;
+            FileRun run = Begin(given);
             Refuse(run, entry.error.Text());
             batch_.push_back(std::move(run));
             return;
@@ -135,11 +139,20 @@ void ConvertRun::Source(const SourceFile& file) {
         One({given, file.path, &entry.bytes, entry.name, file.folder, file.fromTree});
     });
     if (read.Failed() || entries == 0) {
-        FileRun run;
-        run.given = file.path;
+        FileRun run = Begin(file.path);
         Refuse(run, read.Failed() ? read.Text() : QStringLiteral("the archive holds no files"));
         batch_.push_back(std::move(run));
     }
+    note_.clear();
+}
+
+// A file's run, holding the note on its source not yet told.
+ConvertRun::FileRun ConvertRun::Begin(const QString& given) {
+    FileRun run;
+    run.given = given;
+    if (!note_.isEmpty())
+        run.lines.emplace_back(false, std::exchange(note_, QString()));
+    return run;
 }
 
 // Once for each folder written to: the hidden copies an interrupted run left
@@ -161,8 +174,7 @@ QString ConvertRun::OutputName(const QString& sourceName) const {
 }
 
 void ConvertRun::One(const Item& item) {
-    FileRun run;
-    run.given = item.given;
+    FileRun run = Begin(item.given);
     run.fromTree = item.fromTree;
     const QString folder = Join(s_.folder, item.folder);
     QString name = OutputName(item.name);

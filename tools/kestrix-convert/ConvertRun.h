@@ -75,6 +75,7 @@ private:
     void Remember(const FileRun& run);
     QString OutputName(const QString& sourceName) const;
     void TellLeftovers(FileRun& run, const QString& folder);
+    FileRun Begin(const QString& given);
 
     const Settings& s_;
     Mod_Convert::Converter converter_;
@@ -82,6 +83,7 @@ private:
     std::vector<FileRun> batch_;
     std::vector<FileRun> toVerify_; // named, read back at the end of the run
     QSet<QString> foldersSeen_;
+    QString note_; // on the source being read, for its first file's lines
     std::int64_t bytes_ = 0;
     std::size_t batchFiles_ = 1;
     int counts_[5] = {}; // by Outcome

@@ -22,13 +22,23 @@ namespace {
 
 // The reports of one file: one, or one for each entry of an archive.
 std::vector<RomInspector::Report> InspectFile(const QString& path) {
-    if (!Archive::IsArchive(path))
-        return {RomInspector::Inspect(path)};
+    // What the file is, when its name says otherwise, comes first.
+    const QString misnamed = Archive::Misnamed(path);
+    if (!Archive::IsArchive(path)) {
+        RomInspector::Report report = RomInspector::Inspect(path);
+        if (!misnamed.isEmpty() && report.Inspected())
+            report.reasons.prepend(misnamed);
+        return {report};
+    }
     std::vector<RomInspector::Report> reports;
     const EngineError read =
         Archive::Read(path, Mod_Convert::MaxSourceSize, [&](Archive::Entry& entry) {
             RomInspector::Report report;
-            if (!entry.error.Failed()) {
+            if (entry.companion) {
+                report.reasons.append(QStringLiteral(
+                    "a companion of the images (a read-me, a picture, a list), passed over "
+                    "unread"));
+            } else if (!entry.error.Failed()) {
                 const auto* data = reinterpret_cast<const std::uint8_t*>(entry.bytes.constData());
                 report = RomInspector::InspectData(
                     RomInspector::MemoryReader(data, entry.bytes.size()), entry.bytes.size());
@@ -36,6 +46,8 @@ std::vector<RomInspector::Report> InspectFile(const QString& path) {
                 report.error = entry.error.Text();
             }
             report.file = path + QLatin1Char(':') + entry.name;
+            if (!misnamed.isEmpty() && report.Inspected())
+                report.reasons.prepend(misnamed);
             reports.push_back(std::move(report));
         });
     if (read.Failed() || reports.empty()) {

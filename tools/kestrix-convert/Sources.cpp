@@ -116,7 +116,7 @@ private:
     // A fixed mode takes files with its source extension, and archives; the
     // to- commands take every file and judge it by its content.
     bool Takes(const QString& name) const {
-        return extension_.isEmpty() || Archive::IsArchive(name) ||
+        return extension_.isEmpty() || Archive::NamedAsArchive(name) ||
                name.endsWith(extension_, Qt::CaseInsensitive);
     }
 
