@@ -115,7 +115,8 @@ void ClearUtf8Flags(QByteArray* zip) {
 QString OwnName(const QString& path) {
     QString name = path.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
     for (QChar& c : name)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0) ||
+            SafeFile::TurnsText(c.unicode()))
             c = QLatin1Char('_');
     return name;
 }
@@ -182,6 +183,8 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
             entry.name = OwnName(utf8 ? QString::fromUtf8(utf8)
                                       : SafeFile::DecodeName(QByteArray(bytes ? bytes : "")));
         }
+        if (archive_entry_mtime_is_set(header))
+            entry.mtime = std::int64_t(archive_entry_mtime(header));
         const mode_t type = archive_entry_filetype(header);
         if (!compressed && type == AE_IFDIR)
             continue;
@@ -274,7 +277,8 @@ EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
     return {};
 }
 
-EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteArray* zip) {
+EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteArray* zip,
+                std::int64_t mtime) {
     QByteArray out(size + size / 64 + (1 << 16), Qt::Uninitialized);
     std::size_t used = 0;
     std::unique_ptr<archive, WriteFree> a(archive_write_new());
@@ -291,6 +295,8 @@ EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteA
     archive_entry_copy_pathname(entry.get(), bytes.constData());
     archive_entry_set_filetype(entry.get(), AE_IFREG);
     archive_entry_set_perm(entry.get(), 0644);
+    if (mtime > 0)
+        archive_entry_set_mtime(entry.get(), time_t(mtime), 0);
     archive_entry_set_size(entry.get(), size);
     if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK ||
         archive_write_data(a.get(), data, std::size_t(size)) != la_ssize_t(size) ||

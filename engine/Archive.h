@@ -16,7 +16,8 @@
 namespace Archive {
 
 // The last part of a path whose folders may be separated by '/' or '\\', fit
-// to be a file name in an output folder (control characters become '_').
+// to be a file name in an output folder (control characters, and marks that
+// turn the direction of text, become '_').
 QString OwnName(const QString& path);
 
 // Whether a file is an archive or a compressed file, by its content: one
@@ -36,6 +37,8 @@ struct Entry {
     QByteArray bytes;
     // A companion of the images (IsCompanion), passed over unread.
     bool companion = false;
+    // Its modification time (seconds since 1970), or 0 when it has none.
+    std::int64_t mtime = 0;
     // Why the entry is refused: encrypted, a link or device, damaged (a
     // wrong CRC), larger than the limit; nothing else is set then.
     EngineError error;
@@ -63,6 +66,8 @@ EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
                         const std::atomic<bool>* cancel = nullptr);
 
 // A .zip holding one file of that name and content, compressed (deflate).
-EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteArray* zip);
+// Dated mtime (seconds since 1970) when it is above 0.
+EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteArray* zip,
+                std::int64_t mtime = 0);
 
 } // namespace Archive

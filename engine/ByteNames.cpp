@@ -94,6 +94,12 @@ QStringList DecodeArguments(int argc, char* argv[]) {
     return arguments;
 }
 
+bool TurnsText(char16_t unit) {
+    return unit == 0x061C || unit == 0x200E || unit == 0x200F ||
+           (unit >= 0x202A && unit <= 0x202E) || (unit >= 0x2066 && unit <= 0x2069) ||
+           unit == 0x2028 || unit == 0x2029;
+}
+
 QString Printable(const QString& name) {
     QString out;
     out.reserve(name.size());
@@ -105,6 +111,8 @@ QString Printable(const QString& name) {
             out += QStringLiteral("\\x") + QString::number(escapedByte ? unit - 0xDC00 : unit, 16)
                                                .toUpper()
                                                .rightJustified(2, QLatin1Char('0'));
+        else if (TurnsText(unit))
+            out += QStringLiteral("\\u") + QString::number(unit, 16).toUpper();
         else
             out += name.at(i);
     }

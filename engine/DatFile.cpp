@@ -8,9 +8,21 @@ namespace DatFile {
 
 namespace {
 
-QString CrcKey(const QString& crc32, std::int64_t size) {
-    return crc32 + QLatin1Char(':') + QString::number(size);
+// Hex text to bytes; false unless it is exactly that many bytes of hex.
+template <std::size_t N> bool FromHex(QStringView text, std::array<std::uint8_t, N>* out) {
+    if (text.size() != qsizetype(2 * N))
+        return false;
+    for (std::size_t i = 0; i < N; ++i) {
+        bool ok = false;
+        (*out)[i] = std::uint8_t(text.mid(qsizetype(2 * i), 2).toUInt(&ok, 16));
+        if (!ok)
+            return false;
+    }
+    return true;
 }
+
+constexpr std::int64_t Piece = 1 << 20;
+constexpr int MostWarnings = 10;
 
 } // namespace
 
@@ -21,22 +33,36 @@ EngineError Index::Load(const QString& path) {
         return {Code::DatUnreadable, SafeFile::Describe(source.Error()), path};
     if (source.Size() > (std::int64_t(256) << 20))
         return {Code::DatTooLarge, QString(), path};
-    QByteArray bytes(source.Size(), Qt::Uninitialized);
-    if (!source.ReadAt(0, bytes.data(), bytes.size()))
-        return {Code::DatUnreadable, QStringLiteral("the file cannot be read"), path};
 
-    QXmlStreamReader xml(bytes);
+    QXmlStreamReader xml;
+    QByteArray piece;
+    std::int64_t offset = 0;
     QString game;
-    bool sawDatafile = false;
-    while (!xml.atEnd()) {
+    bool root = true;
+    int duplicates = 0;
+    for (;;) {
         xml.readNext();
+        if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
+            offset < source.Size()) {
+            // More of the file, a piece at a time.
+            const std::int64_t n = std::min(Piece, source.Size() - offset);
+            piece.resize(qsizetype(n));
+            if (!source.ReadAt(offset, piece.data(), n))
+                return {Code::DatUnreadable, QStringLiteral("the file cannot be read"), path};
+            offset += n;
+            xml.addData(piece);
+            continue;
+        }
+        if (xml.atEnd() || xml.hasError())
+            break;
         if (xml.isStartElement()) {
             const QStringView element = xml.name();
-            if (element == u"datafile")
-                sawDatafile = true;
-            else if (element == u"game" || element == u"machine")
+            // The document's root is <datafile>, or it is no DAT file.
+            if (std::exchange(root, false) && element != u"datafile")
+                return {Code::NotADat, QString(), path};
+            if (element == u"game" || element == u"machine") {
                 game = xml.attributes().value(QLatin1String("name")).toString();
-            else if (element == u"rom") {
+            } else if (element == u"rom") {
                 const QXmlStreamAttributes a = xml.attributes();
                 Rom rom;
                 rom.game = game;
@@ -45,22 +71,37 @@ EngineError Index::Load(const QString& path) {
                 rom.size = a.value(QLatin1String("size")).toLongLong(&ok);
                 if (!ok)
                     rom.size = -1;
-                rom.crc32 = a.value(QLatin1String("crc")).toString().toLower();
-                rom.md5 = a.value(QLatin1String("md5")).toString().toLower();
-                rom.sha1 = a.value(QLatin1String("sha1")).toString().toLower();
-                if (!rom.sha1.isEmpty())
-                    bySha1_.insert(rom.sha1, rom);
-                else if (!rom.crc32.isEmpty() && rom.size >= 0)
-                    byCrc_.insert(CrcKey(rom.crc32, rom.size), rom);
+                Sha1 sha1{};
+                std::array<std::uint8_t, 4> crc{};
+                if (FromHex(a.value(QLatin1String("sha1")), &sha1)) {
+                    const auto [at, added] = bySha1_.try_emplace(sha1, rom);
+                    if (!added && at->second.game != rom.game && ++duplicates <= MostWarnings)
+                        warnings_.append(
+                            QStringLiteral("%1 lists the SHA-1 %2 for \"%3\" and for \"%4\"; "
+                                           "\"%3\" is the one matched")
+                                .arg(SafeFile::Printable(path),
+                                     a.value(QLatin1String("sha1")).toString().toLower(),
+                                     SafeFile::Printable(at->second.game),
+                                     SafeFile::Printable(rom.game)));
+                } else if (FromHex(a.value(QLatin1String("crc")), &crc) && rom.size >= 0) {
+                    const std::uint32_t value = std::uint32_t(crc[0]) << 24 |
+                                                std::uint32_t(crc[1]) << 16 |
+                                                std::uint32_t(crc[2]) << 8 | crc[3];
+                    byCrc_.try_emplace(CrcKey{value, rom.size}, rom);
+                }
             }
         } else if (xml.isEndElement() && (xml.name() == u"game" || xml.name() == u"machine")) {
             game.clear();
         }
     }
+    if (duplicates > MostWarnings)
+        warnings_.append(QStringLiteral("%1 lists %2 more SHA-1s for two games each")
+                             .arg(SafeFile::Printable(path))
+                             .arg(duplicates - MostWarnings));
     if (xml.hasError())
         return {Code::DatMalformed,
                 QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString()), path};
-    if (!sawDatafile)
+    if (root)
         return {Code::NotADat, QString(), path};
     return {};
 }
@@ -68,10 +109,16 @@ EngineError Index::Load(const QString& path) {
 const Rom* Index::Match(const RomInspector::Report& report) const {
     if (!report.Inspected() || report.sha1.isEmpty())
         return nullptr;
-    if (const auto found = bySha1_.constFind(report.sha1); found != bySha1_.cend())
-        return &found.value();
-    const auto found = byCrc_.constFind(CrcKey(report.crc32, report.plainSize));
-    return found == byCrc_.cend() ? nullptr : &found.value();
+    Sha1 sha1{};
+    if (FromHex(QStringView(report.sha1), &sha1))
+        if (const auto found = bySha1_.find(sha1); found != bySha1_.end())
+            return &found->second;
+    bool ok = false;
+    const std::uint32_t crc = report.crc32.toUInt(&ok, 16);
+    if (!ok)
+        return nullptr;
+    const auto found = byCrc_.find(CrcKey{crc, report.plainSize});
+    return found == byCrc_.end() ? nullptr : &found->second;
 }
 
 } // namespace DatFile

@@ -24,8 +24,12 @@ QString DecodeName(const QByteArray& bytes);
 // The program's arguments as names: argv[1] onwards.
 QStringList DecodeArguments(int argc, char* argv[]);
 // A name for a message: bytes that could not be decoded and control
-// characters are shown escaped, as "caf\xE9.smd".
+// characters are shown escaped, as "caf\xE9.smd"; so are the marks that
+// turn the direction of text (U+202E as "\u202E").
 QString Printable(const QString& name);
+// Whether a character turns the direction of the text after it, or breaks
+// its line.
+bool TurnsText(char16_t unit);
 
 // Which file an entry leads to, following links; empty when there is none.
 struct FileId {

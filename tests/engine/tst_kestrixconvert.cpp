@@ -856,6 +856,31 @@ void tst_KestrixConvert::datFiles_data() {
     QTest::newRow("not a DAT") << QStringList{"info", "--dat", "game.md", "game.md"} << 1
                                << "cannot read the DAT file game.md: "
                                << "";
+    QTest::newRow("one SHA-1 for two games: the first, and a warning")
+        << QStringList{"info", "--dat", "twice.dat", "game.md"} << 0
+        << "warning: twice.dat lists the SHA-1 4e6cdd7c5925f423cfdc2546d6a24c434d78c41b for "
+           "\"First\" and for \"Second\"; \"First\" is the one matched|  dat game   First\n"
+        << "";
+    QTest::newRow("a root other than <datafile>")
+        << QStringList{"info", "--dat", "rooted.dat", "game.md"} << 1
+        << "cannot read the DAT file rooted.dat: line 1: not a DAT file"
+        << "";
+    QTest::newRow("a game with no name") << QStringList{"info", "--dat", "nameless.dat", "game.md"}
+                                         << 0 << "  dat game   (a game with no name)\n"
+                                         << "";
+    // U+202E turns the rest of a line around on a terminal.
+    QTest::newRow("a right-to-left override in a DAT's names")
+        << QStringList{"info", "--dat", "bidi.dat", "game.md"} << 0
+        << "  dat game   Evil\\u202Eelif\n  dat rom    Evil\\u202Egpj.bin\n"
+        << "";
+    QTest::newRow("a right-to-left override never reaches an output name")
+        << QStringList{"to-smd", "--dat", "bidi.dat", "--dat-names", "-o", "out", "crc.smd"} << 0
+        << "crc.smd -> out/Evil_gpj.smd"
+        << "out/Evil_gpj.smd";
+    QTest::newRow("--dat-names --zip: the entry is named after the DAT")
+        << QStringList{"to-smd", "--dat", "set.dat", "--dat-names", "--zip", "-o", "out", "game.md"}
+        << 0 << "game.md -> out/Kestrix Test Cart (World).zip"
+        << "";
     QTest::newRow("--dat-names without --dat")
         << QStringList{"to-bin", "--dat-names", "game.md"} << 2 << "go together"
         << "";
@@ -914,6 +939,17 @@ void tst_KestrixConvert::datFiles() {
                                        cartridgeRom + "/></game></datafile>\n"));
     QVERIFY(WriteFile(Path("broken.dat"), "<?xml version=\"1.0\"?>\n<datafile>\n<game name=\"x\">"
                                           "<rom name=\"a\"></game>\n</datafile>\n"));
+    QVERIFY(WriteFile(Path("twice.dat"), "<datafile><game name=\"First\"><rom name=\"a.bin\" " +
+                                             cartridgeRom +
+                                             "/></game><game name=\"Second\"><rom name=\"b.bin\" " +
+                                             cartridgeRom + "/></game></datafile>\n"));
+    QVERIFY(WriteFile(Path("rooted.dat"), "<list><datafile><game name=\"G\"><rom name=\"g.bin\" " +
+                                              cartridgeRom + "/></game></datafile></list>\n"));
+    QVERIFY(WriteFile(Path("nameless.dat"), "<datafile><game name=\"\"><rom name=\"n.bin\" " +
+                                                cartridgeRom + "/></game></datafile>\n"));
+    QVERIFY(WriteFile(Path("bidi.dat"), "<datafile><game name=\"Evil&#x202E;elif\"><rom "
+                                        "name=\"Evil&#x202E;gpj.bin\" " +
+                                            cartridgeRom + "/></game></datafile>\n"));
     const Result result = Run(args);
     QVERIFY2(result.status == status, qPrintable(result.out + result.err));
     for (const QString& part : message.split('|'))
@@ -925,6 +961,16 @@ void tst_KestrixConvert::datFiles() {
                  QString("4e6cdd7c5925f423cfdc2546d6a24c434d78c41b"));
     if (status != 0 && made.isEmpty())
         QCOMPARE(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
+    // A zip named after the DAT holds an entry of that name, dated as the
+    // source is.
+    if (args.contains("--zip")) {
+        const Result listed = RunShell("TZ=UTC unzip -l 'out/Kestrix Test Cart (World).zip'");
+        QVERIFY2(listed.out.contains("Kestrix Test Cart (World).smd"), qPrintable(listed.out));
+        QVERIFY2(
+            listed.out.contains(
+                QFileInfo(Path("game.md")).lastModified().toUTC().toString("yyyy-MM-dd hh:mm")),
+            qPrintable(listed.out));
+    }
 }
 
 void tst_KestrixConvert::edgeRuns_data() {

@@ -136,7 +136,7 @@ void ConvertRun::Source(const SourceFile& file) {
             batch_.push_back(std::move(run));
             return;
         }
-        One({given, file.path, &entry.bytes, entry.name, file.folder, file.fromTree});
+        One({given, file.path, &entry.bytes, entry.name, file.folder, file.fromTree, entry.mtime});
     });
     if (read.Failed() || entries == 0) {
         FileRun run = Begin(file.path);
@@ -213,7 +213,7 @@ void ConvertRun::One(const Item& item) {
 void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     const Arguments& a = s_.arguments;
     const Job& job = a.job;
-    const QString innerName = OutputName(item.name);
+    QString innerName = OutputName(item.name);
     // One run writes each destination once: by name, and by the file the
     // name leads to (a drive that ignores case gives two names one file).
     auto mayWrite = [&] {
@@ -263,6 +263,8 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
                 datName.truncate(dot);
             if (!datName.isEmpty() && datName != QLatin1String(".") &&
                 datName != QLatin1String("..")) {
+                // A zip's entry is named after the DAT too.
+                innerName = datName + LayoutExtension(job.target);
                 const QString named =
                     datName + (a.zip ? QStringLiteral(".zip") : LayoutExtension(job.target));
                 run.destination = run.destination.chopped(name.size()) + named;
@@ -316,9 +318,16 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         run.sourceSha = sha.hex;
     }
     Mod_Convert::Wrap wrap;
+    // The entry of a zip is dated as its source is.
+    std::int64_t mtime = item.mtime;
+    if (a.zip && !item.bytes) {
+        struct stat st {};
+        if (::stat(SafeFile::EncodeName(item.path).constData(), &st) == 0)
+            mtime = std::int64_t(st.st_mtime);
+    }
     if (a.zip)
-        wrap = [&innerName](const char* data, std::int64_t size, QByteArray* zip) {
-            return Archive::Zip(innerName, data, size, zip);
+        wrap = [&innerName, mtime](const char* data, std::int64_t size, QByteArray* zip) {
+            return Archive::Zip(innerName, data, size, zip, mtime);
         };
     run.writer = std::make_unique<SafeFile::Writer>();
     result = converter_.ConvertLoaded(

@@ -58,6 +58,7 @@ private:
         QString name;            // the name its output is named after
         QString folder;          // relative output folder
         bool fromTree;
+        std::int64_t mtime = 0; // an entry's time (a file's is asked of it)
     };
 
     void Source(const SourceFile& file);

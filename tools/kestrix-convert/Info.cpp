@@ -113,6 +113,8 @@ bool LoadDats(const QStringList& paths, DatFile::Index& index) {
             return false;
         }
     }
+    for (const QString& warning : index.Warnings())
+        Err() << "kestrix-convert: warning: " << warning << "\n";
     return true;
 }
 
