@@ -696,7 +696,9 @@ ReadAt MemoryReader(const std::uint8_t* data, std::int64_t size) {
     return [data, size](std::int64_t offset, void* into, std::int64_t bytes) {
         if (offset < 0 || bytes < 0 || offset > size || bytes > size - offset)
             return false;
-        std::memcpy(into, data + offset, std::size_t(bytes));
+        // Nothing to copy may come with no place to copy it to.
+        if (bytes > 0)
+            std::memcpy(into, data + offset, std::size_t(bytes));
         return true;
     };
 }
