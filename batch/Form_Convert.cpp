@@ -25,6 +25,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -326,11 +327,8 @@ bool Form_Convert::WrongLayout(const RomInspector::Report& report, std::int32_t 
 QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::int32_t mode) {
     if (!report.Inspected())
         return QStringLiteral("Cannot inspect this file: ") + report.error;
-    // The lines of kestrix-convert info.
     QStringList lines;
-    for (const RomReport::Line& line : RomReport::Lines(report))
-        lines << (line.label.isEmpty() ? QStringLiteral("    ") + line.value
-                                       : line.label + QStringLiteral(": ") + line.value);
+    // What decides the conversion comes first: whether this one fits.
     if (WrongLayout(report, mode)) {
         static const char* const names[] = {"SMD to BIN", "BIN to SMD", "MD to BIN", "BIN to MD"};
         QStringList modes;
@@ -342,6 +340,26 @@ QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::in
                                   .arg(modes.join(QStringLiteral(" or ")));
         lines << QStringLiteral("This is not what this conversion reads: %1.").arg(fits);
     }
+    // Then what a user decides by, from the lines of kestrix-convert info:
+    // the layout (and, when it is unknown, why), the title, the size, the
+    // dump and the checksum. The fingerprints and the rest of the header
+    // are for kestrix-convert info.
+    QHash<QString, QString> info;
+    for (const RomReport::Line& line : RomReport::Lines(report))
+        if (!line.label.isEmpty())
+            info.insert(line.label, line.value);
+    const QString title = info.value(QStringLiteral("overseas"), info.value("domestic"));
+    auto add = [&lines](const char* label, const QString& value) {
+        if (!value.isEmpty())
+            lines << QLatin1String(label) + QStringLiteral(": ") + value;
+    };
+    add("layout", info.value(QStringLiteral("layout")));
+    if (report.layout == RomLayout::Unknown)
+        add("why", info.value(QStringLiteral("reasons")));
+    add("title", title);
+    add("dump", info.value(QStringLiteral("dump")));
+    add("checksum", info.value(QStringLiteral("checksum")));
+    add("size", info.value(QStringLiteral("size")));
     return lines.join('\n');
 }
 
