@@ -142,6 +142,10 @@ void tst_KestrixConvert::usageErrors_data() {
     QTest::newRow("--output=") << QStringList{"bin2md", "--output=nowhere", "a.bin"}
                                << "'nowhere' does not exist";
     QTest::newRow("json with a mode") << QStringList{"bin2md", "--json", "a.bin"} << "--json";
+    QTest::newRow("-j 0") << QStringList{"info", "-j", "0", "a.bin"}
+                          << "-j needs a number from 1 to 1024";
+    QTest::newRow("-j with a conversion")
+        << QStringList{"to-bin", "-j2", "a.bin"} << "-j goes with info";
     QTest::newRow("info with -o") << QStringList{"info", "-o", ".", "a.bin"} << "info takes no";
     QTest::newRow("unknown option") << QStringList{"bin2md", "--fast", "a.bin"} << "'--fast'";
     QTest::newRow("--dat without --dat-names in a conversion")

@@ -78,12 +78,19 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
             a.dats << value;
         else if (name == QLatin1String("files-from"))
             a.filesFrom = value, a.filesFromSet = true;
+        else if (name == QLatin1String("jobs")) {
+            bool ok = false;
+            a.jobs = value.toInt(&ok);
+            if (!ok || a.jobs < 1 || a.jobs > 1024)
+                a.jobs = -1;
+        }
         given << name;
     };
     auto needs = [](const QString& name) {
         return name == QLatin1String("output")       ? QStringLiteral("a folder")
                : name == QLatin1String("dat")        ? QStringLiteral("a DAT file")
                : name == QLatin1String("files-from") ? QStringLiteral("a file")
+               : name == QLatin1String("jobs")       ? QStringLiteral("a number")
                                                      : QString();
     };
 
@@ -123,13 +130,16 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
         // Short options, alone or together: -r, -rq, -o DIR, -oDIR, -rqoDIR.
         for (qsizetype k = 1; k < word.size(); ++k) {
             const QChar letter = word.at(k);
-            if (letter == QLatin1Char('o')) {
+            if (letter == QLatin1Char('o') || letter == QLatin1Char('j')) {
+                const QString name =
+                    letter == QLatin1Char('o') ? QStringLiteral("output") : QStringLiteral("jobs");
                 if (k + 1 < word.size())
-                    takeValue(QStringLiteral("output"), word.mid(k + 1));
+                    takeValue(name, word.mid(k + 1));
                 else if (i + 1 < words.size())
-                    takeValue(QStringLiteral("output"), words.at(++i));
+                    takeValue(name, words.at(++i));
                 else
-                    return usage(QStringLiteral("option '-o' needs a folder"));
+                    return usage(
+                        QStringLiteral("option '-%1' needs %2").arg(letter).arg(needs(name)));
                 break;
             }
             bool known = false;
@@ -165,6 +175,8 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
     a.files = positional.mid(1);
     if (a.files.isEmpty() && !a.filesFromSet)
         return usage(QStringLiteral("no files given"));
+    if (a.jobs < 0)
+        return usage(QStringLiteral("-j needs a number from 1 to 1024"));
 
     auto forbid = [&](const char* option, const QString& why) -> bool {
         return given.contains(QLatin1String(option)) && (usage(why), true);
@@ -176,7 +188,8 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
                 return std::nullopt;
         return a;
     }
-    if (forbid("json", QStringLiteral("--json goes with info")))
+    if (forbid("json", QStringLiteral("--json goes with info")) ||
+        forbid("jobs", QStringLiteral("-j goes with info")))
         return std::nullopt;
     if (a.job.command == Command::ToLayout &&
         forbid("force", QStringLiteral("--force goes with a fixed mode")))

@@ -59,16 +59,18 @@ std::vector<RomInspector::Report> InspectFile(const QString& path) {
     return reports;
 }
 
-// Inspects every file, two at a time or as many as there are cores, and
+// Inspects every file, as many at once as asked or as there are cores, and
 // hands each report on in the order of the files as soon as it and the ones
 // before it are done.
-void InspectInOrder(const QStringList& files,
+void InspectInOrder(const QStringList& files, int jobs,
                     const std::function<void(const RomInspector::Report&)>& take) {
     std::vector<std::optional<std::vector<RomInspector::Report>>> reports(
         std::size_t(files.size()));
     std::mutex mutex;
     std::condition_variable arrived;
     QThreadPool pool;
+    if (jobs > 0)
+        pool.setMaxThreadCount(jobs);
     // An archive's entry is inspected in memory, up to 1 GiB of it: two
     // archives at a time at most, whatever the number of cores.
     QSemaphore archives(2);
@@ -118,7 +120,7 @@ bool LoadDats(const QStringList& paths, DatFile::Index& index) {
     return true;
 }
 
-int Info(const QStringList& files, bool json, const QStringList& dats) {
+int Info(const QStringList& files, bool json, const QStringList& dats, int jobs) {
     DatFile::Index index;
     if (!LoadDats(dats, index))
         return ExitSomeFailed;
@@ -130,7 +132,7 @@ int Info(const QStringList& files, bool json, const QStringList& dats) {
     // Each object is written as soon as it is done, not gathered first.
     if (json)
         Out() << "{\n    \"schema\": " << qint64(RomReport::JsonSchema) << ",\n    \"files\": [";
-    InspectInOrder(files, [&](const RomInspector::Report& r) {
+    InspectInOrder(files, jobs, [&](const RomInspector::Report& r) {
         if (!r.Inspected()) {
             status = ExitSomeFailed;
             Err() << "kestrix-convert: cannot inspect " << Shown(r.file) << ": " << r.error << "\n";

@@ -10,4 +10,5 @@ bool LoadDats(const QStringList& paths, DatFile::Index& index);
 // kestrix-convert info: a report for each file (for each entry of an
 // archive), as text as soon as it and those before it are done, or as one
 // JSON array. The exit status.
-int Info(const QStringList& files, bool json, const QStringList& dats);
+// jobs: how many files are inspected at once; 0 for one a core.
+int Info(const QStringList& files, bool json, const QStringList& dats, int jobs = 0);

@@ -15,7 +15,7 @@
 const char* const UsageText =
     "Usage: kestrix-convert MODE [OPTIONS] FILE...\n"
     "       kestrix-convert to-bin|to-smd|to-md [OPTIONS] FILE...\n"
-    "       kestrix-convert info [--json] [--dat DAT]... FILE...\n"
+    "       kestrix-convert info [--json] [--dat DAT]... [-j N] FILE...\n"
     "\n"
     "Converts Sega Genesis / Mega Drive ROM images between layouts.\n"
     "\n"
@@ -47,8 +47,8 @@ const char* const UsageText =
     "  --overwrite       replace destinations that already exist\n"
     "  --force           convert with a fixed MODE even when the content looks\n"
     "                    like another layout\n"
-    "  --verify          read each written file back and compare its plain\n"
-    "                    content with the source's (SHA-1)\n"
+    "  --verify          once all are written, read each file back and compare\n"
+    "                    its plain content with the source's (SHA-1)\n"
     "  -r, --recursive   walk the folders among the FILEs (not following links to\n"
     "                    folders), writing into the same folders under DIR\n"
     "  --files-from FILE read the names of the sources from FILE (- for standard\n"
@@ -57,7 +57,8 @@ const char* const UsageText =
     "  --full-stem       name outputs after the source's name up to its last dot\n"
     "  --zip             write each converted file as NAME.zip holding it\n"
     "  -q, --quiet       print errors only\n"
-    "  --json            info: one JSON array on standard output\n"
+    "  --json            info: one JSON document on standard output\n"
+    "  -j, --jobs N      info: inspect N files at once (default: one a core)\n"
     "  --dat FILE        a Logiqx XML DAT file (repeatable): info shows the game\n"
     "                    and ROM each file matches (by the SHA-1 of its plain\n"
     "                    content, or CRC32 and size)\n"
@@ -92,7 +93,7 @@ int Main(int argc, char* argv[]) {
             for (const SourceFile& file : gathered.files)
                 files << file.path;
         }
-        return Info(files, arguments->json, arguments->dats);
+        return Info(files, arguments->json, arguments->dats, arguments->jobs);
     }
 
     Settings settings;
