@@ -166,6 +166,7 @@ bench)
     bench/convert-vs-cp.sh "$BUILD_DIR"
     bench/guarded-vs-force.sh "$BUILD_DIR"
     bench/archives.sh "$BUILD_DIR"
+    bench/info-memory.sh "$BUILD_DIR"
     exec bench/info-vs-rhash.sh "$BUILD_DIR"
     ;;
 format)
