@@ -321,7 +321,7 @@ bool Form_Convert::eventFilter(QObject* watched, QEvent* event) {
 // --- what the files are -----------------------------------------------------
 
 bool Form_Convert::WrongLayout(const RomInspector::Report& report, std::int32_t mode) {
-    return report.IsOtherThan(SourceLayout(mode));
+    return report.disc || report.IsOtherThan(SourceLayout(mode));
 }
 
 QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::int32_t mode) {
@@ -329,7 +329,9 @@ QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::in
         return QStringLiteral("Cannot inspect this file: ") + report.error;
     QStringList lines;
     // What decides the conversion comes first: whether this one fits.
-    if (WrongLayout(report, mode)) {
+    if (report.disc) {
+        lines << QStringLiteral("This is a disc image, not a cartridge: no conversion fits it.");
+    } else if (WrongLayout(report, mode)) {
         static const char* const names[] = {"SMD to BIN", "BIN to SMD", "MD to BIN", "BIN to MD"};
         QStringList modes;
         for (std::int32_t fitting : FittingModes(report.layout))

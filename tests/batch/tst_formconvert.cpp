@@ -809,6 +809,16 @@ void tst_FormConvert::inspectionHints() {
     // plain.bin is no SMD image by its size: it fails as it always did.
     QCOMPARE(Titles(), (QStringList{"Error. Conversion Fauilure", "Conversion Complete"}));
     QVERIFY(QFileInfo(Out("game.bin")).isFile());
+    // A disc image is no cartridge: no conversion fits it.
+    QByteArray disc = plain;
+    disc.replace(0, 16, "SEGADISCSYSTEM  ");
+    QVERIFY(WriteFile(Src("disc.smd"), disc));
+    AddSources({"disc.smd"});
+    const int last = w_->List_Files->count() - 1;
+    QTRY_VERIFY2(hint(last).startsWith("This is a disc image, not a cartridge: no conversion "
+                                       "fits it.\nlayout: none: a disc image"),
+                 qPrintable(hint(last)));
+    QVERIFY(!w_->List_Files->item(last)->icon().isNull());
     // Closing stops the work and drops the results.
     AddSources({"game.smd"});
     desktop_->answers = {MsgBox::Ok};
