@@ -10,7 +10,20 @@ QString EngineError::Text() const {
     case Code::Source:
     case Code::WriteFailed:
     case Code::FolderNotMade:
+    case Code::NoHeader:
         return detail;
+    case Code::TrimShort:
+        return QStringLiteral("the file does not reach the header's ROM end %1: nothing to "
+                              "trim")
+            .arg(detail);
+    case Code::TrimOtherData:
+        return QStringLiteral("the %1 bytes past the header's ROM end %2 are other data, not "
+                              "padding or a mirror (use --force to cut them)")
+            .arg(detail, subject);
+    case Code::TrimNotWhole:
+        return QStringLiteral("%1 holds whole 16 KiB blocks: it cannot end at the header's ROM "
+                              "end %2")
+            .arg(detail, subject);
     case Code::ReadFailed:
         return QStringLiteral("the file cannot be read");
     case Code::SizeUnfit:

@@ -32,6 +32,10 @@ struct EngineError {
         NotADat,           // the DAT file subject has no <datafile> element
         FolderNotMade,     // a folder could not be made: detail
         WriteFailed,       // a destination could not be written: detail
+        NoHeader,          // no cartridge header to mend: detail says why
+        TrimShort,         // not longer than the header's ROM end detail
+        TrimOtherData,     // detail bytes past the ROM end subject are other data
+        TrimNotWhole,      // a layout (detail) cannot end at the ROM end subject
     };
 
     Code code = Code::None;

@@ -51,6 +51,8 @@ private slots:
     void info();
     void reports_data();
     void reports();
+    void repairs_data();
+    void repairs();
     void layoutAware_data();
     void layoutAware();
     void archives_data();
@@ -146,6 +148,14 @@ void tst_KestrixConvert::usageErrors_data() {
                           << "-j needs a number from 1 to 1024";
     QTest::newRow("-j with a conversion")
         << QStringList{"to-bin", "-j2", "a.bin"} << "-j goes with info";
+    QTest::newRow("--in-place with a conversion") << QStringList{"to-bin", "--in-place", "a.bin"}
+                                                  << "--in-place goes with fix-checksum or trim";
+    QTest::newRow("--in-place and -o") << QStringList{"trim", "--in-place", "-o", ".", "a.bin"}
+                                       << "--in-place and -o exclude each other";
+    QTest::newRow("--force with fix-checksum") << QStringList{"fix-checksum", "--force", "a.bin"}
+                                               << "--force goes with a fixed mode or trim";
+    QTest::newRow("--zip with trim")
+        << QStringList{"trim", "--zip", "a.bin"} << "--zip goes with conversions";
     QTest::newRow("info with -o") << QStringList{"info", "-o", ".", "a.bin"} << "info takes no";
     QTest::newRow("unknown option") << QStringList{"bin2md", "--fast", "a.bin"} << "'--fast'";
     QTest::newRow("--dat without --dat-names in a conversion")
@@ -459,6 +469,152 @@ void tst_KestrixConvert::reports() {
     QVERIFY2(result.status == 0, qPrintable(result.err));
     for (const QString& part : expected)
         QVERIFY2(result.out.contains(part), qPrintable(part + "\n---\n" + result.out));
+}
+
+void tst_KestrixConvert::repairs_data() {
+    QTest::addColumn<QByteArray>("input"); // written as "game" + extension
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message"); // parts separated by '|'
+    // The file that must then hold exactly the expected bytes, or none.
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QByteArray>("expected");
+    using RomImages::CartridgeImage;
+    using RomImages::InLayout;
+    const struct {
+        RomLayout layout;
+        const char* extension;
+    } layouts[] = {{RomLayout::Plain, ".bin"},
+                   {RomLayout::Smd, ".smd"},
+                   {RomLayout::Md, ".md"},
+                   {RomLayout::Byteswapped, ".bin"}};
+    const qsizetype MiB = 1024 * 1024;
+    // A stored checksum one off: the mended file is the one with the right
+    // checksum (its sum as the console's boot check does it, worked out in
+    // RomImages), every other byte as it was, in every layout.
+    for (const auto& l : layouts) {
+        const QByteArray wrong = CartridgeImage(MiB, 21, false);
+        const QByteArray right = CartridgeImage(MiB, 21, true);
+        QTest::addRow("fix-checksum, %s", qPrintable(LayoutName(l.layout)))
+            << InLayout(wrong, l.layout) << l.extension
+            << QString("\"$KX\" fix-checksum --verify -o out game%1").arg(l.extension) << 0
+            << "(checksum 0x|no other byte changed|1 repaired, 0 skipped"
+            << "out/game" + QString(l.extension) << InLayout(right, l.layout);
+    }
+    // Padded past the ROM end: the boot check sums to the ROM end only.
+    const QByteArray rightPart = CartridgeImage(MiB + MiB / 2, 22, true);
+    const QByteArray wrongPart = CartridgeImage(MiB + MiB / 2, 22, false);
+    // (Padding whose words sum to something other than 0 modulo 65536.)
+    const QByteArray padding(MiB / 2 - 16384, char(0x55));
+    QTest::newRow("fix-checksum of a padded dump: the declared range")
+        << wrongPart + padding << ".bin"
+        << "\"$KX\" fix-checksum -o out game.bin" << 0 << "game.bin -> out/game.bin (checksum 0x"
+        << "out/game.bin" << rightPart + padding;
+    // A ROM end past the file: the whole file, and said so.
+    QByteArray cutShort = CartridgeImage(2 * MiB, 23, false).left(MiB);
+    const quint16 whole = RomImages::HeaderChecksum(cutShort);
+    QByteArray cutShortRight = cutShort;
+    cutShortRight[0x18E] = char(whole >> 8);
+    cutShortRight[0x18F] = char(whole);
+    QTest::newRow("fix-checksum of a short dump: the whole file")
+        << cutShort << ".bin"
+        << "\"$KX\" fix-checksum -o out game.bin" << 0
+        << "summed over the whole file, as the header's ROM end 0x001FFFFF is not within it"
+        << "out/game.bin" << cutShortRight;
+    QTest::newRow("fix-checksum of a right checksum leaves it alone")
+        << CartridgeImage(MiB, 24) << ".bin"
+        << "\"$KX\" fix-checksum -o out game.bin" << 0
+        << "game.bin: the checksum 0x|is right; left alone|0 repaired, 1 skipped"
+        << "" << QByteArray();
+    QTest::newRow("fix-checksum without a header is refused")
+        << RandomBytes(MiB, 25) << ".bin"
+        << "\"$KX\" fix-checksum -o out game.bin" << 1
+        << "refused game.bin: the layout is unknown (no \"SEGA\" in the header"
+        << "" << QByteArray();
+    QTest::newRow("fix-checksum never writes over its source unasked")
+        << CartridgeImage(MiB, 26, false) << ".bin"
+        << "\"$KX\" fix-checksum game.bin" << 1 << "it would replace its source: use --in-place"
+        << "game.bin" << CartridgeImage(MiB, 26, false);
+    // In place: owner, mode and extended attributes kept.
+    QTest::newRow("fix-checksum --in-place keeps the file's metadata")
+        << InLayout(CartridgeImage(MiB, 27, false), RomLayout::Smd) << ".smd"
+        << "chown 12345:54321 game.smd && chmod 640 game.smd && setfattr -n user.kept -v yes "
+           "game.smd && \"$KX\" fix-checksum --in-place --verify game.smd && stat -c '%u:%g %a' "
+           "game.smd && getfattr --only-values -n user.kept game.smd"
+        << 0 << "12345:54321 640|yes|verified game.smd"
+        << "game.smd" << InLayout(CartridgeImage(MiB, 27, true), RomLayout::Smd);
+    // Trimming: padding and mirrors cut to the declared end, each layout in
+    // its own; the result is the complete dump.
+    const QByteArray game = CartridgeImage(MiB, 28);
+    for (const auto& l : layouts) {
+        QTest::addRow("trim padding, %s", qPrintable(LayoutName(l.layout)))
+            << InLayout(game + QByteArray(MiB, char(0xFF)), l.layout) << l.extension
+            << QString("\"$KX\" trim --verify -o out game%1").arg(l.extension) << 0
+            << "(1048576 bytes of padding cut past the header's ROM end 0x000FFFFF)|its plain "
+               "content is the source's first 1048576 bytes"
+            << "out/game" + QString(l.extension) << InLayout(game, l.layout);
+    }
+    const QByteArray game15 = CartridgeImage(MiB + MiB / 2, 29);
+    QTest::newRow("trim a mirror")
+        << game15 + game15 << ".bin"
+        << "\"$KX\" trim -o out game.bin" << 0 << "(1572864 bytes of a mirror cut"
+        << "out/game.bin" << game15;
+    QTest::newRow("trim the mirrored start of an overdump")
+        << game15 + game15.left(MiB / 2) << ".bin"
+        << "\"$KX\" trim -o out game.bin" << 0 << "(524288 bytes of a mirror cut"
+        << "out/game.bin" << game15;
+    const QByteArray grown = game + RandomBytes(MiB, 30);
+    QTest::newRow("trim refuses other data")
+        << grown << ".bin"
+        << "\"$KX\" trim -o out game.bin" << 1
+        << "refused game.bin: the 1048576 bytes past the header's ROM end 0x000FFFFF are other "
+           "data, not padding or a mirror (use --force to cut them)"
+        << "" << QByteArray();
+    QTest::newRow("trim --force cuts other data")
+        << grown << ".bin"
+        << "\"$KX\" trim --force -o out game.bin" << 0 << "(1048576 bytes of other data cut"
+        << "out/game.bin" << game;
+    QTest::newRow("trim of a complete dump leaves it alone")
+        << game << ".bin"
+        << "\"$KX\" trim -o out game.bin" << 0
+        << "game.bin: it ends at the header's ROM end 0x000FFFFF; left alone"
+        << "" << QByteArray();
+    // 1.5 MiB + 8 KiB declared: no whole number of SMD blocks.
+    QByteArray odd = CartridgeImage(MiB + MiB / 2 + 8192, 31);
+    QTest::newRow("trim refuses an SMD image that cannot end there")
+        << InLayout(odd + QByteArray(MiB / 2 - 8192, char(0xFF)), RomLayout::Smd) << ".smd"
+        << "\"$KX\" trim -o out game.smd" << 1
+        << "an SMD image holds whole 16 KiB blocks: it cannot end at the header's ROM end "
+           "0x00181FFF"
+        << "" << QByteArray();
+    QTest::newRow("trim of a file shorter than declared is refused")
+        << cutShort << ".bin"
+        << "\"$KX\" trim -o out game.bin" << 1
+        << "the file does not reach the header's ROM end 0x001FFFFF: nothing to trim"
+        << "" << QByteArray();
+}
+
+// fix-checksum and trim, against files built here with the right bytes
+// worked out independently of the engine.
+void tst_KestrixConvert::repairs() {
+    QFETCH(QByteArray, input);
+    QFETCH(QString, extension);
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(QString, output);
+    QFETCH(QByteArray, expected);
+    QVERIFY(QDir(dir_.path()).mkpath("out"));
+    QVERIFY(WriteFile(Path("game" + extension), input));
+    const Result result = RunShell(script);
+    QVERIFY2(result.status == status, qPrintable(result.out + result.err));
+    for (const QString& part : message.split('|'))
+        QVERIFY2((result.out + result.err).contains(part), qPrintable(result.out + result.err));
+    if (!output.isEmpty())
+        QVERIFY(ReadFile(Path(output)) == expected);
+    else
+        QCOMPARE(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void tst_KestrixConvert::layoutAware_data() {

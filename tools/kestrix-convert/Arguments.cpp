@@ -18,6 +18,8 @@ std::optional<Job> ParseCommand(const QString& word) {
         {"to-smd", {Command::ToLayout, BINtoSMD, RomLayout::Smd}},
         {"to-md", {Command::ToLayout, BINtoMD, RomLayout::Md}},
         {"info", {Command::Info, SMDtoBIN, RomLayout::Unknown}},
+        {"fix-checksum", {Command::FixChecksum, SMDtoBIN, RomLayout::Unknown}},
+        {"trim", {Command::Trim, SMDtoBIN, RomLayout::Unknown}},
     };
     for (const auto& c : commands)
         if (word == QLatin1String(c.word))
@@ -58,6 +60,7 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
     };
     const Flag flags[] = {
         {"overwrite", QChar(), &a.overwrite},
+        {"in-place", QChar(), &a.inPlace},
         {"force", QChar(), &a.force},
         {"verify", QChar(), &a.verify},
         {"json", QChar(), &a.json},
@@ -183,13 +186,27 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
     };
     if (a.job.command == Command::Info) {
         for (const char* o : {"output", "overwrite", "force", "verify", "dat-names", "zip",
-                              "full-stem", "recursive"})
+                              "full-stem", "recursive", "in-place"})
             if (forbid(o, QStringLiteral("info takes no option --%1").arg(QLatin1String(o))))
                 return std::nullopt;
         return a;
     }
     if (forbid("json", QStringLiteral("--json goes with info")) ||
         forbid("jobs", QStringLiteral("-j goes with info")))
+        return std::nullopt;
+    const bool repair = a.job.command == Command::FixChecksum || a.job.command == Command::Trim;
+    if (repair) {
+        for (const char* o : {"dat", "dat-names", "zip", "full-stem"})
+            if (forbid(o, QStringLiteral("--%1 goes with conversions").arg(QLatin1String(o))))
+                return std::nullopt;
+        if (a.job.command == Command::FixChecksum &&
+            forbid("force", QStringLiteral("--force goes with a fixed mode or trim")))
+            return std::nullopt;
+        if (a.inPlace && forbid("output", QStringLiteral("--in-place and -o exclude each other")))
+            return std::nullopt;
+        return a;
+    }
+    if (forbid("in-place", QStringLiteral("--in-place goes with fix-checksum or trim")))
         return std::nullopt;
     if (a.job.command == Command::ToLayout &&
         forbid("force", QStringLiteral("--force goes with a fixed mode")))

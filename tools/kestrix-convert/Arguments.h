@@ -15,9 +15,10 @@ constexpr int ExitUsage = 2;
 
 extern const char* const UsageText;
 
-enum class Command { Mode, ToLayout, Info };
+enum class Command { Mode, ToLayout, Info, FixChecksum, Trim };
 
-// What a command word asks for: a fixed mode, a target layout, or info.
+// What a command word asks for: a fixed mode, a target layout, info, or a
+// repair.
 struct Job {
     Command command = Command::Mode;
     std::int32_t mode = SMDtoBIN;
@@ -34,6 +35,7 @@ struct Arguments {
     // How many files info inspects at once: as many as there are cores (0).
     int jobs = 0;
     bool overwrite = false;
+    bool inPlace = false;
     bool force = false;
     bool verify = false;
     bool json = false;

@@ -6,7 +6,10 @@
 #include "Mod_Convert.h"
 #include "Mod_File.h"
 #include "Output.h"
+#include "Repair.h"
 #include "RomInspector.h"
+
+#include <QCryptographicHash>
 
 #include <algorithm>
 #include <cerrno>
@@ -95,7 +98,8 @@ int ConvertRun::Run(const Gathered& gathered) {
         Err() << "\r\033[K";
     Print(toVerify_);
     if (!a.quiet)
-        Err() << "kestrix-convert: " << qint64(counts_[int(Outcome::Converted)]) << " converted, "
+        Err() << "kestrix-convert: " << qint64(counts_[int(Outcome::Converted)])
+              << (Repairing() ? " repaired, " : " converted, ")
               << qint64(counts_[int(Outcome::Skipped)] + counts_[int(Outcome::PassedOver)])
               << " skipped, " << qint64(counts_[int(Outcome::Refused)]) << " refused, "
               << qint64(counts_[int(Outcome::Failed)]) << " failed\n";
@@ -169,8 +173,16 @@ void ConvertRun::TellLeftovers(FileRun& run, const QString& folder) {
 }
 
 QString ConvertRun::OutputName(const QString& sourceName) const {
+    // A repaired file keeps its name.
+    if (Repairing())
+        return sourceName;
     return ConversionPlan::DestinationName(sourceName, s_.arguments.job.target,
                                            s_.arguments.fullStem);
+}
+
+bool ConvertRun::Repairing() const {
+    return s_.arguments.job.command == Command::FixChecksum ||
+           s_.arguments.job.command == Command::Trim;
 }
 
 void ConvertRun::One(const Item& item) {
@@ -180,7 +192,12 @@ void ConvertRun::One(const Item& item) {
     QString name = OutputName(item.name);
     if (s_.arguments.zip)
         name = name.left(name.lastIndexOf(QLatin1Char('.'))) + QStringLiteral(".zip");
-    run.destination = Join(folder, name);
+    run.destination = s_.arguments.inPlace ? item.path : Join(folder, name);
+    if (s_.arguments.inPlace && item.bytes) {
+        Refuse(run, QStringLiteral("an entry of an archive cannot be mended in place"));
+        batch_.push_back(std::move(run));
+        return;
+    }
     // A file that an earlier one of the batch writes or replaces is read
     // once that one is in place.
     if (!batch_.empty() && !item.bytes && !ReadableBeforeBatch(item.path))
@@ -225,7 +242,13 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         if (const QString why = plan_.Refusal(run.destination, item.path, item.bytes != nullptr);
             !why.isEmpty())
             return Refuse(run, why), false;
-        if (!a.overwrite && SafeFile::EntryExists(run.destination))
+        // A repair changes its source only when asked to.
+        if (Repairing() && !a.inPlace && !item.bytes && run.before.IsValid() &&
+            SafeFile::IdentityOf(item.path) == run.before)
+            return Refuse(run, QStringLiteral("it would replace its source: use --in-place to "
+                                              "mend the file itself, or -o DIR")),
+                   false;
+        if (!a.overwrite && !a.inPlace && SafeFile::EntryExists(run.destination))
             return SkipExisting(run), false;
         return true;
     };
@@ -252,6 +275,10 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     if (result != ConversionResult::Converted)
         return refuse(result);
     const RomInspector::ReadAt read = RomInspector::MemoryReader(converter_.Loaded(), length);
+    if (Repairing())
+        return PrepareRepair(
+            run, QByteArray::fromRawData(reinterpret_cast<const char*>(converter_.Loaded()),
+                                         qsizetype(length)));
 
     if (a.datNames) {
         // Named after the DAT entry the content matches: its ROM name's last
@@ -339,6 +366,89 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     run.bytes = converter_.ConvertedSize();
 }
 
+// Mends a file's bytes as fix-checksum or trim asks, in its own layout, and
+// hands them to a writer; a file with nothing to mend is left alone.
+void ConvertRun::PrepareRepair(FileRun& run, const QByteArray& file) {
+    const Arguments& a = s_.arguments;
+    RomInspector::Options options;
+    options.fingerprints = false;
+    const RomInspector::Report report = RomInspector::InspectData(
+        RomInspector::MemoryReader(reinterpret_cast<const std::uint8_t*>(file.constData()),
+                                   file.size()),
+        file.size(), options);
+    auto refuse = [&](const EngineError& error) {
+        // Walking a tree, a file that is no cartridge is only counted.
+        if (run.fromTree && error.code == EngineError::Code::NoHeader)
+            run.outcome = Outcome::PassedOver;
+        else
+            Refuse(run, error.Text());
+    };
+    auto leaveAlone = [&](const QString& why) {
+        if (!a.quiet)
+            run.lines.emplace_back(false, Shown(run.given) + ": " + why + "; left alone");
+        run.outcome = Outcome::PassedOver;
+    };
+    const QString end = RomInspector::Hex(report.header.romEnd, 8);
+    QByteArray out;
+    if (a.job.command == Command::FixChecksum) {
+        Repair::Checksum checksum;
+        if (const EngineError error = Repair::ChecksumOf(report, &checksum); error.Failed())
+            return refuse(error);
+        if (checksum.Right())
+            return leaveAlone(
+                QStringLiteral("the checksum %1 is right").arg(RomInspector::Hex(checksum.stored)));
+        out = QByteArray(file.constData(), file.size());
+        Repair::PutChecksum(out, report.layout, checksum.computed);
+        run.detail =
+            QStringLiteral(" (checksum %1, was %2%3)")
+                .arg(RomInspector::Hex(checksum.computed), RomInspector::Hex(checksum.stored),
+                     checksum.wholeFile ? QStringLiteral("; summed over the whole file, as the "
+                                                         "header's ROM end %1 is not within it")
+                                              .arg(end)
+                                        : QString());
+        run.verifyRaw = true;
+        run.verified = QStringLiteral("the checksum %1 matches; no other byte changed")
+                           .arg(RomInspector::Hex(checksum.computed));
+        if (a.verify)
+            run.sourceSha = QString::fromLatin1(
+                QCryptographicHash::hash(out, QCryptographicHash::Sha1).toHex());
+    } else {
+        bool cut = false;
+        if (const EngineError error = Repair::Trim(file, report, a.force, &out, &cut);
+            error.Failed())
+            return refuse(error);
+        if (!cut)
+            return leaveAlone(QStringLiteral("it ends at the header's ROM end %1").arg(end));
+        const std::int64_t declared = std::int64_t(report.header.romEnd) + 1;
+        const QString tail = report.dump == RomInspector::Dump::Padded ? QStringLiteral("padding")
+                             : report.dump == RomInspector::Dump::Overdump && !report.tailMirrored
+                                 ? QStringLiteral("other data")
+                                 : QStringLiteral("a mirror");
+        run.detail = QStringLiteral(" (%1 bytes of %2 cut past the header's ROM end %3)")
+                         .arg(report.plainSize - declared)
+                         .arg(tail, end);
+        run.verifyLayout = report.layout;
+        run.verified =
+            QStringLiteral("its plain content is the source's first %1 bytes").arg(declared);
+        if (a.verify)
+            run.sourceSha = QString::fromLatin1(
+                QCryptographicHash::hash(
+                    Repair::PlainBytes(file, report.layout).left(qsizetype(declared)),
+                    QCryptographicHash::Sha1)
+                    .toHex());
+    }
+    run.writer = std::make_unique<SafeFile::Writer>();
+    if (!run.writer->Open(run.destination, a.overwrite || a.inPlace ? SafeFile::Existing::ReplaceAny
+                                                                    : SafeFile::Existing::Keep) ||
+        !run.writer->Write(out.constData(), out.size())) {
+        Refuse(run, run.writer->ErrorString(), Outcome::Failed);
+        run.writer.reset();
+        return;
+    }
+    plan_.Claim(run.destination, run.given);
+    run.bytes = out.size();
+}
+
 // Writes the batch to disk, names its files, flushes their folders and
 // prints what became of each, in the order of the files.
 void ConvertRun::Flush() {
@@ -415,9 +525,13 @@ void ConvertRun::Print(std::vector<FileRun>& runs) {
 void ConvertRun::Report(FileRun& run) {
     const Arguments& a = s_.arguments;
     if (!a.quiet)
-        run.lines.emplace_back(false, Shown(run.given) + " -> " + Shown(run.destination));
+        run.lines.emplace_back(false,
+                               Shown(run.given) + " -> " + Shown(run.destination) + run.detail);
     if (!a.verify)
         return;
+    const RomLayout layout = run.verifyRaw                            ? RomLayout::Plain
+                             : run.verifyLayout != RomLayout::Unknown ? run.verifyLayout
+                                                                      : a.job.target;
     RomInspector::Sha1 sha;
     if (a.zip) {
         // Read back out of the archive written.
@@ -430,7 +544,7 @@ void ConvertRun::Report(FileRun& run) {
                     entry.bytes.size()),
                 entry.bytes.size(), a.job.target);
     } else {
-        sha = RomInspector::PlainSha1(run.destination, a.job.target);
+        sha = RomInspector::PlainSha1(run.destination, layout);
     }
     if (sha.hex != run.sourceSha) {
         run.lines.emplace_back(
@@ -440,8 +554,9 @@ void ConvertRun::Report(FileRun& run) {
                                                            "source's")));
         run.outcome = Outcome::Failed;
     } else if (!a.quiet) {
-        run.lines.emplace_back(false,
-                               "verified " + Shown(run.destination) + " (sha1 " + sha.hex + ")");
+        run.lines.emplace_back(
+            false, "verified " + Shown(run.destination) + " (" +
+                       (run.verified.isEmpty() ? "sha1 " + sha.hex : run.verified) + ")");
     }
 }
 

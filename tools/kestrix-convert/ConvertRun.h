@@ -49,6 +49,13 @@ private:
         Outcome outcome = Outcome::Converted;
         bool fromTree = false;
         bool named = false; // written and named: reported as converted
+        // Told after "given -> destination": what a repair did.
+        QString detail;
+        // What --verify reads back: the plain content in this layout (the
+        // target's when unknown), or the file's bytes as they are.
+        RomLayout verifyLayout = RomLayout::Unknown;
+        bool verifyRaw = false;
+        QString verified; // told when it holds, instead of the SHA-1
     };
     // Where a source's bytes come from: a file, or an archive's entry.
     struct Item {
@@ -64,6 +71,8 @@ private:
     void Source(const SourceFile& file);
     void One(const Item& item);
     void Prepare(FileRun& run, const Item& item, QString name);
+    void PrepareRepair(FileRun& run, const QByteArray& file);
+    bool Repairing() const;
     void Flush();
     void Report(FileRun& run);
     void Print(std::vector<FileRun>& runs);
