@@ -544,6 +544,20 @@ void tst_KestrixConvert::repairs_data() {
            "game.smd && getfattr --only-values -n user.kept game.smd"
         << 0 << "12345:54321 640|yes|verified game.smd"
         << "game.smd" << InLayout(CartridgeImage(MiB, 27, true), RomLayout::Smd);
+    // A disk that returns wrong data: --verify tells.
+    const QByteArray game15 = CartridgeImage(MiB + MiB / 2, 29);
+    QTest::newRow("fix-checksum --verify reads back")
+        << CartridgeImage(MiB, 32, false) << ".bin"
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_CORRUPT=/out/game.bin \"$KX\" fix-checksum --verify "
+           "-o out game.bin"
+        << 1 << "verification failed for out/game.bin"
+        << "out/game.bin" << CartridgeImage(MiB, 32, true);
+    QTest::newRow("trim --verify reads back")
+        << game15 + game15 << ".bin"
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_CORRUPT=/out/game.bin \"$KX\" trim --verify -o out "
+           "game.bin"
+        << 1 << "verification failed for out/game.bin"
+        << "out/game.bin" << game15;
     // Trimming: padding and mirrors cut to the declared end, each layout in
     // its own; the result is the complete dump.
     const QByteArray game = CartridgeImage(MiB, 28);
@@ -555,7 +569,6 @@ void tst_KestrixConvert::repairs_data() {
                "content is the source's first 1048576 bytes"
             << "out/game" + QString(l.extension) << InLayout(game, l.layout);
     }
-    const QByteArray game15 = CartridgeImage(MiB + MiB / 2, 29);
     QTest::newRow("trim a mirror")
         << game15 + game15 << ".bin"
         << "\"$KX\" trim -o out game.bin" << 0 << "(1572864 bytes of a mirror cut"
