@@ -110,7 +110,8 @@ void tst_Install::installedProgramsRun() {
 void tst_Install::oneVersion() {
     QString out;
     QCOMPARE(Run(Installed("bin/kestrix-convert"), {"--version"}, &out), 0);
-    QCOMPARE(out.trimmed(), "kestrix-convert " + version_);
+    // The first line names the version; the copyright and licence follow.
+    QCOMPARE(out.section('\n', 0, 0), "kestrix-convert " + version_);
     const QString metainfo =
         TestFiles::ReadFile(Installed("share/metainfo/org.example.Kestrix.metainfo.xml"));
     QVERIFY(metainfo.contains(QStringLiteral("<release version=\"%1\"").arg(version_)));

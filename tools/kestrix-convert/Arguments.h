@@ -14,6 +14,8 @@ constexpr int ExitSomeFailed = 1;
 constexpr int ExitUsage = 2;
 
 extern const char* const UsageText;
+extern const char* const ShortUsage;
+extern const char* const VersionText;
 
 enum class Command { Mode, ToLayout, Info, FixChecksum, Trim };
 
@@ -28,13 +30,17 @@ struct Job {
 struct Arguments {
     Job job;
     QStringList files;
-    QString output; // empty: the current folder
+    QString output; // empty: the current folder; "-" for standard output
+    bool outputSet = false;
+    QString name; // the name of a source read from standard input
     QStringList dats;
     QString filesFrom; // "-" for standard input
     bool filesFromSet = false;
     // How many files info inspects at once: as many as there are cores (0).
     int jobs = 0;
     bool overwrite = false;
+    bool skipExisting = false;
+    bool dryRun = false;
     bool inPlace = false;
     bool force = false;
     bool verify = false;

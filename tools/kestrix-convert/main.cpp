@@ -41,29 +41,35 @@ const char* const UsageText =
     "or into the file itself with --in-place; a file with nothing to mend is\n"
     "left alone.\n"
     "\n"
-    "A FILE may be an archive (.zip, .7z, .gz, .xz, .bz2): each file in it is a\n"
-    "source of its own, named after its own file name. Each FILE is written\n"
-    "into DIR (default: the current folder) under its name before the first dot\n"
-    "(the last with --full-stem) plus the extension of the target layout. A\n"
-    "file is reported as converted once it and its name are on disk. Names that\n"
-    "are not UTF-8 are taken byte for byte and shown with the bytes escaped\n"
-    "(\\xE9).\n"
+    "A FILE may be an archive (.zip, .7z, .gz, .xz, .bz2, judged by its content):\n"
+    "each file in it is a source of its own, named after its own file name. A\n"
+    "FILE of - is standard input. Each FILE is written into DIR (default: the\n"
+    "current folder) under its name before the first dot (the last with\n"
+    "--full-stem) plus the extension of the target layout. A file is reported as\n"
+    "converted once it and its name are on disk. Names that are not UTF-8 are\n"
+    "taken byte for byte and shown with the bytes escaped (\\xE9).\n"
     "\n"
     "Options:\n"
-    "  -o, --output DIR  write the converted files into DIR\n"
+    "  -o, --output DIR  write the converted files into DIR (- : the one converted\n"
+    "                    image to standard output, never to a terminal)\n"
     "  --overwrite       replace destinations that already exist\n"
+    "  --skip-existing   leave existing destinations alone, silently (counted as\n"
+    "                    skipped, not failing the run)\n"
     "  --in-place        fix-checksum, trim: mend the file itself\n"
     "  --force           convert with a fixed MODE even when the content looks\n"
     "                    like another layout; trim: cut other data too\n"
     "  --verify          once all are written, read each file back and compare\n"
     "                    its plain content with the source's (SHA-1)\n"
+    "  -n, --dry-run     tell what would be written where, and write nothing\n"
     "  -r, --recursive   walk the folders among the FILEs (not following links to\n"
     "                    folders), writing into the same folders under DIR\n"
     "  --files-from FILE read the names of the sources from FILE (- for standard\n"
     "                    input), one a line\n"
-    "  -0, --null        with --files-from: names end with NUL, not a new line\n"
+    "  -z, -0, --null    names read with --files-from end with NUL, and so do the\n"
+    "                    names of each SOURCE NUL DESTINATION NUL record written\n"
     "  --full-stem       name outputs after the source's name up to its last dot\n"
     "  --zip             write each converted file as NAME.zip holding it\n"
+    "  --name NAME       the name of the source read from standard input\n"
     "  -q, --quiet       print errors only\n"
     "  --json            info: one JSON document on standard output\n"
     "  -j, --jobs N      info: inspect N files at once (default: one a core)\n"
@@ -74,13 +80,26 @@ const char* const UsageText =
     "                    DAT files, with the target layout's extension\n"
     "  -h, --help        show this help and exit\n"
     "  --version         show the version and exit\n"
+    "Long options may be cut short where they stay unambiguous (--overwr).\n"
     "\n"
-    "A run ends with one line of counts on standard error (converted, skipped,\n"
-    "refused, failed), and shows its progress there while it is a terminal.\n"
+    "Standard output carries one line a written file, SOURCE -> DESTINATION\n"
+    "(the reports with info); notes, refusals and errors go to standard error,\n"
+    "where a run ends with one line of counts (converted, skipped, refused,\n"
+    "failed) and shows its progress while that is a terminal (not a dumb one).\n"
     "\n"
-    "Exit status: 0 when every file converted (or was inspected), 1 when any\n"
-    "file was skipped, refused or failed verification, or an output could not\n"
-    "be written, 2 for a usage error.\n";
+    "Exit status: 0 when every file converted (or was inspected, or was left\n"
+    "alone), 1 when any file was skipped, refused or failed verification, or an\n"
+    "output could not be written, 2 for a usage error, 128+N when ended by\n"
+    "signal N (130 for Ctrl-C, 141 for a closed pipe).\n";
+
+const char* const ShortUsage = "Usage: kestrix-convert MODE [OPTIONS] FILE...\n"
+                               "       kestrix-convert info [OPTIONS] FILE...\n";
+
+const char* const VersionText =
+    "Copyright (C) 2026 The Kestrix developers.\n"
+    "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 namespace {
 
@@ -107,11 +126,17 @@ int Main(int argc, char* argv[]) {
     Settings settings;
     settings.arguments = *arguments;
     settings.folder = QDir::toNativeSeparators(arguments->output);
-    if (!settings.folder.isEmpty() && !SafeFile::IsFolder(settings.folder))
-        return UsageError((SafeFile::EntryExists(settings.folder)
-                               ? QStringLiteral("'%1' is not a folder")
-                               : QStringLiteral("output folder '%1' does not exist"))
-                              .arg(Shown(settings.folder)));
+    // A missing output folder is an error of the run, not of its words.
+    if (!settings.folder.isEmpty() && arguments->output != QLatin1String("-") &&
+        !SafeFile::IsFolder(settings.folder)) {
+        Err() << "kestrix-convert: "
+              << (SafeFile::EntryExists(settings.folder)
+                      ? QStringLiteral("'%1' is not a folder")
+                      : QStringLiteral("output folder '%1' does not exist"))
+                     .arg(Shown(settings.folder))
+              << "\n";
+        return ExitSomeFailed;
+    }
     // A DAT file that cannot be read stops the run before anything is written.
     if (!LoadDats(arguments->dats, settings.dats))
         return ExitSomeFailed;
