@@ -197,6 +197,32 @@ ConversionResult Converter::Transform(RomLayout from, RomLayout to, std::int64_t
                                       std::int64_t targetSize, const QString& destination,
                                       SafeFile::Existing existing, SafeFile::Writer& writer,
                                       const Wrap& wrap) {
+    const ByteArray* plain = nullptr;
+    if (const ConversionResult arranged = Arrange(from, to, payload, targetSize, &plain);
+        arranged != ConversionResult::Converted)
+        return arranged;
+    if (wrap) {
+        QByteArray wrapped;
+        if (const EngineError error =
+                wrap(reinterpret_cast<const char*>(plain->data.get()), plain->size, &wrapped);
+            error.Failed()) {
+            detail_ = error.Text();
+            return ConversionResult::DestinationUnwritable;
+        }
+        if (!writer.Open(destination, existing) ||
+            !writer.Write(wrapped.constData(), wrapped.size()))
+            return WriteFailure(writer);
+        return ConversionResult::Converted;
+    }
+    if (!writer.Open(destination, existing) || !writer.Write(plain->data.get(), plain->size))
+        return WriteFailure(writer);
+    return ConversionResult::Converted;
+}
+
+// Puts the loaded bytes into the target layout; *result is the array that
+// holds them then.
+ConversionResult Converter::Arrange(RomLayout from, RomLayout to, std::int64_t payload,
+                                    std::int64_t targetSize, const ByteArray** result) {
     source_.size = payload;
     ByteArray* plain = &source_;
     ByteArray* spare = &target_;
@@ -222,22 +248,26 @@ ConversionResult Converter::Transform(RomLayout from, RomLayout to, std::int64_t
             std::swap(plain, spare);
         }
     }
+    *result = plain;
+    return ConversionResult::Converted;
+}
 
-    if (wrap) {
-        QByteArray wrapped;
-        if (const EngineError error =
-                wrap(reinterpret_cast<const char*>(plain->data.get()), plain->size, &wrapped);
-            error.Failed()) {
-            detail_ = error.Text();
-            return ConversionResult::DestinationUnwritable;
-        }
-        if (!writer.Open(destination, existing) ||
-            !writer.Write(wrapped.constData(), wrapped.size()))
-            return WriteFailure(writer);
-        return ConversionResult::Converted;
+ConversionResult
+Converter::ConvertLoadedTo(RomLayout from, RomLayout to, std::int64_t length,
+                           const std::function<bool(const char* data, std::int64_t size)>& take) {
+    std::int64_t payload = 0;
+    std::int64_t targetSize = 0;
+    if (const ConversionResult ready = Ready(from, to, length, &payload, &targetSize);
+        ready != ConversionResult::Converted)
+        return ready;
+    const ByteArray* plain = nullptr;
+    if (const ConversionResult arranged = Arrange(from, to, payload, targetSize, &plain);
+        arranged != ConversionResult::Converted)
+        return arranged;
+    if (!take(reinterpret_cast<const char*>(plain->data.get()), plain->size)) {
+        detail_ = QStringLiteral("standard output cannot be written");
+        return ConversionResult::DestinationUnwritable;
     }
-    if (!writer.Open(destination, existing) || !writer.Write(plain->data.get(), plain->size))
-        return WriteFailure(writer);
     return ConversionResult::Converted;
 }
 
@@ -298,23 +328,32 @@ ConversionResult Converter::Load(const QString& source, std::int64_t* length, Ro
     return ReadWhole(in, *length);
 }
 
-ConversionResult Converter::ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
-                                          const QString& destination, SafeFile::Existing existing,
-                                          SafeFile::Writer& writer, const Wrap& wrap) {
+// Sizes the conversion of the loaded bytes, makes room for its result and
+// drops an SMD copier header.
+ConversionResult Converter::Ready(RomLayout from, RomLayout to, std::int64_t length,
+                                  std::int64_t* payload, std::int64_t* targetSize) {
     if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
-    const bool smdSource = from == RomLayout::Smd && to != RomLayout::Smd;
-    std::int64_t payload = 0;
-    std::int64_t targetSize = 0;
-    if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
+    if (const ConversionResult sized = Sizes(from, to, length, payload, targetSize);
         sized != ConversionResult::Converted)
         return sized;
-    if (!target_.Resize(targetSize)) {
+    if (!target_.Resize(*targetSize)) {
         target_.Release();
         return ConversionResult::OutOfMemory;
     }
-    if (smdSource)
-        std::memmove(source_.data.get(), source_.data.get() + SmdHeaderSize, std::size_t(payload));
+    if (from == RomLayout::Smd && to != RomLayout::Smd)
+        std::memmove(source_.data.get(), source_.data.get() + SmdHeaderSize, std::size_t(*payload));
+    return ConversionResult::Converted;
+}
+
+ConversionResult Converter::ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
+                                          const QString& destination, SafeFile::Existing existing,
+                                          SafeFile::Writer& writer, const Wrap& wrap) {
+    std::int64_t payload = 0;
+    std::int64_t targetSize = 0;
+    if (const ConversionResult ready = Ready(from, to, length, &payload, &targetSize);
+        ready != ConversionResult::Converted)
+        return ready;
     return Transform(from, to, payload, targetSize, destination, existing, writer, wrap);
 }
 

@@ -87,6 +87,12 @@ public:
                                    const QString& destination, SafeFile::Existing existing,
                                    SafeFile::Writer& writer, const Wrap& wrap = {});
 
+    // The same, handing the converted bytes to take instead of a writer
+    // (standard output); take says whether it could take them all.
+    ConversionResult
+    ConvertLoadedTo(RomLayout from, RomLayout to, std::int64_t length,
+                    const std::function<bool(const char* data, std::int64_t size)>& take);
+
     // The bytes loaded, and the size of the last converted result.
     const std::uint8_t* Loaded() const { return source_.data.get(); }
     std::int64_t ConvertedSize() const { return target_.size; }
@@ -104,6 +110,10 @@ private:
     ConversionResult WriteFailure(const SafeFile::Writer& writer);
     ConversionResult Room(std::int64_t length);
     ConversionResult ReadWhole(const SafeFile::Source& in, std::int64_t bytes);
+    ConversionResult Ready(RomLayout from, RomLayout to, std::int64_t length, std::int64_t* payload,
+                           std::int64_t* targetSize);
+    ConversionResult Arrange(RomLayout from, RomLayout to, std::int64_t payload,
+                             std::int64_t targetSize, const ByteArray** result);
     ConversionResult Transform(RomLayout from, RomLayout to, std::int64_t payload,
                                std::int64_t targetSize, const QString& destination,
                                SafeFile::Existing existing, SafeFile::Writer& writer,

@@ -913,7 +913,17 @@ void tst_KestrixConvert::treesAndLists_data() {
     QTest::newRow("progress on a terminal")
         << "command -v script >/dev/null || exit 77; script -qec '\"$KX\" bin2md -o out "
            "tree/a.bin tree/sub/b.BIN' /dev/null"
-        << 0 << "\r\x1b[K[2/2] tree/sub/b.BIN" << QStringList{"a.md", "b.md"};
+        << 0 << "\r\x1b[K[0/2] tree/sub/b.BIN" << QStringList{"a.md", "b.md"};
+    // Cut to the terminal's width (19 of 20 columns); nothing on a dumb one.
+    QTest::newRow("progress cut to the terminal's width")
+        << "command -v script >/dev/null || exit 77; script -qec 'stty cols 20; \"$KX\" bin2md -o "
+           "out tree/a.bin tree/sub/b.BIN' /dev/null"
+        << 0 << "\r\x1b[K[0/2] tree/sub/b.BI\r" << QStringList{"a.md", "b.md"};
+    QTest::newRow("no progress on a dumb terminal")
+        << "command -v script >/dev/null || exit 77; TERM=dumb script -qec '\"$KX\" bin2md -o out "
+           "tree/a.bin tree/sub/b.BIN' /dev/null | grep -c '\\[0/2\\]'; exit 0"
+        << 0 << "0\n"
+        << QStringList{"a.md", "b.md"};
     QTest::newRow("-r given a link to a folder: not followed")
         << "\"$KX\" to-bin -r -o out tree/link" << 0 << "0 converted, 1 skipped, 0 refused"
         << QStringList();
@@ -1186,6 +1196,55 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("a missing output folder")
         << "\"$KX\" bin2md --force -o nowhere a.bin 2>&1 | grep -v Try; exit $(( $? == 0 ))" << 1
         << "kestrix-convert: output folder 'nowhere' does not exist" << QStringList();
+    // Standard output carries the records of the files written alone.
+    QTest::newRow("standard output carries data alone")
+        << "o=$(\"$KX\" to-bin --verify -o out plain.bin plain.bin 2>/dev/null); [ \"$o\" = "
+           "'plain.bin -> out/plain.bin' ] && \"$KX\" to-bin --verify --overwrite -o out plain.bin"
+        << 0 << "kestrix-convert: verified out/plain.bin (sha1 " << QStringList{"out/plain.bin"};
+    QTest::newRow("notes on standard error, with the prefix")
+        << "\"$KX\" to-bin -o out plain.bin 2>&1 >/dev/null" << 0
+        << "kestrix-convert: note: plain.bin is already a plain image; writing a byte copy"
+        << QStringList{"out/plain.bin"};
+    QTest::newRow("-z: NUL-terminated records")
+        << "\"$KX\" to-smd -z -o out plain.bin | tr '\\0' '|'" << 0 << "plain.bin|out/plain.smd|"
+        << QStringList{"out/plain.smd"};
+    // Re-runs over existing outputs.
+    QTest::newRow("--skip-existing: silent, and no failure")
+        << "cp a.bin out/a.md && \"$KX\" bin2md --force --skip-existing -o out a.bin big.bin "
+           "2>&1 | tee log && ! grep -q 'already exists' log"
+        << 0 << "1 converted, 1 skipped, 0 refused, 0 failed" << QStringList{"out/big.md"};
+    QTest::newRow("-q silences skips, which still fail the run")
+        << "cp a.bin out/a.md && \"$KX\" bin2md --force -q -o out a.bin 2>log; s=$?; [ ! -s log ] "
+           "|| exit 9; exit $s"
+        << 1 << "" << QStringList{"out/a.md"};
+    QTest::newRow("a dry run writes nothing, and tells")
+        << "\"$KX\" bin2md --force -n -o out a.bin big.bin && [ -z \"$(ls out)\" ]" << 0
+        << "a.bin -> out/a.md\nbig.bin -> out/big.md\n"
+        << QStringList();
+    QTest::newRow("a dry run tells of refusals too")
+        << "\"$KX\" bin2smd -n -o out a.bin a.bin; s=$?; [ -z \"$(ls out)\" ] && exit $s" << 1
+        << "dry run, nothing written: 1 to write, 0 skipped, 1 refused, 0 failed" << QStringList();
+    // Standard input and output.
+    QTest::newRow("a source on standard input, named")
+        << "\"$KX\" bin2md --force -o out --name piped.bin - < a.bin" << 0 << "- -> out/piped.md"
+        << QStringList{"out/piped.md"};
+    QTest::newRow("the image on standard output")
+        << "\"$KX\" bin2md --force -o - a.bin > out/a.md && \"$KX\" md2bin --force -o - out/a.md | "
+           "cmp - a.bin"
+        << 0 << "1 converted" << QStringList{"out/a.md"};
+    QTest::newRow("never an image on a terminal")
+        << "command -v script >/dev/null || exit 77; script -qec '\"$KX\" bin2md --force -o - "
+           "a.bin' /dev/null"
+        << 1 << "standard output is a terminal" << QStringList();
+    QTest::newRow("info of standard input")
+        << "\"$KX\" info --name game.bin - < plain.bin" << 0 << "game.bin\n  size       32768 bytes"
+        << QStringList();
+    // A name with a space, quoted in messages as GNU tools quote it.
+    QTest::newRow("names quoted in messages")
+        << "cp a.bin 'with space.bin' && cp a.bin out/'with space.md' && \"$KX\" bin2md --force "
+           "-o out 'with space.bin'"
+        << 1 << "skipped 'with space.bin': 'out/with space.md' already exists"
+        << QStringList{"out/with space.md"};
     QTest::newRow("a long option cut short")
         << "cp a.bin out/a.md && \"$KX\" bin2md --force --overwr -o out a.bin" << 0
         << "a.bin -> out/a.md" << QStringList{"out/a.md"};
@@ -1330,8 +1389,8 @@ void tst_KestrixConvert::edgeRuns_data() {
         << QStringList{"out/a.md"};
     QTest::newRow("a FIFO and a folder are no files")
         << "mkfifo f.bin && mkdir d.bin && \"$KX\" bin2md --force f.bin d.bin" << 1
-        << "refused f.bin: it is not a regular file\nkestrix-convert: refused d.bin: it is not a "
-           "regular file\n"
+        << "refused f.bin: it is not a regular file\nkestrix-convert: refused d.bin: it is a "
+           "folder (use -r to walk it)\n"
         << QStringList();
     QTest::newRow("an SMD image of its header alone")
         << "head -c 512 a.bin > h.smd && \"$KX\" smd2bin --force -o out h.smd" << 1

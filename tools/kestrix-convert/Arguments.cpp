@@ -5,6 +5,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace {
 
 std::optional<Job> ParseCommand(const QString& word) {
@@ -39,6 +41,16 @@ int UsageError(const QString& why) {
 
 QString Shown(const QString& name) {
     return SafeFile::Printable(name);
+}
+
+QString Quoted(const QString& name) {
+    const QString shown = Shown(name);
+    static const QString special = QStringLiteral(" \t'\"$`!*?[](){};&|<>#~");
+    if (std::none_of(shown.begin(), shown.end(), [](QChar c) { return special.contains(c); }))
+        return shown;
+    QString quoted = shown;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
 std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
@@ -219,6 +231,26 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
     if (a.jobs < 0)
         return usage(QStringLiteral("-j needs a number from 1 to 1024"));
 
+    if (a.overwrite && a.skipExisting)
+        return usage(QStringLiteral("--overwrite and --skip-existing exclude each other"));
+    // Standard input and output.
+    if (a.files.count(QStringLiteral("-")) > 1)
+        return usage(QStringLiteral("standard input (-) can be read once"));
+    if (a.output == QLatin1String("-") && a.files.size() != 1)
+        return usage(QStringLiteral("-o - writes one file to standard output: give one source"));
+    if (a.output == QLatin1String("-") && (a.recursive || a.filesFromSet || a.zip))
+        return usage(QStringLiteral("-o - writes one file to standard output: not with -r, "
+                                    "--files-from or --zip"));
+    if (a.files.contains(QStringLiteral("-")) && a.output != QLatin1String("-") &&
+        a.name.isEmpty() && a.job.command != Command::Info)
+        return usage(QStringLiteral("a source read from standard input (-) needs --name NAME, "
+                                    "or -o - to write to standard output"));
+    if (!a.name.isEmpty() && !a.files.contains(QStringLiteral("-")))
+        return usage(QStringLiteral("--name names a source read from standard input (-)"));
+    if (a.files.contains(QStringLiteral("-")) && a.filesFrom == QLatin1String("-"))
+        return usage(QStringLiteral("standard input (-) can be read once"));
+    if (a.output == QLatin1String("-") && (a.verify || a.inPlace))
+        return usage(QStringLiteral("-o - writes to standard output: not with --verify"));
     // why may name the option as the user typed it (%1).
     auto forbid = [&](const char* option, const QString& why) -> bool {
         const QString name = QLatin1String(option);
@@ -252,21 +284,6 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
     if (a.job.command == Command::ToLayout &&
         forbid("force", QStringLiteral("%1 goes with a fixed mode")))
         return std::nullopt;
-    if (a.overwrite && a.skipExisting)
-        return usage(QStringLiteral("--overwrite and --skip-existing exclude each other"));
-    // Standard input and output.
-    if (a.files.count(QStringLiteral("-")) > 1)
-        return usage(QStringLiteral("standard input (-) can be read once"));
-    if (a.output == QLatin1String("-") && a.files.size() != 1)
-        return usage(QStringLiteral("-o - writes one file to standard output: give one source"));
-    if (a.output == QLatin1String("-") && (a.recursive || a.filesFromSet || a.zip))
-        return usage(QStringLiteral("-o - writes one file to standard output: not with -r, "
-                                    "--files-from or --zip"));
-    if (a.files.contains(QStringLiteral("-")) && a.output != QLatin1String("-") && a.name.isEmpty())
-        return usage(QStringLiteral("a source read from standard input (-) needs --name NAME, "
-                                    "or -o - to write to standard output"));
-    if (!a.name.isEmpty() && !a.files.contains(QStringLiteral("-")))
-        return usage(QStringLiteral("--name names a source read from standard input (-)"));
     if (a.datNames && a.job.command != Command::ToLayout)
         return usage(QStringLiteral("--dat-names goes with to-bin, to-smd or to-md"));
     if (a.datNames != !a.dats.isEmpty())

@@ -64,3 +64,6 @@ int UsageError(const QString& why);
 
 // A name for a message, with the bytes it cannot show escaped.
 QString Shown(const QString& name);
+// A name for a message as Shown, in single quotes when it holds a space or
+// a character the shell would take for its own, as GNU tools quote names.
+QString Quoted(const QString& name);

@@ -8,6 +8,7 @@
 #include "Output.h"
 #include "Repair.h"
 #include "RomInspector.h"
+#include "Sources.h"
 
 #include <QCryptographicHash>
 
@@ -17,6 +18,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,7 +84,8 @@ int ConvertRun::Run(const Gathered& gathered) {
     const Arguments& a = s_.arguments;
     total_ = int(gathered.files.size());
     batchFiles_ = BatchFiles();
-    progress_ = !a.quiet && ::isatty(STDERR_FILENO);
+    // Progress on a terminal that can rewrite its line.
+    progress_ = !a.quiet && ::isatty(STDERR_FILENO) && qgetenv("TERM") != QByteArrayLiteral("dumb");
     counts_[int(Outcome::PassedOver)] += gathered.skipped;
     // Every source is known before anything is written: none of them is
     // ever a destination of another.
@@ -98,8 +101,11 @@ int ConvertRun::Run(const Gathered& gathered) {
         Err() << "\r\033[K";
     Print(toVerify_);
     if (!a.quiet)
-        Err() << "kestrix-convert: " << qint64(counts_[int(Outcome::Converted)])
-              << (Repairing() ? " repaired, " : " converted, ")
+        Err() << "kestrix-convert: " << (a.dryRun ? "dry run, nothing written: " : "")
+              << qint64(counts_[int(Outcome::Converted)])
+              << (a.dryRun      ? " to write, "
+                  : Repairing() ? " repaired, "
+                                : " converted, ")
               << qint64(counts_[int(Outcome::Skipped)] + counts_[int(Outcome::PassedOver)])
               << " skipped, " << qint64(counts_[int(Outcome::Refused)]) << " refused, "
               << qint64(counts_[int(Outcome::Failed)]) << " failed\n";
@@ -107,17 +113,43 @@ int ConvertRun::Run(const Gathered& gathered) {
 }
 
 // One progress line, rewritten in place, while standard error is a terminal.
+// One progress line, rewritten in place, cut to the terminal's width: the
+// files told so far, and the one being read.
 void ConvertRun::Progress(const QString& name) {
     if (!progress_)
         return;
-    Err() << "\r\033[K[" << qint64(done_ + 1) << "/" << qint64(total_) << "] " << Shown(name);
+    QString line = QStringLiteral("[%1/%2] ").arg(told_).arg(total_) + Shown(name);
+    struct winsize size {};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 &&
+        line.size() >= size.ws_col)
+        line.truncate(size.ws_col - 1);
+    Err() << "\r\033[K" << line;
     Err().Flush();
 }
 
 void ConvertRun::Source(const SourceFile& file) {
     if (const QString misnamed = Archive::Misnamed(file.path);
         !misnamed.isEmpty() && !s_.arguments.quiet)
-        note_ = "note: " + Shown(file.path) + ": " + misnamed;
+        note_ = "kestrix-convert: note: " + Quoted(file.path) + ": " + misnamed;
+    if (file.path == QLatin1String("-")) {
+        // Standard input, read whole, named by --name.
+        QString why;
+        if (!ReadStandardInput(Limit, &stdin_, &why)) {
+            FileRun run = Begin(file.path);
+            Refuse(run, QStringLiteral("standard input cannot be read: ") + why);
+            batch_.push_back(std::move(run));
+            return;
+        }
+        One({file.path, file.path, &stdin_, s_.arguments.name, file.folder, false});
+        return;
+    }
+    if (!s_.arguments.recursive && SafeFile::IsFolder(file.path)) {
+        FileRun run = Begin(file.path);
+        Refuse(run, QStringLiteral("it is a folder (use -r to walk it)"));
+        batch_.push_back(std::move(run));
+        note_.clear();
+        return;
+    }
     if (!Archive::IsArchive(file.path)) {
         One({file.path, file.path, nullptr, FileFunctions::GetFileName(file.path), file.folder,
              file.fromTree});
@@ -154,8 +186,9 @@ void ConvertRun::Source(const SourceFile& file) {
 ConvertRun::FileRun ConvertRun::Begin(const QString& given) {
     FileRun run;
     run.given = given;
+    run.source = done_;
     if (!note_.isEmpty())
-        run.lines.emplace_back(false, std::exchange(note_, QString()));
+        run.lines.emplace_back(true, std::exchange(note_, QString()));
     return run;
 }
 
@@ -166,10 +199,10 @@ void ConvertRun::TellLeftovers(FileRun& run, const QString& folder) {
         return;
     foldersSeen_.insert(folder);
     for (const QString& name : SafeFile::Leftovers(folder))
-        run.lines.emplace_back(false, "note: " + Shown(Join(folder, name)) +
-                                          " is a hidden copy left by an interrupted conversion; "
-                                          "remove it once no conversion is writing to " +
-                                          Shown(folder));
+        run.lines.emplace_back(true, "kestrix-convert: note: " + Quoted(Join(folder, name)) +
+                                         " is a hidden copy left by an interrupted conversion; "
+                                         "remove it once no conversion is writing to " +
+                                         Shown(folder));
 }
 
 QString ConvertRun::OutputName(const QString& sourceName) const {
@@ -192,7 +225,9 @@ void ConvertRun::One(const Item& item) {
     QString name = OutputName(item.name);
     if (s_.arguments.zip)
         name = name.left(name.lastIndexOf(QLatin1Char('.'))) + QStringLiteral(".zip");
-    run.destination = s_.arguments.inPlace ? item.path : Join(folder, name);
+    run.destination = s_.arguments.inPlace                        ? item.path
+                      : s_.arguments.output == QLatin1String("-") ? QStringLiteral("-")
+                                                                  : Join(folder, name);
     if (s_.arguments.inPlace && item.bytes) {
         Refuse(run, QStringLiteral("an entry of an archive cannot be mended in place"));
         batch_.push_back(std::move(run));
@@ -202,7 +237,7 @@ void ConvertRun::One(const Item& item) {
     // once that one is in place.
     if (!batch_.empty() && !item.bytes && !ReadableBeforeBatch(item.path))
         Flush();
-    if (!item.folder.isEmpty()) {
+    if (!item.folder.isEmpty() && !s_.arguments.dryRun) {
         if (const EngineError made = SafeFile::MakeFolders(folder); made.Failed()) {
             Refuse(
                 run,
@@ -233,7 +268,10 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     QString innerName = OutputName(item.name);
     // One run writes each destination once: by name, and by the file the
     // name leads to (a drive that ignores case gives two names one file).
+    const bool toStdout = a.output == QLatin1String("-");
     auto mayWrite = [&] {
+        if (toStdout)
+            return true;
         if (const QString earlier = plan_.Claimant(run.destination); !earlier.isEmpty())
             return SkipSameDestination(run, earlier), false;
         run.before = SafeFile::IdentityOf(run.destination);
@@ -323,8 +361,9 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
             }
             from = report.layout;
             if (from == job.target && !a.quiet)
-                run.lines.emplace_back(false, "note: " + Shown(run.given) + " is already " +
-                                                  LayoutPhrase(from) + "; writing a byte copy");
+                run.lines.emplace_back(true, "kestrix-convert: note: " + Quoted(run.given) +
+                                                 " is already " + LayoutPhrase(from) +
+                                                 "; writing a byte copy");
         } else if (report.IsOtherThan(from)) {
             options.checksum = true;
             report = RomInspector::InspectData(read, length, options);
@@ -343,6 +382,24 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         if (sha.error.Failed())
             return Refuse(run, sha.error.Text());
         run.sourceSha = sha.hex;
+    }
+    if (toStdout) {
+        result = converter_.ConvertLoadedTo(from, job.target, length,
+                                            [](const char* data, std::int64_t size) {
+                                                Out().Write(data, size).Flush();
+                                                return true;
+                                            });
+        if (result != ConversionResult::Converted)
+            return refuse(result);
+        return;
+    }
+    if (a.dryRun) {
+        // Everything is decided as for a run; nothing is written.
+        if (!Mod_Convert::SizeAllowed(from, job.target, length))
+            return refuse(ConversionResult::SizeRefused);
+        plan_.Claim(run.destination, run.given);
+        run.wouldWrite = true;
+        return;
     }
     Mod_Convert::Wrap wrap;
     // The entry of a zip is dated as its source is.
@@ -385,7 +442,8 @@ void ConvertRun::PrepareRepair(FileRun& run, const QByteArray& file) {
     };
     auto leaveAlone = [&](const QString& why) {
         if (!a.quiet)
-            run.lines.emplace_back(false, Shown(run.given) + ": " + why + "; left alone");
+            run.lines.emplace_back(true, "kestrix-convert: " + Quoted(run.given) + ": " + why +
+                                             "; left alone");
         run.outcome = Outcome::PassedOver;
     };
     const QString end = RomInspector::Hex(report.header.romEnd, 8);
@@ -436,6 +494,11 @@ void ConvertRun::PrepareRepair(FileRun& run, const QByteArray& file) {
                     Repair::PlainBytes(file, report.layout).left(qsizetype(declared)),
                     QCryptographicHash::Sha1)
                     .toHex());
+    }
+    if (a.dryRun) {
+        plan_.Claim(run.destination, run.given);
+        run.wouldWrite = true;
+        return;
     }
     run.writer = std::make_unique<SafeFile::Writer>();
     if (!run.writer->Open(run.destination, a.overwrite || a.inPlace ? SafeFile::Existing::ReplaceAny
@@ -491,7 +554,7 @@ void ConvertRun::Flush() {
         run.writer.reset();
     }
     for (FileRun& run : batch_) {
-        run.named = run.writer && run.outcome == Outcome::Converted;
+        run.named = (run.writer || run.wouldWrite) && run.outcome == Outcome::Converted;
         run.writer.reset();
     }
     // Files are read back once the whole run is named, so that nothing
@@ -511,8 +574,12 @@ void ConvertRun::Flush() {
 // What became of each file, in the order of the files.
 void ConvertRun::Print(std::vector<FileRun>& runs) {
     for (FileRun& run : runs) {
+        told_ = std::max(told_, run.source + 1);
         if (run.named)
             Report(run);
+        // Standard output carries the records of the files written alone.
+        if (!run.record.isEmpty())
+            Out().Write(run.record);
         for (const auto& [error, line] : run.lines)
             (error ? Err() : Out()) << line << "\n";
         ++counts_[int(run.outcome)];
@@ -524,10 +591,13 @@ void ConvertRun::Print(std::vector<FileRun>& runs) {
 
 void ConvertRun::Report(FileRun& run) {
     const Arguments& a = s_.arguments;
-    if (!a.quiet)
-        run.lines.emplace_back(false,
-                               Shown(run.given) + " -> " + Shown(run.destination) + run.detail);
-    if (!a.verify)
+    if (!a.quiet && a.output != QLatin1String("-"))
+        run.record = a.null ? SafeFile::EncodeName(run.given) + '\0' +
+                                  SafeFile::EncodeName(run.destination) + '\0'
+                            : (Shown(run.given) + " -> " + Shown(run.destination) + run.detail +
+                               QLatin1Char('\n'))
+                                  .toUtf8();
+    if (!a.verify || a.dryRun)
         return;
     const RomLayout layout = run.verifyRaw                            ? RomLayout::Plain
                              : run.verifyLayout != RomLayout::Unknown ? run.verifyLayout
@@ -548,34 +618,41 @@ void ConvertRun::Report(FileRun& run) {
     }
     if (sha.hex != run.sourceSha) {
         run.lines.emplace_back(
-            true, "kestrix-convert: verification failed for " + Shown(run.destination) + ": " +
+            true, "kestrix-convert: verification failed for " + Quoted(run.destination) + ": " +
                       (sha.error.Failed() ? sha.error.Text()
                                           : QStringLiteral("its plain content differs from the "
                                                            "source's")));
         run.outcome = Outcome::Failed;
     } else if (!a.quiet) {
         run.lines.emplace_back(
-            false, "verified " + Shown(run.destination) + " (" +
-                       (run.verified.isEmpty() ? "sha1 " + sha.hex : run.verified) + ")");
+            true, "kestrix-convert: verified " + Quoted(run.destination) + " (" +
+                      (run.verified.isEmpty() ? "sha1 " + sha.hex : run.verified) + ")");
     }
 }
 
 void ConvertRun::Refuse(FileRun& run, const QString& why, Outcome outcome) {
-    run.lines.emplace_back(true, "kestrix-convert: refused " + Shown(run.given) + ": " + why);
+    run.lines.emplace_back(true, "kestrix-convert: refused " + Quoted(run.given) + ": " + why);
     run.outcome = outcome;
 }
 
+// An existing destination: skipped and told (not under -q), or, with
+// --skip-existing, left alone silently without failing the run.
 void ConvertRun::SkipExisting(FileRun& run) {
-    run.lines.emplace_back(true, "kestrix-convert: skipped " + Shown(run.given) + ": " +
-                                     Shown(run.destination) +
-                                     " already exists (use --overwrite to replace it)");
+    if (s_.arguments.skipExisting) {
+        run.outcome = Outcome::PassedOver;
+        return;
+    }
+    if (!s_.arguments.quiet)
+        run.lines.emplace_back(true, "kestrix-convert: skipped " + Quoted(run.given) + ": " +
+                                         Quoted(run.destination) +
+                                         " already exists (use --overwrite to replace it)");
     run.outcome = Outcome::Skipped;
 }
 
 void ConvertRun::SkipSameDestination(FileRun& run, const QString& earlier) {
-    run.lines.emplace_back(true, "kestrix-convert: refused " + Shown(run.given) + ": " +
-                                     Shown(run.destination) +
-                                     " is the same file as the destination of " + Shown(earlier) +
+    run.lines.emplace_back(true, "kestrix-convert: refused " + Quoted(run.given) + ": " +
+                                     Quoted(run.destination) +
+                                     " is the same file as the destination of " + Quoted(earlier) +
                                      ", written earlier in this run");
     run.outcome = Outcome::Refused;
 }

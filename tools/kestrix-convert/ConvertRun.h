@@ -55,7 +55,10 @@ private:
         // target's when unknown), or the file's bytes as they are.
         RomLayout verifyLayout = RomLayout::Unknown;
         bool verifyRaw = false;
-        QString verified; // told when it holds, instead of the SHA-1
+        QString verified;        // told when it holds, instead of the SHA-1
+        QByteArray record;       // for standard output: source -> destination
+        int source = 0;          // which source of the run it comes from
+        bool wouldWrite = false; // a dry run's file that would be written
     };
     // Where a source's bytes come from: a file, or an archive's entry.
     struct Item {
@@ -93,7 +96,9 @@ private:
     std::vector<FileRun> batch_;
     std::vector<FileRun> toVerify_; // named, read back at the end of the run
     QSet<QString> foldersSeen_;
-    QString note_; // on the source being read, for its first file's lines
+    QString note_;     // on the source being read, for its first file's lines
+    QByteArray stdin_; // standard input, read whole as a source
+    int told_ = 0;     // sources whose files have all been told
     std::int64_t bytes_ = 0;
     std::size_t batchFiles_ = 1;
     int counts_[5] = {}; // by Outcome

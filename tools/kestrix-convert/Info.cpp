@@ -7,6 +7,7 @@
 #include "Output.h"
 #include "RomInspector.h"
 #include "RomReport.h"
+#include "Sources.h"
 
 #include <QJsonDocument>
 #include <QSemaphore>
@@ -21,7 +22,22 @@
 namespace {
 
 // The reports of one file: one, or one for each entry of an archive.
-std::vector<RomInspector::Report> InspectFile(const QString& path) {
+std::vector<RomInspector::Report> InspectFile(const QString& path, const QString& stdinName) {
+    if (path == QLatin1String("-")) {
+        // Standard input, read whole.
+        RomInspector::Report report;
+        QByteArray bytes;
+        QString why;
+        if (ReadStandardInput(Mod_Convert::MaxSourceSize, &bytes, &why))
+            report = RomInspector::InspectData(
+                RomInspector::MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                           bytes.size()),
+                bytes.size());
+        else
+            report.error = QStringLiteral("standard input cannot be read: ") + why;
+        report.file = stdinName.isEmpty() ? path : stdinName;
+        return {report};
+    }
     // What the file is, when its name says otherwise, comes first.
     const QString misnamed = Archive::Misnamed(path);
     if (!Archive::IsArchive(path)) {
@@ -62,7 +78,7 @@ std::vector<RomInspector::Report> InspectFile(const QString& path) {
 // Inspects every file, as many at once as asked or as there are cores, and
 // hands each report on in the order of the files as soon as it and the ones
 // before it are done.
-void InspectInOrder(const QStringList& files, int jobs,
+void InspectInOrder(const QStringList& files, int jobs, const QString& stdinName,
                     const std::function<void(const RomInspector::Report&)>& take) {
     std::vector<std::optional<std::vector<RomInspector::Report>>> reports(
         std::size_t(files.size()));
@@ -79,7 +95,7 @@ void InspectInOrder(const QStringList& files, int jobs,
             const bool archive = Archive::IsArchive(files.at(i));
             if (archive)
                 archives.acquire();
-            std::vector<RomInspector::Report> found = InspectFile(files.at(i));
+            std::vector<RomInspector::Report> found = InspectFile(files.at(i), stdinName);
             if (archive)
                 archives.release();
             {
@@ -120,7 +136,8 @@ bool LoadDats(const QStringList& paths, DatFile::Index& index) {
     return true;
 }
 
-int Info(const QStringList& files, bool json, const QStringList& dats, int jobs) {
+int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
+         const QString& stdinName) {
     DatFile::Index index;
     if (!LoadDats(dats, index))
         return ExitSomeFailed;
@@ -132,7 +149,7 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs)
     // Each object is written as soon as it is done, not gathered first.
     if (json)
         Out() << "{\n    \"schema\": " << qint64(RomReport::JsonSchema) << ",\n    \"files\": [";
-    InspectInOrder(files, jobs, [&](const RomInspector::Report& r) {
+    InspectInOrder(files, jobs, stdinName, [&](const RomInspector::Report& r) {
         if (!r.Inspected()) {
             status = ExitSomeFailed;
             Err() << "kestrix-convert: cannot inspect " << Shown(r.file) << ": " << r.error << "\n";

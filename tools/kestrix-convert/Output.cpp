@@ -28,6 +28,16 @@ Output& Output::operator<<(qint64 number) {
     return *this;
 }
 
+Output& Output::Write(const QByteArray& bytes) {
+    return Write(bytes.constData(), bytes.size());
+}
+
+Output& Output::Write(const char* data, std::int64_t size) {
+    errno = 0;
+    Check(std::fwrite(data, 1, std::size_t(size), file_) == std::size_t(size));
+    return *this;
+}
+
 void Output::Flush() {
     errno = 0;
     Check(std::fflush(file_) == 0);

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <QByteArray>
+
+#include <cstdint>
 #include <cstdio>
 
 // Standard output and standard error, checked: whatever cannot be written to
@@ -12,6 +15,9 @@ public:
     Output& operator<<(const QString& text);
     Output& operator<<(const char* text);
     Output& operator<<(qint64 number);
+    // Bytes as they are.
+    Output& Write(const QByteArray& bytes);
+    Output& Write(const char* data, std::int64_t size);
     void Flush();
     // Flushes and closes the stream: 0, or the error that lost some output.
     int Close();

@@ -20,21 +20,8 @@ namespace {
 
 // Reads a whole stream of names: a file, or standard input for "-".
 bool ReadList(const QString& from, QByteArray* bytes, QString* why) {
-    if (from == QLatin1String("-")) {
-        char piece[1 << 16];
-        for (;;) {
-            const ssize_t got = ::read(STDIN_FILENO, piece, sizeof piece);
-            if (got == 0)
-                return true;
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0) {
-                *why = QString::fromLocal8Bit(std::strerror(errno));
-                return false;
-            }
-            bytes->append(piece, got);
-        }
-    }
+    if (from == QLatin1String("-"))
+        return ReadStandardInput(std::int64_t(1) << 30, bytes, why);
     const SafeFile::Source source(from);
     if (!source.IsOpen()) {
         *why = SafeFile::Describe(source.Error());
@@ -127,6 +114,26 @@ private:
 };
 
 } // namespace
+
+bool ReadStandardInput(std::int64_t limit, QByteArray* bytes, QString* why) {
+    char piece[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, piece, sizeof piece);
+        if (got == 0)
+            return true;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            *why = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        if (bytes->size() + got > limit) {
+            *why = QStringLiteral("it is larger than %1 MiB").arg(limit >> 20);
+            return false;
+        }
+        bytes->append(piece, got);
+    }
+}
 
 bool GatherSources(const Arguments& arguments, Gathered* gathered) {
     QStringList names = arguments.files;

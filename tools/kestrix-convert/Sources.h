@@ -2,7 +2,10 @@
 
 #include "Arguments.h"
 
+#include <QByteArray>
 #include <QString>
+
+#include <cstdint>
 
 #include <vector>
 
@@ -25,3 +28,7 @@ struct Gathered {
 // links to folders; in a fixed mode only files with its source extension
 // and archives). False, after one message, when a list cannot be read.
 bool GatherSources(const Arguments& arguments, Gathered* gathered);
+
+// Standard input read whole, up to limit bytes; false, and why, when it
+// cannot be read or is larger.
+bool ReadStandardInput(std::int64_t limit, QByteArray* bytes, QString* why);

@@ -12,6 +12,8 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <unistd.h>
+
 const char* const UsageText =
     "Usage: kestrix-convert MODE [OPTIONS] FILE...\n"
     "       kestrix-convert to-bin|to-smd|to-md [OPTIONS] FILE...\n"
@@ -120,12 +122,18 @@ int Main(int argc, char* argv[]) {
             for (const SourceFile& file : gathered.files)
                 files << file.path;
         }
-        return Info(files, arguments->json, arguments->dats, arguments->jobs);
+        return Info(files, arguments->json, arguments->dats, arguments->jobs, arguments->name);
     }
 
     Settings settings;
     settings.arguments = *arguments;
     settings.folder = QDir::toNativeSeparators(arguments->output);
+    // An image is never written to a terminal.
+    if (arguments->output == QLatin1String("-") && !arguments->dryRun && ::isatty(STDOUT_FILENO)) {
+        Err() << "kestrix-convert: standard output is a terminal: the image is not written to "
+                 "it (redirect it to a file or a pipe)\n";
+        return ExitSomeFailed;
+    }
     // A missing output folder is an error of the run, not of its words.
     if (!settings.folder.isEmpty() && arguments->output != QLatin1String("-") &&
         !SafeFile::IsFolder(settings.folder)) {
