@@ -76,4 +76,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # xdg-utils gives the Help menu its default handler (xdg-open).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# The completion of kestrix-convert is fuller with it, and works without.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 include(CPack)

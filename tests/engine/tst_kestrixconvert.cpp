@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -43,6 +44,7 @@ private slots:
     void usageErrors();
     void helpAndVersion_data();
     void helpAndVersion();
+    void optionsAgree();
     void convertsEachMode_data();
     void convertsEachMode();
     void existingDestination();
@@ -214,6 +216,49 @@ void tst_KestrixConvert::helpAndVersion() {
     // The first line, or a later one.
     QVERIFY2(result.out.startsWith(text) || result.out.contains("\n" + text),
              qPrintable(result.out));
+}
+
+// --help, the manual page and the bash completion name the same options; the
+// completion works without the bash-completion package, and offers info
+// what info takes.
+void tst_KestrixConvert::optionsAgree() {
+    auto longOptions = [](QString text) {
+        text.replace("\\-", "-");
+        QStringList found;
+        QRegularExpressionMatchIterator it =
+            QRegularExpression("(?<![\\w-])--[a-z][a-z0-9-]*").globalMatch(text);
+        while (it.hasNext())
+            found << it.next().captured();
+        // The example of a long option cut short.
+        found.removeAll("--overwr");
+        found.removeDuplicates();
+        found.sort();
+        return found;
+    };
+    const QString help = Run({"--help"}).out;
+    const QString manual = ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.1");
+    const QString completion =
+        ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.bash-completion");
+    QCOMPARE(longOptions(help).size(), 20);
+    QCOMPARE(longOptions(manual), longOptions(help));
+    QCOMPARE(longOptions(completion), longOptions(help));
+    const QString synopsis = manual.section(".SH SYNOPSIS", 1).section(".SH", 0, 0);
+    QStringList inSynopsis = longOptions(synopsis);
+    for (const char* shortOnly : {"-o", "-n", "-r", "-z", "-j"})
+        QVERIFY2(synopsis.contains(QString("\\") + shortOnly), shortOnly);
+    for (const QString& option : longOptions(help))
+        if (!QStringList{"--output", "--dry-run", "--recursive", "--null", "--quiet", "--jobs"}
+                 .contains(option))
+            QVERIFY2(inSynopsis.contains(option), qPrintable(option));
+
+    const Result offered =
+        RunShell("env -i bash --norc -c 'source \"$0\"; COMP_WORDS=(kestrix-convert info --); "
+                 "COMP_CWORD=2; _kestrix_convert; echo \"${COMPREPLY[*]}\"' " KESTRIX_SOURCE_DIR
+                 "/resources/linux/kestrix-convert.bash-completion");
+    QCOMPARE(offered.err, QString());
+    QCOMPARE(offered.out.split(' ', Qt::SkipEmptyParts).size(), 9);
+    for (const char* option : {"--json", "--dat", "--jobs", "--files-from", "--null", "--name"})
+        QVERIFY2(offered.out.contains(option), qPrintable(offered.out));
 }
 
 void tst_KestrixConvert::convertsEachMode_data() {
