@@ -1,11 +1,30 @@
 // Kestrix: the desktop converter for Sega Genesis / Mega Drive ROM images.
 
+#include "AboutInfo.h"
 #include "DesktopPlatform.h"
 #include "Forms.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char* argv[]) {
+    // Asked on a terminal, answered there, as desktop programs do: no
+    // window, no display needed.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::printf("Usage: kestrix [--help | --version]\n\n"
+                        "Opens the Kestrix window, which converts Sega Genesis / Mega Drive ROM\n"
+                        "images between the plain (.bin), SMD (.smd) and MD (.md) layouts.\n"
+                        "On the command line, see kestrix-convert --help.\n");
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kestrix %s\n%s\n", KESTRIX_VERSION, AboutInfo::Rights);
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(ApplicationName));
     // The desktop entry's ID: docks and task bars match the window to its

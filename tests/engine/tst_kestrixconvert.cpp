@@ -1290,6 +1290,15 @@ void tst_KestrixConvert::edgeRuns_data() {
            "-o out 'with space.bin'"
         << 1 << "skipped 'with space.bin': 'out/with space.md' already exists"
         << QStringList{"out/with space.md"};
+    // The window's program answers on the terminal, without a display.
+    QTest::newRow("kestrix --version")
+        << "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb \"$(dirname \"$PR\")/kestrix\" "
+           "--version"
+        << 0 << "kestrix 2." << QStringList();
+    QTest::newRow("kestrix --help")
+        << "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb \"$(dirname \"$PR\")/kestrix\" "
+           "--help"
+        << 0 << "Usage: kestrix [--help | --version]" << QStringList();
     QTest::newRow("a long option cut short")
         << "cp a.bin out/a.md && \"$KX\" bin2md --force --overwr -o out a.bin" << 0
         << "a.bin -> out/a.md" << QStringList{"out/a.md"};
