@@ -202,7 +202,7 @@ void ConvertRun::TellLeftovers(FileRun& run, const QString& folder) {
         run.lines.emplace_back(true, "kestrix-convert: note: " + Quoted(Join(folder, name)) +
                                          " is a hidden copy left by an interrupted conversion; "
                                          "remove it once no conversion is writing to " +
-                                         Shown(folder));
+                                         Quoted(folder));
 }
 
 QString ConvertRun::OutputName(const QString& sourceName) const {
@@ -241,7 +241,7 @@ void ConvertRun::One(const Item& item) {
         if (const EngineError made = SafeFile::MakeFolders(folder); made.Failed()) {
             Refuse(
                 run,
-                QStringLiteral("the folder %1 cannot be made: %2").arg(Shown(folder), made.Text()),
+                QStringLiteral("the folder %1 cannot be made: %2").arg(Quoted(folder), made.Text()),
                 Outcome::Failed);
             batch_.push_back(std::move(run));
             return;
@@ -543,7 +543,7 @@ void ConvertRun::Flush() {
             SkipExisting(run);
             break;
         case SafeFile::BatchOutcome::NotFlushed:
-            Refuse(run, Shown(run.destination) + " was written, but " + run.writer->ErrorString(),
+            Refuse(run, Quoted(run.destination) + " was written, but " + run.writer->ErrorString(),
                    Outcome::Failed);
             continue; // named: its writer stays for what is reported of it
         case SafeFile::BatchOutcome::NotWritten:

@@ -152,7 +152,8 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
     InspectInOrder(files, jobs, stdinName, [&](const RomInspector::Report& r) {
         if (!r.Inspected()) {
             status = ExitSomeFailed;
-            Err() << "kestrix-convert: cannot inspect " << Shown(r.file) << ": " << r.error << "\n";
+            Err() << "kestrix-convert: cannot inspect " << Quoted(r.file) << ": " << r.error
+                  << "\n";
             Err().Flush();
         }
         if (json) {

@@ -49,7 +49,7 @@ public:
     void Walk(const QString& folder, const QString& relative) {
         DIR* dir = ::opendir(SafeFile::EncodeName(folder).constData());
         if (!dir) {
-            Err() << "kestrix-convert: cannot read the folder " << Shown(folder) << ": "
+            Err() << "kestrix-convert: cannot read the folder " << Quoted(folder) << ": "
                   << std::strerror(errno) << "\n";
             ++gathered_->skipped;
             return;
@@ -144,7 +144,7 @@ bool GatherSources(const Arguments& arguments, Gathered* gathered) {
             Err() << "kestrix-convert: cannot read the list "
                   << (arguments.filesFrom == QLatin1String("-")
                           ? QStringLiteral("on standard input")
-                          : Shown(arguments.filesFrom))
+                          : Quoted(arguments.filesFrom))
                   << ": " << why << "\n";
             return false;
         }
