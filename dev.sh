@@ -7,7 +7,8 @@
 #                     as errors and run the whole test suite, then again built
 #                     with AddressSanitizer and UBSan
 #   ./dev.sh install  build and install stripped (PREFIX=/usr/local, DESTDIR kept)
-#   ./dev.sh uninstall  remove what install put there (build/install_manifest.txt)
+#   ./dev.sh uninstall  remove what install put there (its own record), never a
+#                     file that a package owns
 #   ./dev.sh package  build the Debian package kestrix_VERSION_ARCH.deb
 #   ./dev.sh coverage build with coverage instrumentation, run the suite once,
 #                     and report line and branch coverage of engine/ and tools/
@@ -17,6 +18,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
 BUILD_DIR=${KESTRIX_BUILD_DIR:-build}
+# What ./dev.sh install put where, for ./dev.sh uninstall.
+INSTALL_RECORD=kestrix-install-record.txt
 SANITIZE_DIR=${KESTRIX_SANITIZE_DIR:-build-sanitize}
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libbenchmark-dev
     zlib1g-dev libarchive-dev)
@@ -38,7 +41,14 @@ install_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     local sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "Missing packages: ${missing[*]}" >&2
+            echo "As root, run: apt-get install ${missing[*]}" >&2
+            exit 1
+        fi
+        sudo=(sudo)
+    fi
     echo "Installing: ${missing[*]}"
     "${sudo[@]}" apt-get update -qq
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq \
@@ -127,20 +137,23 @@ install)
     # sudo resets the environment: DESTDIR goes through explicitly.
     as_root env DESTDIR="${DESTDIR:-}" \
         cmake --install "$BUILD_DIR" --prefix "${PREFIX:-/usr/local}" --strip
-    # The manifest names the files without DESTDIR: uninstall needs it too.
-    printf '%s\n' "${DESTDIR:-}" >"$BUILD_DIR/install_destdir.txt"
+    # install's own record of what it put where, DESTDIR included: CMake's
+    # install_manifest.txt is rewritten by cpack and by the install test.
+    sed "s|^|${DESTDIR:-}|" "$BUILD_DIR/install_manifest.txt" >"$BUILD_DIR/$INSTALL_RECORD"
     ;;
 uninstall)
-    manifest="$BUILD_DIR/install_manifest.txt"
-    if [ ! -f "$manifest" ]; then
-        echo "nothing to uninstall: $manifest is missing (run ./dev.sh install first)" >&2
+    record="$BUILD_DIR/$INSTALL_RECORD"
+    if [ ! -f "$record" ]; then
+        echo "nothing to uninstall: $record is missing (run ./dev.sh install first)" >&2
         exit 1
     fi
-    # The manifest names every file install put there, under the DESTDIR
-    # that install was given.
-    destdir=$(cat "$BUILD_DIR/install_destdir.txt" 2>/dev/null || true)
+    # Exactly what install recorded, and never a file a package owns (the
+    # same paths as the Debian package's, when install went to /usr).
     while IFS= read -r file || [ -n "$file" ]; do
-        file="$destdir$file"
+        if dpkg-query -S "$file" >/dev/null 2>&1; then
+            echo "kept $file: a package owns it ($(dpkg-query -S "$file" 2>/dev/null | cut -d: -f1))"
+            continue
+        fi
         if [ -e "$file" ] || [ -L "$file" ]; then
             as_root rm -f -- "$file"
             echo "removed $file"
@@ -149,7 +162,8 @@ uninstall)
         case "$file" in
         */kestrix/*) as_root rmdir --ignore-fail-on-non-empty -- "$(dirname -- "$file")" ;;
         esac
-    done <"$manifest"
+    done <"$record"
+    rm -f -- "$record"
     ;;
 package)
     install_packages "${BUILD_PACKAGES[@]}" "${PACKAGE_PACKAGES[@]}"

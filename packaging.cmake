@@ -78,4 +78,11 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 # The completion of kestrix-convert is fuller with it, and works without.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
+# Two packages of one commit are the same bytes: their times are
+# SOURCE_DATE_EPOCH, the last commit's time unless the environment says
+# otherwise (set when cpack runs, by cpack-project.cmake).
+find_package(Git QUIET)
+configure_file(${CMAKE_SOURCE_DIR}/cpack-project.cmake.in ${CMAKE_BINARY_DIR}/cpack-project.cmake
+               @ONLY)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/cpack-project.cmake)
 include(CPack)

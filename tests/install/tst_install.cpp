@@ -26,6 +26,9 @@ private slots:
     void hardened();
     void windowClassMatchesDesktopEntry();
     void packageLintian();
+    void uninstall_data();
+    void uninstall();
+    void missingPackagesWithoutRoot();
 
 private:
     QString Installed(const QString& path) const { return root_.filePath("usr/" + path); }
@@ -242,6 +245,93 @@ void tst_Install::packageLintian() {
     QCOMPARE(Run("lintian", {"--fail-on", "error,warning", out.filePath(debs.first())}, &log), 0);
     QVERIFY2(!log.contains(QRegularExpression("^(E|W): ", QRegularExpression::MultilineOption)),
              qPrintable(log));
+    // Made again a second later: the same bytes (every time in it is the
+    // last commit's).
+    QTest::qWait(1100);
+    QTemporaryDir again;
+    QCOMPARE(
+        Run(qEnvironmentVariable("KESTRIX_CPACK"),
+            {"-G", "DEB", "--config",
+             qEnvironmentVariable("KESTRIX_BUILD_DIR") + "/CPackConfig.cmake", "-B", again.path()},
+            &log),
+        0);
+    QVERIFY(TestFiles::ReadFile(out.filePath(debs.first())) ==
+            TestFiles::ReadFile(again.filePath(debs.first())));
+}
+
+void tst_Install::uninstall_data() {
+    // What ./dev.sh install recorded; which of those files a package owns
+    // (in a dpkg database of the test's own); what must be left.
+    QTest::addColumn<QStringList>("recorded");
+    QTest::addColumn<QStringList>("packaged");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("left");
+    QTest::newRow("no record: nothing removed")
+        << QStringList() << QStringList() << 1 << "nothing to uninstall"
+        << QStringList{"mine", "packaged"};
+    QTest::newRow("its own files removed, a package's kept")
+        << QStringList{"mine", "packaged"} << QStringList{"packaged"} << 0
+        << "kept %1/packaged: a package owns it (kestrix)" << QStringList{"packaged"};
+}
+
+// ./dev.sh uninstall removes exactly what ./dev.sh install recorded, never a
+// file of the installed package (the same paths when both went to /usr).
+void tst_Install::uninstall() {
+    QFETCH(QStringList, recorded);
+    QFETCH(QStringList, packaged);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(QStringList, left);
+    QTemporaryDir work;
+    const QString files = work.filePath("files");
+    QVERIFY(QDir().mkpath(files) && QDir().mkpath(work.filePath("build")) &&
+            QDir().mkpath(work.filePath("admin/info")) &&
+            QDir().mkpath(work.filePath("admin/updates")));
+    for (const char* name : {"mine", "packaged"})
+        QVERIFY(TestFiles::WriteFile(files + "/" + name, "x"));
+    QVERIFY(TestFiles::WriteFile(work.filePath("admin/status"),
+                                 "Package: kestrix\nStatus: install ok installed\nPriority: "
+                                 "optional\nSection: utils\nMaintainer: K <k@example.org>\n"
+                                 "Architecture: amd64\nVersion: 2.0.0\nDescription: test\n\n"));
+    QByteArray list = files.toUtf8() + "\n";
+    for (const QString& name : packaged)
+        list += (files + "/" + name).toUtf8() + "\n";
+    QVERIFY(TestFiles::WriteFile(work.filePath("admin/info/kestrix.list"), list));
+    if (!recorded.isEmpty()) {
+        QByteArray record;
+        for (const QString& name : recorded)
+            record += (files + "/" + name).toUtf8() + "\n";
+        QVERIFY(TestFiles::WriteFile(work.filePath("build/kestrix-install-record.txt"), record));
+    }
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DPKG_ADMINDIR", work.filePath("admin"));
+    env.insert("KESTRIX_BUILD_DIR", work.filePath("build"));
+    const TestFiles::ProcessResult result =
+        TestFiles::RunProgram(KESTRIX_SOURCE_DIR "/dev.sh", {"uninstall"}, KESTRIX_SOURCE_DIR, env);
+    QVERIFY2(result.status == status, qPrintable(result.out + result.err));
+    QVERIFY2((result.out + result.err).contains(message.arg(files)),
+             qPrintable(result.out + result.err));
+    QStringList now = QDir(files).entryList(QDir::Files);
+    QCOMPARE(now, left);
+    QVERIFY(!QFileInfo::exists(work.filePath("build/kestrix-install-record.txt")));
+}
+
+// A developer without root and without sudo is told what is missing and the
+// line to run as root, not "sudo: command not found".
+void tst_Install::missingPackagesWithoutRoot() {
+    if (::geteuid() != 0)
+        QSKIP("runuser needs root");
+    if (!QStandardPaths::findExecutable("sudo").isEmpty())
+        QSKIP("sudo is installed here: the developer would be asked for a password");
+    const TestFiles::ProcessResult result = TestFiles::RunProgram(
+        "runuser", {"-u", "nobody", "--", "bash", "-c",
+                    "eval \"$(sed -n '/^install_packages()/,/^}/p' \"$0\")\"; install_packages "
+                    "no-such-package-kx coreutils",
+                    KESTRIX_SOURCE_DIR "/dev.sh"});
+    QCOMPARE(result.status, 1);
+    QCOMPARE(result.err, QString("Missing packages: no-such-package-kx\nAs root, run: apt-get "
+                                 "install no-such-package-kx\n"));
 }
 
 QTEST_APPLESS_MAIN(tst_Install)
