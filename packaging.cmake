@@ -36,8 +36,10 @@ install(DIRECTORY ${CMAKE_SOURCE_DIR}/resources/icons/hicolor
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${CMAKE_BINARY_DIR}/man/kestrix.1.gz ${CMAKE_BINARY_DIR}/man/kestrix-convert.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${KESTRIX_LINUX}/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrix)
+if(KESTRIX_INSTALL_DOCS)
+  install(FILES ${KESTRIX_LINUX}/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrix)
+endif()
 install(FILES ${KESTRIX_LINUX}/kestrix-convert.bash-completion
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME kestrix-convert)
