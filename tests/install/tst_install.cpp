@@ -118,6 +118,9 @@ void tst_Install::oneVersion() {
     const QString metainfo =
         TestFiles::ReadFile(Installed("share/metainfo/org.example.Kestrix.metainfo.xml"));
     QVERIFY(metainfo.contains(QStringLiteral("<release version=\"%1\"").arg(version_)));
+    // The source package's too.
+    QVERIFY(TestFiles::ReadFile(KESTRIX_SOURCE_DIR "/debian/changelog")
+                .startsWith(QStringLiteral("kestrix (%1) ").arg(version_).toUtf8()));
     const QString cpack =
         TestFiles::ReadFile(qEnvironmentVariable("KESTRIX_BUILD_DIR") + "/CPackConfig.cmake");
     QVERIFY(cpack.contains(QStringLiteral("set(CPACK_PACKAGE_VERSION \"%1\")").arg(version_)));
