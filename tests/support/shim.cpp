@@ -34,17 +34,26 @@
 
 namespace {
 
+// The path a descriptor leads to, as the system names it; its length, or
+// 0 when there is none.
+ssize_t PathOf(int fd, char (&path)[4096]) {
+    char link[64];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t length = readlink(link, path, sizeof path - 1);
+    if (length <= 0)
+        return 0;
+    path[length] = '\0';
+    return length;
+}
+
 bool Matches(int fd, const char* variable, bool anywhere = false) {
     const char* suffix = std::getenv(variable);
     if (!suffix || !*suffix)
         return false;
-    char link[64];
     char path[4096];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    const ssize_t length = readlink(link, path, sizeof path - 1);
-    if (length <= 0)
+    const ssize_t length = PathOf(fd, path);
+    if (length == 0)
         return false;
-    path[length] = '\0';
     const size_t n = std::strlen(suffix);
     if (anywhere)
         return std::strstr(path, suffix) != nullptr;
@@ -101,10 +110,8 @@ int fsync(int fd) {
     struct stat st;
     const char* log = std::getenv("KESTRIX_SHIM_FSYNC_LOG");
     if (log && *log && fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        char link[64];
         char path[4096];
-        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-        const ssize_t length = readlink(link, path, sizeof path - 1);
+        const ssize_t length = PathOf(fd, path);
         if (length > 0) {
             path[length] = '\n';
             const int out = open(log, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
@@ -126,12 +133,8 @@ int renameat(int fromDir, const char* from, int toDir, const char* to) {
     static bool stoppedRenaming = false;
     const char* suffix = std::getenv("KESTRIX_SHIM_STOP_RENAME");
     if (!stoppedRenaming && suffix && *suffix) {
-        char link[64];
         char path[4096];
-        std::snprintf(link, sizeof link, "/proc/self/fd/%d", toDir);
-        const ssize_t length = readlink(link, path, sizeof path - 1);
-        if (length > 0) {
-            path[length] = '\0';
+        if (PathOf(toDir, path) > 0) {
             std::string whole = std::string(path) + "/" + to;
             const std::size_t n = std::strlen(suffix);
             if (whole.size() >= n && whole.compare(whole.size() - n, n, suffix) == 0) {
