@@ -1273,6 +1273,13 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("a source on standard input, named")
         << "\"$KX\" bin2md --force -o out --name piped.bin - < a.bin" << 0 << "- -> out/piped.md"
         << QStringList{"out/piped.md"};
+    QTest::newRow("a name for standard input cannot leave the output folder")
+        << "\"$KX\" bin2md --force -o out --name ../../up.bin - < a.bin && test ! -e up.md" << 0
+        << "- -> out/up.md" << QStringList{"out/up.md"};
+    QTest::newRow("a dry run of a repair")
+        << "cp plain.bin p.bin && printf '\\001' | dd of=p.bin bs=1 seek=1000 conv=notrunc "
+           "status=none && \"$KX\" fix-checksum -n -o out p.bin && [ -z \"$(ls out)\" ]"
+        << 0 << "p.bin -> out/p.bin (checksum 0x" << QStringList();
     QTest::newRow("the image on standard output")
         << "\"$KX\" bin2md --force -o - a.bin > out/a.md && \"$KX\" md2bin --force -o - out/a.md | "
            "cmp - a.bin"

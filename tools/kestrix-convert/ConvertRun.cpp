@@ -140,7 +140,10 @@ void ConvertRun::Source(const SourceFile& file) {
             batch_.push_back(std::move(run));
             return;
         }
-        One({file.path, file.path, &stdin_, s_.arguments.name, file.folder, false});
+        // Named as an archive's entry is: its last part alone, so that no
+        // name can place the output outside the output folder.
+        One({file.path, file.path, &stdin_, Archive::OwnName(s_.arguments.name), file.folder,
+             false});
         return;
     }
     if (!s_.arguments.recursive && SafeFile::IsFolder(file.path)) {
