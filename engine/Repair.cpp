@@ -2,6 +2,7 @@
 
 #include "FileFunctions.h"
 #include "Interleave.h"
+#include "Mod_Convert.h"
 
 #include <cstring>
 
@@ -48,19 +49,18 @@ QByteArray InLayout(const QByteArray& plain, RomLayout layout, const QByteArray&
         Interleave::SwapWords(reinterpret_cast<std::uint8_t*>(out.data()), std::size_t(n));
         return out;
     case RomLayout::Smd: {
-        out = old.left(SmdHeaderSize) + QByteArray(n, Qt::Uninitialized);
-        auto* o = reinterpret_cast<std::uint8_t*>(out.data()) + SmdHeaderSize;
-        for (qsizetype base = 0; base < n; base += BlockSize)
-            Interleave::Split(p + base, o + base, o + base + BlockSize / 2, BlockSize / 2);
+        // The converter's layout, under the old copier header with the
+        // block count made right.
+        out = QByteArray(SmdHeaderSize + n, Qt::Uninitialized);
+        Mod_Convert::Rearrange(BINtoSMD, p, reinterpret_cast<std::uint8_t*>(out.data()), n);
+        out.replace(0, SmdHeaderSize, old.left(SmdHeaderSize));
         out[0] = char(std::uint8_t(n / BlockSize));
         return out;
     }
-    case RomLayout::Md: {
+    case RomLayout::Md:
         out = QByteArray(n, Qt::Uninitialized);
-        auto* o = reinterpret_cast<std::uint8_t*>(out.data());
-        Interleave::Split(p, o, o + n / 2, std::size_t(n / 2));
+        Mod_Convert::Rearrange(BINtoMD, p, reinterpret_cast<std::uint8_t*>(out.data()), n);
         return out;
-    }
     }
     return plain;
 }
@@ -99,22 +99,16 @@ QByteArray PlainBytes(const QByteArray& file, RomLayout layout) {
         Interleave::SwapWords(reinterpret_cast<std::uint8_t*>(plain.data()),
                               std::size_t(plain.size()));
         return plain;
-    case RomLayout::Smd: {
-        const qsizetype n = file.size() - SmdHeaderSize;
-        plain = QByteArray(n, Qt::Uninitialized);
-        auto* p = reinterpret_cast<std::uint8_t*>(plain.data());
-        for (qsizetype base = 0; base < n; base += BlockSize)
-            Interleave::Join(f + SmdHeaderSize + base, f + SmdHeaderSize + base + BlockSize / 2,
-                             p + base, BlockSize / 2);
+    case RomLayout::Smd:
+        plain = QByteArray(file.size() - SmdHeaderSize, Qt::Uninitialized);
+        Mod_Convert::Rearrange(SMDtoBIN, f + SmdHeaderSize,
+                               reinterpret_cast<std::uint8_t*>(plain.data()), plain.size());
         return plain;
-    }
-    case RomLayout::Md: {
-        const qsizetype n = file.size();
-        plain = QByteArray(n, Qt::Uninitialized);
-        Interleave::Join(f, f + n / 2, reinterpret_cast<std::uint8_t*>(plain.data()),
-                         std::size_t(n / 2));
+    case RomLayout::Md:
+        plain = QByteArray(file.size(), Qt::Uninitialized);
+        Mod_Convert::Rearrange(MDtoBIN, f, reinterpret_cast<std::uint8_t*>(plain.data()),
+                               plain.size());
         return plain;
-    }
     }
     return file;
 }
