@@ -14,6 +14,7 @@
 #include <QThreadPool>
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -21,8 +22,11 @@
 
 namespace {
 
-// The reports of one file: one, or one for each entry of an archive.
-std::vector<RomInspector::Report> InspectFile(const QString& path, const QString& stdinName) {
+using Give = std::function<void(RomInspector::Report&&)>;
+
+// The reports of one file, each handed over as soon as it is made: one, or
+// one for each entry of an archive.
+void InspectFile(const QString& path, const QString& stdinName, const Give& give) {
     if (path == QLatin1String("-")) {
         // Standard input, read whole.
         RomInspector::Report report;
@@ -36,7 +40,8 @@ std::vector<RomInspector::Report> InspectFile(const QString& path, const QString
         else
             report.error = QStringLiteral("standard input cannot be read: ") + why;
         report.file = stdinName.isEmpty() ? path : stdinName;
-        return {report};
+        give(std::move(report));
+        return;
     }
     // What the file is, when its name says otherwise, comes first.
     const QString misnamed = Archive::Misnamed(path);
@@ -44,9 +49,10 @@ std::vector<RomInspector::Report> InspectFile(const QString& path, const QString
         RomInspector::Report report = RomInspector::Inspect(path);
         if (!misnamed.isEmpty() && report.Inspected())
             report.reasons.prepend(misnamed);
-        return {report};
+        give(std::move(report));
+        return;
     }
-    std::vector<RomInspector::Report> reports;
+    int entries = 0;
     const EngineError read =
         Archive::Read(path, Mod_Convert::MaxSourceSize, [&](Archive::Entry& entry) {
             RomInspector::Report report;
@@ -64,15 +70,15 @@ std::vector<RomInspector::Report> InspectFile(const QString& path, const QString
             report.file = path + QLatin1Char(':') + entry.name;
             if (!misnamed.isEmpty() && report.Inspected())
                 report.reasons.prepend(misnamed);
-            reports.push_back(std::move(report));
+            ++entries;
+            give(std::move(report));
         });
-    if (read.Failed() || reports.empty()) {
+    if (read.Failed() || entries == 0) {
         RomInspector::Report report;
         report.file = path;
         report.error = read.Failed() ? read.Text() : QStringLiteral("the archive holds no files");
-        reports.push_back(std::move(report));
+        give(std::move(report));
     }
-    return reports;
 }
 
 // Inspects every file, as many at once as asked or as there are cores, and
@@ -80,8 +86,13 @@ std::vector<RomInspector::Report> InspectFile(const QString& path, const QString
 // before it are done.
 void InspectInOrder(const QStringList& files, int jobs, const QString& stdinName,
                     const std::function<void(const RomInspector::Report&)>& take) {
-    std::vector<std::optional<std::vector<RomInspector::Report>>> reports(
-        std::size_t(files.size()));
+    // Each file's reports as they come, until it is done: the file being
+    // told hands its reports straight on, the later ones wait.
+    struct Slot {
+        std::deque<RomInspector::Report> waiting;
+        bool done = false;
+    };
+    std::vector<Slot> pending(std::size_t(files.size()));
     std::mutex mutex;
     std::condition_variable arrived;
     QThreadPool pool;
@@ -92,26 +103,38 @@ void InspectInOrder(const QStringList& files, int jobs, const QString& stdinName
     QSemaphore archives(2);
     for (qsizetype i = 0; i < files.size(); ++i)
         pool.start([&, i] {
+            Slot& slot = pending[std::size_t(i)];
             const bool archive = Archive::IsArchive(files.at(i));
             if (archive)
                 archives.acquire();
-            std::vector<RomInspector::Report> found = InspectFile(files.at(i), stdinName);
+            InspectFile(files.at(i), stdinName, [&](RomInspector::Report&& report) {
+                {
+                    const std::lock_guard<std::mutex> lock(mutex);
+                    slot.waiting.push_back(std::move(report));
+                }
+                arrived.notify_all();
+            });
             if (archive)
                 archives.release();
             {
                 const std::lock_guard<std::mutex> lock(mutex);
-                reports[std::size_t(i)] = std::move(found);
+                slot.done = true;
             }
             arrived.notify_all();
         });
-    for (auto& slot : reports) {
-        std::unique_lock<std::mutex> lock(mutex);
-        arrived.wait(lock, [&slot] { return slot.has_value(); });
-        const std::vector<RomInspector::Report> found = std::move(*slot);
-        slot.reset();
-        lock.unlock();
-        for (const RomInspector::Report& report : found)
-            take(report);
+    for (Slot& slot : pending) {
+        for (;;) {
+            std::unique_lock<std::mutex> lock(mutex);
+            arrived.wait(lock, [&slot] { return slot.done || !slot.waiting.empty(); });
+            std::deque<RomInspector::Report> ready = std::move(slot.waiting);
+            slot.waiting.clear();
+            const bool done = slot.done;
+            lock.unlock();
+            for (const RomInspector::Report& report : ready)
+                take(report);
+            if (done && ready.empty())
+                break;
+        }
     }
     pool.waitForDone();
 }
