@@ -872,6 +872,9 @@ void tst_KestrixConvert::archives_data() {
     QTest::newRow("an entry of one byte")
         << "\"$KX\" info \"$A/onebyte.zip\"" << 0 << "onebyte.zip:one.smd\n  size       1 byte\n"
         << QStringList();
+    QTest::newRow("-o - takes one image of an archive of several")
+        << "\"$KX\" to-bin -o - \"$A/two.zip\" > out/first.bin" << 1
+        << "other.bin: standard output already holds an image" << QStringList{"first.bin"};
     QTest::newRow("--zip, read back")
         << "\"$KX\" to-bin --zip --verify -o out \"$A/one.zip\" && bsdtar -xOf out/game.zip "
            "game.bin > out/game.bin"

@@ -387,6 +387,9 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         run.sourceSha = sha.hex;
     }
     if (toStdout) {
+        // One image, never two run together (an archive of several).
+        if (std::exchange(toStdoutWritten_, true))
+            return Refuse(run, QStringLiteral("standard output already holds an image"));
         result = converter_.ConvertLoadedTo(from, job.target, length,
                                             [](const char* data, std::int64_t size) {
                                                 Out().Write(data, size).Flush();

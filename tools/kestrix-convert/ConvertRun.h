@@ -96,9 +96,10 @@ private:
     std::vector<FileRun> batch_;
     std::vector<FileRun> toVerify_; // named, read back at the end of the run
     QSet<QString> foldersSeen_;
-    QString note_;     // on the source being read, for its first file's lines
-    QByteArray stdin_; // standard input, read whole as a source
-    int told_ = 0;     // sources whose files have all been told
+    QString note_;                 // on the source being read, for its first file's lines
+    QByteArray stdin_;             // standard input, read whole as a source
+    int told_ = 0;                 // sources whose files have all been told
+    bool toStdoutWritten_ = false; // -o -: the one image is out
     std::int64_t bytes_ = 0;
     std::size_t batchFiles_ = 1;
     int counts_[5] = {}; // by Outcome
