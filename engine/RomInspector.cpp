@@ -4,6 +4,7 @@
 #include "FileFunctions.h"
 #include "Interleave.h"
 #include "Mod_Convert.h"
+#include "PlainStream.h"
 #include "SafeFile.h"
 
 #include <QCryptographicHash>
@@ -92,68 +93,6 @@ bool SizeFits(RomLayout layout, std::int64_t size) {
     }
     return false;
 }
-
-std::int64_t PlainSizeOf(RomLayout layout, std::int64_t size) {
-    return layout == RomLayout::Smd ? size - SmdHeaderSize : size;
-}
-
-// Produces the plain content of a file read in a layout, piece by piece.
-class PlainStream {
-public:
-    PlainStream(const ReadAt& read, std::int64_t size, RomLayout layout)
-        : read_(read), size_(size), layout_(layout), plainSize_(PlainSizeOf(layout, size)) {}
-
-    std::int64_t PlainSize() const { return plainSize_; }
-
-    // Fills out with plain bytes [offset, offset + bytes); offset and bytes
-    // are even, and whole blocks for an SMD image but for the last piece.
-    bool Get(std::int64_t offset, std::uint8_t* out, std::int64_t bytes) {
-        switch (layout_) {
-        case RomLayout::Unknown:
-        case RomLayout::Plain:
-            return read_(offset, out, bytes);
-        case RomLayout::Byteswapped:
-            if (!read_(offset, out, bytes))
-                return false;
-            Interleave::SwapWords(out, std::size_t(bytes));
-            return true;
-        case RomLayout::Smd: {
-            Resize(bytes);
-            if (!read_(SmdHeaderSize + offset, in_.data(), bytes))
-                return false;
-            const std::int64_t half = BlockSize / 2;
-            for (std::int64_t base = 0; base < bytes; base += BlockSize) {
-                const std::int64_t part = std::min(BlockSize, bytes - base) / 2;
-                Interleave::Join(in_.data() + base, in_.data() + base + half, out + base,
-                                 std::size_t(part));
-            }
-            return true;
-        }
-        case RomLayout::Md: {
-            const std::int64_t half = bytes / 2;
-            Resize(bytes);
-            if (!read_(offset / 2, in_.data(), half) ||
-                !read_(size_ / 2 + offset / 2, in_.data() + half, half))
-                return false;
-            Interleave::Join(in_.data(), in_.data() + half, out, std::size_t(half));
-            return true;
-        }
-        }
-        return false;
-    }
-
-private:
-    void Resize(std::int64_t bytes) {
-        if (std::int64_t(in_.size()) < bytes)
-            in_.resize(std::size_t(bytes));
-    }
-
-    const ReadAt& read_;
-    std::int64_t size_;
-    RomLayout layout_;
-    std::int64_t plainSize_;
-    std::vector<std::uint8_t> in_;
-};
 
 // The first bytes of the plain image in a layout (fewer when it is shorter).
 std::vector<std::uint8_t> PlainHead(const ReadAt& read, std::int64_t size, RomLayout layout) {
@@ -336,12 +275,6 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
         digest.sha1 = QString::fromLatin1(sha1.result().toHex());
     }
     return digest;
-}
-
-ReadAt ReaderOf(const SafeFile::Source& source) {
-    return [&source](std::int64_t offset, void* into, std::int64_t bytes) {
-        return source.ReadAt(offset, into, bytes);
-    };
 }
 
 QString ChangedWhileRead() {
