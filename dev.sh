@@ -181,6 +181,7 @@ bench)
     bench/guarded-vs-force.sh "$BUILD_DIR"
     bench/archives.sh "$BUILD_DIR"
     bench/info-memory.sh "$BUILD_DIR"
+    bench/window-memory.sh "$BUILD_DIR"
     exec bench/info-vs-rhash.sh "$BUILD_DIR"
     ;;
 format)

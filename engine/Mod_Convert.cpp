@@ -3,10 +3,13 @@
 #include "Archive.h"
 #include "FileFunctions.h"
 #include "Interleave.h"
+#include "PlainStream.h"
 
 #include "SafeFile.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include <cstdlib>
 #include <cstring>
@@ -278,13 +281,101 @@ ConversionResult Converter::ConvertLayoutInto(RomLayout from, RomLayout to, cons
     detail_.clear();
     if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
-    // The source is read whole before the destination is touched, so a
-    // destination that is the source itself converts in place.
-    std::int64_t length = 0;
-    if (const ConversionResult loaded = Load(source, &length, from, to);
-        loaded != ConversionResult::Converted)
-        return loaded;
-    return ConvertLoaded(from, to, length, destination, existing, writer);
+    // An archive's image is in memory anyway.
+    if (Archive::IsArchive(source)) {
+        std::int64_t length = 0;
+        if (const ConversionResult loaded = Load(source, &length, from, to);
+            loaded != ConversionResult::Converted)
+            return loaded;
+        return ConvertLoaded(from, to, length, destination, existing, writer);
+    }
+    const SafeFile::Source in(source);
+    if (!in.IsOpen())
+        return FromSourceError(in.Error());
+    const std::int64_t length = in.Size();
+    // Refused by the conversion's size rule before any of it is read.
+    std::int64_t payload = 0;
+    std::int64_t targetSize = 0;
+    if (length != 0)
+        if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
+            sized != ConversionResult::Converted)
+            return sized;
+    if (length == 0)
+        return ConversionResult::SourceEmpty;
+    if (length > MaxSourceSize)
+        return ConversionResult::TooLarge;
+    return Stream(from, to, in, payload, destination, existing, writer);
+}
+
+// Converts a source file piece by piece into a writer, so that memory stays
+// a few pieces whatever the image's size. The content goes to a temporary
+// file that takes the destination's name only when committed, so a
+// destination that is the source itself converts in place.
+ConversionResult Converter::Stream(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                   std::int64_t payload, const QString& destination,
+                                   SafeFile::Existing existing, SafeFile::Writer& writer) {
+    // Whole SMD blocks, and even.
+    constexpr std::int64_t Piece = std::int64_t(4) << 20;
+    if (!writer.Open(destination, existing))
+        return WriteFailure(writer);
+    const std::int64_t length = in.Size();
+    std::vector<std::uint8_t> plain(std::size_t(std::min(Piece, std::max(payload, length))));
+    if (from == to) {
+        // A byte copy.
+        for (std::int64_t offset = 0; offset < length;) {
+            const std::int64_t n = std::min(Piece, length - offset);
+            if (!in.ReadAt(offset, plain.data(), n))
+                return ConversionResult::SourceUnreadable;
+            if (!writer.Write(plain.data(), n))
+                return WriteFailure(writer);
+            offset += n;
+        }
+        return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
+    }
+    const RomInspector::ReadAt read = RomInspector::ReaderOf(in);
+    RomInspector::PlainStream stream(read, length, from);
+    std::vector<std::uint8_t> out(to == RomLayout::Smd || to == RomLayout::Md ? plain.size() : 0);
+    if (to == RomLayout::Smd) {
+        std::uint8_t header[SmdHeaderSize];
+        WriteSmdHeader(header, payload / BlockSize);
+        if (!writer.Write(header, SmdHeaderSize))
+            return WriteFailure(writer);
+    }
+    // An MD image is the odd bytes of the whole, then the even ones: two
+    // passes over the source.
+    const int passes = to == RomLayout::Md ? 2 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        for (std::int64_t offset = 0; offset < payload;) {
+            const std::int64_t n = std::min(Piece, payload - offset);
+            if (!stream.Get(offset, plain.data(), n))
+                return ConversionResult::SourceUnreadable;
+            const std::uint8_t* piece = plain.data();
+            std::int64_t bytes = n;
+            switch (to) {
+            case RomLayout::Byteswapped:
+                Interleave::SwapWords(plain.data(), std::size_t(n));
+                break;
+            case RomLayout::Smd:
+                for (std::int64_t base = 0; base < n; base += BlockSize)
+                    Interleave::Split(plain.data() + base, out.data() + base,
+                                      out.data() + base + HalfBlock, HalfBlock);
+                piece = out.data();
+                break;
+            case RomLayout::Md:
+                Interleave::Split(plain.data(), out.data(), out.data() + n / 2, std::size_t(n / 2));
+                piece = out.data() + (pass == 0 ? 0 : n / 2);
+                bytes = n / 2;
+                break;
+            case RomLayout::Plain:
+            case RomLayout::Unknown:
+                break;
+            }
+            if (!writer.Write(piece, bytes))
+                return WriteFailure(writer);
+            offset += n;
+        }
+    }
+    return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
 }
 
 ConversionResult Converter::LoadBytes(const QByteArray& bytes, std::int64_t* length) {

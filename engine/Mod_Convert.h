@@ -110,6 +110,9 @@ private:
     ConversionResult WriteFailure(const SafeFile::Writer& writer);
     ConversionResult Room(std::int64_t length);
     ConversionResult ReadWhole(const SafeFile::Source& in, std::int64_t bytes);
+    ConversionResult Stream(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                            std::int64_t payload, const QString& destination,
+                            SafeFile::Existing existing, SafeFile::Writer& writer);
     ConversionResult Ready(RomLayout from, RomLayout to, std::int64_t length, std::int64_t* payload,
                            std::int64_t* targetSize);
     ConversionResult Arrange(RomLayout from, RomLayout to, std::int64_t payload,
