@@ -105,7 +105,7 @@ void Rearrange(std::int32_t mode, const std::uint8_t* src, std::uint8_t* dst,
     }
 }
 
-namespace {
+namespace {} // namespace
 
 ConversionResult FromSourceError(SafeFile::SourceError error) {
     switch (error) {
@@ -119,6 +119,8 @@ ConversionResult FromSourceError(SafeFile::SourceError error) {
         return ConversionResult::SourceUnreadable;
     }
 }
+
+namespace {
 
 bool Converts(RomLayout layout) {
     return layout != RomLayout::Unknown;
@@ -292,6 +294,17 @@ ConversionResult Converter::ConvertLayoutInto(RomLayout from, RomLayout to, cons
     const SafeFile::Source in(source);
     if (!in.IsOpen())
         return FromSourceError(in.Error());
+    return ConvertSourceInto(from, to, in, destination, existing, writer);
+}
+
+ConversionResult Converter::ConvertSourceInto(RomLayout from, RomLayout to,
+                                              const SafeFile::Source& in,
+                                              const QString& destination,
+                                              SafeFile::Existing existing,
+                                              SafeFile::Writer& writer) {
+    detail_.clear();
+    if (!Converts(from) || !Converts(to))
+        return ConversionResult::UnknownMode;
     const std::int64_t length = in.Size();
     // Refused by the conversion's size rule before any of it is read.
     std::int64_t payload = 0;

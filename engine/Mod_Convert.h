@@ -45,6 +45,9 @@ bool ConvertBINtoMD(const QString& source, const QString& destination);
 void Rearrange(std::int32_t mode, const std::uint8_t* source, std::uint8_t* target,
                std::int64_t payload);
 
+// The result that a source which cannot be opened gives.
+ConversionResult FromSourceError(SafeFile::SourceError error);
+
 // What the converted bytes become before they are written (a .zip holding
 // them, say), or what went wrong.
 using Wrap = std::function<EngineError(const char* data, std::int64_t size, QByteArray* wrapped)>;
@@ -86,6 +89,12 @@ public:
     ConversionResult ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
                                    const QString& destination, SafeFile::Existing existing,
                                    SafeFile::Writer& writer, const Wrap& wrap = {});
+
+    // The same for a source already open: read in pieces, never whole, and
+    // refused when it changes meanwhile.
+    ConversionResult ConvertSourceInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                       const QString& destination, SafeFile::Existing existing,
+                                       SafeFile::Writer& writer);
 
     // The same, handing the converted bytes to take instead of a writer
     // (standard output); take says whether it could take them all.

@@ -6,6 +6,7 @@
 #include "Mod_Convert.h"
 #include "Mod_File.h"
 #include "Output.h"
+#include "PlainStream.h"
 #include "Repair.h"
 #include "RomInspector.h"
 #include "Sources.h"
@@ -296,8 +297,10 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     if (!a.datNames && !mayWrite())
         return;
 
-    // Read once: inspected and converted from the same bytes (and refused by
-    // its size before any of them is read).
+    // Opened once: inspected and converted from the same file, read in
+    // pieces (refused by its size before any of it is read, and when it
+    // changes meanwhile). An archive's entry, standard input, a zip to make
+    // and standard output take the bytes in memory.
     RomLayout from = SourceLayout(job.mode);
     auto refuse = [&](ConversionResult result) {
         run.writer.reset();
@@ -310,12 +313,28 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
                result == ConversionResult::DestinationUnwritable ? Outcome::Failed
                                                                  : Outcome::Refused);
     };
+    const bool streamed = !item.bytes && !Repairing() && !a.zip && !toStdout;
+    std::unique_ptr<SafeFile::Source> in;
     std::int64_t length = 0;
-    ConversionResult result = item.bytes ? converter_.LoadBytes(*item.bytes, &length)
-                                         : converter_.LoadSource(item.path, &length);
-    if (result != ConversionResult::Converted)
-        return refuse(result);
-    const RomInspector::ReadAt read = RomInspector::MemoryReader(converter_.Loaded(), length);
+    ConversionResult result = ConversionResult::Converted;
+    RomInspector::ReadAt read;
+    if (streamed) {
+        in = std::make_unique<SafeFile::Source>(item.path);
+        if (!in->IsOpen())
+            return refuse(Mod_Convert::FromSourceError(in->Error()));
+        length = in->Size();
+        if (length == 0)
+            return refuse(ConversionResult::SourceEmpty);
+        if (length > Limit)
+            return refuse(ConversionResult::TooLarge);
+        read = RomInspector::ReaderOf(*in);
+    } else {
+        result = item.bytes ? converter_.LoadBytes(*item.bytes, &length)
+                            : converter_.LoadSource(item.path, &length);
+        if (result != ConversionResult::Converted)
+            return refuse(result);
+        read = RomInspector::MemoryReader(converter_.Loaded(), length);
+    }
     if (Repairing())
         return PrepareRepair(
             run, QByteArray::fromRawData(reinterpret_cast<const char*>(converter_.Loaded()),
@@ -407,6 +426,18 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         run.wouldWrite = true;
         return;
     }
+    const SafeFile::Existing existing =
+        a.overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep;
+    if (streamed) {
+        run.writer = std::make_unique<SafeFile::Writer>();
+        result = converter_.ConvertSourceInto(from, job.target, *in, run.destination, existing,
+                                              *run.writer);
+        if (result != ConversionResult::Converted)
+            return refuse(result);
+        plan_.Claim(run.destination, run.given);
+        run.bytes = length;
+        return;
+    }
     Mod_Convert::Wrap wrap;
     // The entry of a zip is dated as its source is.
     std::int64_t mtime = item.mtime;
@@ -420,9 +451,8 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
             return Archive::Zip(innerName, data, size, zip, mtime);
         };
     run.writer = std::make_unique<SafeFile::Writer>();
-    result = converter_.ConvertLoaded(
-        from, job.target, length, run.destination,
-        a.overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep, *run.writer, wrap);
+    result = converter_.ConvertLoaded(from, job.target, length, run.destination, existing,
+                                      *run.writer, wrap);
     if (result != ConversionResult::Converted)
         return refuse(result);
     plan_.Claim(run.destination, run.given);
