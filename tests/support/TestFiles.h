@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QString>
 #include <QTest>
+#include <QThread>
 
 #include <unistd.h>
 
@@ -173,7 +174,17 @@ public:
     }
     ~LoopDisk() {
         for (const auto& [at, device] : mounted_) {
-            Run(QStringLiteral("umount"), {at});
+            // A FUSE daemon can still be busy for a moment after the last
+            // program using the drive has ended: try again for a while,
+            // then let it go lazily so that nothing stays mounted.
+            bool unmounted = false;
+            for (int attempt = 0; attempt < 50 && !unmounted; ++attempt) {
+                unmounted = Run(QStringLiteral("umount"), {at}) == 0;
+                if (!unmounted)
+                    QThread::msleep(100);
+            }
+            if (!unmounted)
+                Run(QStringLiteral("umount"), {QStringLiteral("-l"), at});
             if (!device.isEmpty())
                 Run(QStringLiteral("losetup"), {QStringLiteral("-d"), device});
         }
