@@ -280,10 +280,8 @@ ConversionResult Converter::ConvertLayoutInto(RomLayout from, RomLayout to, cons
                                               const QString& destination,
                                               SafeFile::Existing existing,
                                               SafeFile::Writer& writer) {
-    detail_.clear();
-    if (!Converts(from) || !Converts(to))
-        return ConversionResult::UnknownMode;
-    // An archive's image is in memory anyway.
+    // An archive's image is in memory anyway (the layouts are checked on the
+    // way, as for any file).
     if (Archive::IsArchive(source)) {
         std::int64_t length = 0;
         if (const ConversionResult loaded = Load(source, &length, from, to);
