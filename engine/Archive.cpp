@@ -16,11 +16,6 @@
 
 namespace Archive {
 
-namespace {
-
-// What a file's first bytes say it is.
-enum class Kind { None, Zip, SevenZip, Gzip, Xz, Bzip2 };
-
 Kind KindOf(const QString& path) {
     unsigned char head[6] = {};
     const int fd = ::open(SafeFile::EncodeName(path).constData(),
@@ -49,6 +44,8 @@ Kind KindOf(const QString& path) {
         return Kind::Bzip2;
     return Kind::None;
 }
+
+namespace {
 
 const struct {
     const char* extension;
@@ -129,10 +126,8 @@ bool NamedAsArchive(const QString& path) {
     return NamedKind(path) != Kind::None;
 }
 
-QString Misnamed(const QString& path) {
-    const Kind named = NamedKind(path);
-    const Kind is = KindOf(path);
-    if (named == is)
+QString Misnamed(const QString& path, Kind is) {
+    if (NamedKind(path) == is)
         return QString();
     for (const auto& k : Kinds)
         if (k.kind == is)
@@ -307,7 +302,7 @@ EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteA
     // Under a UTF-8 locale the writer flags any name as UTF-8; a name of
     // other bytes is stored unflagged, as zip tools store a name whose
     // character set they cannot tell.
-    if (QString::fromUtf8(bytes).toUtf8() != bytes)
+    if (!SafeFile::IsUtf8(bytes))
         ClearUtf8Flags(&out);
     *zip = out;
     return {};

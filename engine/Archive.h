@@ -20,14 +20,16 @@ namespace Archive {
 // turn the direction of text, become '_').
 QString OwnName(const QString& path);
 
-// Whether a file is an archive or a compressed file, by its content: one
-// rule whatever its name says.
+// What a file's first bytes say it is: one rule whatever its name says.
+enum class Kind { None, Zip, SevenZip, Gzip, Xz, Bzip2 };
+Kind KindOf(const QString& path);
+// Whether a file is an archive or a compressed file, by its content.
 bool IsArchive(const QString& path);
 // Whether a name says so (.zip, .7z, .gz, .xz, .bz2, in any case).
 bool NamedAsArchive(const QString& path);
-// What a file is when its name says otherwise ("the file is a zip archive,
-// whatever its name says"), or nothing.
-QString Misnamed(const QString& path);
+// What a file of a kind is when its name says otherwise ("the file is a zip
+// archive, whatever its name says"), or nothing.
+QString Misnamed(const QString& path, Kind kind);
 
 struct Entry {
     // The entry's own file name, never a folder part; fit to be a file name

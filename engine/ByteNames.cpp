@@ -94,6 +94,10 @@ QStringList DecodeArguments(int argc, char* argv[]) {
     return arguments;
 }
 
+bool IsUtf8(const QByteArray& bytes) {
+    return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
+
 bool TurnsText(char16_t unit) {
     return unit == 0x061C || unit == 0x200E || unit == 0x200F ||
            (unit >= 0x202A && unit <= 0x202E) || (unit >= 0x2066 && unit <= 0x2069) ||

@@ -138,8 +138,7 @@ QJsonObject Json(const RomInspector::Report& r, const QString& name, const Dat& 
     o["file"] = name;
     // The name's bytes when they are not UTF-8 (the file name then holds
     // escapes such as \xE9, which a real name may hold too).
-    o["file_bytes_hex"] =
-        text(QString::fromUtf8(bytes).toUtf8() != bytes, QString::fromLatin1(bytes.toHex()));
+    o["file_bytes_hex"] = text(!SafeFile::IsUtf8(bytes), QString::fromLatin1(bytes.toHex()));
     o["error"] = text(!inspected, r.error);
     o["size"] = number(r.size >= 0, double(r.size));
     o["plain_size"] = number(inspected, double(r.plainSize));

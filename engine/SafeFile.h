@@ -21,6 +21,8 @@ namespace SafeFile {
 // U+DC80 + (byte - 0x80), so that it goes back to the system byte for byte.
 QByteArray EncodeName(const QString& path);
 QString DecodeName(const QByteArray& bytes);
+// Whether bytes are UTF-8 as they are.
+bool IsUtf8(const QByteArray& bytes);
 // The program's arguments as names: argv[1] onwards.
 QStringList DecodeArguments(int argc, char* argv[]);
 // A name for a message: bytes that could not be decoded and control

@@ -125,7 +125,6 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
         }
         if (name == QLatin1String("output")) {
             a.output = *value;
-            a.outputSet = true;
         } else if (name == QLatin1String("dat")) {
             a.dats << *value;
         } else if (name == QLatin1String("files-from")) {

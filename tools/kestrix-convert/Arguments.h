@@ -31,8 +31,7 @@ struct Arguments {
     Job job;
     QStringList files;
     QString output; // empty: the current folder; "-" for standard output
-    bool outputSet = false;
-    QString name; // the name of a source read from standard input
+    QString name;   // the name of a source read from standard input
     QStringList dats;
     QString filesFrom; // "-" for standard input
     bool filesFromSet = false;

@@ -129,7 +129,8 @@ void ConvertRun::Progress(const QString& name) {
 }
 
 void ConvertRun::Source(const SourceFile& file) {
-    if (const QString misnamed = Archive::Misnamed(file.path);
+    const Archive::Kind kind = Archive::KindOf(file.path);
+    if (const QString misnamed = Archive::Misnamed(file.path, kind);
         !misnamed.isEmpty() && !s_.arguments.quiet)
         note_ = "kestrix-convert: note: " + Quoted(file.path) + ": " + misnamed;
     if (file.path == QLatin1String("-")) {
@@ -154,7 +155,7 @@ void ConvertRun::Source(const SourceFile& file) {
         note_.clear();
         return;
     }
-    if (!Archive::IsArchive(file.path)) {
+    if (kind == Archive::Kind::None) {
         One({file.path, file.path, nullptr, FileFunctions::GetFileName(file.path), file.folder,
              file.fromTree});
         note_.clear();

@@ -26,7 +26,8 @@ using Give = std::function<void(RomInspector::Report&&)>;
 
 // The reports of one file, each handed over as soon as it is made: one, or
 // one for each entry of an archive.
-void InspectFile(const QString& path, const QString& stdinName, const Give& give) {
+void InspectFile(const QString& path, const QString& stdinName, QSemaphore& archives,
+                 const Give& give) {
     if (path == QLatin1String("-")) {
         // Standard input, read whole.
         RomInspector::Report report;
@@ -44,14 +45,19 @@ void InspectFile(const QString& path, const QString& stdinName, const Give& give
         return;
     }
     // What the file is, when its name says otherwise, comes first.
-    const QString misnamed = Archive::Misnamed(path);
-    if (!Archive::IsArchive(path)) {
+    const Archive::Kind kind = Archive::KindOf(path);
+    const QString misnamed = Archive::Misnamed(path, kind);
+    if (kind == Archive::Kind::None) {
         RomInspector::Report report = RomInspector::Inspect(path);
         if (!misnamed.isEmpty() && report.Inspected())
             report.reasons.prepend(misnamed);
         give(std::move(report));
         return;
     }
+    // An archive's entry is inspected in memory, up to 1 GiB of it: two
+    // archives at a time at most, whatever the number of cores.
+    archives.acquire();
+    const QSemaphoreReleaser held(archives);
     int entries = 0;
     const EngineError read =
         Archive::Read(path, Mod_Convert::MaxSourceSize, [&](Archive::Entry& entry) {
@@ -98,24 +104,17 @@ void InspectInOrder(const QStringList& files, int jobs, const QString& stdinName
     QThreadPool pool;
     if (jobs > 0)
         pool.setMaxThreadCount(jobs);
-    // An archive's entry is inspected in memory, up to 1 GiB of it: two
-    // archives at a time at most, whatever the number of cores.
     QSemaphore archives(2);
     for (qsizetype i = 0; i < files.size(); ++i)
         pool.start([&, i] {
             Slot& slot = pending[std::size_t(i)];
-            const bool archive = Archive::IsArchive(files.at(i));
-            if (archive)
-                archives.acquire();
-            InspectFile(files.at(i), stdinName, [&](RomInspector::Report&& report) {
+            InspectFile(files.at(i), stdinName, archives, [&](RomInspector::Report&& report) {
                 {
                     const std::lock_guard<std::mutex> lock(mutex);
                     slot.waiting.push_back(std::move(report));
                 }
                 arrived.notify_all();
             });
-            if (archive)
-                archives.release();
             {
                 const std::lock_guard<std::mutex> lock(mutex);
                 slot.done = true;
