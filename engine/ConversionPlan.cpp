@@ -50,6 +50,10 @@ QString ConversionPlan::Claimant(const QString& destination) const {
     return claimed_.value(destination);
 }
 
+void ConversionPlan::Unclaim(const QString& destination) {
+    claimed_.remove(destination);
+}
+
 void ConversionPlan::Written(const QString& destination, const SafeFile::FileId& file,
                              const QString& given) {
     written_[file] = {destination, given};

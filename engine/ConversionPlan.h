@@ -34,6 +34,8 @@ public:
     // messages), before it is in place; and who claimed a name first.
     void Claim(const QString& destination, const QString& given);
     QString Claimant(const QString& destination) const;
+    // That a destination claimed will not be written after all.
+    void Unclaim(const QString& destination);
 
     // That a destination was written, and for which source (as named in
     // messages), once it is in place.

@@ -2,28 +2,40 @@
 
 #include "WriterParts.h"
 
-#include <QFile>
 #include <QtEndian>
 
 #include <cerrno>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace SafeFile::Detail {
 
-// The permission bits the process gives new files.
+// The permission bits the process gives new files. Read with the system's
+// own calls (a writer may ask while descriptors are scarce, and nothing
+// here may fail in a way that hides the answer); asked first when a writer
+// opens, while the process has a descriptor to spare.
 unsigned CreationMask() {
     static const unsigned mask = [] {
-        QFile status(QStringLiteral("/proc/self/status"));
-        if (status.open(QIODevice::ReadOnly))
-            for (const QByteArray& line : status.readAll().split('\n'))
+        const int fd = ::open("/proc/self/status", O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            char text[4096];
+            std::size_t length = 0;
+            for (ssize_t n;
+                 length < sizeof text && (n = ::read(fd, text + length, sizeof text - length)) > 0;)
+                length += std::size_t(n);
+            ::close(fd);
+            const QByteArray status(text, qsizetype(length));
+            for (const QByteArray& line : status.split('\n'))
                 if (line.startsWith("Umask:")) {
                     bool ok = false;
                     const unsigned value = line.mid(6).trimmed().toUInt(&ok, 8);
                     if (ok)
                         return value;
                 }
+        }
         const mode_t old = ::umask(022);
         ::umask(old);
         return unsigned(old);

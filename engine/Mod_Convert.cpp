@@ -5,6 +5,8 @@
 #include "Interleave.h"
 #include "PlainStream.h"
 
+#include <QCryptographicHash>
+
 #include "SafeFile.h"
 
 #include <algorithm>
@@ -300,6 +302,15 @@ ConversionResult Converter::ConvertSourceInto(RomLayout from, RomLayout to,
                                               const QString& destination,
                                               SafeFile::Existing existing,
                                               SafeFile::Writer& writer) {
+    if (const ConversionResult opened = OpenInto(from, to, in, destination, existing, writer);
+        opened != ConversionResult::Converted)
+        return opened;
+    return StreamInto(from, to, in, writer);
+}
+
+ConversionResult Converter::OpenInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                     const QString& destination, SafeFile::Existing existing,
+                                     SafeFile::Writer& writer) {
     detail_.clear();
     if (!Converts(from) || !Converts(to))
         return ConversionResult::UnknownMode;
@@ -315,36 +326,52 @@ ConversionResult Converter::ConvertSourceInto(RomLayout from, RomLayout to,
         return ConversionResult::SourceEmpty;
     if (length > MaxSourceSize)
         return ConversionResult::TooLarge;
-    return Stream(from, to, in, payload, destination, existing, writer);
+    if (!writer.Open(destination, existing))
+        return WriteFailure(writer);
+    return ConversionResult::Converted;
 }
 
 // Converts a source file piece by piece into a writer, so that memory stays
 // a few pieces whatever the image's size. The content goes to a temporary
 // file that takes the destination's name only when committed, so a
 // destination that is the source itself converts in place.
-ConversionResult Converter::Stream(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                                   std::int64_t payload, const QString& destination,
-                                   SafeFile::Existing existing, SafeFile::Writer& writer) {
+ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                       SafeFile::Writer& writer, QCryptographicHash* plainSha) {
+    detail_.clear();
     // Whole SMD blocks, and even.
     constexpr std::int64_t Piece = std::int64_t(4) << 20;
-    if (!writer.Open(destination, existing))
-        return WriteFailure(writer);
     const std::int64_t length = in.Size();
+    std::int64_t payload = 0;
+    std::int64_t targetSize = 0;
+    if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
+        sized != ConversionResult::Converted)
+        return sized;
     std::vector<std::uint8_t> plain(std::size_t(std::min(Piece, std::max(payload, length))));
+    const RomInspector::ReadAt read = RomInspector::ReaderOf(in);
+    RomInspector::PlainStream stream(read, length, from);
     if (from == to) {
-        // A byte copy.
+        // A byte copy; the plain content is read apart when it is asked for
+        // and the bytes are not it.
         for (std::int64_t offset = 0; offset < length;) {
             const std::int64_t n = std::min(Piece, length - offset);
             if (!in.ReadAt(offset, plain.data(), n))
                 return ConversionResult::SourceUnreadable;
             if (!writer.Write(plain.data(), n))
                 return WriteFailure(writer);
+            if (plainSha && from == RomLayout::Plain)
+                plainSha->addData(QByteArrayView(plain.data(), n));
             offset += n;
         }
+        if (plainSha && from != RomLayout::Plain)
+            for (std::int64_t offset = 0; offset < stream.PlainSize();) {
+                const std::int64_t n = std::min(Piece, stream.PlainSize() - offset);
+                if (!stream.Get(offset, plain.data(), n))
+                    return ConversionResult::SourceUnreadable;
+                plainSha->addData(QByteArrayView(plain.data(), n));
+                offset += n;
+            }
         return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
     }
-    const RomInspector::ReadAt read = RomInspector::ReaderOf(in);
-    RomInspector::PlainStream stream(read, length, from);
     std::vector<std::uint8_t> out(to == RomLayout::Smd || to == RomLayout::Md ? plain.size() : 0);
     if (to == RomLayout::Smd) {
         std::uint8_t header[SmdHeaderSize];
@@ -360,6 +387,8 @@ ConversionResult Converter::Stream(RomLayout from, RomLayout to, const SafeFile:
             const std::int64_t n = std::min(Piece, payload - offset);
             if (!stream.Get(offset, plain.data(), n))
                 return ConversionResult::SourceUnreadable;
+            if (plainSha && pass == 0)
+                plainSha->addData(QByteArrayView(plain.data(), n));
             const std::uint8_t* piece = plain.data();
             std::int64_t bytes = n;
             switch (to) {

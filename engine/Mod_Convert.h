@@ -7,6 +7,8 @@
 
 #include <QString>
 
+class QCryptographicHash;
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -95,6 +97,15 @@ public:
     ConversionResult ConvertSourceInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
                                        const QString& destination, SafeFile::Existing existing,
                                        SafeFile::Writer& writer);
+    // The same in two steps, so that the second may run on another thread
+    // (with a converter of its own): the source checked against the
+    // conversion and the writer opened; then the content streamed into it.
+    // plainSha, when given, is fed the source's plain content on the way.
+    ConversionResult OpenInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                              const QString& destination, SafeFile::Existing existing,
+                              SafeFile::Writer& writer);
+    ConversionResult StreamInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                SafeFile::Writer& writer, QCryptographicHash* plainSha = nullptr);
 
     // The same, handing the converted bytes to take instead of a writer
     // (standard output); take says whether it could take them all.
@@ -119,9 +130,6 @@ private:
     ConversionResult WriteFailure(const SafeFile::Writer& writer);
     ConversionResult Room(std::int64_t length);
     ConversionResult ReadWhole(const SafeFile::Source& in, std::int64_t bytes);
-    ConversionResult Stream(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                            std::int64_t payload, const QString& destination,
-                            SafeFile::Existing existing, SafeFile::Writer& writer);
     ConversionResult Ready(RomLayout from, RomLayout to, std::int64_t length, std::int64_t* payload,
                            std::int64_t* targetSize);
     ConversionResult Arrange(RomLayout from, RomLayout to, std::int64_t payload,

@@ -69,6 +69,8 @@ bool LeadsToDescriptor(int dirFd, const QByteArray& name) {
 
 bool Writer::Open(const QString& destination, Existing existing) {
     Abort();
+    // Known before descriptors can run short.
+    Detail::CreationMask();
     nameTaken_ = false;
     error_.clear();
     existing_ = existing;

@@ -166,8 +166,8 @@ void tst_KestrixConvert::usageErrors_data() {
     QTest::newRow("json with a mode") << QStringList{"bin2md", "--json", "a.bin"} << "--json";
     QTest::newRow("-j 0") << QStringList{"info", "-j", "0", "a.bin"}
                           << "-j needs a number from 1 to 1024";
-    QTest::newRow("-j with a conversion")
-        << QStringList{"to-bin", "-j2", "a.bin"} << "-j goes with info";
+    QTest::newRow("-j 0 with a conversion")
+        << QStringList{"to-bin", "-j0", "a.bin"} << "-j needs a number from 1 to 1024";
     QTest::newRow("--in-place with a conversion") << QStringList{"to-bin", "--in-place", "a.bin"}
                                                   << "--in-place goes with fix-checksum or trim";
     QTest::newRow("--in-place and -o") << QStringList{"trim", "--in-place", "-o", ".", "a.bin"}
@@ -1445,6 +1445,19 @@ void tst_KestrixConvert::edgeRuns_data() {
            "$(seq 20 49); do eval \"exec $d<a.bin\"; done; exec \"$KX\" bin2md --force -o out "
            "f*.bin'"
         << 0 << "40 converted, 0 skipped, 0 refused, 0 failed" << QStringList{"out/f49.md"};
+    // Files converted four at a time are told as one at a time would tell
+    // them: refusals, skips, a failure in the middle whose destination a
+    // later file then takes, verifications, the summary and the status.
+    QTest::newRow("-j 4 tells what -j 1 tells")
+        << "mkdir in w1 w4 w1/out w4/out; for i in $(seq 10 39); do cp big.bin in/f$i.bin; done; "
+           "cp a.bin in/f12.v2.bin; : > in/f15.bin; cp a.bin w1/out/f17.smd; cp a.bin "
+           "w4/out/f17.smd; \"$KX\" bin2smd --force -o in plain.bin && mv in/plain.smd "
+           "in/f20.bin; for j in 1 4; do (cd w$j && LD_PRELOAD=\"$SHIM\" "
+           "KESTRIX_SHIM_TOUCH=/in/f12.bin \"$KX\" bin2smd --verify -j$j -o out ../in/* > "
+           "../$j.out 2> ../$j.err; echo $? >> ../$j.out); done; cmp 1.out 4.out && cmp 1.err "
+           "4.err && diff -r w1/out w4/out && grep -c verified 4.err && cat 4.out 4.err"
+        << 0 << "../in/f12.v2.bin -> out/f12.smd\n"
+        << QStringList();
     // A file system turned read-only under the run has lost what it took.
     QTest::newRow("EROFS from a folder flush is a failure")
         << "KESTRIX_WRITER_FAULTS=syncreadonly \"$KX\" bin2md --force -o out a.bin" << 1

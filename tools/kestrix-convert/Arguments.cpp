@@ -263,8 +263,7 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
                 return std::nullopt;
         return a;
     }
-    if (forbid("json", QStringLiteral("%1 goes with info")) ||
-        forbid("jobs", QStringLiteral("%1 goes with info")))
+    if (forbid("json", QStringLiteral("%1 goes with info")))
         return std::nullopt;
     const bool repair = a.job.command == Command::FixChecksum || a.job.command == Command::Trim;
     if (repair) {

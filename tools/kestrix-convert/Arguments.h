@@ -35,7 +35,8 @@ struct Arguments {
     QStringList dats;
     QString filesFrom; // "-" for standard input
     bool filesFromSet = false;
-    // How many files info inspects at once: as many as there are cores (0).
+    // How many files are converted or inspected at once: as many as there
+    // are cores (0).
     int jobs = 0;
     bool overwrite = false;
     bool skipExisting = false;

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -32,9 +33,10 @@ constexpr std::size_t MaxBatchFiles = SafeFile::MaxPendingWriters / 2;
 
 // As many files as a batch may hold: each holds two descriptors (its content
 // and its folder) until the batch is committed, and the run needs some of
-// its own (the source, standard streams, an archive, the libraries').
-std::size_t BatchFiles() {
-    constexpr rlim_t Reserved = 16;
+// its own (the source, standard streams, an archive, the libraries', and the
+// sources being converted on other threads).
+std::size_t BatchFiles(std::size_t streaming) {
+    const rlim_t Reserved = 16 + rlim_t(streaming);
     struct rlimit limit {};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return MaxBatchFiles;
@@ -53,6 +55,16 @@ bool DescriptorsFree(int n) {
     for (const int fd : held)
         ::close(fd);
     return int(held.size()) == n;
+}
+
+// The cores this process may run on.
+int Cores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return CPU_COUNT(&set);
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? int(online) : 1;
 }
 
 constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
@@ -84,7 +96,9 @@ QString Join(const QString& folder, const QString& name) {
 int ConvertRun::Run(const Gathered& gathered) {
     const Arguments& a = s_.arguments;
     total_ = int(gathered.files.size());
-    batchFiles_ = BatchFiles();
+    jobs_ = a.jobs > 0 ? a.jobs : Cores();
+    pool_.setMaxThreadCount(jobs_);
+    batchFiles_ = BatchFiles(InFlight());
     // Progress on a terminal that can rewrite its line.
     progress_ = !a.quiet && ::isatty(STDERR_FILENO) && qgetenv("TERM") != QByteArrayLiteral("dumb");
     counts_[int(Outcome::PassedOver)] += gathered.skipped;
@@ -259,7 +273,9 @@ void ConvertRun::One(const Item& item) {
         Flush();
     Prepare(run, item, name);
     if (run.writer) {
-        run.writer->StartWriteback();
+        // A file streamed starts its own write-back once it is written.
+        if (!run.streaming && !run.writingBack)
+            run.writer->StartWriteback();
         bytes_ += run.bytes;
     }
     batch_.push_back(std::move(run));
@@ -277,8 +293,15 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     auto mayWrite = [&] {
         if (toStdout)
             return true;
-        if (const QString earlier = plan_.Claimant(run.destination); !earlier.isEmpty())
-            return SkipSameDestination(run, earlier), false;
+        if (QString earlier = plan_.Claimant(run.destination); !earlier.isEmpty()) {
+            // The claim holds once the earlier file is converted.
+            if (Streamed() > 0) {
+                TakeUpAll();
+                earlier = plan_.Claimant(run.destination);
+            }
+            if (!earlier.isEmpty())
+                return SkipSameDestination(run, earlier), false;
+        }
         run.before = SafeFile::IdentityOf(run.destination);
         if (const QString earlier = plan_.EarlierWrite(run.destination); !earlier.isEmpty())
             return SkipSameDestination(run, earlier), false;
@@ -304,15 +327,7 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     // and standard output take the bytes in memory.
     RomLayout from = SourceLayout(job.mode);
     auto refuse = [&](ConversionResult result) {
-        run.writer.reset();
-        if (result == ConversionResult::DestinationExists)
-            return SkipExisting(run);
-        Refuse(run,
-               result == ConversionResult::SizeRefused
-                   ? Mod_Convert::SizeRule(from, job.target)
-                   : Mod_File::DescribeResult(result, job.mode, converter_.Detail()),
-               result == ConversionResult::DestinationUnwritable ? Outcome::Failed
-                                                                 : Outcome::Refused);
+        RefuseResult(run, result, from, converter_.Detail());
     };
     const bool streamed = !item.bytes && !Repairing() && !a.zip && !toStdout;
     std::unique_ptr<SafeFile::Source> in;
@@ -399,7 +414,8 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     }
     // Of the bytes read, before the conversion changes them; a size the
     // conversion refuses is refused by it, with its own reason.
-    if (a.verify && Mod_Convert::SizeAllowed(from, job.target, length) &&
+    // A file streamed has it taken on the way.
+    if (a.verify && !streamed && Mod_Convert::SizeAllowed(from, job.target, length) &&
         !(from == RomLayout::Smd && length == FileFunctions::SmdHeaderSize)) {
         const RomInspector::Sha1 sha = RomInspector::PlainSha1(read, length, from);
         if (sha.error.Failed())
@@ -431,13 +447,12 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         a.overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep;
     if (streamed) {
         run.writer = std::make_unique<SafeFile::Writer>();
-        result = converter_.ConvertSourceInto(from, job.target, *in, run.destination, existing,
-                                              *run.writer);
+        result = converter_.OpenInto(from, job.target, *in, run.destination, existing, *run.writer);
         if (result != ConversionResult::Converted)
             return refuse(result);
         plan_.Claim(run.destination, run.given);
         run.bytes = length;
-        return;
+        return StreamAside(run, std::move(in), from, existing);
     }
     Mod_Convert::Wrap wrap;
     // The entry of a zip is dated as its source is.
@@ -458,6 +473,101 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         return refuse(result);
     plan_.Claim(run.destination, run.given);
     run.bytes = converter_.ConvertedSize();
+}
+
+// Converts a file's content into its open writer: on another thread when
+// the run converts several files at once (taken up in the order of the
+// files), or here and now.
+void ConvertRun::StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in, RomLayout from,
+                             SafeFile::Existing existing) {
+    auto task = std::make_shared<Streaming>();
+    task->in = std::move(in);
+    task->from = from;
+    task->to = s_.arguments.job.target;
+    task->writer = run.writer.get();
+    task->existing = existing;
+    if (s_.arguments.verify)
+        task->hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha1);
+    task->done = task->finished.get_future();
+    run.streaming = task;
+    auto work = [task] {
+        Mod_Convert::Converter converter;
+        task->result =
+            converter.StreamInto(task->from, task->to, *task->in, *task->writer, task->hash.get());
+        task->detail = converter.Detail();
+        if (task->result == ConversionResult::Converted)
+            task->writer->StartWriteback();
+        task->finished.set_value();
+    };
+    if (jobs_ == 1) {
+        work();
+        return TakeUp(run);
+    }
+    // A few files ahead of the oldest one not yet taken up, no more: each
+    // holds its source open and its pieces in memory.
+    while (Streamed() >= InFlight())
+        for (FileRun& earlier : batch_)
+            if (earlier.streaming) {
+                TakeUp(earlier);
+                break;
+            }
+    pool_.start(work);
+}
+
+// What became of a file converted aside, once it is done.
+void ConvertRun::TakeUp(FileRun& run) {
+    if (!run.streaming)
+        return;
+    const std::shared_ptr<Streaming> task = std::move(run.streaming);
+    run.streaming.reset();
+    task->done.wait();
+    if (task->result == ConversionResult::DestinationUnwritable && jobs_ > 1) {
+        // Once more on its own, as it would have been written one file at a
+        // time: the files written beside it may be what filled the drive.
+        run.writer = std::make_unique<SafeFile::Writer>();
+        task->result = converter_.OpenInto(task->from, task->to, *task->in, run.destination,
+                                           task->existing, *run.writer);
+        if (task->hash)
+            task->hash->reset();
+        if (task->result == ConversionResult::Converted)
+            task->result = converter_.StreamInto(task->from, task->to, *task->in, *run.writer,
+                                                 task->hash.get());
+        task->detail = converter_.Detail();
+        if (task->result == ConversionResult::Converted)
+            run.writer->StartWriteback();
+    }
+    task->in.reset();
+    if (task->result != ConversionResult::Converted) {
+        plan_.Unclaim(run.destination);
+        return RefuseResult(run, task->result, task->from, task->detail);
+    }
+    run.writingBack = true;
+    if (task->hash)
+        run.sourceSha = QString::fromLatin1(task->hash->result().toHex());
+}
+
+void ConvertRun::TakeUpAll() {
+    for (FileRun& run : batch_)
+        TakeUp(run);
+}
+
+std::size_t ConvertRun::Streamed() const {
+    return std::size_t(std::count_if(batch_.begin(), batch_.end(),
+                                     [](const FileRun& run) { return bool(run.streaming); }));
+}
+
+// A conversion that did not happen: why, in words, and how it counts.
+void ConvertRun::RefuseResult(FileRun& run, ConversionResult result, RomLayout from,
+                              const QString& detail) {
+    const Job& job = s_.arguments.job;
+    run.writer.reset();
+    if (result == ConversionResult::DestinationExists)
+        return SkipExisting(run);
+    Refuse(run,
+           result == ConversionResult::SizeRefused
+               ? Mod_Convert::SizeRule(from, job.target)
+               : Mod_File::DescribeResult(result, job.mode, detail),
+           result == ConversionResult::DestinationUnwritable ? Outcome::Failed : Outcome::Refused);
 }
 
 // Mends a file's bytes as fix-checksum or trim asks, in its own layout, and
@@ -552,6 +662,7 @@ void ConvertRun::PrepareRepair(FileRun& run, const QByteArray& file) {
 // Writes the batch to disk, names its files, flushes their folders and
 // prints what became of each, in the order of the files.
 void ConvertRun::Flush() {
+    TakeUpAll();
     std::vector<SafeFile::BatchEntry> entries;
     entries.reserve(batch_.size());
     for (const FileRun& run : batch_)

@@ -7,10 +7,13 @@
 #include "SafeFile.h"
 #include "Sources.h"
 
+#include <QCryptographicHash>
 #include <QSet>
 #include <QString>
+#include <QThreadPool>
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -35,6 +38,23 @@ private:
     // counts as skipped but does not make the run fail.
     enum class Outcome { Converted, Skipped, Refused, Failed, PassedOver };
 
+    // A file's content being converted on another thread: the source, open,
+    // is read there into the file's writer; what became of it is taken up
+    // in the order of the files.
+    struct Streaming {
+        std::unique_ptr<SafeFile::Source> in;
+        RomLayout from = RomLayout::Unknown;
+        RomLayout to = RomLayout::Unknown;
+        SafeFile::Writer* writer = nullptr;
+        SafeFile::Existing existing = SafeFile::Existing::Keep;
+        QCryptographicHash* sha = nullptr; // the source's plain content, for --verify
+        std::unique_ptr<QCryptographicHash> hash;
+        ConversionResult result = ConversionResult::Converted;
+        QString detail;
+        std::promise<void> finished;
+        std::future<void> done;
+    };
+
     // One source, from the moment its converted bytes are in a writer until
     // its lines are printed.
     struct FileRun {
@@ -55,10 +75,12 @@ private:
         // target's when unknown), or the file's bytes as they are.
         RomLayout verifyLayout = RomLayout::Unknown;
         bool verifyRaw = false;
-        QString verified;        // told when it holds, instead of the SHA-1
-        QByteArray record;       // for standard output: source -> destination
-        int source = 0;          // which source of the run it comes from
-        bool wouldWrite = false; // a dry run's file that would be written
+        QString verified;                     // told when it holds, instead of the SHA-1
+        QByteArray record;                    // for standard output: source -> destination
+        int source = 0;                       // which source of the run it comes from
+        bool wouldWrite = false;              // a dry run's file that would be written
+        std::shared_ptr<Streaming> streaming; // until it is taken up
+        bool writingBack = false;             // its write-back started
     };
     // Where a source's bytes come from: a file, or an archive's entry.
     struct Item {
@@ -77,6 +99,14 @@ private:
     void PrepareRepair(FileRun& run, const QByteArray& file);
     bool Repairing() const;
     void Flush();
+    void StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in, RomLayout from,
+                     SafeFile::Existing existing);
+    void TakeUp(FileRun& run);
+    void TakeUpAll();
+    std::size_t Streamed() const;
+    // The most sources converted on other threads at once.
+    std::size_t InFlight() const { return jobs_ > 1 ? std::size_t(2 * jobs_) : 0; }
+    void RefuseResult(FileRun& run, ConversionResult result, RomLayout from, const QString& detail);
     void Report(FileRun& run);
     void Print(std::vector<FileRun>& runs);
     void Progress(const QString& name);
@@ -92,6 +122,8 @@ private:
 
     const Settings& s_;
     Mod_Convert::Converter converter_;
+    int jobs_ = 1;     // files converted at once
+    QThreadPool pool_; // converts them, when more than one
     ConversionPlan plan_;
     std::vector<FileRun> batch_;
     std::vector<FileRun> toVerify_; // named, read back at the end of the run
