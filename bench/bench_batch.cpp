@@ -181,12 +181,40 @@ void BM_ConvertFileLoopOfThousandSmallFiles(benchmark::State& state) {
     state.SetItemsProcessed(std::int64_t(state.iterations()) * 1000);
 }
 
+// The window's run over a library of images (bench/library.sh makes one
+// and names it in KESTRIX_BENCH_LIBRARY), BIN to MD into an empty folder on
+// the same drive (KESTRIX_BENCH_OUT).
+void BM_RunOfLibrary(benchmark::State& state) {
+    const QString library = qEnvironmentVariable("KESTRIX_BENCH_LIBRARY");
+    const QString out = qEnvironmentVariable("KESTRIX_BENCH_OUT");
+    if (library.isEmpty() || out.isEmpty()) {
+        state.SkipWithError("KESTRIX_BENCH_LIBRARY and KESTRIX_BENCH_OUT name no library");
+        return;
+    }
+    QStringList pieces{QDir::toNativeSeparators(library)};
+    pieces << QDir(library).entryList(QDir::Files, QDir::Name);
+    Window window;
+    window.convert->Directory->SetPath(QDir::toNativeSeparators(out));
+    for (auto _ : state) {
+        state.PauseTiming();
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        window.convert->EmptyList();
+        Add(window, pieces.join(QChar(0)));
+        window.desktop.messages.clear();
+        state.ResumeTiming();
+        window.convert->Convert();
+    }
+    state.SetItemsProcessed(std::int64_t(state.iterations()) * (pieces.size() - 1));
+}
+
 BENCHMARK(BM_AddThousandToEmptyList)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AddThousandToListOf999)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RemoveFiveHundredOfThousand)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AddImagesWhileInspecting)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunOfThousandSmallFiles)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ConvertFileLoopOfThousandSmallFiles)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_RunOfLibrary)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 

@@ -346,9 +346,11 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
     if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
         sized != ConversionResult::Converted)
         return sized;
-    std::vector<std::uint8_t> plain(std::size_t(std::min(Piece, std::max(payload, length))));
+    // The pieces' buffers are kept for the next file.
+    std::vector<std::uint8_t>& plain = pieces_[0];
+    plain.resize(std::max(plain.size(), std::size_t(std::min(Piece, std::max(payload, length)))));
     const RomInspector::ReadAt read = RomInspector::ReaderOf(in);
-    RomInspector::PlainStream stream(read, length, from);
+    RomInspector::PlainStream stream(read, length, from, &pieces_[2]);
     if (from == to) {
         // A byte copy; the plain content is read apart when it is asked for
         // and the bytes are not it.
@@ -372,7 +374,9 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
             }
         return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
     }
-    std::vector<std::uint8_t> out(to == RomLayout::Smd || to == RomLayout::Md ? plain.size() : 0);
+    std::vector<std::uint8_t>& out = pieces_[1];
+    if (to == RomLayout::Smd || to == RomLayout::Md)
+        out.resize(plain.size());
     if (to == RomLayout::Smd) {
         std::uint8_t header[SmdHeaderSize];
         WriteSmdHeader(header, payload / BlockSize);
@@ -509,6 +513,8 @@ ConversionResult Converter::Convert(std::int32_t mode, const QString& source,
 void Converter::Release() {
     source_.Release();
     target_.Release();
+    for (std::vector<std::uint8_t>& piece : pieces_)
+        std::vector<std::uint8_t>().swap(piece);
 }
 
 ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,

@@ -12,6 +12,7 @@ class QCryptographicHash;
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace Mod_Convert {
 
@@ -141,6 +142,8 @@ private:
 
     ByteArray source_; // the source as read
     ByteArray target_; // the target as it will be written
+    // A streamed conversion's pieces: plain, arranged, and as read.
+    std::vector<std::uint8_t> pieces_[3];
     QString detail_;
 };
 

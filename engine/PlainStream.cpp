@@ -31,24 +31,22 @@ bool PlainStream::Get(std::int64_t offset, std::uint8_t* out, std::int64_t bytes
         Interleave::SwapWords(out, std::size_t(bytes));
         return true;
     case RomLayout::Smd: {
-        Resize(bytes);
-        if (!read_(SmdHeaderSize + offset, in_.data(), bytes))
+        std::uint8_t* in = Buffer(bytes);
+        if (!read_(SmdHeaderSize + offset, in, bytes))
             return false;
         const std::int64_t half = BlockSize / 2;
         for (std::int64_t base = 0; base < bytes; base += BlockSize) {
             const std::int64_t part = std::min(BlockSize, bytes - base) / 2;
-            Interleave::Join(in_.data() + base, in_.data() + base + half, out + base,
-                             std::size_t(part));
+            Interleave::Join(in + base, in + base + half, out + base, std::size_t(part));
         }
         return true;
     }
     case RomLayout::Md: {
         const std::int64_t half = bytes / 2;
-        Resize(bytes);
-        if (!read_(offset / 2, in_.data(), half) ||
-            !read_(size_ / 2 + offset / 2, in_.data() + half, half))
+        std::uint8_t* in = Buffer(bytes);
+        if (!read_(offset / 2, in, half) || !read_(size_ / 2 + offset / 2, in + half, half))
             return false;
-        Interleave::Join(in_.data(), in_.data() + half, out, std::size_t(half));
+        Interleave::Join(in, in + half, out, std::size_t(half));
         return true;
     }
     }

@@ -20,8 +20,12 @@ std::int64_t PlainSizeOf(RomLayout layout, std::int64_t size);
 // the stream.
 class PlainStream {
 public:
-    PlainStream(const ReadAt& read, std::int64_t size, RomLayout layout)
-        : read_(read), size_(size), layout_(layout), plainSize_(PlainSizeOf(layout, size)) {}
+    // scratch, when given, is where the file's bytes are read before they
+    // are rearranged (kept by the caller between streams).
+    PlainStream(const ReadAt& read, std::int64_t size, RomLayout layout,
+                std::vector<std::uint8_t>* scratch = nullptr)
+        : read_(read), size_(size), layout_(layout), plainSize_(PlainSizeOf(layout, size)),
+          buffer_(scratch ? *scratch : own_) {}
 
     std::int64_t PlainSize() const { return plainSize_; }
 
@@ -30,16 +34,18 @@ public:
     bool Get(std::int64_t offset, std::uint8_t* out, std::int64_t bytes);
 
 private:
-    void Resize(std::int64_t bytes) {
-        if (std::int64_t(in_.size()) < bytes)
-            in_.resize(std::size_t(bytes));
+    std::uint8_t* Buffer(std::int64_t bytes) {
+        if (std::int64_t(buffer_.size()) < bytes)
+            buffer_.resize(std::size_t(bytes));
+        return buffer_.data();
     }
 
     const ReadAt& read_;
     std::int64_t size_;
     RomLayout layout_;
     std::int64_t plainSize_;
-    std::vector<std::uint8_t> in_;
+    std::vector<std::uint8_t> own_;
+    std::vector<std::uint8_t>& buffer_;
 };
 
 } // namespace RomInspector

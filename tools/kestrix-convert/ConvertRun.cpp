@@ -491,7 +491,8 @@ void ConvertRun::StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in,
     task->done = task->finished.get_future();
     run.streaming = task;
     auto work = [task] {
-        Mod_Convert::Converter converter;
+        // One converter a thread, keeping its buffers from file to file.
+        thread_local Mod_Convert::Converter converter;
         task->result =
             converter.StreamInto(task->from, task->to, *task->in, *task->writer, task->hash.get());
         task->detail = converter.Detail();
