@@ -1,10 +1,10 @@
 #include "Repair.h"
 
 #include "FileFunctions.h"
-#include "Interleave.h"
-#include "Mod_Convert.h"
 
-#include <cstring>
+#include <QCryptographicHash>
+
+#include <algorithm>
 
 namespace Repair {
 
@@ -34,37 +34,6 @@ EngineError NoHeader(const RomInspector::Report& report) {
     return {};
 }
 
-// The file of a layout that holds a plain content, with an SMD image's
-// copier header taken from the old file.
-QByteArray InLayout(const QByteArray& plain, RomLayout layout, const QByteArray& old) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(plain.constData());
-    const qsizetype n = plain.size();
-    QByteArray out;
-    switch (layout) {
-    case RomLayout::Plain:
-    case RomLayout::Unknown:
-        return plain;
-    case RomLayout::Byteswapped:
-        out = plain;
-        Interleave::SwapWords(reinterpret_cast<std::uint8_t*>(out.data()), std::size_t(n));
-        return out;
-    case RomLayout::Smd: {
-        // The converter's layout, under the old copier header with the
-        // block count made right.
-        out = QByteArray(SmdHeaderSize + n, Qt::Uninitialized);
-        Mod_Convert::Rearrange(BINtoSMD, p, reinterpret_cast<std::uint8_t*>(out.data()), n);
-        out.replace(0, SmdHeaderSize, old.left(SmdHeaderSize));
-        out[0] = char(std::uint8_t(n / BlockSize));
-        return out;
-    }
-    case RomLayout::Md:
-        out = QByteArray(n, Qt::Uninitialized);
-        Mod_Convert::Rearrange(BINtoMD, p, reinterpret_cast<std::uint8_t*>(out.data()), n);
-        return out;
-    }
-    return plain;
-}
-
 } // namespace
 
 std::int64_t FileOffset(RomLayout layout, std::int64_t p, std::int64_t fileSize) {
@@ -87,30 +56,38 @@ std::int64_t FileOffset(RomLayout layout, std::int64_t p, std::int64_t fileSize)
     return p;
 }
 
-QByteArray PlainBytes(const QByteArray& file, RomLayout layout) {
-    const auto* f = reinterpret_cast<const std::uint8_t*>(file.constData());
-    QByteArray plain;
-    switch (layout) {
-    case RomLayout::Plain:
-    case RomLayout::Unknown:
-        return file;
-    case RomLayout::Byteswapped:
-        plain = file;
-        Interleave::SwapWords(reinterpret_cast<std::uint8_t*>(plain.data()),
-                              std::size_t(plain.size()));
-        return plain;
-    case RomLayout::Smd:
-        plain = QByteArray(file.size() - SmdHeaderSize, Qt::Uninitialized);
-        Mod_Convert::Rearrange(SMDtoBIN, f + SmdHeaderSize,
-                               reinterpret_cast<std::uint8_t*>(plain.data()), plain.size());
-        return plain;
-    case RomLayout::Md:
-        plain = QByteArray(file.size(), Qt::Uninitialized);
-        Mod_Convert::Rearrange(MDtoBIN, f, reinterpret_cast<std::uint8_t*>(plain.data()),
-                               plain.size());
-        return plain;
-    }
-    return file;
+std::int64_t Plan::Size() const {
+    std::int64_t size = 0;
+    for (const Range& range : ranges)
+        size += range.size;
+    return size;
+}
+
+bool Write(const Plan& plan, const RomInspector::ReadAt& read, SafeFile::Writer& writer,
+           QCryptographicHash* sha, bool* written) {
+    constexpr std::int64_t Piece = std::int64_t(4) << 20;
+    std::vector<std::uint8_t> piece;
+    std::int64_t at = 0; // in the result
+    *written = true;
+    for (const Plan::Range& range : plan.ranges)
+        for (std::int64_t done = 0; done < range.size;) {
+            const std::int64_t n = std::min(Piece, range.size - done);
+            piece.resize(std::size_t(std::max<std::int64_t>(n, std::int64_t(piece.size()))));
+            if (!read(range.offset + done, piece.data(), n))
+                return false;
+            for (const auto& [offset, byte] : plan.bytes)
+                if (offset >= at && offset < at + n)
+                    piece[std::size_t(offset - at)] = byte;
+            if (sha)
+                sha->addData(QByteArrayView(piece.data(), n));
+            if (!writer.Write(piece.data(), n)) {
+                *written = false;
+                return true;
+            }
+            done += n;
+            at += n;
+        }
+    return true;
 }
 
 EngineError ChecksumOf(const RomInspector::Report& report, Checksum* checksum) {
@@ -130,14 +107,14 @@ EngineError ChecksumOf(const RomInspector::Report& report, Checksum* checksum) {
     return {};
 }
 
-void PutChecksum(QByteArray& file, RomLayout layout, std::uint16_t checksum) {
-    const std::int64_t size = file.size();
-    file[qsizetype(FileOffset(layout, ChecksumAt, size))] = char(checksum >> 8);
-    file[qsizetype(FileOffset(layout, ChecksumAt + 1, size))] = char(checksum & 0xFF);
+Plan PutChecksum(RomLayout layout, std::int64_t fileSize, std::uint16_t checksum) {
+    return {{{0, fileSize}},
+            {{FileOffset(layout, ChecksumAt, fileSize), std::uint8_t(checksum >> 8)},
+             {FileOffset(layout, ChecksumAt + 1, fileSize), std::uint8_t(checksum & 0xFF)}}};
 }
 
-EngineError Trim(const QByteArray& file, const RomInspector::Report& report, bool force,
-                 QByteArray* trimmed, bool* cut) {
+EngineError Trim(const RomInspector::Report& report, std::int64_t fileSize, bool force,
+                 Plan* trimmed, bool* cut) {
     *cut = false;
     if (const EngineError none = NoHeader(report); none.Failed())
         return none;
@@ -155,8 +132,22 @@ EngineError Trim(const QByteArray& file, const RomInspector::Report& report, boo
     if ((report.layout == RomLayout::Smd || report.layout == RomLayout::Md) &&
         declared % BlockSize != 0)
         return {Code::TrimNotWhole, LayoutPhrase(report.layout), end};
-    *trimmed =
-        InLayout(PlainBytes(file, report.layout).left(qsizetype(declared)), report.layout, file);
+    // The first bytes of the plain content, in the file's own layout: an
+    // SMD image's first blocks under its copier header, an MD image's first
+    // odd bytes and first even ones.
+    switch (report.layout) {
+    case RomLayout::Smd:
+        *trimmed = {{{0, SmdHeaderSize + declared}}, {{0, std::uint8_t(declared / BlockSize)}}};
+        break;
+    case RomLayout::Md:
+        *trimmed = {{{0, declared / 2}, {fileSize / 2, declared / 2}}, {}};
+        break;
+    case RomLayout::Plain:
+    case RomLayout::Byteswapped:
+    case RomLayout::Unknown:
+        *trimmed = {{{0, declared}}, {}};
+        break;
+    }
     *cut = true;
     return {};
 }

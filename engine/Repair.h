@@ -4,21 +4,42 @@
 #include "RomInspector.h"
 #include "RomLayout.h"
 
+#include "SafeFile.h"
+
 #include <QByteArray>
 
+class QCryptographicHash;
+
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 // Mends a cartridge image in its own layout: the header checksum, and a
-// tail of padding or mirrors past the header's ROM end. Both work on the
-// file's bytes in memory, as inspected; the caller writes the result through
-// the safe writer.
+// tail of padding or mirrors past the header's ROM end. A repair is planned
+// from the file's inspection and its size alone, as pieces of the file to
+// copy with a few bytes put over them, and then written by reading the
+// file in pieces: memory stays small whatever the file's size.
 namespace Repair {
 
 // Where a byte of the plain content lies in a file of a layout.
 std::int64_t FileOffset(RomLayout layout, std::int64_t plainOffset, std::int64_t fileSize);
 
-// The plain content of a file in a known layout.
-QByteArray PlainBytes(const QByteArray& file, RomLayout layout);
+// A repaired file: ranges of the source's bytes one after another, and bytes
+// put over the result at their offsets in it.
+struct Plan {
+    struct Range {
+        std::int64_t offset;
+        std::int64_t size;
+    };
+    std::vector<Range> ranges;
+    std::vector<std::pair<std::int64_t, std::uint8_t>> bytes;
+    std::int64_t Size() const;
+};
+
+// Writes what a plan makes of a source, read in pieces; sha, when given, is
+// fed every byte written. False when the source could not be read.
+bool Write(const Plan& plan, const RomInspector::ReadAt& read, SafeFile::Writer& writer,
+           QCryptographicHash* sha, bool* written);
 
 // The checksum the console's boot check computes: the big-endian words from
 // 0x200 to the header's ROM end, summed modulo 65536; over the whole file
@@ -32,8 +53,8 @@ struct Checksum {
 // Why a file has no header to mend (its layout unknown, a disc image), or
 // nothing; the checksum it should have.
 EngineError ChecksumOf(const RomInspector::Report& report, Checksum* checksum);
-// Writes a checksum into the header word of a file's bytes, in its layout.
-void PutChecksum(QByteArray& file, RomLayout layout, std::uint16_t checksum);
+// The file with a checksum in its header word, in its layout.
+Plan PutChecksum(RomLayout layout, std::int64_t fileSize, std::uint16_t checksum);
 
 // Cuts a file to the header's ROM end in its own layout (an SMD image keeps
 // its copier header, with the block count made right). Refused when the file
@@ -41,7 +62,7 @@ void PutChecksum(QByteArray& file, RomLayout layout, std::uint16_t checksum);
 // other data (unless force), or when the layout cannot end there (an SMD or
 // MD image holds whole 16 KiB blocks). cut: whether there was anything to
 // cut (a complete dump is left as it is).
-EngineError Trim(const QByteArray& file, const RomInspector::Report& report, bool force,
-                 QByteArray* trimmed, bool* cut);
+EngineError Trim(const RomInspector::Report& report, std::int64_t fileSize, bool force,
+                 Plan* trimmed, bool* cut);
 
 } // namespace Repair

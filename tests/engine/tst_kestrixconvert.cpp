@@ -616,6 +616,11 @@ void tst_KestrixConvert::repairs_data() {
         << "game.smd" << InLayout(CartridgeImage(MiB, 27, true), RomLayout::Smd);
     // A disk that returns wrong data: --verify tells.
     const QByteArray game15 = CartridgeImage(MiB + MiB / 2, 29);
+    QTest::newRow("fix-checksum of a file that changes while it is read")
+        << CartridgeImage(MiB, 33, false) << ".bin"
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/game.bin \"$KX\" fix-checksum -o out game.bin"
+        << 1 << "refused game.bin: it changed while it was read"
+        << "" << QByteArray();
     QTest::newRow("fix-checksum --verify reads back")
         << CartridgeImage(MiB, 32, false) << ".bin"
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_CORRUPT=/out/game.bin \"$KX\" fix-checksum --verify "

@@ -329,7 +329,7 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     auto refuse = [&](ConversionResult result) {
         RefuseResult(run, result, from, converter_.Detail());
     };
-    const bool streamed = !item.bytes && !Repairing() && !a.zip && !toStdout;
+    const bool streamed = !item.bytes && !a.zip && !toStdout;
     std::unique_ptr<SafeFile::Source> in;
     std::int64_t length = 0;
     ConversionResult result = ConversionResult::Converted;
@@ -352,9 +352,7 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         read = RomInspector::MemoryReader(converter_.Loaded(), length);
     }
     if (Repairing())
-        return PrepareRepair(
-            run, QByteArray::fromRawData(reinterpret_cast<const char*>(converter_.Loaded()),
-                                         qsizetype(length)));
+        return PrepareRepair(run, read, length, in.get());
 
     if (a.datNames) {
         // Named after the DAT entry the content matches: its ROM name's last
@@ -571,16 +569,16 @@ void ConvertRun::RefuseResult(FileRun& run, ConversionResult result, RomLayout f
            result == ConversionResult::DestinationUnwritable ? Outcome::Failed : Outcome::Refused);
 }
 
-// Mends a file's bytes as fix-checksum or trim asks, in its own layout, and
-// hands them to a writer; a file with nothing to mend is left alone.
-void ConvertRun::PrepareRepair(FileRun& run, const QByteArray& file) {
+// Mends a file as fix-checksum or trim asks, in its own layout, and hands
+// the result to a writer; a file with nothing to mend is left alone. The
+// file is read in pieces; in (null for bytes in memory) tells whether it
+// changed meanwhile.
+void ConvertRun::PrepareRepair(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
+                               const SafeFile::Source* in) {
     const Arguments& a = s_.arguments;
     RomInspector::Options options;
     options.fingerprints = false;
-    const RomInspector::Report report = RomInspector::InspectData(
-        RomInspector::MemoryReader(reinterpret_cast<const std::uint8_t*>(file.constData()),
-                                   file.size()),
-        file.size(), options);
+    const RomInspector::Report report = RomInspector::InspectData(read, length, options);
     auto refuse = [&](const EngineError& error) {
         // Walking a tree, a file that is no cartridge is only counted.
         if (run.fromTree && error.code == EngineError::Code::NoHeader)
@@ -595,7 +593,10 @@ void ConvertRun::PrepareRepair(FileRun& run, const QByteArray& file) {
         run.outcome = Outcome::PassedOver;
     };
     const QString end = RomInspector::Hex(report.header.romEnd, 8);
-    QByteArray out;
+    Repair::Plan plan;
+    // What --verify compares the result with: what is written (a checksum
+    // put in), or the source's plain content up to the ROM end (a trim).
+    std::unique_ptr<QCryptographicHash> written;
     if (a.job.command == Command::FixChecksum) {
         Repair::Checksum checksum;
         if (const EngineError error = Repair::ChecksumOf(report, &checksum); error.Failed())
@@ -603,8 +604,7 @@ void ConvertRun::PrepareRepair(FileRun& run, const QByteArray& file) {
         if (checksum.Right())
             return leaveAlone(
                 QStringLiteral("the checksum %1 is right").arg(RomInspector::Hex(checksum.stored)));
-        out = QByteArray(file.constData(), file.size());
-        Repair::PutChecksum(out, report.layout, checksum.computed);
+        plan = Repair::PutChecksum(report.layout, length, checksum.computed);
         run.detail =
             QStringLiteral(" (checksum %1, was %2%3)")
                 .arg(RomInspector::Hex(checksum.computed), RomInspector::Hex(checksum.stored),
@@ -616,11 +616,10 @@ void ConvertRun::PrepareRepair(FileRun& run, const QByteArray& file) {
         run.verified = QStringLiteral("the checksum %1 matches; no other byte changed")
                            .arg(RomInspector::Hex(checksum.computed));
         if (a.verify)
-            run.sourceSha = QString::fromLatin1(
-                QCryptographicHash::hash(out, QCryptographicHash::Sha1).toHex());
+            written = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha1);
     } else {
         bool cut = false;
-        if (const EngineError error = Repair::Trim(file, report, a.force, &out, &cut);
+        if (const EngineError error = Repair::Trim(report, length, a.force, &plan, &cut);
             error.Failed())
             return refuse(error);
         if (!cut)
@@ -636,12 +635,20 @@ void ConvertRun::PrepareRepair(FileRun& run, const QByteArray& file) {
         run.verifyLayout = report.layout;
         run.verified =
             QStringLiteral("its plain content is the source's first %1 bytes").arg(declared);
-        if (a.verify)
-            run.sourceSha = QString::fromLatin1(
-                QCryptographicHash::hash(
-                    Repair::PlainBytes(file, report.layout).left(qsizetype(declared)),
-                    QCryptographicHash::Sha1)
-                    .toHex());
+        if (a.verify) {
+            QCryptographicHash sha(QCryptographicHash::Sha1);
+            RomInspector::PlainStream stream(read, length, report.layout);
+            std::vector<std::uint8_t> piece(std::size_t(std::min<std::int64_t>(declared, 4 << 20)));
+            for (std::int64_t offset = 0; offset < declared;) {
+                const std::int64_t n = std::min<std::int64_t>(declared - offset, 4 << 20);
+                if (!stream.Get(offset, piece.data(), n))
+                    return Refuse(run, Mod_File::DescribeResult(ConversionResult::SourceUnreadable,
+                                                                a.job.mode, QString()));
+                sha.addData(QByteArrayView(piece.data(), n));
+                offset += n;
+            }
+            run.sourceSha = QString::fromLatin1(sha.result().toHex());
+        }
     }
     if (a.dryRun) {
         plan_.Claim(run.destination, run.given);
@@ -649,15 +656,26 @@ void ConvertRun::PrepareRepair(FileRun& run, const QByteArray& file) {
         return;
     }
     run.writer = std::make_unique<SafeFile::Writer>();
+    bool stored = false;
     if (!run.writer->Open(run.destination, a.overwrite || a.inPlace ? SafeFile::Existing::ReplaceAny
                                                                     : SafeFile::Existing::Keep) ||
-        !run.writer->Write(out.constData(), out.size())) {
+        (Repair::Write(plan, read, *run.writer, written.get(), &stored) && !stored)) {
+        if (run.writer->NameTaken())
+            return run.writer.reset(), SkipExisting(run);
         Refuse(run, run.writer->ErrorString(), Outcome::Failed);
         run.writer.reset();
         return;
     }
+    if (!stored || (in && !in->Unchanged())) {
+        run.writer.reset();
+        return Refuse(run, Mod_File::DescribeResult(stored ? ConversionResult::SourceChanged
+                                                           : ConversionResult::SourceUnreadable,
+                                                    a.job.mode, QString()));
+    }
+    if (written)
+        run.sourceSha = QString::fromLatin1(written->result().toHex());
     plan_.Claim(run.destination, run.given);
-    run.bytes = out.size();
+    run.bytes = plan.Size();
 }
 
 // Writes the batch to disk, names its files, flushes their folders and

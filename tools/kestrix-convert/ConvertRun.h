@@ -4,6 +4,7 @@
 #include "ConversionPlan.h"
 #include "DatFile.h"
 #include "Mod_Convert.h"
+#include "RomInspector.h"
 #include "SafeFile.h"
 #include "Sources.h"
 
@@ -96,7 +97,8 @@ private:
     void Source(const SourceFile& file);
     void One(const Item& item);
     void Prepare(FileRun& run, const Item& item, QString name);
-    void PrepareRepair(FileRun& run, const QByteArray& file);
+    void PrepareRepair(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
+                       const SafeFile::Source* in);
     bool Repairing() const;
     void Flush();
     void StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in, RomLayout from,
