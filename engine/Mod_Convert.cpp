@@ -4,12 +4,13 @@
 #include "FileFunctions.h"
 #include "Interleave.h"
 #include "PlainStream.h"
+#include "SafeFile.h"
 
 #include <QCryptographicHash>
 
-#include "SafeFile.h"
-
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -340,18 +341,20 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
     detail_.clear();
     // Whole SMD blocks, and even.
     constexpr std::int64_t Piece = std::int64_t(4) << 20;
+    // Images from this size on are converted by two threads.
+    constexpr std::int64_t ShareFrom = std::int64_t(32) << 20;
     const std::int64_t length = in.Size();
     std::int64_t payload = 0;
     std::int64_t targetSize = 0;
     if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
         sized != ConversionResult::Converted)
         return sized;
-    // The pieces' buffers are kept for the next file.
-    std::vector<std::uint8_t>& plain = pieces_[0];
-    plain.resize(std::max(plain.size(), std::size_t(std::min(Piece, std::max(payload, length)))));
     const RomInspector::ReadAt read = RomInspector::ReaderOf(in);
-    RomInspector::PlainStream stream(read, length, from, &pieces_[2]);
     if (from == to) {
+        // The pieces' buffers are kept for the next file.
+        std::vector<std::uint8_t>& plain = pieces_[0];
+        plain.resize(std::max(plain.size(), std::size_t(std::min(Piece, length))));
+        RomInspector::PlainStream stream(read, length, from, &pieces_[2]);
         // A byte copy; the plain content is read apart when it is asked for
         // and the bytes are not it.
         for (std::int64_t offset = 0; offset < length;) {
@@ -374,51 +377,82 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
             }
         return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
     }
-    std::vector<std::uint8_t>& out = pieces_[1];
-    if (to == RomLayout::Smd || to == RomLayout::Md)
-        out.resize(plain.size());
     if (to == RomLayout::Smd) {
         std::uint8_t header[SmdHeaderSize];
         WriteSmdHeader(header, payload / BlockSize);
-        if (!writer.Write(header, SmdHeaderSize))
-            return WriteFailure(writer);
+        if (const int error = writer.WriteAt(0, header, SmdHeaderSize))
+            return writer.FailWrite(error), WriteFailure(writer);
     }
-    // An MD image is the odd bytes of the whole, then the even ones: two
-    // passes over the source.
-    const int passes = to == RomLayout::Md ? 2 : 1;
-    for (int pass = 0; pass < passes; ++pass) {
-        for (std::int64_t offset = 0; offset < payload;) {
+    // Each piece goes to its place in the destination: an SMD image's
+    // blocks after its header, an MD image's odd bytes to its first half and
+    // even ones to its second. A large image is shared between two threads,
+    // piece by piece, unless its plain content is being fingerprinted (in
+    // order, on one).
+    const std::int64_t base = to == RomLayout::Smd ? SmdHeaderSize : 0;
+    std::atomic<std::int64_t> next{0};
+    std::atomic<int> writeError{0};
+    std::atomic<bool> unreadable{false};
+    auto convert = [&](std::vector<std::uint8_t>* buffers) {
+        std::vector<std::uint8_t>& plain = buffers[0];
+        std::vector<std::uint8_t>& out = buffers[1];
+        const std::size_t size = std::size_t(std::min(Piece, payload));
+        plain.resize(std::max(plain.size(), size));
+        if (to == RomLayout::Smd || to == RomLayout::Md)
+            out.resize(std::max(out.size(), size));
+        RomInspector::PlainStream stream(read, length, from, &buffers[2]);
+        for (;;) {
+            const std::int64_t offset = next.fetch_add(Piece);
+            if (offset >= payload || writeError || unreadable)
+                return;
             const std::int64_t n = std::min(Piece, payload - offset);
-            if (!stream.Get(offset, plain.data(), n))
-                return ConversionResult::SourceUnreadable;
-            if (plainSha && pass == 0)
+            if (!stream.Get(offset, plain.data(), n)) {
+                unreadable = true;
+                return;
+            }
+            if (plainSha)
                 plainSha->addData(QByteArrayView(plain.data(), n));
-            const std::uint8_t* piece = plain.data();
-            std::int64_t bytes = n;
+            int error = 0;
             switch (to) {
             case RomLayout::Byteswapped:
                 Interleave::SwapWords(plain.data(), std::size_t(n));
+                error = writer.WriteAt(offset, plain.data(), n);
                 break;
             case RomLayout::Smd:
-                for (std::int64_t base = 0; base < n; base += BlockSize)
-                    Interleave::Split(plain.data() + base, out.data() + base,
-                                      out.data() + base + HalfBlock, HalfBlock);
-                piece = out.data();
+                for (std::int64_t at = 0; at < n; at += BlockSize)
+                    Interleave::Split(plain.data() + at, out.data() + at,
+                                      out.data() + at + HalfBlock, HalfBlock);
+                error = writer.WriteAt(base + offset, out.data(), n);
                 break;
             case RomLayout::Md:
                 Interleave::Split(plain.data(), out.data(), out.data() + n / 2, std::size_t(n / 2));
-                piece = out.data() + (pass == 0 ? 0 : n / 2);
-                bytes = n / 2;
+                error = writer.WriteAt(offset / 2, out.data(), n / 2);
+                if (!error)
+                    error = writer.WriteAt(payload / 2 + offset / 2, out.data() + n / 2, n / 2);
                 break;
             case RomLayout::Plain:
             case RomLayout::Unknown:
+                error = writer.WriteAt(offset, plain.data(), n);
                 break;
             }
-            if (!writer.Write(piece, bytes))
-                return WriteFailure(writer);
-            offset += n;
+            if (error) {
+                int none = 0;
+                writeError.compare_exchange_strong(none, error);
+                return;
+            }
         }
+    };
+    if (!plainSha && payload >= ShareFrom) {
+        std::vector<std::uint8_t> helperBuffers[3];
+        std::thread helper(convert, helperBuffers);
+        convert(pieces_);
+        helper.join();
+    } else {
+        convert(pieces_);
     }
+    if (writeError)
+        return writer.FailWrite(writeError), WriteFailure(writer);
+    if (unreadable)
+        return ConversionResult::SourceUnreadable;
     return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
 }
 

@@ -197,6 +197,28 @@ bool Writer::Write(const void* data, std::int64_t bytes) {
     return true;
 }
 
+int Writer::WriteAt(std::int64_t offset, const void* data, std::int64_t bytes) const {
+    if (state_ != State::Open)
+        return EBADF;
+    const char* from = static_cast<const char*>(data);
+    while (bytes > 0) {
+        const ssize_t put =
+            ::pwrite(fd_, from, std::size_t(std::min<std::int64_t>(bytes, 1 << 30)), offset);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return put < 0 ? errno : ENOSPC;
+        from += put;
+        offset += put;
+        bytes -= put;
+    }
+    return 0;
+}
+
+bool Writer::FailWrite(int error) {
+    return Fail(QStringLiteral("the destination cannot be written"), error);
+}
+
 void Writer::StartWriteback() {
     if (state_ == State::Open)
         ::sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);

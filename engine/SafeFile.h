@@ -136,6 +136,12 @@ public:
 
     bool Open(const QString& destination, Existing existing);
     bool Write(const void* data, std::int64_t bytes);
+    // Writes bytes at an offset of the content without changing the
+    // writer, so that several threads may each write their own parts at
+    // once: 0, or the error, which the caller hands to FailWrite once they
+    // are all done.
+    int WriteAt(std::int64_t offset, const void* data, std::int64_t bytes) const;
+    bool FailWrite(int error);
     // Asks the system to start writing the content to disk now, so that a
     // later Finish finds little left to wait for.
     void StartWriteback();

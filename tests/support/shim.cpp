@@ -20,6 +20,7 @@
 //                                is added to FILE, a line each
 // It defines pread and write itself, which fortified headers would inline.
 #undef _FORTIFY_SOURCE
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -76,20 +77,25 @@ ssize_t After(int fd, void* buffer, ssize_t got) {
 
 using PreadFunction = ssize_t (*)(int, void*, size_t, off_t);
 using WriteFunction = ssize_t (*)(int, const void*, size_t);
+using PwriteFunction = ssize_t (*)(int, const void*, size_t, off_t);
 
 ssize_t RealPread(int fd, void* buffer, size_t count, off_t offset) {
     static const auto real = reinterpret_cast<PreadFunction>(dlsym(RTLD_NEXT, "pread64"));
     return real(fd, buffer, count, offset);
 }
 
-bool stopped = false;
-bool stoppedReading = false;
+// Once each, whichever thread gets there first.
+std::atomic<bool> stopped{false};
+std::atomic<bool> stoppedReading{false};
 
 void Before(int fd) {
-    if (!stoppedReading && Matches(fd, "KESTRIX_SHIM_STOP_READ")) {
-        stoppedReading = true;
+    if (!stoppedReading && Matches(fd, "KESTRIX_SHIM_STOP_READ") && !stoppedReading.exchange(true))
         raise(SIGSTOP);
-    }
+}
+
+void StopOnFirstWrite(int fd) {
+    if (!stopped && fd > 2 && Matches(fd, "KESTRIX_SHIM_STOP", true) && !stopped.exchange(true))
+        raise(SIGSTOP);
 }
 
 } // namespace
@@ -98,11 +104,18 @@ extern "C" {
 
 ssize_t write(int fd, const void* buffer, size_t count) {
     static const auto real = reinterpret_cast<WriteFunction>(dlsym(RTLD_NEXT, "write"));
-    if (!stopped && fd > 2 && Matches(fd, "KESTRIX_SHIM_STOP", true)) {
-        stopped = true;
-        raise(SIGSTOP);
-    }
+    StopOnFirstWrite(fd);
     return real(fd, buffer, count);
+}
+
+ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset) {
+    static const auto real = reinterpret_cast<PwriteFunction>(dlsym(RTLD_NEXT, "pwrite64"));
+    StopOnFirstWrite(fd);
+    return real(fd, buffer, count, offset);
+}
+
+ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
+    return pwrite64(fd, buffer, count, offset);
 }
 
 int fsync(int fd) {
