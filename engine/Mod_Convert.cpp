@@ -7,10 +7,12 @@
 #include "SafeFile.h"
 
 #include <QCryptographicHash>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -167,6 +169,20 @@ ConversionResult Sizes(RomLayout from, RomLayout to, std::int64_t length, std::i
         return ConversionResult::TooLarge;
     *targetSize = to == RomLayout::Smd && from != to ? *payload + SmdHeaderSize : *payload;
     return ConversionResult::Converted;
+}
+
+} // namespace
+
+namespace {
+
+// The threads that help convert one large image, one a core but this one.
+QThreadPool& Helpers() {
+    static QThreadPool* const pool = [] {
+        auto* helpers = new QThreadPool;
+        helpers->setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+        return helpers;
+    }();
+    return *pool;
 }
 
 } // namespace
@@ -341,8 +357,6 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
     detail_.clear();
     // Whole SMD blocks, and even.
     constexpr std::int64_t Piece = std::int64_t(4) << 20;
-    // Images from this size on are converted by two threads.
-    constexpr std::int64_t ShareFrom = std::int64_t(32) << 20;
     const std::int64_t length = in.Size();
     std::int64_t payload = 0;
     std::int64_t targetSize = 0;
@@ -389,22 +403,27 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
     // piece by piece, unless its plain content is being fingerprinted (in
     // order, on one).
     const std::int64_t base = to == RomLayout::Smd ? SmdHeaderSize : 0;
+    const bool shared = !plainSha && payload >= shareFrom_;
+    // Shared, at least four pieces of whole blocks.
+    const std::int64_t piece =
+        shared ? std::clamp((payload / 4 + BlockSize - 1) / BlockSize * BlockSize, BlockSize, Piece)
+               : Piece;
     std::atomic<std::int64_t> next{0};
     std::atomic<int> writeError{0};
     std::atomic<bool> unreadable{false};
     auto convert = [&](std::vector<std::uint8_t>* buffers) {
         std::vector<std::uint8_t>& plain = buffers[0];
         std::vector<std::uint8_t>& out = buffers[1];
-        const std::size_t size = std::size_t(std::min(Piece, payload));
+        const std::size_t size = std::size_t(std::min(piece, payload));
         plain.resize(std::max(plain.size(), size));
         if (to == RomLayout::Smd || to == RomLayout::Md)
             out.resize(std::max(out.size(), size));
         RomInspector::PlainStream stream(read, length, from, &buffers[2]);
         for (;;) {
-            const std::int64_t offset = next.fetch_add(Piece);
+            const std::int64_t offset = next.fetch_add(piece);
             if (offset >= payload || writeError || unreadable)
                 return;
-            const std::int64_t n = std::min(Piece, payload - offset);
+            const std::int64_t n = std::min(piece, payload - offset);
             if (!stream.Get(offset, plain.data(), n)) {
                 unreadable = true;
                 return;
@@ -441,14 +460,16 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
             }
         }
     };
-    if (!plainSha && payload >= ShareFrom) {
-        std::vector<std::uint8_t> helperBuffers[3];
-        std::thread helper(convert, helperBuffers);
-        convert(pieces_);
-        helper.join();
-    } else {
-        convert(pieces_);
-    }
+    // A helper takes pieces when one is free at once; the rest is done here.
+    QSemaphore helped;
+    const bool helping = shared && Helpers().tryStart([&convert, &helped] {
+        thread_local std::vector<std::uint8_t> buffers[3];
+        convert(buffers);
+        helped.release();
+    });
+    convert(pieces_);
+    if (helping)
+        helped.acquire();
     if (writeError)
         return writer.FailWrite(writeError), WriteFailure(writer);
     if (unreadable)

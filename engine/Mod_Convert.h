@@ -122,6 +122,10 @@ public:
     const QString& Detail() const { return detail_; }
     // Gives the working arrays' memory back.
     void Release();
+    // From which size on a streamed image is shared with a helper thread:
+    // small for a caller that converts one file at a time, large for one
+    // that already converts several at once.
+    void ShareFrom(std::int64_t bytes) { shareFrom_ = bytes; }
 
 private:
     // Reads a source whole; with known layouts, its size is held against
@@ -144,6 +148,7 @@ private:
     ByteArray target_; // the target as it will be written
     // A streamed conversion's pieces: plain, arranged, and as read.
     std::vector<std::uint8_t> pieces_[3];
+    std::int64_t shareFrom_ = std::int64_t(1) << 20;
     QString detail_;
 };
 

@@ -488,9 +488,12 @@ void ConvertRun::StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in,
         task->hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha1);
     task->done = task->finished.get_future();
     run.streaming = task;
-    auto work = [task] {
+    // Files converted side by side share only a large image's pieces too.
+    const std::int64_t shareFrom = jobs_ > 1 ? std::int64_t(32) << 20 : std::int64_t(1) << 20;
+    auto work = [task, shareFrom] {
         // One converter a thread, keeping its buffers from file to file.
         thread_local Mod_Convert::Converter converter;
+        converter.ShareFrom(shareFrom);
         task->result =
             converter.StreamInto(task->from, task->to, *task->in, *task->writer, task->hash.get());
         task->detail = converter.Detail();
