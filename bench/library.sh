@@ -7,7 +7,8 @@
 #      before it is named, against cp followed by sync;
 #   3. the guarded bin2smd against bin2smd --force (tmpfs);
 #   4. one 256 MiB image and one 1 GiB image against cp (tmpfs), with the
-#      converter's peak memory (maximum resident set);
+#      converter's peak memory (maximum resident set), and the peak memory
+#      of fix-checksum and trim of a 1 GiB image;
 #   5. the conversion window's run of the library (BIN to MD, the scripted
 #      desktop answering) against kestrix-convert bin2md on the same files
 #      and drive.
@@ -102,6 +103,19 @@ for size in 256 1024; do
     seconds "$mem" "$kx" bin2md --force --verify -q -o "$mem/out" "$mem/library/rom.bin" >"$mem/peak"
     echo "  peak memory of bin2md --verify, $size MiB: $(($(cut -d' ' -f2 "$mem/peak") / 1024)) MiB"
 done
+# The repairs of a 1 GiB image whose header declares its first half, the
+# second being padding: its checksum (over the declared half), and a trim.
+{
+    head -c 512M /dev/urandom
+    head -c 512M /dev/zero | tr '\0' '\377'
+} >"$mem/library/rom.bin"
+printf 'SEGA MEGA DRIVE ' | dd of="$mem/library/rom.bin" bs=1 seek=256 conv=notrunc status=none
+printf '\000\000\000\000\037\377\377\377' |
+    dd of="$mem/library/rom.bin" bs=1 seek=416 conv=notrunc status=none
+seconds "$mem" "$kx" fix-checksum -q -o "$mem/out" "$mem/library/rom.bin" >"$mem/peak"
+echo "  fix-checksum, 1024 MiB: $(cut -d' ' -f1 "$mem/peak") s, peak memory $(($(cut -d' ' -f2 "$mem/peak") / 1024)) MiB"
+seconds "$mem" "$kx" trim --verify -q -o "$mem/out" "$mem/library/rom.bin" >"$mem/peak"
+echo "  trim --verify, 1024 MiB: $(cut -d' ' -f1 "$mem/peak") s, peak memory $(($(cut -d' ' -f2 "$mem/peak") / 1024)) MiB"
 rm -rf "$mem/library" "$mem/out"
 echo
 echo "5. the window's run against kestrix-convert, in memory:"
