@@ -114,6 +114,7 @@ int ConvertRun::Run(const Gathered& gathered) {
     Flush();
     if (progress_)
         Err() << "\r\033[K";
+    ReadBack(toVerify_);
     Print(toVerify_);
     if (!a.quiet)
         Err() << "kestrix-convert: " << (a.dryRun ? "dry run, nothing written: " : "")
@@ -769,23 +770,7 @@ void ConvertRun::Report(FileRun& run) {
                                   .toUtf8();
     if (!a.verify || a.dryRun)
         return;
-    const RomLayout layout = run.verifyRaw                            ? RomLayout::Plain
-                             : run.verifyLayout != RomLayout::Unknown ? run.verifyLayout
-                                                                      : a.job.target;
-    RomInspector::Sha1 sha;
-    if (a.zip) {
-        // Read back out of the archive written.
-        Archive::Entry entry;
-        sha.error = Archive::SingleImage(run.destination, Limit, &entry);
-        if (!sha.error.Failed())
-            sha = RomInspector::PlainSha1(
-                RomInspector::MemoryReader(
-                    reinterpret_cast<const std::uint8_t*>(entry.bytes.constData()),
-                    entry.bytes.size()),
-                entry.bytes.size(), a.job.target);
-    } else {
-        sha = RomInspector::PlainSha1(run.destination, layout);
-    }
+    const RomInspector::Sha1& sha = run.readBack;
     if (sha.hex != run.sourceSha) {
         run.lines.emplace_back(
             true, "kestrix-convert: verification failed for " + Quoted(run.destination) + ": " +
@@ -798,6 +783,40 @@ void ConvertRun::Report(FileRun& run) {
             true, "kestrix-convert: verified " + Quoted(run.destination) + " (" +
                       (run.verified.isEmpty() ? "sha1 " + sha.hex : run.verified) + ")");
     }
+}
+
+// Reads every file named back, as many at once as files were converted
+// (a zip's image is read into memory, so zips one at a time): the SHA-1 of
+// its plain content in the layout it was written in, or of its bytes.
+void ConvertRun::ReadBack(std::vector<FileRun>& runs) {
+    const Arguments& a = s_.arguments;
+    if (!a.verify || a.dryRun)
+        return;
+    auto readBack = [&a](FileRun& run) {
+        const RomLayout layout = run.verifyRaw                            ? RomLayout::Plain
+                                 : run.verifyLayout != RomLayout::Unknown ? run.verifyLayout
+                                                                          : a.job.target;
+        if (!a.zip)
+            return void(run.readBack = RomInspector::PlainSha1(run.destination, layout));
+        // Read back out of the archive written.
+        Archive::Entry entry;
+        run.readBack.error = Archive::SingleImage(run.destination, Limit, &entry);
+        if (!run.readBack.error.Failed())
+            run.readBack = RomInspector::PlainSha1(
+                RomInspector::MemoryReader(
+                    reinterpret_cast<const std::uint8_t*>(entry.bytes.constData()),
+                    entry.bytes.size()),
+                entry.bytes.size(), a.job.target);
+    };
+    for (FileRun& run : runs) {
+        if (!run.named)
+            continue;
+        if (jobs_ == 1 || a.zip)
+            readBack(run);
+        else
+            pool_.start([&readBack, &run] { readBack(run); });
+    }
+    pool_.waitForDone();
 }
 
 void ConvertRun::Refuse(FileRun& run, const QString& why, Outcome outcome) {

@@ -80,6 +80,7 @@ private:
         QByteArray record;                    // for standard output: source -> destination
         int source = 0;                       // which source of the run it comes from
         bool wouldWrite = false;              // a dry run's file that would be written
+        RomInspector::Sha1 readBack;          // what --verify read of it
         std::shared_ptr<Streaming> streaming; // until it is taken up
         bool writingBack = false;             // its write-back started
     };
@@ -110,6 +111,7 @@ private:
     std::size_t InFlight() const { return jobs_ > 1 ? std::size_t(2 * jobs_) : 0; }
     void RefuseResult(FileRun& run, ConversionResult result, RomLayout from, const QString& detail);
     void Report(FileRun& run);
+    void ReadBack(std::vector<FileRun>& runs);
     void Print(std::vector<FileRun>& runs);
     void Progress(const QString& name);
 
