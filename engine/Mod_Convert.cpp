@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -354,6 +355,46 @@ ConversionResult Converter::OpenInto(RomLayout from, RomLayout to, const SafeFil
 // destination that is the source itself converts in place.
 ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
                                        SafeFile::Writer& writer, QCryptographicHash* plainSha) {
+    int error = 0;
+    const ConversionResult result = Pour(
+        from, to, in,
+        [&writer](std::int64_t offset, const std::uint8_t* data, std::int64_t bytes) {
+            return writer.WriteAt(offset, data, bytes);
+        },
+        false, plainSha, &error);
+    if (error)
+        return writer.FailWrite(error), WriteFailure(writer);
+    return result;
+}
+
+ConversionResult
+Converter::StreamTo(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                    const std::function<bool(const char* data, std::int64_t size)>& take) {
+    int error = 0;
+    const ConversionResult result = Pour(
+        from, to, in,
+        [&take](std::int64_t, const std::uint8_t* data, std::int64_t bytes) {
+            return take(reinterpret_cast<const char*>(data), bytes) ? 0 : EPIPE;
+        },
+        true, nullptr, &error);
+    if (error) {
+        detail_ = QStringLiteral("standard output cannot be written");
+        return ConversionResult::DestinationUnwritable;
+    }
+    return result;
+}
+
+// Converts a source file piece by piece, so that memory stays a few pieces
+// whatever the image's size, handing each converted piece to put with its
+// offset in the result: an SMD image's blocks after its header, an MD
+// image's odd bytes to its first half and even ones to its second. A large
+// image is shared between two threads, piece by piece, unless its plain
+// content is being fingerprinted or the result is taken in order; taken in
+// order, an MD image takes two passes over the source. error: the first
+// error put gave.
+ConversionResult Converter::Pour(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                 const Put& put, bool inOrder, QCryptographicHash* plainSha,
+                                 int* error) {
     detail_.clear();
     // Whole SMD blocks, and even.
     constexpr std::int64_t Piece = std::int64_t(4) << 20;
@@ -375,8 +416,8 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
             const std::int64_t n = std::min(Piece, length - offset);
             if (!in.ReadAt(offset, plain.data(), n))
                 return ConversionResult::SourceUnreadable;
-            if (!writer.Write(plain.data(), n))
-                return WriteFailure(writer);
+            if ((*error = put(offset, plain.data(), n)))
+                return ConversionResult::DestinationUnwritable;
             if (plainSha && from == RomLayout::Plain)
                 plainSha->addData(QByteArrayView(plain.data(), n));
             offset += n;
@@ -394,24 +435,21 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
     if (to == RomLayout::Smd) {
         std::uint8_t header[SmdHeaderSize];
         WriteSmdHeader(header, payload / BlockSize);
-        if (const int error = writer.WriteAt(0, header, SmdHeaderSize))
-            return writer.FailWrite(error), WriteFailure(writer);
+        if ((*error = put(0, header, SmdHeaderSize)))
+            return ConversionResult::DestinationUnwritable;
     }
-    // Each piece goes to its place in the destination: an SMD image's
-    // blocks after its header, an MD image's odd bytes to its first half and
-    // even ones to its second. A large image is shared between two threads,
-    // piece by piece, unless its plain content is being fingerprinted (in
-    // order, on one).
     const std::int64_t base = to == RomLayout::Smd ? SmdHeaderSize : 0;
-    const bool shared = !plainSha && payload >= shareFrom_;
+    const bool shared = !plainSha && !inOrder && payload >= shareFrom_;
     // Shared, at least four pieces of whole blocks.
     const std::int64_t piece =
         shared ? std::clamp((payload / 4 + BlockSize - 1) / BlockSize * BlockSize, BlockSize, Piece)
                : Piece;
     std::atomic<std::int64_t> next{0};
-    std::atomic<int> writeError{0};
+    std::atomic<int> putError{0};
     std::atomic<bool> unreadable{false};
-    auto convert = [&](std::vector<std::uint8_t>* buffers) {
+    // halves: which halves of an MD image this pass puts (1 the first, 2
+    // the second, 3 both).
+    auto convert = [&](std::vector<std::uint8_t>* buffers, int halves) {
         std::vector<std::uint8_t>& plain = buffers[0];
         std::vector<std::uint8_t>& out = buffers[1];
         const std::size_t size = std::size_t(std::min(piece, payload));
@@ -421,57 +459,65 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
         RomInspector::PlainStream stream(read, length, from, &buffers[2]);
         for (;;) {
             const std::int64_t offset = next.fetch_add(piece);
-            if (offset >= payload || writeError || unreadable)
+            if (offset >= payload || putError || unreadable)
                 return;
             const std::int64_t n = std::min(piece, payload - offset);
             if (!stream.Get(offset, plain.data(), n)) {
                 unreadable = true;
                 return;
             }
-            if (plainSha)
+            if (plainSha && halves & 1)
                 plainSha->addData(QByteArrayView(plain.data(), n));
-            int error = 0;
+            int failed = 0;
             switch (to) {
             case RomLayout::Byteswapped:
                 Interleave::SwapWords(plain.data(), std::size_t(n));
-                error = writer.WriteAt(offset, plain.data(), n);
+                failed = put(offset, plain.data(), n);
                 break;
             case RomLayout::Smd:
                 for (std::int64_t at = 0; at < n; at += BlockSize)
                     Interleave::Split(plain.data() + at, out.data() + at,
                                       out.data() + at + HalfBlock, HalfBlock);
-                error = writer.WriteAt(base + offset, out.data(), n);
+                failed = put(base + offset, out.data(), n);
                 break;
             case RomLayout::Md:
                 Interleave::Split(plain.data(), out.data(), out.data() + n / 2, std::size_t(n / 2));
-                error = writer.WriteAt(offset / 2, out.data(), n / 2);
-                if (!error)
-                    error = writer.WriteAt(payload / 2 + offset / 2, out.data() + n / 2, n / 2);
+                if (halves & 1)
+                    failed = put(offset / 2, out.data(), n / 2);
+                if (!failed && halves & 2)
+                    failed = put(payload / 2 + offset / 2, out.data() + n / 2, n / 2);
                 break;
             case RomLayout::Plain:
             case RomLayout::Unknown:
-                error = writer.WriteAt(offset, plain.data(), n);
+                failed = put(offset, plain.data(), n);
                 break;
             }
-            if (error) {
+            if (failed) {
                 int none = 0;
-                writeError.compare_exchange_strong(none, error);
+                putError.compare_exchange_strong(none, failed);
                 return;
             }
         }
     };
-    // A helper takes pieces when one is free at once; the rest is done here.
-    QSemaphore helped;
-    const bool helping = shared && Helpers().tryStart([&convert, &helped] {
-        thread_local std::vector<std::uint8_t> buffers[3];
-        convert(buffers);
-        helped.release();
-    });
-    convert(pieces_);
-    if (helping)
-        helped.acquire();
-    if (writeError)
-        return writer.FailWrite(writeError), WriteFailure(writer);
+    if (inOrder && to == RomLayout::Md) {
+        convert(pieces_, 1);
+        next = 0;
+        convert(pieces_, 2);
+    } else {
+        // A helper takes pieces when one is free at once; the rest is done
+        // here.
+        QSemaphore helped;
+        const bool helping = shared && Helpers().tryStart([&convert, &helped] {
+            thread_local std::vector<std::uint8_t> buffers[3];
+            convert(buffers, 3);
+            helped.release();
+        });
+        convert(pieces_, 3);
+        if (helping)
+            helped.acquire();
+    }
+    if ((*error = putError))
+        return ConversionResult::DestinationUnwritable;
     if (unreadable)
         return ConversionResult::SourceUnreadable;
     return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;

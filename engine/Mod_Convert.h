@@ -108,6 +108,12 @@ public:
     ConversionResult StreamInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
                                 SafeFile::Writer& writer, QCryptographicHash* plainSha = nullptr);
 
+    // The same from a source already open, read in pieces, the converted
+    // bytes handed to take in order instead of a writer (standard output);
+    // take says whether it could take them all.
+    ConversionResult StreamTo(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                              const std::function<bool(const char* data, std::int64_t size)>& take);
+
     // The same, handing the converted bytes to take instead of a writer
     // (standard output); take says whether it could take them all.
     ConversionResult
@@ -143,6 +149,11 @@ private:
                                std::int64_t targetSize, const QString& destination,
                                SafeFile::Existing existing, SafeFile::Writer& writer,
                                const Wrap& wrap = {});
+
+    using Put =
+        std::function<int(std::int64_t offset, const std::uint8_t* data, std::int64_t bytes)>;
+    ConversionResult Pour(RomLayout from, RomLayout to, const SafeFile::Source& in, const Put& put,
+                          bool inOrder, QCryptographicHash* plainSha, int* error);
 
     ByteArray source_; // the source as read
     ByteArray target_; // the target as it will be written

@@ -324,13 +324,13 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
 
     // Opened once: inspected and converted from the same file, read in
     // pieces (refused by its size before any of it is read, and when it
-    // changes meanwhile). An archive's entry, standard input, a zip to make
-    // and standard output take the bytes in memory.
+    // changes meanwhile). An archive's entry, standard input and a zip to
+    // make take the bytes in memory.
     RomLayout from = SourceLayout(job.mode);
     auto refuse = [&](ConversionResult result) {
         RefuseResult(run, result, from, converter_.Detail());
     };
-    const bool streamed = !item.bytes && !a.zip && !toStdout;
+    const bool streamed = !item.bytes && !a.zip;
     std::unique_ptr<SafeFile::Source> in;
     std::int64_t length = 0;
     ConversionResult result = ConversionResult::Converted;
@@ -425,11 +425,12 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         // One image, never two run together (an archive of several).
         if (std::exchange(toStdoutWritten_, true))
             return Refuse(run, QStringLiteral("standard output already holds an image"));
-        result = converter_.ConvertLoadedTo(from, job.target, length,
-                                            [](const char* data, std::int64_t size) {
-                                                Out().Write(data, size).Flush();
-                                                return true;
-                                            });
+        const auto take = [](const char* data, std::int64_t size) {
+            Out().Write(data, size).Flush();
+            return true;
+        };
+        result = streamed ? converter_.StreamTo(from, job.target, *in, take)
+                          : converter_.ConvertLoadedTo(from, job.target, length, take);
         if (result != ConversionResult::Converted)
             return refuse(result);
         return;
