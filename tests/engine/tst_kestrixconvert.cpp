@@ -1483,6 +1483,17 @@ void tst_KestrixConvert::edgeRuns_data() {
            "4.err && diff -r w1/out w4/out && grep -c verified 4.err && cat 4.out 4.err"
         << 0 << "../in/f12.v2.bin -> out/f12.smd\n"
         << QStringList();
+    // Side by side, two files fill a drive that takes one: the same one is
+    // written, and the same one refused, as one at a time.
+    QTest::newRow("a full drive: -j 2 tells what -j 1 tells")
+        << "mount -t tmpfs -o size=6m tmpfs out || exit 77; head -c 4M /dev/urandom > f1.bin; "
+           "head -c 4M /dev/urandom > f2.bin; for j in 1 2; do rm -f out/*; \"$KX\" bin2md --force "
+           "-j$j -o out f1.bin f2.bin > $j.out 2> $j.err; echo $? >> $j.out; ls -A out >> $j.out; "
+           "done; umount out; cmp 1.out 2.out && cmp 1.err 2.err && cat 2.out 2.err"
+        << 0
+        << "f1.bin -> out/f1.md\n1\nf1.md\nkestrix-convert: refused f2.bin: the "
+           "destination cannot be written: No space left on device"
+        << QStringList();
     // A file system turned read-only under the run has lost what it took.
     QTest::newRow("EROFS from a folder flush is a failure")
         << "KESTRIX_WRITER_FAULTS=syncreadonly \"$KX\" bin2md --force -o out a.bin" << 1

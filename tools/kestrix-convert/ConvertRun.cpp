@@ -525,9 +525,22 @@ void ConvertRun::TakeUp(FileRun& run) {
     const std::shared_ptr<Streaming> task = std::move(run.streaming);
     run.streaming.reset();
     task->done.wait();
-    if (task->result == ConversionResult::DestinationUnwritable && jobs_ > 1) {
-        // Once more on its own, as it would have been written one file at a
-        // time: the files written beside it may be what filled the drive.
+    if (task->result == ConversionResult::DestinationUnwritable && jobs_ > 1 && !task->redo) {
+        // The files after it, written beside it, may be what filled the
+        // drive: their content is dropped, and written again one by one once
+        // this one has been tried on its own, as one at a time would have.
+        bool after = false;
+        for (FileRun& later : batch_) {
+            if (after && later.streaming) {
+                later.streaming->done.wait();
+                later.writer->Abort();
+                later.streaming->redo = true;
+            }
+            after = after || &later == &run;
+        }
+        task->redo = true;
+    }
+    if (task->redo) {
         run.writer = std::make_unique<SafeFile::Writer>();
         task->result = converter_.OpenInto(task->from, task->to, *task->in, run.destination,
                                            task->existing, *run.writer);

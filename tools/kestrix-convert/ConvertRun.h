@@ -52,6 +52,7 @@ private:
         std::unique_ptr<QCryptographicHash> hash;
         ConversionResult result = ConversionResult::Converted;
         QString detail;
+        bool redo = false; // written again here, on its own
         std::promise<void> finished;
         std::future<void> done;
     };
