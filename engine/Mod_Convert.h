@@ -7,12 +7,12 @@
 
 #include <QString>
 
-class QCryptographicHash;
-
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
+
+class QCryptographicHash;
 
 namespace Mod_Convert {
 

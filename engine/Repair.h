@@ -3,16 +3,13 @@
 #include "EngineError.h"
 #include "RomInspector.h"
 #include "RomLayout.h"
-
 #include "SafeFile.h"
-
-#include <QByteArray>
-
-class QCryptographicHash;
 
 #include <cstdint>
 #include <utility>
 #include <vector>
+
+class QCryptographicHash;
 
 // Mends a cartridge image in its own layout: the header checksum, and a
 // tail of padding or mirrors past the header's ROM end. A repair is planned

@@ -475,6 +475,17 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
     run.bytes = converter_.ConvertedSize();
 }
 
+// Converts a file's content into its open writer, with the source's
+// fingerprint when one is asked for.
+void ConvertRun::Stream(Streaming& task, Mod_Convert::Converter& converter) {
+    if (task.hash)
+        task.hash->reset();
+    task.result = converter.StreamInto(task.from, task.to, *task.in, *task.writer, task.hash.get());
+    task.detail = converter.Detail();
+    if (task.result == ConversionResult::Converted)
+        task.writer->StartWriteback();
+}
+
 // Converts a file's content into its open writer: on another thread when
 // the run converts several files at once (taken up in the order of the
 // files), or here and now.
@@ -496,11 +507,7 @@ void ConvertRun::StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in,
         // One converter a thread, keeping its buffers from file to file.
         thread_local Mod_Convert::Converter converter;
         converter.ShareFrom(shareFrom);
-        task->result =
-            converter.StreamInto(task->from, task->to, *task->in, *task->writer, task->hash.get());
-        task->detail = converter.Detail();
-        if (task->result == ConversionResult::Converted)
-            task->writer->StartWriteback();
+        Stream(*task, converter);
         task->finished.set_value();
     };
     if (jobs_ == 1) {
@@ -523,7 +530,6 @@ void ConvertRun::TakeUp(FileRun& run) {
     if (!run.streaming)
         return;
     const std::shared_ptr<Streaming> task = std::move(run.streaming);
-    run.streaming.reset();
     task->done.wait();
     if (task->result == ConversionResult::DestinationUnwritable && jobs_ > 1 && !task->redo) {
         // The files after it, written beside it, may be what filled the
@@ -542,16 +548,12 @@ void ConvertRun::TakeUp(FileRun& run) {
     }
     if (task->redo) {
         run.writer = std::make_unique<SafeFile::Writer>();
+        task->writer = run.writer.get();
         task->result = converter_.OpenInto(task->from, task->to, *task->in, run.destination,
                                            task->existing, *run.writer);
-        if (task->hash)
-            task->hash->reset();
-        if (task->result == ConversionResult::Converted)
-            task->result = converter_.StreamInto(task->from, task->to, *task->in, *run.writer,
-                                                 task->hash.get());
         task->detail = converter_.Detail();
         if (task->result == ConversionResult::Converted)
-            run.writer->StartWriteback();
+            Stream(*task, converter_);
     }
     task->in.reset();
     if (task->result != ConversionResult::Converted) {

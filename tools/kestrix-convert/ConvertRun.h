@@ -105,6 +105,7 @@ private:
     void Flush();
     void StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in, RomLayout from,
                      SafeFile::Existing existing);
+    static void Stream(Streaming& task, Mod_Convert::Converter& converter);
     void TakeUp(FileRun& run);
     void TakeUpAll();
     std::size_t Streamed() const;
