@@ -1,16 +1,38 @@
 #include "ListInspector.h"
 
-#include <QMutex>
-#include <QThreadPool>
-#include <QWaitCondition>
+#include "WorkerPool.h"
+
+#include <QThread>
+
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// The threads inspecting for every list; work stopped when its list goes
+// ends on its own there.
+WorkerPool& Inspectors() {
+    static WorkerPool* const pool = new WorkerPool(QThread::idealThreadCount());
+    return *pool;
+}
+
+} // namespace
 
 // The work holds this, not the inspector: the inspector may be gone when
 // stopped work ends.
 struct ListInspector::Shared {
-    QMutex mutex;
-    QWaitCondition idle;
+    struct Done {
+        QString path;
+        std::shared_ptr<std::atomic<bool>> token;
+        RomInspector::Report report;
+    };
+    std::mutex mutex;
+    std::condition_variable idle;
     int active = 0;
     ListInspector* owner = nullptr; // null once the inspector is gone
+    // Results waiting for the inspector's thread to take them.
+    std::vector<Done> done;
 };
 
 ListInspector::ListInspector(QObject* parent)
@@ -20,7 +42,7 @@ ListInspector::ListInspector(QObject* parent)
 
 ListInspector::~ListInspector() {
     Stop();
-    QMutexLocker lock(&shared_->mutex);
+    const std::lock_guard<std::mutex> lock(shared_->mutex);
     shared_->owner = nullptr;
 }
 
@@ -31,30 +53,47 @@ void ListInspector::Want(const QStringList& paths) {
         auto token = std::make_shared<std::atomic<bool>>(false);
         running_.insert(path, token);
         {
-            QMutexLocker lock(&shared_->mutex);
+            const std::lock_guard<std::mutex> lock(shared_->mutex);
             ++shared_->active;
         }
-        QThreadPool::globalInstance()->start([shared = shared_, path, token] {
-            RomInspector::Report report;
-            if (!token->load()) {
-                RomInspector::Options options;
-                options.fingerprints = false;
-                options.cancel = token.get();
-                report = RomInspector::Inspect(path, options);
-            }
-            QMutexLocker lock(&shared->mutex);
-            // Posting to the inspector is safe while it cannot go away; a
-            // result posted just before it goes is dropped with it.
-            if (shared->owner && !token->load()) {
-                ListInspector* owner = shared->owner;
-                QMetaObject::invokeMethod(
-                    owner, [owner, path, token, report] { owner->Arrived(path, token, report); },
-                    Qt::QueuedConnection);
-            }
-            if (--shared->active == 0)
-                shared->idle.wakeAll();
-        });
+        // The work has a copy of its own of the path: one shared with the
+        // list would be counted inside Qt, out of the thread checker's sight.
+        Inspectors().Start(
+            [shared = shared_, path = QString(path.constData(), path.size()), token] {
+                RomInspector::Report report;
+                if (!token->load()) {
+                    RomInspector::Options options;
+                    options.fingerprints = false;
+                    options.cancel = token.get();
+                    report = RomInspector::Inspect(path, options);
+                }
+                const std::lock_guard<std::mutex> lock(shared->mutex);
+                // Posting to the inspector is safe while it cannot go away; a
+                // result posted just before it goes is dropped with it. The
+                // result itself waits here, under the lock, for its thread.
+                if (shared->owner && !token->load()) {
+                    shared->done.push_back({path, token, std::move(report)});
+                    if (shared->done.size() == 1)
+                        QMetaObject::invokeMethod(shared->owner, "Deliver", Qt::QueuedConnection);
+                }
+                if (--shared->active == 0)
+                    shared->idle.notify_all();
+            });
     }
+}
+
+int ListInspector::WorkUnderWay() {
+    return Inspectors().Busy();
+}
+
+void ListInspector::Deliver() {
+    std::vector<Shared::Done> done;
+    {
+        const std::lock_guard<std::mutex> lock(shared_->mutex);
+        done.swap(shared_->done);
+    }
+    for (const Shared::Done& result : done)
+        Arrived(result.path, result.token, result.report);
 }
 
 void ListInspector::Arrived(const QString& path, const std::shared_ptr<std::atomic<bool>>& token,
@@ -83,9 +122,8 @@ void ListInspector::Stop() {
 }
 
 void ListInspector::WaitForWork() {
-    QMutexLocker lock(&shared_->mutex);
-    while (shared_->active > 0)
-        shared_->idle.wait(&shared_->mutex);
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    shared_->idle.wait(lock, [this] { return shared_->active == 0; });
 }
 
 const RomInspector::Report* ListInspector::Result(const QString& path) const {

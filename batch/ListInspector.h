@@ -30,6 +30,9 @@ public:
     // be delivered are queued.
     void WaitForWork();
 
+    // Work of any list still running, stopped work included.
+    static int WorkUnderWay();
+
     // The result for a path, or null while there is none.
     const RomInspector::Report* Result(const QString& path) const;
 
@@ -38,6 +41,8 @@ signals:
 
 private:
     struct Shared;
+    // Takes the results the work has left for this thread.
+    Q_INVOKABLE void Deliver();
     void Arrived(const QString& path, const std::shared_ptr<std::atomic<bool>>& token,
                  const RomInspector::Report& report);
 

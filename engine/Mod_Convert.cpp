@@ -5,14 +5,14 @@
 #include "Interleave.h"
 #include "PlainStream.h"
 #include "SafeFile.h"
+#include "WorkerPool.h"
 
 #include <QCryptographicHash>
-#include <QSemaphore>
 #include <QThread>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <atomic>
+#include <semaphore>
 #include <utility>
 #include <vector>
 
@@ -177,12 +177,8 @@ ConversionResult Sizes(RomLayout from, RomLayout to, std::int64_t length, std::i
 namespace {
 
 // The threads that help convert one large image, one a core but this one.
-QThreadPool& Helpers() {
-    static QThreadPool* const pool = [] {
-        auto* helpers = new QThreadPool;
-        helpers->setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
-        return helpers;
-    }();
+WorkerPool& Helpers() {
+    static WorkerPool* const pool = new WorkerPool(std::max(1, QThread::idealThreadCount() - 1));
     return *pool;
 }
 
@@ -506,8 +502,8 @@ ConversionResult Converter::Pour(RomLayout from, RomLayout to, const SafeFile::S
     } else {
         // A helper takes pieces when one is free at once; the rest is done
         // here.
-        QSemaphore helped;
-        const bool helping = shared && Helpers().tryStart([&convert, &helped] {
+        std::binary_semaphore helped(0);
+        const bool helping = shared && Helpers().TryStart([&convert, &helped] {
             thread_local std::vector<std::uint8_t> buffers[3];
             convert(buffers, 3);
             helped.release();

@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -14,7 +13,6 @@
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QMessageBox>
-#include <QMutex>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -22,10 +20,12 @@
 #include <QStorageInfo>
 #include <QTranslator>
 #include <QUrl>
-#include <QWaitCondition>
 #include <QWidget>
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -190,8 +190,8 @@ void DesktopPlatform::MoveWindowTwips(QWidget* window, float left, float top) {
 // is put in the background and the window waits for it only so long.
 QStringList DesktopPlatform::Drives() {
     struct Answers {
-        QMutex mutex;
-        QWaitCondition changed;
+        std::mutex mutex;
+        std::condition_variable changed;
         bool all = false;   // the whole list came
         QStringList drives; // the whole list, or the volumes that answered
         int pending = 0;    // volumes asked one by one, not yet answered
@@ -210,15 +210,14 @@ QStringList DesktopPlatform::Drives() {
         for (const QStorageInfo& volume : QStorageInfo::mountedVolumes())
             if (usable(volume))
                 drives.append(QDir::toNativeSeparators(volume.rootPath()));
-        const QMutexLocker lock(&answers->mutex);
+        const std::lock_guard<std::mutex> lock(answers->mutex);
         answers->all = true;
         answers->drives = drives;
-        answers->changed.wakeAll();
+        answers->changed.notify_all();
     }).detach();
-    QMutexLocker lock(&answers->mutex);
-    QDeadlineTimer deadline(DriveAnswerMilliseconds);
-    while (!answers->all && answers->changed.wait(&answers->mutex, deadline)) {
-    }
+    std::unique_lock<std::mutex> lock(answers->mutex);
+    answers->changed.wait_for(lock, std::chrono::milliseconds(DriveAnswerMilliseconds),
+                              [&answers] { return answers->all; });
     if (answers->all)
         return finish(answers->drives);
 
@@ -240,20 +239,21 @@ QStringList DesktopPlatform::Drives() {
         }
     points.removeDuplicates();
     answers->pending = int(points.size());
-    for (const QString& point : std::as_const(points))
-        std::thread([answers, usable, point] {
+    // Each thread has a copy of its own of its point: one shared with the
+    // list here would be counted inside Qt, out of the thread checker's sight.
+    for (const QString& shared : std::as_const(points))
+        std::thread([answers, usable, point = QString(shared.constData(), shared.size())] {
             const QStorageInfo volume(point);
             const bool take =
                 usable(volume) && volume.bytesTotal() > 0 && volume.rootPath() == point;
-            const QMutexLocker lock(&answers->mutex);
+            const std::lock_guard<std::mutex> lock(answers->mutex);
             if (take)
                 answers->drives.append(QDir::toNativeSeparators(point));
             --answers->pending;
-            answers->changed.wakeAll();
+            answers->changed.notify_all();
         }).detach();
-    deadline = QDeadlineTimer(DriveAnswerMilliseconds);
-    while (answers->pending > 0 && answers->changed.wait(&answers->mutex, deadline)) {
-    }
+    answers->changed.wait_for(lock, std::chrono::milliseconds(DriveAnswerMilliseconds),
+                              [&answers] { return answers->pending == 0; });
     return finish(answers->drives);
 }
 

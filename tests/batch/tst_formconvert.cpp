@@ -26,7 +26,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
 
 #include <atomic>
 #include <memory>
@@ -1033,9 +1032,9 @@ void tst_FormConvert::leavingDoesNotWaitForWork() {
     QVERIFY(!w_->isVisible());
     QCOMPARE(w_->List_Files->count(), 0);
     // Still at work: the window did not wait for it. The window may be gone
-    // by now, so the work is seen in the thread pool it runs in.
-    QVERIFY(QThreadPool::globalInstance()->activeThreadCount() > 0);
-    QTRY_COMPARE_WITH_TIMEOUT(QThreadPool::globalInstance()->activeThreadCount(), 0, 1000);
+    // by now, so the work is seen in the threads it runs on.
+    QVERIFY(ListInspector::WorkUnderWay() > 0);
+    QTRY_COMPARE_WITH_TIMEOUT(ListInspector::WorkUnderWay(), 0, 1000);
 }
 
 QTEST_MAIN(tst_FormConvert)

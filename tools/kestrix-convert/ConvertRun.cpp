@@ -97,7 +97,7 @@ int ConvertRun::Run(const Gathered& gathered) {
     const Arguments& a = s_.arguments;
     total_ = int(gathered.files.size());
     jobs_ = a.jobs > 0 ? a.jobs : Cores();
-    pool_.setMaxThreadCount(jobs_);
+    pool_.SetThreads(jobs_);
     batchFiles_ = BatchFiles(InFlight());
     // Progress on a terminal that can rewrite its line.
     progress_ = !a.quiet && ::isatty(STDERR_FILENO) && qgetenv("TERM") != QByteArrayLiteral("dumb");
@@ -522,7 +522,7 @@ void ConvertRun::StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in,
                 TakeUp(earlier);
                 break;
             }
-    pool_.start(work);
+    pool_.Start(work);
 }
 
 // What became of a file converted aside, once it is done.
@@ -830,9 +830,9 @@ void ConvertRun::ReadBack(std::vector<FileRun>& runs) {
         if (jobs_ == 1 || a.zip)
             readBack(run);
         else
-            pool_.start([&readBack, &run] { readBack(run); });
+            pool_.Start([&readBack, &run] { readBack(run); });
     }
-    pool_.waitForDone();
+    pool_.WaitForDone();
 }
 
 void ConvertRun::Refuse(FileRun& run, const QString& why, Outcome outcome) {

@@ -7,11 +7,11 @@
 #include "RomInspector.h"
 #include "SafeFile.h"
 #include "Sources.h"
+#include "WorkerPool.h"
 
 #include <QCryptographicHash>
 #include <QSet>
 #include <QString>
-#include <QThreadPool>
 
 #include <cstdint>
 #include <future>
@@ -128,8 +128,8 @@ private:
 
     const Settings& s_;
     Mod_Convert::Converter converter_;
-    int jobs_ = 1;     // files converted at once
-    QThreadPool pool_; // converts them, when more than one
+    int jobs_ = 1;    // files converted at once
+    WorkerPool pool_; // converts them, when more than one
     ConversionPlan plan_;
     std::vector<FileRun> batch_;
     std::vector<FileRun> toVerify_; // named, read back at the end of the run

@@ -8,16 +8,16 @@
 #include "RomInspector.h"
 #include "RomReport.h"
 #include "Sources.h"
+#include "WorkerPool.h"
 
 #include <QJsonDocument>
-#include <QSemaphore>
-#include <QThreadPool>
 
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <vector>
 
 namespace {
@@ -26,7 +26,7 @@ using Give = std::function<void(RomInspector::Report&&)>;
 
 // The reports of one file, each handed over as soon as it is made: one, or
 // one for each entry of an archive.
-void InspectFile(const QString& path, const QString& stdinName, QSemaphore& archives,
+void InspectFile(const QString& path, const QString& stdinName, std::counting_semaphore<>& archives,
                  const Give& give) {
     if (path == QLatin1String("-")) {
         // Standard input, read whole.
@@ -57,7 +57,10 @@ void InspectFile(const QString& path, const QString& stdinName, QSemaphore& arch
     // An archive's entry is inspected in memory, up to 1 GiB of it: two
     // archives at a time at most, whatever the number of cores.
     archives.acquire();
-    const QSemaphoreReleaser held(archives);
+    const struct Held {
+        std::counting_semaphore<>& archives;
+        ~Held() { archives.release(); }
+    } held{archives};
     int entries = 0;
     const EngineError read =
         Archive::Read(path, Mod_Convert::MaxSourceSize, [&](Archive::Entry& entry) {
@@ -101,12 +104,10 @@ void InspectInOrder(const QStringList& files, int jobs, const QString& stdinName
     std::vector<Slot> pending(std::size_t(files.size()));
     std::mutex mutex;
     std::condition_variable arrived;
-    QThreadPool pool;
-    if (jobs > 0)
-        pool.setMaxThreadCount(jobs);
-    QSemaphore archives(2);
+    WorkerPool pool(jobs);
+    std::counting_semaphore<> archives(2);
     for (qsizetype i = 0; i < files.size(); ++i)
-        pool.start([&, i] {
+        pool.Start([&, i] {
             Slot& slot = pending[std::size_t(i)];
             InspectFile(files.at(i), stdinName, archives, [&](RomInspector::Report&& report) {
                 {
@@ -135,7 +136,7 @@ void InspectInOrder(const QStringList& files, int jobs, const QString& stdinName
                 break;
         }
     }
-    pool.waitForDone();
+    pool.WaitForDone();
 }
 
 void PrintText(const RomInspector::Report& r, const RomReport::Dat& dat) {
