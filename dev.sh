@@ -5,7 +5,7 @@
 #   ./dev.sh run      build the desktop program alone and start it
 #   ./dev.sh test     check the sources' format, build everything with warnings
 #                     as errors and run the whole test suite, then again built
-#                     with AddressSanitizer and UBSan
+#                     with AddressSanitizer and UBSan, and with ThreadSanitizer
 #   ./dev.sh install  build and install stripped (PREFIX=/usr/local, DESTDIR kept)
 #   ./dev.sh uninstall  remove what install put there (its own record), never a
 #                     file that a package owns
@@ -21,6 +21,7 @@ BUILD_DIR=${KESTRIX_BUILD_DIR:-build}
 # What ./dev.sh install put where, for ./dev.sh uninstall.
 INSTALL_RECORD=kestrix-install-record.txt
 SANITIZE_DIR=${KESTRIX_SANITIZE_DIR:-build-sanitize}
+TSAN_DIR=${KESTRIX_TSAN_DIR:-build-tsan}
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libbenchmark-dev
     zlib1g-dev libarchive-dev)
 RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
@@ -99,9 +100,20 @@ test)
     configure "$SANITIZE_DIR" -DKESTRIX_SANITIZE=ON -DKESTRIX_BENCHMARKS=OFF \
         -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
     cmake --build "$SANITIZE_DIR"
-    cd "$SANITIZE_DIR"
-    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
-    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    (
+        cd "$SANITIZE_DIR"
+        export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
+        export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+        ctest --output-on-failure --parallel 2
+    )
+    # And with ThreadSanitizer: a data race or a lock taken in two orders
+    # ends the program with an error, so the test that ran it fails.
+    echo "Sanitizer build (ThreadSanitizer) in $TSAN_DIR"
+    configure "$TSAN_DIR" -DKESTRIX_SANITIZE_THREAD=ON -DKESTRIX_BENCHMARKS=OFF \
+        -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+    cmake --build "$TSAN_DIR"
+    export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:die_after_fork=0:ignore_noninstrumented_modules=1:suppressions=$PWD/tests/support/tsan.supp"
+    cd "$TSAN_DIR"
     exec ctest --output-on-failure --parallel 2
     ;;
 coverage)

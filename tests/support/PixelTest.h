@@ -37,7 +37,7 @@ inline void UseFixedPalette() {
     QGuiApplication::setPalette(palette);
 }
 
-// Saves the image next to the test program when the running test has failed.
+// Saves the image in the current folder when the running test has failed.
 inline void SaveIfFailed(const QImage& image) {
     if (!QTest::currentTestFailed() || image.isNull())
         return;

@@ -26,6 +26,17 @@ inline QByteArray RandomBytes(qsizetype size, quint32 seed) {
     return bytes;
 }
 
+// The CRC-32 of zip and PNG, bit by bit: the engine's comes from zlib.
+inline quint32 Crc32(const QByteArray& bytes) {
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
 inline bool WriteFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
@@ -38,7 +49,7 @@ inline QByteArray ReadFile(const QString& path) {
 }
 
 // What a program run to its end said: its exit status (-1 when it did not end
-// within a minute, -2 when it crashed) and its two outputs.
+// within 120 seconds, -2 when it crashed) and its two outputs.
 struct ProcessResult {
     int status = -1;
     QString out;

@@ -18,6 +18,12 @@
 //                                the process (SIGSTOP) before it renames
 //   KESTRIX_SHIM_FSYNC_LOG=FILE  the path of every folder flushed with fsync
 //                                is added to FILE, a line each
+//   KESTRIX_SHIM_HOLD_READ=SUFFIX the first read of such a file by a thread
+//                                other than the main one waits until the
+//                                process has written KESTRIX_SHIM_HOLD_BYTES
+//                                bytes to files or a write has failed (30 s
+//                                at most), so that the files of other threads
+//                                are written first
 // It defines pread and write itself, which fortified headers would inline.
 #undef _FORTIFY_SOURCE
 #include <atomic>
@@ -30,6 +36,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -88,9 +95,28 @@ ssize_t RealPread(int fd, void* buffer, size_t count, off_t offset) {
 std::atomic<bool> stopped{false};
 std::atomic<bool> stoppedReading{false};
 
+std::atomic<bool> held{false};
+std::atomic<long long> bytesWritten{0};
+std::atomic<bool> writeFailed{false};
+
+ssize_t Written(int fd, ssize_t put) {
+    if (fd > 2 && put > 0)
+        bytesWritten += put;
+    else if (fd > 2 && put < 0)
+        writeFailed = true;
+    return put;
+}
+
 void Before(int fd) {
     if (!stoppedReading && Matches(fd, "KESTRIX_SHIM_STOP_READ") && !stoppedReading.exchange(true))
         raise(SIGSTOP);
+    if (!held && pid_t(syscall(SYS_gettid)) != getpid() && Matches(fd, "KESTRIX_SHIM_HOLD_READ") &&
+        !held.exchange(true)) {
+        const char* bytes = std::getenv("KESTRIX_SHIM_HOLD_BYTES");
+        const long long wanted = bytes ? std::atoll(bytes) : 0;
+        for (int i = 0; i < 3000 && bytesWritten < wanted && !writeFailed; ++i)
+            usleep(10000);
+    }
 }
 
 void StopOnFirstWrite(int fd) {
@@ -105,13 +131,13 @@ extern "C" {
 ssize_t write(int fd, const void* buffer, size_t count) {
     static const auto real = reinterpret_cast<WriteFunction>(dlsym(RTLD_NEXT, "write"));
     StopOnFirstWrite(fd);
-    return real(fd, buffer, count);
+    return Written(fd, real(fd, buffer, count));
 }
 
 ssize_t pwrite64(int fd, const void* buffer, size_t count, off_t offset) {
     static const auto real = reinterpret_cast<PwriteFunction>(dlsym(RTLD_NEXT, "pwrite64"));
     StopOnFirstWrite(fd);
-    return real(fd, buffer, count, offset);
+    return Written(fd, real(fd, buffer, count, offset));
 }
 
 ssize_t pwrite(int fd, const void* buffer, size_t count, off_t offset) {
