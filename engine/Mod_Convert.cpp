@@ -78,7 +78,7 @@ constexpr std::size_t HalfBlock = BlockSize / 2;
 
 void WriteSmdHeader(std::uint8_t* header, std::int64_t blocks) {
     std::memset(header, 0, SmdHeaderSize);
-    header[0] = blocks <= 255 ? static_cast<std::uint8_t>(blocks) : 0;
+    header[0] = FileFunctions::SmdHeaderBlocks(blocks);
     header[1] = 0x03;
     header[2] = 0x00;
     header[8] = 0xAA;

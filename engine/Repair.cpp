@@ -137,7 +137,8 @@ EngineError Trim(const RomInspector::Report& report, std::int64_t fileSize, bool
     // odd bytes and first even ones.
     switch (report.layout) {
     case RomLayout::Smd:
-        *trimmed = {{{0, SmdHeaderSize + declared}}, {{0, std::uint8_t(declared / BlockSize)}}};
+        *trimmed = {{{0, SmdHeaderSize + declared}},
+                    {{0, FileFunctions::SmdHeaderBlocks(declared / BlockSize)}}};
         break;
     case RomLayout::Md:
         *trimmed = {{{0, declared / 2}, {fileSize / 2, declared / 2}}, {}};

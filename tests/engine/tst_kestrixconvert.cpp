@@ -758,23 +758,25 @@ void tst_KestrixConvert::repairs_data() {
                "content is the source's first 1048576 bytes"
             << "out/game" + QString(l.extension) << InLayout(game, l.layout);
     }
-    // Past the first 4 MiB piece: every piece lands where it belongs, once.
+    // Past the first 4 MiB piece: every piece lands where it belongs, once
+    // (an 8 MiB MD image holds a byte of its checksum in its second piece;
+    // an SMD image's blocks are one range of more than a piece).
     for (const qsizetype size : {5 * MiB, 8 * MiB}) {
-        QTest::addRow("fix-checksum --verify of %lld MiB, smd", size / MiB)
-            << InLayout(CartridgeImage(size, 34, false), RomLayout::Smd) << ".smd"
-            << "\"$KX\" fix-checksum --verify -o out game.smd" << 0
+        QTest::addRow("fix-checksum --verify of %lld MiB, md", size / MiB)
+            << InLayout(CartridgeImage(size, 34, false), RomLayout::Md) << ".md"
+            << "\"$KX\" fix-checksum --verify -o out game.md" << 0
             << "no other byte changed|1 repaired, 0 skipped"
-            << "out/game.smd" << InLayout(CartridgeImage(size, 34, true), RomLayout::Smd);
+            << "out/game.md" << InLayout(CartridgeImage(size, 34, true), RomLayout::Md);
         const QByteArray declared = CartridgeImage(size - MiB / 2, 35);
-        QTest::addRow("trim --verify of %lld MiB, md", size / MiB)
-            << InLayout(declared + QByteArray(MiB / 2, char(0xFF)), RomLayout::Md) << ".md"
-            << "\"$KX\" trim --verify -o out game.md" << 0
+        QTest::addRow("trim --verify of %lld MiB, smd", size / MiB)
+            << InLayout(declared + QByteArray(MiB / 2, char(0xFF)), RomLayout::Smd) << ".smd"
+            << "\"$KX\" trim --verify -o out game.smd" << 0
             << QString("(%1 bytes of padding cut past the header's ROM end 0x%2)|its plain content "
                        "is the source's first %3 bytes")
                    .arg(MiB / 2)
                    .arg(QString::number(declared.size() - 1, 16).toUpper().rightJustified(8, '0'))
                    .arg(declared.size())
-            << "out/game.md" << InLayout(declared, RomLayout::Md);
+            << "out/game.smd" << InLayout(declared, RomLayout::Smd);
     }
     QTest::newRow("trim a mirror")
         << game15 + game15 << ".bin"
