@@ -1799,6 +1799,18 @@ void tst_KestrixConvert::edgeRuns_data() {
         << "mkdir t && : > t/e.bin && \"$KX\" bin2md -r -o out t" << 1
         << "kestrix-convert: refused t/e.bin: the file is empty\n"
         << QStringList();
+    // Inspected four at a time, told in the order given, as one at a time.
+    QTest::newRow("info -j 4 tells what -j 1 tells")
+        << "for i in 1 2 3 4 5 6; do cp plain.bin p$i.bin; done; cp \"$A/two.zip\" z.zip; for j in "
+           "1 "
+           "4; do \"$KX\" info -j$j p[1-6].bin z.zip a.bin > $j.out && \"$KX\" info --json -j$j "
+           "p[1-6].bin z.zip a.bin > $j.json || exit 9; done; cmp 1.out 4.out && cmp 1.json 4.json "
+           "&& grep -c "
+           "'^  sha1 ' 4.out && grep '^[^ ]' 4.out | sed 's,.*/,,' | tr '\\n' ' '"
+        << 0
+        << "9\np1.bin p2.bin p3.bin p4.bin p5.bin p6.bin z.zip:game.smd z.zip:other.bin "
+           "z.zip:readme.txt a.bin"
+        << QStringList();
     QTest::newRow("info of standard input, unnamed")
         << "\"$KX\" info - < plain.bin" << 0 << "-\n  size       32768 bytes\n"
         << QStringList();
