@@ -1814,6 +1814,24 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("info of standard input, unnamed")
         << "\"$KX\" info - < plain.bin" << 0 << "-\n  size       32768 bytes\n"
         << QStringList();
+    // Twelve files on a drive that takes seven: two and four at a time
+    // leave the files, lines and counts one at a time leaves, whichever
+    // file first finds the drive full (the third is held until 3 MiB of the
+    // others are written).
+    QTest::newRow("a full drive: -j 2 and -j 4 tell what -j 1 tells (12 files)")
+        << "mount -t tmpfs -o size=6m tmpfs out || exit 77; mkdir in; k=10; for s in 64 2048 1024 "
+           "512 2048 128 1024 256 2048 512 1536 1024; do head -c ${s}K /dev/urandom > in/g$k.bin; "
+           "k=$((k + 1)); done; r=0; for j in 1 2 4 4h; do rm -f out/*; case $j in *h) "
+           "h=/in/g12.bin;; *) h=;; esac; LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_HOLD_READ=$h "
+           "KESTRIX_SHIM_HOLD_BYTES=3145728 \"$KX\" bin2smd --force -j${j%h} -o out in/*.bin > "
+           "$j.out 2> $j.err; echo $? >> $j.out; ls out >> $j.out; [ $j = 1 ] || { cmp 1.out "
+           "$j.out "
+           "&& cmp 1.err $j.err; } || r=9; done; umount out; cat 1.out 1.err; exit $r"
+        << 0
+        << "1\ng10.smd\ng11.smd\ng12.smd\ng13.smd\ng14.smd\ng15.smd\ng17.smd\nkestrix-convert: "
+           "refused "
+           "in/g16.bin: the destination cannot be written: No space left on device\n"
+        << QStringList();
     // A file system turned read-only under the run has lost what it took.
     QTest::newRow("EROFS from a folder flush is a failure")
         << "KESTRIX_WRITER_FAULTS=syncreadonly \"$KX\" bin2md --force -o out a.bin" << 1

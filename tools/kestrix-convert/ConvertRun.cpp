@@ -510,18 +510,20 @@ void ConvertRun::StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in,
         Stream(*task, converter);
         task->finished.set_value();
     };
-    if (jobs_ == 1) {
-        work();
-        return TakeUp(run);
-    }
     // A few files ahead of the oldest one not yet taken up, no more: each
     // holds its source open and its pieces in memory.
-    while (Streamed() >= InFlight())
+    while (jobs_ > 1 && !oneAtATime_ && Streamed() >= InFlight())
         for (FileRun& earlier : batch_)
             if (earlier.streaming) {
                 TakeUp(earlier);
                 break;
             }
+    if (jobs_ == 1 || oneAtATime_) {
+        // The files before it first, in their order.
+        TakeUpAll();
+        work();
+        return TakeUp(run);
+    }
     pool_.Start(work);
 }
 
@@ -534,7 +536,9 @@ void ConvertRun::TakeUp(FileRun& run) {
     if (task->result == ConversionResult::DestinationUnwritable && jobs_ > 1 && !task->redo) {
         // The files after it, written beside it, may be what filled the
         // drive: their content is dropped, and written again one by one once
-        // this one has been tried on its own, as one at a time would have.
+        // this one has been tried on its own, as one at a time would have;
+        // so is every file after them, as the drive is full or nearly so.
+        oneAtATime_ = true;
         bool after = false;
         for (FileRun& later : batch_) {
             if (after && later.streaming) {

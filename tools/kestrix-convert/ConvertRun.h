@@ -128,7 +128,10 @@ private:
 
     const Settings& s_;
     Mod_Convert::Converter converter_;
-    int jobs_ = 1;    // files converted at once
+    int jobs_ = 1; // files converted at once
+    // Once a file has found the drive full: the rest is converted one file
+    // at a time, so that the same files fit as with -j 1.
+    bool oneAtATime_ = false;
     WorkerPool pool_; // converts them, when more than one
     ConversionPlan plan_;
     std::vector<FileRun> batch_;
