@@ -1512,6 +1512,18 @@ void tst_KestrixConvert::edgeRuns_data() {
         << "\"$KX\" bin2md --force -o - a.bin > out/a.md && \"$KX\" md2bin --force -o - out/a.md | "
            "cmp - a.bin"
         << 0 << "1 converted" << QStringList{"out/a.md"};
+    // An image that cannot be written is not converted; nor is one in an
+    // archive, read whole.
+    QTest::newRow("the image onto a full device")
+        << "\"$KX\" bin2md --force -o - a.bin > /dev/full" << 1
+        << "kestrix-convert: refused a.bin: standard output cannot be written: No space left on "
+           "device\nkestrix-convert: 0 converted, 0 skipped, 0 refused, 1 failed\n"
+        << QStringList();
+    QTest::newRow("an archive's image onto a full device")
+        << "\"$KX\" to-bin -o - \"$A/one.zip\" > /dev/full" << 1
+        << "standard output cannot be written: No space left on device\nkestrix-convert: 0 "
+           "converted, 0 skipped, 0 refused, 1 failed\n"
+        << QStringList();
     QTest::newRow("never an image on a terminal")
         << "command -v script >/dev/null || exit 77; script -qec '\"$KX\" bin2md --force -o - "
            "a.bin' /dev/null"

@@ -425,12 +425,19 @@ void ConvertRun::Prepare(FileRun& run, const Item& item, QString name) {
         // One image, never two run together (an archive of several).
         if (std::exchange(toStdoutWritten_, true))
             return Refuse(run, QStringLiteral("standard output already holds an image"));
+        // Reading stops once standard output has failed, and the file
+        // fails with it.
         const auto take = [](const char* data, std::int64_t size) {
             Out().Write(data, size).Flush();
-            return true;
+            return Out().Error() == 0;
         };
         result = streamed ? converter_.StreamTo(from, job.target, *in, take)
                           : converter_.ConvertLoadedTo(from, job.target, length, take);
+        if (result == ConversionResult::DestinationUnwritable && Out().Error())
+            return Refuse(run,
+                          QStringLiteral("standard output cannot be written: ") +
+                              QString::fromLocal8Bit(std::strerror(Out().Error())),
+                          Outcome::Failed);
         if (result != ConversionResult::Converted)
             return refuse(result);
         return;

@@ -19,6 +19,8 @@ public:
     Output& Write(const QByteArray& bytes);
     Output& Write(const char* data, std::int64_t size);
     void Flush();
+    // The error that lost some output so far, or 0.
+    int Error() const { return error_; }
     // Flushes and closes the stream: 0, or the error that lost some output.
     int Close();
 
