@@ -121,6 +121,12 @@ bool Writer::Open(const QString& destination, Existing existing) {
         } else if (!S_ISREG(st.st_mode)) {
             return Fail(QStringLiteral("the destination is not a regular file"), 0);
         }
+        // Found out before anything is written: a folder that lets no name
+        // go would keep the new copy beside the old file.
+        if (Detail::HoldsItsNames(dirFd_))
+            return Fail(QStringLiteral("the destination cannot be replaced: its folder is "
+                                       "append-only or immutable"),
+                        0);
         replacing_ = true;
         oldIsFile_ = S_ISREG(st.st_mode);
         if (oldIsFile_) {
@@ -141,6 +147,13 @@ bool Writer::Open(const QString& destination, Existing existing) {
     }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
         return Fail(QStringLiteral("the destination cannot be created"), errno);
+    // A temporary name would stay beside the file in a folder that lets no
+    // name go.
+    if (Detail::HoldsItsNames(dirFd_))
+        return Fail(QStringLiteral("the destination cannot be created: its folder is append-only "
+                                   "or immutable, and this drive writes a file under a temporary "
+                                   "name first"),
+                    0);
     if (!ClaimTemporaryName([this](const QByteArray& temp) {
             fd_ = ::openat(dirFd_, temp.constData(),
                            O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);

@@ -28,6 +28,9 @@ int ChangeMode(int fd, unsigned mode);
 int ChangeOwner(int fd, uid_t owner, gid_t group);
 int SetAttribute(int fd, const QByteArray& name, const QByteArray& value);
 int SyncFolder(int fd);
+// Whether a folder lets no name go (chattr +a or +i), so that nothing in it
+// can be replaced; false where its flags cannot be read.
+bool HoldsItsNames(int dirFd);
 // Errors of a flush that say the file system has no such thing to do.
 bool CannotSync(int error);
 SourceError FromErrno(int error);

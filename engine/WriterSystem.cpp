@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -54,6 +56,17 @@ int SetAttribute(int fd, const QByteArray& name, const QByteArray& value) {
     return Faulty(NoXattr)
                ? Failing(EOPNOTSUPP)
                : ::fsetxattr(fd, name.constData(), value.constData(), std::size_t(value.size()), 0);
+}
+
+bool HoldsItsNames(int dirFd) {
+    // The flags are asked of a descriptor opened for reading.
+    const int fd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    const bool read = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    ::close(fd);
+    return read && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
 }
 
 int SyncFolder(int fd) {

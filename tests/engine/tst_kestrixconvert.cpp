@@ -1921,16 +1921,24 @@ void tst_KestrixConvert::edgeRuns_data() {
            "out/b.md)\" = \"$i\" ] || r=77; kill -CONT $p; wait $p; s=$?; [ \"$(stat -c %s "
            "out/b.md)\" = 16384 ] || r=9; umount out; [ $r = 0 ] || exit $r; exit $s"
         << 0 << "b.bin -> out/b.md" << QStringList();
-    // An append-only folder takes new names but lets none go: the copy that
-    // cannot replace the old file stays, and the message names it.
-    QTest::newRow("an append-only folder keeps the new copy, and says where")
-        << "[ \"$(id -u)\" = 0 ] || exit 77; cp a.bin out/a.md; chattr +a out || exit 77; "
-           "KESTRIX_WRITER_FAULTS=tmpfile \"$KX\" bin2md --force --overwrite -o out big.bin "
-           "a.bin; s=$?; chattr -a out; ls -a out | grep -c '^\\.kx-'; rm -f out/.kx-*; exit $s"
-        << 1
-        << "refused a.bin: the destination cannot be replaced: Operation not permitted; its "
-           "content is left in "
-        << QStringList{"out/a.md"};
+    // An append-only folder takes new names but lets none go: a file in it
+    // is refused before anything is written for it, and nothing is left
+    // (with a temporary file unnamed, and named).
+    for (const bool unnamed : {true, false})
+        QTest::addRow("an append-only folder: nothing replaced, nothing left (%s)",
+                      unnamed ? "unnamed" : "named")
+            << QString("[ \"$(id -u)\" = 0 ] || exit 77; cp a.bin out/a.md; chattr +a out || exit "
+                       "77; KESTRIX_WRITER_FAULTS=%1 \"$KX\" bin2md --force --overwrite -o out "
+                       "big.bin a.bin; s=$?; chattr -a out; n=$(ls -a out | grep -c '^\\.kx-'); rm "
+                       "-f out/.kx-*; [ $n = 0 ] && cmp -s a.bin out/a.md || exit 9; exit $s")
+                   .arg(unnamed ? "" : "tmpfile")
+            << 1
+            << QString("refused a.bin: the destination cannot be replaced: its folder is "
+                       "append-only or immutable\nkestrix-convert: %1 converted, 0 skipped, 0 "
+                       "refused, %2 failed")
+                   .arg(unnamed ? 1 : 0)
+                   .arg(unnamed ? 1 : 2)
+            << (unnamed ? QStringList{"out/a.md", "out/big.md"} : QStringList{"out/a.md"});
     // A file is read back once the run has named every file: one spoilt by
     // what came later (here, between two batches) fails the run.
     QTest::newRow("--verify reads back at the end of the run")
