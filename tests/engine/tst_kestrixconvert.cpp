@@ -1118,6 +1118,16 @@ void tst_KestrixConvert::treesAndLists_data() {
         << 0 << "13\n"
         << QStringList{"f01.md", "f02.md", "f03.md", "f05.md", "f07.md", "f11.md", "f13.md",
                        "f17.md", "f19.md", "f23.md", "f29.md", "f31.md", "f37.md"};
+    // An image 2,000 bytes deep is converted; one 5,200 bytes deep lies past
+    // what a path can name: it is told and counted, and the run fails.
+    QTest::newRow("-r and a tree deeper than a path can name")
+        << "top=$PWD; n=$(printf %0200d 0); mkdir t && cd t && for i in $(seq 26); do mkdir $n && "
+           "cd -P $n || exit 9; [ $i = 10 ] && cp \"$top/tree/a.bin\" shallow.bin; done; cp "
+           "\"$top/tree/a.bin\" deep.bin && cd \"$top\" && \"$KX\" to-bin -r -o out t 2> err; "
+           "s=$?; "
+           "grep -c ': File name too long$' err; tail -1 err; exit $s"
+        << 1 << "1\nkestrix-convert: 1 converted, 0 skipped, 0 refused, 1 failed"
+        << QStringList{QString(QString(200, '0') + "/").repeated(10) + "shallow.bin"};
     QTest::newRow("-r converts a link to a file")
         << "mkdir t && ln -s ../elsewhere/x.bin t/l.bin && \"$KX\" to-bin -r -o out t" << 0
         << "t/l.bin -> out/l.bin" << QStringList{"l.bin"};

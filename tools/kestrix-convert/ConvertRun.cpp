@@ -102,6 +102,9 @@ int ConvertRun::Run(const Gathered& gathered) {
     // Progress on a terminal that can rewrite its line.
     progress_ = !a.quiet && ::isatty(STDERR_FILENO) && qgetenv("TERM") != QByteArrayLiteral("dumb");
     counts_[int(Outcome::PassedOver)] += gathered.skipped;
+    counts_[int(Outcome::Failed)] += gathered.unreachable;
+    if (gathered.unreachable > 0)
+        status_ = ExitSomeFailed;
     // Every source is known before anything is written: none of them is
     // ever a destination of another.
     for (const SourceFile& file : gathered.files)

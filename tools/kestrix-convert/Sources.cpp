@@ -49,9 +49,10 @@ public:
     void Walk(const QString& folder, const QString& relative) {
         DIR* dir = ::opendir(SafeFile::EncodeName(folder).constData());
         if (!dir) {
+            const int error = errno;
             Err() << "kestrix-convert: cannot read the folder " << Quoted(folder) << ": "
-                  << std::strerror(errno) << "\n";
-            ++gathered_->skipped;
+                  << std::strerror(error) << "\n";
+            ++gathered_->unreachable;
             return;
         }
         QList<QByteArray> names;
@@ -69,8 +70,13 @@ public:
                                      ? folder + name
                                      : folder + QLatin1Char('/') + name;
             struct stat st {};
-            if (::lstat(SafeFile::EncodeName(path).constData(), &st) != 0)
+            if (::lstat(SafeFile::EncodeName(path).constData(), &st) != 0) {
+                const int error = errno;
+                Err() << "kestrix-convert: cannot reach " << Quoted(path) << ": "
+                      << std::strerror(error) << "\n";
+                ++gathered_->unreachable;
                 continue;
+            }
             if (S_ISDIR(st.st_mode)) {
                 folders << name;
                 continue;

@@ -21,6 +21,10 @@ struct Gathered {
     std::vector<SourceFile> files;
     // Files of the trees walked that the mode does not take: counted only.
     int skipped = 0;
+    // Files and folders of the trees that cannot be reached (a path longer
+    // than the system takes, a folder that cannot be read): told as they are
+    // found, and counted failed.
+    int unreachable = 0;
 };
 
 // The sources of a run: the names given, those read with --files-from, and
