@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -80,15 +81,28 @@ public:
     // Reads exactly bytes from offset; false on an error or an early end.
     bool ReadAt(std::int64_t offset, void* into, std::int64_t bytes) const;
     // Whether the file still has the size and modification time it had when
-    // it was opened: false when it was rewritten meanwhile.
+    // it was opened: false when it was rewritten meanwhile. A file modified
+    // so shortly before it was opened that a write may still have been under
+    // way is also read again where it was read, and must give the same bytes.
     bool Unchanged() const;
 
 private:
+    struct Piece {
+        std::int64_t offset;
+        std::int64_t bytes;
+        unsigned long crc;
+    };
+    bool SameAgain() const;
+
     int fd_ = -1;
     SourceError error_ = SourceError::None;
     std::int64_t size_ = 0;
     std::int64_t mtimeSeconds_ = 0;
     std::int64_t mtimeNanoseconds_ = 0;
+    // The pieces read of a file too recently modified to be trusted.
+    bool recent_ = false;
+    mutable std::mutex piecesMutex_;
+    mutable std::vector<Piece> pieces_;
 };
 
 // A short English reason for an error, as "the file does not exist".

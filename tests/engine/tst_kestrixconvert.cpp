@@ -1775,6 +1775,25 @@ void tst_KestrixConvert::edgeRuns_data() {
            "&& \"$KX\" smd2bin --force -o - out/$f.smd | cmp - $f.bin || exit 9; done; rm g.bin "
            "h.bin out/*; cat err"
         << 0 << "kestrix-convert: 2 converted, 0 skipped, 0 refused, 0 failed" << QStringList();
+    // Another program rewrites the file with one large write, which set the
+    // time before the run opened the file and is still copying while it is
+    // read: its last 3 MiB are new when it is opened, the first MiB becomes
+    // new (the time put back as one write leaves it) while the run is held
+    // at its first write. Never a mixed image told as converted.
+    QTest::newRow("a source still being written when it is opened")
+        << "head -c 4M /dev/urandom > a.img && head -c 4M /dev/urandom > b.img && cp a.img f.bin "
+           "&& "
+           "touch -d '1 hour ago' f.bin && python3 -c \"import os; f = os.open('f.bin', "
+           "os.O_WRONLY); os.pwrite(f, open('b.img', 'rb').read()[1 << 20:], 1 << 20); "
+           "os.close(f); open('t', 'w').write(str(os.stat('f.bin').st_mtime_ns))\" || exit 9; "
+           "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_STOP=/out/ \"$KX\" bin2md --force -o out f.bin & "
+           "p=$!; "
+           "until grep -q '^State:.*T' /proc/$p/status; do sleep 0.05; done; python3 -c \"import "
+           "os; f = os.open('f.bin', os.O_WRONLY); os.pwrite(f, open('b.img', 'rb').read()[:1 << "
+           "20], 0); os.close(f); t = int(open('t').read()); os.utime('f.bin', ns=(t, t))\"; kill "
+           "-CONT $p; wait $p; s=$?; if [ $s = 0 ]; then \"$KX\" md2bin --force -o - out/f.md > "
+           "got; cmp -s got a.img || cmp -s got b.img || exit 9; fi; exit $s"
+        << 1 << "refused f.bin: it changed while it was read" << QStringList();
     // A byte copy is guarded as a rearrangement is.
     QTest::newRow("changed while it was read, a byte copy")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" to-bin -o out plain.bin" << 1
