@@ -38,6 +38,10 @@ for f in "$mem"/all/rom*; do
     [ $((i % 4)) -eq 0 ] && mv "$f" "$mem/library/"
     i=$((i + 1))
 done
+# A source modified less than two seconds before it is opened is read again
+# after its conversion (it may still have been being written): the library
+# is older than that before anything is timed, as a user's would be.
+sleep 2
 rm -rf "$mem/all"
 cp -r "$mem/library" "$disk/library"
 
