@@ -1,5 +1,6 @@
 #include "Archive.h"
 
+#include "FileFunctions.h"
 #include "SafeFile.h"
 
 #include <archive.h>
@@ -169,9 +170,9 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
         if (compressed) {
             // "game.smd.gz" holds "game.smd"; a file not named as
             // compressed holds its own name.
-            entry.name = OwnName(Compressor(NamedKind(fileName))
-                                     ? fileName.left(fileName.lastIndexOf(QLatin1Char('.')))
-                                     : fileName);
+            entry.name =
+                OwnName(Compressor(NamedKind(fileName)) ? FileFunctions::WithoutExtension(fileName)
+                                                        : fileName);
         } else {
             const char* utf8 = archive_entry_pathname_utf8(header);
             const char* bytes = archive_entry_pathname(header);

@@ -3,6 +3,8 @@
 
 #include "SafeFile.h"
 
+#include <algorithm>
+
 namespace SafeFile {
 
 QString DecodeName(const QByteArray& bytes) {
@@ -121,6 +123,16 @@ QString Printable(const QString& name) {
             out += name.at(i);
     }
     return out;
+}
+
+QString Quoted(const QString& name) {
+    const QString shown = Printable(name);
+    static const QString special = QStringLiteral(" \t'\"$`!*?[](){};&|<>#~");
+    if (std::none_of(shown.begin(), shown.end(), [](QChar c) { return special.contains(c); }))
+        return shown;
+    QString quoted = shown;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
 }
 
 } // namespace SafeFile

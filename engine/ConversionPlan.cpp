@@ -11,14 +11,9 @@
 
 QString ConversionPlan::DestinationName(const QString& sourceName, RomLayout target,
                                         bool fullStem) {
-    QString stem = sourceName;
-    if (fullStem) {
-        if (const qsizetype dot = stem.lastIndexOf(QLatin1Char('.')); dot > 0)
-            stem.truncate(dot);
-    } else {
-        stem = FileFunctions::GetBaseName(stem);
-    }
-    return stem + LayoutExtension(target);
+    return (fullStem ? FileFunctions::GetFullStem(sourceName)
+                     : FileFunctions::GetBaseName(sourceName)) +
+           LayoutExtension(target);
 }
 
 void ConversionPlan::AddSource(const QString& path) {

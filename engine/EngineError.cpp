@@ -8,6 +8,8 @@ QString EngineError::Text() const {
     case Code::None:
         return QString();
     case Code::Source:
+    case Code::Conversion:
+    case Code::DestinationRefused:
     case Code::WriteFailed:
     case Code::FolderNotMade:
     case Code::NoHeader:
@@ -64,6 +66,38 @@ QString EngineError::Text() const {
         return named + QStringLiteral(": ") + detail;
     case Code::NotADat:
         return named + QStringLiteral(": line 1: not a DAT file (no <datafile> element)");
+    case Code::SourceIsFolder:
+        return QStringLiteral("it is a folder (use -r to walk it)");
+    case Code::StdinUnreadable:
+        return QStringLiteral("standard input cannot be read: ") + detail;
+    case Code::ArchiveEmpty:
+        return QStringLiteral("the archive holds no files");
+    case Code::EntryInPlace:
+        return QStringLiteral("an entry of an archive cannot be mended in place");
+    case Code::OutputFolder:
+        return QStringLiteral("the folder %1 cannot be made: %2")
+            .arg(SafeFile::Quoted(subject), detail);
+    case Code::SameFile:
+        return SafeFile::Quoted(detail) +
+               QStringLiteral(" is the same file as the destination of ") +
+               SafeFile::Quoted(subject) + QStringLiteral(", written earlier in this run");
+    case Code::ReplacesSource:
+        return QStringLiteral(
+            "it would replace its source: use --in-place to mend the file itself, or -o DIR");
+    case Code::DiscImage:
+        return QStringLiteral("it is a disc image, not a cartridge");
+    case Code::LayoutUnknown:
+        return QStringLiteral("the layout is unknown (") + detail + QStringLiteral(")");
+    case Code::LooksLike:
+        return QStringLiteral("looks like %1 (%2)").arg(subject, detail);
+    case Code::StdoutTaken:
+        return QStringLiteral("standard output already holds an image");
+    case Code::StdoutUnwritable:
+        return QStringLiteral("standard output cannot be written: ") + detail;
+    case Code::NotFlushed:
+        return SafeFile::Quoted(subject) + QStringLiteral(" was written, but ") + detail;
+    case Code::VerifyDiffers:
+        return QStringLiteral("its plain content differs from the source's");
     }
     return detail;
 }

@@ -36,6 +36,23 @@ struct EngineError {
         TrimShort,         // not longer than the header's ROM end detail
         TrimOtherData,     // detail bytes past the ROM end subject are other data
         TrimNotWhole,      // a layout (detail) cannot end at the ROM end subject
+        // What a conversion job refuses or meets.
+        Conversion,         // a conversion did not happen: detail says why
+        SourceIsFolder,     // a source named is a folder
+        StdinUnreadable,    // standard input cannot be read: detail
+        ArchiveEmpty,       // an archive holds no files
+        EntryInPlace,       // an archive's entry cannot be mended in place
+        OutputFolder,       // the output folder subject cannot be made: detail
+        SameFile,           // the destination detail is the one written for subject
+        DestinationRefused, // the destination may not be written: detail
+        ReplacesSource,     // a repair would replace its source
+        DiscImage,          // a disc image, not a cartridge
+        LayoutUnknown,      // the layout is not known: detail gives the reasons
+        LooksLike,          // the content looks like the layout subject: detail is the evidence
+        StdoutTaken,        // standard output already holds an image
+        StdoutUnwritable,   // standard output cannot be written: detail
+        NotFlushed,         // subject was written, but its folder not flushed: detail
+        VerifyDiffers,      // what was read back differs from the source
     };
 
     Code code = Code::None;

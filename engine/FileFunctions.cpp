@@ -39,6 +39,15 @@ QString GetBaseName(const QString& name) {
     return at < 0 ? name : name.left(at);
 }
 
+QString GetFullStem(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot > 0 ? name.left(dot) : name;
+}
+
+QString WithoutExtension(const QString& name) {
+    return name.left(name.lastIndexOf(QLatin1Char('.')));
+}
+
 bool IsValidSMDLength(std::int64_t length) {
     // Every length below the header size fails.
     return (length - SmdHeaderSize) % BlockSize == 0 && length >= SmdHeaderSize;

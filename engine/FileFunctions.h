@@ -27,6 +27,12 @@ inline constexpr std::uint8_t SmdHeaderBlocks(std::int64_t blocks) {
 QString GetFileName(const QString& path);
 // The part of a name before its first dot (the whole name when it has none).
 QString GetBaseName(const QString& name);
+// The part of a name before its last dot, keeping a leading dot (the whole
+// name when it has no other).
+QString GetFullStem(const QString& name);
+// A name without its extension: the part before its last dot (the whole
+// name when it has none).
+QString WithoutExtension(const QString& name);
 
 // Size rules on a length in bytes.
 bool IsValidSMDLength(std::int64_t length);

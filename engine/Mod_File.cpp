@@ -59,6 +59,12 @@ QString DescribeResult(ConversionResult result, std::int32_t mode, const QString
     return QString();
 }
 
+EngineError Failure(ConversionResult result, RomLayout from, RomLayout to, const QString& detail) {
+    return {EngineError::Code::Conversion, result == ConversionResult::SizeRefused
+                                               ? Mod_Convert::SizeRule(from, to)
+                                               : DescribeResult(result, SMDtoBIN, detail)};
+}
+
 QString DestinationName(const QString& source, std::int32_t mode) {
     const RomLayout target = TargetLayout(mode);
     // An unknown mode has no extension.

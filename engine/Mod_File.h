@@ -32,6 +32,10 @@ ConversionResult ConvertFileReport(Mod_Convert::Converter& converter, const QStr
 QString DescribeResult(ConversionResult result, std::int32_t mode,
                        const QString& detail = QString());
 
+// Why a conversion from one layout to another did not happen.
+EngineError Failure(ConversionResult result, RomLayout from, RomLayout to,
+                    const QString& detail = QString());
+
 // The destination name of a source in a mode: base name plus target extension.
 QString DestinationName(const QString& source, std::int32_t mode);
 

@@ -636,12 +636,4 @@ ReadAt MemoryReader(const std::uint8_t* data, std::int64_t size) {
     };
 }
 
-QString ModesFor(RomLayout layout) {
-    static const char* const words[] = {"smd2bin", "bin2smd", "md2bin", "bin2md"};
-    QStringList modes;
-    for (std::int32_t mode : FittingModes(layout))
-        modes << QLatin1String(words[mode]);
-    return modes.join(QStringLiteral(", "));
-}
-
 } // namespace RomInspector

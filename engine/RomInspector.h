@@ -142,8 +142,4 @@ ReadAt MemoryReader(const std::uint8_t* data, std::int64_t size);
 // A number as "0x1A2B": upper-case hex digits, at least digits of them.
 QString Hex(std::uint32_t value, int digits = 4);
 
-// The conversion modes and layout conversions that take an image of a layout,
-// for messages: "bin2smd, bin2md".
-QString ModesFor(RomLayout layout);
-
 } // namespace RomInspector

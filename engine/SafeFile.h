@@ -30,6 +30,9 @@ QStringList DecodeArguments(int argc, char* argv[]);
 // characters are shown escaped, as "caf\xE9.smd"; so are the marks that
 // turn the direction of text (U+202E as "\u202E").
 QString Printable(const QString& name);
+// A name for a message as Printable, in single quotes when it holds a space
+// or a character the shell would take for its own, as GNU tools quote names.
+QString Quoted(const QString& name);
 // Whether a character turns the direction of the text after it, or breaks
 // its line.
 bool TurnsText(char16_t unit);
@@ -234,6 +237,13 @@ QStringList Leftovers(const QString& folder);
 // makes a file-size limit (SIGXFSZ) an ordinary write error. For
 // command-line programs; a window keeps the default handling.
 void RemoveTemporaryOnSignals();
+
+// The cores this process may run on.
+int Cores();
+// How many descriptors the process may hold at once; -1 for no limit.
+std::int64_t DescriptorLimit();
+// Whether the process may open n more descriptors now (n at most 64).
+bool DescriptorsFree(int n);
 
 // System features a writer can be told to do without, as on file systems
 // that lack them, and failures it can be made to meet. Only a test build can

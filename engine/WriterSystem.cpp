@@ -8,7 +8,9 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -116,5 +118,35 @@ QString SystemError(int error) {
 }
 
 } // namespace Detail
+
+int Cores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return CPU_COUNT(&set);
+    const long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? int(online) : 1;
+}
+
+std::int64_t DescriptorLimit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return -1;
+    return std::int64_t(limit.rlim_cur);
+}
+
+bool DescriptorsFree(int n) {
+    int held[64];
+    int opened = 0;
+    while (opened < n && opened < 64) {
+        const int fd = ::open("/", O_PATH | O_CLOEXEC);
+        if (fd < 0)
+            break;
+        held[opened++] = fd;
+    }
+    for (int i = 0; i < opened; ++i)
+        ::close(held[i]);
+    return opened == n;
+}
 
 } // namespace SafeFile

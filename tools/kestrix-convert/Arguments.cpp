@@ -44,13 +44,7 @@ QString Shown(const QString& name) {
 }
 
 QString Quoted(const QString& name) {
-    const QString shown = Shown(name);
-    static const QString special = QStringLiteral(" \t'\"$`!*?[](){};&|<>#~");
-    if (std::none_of(shown.begin(), shown.end(), [](QChar c) { return special.contains(c); }))
-        return shown;
-    QString quoted = shown;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+    return SafeFile::Quoted(name);
 }
 
 std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {

@@ -51,6 +51,9 @@ struct Arguments {
     bool recursive = false;
     bool null = false;
     bool quiet = false;
+
+    // The one image goes to standard output.
+    bool ToStdout() const { return output == QLatin1String("-"); }
 };
 
 // Reads the words of the command line in the usual GNU form (-o DIR, -oDIR,

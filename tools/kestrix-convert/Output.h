@@ -30,6 +30,9 @@ private:
     int error_ = 0;
 };
 
+// What every message of the program starts with.
+inline constexpr const char* Program = "kestrix-convert: ";
+
 Output& Out();
 Output& Err();
 

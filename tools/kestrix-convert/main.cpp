@@ -152,7 +152,7 @@ int Main(int argc, char* argv[]) {
     Gathered gathered;
     if (!GatherSources(*arguments, &gathered))
         return ExitSomeFailed;
-    return ConvertRun(settings).Run(gathered);
+    return ConvertRun(settings, gathered);
 }
 
 } // namespace

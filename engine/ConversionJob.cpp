@@ -1,0 +1,923 @@
+#include "ConversionJob.h"
+
+#include "Archive.h"
+#include "BatchCommit.h"
+#include "DatFile.h"
+#include "FileFunctions.h"
+#include "Mod_File.h"
+#include "PlainStream.h"
+#include "Repair.h"
+
+#include <QCryptographicHash>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <future>
+#include <mutex>
+#include <utility>
+
+namespace {
+
+// Each file of a batch holds a temporary name until the batch is named: half
+// of what the writer can track leaves room for the others.
+constexpr std::size_t MaxBatchFiles = SafeFile::MaxPendingWriters / 2;
+
+// As many files as a batch may hold: each holds two descriptors (its content
+// and its folder) until the batch is committed, and the run needs some of
+// its own (the source, standard streams, an archive, the libraries', and the
+// sources being converted on other threads).
+std::size_t BatchFiles(std::size_t streaming) {
+    const std::int64_t reserved = 16 + std::int64_t(streaming);
+    const std::int64_t limit = SafeFile::DescriptorLimit();
+    if (limit < 0)
+        return MaxBatchFiles;
+    const std::int64_t free = limit > reserved ? limit - reserved : 0;
+    return std::clamp<std::size_t>(std::size_t(free / 2), 1, MaxBatchFiles);
+}
+
+constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
+constexpr std::int64_t Limit = Mod_Convert::MaxSourceSize;
+constexpr std::int64_t Piece = std::int64_t(4) << 20;
+
+// How sure the detection is, in the words of a refusal.
+QString Evidence(const RomInspector::Report& r) {
+    if (r.certainty == RomInspector::Certainty::Certain)
+        return QStringLiteral("header checksum matches");
+    for (const QString& reason : r.reasons)
+        if (reason.startsWith(QLatin1String("\"SEGA\"")))
+            return QStringLiteral("\"SEGA\" in the header, header checksum differs");
+    return QStringLiteral("SMD copier header");
+}
+
+QString Join(const QString& folder, const QString& name) {
+    if (folder.isEmpty())
+        return name;
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+JobNotice Notice(JobNotice::Kind kind, const QString& subject = QString(),
+                 const QString& text = QString()) {
+    JobNotice notice;
+    notice.kind = kind;
+    notice.subject = subject;
+    notice.text = text;
+    return notice;
+}
+
+} // namespace
+
+EngineError JobObserver::StandardInput(std::int64_t, QByteArray*) {
+    return {EngineError::Code::StdinUnreadable, QStringLiteral("not offered")};
+}
+
+int JobObserver::StandardOutput(const char*, std::int64_t) {
+    return EBADF;
+}
+
+// A file's content being converted on another thread: the source, open,
+// is read there into the file's writer; what became of it is taken up in
+// the order of the files.
+struct ConversionJob::Streaming {
+    std::unique_ptr<SafeFile::Source> in;
+    RomLayout from = RomLayout::Unknown;
+    RomLayout to = RomLayout::Unknown;
+    SafeFile::Writer* writer = nullptr;
+    SafeFile::Existing existing = SafeFile::Existing::Keep;
+    std::unique_ptr<QCryptographicHash> hash; // the source's plain content, for verify
+    ConversionResult result = ConversionResult::Converted;
+    QString detail;
+    bool redo = false; // written again here, on its own
+    std::promise<void> finished;
+    std::future<void> done;
+};
+
+// One file, from the moment its converted bytes are in a writer until it
+// is told.
+struct ConversionJob::FileRun {
+    FileReport report;
+    std::unique_ptr<SafeFile::Writer> writer;
+    SafeFile::FileId before; // what the destination's name led to before
+    std::int64_t bytes = 0;
+    QString sourceSha;
+    bool fromTree = false;
+    // What verify reads back: the plain content in this layout (the
+    // target's when unknown), or the file's bytes as they are.
+    RomLayout verifyLayout = RomLayout::Unknown;
+    bool verifyRaw = false;
+    QString verified;                     // told when it holds, instead of the SHA-1
+    bool wouldWrite = false;              // a dry run's file that would be written
+    RomInspector::Sha1 readBack;          // what verify read of it
+    std::shared_ptr<Streaming> streaming; // until it is taken up
+    bool writingBack = false;             // its write-back started
+};
+
+// Where a source's bytes come from: a file, or an archive's entry.
+struct ConversionJob::Item {
+    QString given;
+    QString path;            // the file, or the archive
+    const QByteArray* bytes; // an entry's content, or null
+    QString name;            // the name its output is named after
+    QString folder;          // relative output folder
+    bool fromTree;
+    std::int64_t mtime = 0; // an entry's time (a file's is asked of it)
+};
+
+// Converters for the pool's threads, each keeping its buffers from file to
+// file; one is lent to a thread for one file at a time.
+class ConverterShelf {
+public:
+    std::unique_ptr<Mod_Convert::Converter> Take() {
+        const std::lock_guard lock(mutex_);
+        if (spare_.empty())
+            return std::make_unique<Mod_Convert::Converter>();
+        std::unique_ptr<Mod_Convert::Converter> converter = std::move(spare_.back());
+        spare_.pop_back();
+        return converter;
+    }
+    void Give(std::unique_ptr<Mod_Convert::Converter> converter) {
+        const std::lock_guard lock(mutex_);
+        spare_.push_back(std::move(converter));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<Mod_Convert::Converter>> spare_;
+};
+
+ConversionJob::ConversionJob(const JobRequest& request, JobObserver& observer)
+    : r_(request), observer_(observer), shelf_(std::make_unique<ConverterShelf>()) {
+    jobs_ = r_.threads > 0 ? r_.threads : SafeFile::Cores();
+    pool_.SetThreads(jobs_);
+    batchFiles_ = BatchFiles(InFlight());
+}
+
+ConversionJob::~ConversionJob() {
+    pool_.WaitForDone();
+}
+
+void ConversionJob::Run(const std::vector<JobSource>& sources) {
+    total_ = int(sources.size());
+    // Every source is known before anything is written: none of them is
+    // ever a destination of another.
+    for (const JobSource& file : sources)
+        plan_.AddSource(file.path);
+    for (const JobSource& file : sources) {
+        if (observer_.Cancelled())
+            break;
+        observer_.Reading(told_, total_, file.path);
+        Source(file);
+        ++done_;
+    }
+    Flush();
+    ReadBack(toVerify_);
+    Tell(toVerify_);
+}
+
+void ConversionJob::Source(const JobSource& file) {
+    const Archive::Kind kind = Archive::KindOf(file.path);
+    if (const QString misnamed = Archive::Misnamed(file.path, kind); !misnamed.isEmpty())
+        note_.push_back(Notice(JobNotice::Kind::Misnamed, file.path, misnamed));
+    if (file.path == QLatin1String("-")) {
+        // Standard input, read whole, named by stdinName.
+        if (const EngineError read = observer_.StandardInput(Limit, &stdin_); read.Failed()) {
+            FileRun run = Begin(file.path);
+            Refuse(run, read);
+            batch_.push_back(std::move(run));
+            return;
+        }
+        // Named as an archive's entry is: its last part alone, so that no
+        // name can place the output outside the output folder.
+        One({file.path, file.path, &stdin_, Archive::OwnName(r_.stdinName), file.folder, false});
+        return;
+    }
+    if (SafeFile::IsFolder(file.path)) {
+        FileRun run = Begin(file.path);
+        Refuse(run, EngineError::Code::SourceIsFolder);
+        batch_.push_back(std::move(run));
+        note_.clear();
+        return;
+    }
+    if (kind == Archive::Kind::None) {
+        One({file.path, file.path, nullptr, FileFunctions::GetFileName(file.path), file.folder,
+             file.fromTree});
+        note_.clear();
+        return;
+    }
+    // Every regular file of an archive is a source of its own.
+    int entries = 0;
+    const EngineError read = Archive::Read(file.path, Limit, [&](Archive::Entry& entry) {
+        ++entries;
+        // Read-mes and pictures beside the images are only counted.
+        if (Archive::IsCompanion(entry.name)) {
+            ++counts_[int(FileOutcome::PassedOver)];
+            return;
+        }
+        const QString given = file.path + QLatin1Char(':') + entry.name;
+        if (entry.error.Failed()) {
+            FileRun run = Begin(given);
+            Refuse(run, entry.error);
+            batch_.push_back(std::move(run));
+            return;
+        }
+        One({given, file.path, &entry.bytes, entry.name, file.folder, file.fromTree, entry.mtime});
+    });
+    if (read.Failed() || entries == 0) {
+        FileRun run = Begin(file.path);
+        Refuse(run, read.Failed() ? read : EngineError(EngineError::Code::ArchiveEmpty));
+        batch_.push_back(std::move(run));
+    }
+    note_.clear();
+}
+
+// A file's run, holding the note on its source not yet told.
+ConversionJob::FileRun ConversionJob::Begin(const QString& given) {
+    FileRun run;
+    run.report.given = given;
+    run.report.source = done_;
+    run.report.notices = std::exchange(note_, {});
+    return run;
+}
+
+// Once for each folder written to: the hidden copies an interrupted run left
+// there. They are not removed, as another run may be writing them now.
+void ConversionJob::TellLeftovers(FileRun& run, const QString& folder) {
+    if (foldersSeen_.contains(folder))
+        return;
+    foldersSeen_.insert(folder);
+    for (const QString& name : SafeFile::Leftovers(folder))
+        run.report.notices.push_back(Notice(JobNotice::Kind::Leftover, Join(folder, name), folder));
+}
+
+QString ConversionJob::OutputName(const QString& sourceName) const {
+    // A repaired file keeps its name.
+    if (Repairing())
+        return sourceName;
+    return ConversionPlan::DestinationName(sourceName, r_.target, r_.fullStem);
+}
+
+bool ConversionJob::Repairing() const {
+    return r_.task == JobTask::FixChecksum || r_.task == JobTask::Trim;
+}
+
+void ConversionJob::One(const Item& item) {
+    FileRun run = Begin(item.given);
+    run.fromTree = item.fromTree;
+    const QString folder = Join(r_.folder, item.folder);
+    QString name = OutputName(item.name);
+    if (r_.zip)
+        name = FileFunctions::WithoutExtension(name) + QStringLiteral(".zip");
+    run.report.destination = r_.inPlace    ? item.path
+                             : r_.toStdout ? QStringLiteral("-")
+                                           : Join(folder, name);
+    if (r_.inPlace && item.bytes) {
+        Refuse(run, EngineError::Code::EntryInPlace);
+        batch_.push_back(std::move(run));
+        return;
+    }
+    // A file that an earlier one of the batch writes or replaces is read
+    // once that one is in place.
+    if (!batch_.empty() && !item.bytes && !ReadableBeforeBatch(item.path))
+        Flush();
+    if (!item.folder.isEmpty() && !r_.dryRun) {
+        if (const EngineError made = SafeFile::MakeFolders(folder); made.Failed()) {
+            Refuse(run, {EngineError::Code::OutputFolder, made.Text(), folder},
+                   FileOutcome::Failed);
+            batch_.push_back(std::move(run));
+            return;
+        }
+    }
+    TellLeftovers(run, folder);
+    // Descriptors held by others than the batch (inherited, a library's)
+    // can run out before the batch is full: it is written early then.
+    if (!batch_.empty() && !SafeFile::DescriptorsFree(3))
+        Flush();
+    Prepare(run, item, name);
+    if (run.writer) {
+        // A file streamed starts its own write-back once it is written.
+        if (!run.streaming && !run.writingBack)
+            run.writer->StartWriteback();
+        bytes_ += run.bytes;
+    }
+    batch_.push_back(std::move(run));
+    if (batch_.size() >= batchFiles_ || bytes_ >= BatchBytes)
+        Flush();
+}
+
+// Whether the job may write a file's destination: each destination once, by
+// name and by the file the name leads to (a drive that ignores case gives
+// two names one file), never another source, never an existing file unless
+// asked to.
+bool ConversionJob::MayWrite(FileRun& run, const Item& item) {
+    if (r_.toStdout)
+        return true;
+    const QString& destination = run.report.destination;
+    if (QString earlier = plan_.Claimant(destination); !earlier.isEmpty()) {
+        // The claim holds once the earlier file is converted.
+        if (Streamed() > 0) {
+            TakeUpAll();
+            earlier = plan_.Claimant(destination);
+        }
+        if (!earlier.isEmpty())
+            return SkipSameDestination(run, earlier), false;
+    }
+    run.before = SafeFile::IdentityOf(destination);
+    if (const QString earlier = plan_.EarlierWrite(destination); !earlier.isEmpty())
+        return SkipSameDestination(run, earlier), false;
+    if (const QString why = plan_.Refusal(destination, item.path, item.bytes != nullptr);
+        !why.isEmpty())
+        return Refuse(run, {EngineError::Code::DestinationRefused, why}), false;
+    // A repair changes its source only when asked to.
+    if (Repairing() && !r_.inPlace && !item.bytes && run.before.IsValid() &&
+        SafeFile::IdentityOf(item.path) == run.before)
+        return Refuse(run, EngineError::Code::ReplacesSource), false;
+    if (!r_.overwrite && !r_.inPlace && SafeFile::EntryExists(destination))
+        return SkipExisting(run), false;
+    return true;
+}
+
+// Names a file after the DAT entry its content matches: the ROM name's last
+// part, with the target layout's extension. False when it may not be written.
+bool ConversionJob::NameAfterDat(FileRun& run, const RomInspector::ReadAt& read,
+                                 std::int64_t length, QString* name, QString* innerName) {
+    const RomInspector::Report report = RomInspector::InspectData(read, length);
+    if (const DatFile::Rom* rom = r_.dats->Match(report)) {
+        const QString datName = FileFunctions::GetFullStem(Archive::OwnName(rom->name));
+        if (!datName.isEmpty() && datName != QLatin1String(".") && datName != QLatin1String("..")) {
+            // A zip's entry is named after the DAT too.
+            *innerName = datName + LayoutExtension(r_.target);
+            const QString named =
+                datName + (r_.zip ? QStringLiteral(".zip") : LayoutExtension(r_.target));
+            run.report.destination = run.report.destination.chopped(name->size()) + named;
+            *name = named;
+        }
+    }
+    return true;
+}
+
+// Looks at a source before it is converted: the header decides its layout
+// (or whether it is what a fixed mode takes); the checksum is read only to
+// explain a refusal. False when it is not converted.
+bool ConversionJob::Inspect(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
+                            RomLayout* from) {
+    RomInspector::Options options;
+    options.fingerprints = false;
+    options.checksum = false;
+    RomInspector::Report report = RomInspector::InspectData(read, length, options);
+    if (report.disc)
+        return Refuse(run, EngineError::Code::DiscImage), false;
+    if (r_.task == JobTask::ToLayout) {
+        if (report.layout == RomLayout::Unknown) {
+            // Walking a tree, a file of no known layout is only counted.
+            if (run.fromTree)
+                return run.report.outcome = FileOutcome::PassedOver, false;
+            return Refuse(run, {EngineError::Code::LayoutUnknown,
+                                report.reasons.join(QStringLiteral("; "))}),
+                   false;
+        }
+        *from = report.layout;
+        if (*from == r_.target) {
+            JobNotice copy = Notice(JobNotice::Kind::ByteCopy);
+            copy.layout = *from;
+            run.report.notices.push_back(copy);
+        }
+        return true;
+    }
+    if (report.IsOtherThan(*from)) {
+        options.checksum = true;
+        report = RomInspector::InspectData(read, length, options);
+        Refuse(run, {EngineError::Code::LooksLike, Evidence(report), LayoutPhrase(report.layout)});
+        run.report.notices.back().layout = report.layout;
+        return false;
+    }
+    return true;
+}
+
+void ConversionJob::Prepare(FileRun& run, const Item& item, QString name) {
+    QString innerName = OutputName(item.name);
+    if (!r_.dats && !MayWrite(run, item))
+        return;
+
+    // Opened once: inspected and converted from the same file, read in
+    // pieces (refused by its size before any of it is read, and when it
+    // changes meanwhile). An archive's entry, standard input and a zip to
+    // make take the bytes in memory.
+    RomLayout from = SourceLayout(r_.mode);
+    auto refuse = [&](ConversionResult result) {
+        RefuseResult(run, result, from, converter_.Detail());
+    };
+    const bool streamed = !item.bytes && !r_.zip;
+    std::unique_ptr<SafeFile::Source> in;
+    std::int64_t length = 0;
+    RomInspector::ReadAt read;
+    if (streamed) {
+        in = std::make_unique<SafeFile::Source>(item.path);
+        if (!in->IsOpen())
+            return refuse(Mod_Convert::FromSourceError(in->Error()));
+        length = in->Size();
+        if (length == 0)
+            return refuse(ConversionResult::SourceEmpty);
+        if (length > Limit)
+            return refuse(ConversionResult::TooLarge);
+        read = RomInspector::ReaderOf(*in);
+    } else {
+        const ConversionResult loaded = item.bytes ? converter_.LoadBytes(*item.bytes, &length)
+                                                   : converter_.LoadSource(item.path, &length);
+        if (loaded != ConversionResult::Converted)
+            return refuse(loaded);
+        read = RomInspector::MemoryReader(converter_.Loaded(), length);
+    }
+    if (Repairing())
+        return PrepareRepair(run, read, length, in.get());
+    if (r_.dats && (!NameAfterDat(run, read, length, &name, &innerName) || !MayWrite(run, item)))
+        return;
+    if ((r_.task == JobTask::ToLayout || !r_.force) && !Inspect(run, read, length, &from))
+        return;
+    // Of the bytes read, before the conversion changes them; a size the
+    // conversion refuses is refused by it, with its own reason. A file
+    // streamed has it taken on the way.
+    if (r_.verify && !streamed && Mod_Convert::SizeAllowed(from, r_.target, length) &&
+        !(from == RomLayout::Smd && length == FileFunctions::SmdHeaderSize)) {
+        const RomInspector::Sha1 sha = RomInspector::PlainSha1(read, length, from);
+        if (sha.error.Failed())
+            return Refuse(run, sha.error);
+        run.sourceSha = sha.hex;
+    }
+    if (r_.toStdout)
+        return ToStandardOutput(run, from, in.get(), length);
+    if (r_.dryRun) {
+        // Everything is decided as for a run; nothing is written.
+        if (!Mod_Convert::SizeAllowed(from, r_.target, length))
+            return refuse(ConversionResult::SizeRefused);
+        plan_.Claim(run.report.destination, run.report.given);
+        run.wouldWrite = true;
+        return;
+    }
+    const SafeFile::Existing existing =
+        r_.overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep;
+    run.writer = std::make_unique<SafeFile::Writer>();
+    if (streamed) {
+        const ConversionResult opened = converter_.OpenInto(
+            from, r_.target, *in, run.report.destination, existing, *run.writer);
+        if (opened != ConversionResult::Converted)
+            return refuse(opened);
+        plan_.Claim(run.report.destination, run.report.given);
+        run.bytes = length;
+        return StreamAside(run, std::move(in), from, existing);
+    }
+    Mod_Convert::Wrap wrap;
+    // The entry of a zip is dated as its source is.
+    std::int64_t mtime = item.mtime;
+    if (r_.zip && !item.bytes)
+        mtime = SafeFile::Look(item.path).modified / 1000000000;
+    if (r_.zip)
+        wrap = [&innerName, mtime](const char* data, std::int64_t size, QByteArray* zip) {
+            return Archive::Zip(innerName, data, size, zip, mtime);
+        };
+    const ConversionResult converted = converter_.ConvertLoaded(
+        from, r_.target, length, run.report.destination, existing, *run.writer, wrap);
+    if (converted != ConversionResult::Converted)
+        return refuse(converted);
+    plan_.Claim(run.report.destination, run.report.given);
+    run.bytes = converter_.ConvertedSize();
+}
+
+// The one image of a job to standard output, never two run together (an
+// archive of several). Reading stops once standard output has failed, and
+// the file fails with it.
+void ConversionJob::ToStandardOutput(FileRun& run, RomLayout from, const SafeFile::Source* in,
+                                     std::int64_t length) {
+    if (std::exchange(toStdoutWritten_, true))
+        return Refuse(run, EngineError::Code::StdoutTaken);
+    int error = 0;
+    const auto take = [this, &error](const char* data, std::int64_t size) {
+        error = observer_.StandardOutput(data, size);
+        return error == 0;
+    };
+    const ConversionResult result = in ? converter_.StreamTo(from, r_.target, *in, take)
+                                       : converter_.ConvertLoadedTo(from, r_.target, length, take);
+    if (result == ConversionResult::DestinationUnwritable && error != 0)
+        return Refuse(
+            run,
+            {EngineError::Code::StdoutUnwritable, QString::fromLocal8Bit(std::strerror(error))},
+            FileOutcome::Failed);
+    if (result != ConversionResult::Converted)
+        RefuseResult(run, result, from, converter_.Detail());
+}
+
+// Converts a file's content into its open writer, with the source's
+// fingerprint when one is asked for.
+void ConversionJob::Stream(Streaming& task, Mod_Convert::Converter& converter) {
+    if (task.hash)
+        task.hash->reset();
+    task.result = converter.StreamInto(task.from, task.to, *task.in, *task.writer, task.hash.get());
+    task.detail = converter.Detail();
+    if (task.result == ConversionResult::Converted)
+        task.writer->StartWriteback();
+}
+
+// Converts a file's content into its open writer: on another thread when
+// the job converts several files at once (taken up in the order of the
+// files), or here and now.
+void ConversionJob::StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in, RomLayout from,
+                                SafeFile::Existing existing) {
+    auto task = std::make_shared<Streaming>();
+    task->in = std::move(in);
+    task->from = from;
+    task->to = r_.target;
+    task->writer = run.writer.get();
+    task->existing = existing;
+    if (r_.verify)
+        task->hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha1);
+    task->done = task->finished.get_future();
+    run.streaming = task;
+    // A few files ahead of the oldest one not yet taken up, no more: each
+    // holds its source open and its pieces in memory.
+    while (jobs_ > 1 && !oneAtATime_ && Streamed() >= InFlight())
+        for (FileRun& earlier : batch_)
+            if (earlier.streaming) {
+                TakeUp(earlier);
+                break;
+            }
+    if (jobs_ == 1 || oneAtATime_) {
+        // The files before it first, in their order.
+        TakeUpAll();
+        Stream(*task, converter_);
+        task->finished.set_value();
+        return TakeUp(run);
+    }
+    // Files converted side by side share only a large image's pieces.
+    pool_.Start([this, task] {
+        std::unique_ptr<Mod_Convert::Converter> converter = shelf_->Take();
+        converter->ShareFrom(std::int64_t(32) << 20);
+        Stream(*task, *converter);
+        shelf_->Give(std::move(converter));
+        task->finished.set_value();
+    });
+}
+
+// What became of a file converted aside, once it is done.
+void ConversionJob::TakeUp(FileRun& run) {
+    if (!run.streaming)
+        return;
+    const std::shared_ptr<Streaming> task = std::move(run.streaming);
+    task->done.wait();
+    if (task->result == ConversionResult::DestinationUnwritable && jobs_ > 1 && !task->redo) {
+        // The files after it, written beside it, may be what filled the
+        // drive: their content is dropped, and written again one by one once
+        // this one has been tried on its own, as one at a time would have;
+        // so is every file after them, as the drive is full or nearly so.
+        oneAtATime_ = true;
+        bool after = false;
+        for (FileRun& later : batch_) {
+            if (after && later.streaming) {
+                later.streaming->done.wait();
+                later.writer->Abort();
+                later.streaming->redo = true;
+            }
+            after = after || &later == &run;
+        }
+        task->redo = true;
+    }
+    if (task->redo) {
+        run.streaming = task;
+        Redo(run);
+        run.streaming.reset();
+    }
+    task->in.reset();
+    if (task->result != ConversionResult::Converted) {
+        plan_.Unclaim(run.report.destination);
+        return RefuseResult(run, task->result, task->from, task->detail);
+    }
+    run.writingBack = true;
+    if (task->hash)
+        run.sourceSha = QString::fromLatin1(task->hash->result().toHex());
+}
+
+// A file whose content was dropped, written again here, on its own.
+void ConversionJob::Redo(FileRun& run) {
+    Streaming& task = *run.streaming;
+    run.writer = std::make_unique<SafeFile::Writer>();
+    task.writer = run.writer.get();
+    task.result = converter_.OpenInto(task.from, task.to, *task.in, run.report.destination,
+                                      task.existing, *run.writer);
+    task.detail = converter_.Detail();
+    if (task.result == ConversionResult::Converted)
+        Stream(task, converter_);
+}
+
+void ConversionJob::TakeUpAll() {
+    for (FileRun& run : batch_)
+        TakeUp(run);
+}
+
+std::size_t ConversionJob::Streamed() const {
+    return std::size_t(std::count_if(batch_.begin(), batch_.end(),
+                                     [](const FileRun& run) { return bool(run.streaming); }));
+}
+
+// A conversion that did not happen: why, and how it counts.
+void ConversionJob::RefuseResult(FileRun& run, ConversionResult result, RomLayout from,
+                                 const QString& detail) {
+    run.writer.reset();
+    if (result == ConversionResult::DestinationExists)
+        return SkipExisting(run);
+    Refuse(run, Mod_File::Failure(result, from, r_.target, detail),
+           result == ConversionResult::DestinationUnwritable ? FileOutcome::Failed
+                                                             : FileOutcome::Refused);
+}
+
+// Mends a file as fix-checksum or trim asks, in its own layout, and hands
+// the result to a writer; a file with nothing to mend is left alone. The
+// file is read in pieces; in (null for bytes in memory) tells whether it
+// changed meanwhile.
+void ConversionJob::PrepareRepair(FileRun& run, const RomInspector::ReadAt& read,
+                                  std::int64_t length, const SafeFile::Source* in) {
+    RomInspector::Options options;
+    options.fingerprints = false;
+    const RomInspector::Report report = RomInspector::InspectData(read, length, options);
+    Repair::Plan plan;
+    bool hashWritten = false;
+    if (!RepairPlan(run, report, read, length, &plan, &hashWritten))
+        return;
+    if (r_.dryRun) {
+        plan_.Claim(run.report.destination, run.report.given);
+        run.wouldWrite = true;
+        return;
+    }
+    WriteRepair(run, plan, read, in, hashWritten);
+}
+
+// What a repair changes, and what verify compares the result with: what is
+// written (a checksum put in: *sha), or the source's plain content up to the
+// ROM end (a trim). False when there is nothing to write.
+bool ConversionJob::RepairPlan(FileRun& run, const RomInspector::Report& report,
+                               const RomInspector::ReadAt& read, std::int64_t length,
+                               Repair::Plan* planned, bool* sha) {
+    Repair::Plan& plan = *planned;
+    auto refuse = [&](const EngineError& error) {
+        // Walking a tree, a file that is no cartridge is only counted.
+        if (run.fromTree && error.code == EngineError::Code::NoHeader)
+            run.report.outcome = FileOutcome::PassedOver;
+        else
+            Refuse(run, error);
+        return false;
+    };
+    auto leaveAlone = [&](const QString& why) {
+        run.report.notices.push_back(Notice(JobNotice::Kind::LeftAlone, QString(), why));
+        run.report.outcome = FileOutcome::PassedOver;
+        return false;
+    };
+    const QString end = RomInspector::Hex(report.header.romEnd, 8);
+    if (r_.task == JobTask::FixChecksum) {
+        Repair::Checksum checksum;
+        if (const EngineError error = Repair::ChecksumOf(report, &checksum); error.Failed())
+            return refuse(error);
+        if (checksum.Right())
+            return leaveAlone(
+                QStringLiteral("the checksum %1 is right").arg(RomInspector::Hex(checksum.stored)));
+        plan = Repair::PutChecksum(report.layout, length, checksum.computed);
+        run.report.detail =
+            QStringLiteral(" (checksum %1, was %2%3)")
+                .arg(RomInspector::Hex(checksum.computed), RomInspector::Hex(checksum.stored),
+                     checksum.wholeFile ? QStringLiteral("; summed over the whole file, as the "
+                                                         "header's ROM end %1 is not within it")
+                                              .arg(end)
+                                        : QString());
+        run.verifyRaw = true;
+        run.verified = QStringLiteral("the checksum %1 matches; no other byte changed")
+                           .arg(RomInspector::Hex(checksum.computed));
+        *sha = r_.verify;
+        return true;
+    }
+    bool cut = false;
+    if (const EngineError error = Repair::Trim(report, length, r_.force, &plan, &cut);
+        error.Failed())
+        return refuse(error);
+    if (!cut)
+        return leaveAlone(QStringLiteral("it ends at the header's ROM end %1").arg(end));
+    const std::int64_t declared = std::int64_t(report.header.romEnd) + 1;
+    const QString tail = report.dump == RomInspector::Dump::Padded ? QStringLiteral("padding")
+                         : report.dump == RomInspector::Dump::Overdump && !report.tailMirrored
+                             ? QStringLiteral("other data")
+                             : QStringLiteral("a mirror");
+    run.report.detail = QStringLiteral(" (%1 bytes of %2 cut past the header's ROM end %3)")
+                            .arg(report.plainSize - declared)
+                            .arg(tail, end);
+    run.verifyLayout = report.layout;
+    run.verified = QStringLiteral("its plain content is the source's first %1 bytes").arg(declared);
+    if (!r_.verify)
+        return true;
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    RomInspector::PlainStream stream(read, length, report.layout);
+    std::vector<std::uint8_t> piece(std::size_t(std::min(declared, Piece)));
+    for (std::int64_t offset = 0; offset < declared;) {
+        const std::int64_t n = std::min(declared - offset, Piece);
+        if (!stream.Get(offset, piece.data(), n))
+            return Refuse(run, Mod_File::Failure(ConversionResult::SourceUnreadable,
+                                                 RomLayout::Unknown, RomLayout::Unknown)),
+                   false;
+        hash.addData(QByteArrayView(piece.data(), n));
+        offset += n;
+    }
+    run.sourceSha = QString::fromLatin1(hash.result().toHex());
+    return true;
+}
+
+// Writes a repaired file; hashWritten: what is written is what verify
+// compares the result with.
+void ConversionJob::WriteRepair(FileRun& run, const Repair::Plan& plan,
+                                const RomInspector::ReadAt& read, const SafeFile::Source* in,
+                                bool hashWritten) {
+    std::unique_ptr<QCryptographicHash> written;
+    if (hashWritten)
+        written = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha1);
+    run.writer = std::make_unique<SafeFile::Writer>();
+    bool stored = false;
+    if (!run.writer->Open(run.report.destination, r_.overwrite || r_.inPlace
+                                                      ? SafeFile::Existing::ReplaceAny
+                                                      : SafeFile::Existing::Keep) ||
+        (Repair::Write(plan, read, *run.writer, written.get(), &stored) && !stored)) {
+        if (run.writer->NameTaken())
+            return run.writer.reset(), SkipExisting(run);
+        Refuse(run, {EngineError::Code::WriteFailed, run.writer->ErrorString()},
+               FileOutcome::Failed);
+        run.writer.reset();
+        return;
+    }
+    if (!stored || (in && !in->Unchanged())) {
+        run.writer.reset();
+        return Refuse(run, Mod_File::Failure(stored ? ConversionResult::SourceChanged
+                                                    : ConversionResult::SourceUnreadable,
+                                             RomLayout::Unknown, RomLayout::Unknown));
+    }
+    if (written)
+        run.sourceSha = QString::fromLatin1(written->result().toHex());
+    plan_.Claim(run.report.destination, run.report.given);
+    run.bytes = plan.Size();
+}
+
+// Writes the batch to disk, names its files, flushes their folders and
+// tells what became of each, in the order of the files.
+void ConversionJob::Flush() {
+    TakeUpAll();
+    std::vector<SafeFile::BatchEntry> entries;
+    entries.reserve(batch_.size());
+    for (const FileRun& run : batch_)
+        entries.push_back({run.writer.get()});
+    // The earlier file a destination turned out to lead to, just before it
+    // would have been named.
+    std::vector<QString> earlier(batch_.size());
+    SafeFile::CommitBatch(
+        entries,
+        [&](std::size_t i) {
+            earlier[i] = plan_.EarlierWrite(batch_[i].report.destination);
+            return earlier[i].isEmpty();
+        },
+        [&](std::size_t i) { Remember(batch_[i]); });
+    for (std::size_t i = 0; i < batch_.size(); ++i) {
+        FileRun& run = batch_[i];
+        if (!run.writer)
+            continue;
+        switch (entries[i].outcome) {
+        case SafeFile::BatchOutcome::Committed:
+            continue;
+        case SafeFile::BatchOutcome::Passed:
+            SkipSameDestination(run, earlier[i]);
+            break;
+        case SafeFile::BatchOutcome::NameTaken:
+            SkipExisting(run);
+            break;
+        case SafeFile::BatchOutcome::NotFlushed:
+            Refuse(
+                run,
+                {EngineError::Code::NotFlushed, run.writer->ErrorString(), run.report.destination},
+                FileOutcome::Failed);
+            continue; // named: its writer stays for what is told of it
+        case SafeFile::BatchOutcome::NotWritten:
+        case SafeFile::BatchOutcome::NotNamed:
+            Refuse(run, {EngineError::Code::WriteFailed, run.writer->ErrorString()},
+                   FileOutcome::Failed);
+            break;
+        }
+        run.writer.reset();
+    }
+    for (FileRun& run : batch_) {
+        run.report.written =
+            (run.writer || run.wouldWrite) && run.report.outcome == FileOutcome::Converted;
+        run.writer.reset();
+    }
+    // Files are read back once the whole job is named, so that nothing
+    // written later (a rename in the same folder on a drive that gets it
+    // wrong) can spoil a file already verified.
+    if (r_.verify)
+        std::move(batch_.begin(), batch_.end(), std::back_inserter(toVerify_));
+    else
+        Tell(batch_);
+    batch_.clear();
+    bytes_ = 0;
+}
+
+// What became of each file, in the order of the files.
+void ConversionJob::Tell(std::vector<FileRun>& runs) {
+    for (FileRun& run : runs) {
+        told_ = std::max(told_, run.report.source + 1);
+        if (run.report.written)
+            Verdict(run);
+        ++counts_[int(run.report.outcome)];
+        if (run.report.outcome != FileOutcome::Converted &&
+            run.report.outcome != FileOutcome::PassedOver)
+            failed_ = true;
+        observer_.Done(run.report);
+    }
+}
+
+// What verify found of a file written.
+void ConversionJob::Verdict(FileRun& run) {
+    if (!r_.verify || r_.dryRun)
+        return;
+    const RomInspector::Sha1& sha = run.readBack;
+    if (sha.hex != run.sourceSha) {
+        JobNotice failed = Notice(JobNotice::Kind::VerifyFailed, run.report.destination);
+        failed.error =
+            sha.error.Failed() ? sha.error : EngineError(EngineError::Code::VerifyDiffers);
+        run.report.notices.push_back(failed);
+        run.report.outcome = FileOutcome::Failed;
+    } else {
+        run.report.notices.push_back(
+            Notice(JobNotice::Kind::Verified, run.report.destination,
+                   run.verified.isEmpty() ? "sha1 " + sha.hex : run.verified));
+    }
+}
+
+// Reads every file named back, as many at once as files were converted
+// (a zip's image is read into memory, so zips one at a time): the SHA-1 of
+// its plain content in the layout it was written in, or of its bytes.
+void ConversionJob::ReadBack(std::vector<FileRun>& runs) {
+    if (!r_.verify || r_.dryRun)
+        return;
+    auto readBack = [this](FileRun& run) {
+        const RomLayout layout = run.verifyRaw                            ? RomLayout::Plain
+                                 : run.verifyLayout != RomLayout::Unknown ? run.verifyLayout
+                                                                          : r_.target;
+        if (!r_.zip)
+            return void(run.readBack = RomInspector::PlainSha1(run.report.destination, layout));
+        // Read back out of the archive written.
+        Archive::Entry entry;
+        run.readBack.error = Archive::SingleImage(run.report.destination, Limit, &entry);
+        if (!run.readBack.error.Failed())
+            run.readBack = RomInspector::PlainSha1(
+                RomInspector::MemoryReader(
+                    reinterpret_cast<const std::uint8_t*>(entry.bytes.constData()),
+                    entry.bytes.size()),
+                entry.bytes.size(), r_.target);
+    };
+    for (FileRun& run : runs) {
+        if (!run.report.written)
+            continue;
+        if (jobs_ == 1 || r_.zip)
+            readBack(run);
+        else
+            pool_.Start([&readBack, &run] { readBack(run); });
+    }
+    pool_.WaitForDone();
+}
+
+void ConversionJob::Refuse(FileRun& run, const EngineError& why, FileOutcome outcome) {
+    JobNotice refused = Notice(JobNotice::Kind::Refused);
+    refused.error = why;
+    run.report.notices.push_back(refused);
+    run.report.outcome = outcome;
+}
+
+// An existing destination: skipped and told, or, with skipExisting, left
+// alone silently without failing the job.
+void ConversionJob::SkipExisting(FileRun& run) {
+    if (r_.skipExisting) {
+        run.report.outcome = FileOutcome::PassedOver;
+        return;
+    }
+    run.report.notices.push_back(Notice(JobNotice::Kind::Skipped, run.report.destination));
+    run.report.outcome = FileOutcome::Skipped;
+}
+
+void ConversionJob::SkipSameDestination(FileRun& run, const QString& earlier) {
+    Refuse(run, {EngineError::Code::SameFile, run.report.destination, earlier});
+}
+
+// Whether a source may be read before the batch is written: not when it is
+// missing (an earlier file of the job may be about to create it) or is a
+// destination of the batch.
+bool ConversionJob::ReadableBeforeBatch(const QString& source) const {
+    const SafeFile::FileId id = SafeFile::IdentityOf(source);
+    if (!id.IsValid())
+        return false;
+    for (const FileRun& run : batch_)
+        if (run.writer && run.before == id)
+            return false;
+    return true;
+}
+
+void ConversionJob::Remember(const FileRun& run) {
+    plan_.Written(run.report.destination, run.writer->Written(), run.report.given);
+}
