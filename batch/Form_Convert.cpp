@@ -1,6 +1,7 @@
 #include "Form_Convert.h"
 
 #include "ButtonPlus.h"
+#include "ConversionJob.h"
 #include "ConvertHost.h"
 #include "Desktop.h"
 #include "DirSearch.h"
@@ -433,6 +434,39 @@ void Form_Convert::SetRunControlsEnabled(bool enabled) {
         control->setEnabled(enabled);
 }
 
+// What the window does for a run: yields and looks for a cancel between
+// files, asks before an existing file is replaced, and tells of a file that
+// could not be converted.
+class Form_Convert::RunObserver : public JobObserver {
+public:
+    RunObserver(Form_Convert& form, const QString& folder) : form_(form), folder_(folder) {}
+    bool Cancelled() override {
+        form_.desktop_.DoEvents();
+        return form_.Session.CancelRequested;
+    }
+    void Reading(int told, int, const QString&) override {
+        form_.Session.CurrentFileIndex = told + 1;
+    }
+    bool MayReplace(const QString& destination) override {
+        return form_.desktop_.ShowMessage(
+                   QStringLiteral("File ") + folder_ + PathSeparator() +
+                       FileFunctions::GetFileName(destination) +
+                       QStringLiteral(" already exists. Would you like to overwrite?"),
+                   MsgBox::YesNo, QStringLiteral("Overwrite File?")) == MsgBox::Yes;
+    }
+    void Done(const FileReport& report) override {
+        if (report.outcome != FileOutcome::Failed)
+            return;
+        form_.failures_.insert(report.given, report.notices.back().error.Text());
+        form_.Decorate(report.source);
+        form_.host_.ShowError(ConvertHost::Failure::Conversion);
+    }
+
+private:
+    Form_Convert& form_;
+    const QString& folder_;
+};
+
 void Form_Convert::Convert() {
     if (Session.FileList.isEmpty()) {
         desktop_.ShowMessage(QStringLiteral("Please add files before converting"), MsgBox::OkOnly,
@@ -461,48 +495,29 @@ void Form_Convert::Convert() {
         Session.Converting = false;
     };
 
-    const std::int32_t n = std::int32_t(Session.FileList.size());
-    for (std::int32_t i = 1; i <= n; ++i) {
-        desktop_.DoEvents();
-        if (Session.CancelRequested) {
-            Progress->SetValue(0);
-            finish();
-            return;
-        }
-        Session.CurrentFileIndex = i;
-        const QString entry = i <= Session.FileList.size() ? Session.FileList.at(i - 1) : QString();
-        const QString name = Mod_File::DestinationName(entry, Session.CurrentMode);
-        const QString destination = folder + PathSeparator() + name;
-
-        // An existing file of exactly that name, hidden or not, is only
-        // replaced when the user agrees. A folder of that name is no file:
-        // converting onto it fails and is reported.
-        const QFileInfo existing(destination);
-        const bool exists =
-            SafeFile::EntryExists(destination) && !(existing.isDir() && !existing.isSymLink());
-        const bool agreed =
-            !exists ||
-            desktop_.ShowMessage(QStringLiteral("File ") + folder + PathSeparator() + name +
-                                     QStringLiteral(" already exists. Would you "
-                                                    "like to overwrite?"),
-                                 MsgBox::YesNo, QStringLiteral("Overwrite File?")) == MsgBox::Yes;
-        // Only what the user was asked about is replaced: a name that
-        // appears after the look above is left alone, and the file fails.
-        if (agreed) {
-            const ConversionResult result = Mod_File::ConvertFileReport(
-                converter_, entry, destination, Session.CurrentMode,
-                exists ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
-            if (result != ConversionResult::Converted) {
-                failures_.insert(entry, Mod_File::DescribeResult(result, Session.CurrentMode,
-                                                                 converter_.Detail()));
-                Decorate(i - 1);
-                host_.ShowError(ConvertHost::Failure::Conversion);
-            }
-        }
-
-        const std::int32_t percent = i * 100 / n;
+    // The run is the engine's, one file a step; the window asks, tells and
+    // yields between files.
+    std::vector<JobSource> sources;
+    for (const QString& entry : Session.FileList)
+        sources.push_back({entry, QString(), false});
+    RunObserver observer(*this, folder);
+    JobRequest request;
+    request.ask = true;
+    request.mode = Session.CurrentMode;
+    request.folder = folder;
+    request.threads = 1;
+    ConversionJob job(request, observer);
+    job.Start(sources);
+    const std::int32_t n = std::int32_t(sources.size());
+    while (job.Step()) {
+        const std::int32_t percent = job.Stepped() * 100 / n;
         Progress->SetValue(percent);
         SetStatus(QString::number(percent) + QStringLiteral("/100%"));
+    }
+    if (job.WasCancelled()) {
+        Progress->SetValue(0);
+        finish();
+        return;
     }
 
     if (desktop_.ShowMessage(

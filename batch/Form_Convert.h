@@ -103,8 +103,7 @@ private:
     Desktop& desktop_;
     ConvertHost& host_;
     QSet<QString> arrived_;
-    // Converts the run's files, keeping its working arrays between them.
-    Mod_Convert::Converter converter_;
+    class RunObserver;
     // Why the last run could not convert a file, by its path.
     QHash<QString, QString> failures_;
 };

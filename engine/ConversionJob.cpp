@@ -5,10 +5,12 @@
 #include "DatFile.h"
 #include "FileFunctions.h"
 #include "Mod_File.h"
+#include "PathSeparator.h"
 #include "PlainStream.h"
 #include "Repair.h"
 
 #include <QCryptographicHash>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -172,6 +174,65 @@ void ConversionJob::Run(const std::vector<JobSource>& sources) {
     Flush();
     ReadBack(toVerify_);
     Tell(toVerify_);
+}
+
+void ConversionJob::Start(const std::vector<JobSource>& sources) {
+    sources_ = sources;
+    next_ = 0;
+    cancelled_ = false;
+    total_ = int(sources.size());
+}
+
+bool ConversionJob::Step() {
+    if (next_ >= sources_.size())
+        return false;
+    if (observer_.Cancelled()) {
+        cancelled_ = true;
+        return false;
+    }
+    const JobSource& file = sources_[next_];
+    observer_.Reading(int(next_), total_, file.path);
+    done_ = int(next_);
+    if (r_.ask) {
+        Ask(file);
+    } else {
+        Source(file);
+        Flush();
+    }
+    ++next_;
+    return true;
+}
+
+// One file as the window converts it: by the mode, into the folder, under
+// the name the mode gives it. An existing file of exactly that name, hidden
+// or not, is only replaced when the observer agrees; a folder of that name
+// is no file: converting onto it fails. Only what the observer was asked
+// about is replaced: a name that appears after the look is left alone, and
+// the file fails.
+void ConversionJob::Ask(const JobSource& file) {
+    FileRun run = Begin(file.path);
+    run.report.destination =
+        r_.folder + PathSeparator() + Mod_File::DestinationName(file.path, r_.mode);
+    const QString& destination = run.report.destination;
+    const QFileInfo entry(destination);
+    const bool exists =
+        SafeFile::EntryExists(destination) && !(entry.isDir() && !entry.isSymLink());
+    if (exists && !observer_.MayReplace(destination)) {
+        run.report.outcome = FileOutcome::Skipped;
+    } else if (const ConversionResult result = converter_.Convert(
+                   r_.mode, file.path, destination,
+                   exists ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
+               result != ConversionResult::Converted) {
+        Refuse(run,
+               {EngineError::Code::Conversion,
+                Mod_File::DescribeResult(result, r_.mode, converter_.Detail())},
+               FileOutcome::Failed);
+    } else {
+        run.report.written = true;
+    }
+    std::vector<FileRun> one;
+    one.push_back(std::move(run));
+    Tell(one);
 }
 
 void ConversionJob::Source(const JobSource& file) {

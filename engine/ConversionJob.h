@@ -50,6 +50,10 @@ struct JobRequest {
     bool fullStem = false;
     const DatFile::Index* dats = nullptr; // outputs named after the ROMs they match
     int threads = 0;                      // files converted at once; 0: one a core
+    // As the desktop window converts: each file by the mode into folder, an
+    // existing destination replaced only when the observer agrees, and each
+    // file on disk before the next is asked about.
+    bool ask = false;
 };
 
 // One source of a job: a file (an archive stands for its entries, "-" for
@@ -103,6 +107,9 @@ public:
     virtual ~JobObserver() = default;
     // Whether the run was cancelled; asked before each source.
     virtual bool Cancelled() { return false; }
+    // Whether an existing destination may be replaced (asked where the
+    // request says ask).
+    virtual bool MayReplace(const QString& /*destination*/) { return false; }
     // A source is about to be read: sources told so far, of how many.
     virtual void Reading(int /*told*/, int /*total*/, const QString& /*name*/) {}
     // A file is done.
@@ -131,6 +138,15 @@ public:
     // Runs every source to the end.
     void Run(const std::vector<JobSource>& sources);
 
+    // The same one file at a time, for a caller that yields between files:
+    // Start, then Step until it says false (every source done, or the run
+    // cancelled before the next one).
+    void Start(const std::vector<JobSource>& sources);
+    bool Step();
+    // Sources stepped through so far; whether the run was cancelled.
+    int Stepped() const { return int(next_); }
+    bool WasCancelled() const { return cancelled_; }
+
     // How many files ended each way, by FileOutcome; archives' read-mes and
     // pictures count as passed over without being told.
     int Count(FileOutcome outcome) const { return counts_[int(outcome)]; }
@@ -143,6 +159,7 @@ private:
     struct Item;
 
     void Source(const JobSource& file);
+    void Ask(const JobSource& file);
     void One(const Item& item);
     bool MayWrite(FileRun& run, const Item& item);
     void Prepare(FileRun& run, const Item& item, QString name);
@@ -208,4 +225,7 @@ private:
     bool failed_ = false;
     int done_ = 0;
     int total_ = 0;
+    std::vector<JobSource> sources_; // stepped through
+    std::size_t next_ = 0;
+    bool cancelled_ = false;
 };
