@@ -1,0 +1,133 @@
+#include "InspectFiles.h"
+
+#include "Archive.h"
+#include "Mod_Convert.h"
+#include "WorkerPool.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <semaphore>
+#include <vector>
+
+namespace RomInspector {
+
+namespace {
+
+using Give = std::function<void(Report&&)>;
+
+Report InspectBytes(const QByteArray& bytes) {
+    return InspectData(
+        MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size()),
+        bytes.size());
+}
+
+// The reports of an archive's entries, each handed over as soon as it is
+// made; misnamed: what the archive's name gets wrong, told first.
+void InspectArchive(const QString& path, const QString& misnamed, const Give& give) {
+    int entries = 0;
+    const EngineError read =
+        Archive::Read(path, Mod_Convert::MaxSourceSize, [&](Archive::Entry& entry) {
+            Report report;
+            if (entry.companion)
+                report.reasons.append(QStringLiteral(
+                    "a companion of the images (a read-me, a picture, a list), passed over "
+                    "unread"));
+            else if (!entry.error.Failed())
+                report = InspectBytes(entry.bytes);
+            else
+                report.error = entry.error.Text();
+            report.file = path + QLatin1Char(':') + entry.name;
+            if (!misnamed.isEmpty() && report.Inspected())
+                report.reasons.prepend(misnamed);
+            ++entries;
+            give(std::move(report));
+        });
+    if (read.Failed() || entries == 0) {
+        Report report;
+        report.file = path;
+        report.error =
+            read.Failed() ? read.Text() : EngineError(EngineError::Code::ArchiveEmpty).Text();
+        give(std::move(report));
+    }
+}
+
+// The reports of one file: one, or one for each entry of an archive.
+void InspectFile(const QString& path, const StandardInput& standardInput, const QString& stdinName,
+                 std::counting_semaphore<>& archives, const Give& give) {
+    if (path == QLatin1String("-")) {
+        Report report;
+        QByteArray bytes;
+        if (const EngineError read = standardInput(Mod_Convert::MaxSourceSize, &bytes);
+            read.Failed())
+            report.error = read.Text();
+        else
+            report = InspectBytes(bytes);
+        report.file = stdinName.isEmpty() ? path : stdinName;
+        return give(std::move(report));
+    }
+    // What the file is, when its name says otherwise, comes first.
+    const Archive::Kind kind = Archive::KindOf(path);
+    const QString misnamed = Archive::Misnamed(path, kind);
+    if (kind == Archive::Kind::None) {
+        Report report = Inspect(path);
+        if (!misnamed.isEmpty() && report.Inspected())
+            report.reasons.prepend(misnamed);
+        return give(std::move(report));
+    }
+    // An archive's entry is inspected in memory, up to 1 GiB of it: two
+    // archives at a time at most, whatever the number of cores.
+    archives.acquire();
+    InspectArchive(path, misnamed, give);
+    archives.release();
+}
+
+} // namespace
+
+void InspectFiles(const QStringList& files, int jobs, const StandardInput& standardInput,
+                  const QString& stdinName, const std::function<void(const Report&)>& take) {
+    // Each file's reports as they come, until it is done: the file being
+    // told hands its reports straight on, the later ones wait.
+    struct Slot {
+        std::deque<Report> waiting;
+        bool done = false;
+    };
+    std::vector<Slot> pending(std::size_t(files.size()));
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::counting_semaphore<> archives(2);
+    WorkerPool pool(jobs);
+    for (qsizetype i = 0; i < files.size(); ++i)
+        pool.Start([&, i] {
+            Slot& slot = pending[std::size_t(i)];
+            InspectFile(files.at(i), standardInput, stdinName, archives, [&](Report&& report) {
+                {
+                    const std::lock_guard lock(mutex);
+                    slot.waiting.push_back(std::move(report));
+                }
+                arrived.notify_all();
+            });
+            {
+                const std::lock_guard lock(mutex);
+                slot.done = true;
+            }
+            arrived.notify_all();
+        });
+    for (Slot& slot : pending) {
+        for (;;) {
+            std::unique_lock lock(mutex);
+            arrived.wait(lock, [&slot] { return slot.done || !slot.waiting.empty(); });
+            std::deque<Report> ready = std::move(slot.waiting);
+            slot.waiting.clear();
+            const bool done = slot.done;
+            lock.unlock();
+            for (const Report& report : ready)
+                take(report);
+            if (done && ready.empty())
+                break;
+        }
+    }
+    pool.WaitForDone();
+}
+
+} // namespace RomInspector

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "EngineError.h"
+#include "RomInspector.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+
+namespace RomInspector {
+
+// Standard input read whole, up to limit bytes, for a file named "-".
+using StandardInput = std::function<EngineError(std::int64_t limit, QByteArray* bytes)>;
+
+// Inspects files, as many at once as asked (0: one a core), and hands each
+// report to take in the order of the files, as soon as it and the ones
+// before it are done: one report a file, or one for each entry of an
+// archive. A file "-" is standard input, shown as stdinName when there is
+// one. take runs on the caller's thread.
+void InspectFiles(const QStringList& files, int jobs, const StandardInput& standardInput,
+                  const QString& stdinName, const std::function<void(const Report&)>& take);
+
+} // namespace RomInspector
