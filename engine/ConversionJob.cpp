@@ -40,7 +40,7 @@ std::size_t BatchFiles(std::size_t streaming) {
 
 constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
 constexpr std::int64_t Limit = Mod_Convert::MaxSourceSize;
-constexpr std::int64_t Piece = std::int64_t(4) << 20;
+using Cartridge::Piece;
 
 // How sure the detection is, in the words of a refusal.
 QString Evidence(const RomInspector::Report& r) {
@@ -129,10 +129,14 @@ struct ConversionJob::Item {
 // file; one is lent to a thread for one file at a time.
 class ConverterShelf {
 public:
+    explicit ConverterShelf(WorkerPool& helpers) : helpers_(helpers) {}
     std::unique_ptr<Mod_Convert::Converter> Take() {
         const std::lock_guard lock(mutex_);
-        if (spare_.empty())
-            return std::make_unique<Mod_Convert::Converter>();
+        if (spare_.empty()) {
+            auto converter = std::make_unique<Mod_Convert::Converter>();
+            converter->ShareHelpers(&helpers_);
+            return converter;
+        }
         std::unique_ptr<Mod_Convert::Converter> converter = std::move(spare_.back());
         spare_.pop_back();
         return converter;
@@ -143,12 +147,15 @@ public:
     }
 
 private:
+    WorkerPool& helpers_;
     std::mutex mutex_;
     std::vector<std::unique_ptr<Mod_Convert::Converter>> spare_;
 };
 
 ConversionJob::ConversionJob(const JobRequest& request, JobObserver& observer)
-    : r_(request), observer_(observer), shelf_(std::make_unique<ConverterShelf>()) {
+    : r_(request), observer_(observer), helpers_(std::max(1, SafeFile::Cores() - 1)),
+      shelf_(std::make_unique<ConverterShelf>(helpers_)) {
+    converter_.ShareHelpers(&helpers_);
     jobs_ = r_.threads > 0 ? r_.threads : SafeFile::Cores();
     pool_.SetThreads(jobs_);
     batchFiles_ = BatchFiles(InFlight());
@@ -498,7 +505,7 @@ void ConversionJob::Prepare(FileRun& run, const Item& item, QString name) {
     // conversion refuses is refused by it, with its own reason. A file
     // streamed has it taken on the way.
     if (r_.verify && !streamed && Mod_Convert::SizeAllowed(from, r_.target, length) &&
-        !(from == RomLayout::Smd && length == FileFunctions::SmdHeaderSize)) {
+        !Cartridge::HeaderOnly(from, length)) {
         const RomInspector::Sha1 sha = RomInspector::PlainSha1(read, length, from);
         if (sha.error.Failed())
             return Refuse(run, sha.error);

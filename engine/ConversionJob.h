@@ -203,6 +203,9 @@ private:
 
     const JobRequest r_;
     JobObserver& observer_;
+    // The threads that help convert a large image, for all the job's
+    // converters.
+    WorkerPool helpers_;
     Mod_Convert::Converter converter_;
     int jobs_ = 1; // files converted at once
     // Once a file has found the drive full: the rest is converted one file

@@ -49,12 +49,11 @@ QString WithoutExtension(const QString& name) {
 }
 
 bool IsValidSMDLength(std::int64_t length) {
-    // Every length below the header size fails.
-    return (length - SmdHeaderSize) % BlockSize == 0 && length >= SmdHeaderSize;
+    return Cartridge::SizeAllowed(RomLayout::Smd, RomLayout::Plain, length);
 }
 
 bool IsValidBINLength(std::int64_t length) {
-    return length >= 0 && length % BlockSize == 0;
+    return Cartridge::SizeAllowed(RomLayout::Plain, RomLayout::Smd, length);
 }
 
 bool IsValidSMD(const QString& path) {

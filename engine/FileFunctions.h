@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Cartridge.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -15,13 +17,9 @@ enum SelectionKind : std::int32_t {
 };
 
 // Size of one interleaving block, and of the header in front of SMD blocks.
-inline constexpr std::int64_t BlockSize = 16384;
-inline constexpr std::int64_t SmdHeaderSize = 512;
-// The block count an SMD copier header stores in its first byte: none (0)
-// for more blocks than the byte holds.
-inline constexpr std::uint8_t SmdHeaderBlocks(std::int64_t blocks) {
-    return blocks <= 255 ? static_cast<std::uint8_t>(blocks) : 0;
-}
+using Cartridge::BlockSize;
+using Cartridge::SmdHeaderBlocks;
+using Cartridge::SmdHeaderSize;
 
 // The part of a path after its last separator (the whole path when it has none).
 QString GetFileName(const QString& path);

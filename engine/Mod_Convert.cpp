@@ -8,7 +8,6 @@
 #include "WorkerPool.h"
 
 #include <QCryptographicHash>
-#include <QThread>
 
 #include <algorithm>
 #include <atomic>
@@ -72,9 +71,10 @@ void ByteArray::Release() {
 
 namespace {
 
-using FileFunctions::BlockSize;
-using FileFunctions::SmdHeaderSize;
-constexpr std::size_t HalfBlock = BlockSize / 2;
+using Cartridge::BlockSize;
+using Cartridge::HalfBlock;
+using Cartridge::Piece;
+using Cartridge::SmdHeaderSize;
 
 void WriteSmdHeader(std::uint8_t* header, std::int64_t blocks) {
     std::memset(header, 0, SmdHeaderSize);
@@ -134,24 +134,6 @@ bool Converts(RomLayout layout) {
 
 } // namespace
 
-bool SizeAllowed(RomLayout from, RomLayout to, std::int64_t length) {
-    if (from == RomLayout::Smd)
-        return FileFunctions::IsValidSMDLength(length);
-    if (from == RomLayout::Md || to == RomLayout::Smd || to == RomLayout::Md)
-        return FileFunctions::IsValidBINLength(length);
-    if (from == RomLayout::Byteswapped || to == RomLayout::Byteswapped)
-        return length % 2 == 0;
-    return true;
-}
-
-QString SizeRule(RomLayout from, RomLayout to) {
-    if (from == RomLayout::Smd)
-        return QStringLiteral("an SMD image is 512 bytes plus a multiple of 16384 bytes");
-    if (from == RomLayout::Md || to == RomLayout::Smd || to == RomLayout::Md)
-        return QStringLiteral("the size is not a multiple of 16384 bytes");
-    return QStringLiteral("the size is odd, so the image has no whole 16-bit words");
-}
-
 namespace {
 
 // The size rules of a conversion on a source's length, and the sizes of the
@@ -160,7 +142,7 @@ ConversionResult Sizes(RomLayout from, RomLayout to, std::int64_t length, std::i
                        std::int64_t* targetSize) {
     if (!SizeAllowed(from, to, length))
         return ConversionResult::SizeRefused;
-    if (from == RomLayout::Smd && length == SmdHeaderSize)
+    if (Cartridge::HeaderOnly(from, length))
         return ConversionResult::HeaderOnly;
     // The limit is on the image itself, so an SMD image of the largest plain
     // image converts back.
@@ -170,16 +152,6 @@ ConversionResult Sizes(RomLayout from, RomLayout to, std::int64_t length, std::i
         return ConversionResult::TooLarge;
     *targetSize = to == RomLayout::Smd && from != to ? *payload + SmdHeaderSize : *payload;
     return ConversionResult::Converted;
-}
-
-} // namespace
-
-namespace {
-
-// The threads that help convert one large image, one a core but this one.
-WorkerPool& Helpers() {
-    static WorkerPool* const pool = new WorkerPool(std::max(1, QThread::idealThreadCount() - 1));
-    return *pool;
 }
 
 } // namespace
@@ -388,133 +360,175 @@ Converter::StreamTo(RomLayout from, RomLayout to, const SafeFile::Source& in,
 // content is being fingerprinted or the result is taken in order; taken in
 // order, an MD image takes two passes over the source. error: the first
 // error put gave.
+namespace {
+
+// One pass of a streamed conversion: pieces of the plain content taken in
+// turn (by one thread, or by this one and a helper), arranged in the target
+// layout and put where they go.
+class Pass {
+public:
+    using Put = std::function<int(std::int64_t, const std::uint8_t*, std::int64_t)>;
+    Pass(const RomInspector::ReadAt& read, std::int64_t length, RomLayout from, RomLayout to,
+         std::int64_t payload, std::int64_t piece, const Put& put, QCryptographicHash* plainSha)
+        : read_(read), length_(length), from_(from), to_(to), payload_(payload), piece_(piece),
+          base_(to == RomLayout::Smd ? SmdHeaderSize : 0), put_(put), plainSha_(plainSha) {}
+
+    // Takes pieces until none is left; halves: which halves of an MD image
+    // this pass puts (1 the first, 2 the second, 3 both).
+    void Run(std::vector<std::uint8_t>* buffers, int halves) {
+        std::vector<std::uint8_t>& plain = buffers[0];
+        std::vector<std::uint8_t>& out = buffers[1];
+        const std::size_t size = std::size_t(std::min(piece_, payload_));
+        plain.resize(std::max(plain.size(), size));
+        if (to_ == RomLayout::Smd || to_ == RomLayout::Md)
+            out.resize(std::max(out.size(), size));
+        RomInspector::PlainStream stream(read_, length_, from_, &buffers[2]);
+        for (;;) {
+            const std::int64_t offset = next_.fetch_add(piece_);
+            if (offset >= payload_ || putError_ || unreadable_)
+                return;
+            const std::int64_t n = std::min(piece_, payload_ - offset);
+            if (!stream.Get(offset, plain.data(), n)) {
+                unreadable_ = true;
+                return;
+            }
+            if (plainSha_ && halves & 1)
+                plainSha_->addData(QByteArrayView(plain.data(), n));
+            if (const int failed = Arrange(offset, n, plain.data(), out.data(), halves)) {
+                int none = 0;
+                putError_.compare_exchange_strong(none, failed);
+                return;
+            }
+        }
+    }
+    // From the first piece again.
+    void Rewind() { next_ = 0; }
+    int PutError() const { return putError_; }
+    bool Unreadable() const { return unreadable_; }
+
+private:
+    int Arrange(std::int64_t offset, std::int64_t n, std::uint8_t* plain, std::uint8_t* out,
+                int halves) const {
+        switch (to_) {
+        case RomLayout::Byteswapped:
+            Interleave::SwapWords(plain, std::size_t(n));
+            return put_(offset, plain, n);
+        case RomLayout::Smd:
+            for (std::int64_t at = 0; at < n; at += BlockSize)
+                Interleave::Split(plain + at, out + at, out + at + HalfBlock, HalfBlock);
+            return put_(base_ + offset, out, n);
+        case RomLayout::Md: {
+            Interleave::Split(plain, out, out + n / 2, std::size_t(n / 2));
+            int failed = halves & 1 ? put_(offset / 2, out, n / 2) : 0;
+            if (!failed && halves & 2)
+                failed = put_(payload_ / 2 + offset / 2, out + n / 2, n / 2);
+            return failed;
+        }
+        case RomLayout::Plain:
+        case RomLayout::Unknown:
+            break;
+        }
+        return put_(offset, plain, n);
+    }
+
+    const RomInspector::ReadAt& read_;
+    const std::int64_t length_;
+    const RomLayout from_;
+    const RomLayout to_;
+    const std::int64_t payload_;
+    const std::int64_t piece_;
+    const std::int64_t base_;
+    const Put& put_;
+    QCryptographicHash* const plainSha_;
+    std::atomic<std::int64_t> next_{0};
+    std::atomic<int> putError_{0};
+    std::atomic<bool> unreadable_{false};
+};
+
+} // namespace
+
+WorkerPool& Converter::Helpers() {
+    if (helpers_)
+        return *helpers_;
+    if (!ownHelpers_)
+        ownHelpers_ = std::make_unique<WorkerPool>(std::max(1, SafeFile::Cores() - 1));
+    return *ownHelpers_;
+}
+
+// A byte copy; the plain content is read apart when it is asked for and
+// the bytes are not it. The pieces' buffers are kept for the next file.
+ConversionResult Converter::Copy(RomLayout layout, const SafeFile::Source& in, const Put& put,
+                                 QCryptographicHash* plainSha, int* error) {
+    const std::int64_t length = in.Size();
+    std::vector<std::uint8_t>& plain = pieces_[0];
+    plain.resize(std::max(plain.size(), std::size_t(std::min(Piece, length))));
+    for (std::int64_t offset = 0; offset < length;) {
+        const std::int64_t n = std::min(Piece, length - offset);
+        if (!in.ReadAt(offset, plain.data(), n))
+            return ConversionResult::SourceUnreadable;
+        if ((*error = put(offset, plain.data(), n)))
+            return ConversionResult::DestinationUnwritable;
+        if (plainSha && layout == RomLayout::Plain)
+            plainSha->addData(QByteArrayView(plain.data(), n));
+        offset += n;
+    }
+    if (plainSha && layout != RomLayout::Plain) {
+        RomInspector::PlainStream stream(RomInspector::ReaderOf(in), length, layout, &pieces_[2]);
+        for (std::int64_t offset = 0; offset < stream.PlainSize();) {
+            const std::int64_t n = std::min(Piece, stream.PlainSize() - offset);
+            if (!stream.Get(offset, plain.data(), n))
+                return ConversionResult::SourceUnreadable;
+            plainSha->addData(QByteArrayView(plain.data(), n));
+            offset += n;
+        }
+    }
+    return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
+}
+
 ConversionResult Converter::Pour(RomLayout from, RomLayout to, const SafeFile::Source& in,
                                  const Put& put, bool inOrder, QCryptographicHash* plainSha,
                                  int* error) {
     detail_.clear();
-    // Whole SMD blocks, and even.
-    constexpr std::int64_t Piece = std::int64_t(4) << 20;
     const std::int64_t length = in.Size();
     std::int64_t payload = 0;
     std::int64_t targetSize = 0;
     if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
         sized != ConversionResult::Converted)
         return sized;
-    const RomInspector::ReadAt read = RomInspector::ReaderOf(in);
-    if (from == to) {
-        // The pieces' buffers are kept for the next file.
-        std::vector<std::uint8_t>& plain = pieces_[0];
-        plain.resize(std::max(plain.size(), std::size_t(std::min(Piece, length))));
-        RomInspector::PlainStream stream(read, length, from, &pieces_[2]);
-        // A byte copy; the plain content is read apart when it is asked for
-        // and the bytes are not it.
-        for (std::int64_t offset = 0; offset < length;) {
-            const std::int64_t n = std::min(Piece, length - offset);
-            if (!in.ReadAt(offset, plain.data(), n))
-                return ConversionResult::SourceUnreadable;
-            if ((*error = put(offset, plain.data(), n)))
-                return ConversionResult::DestinationUnwritable;
-            if (plainSha && from == RomLayout::Plain)
-                plainSha->addData(QByteArrayView(plain.data(), n));
-            offset += n;
-        }
-        if (plainSha && from != RomLayout::Plain)
-            for (std::int64_t offset = 0; offset < stream.PlainSize();) {
-                const std::int64_t n = std::min(Piece, stream.PlainSize() - offset);
-                if (!stream.Get(offset, plain.data(), n))
-                    return ConversionResult::SourceUnreadable;
-                plainSha->addData(QByteArrayView(plain.data(), n));
-                offset += n;
-            }
-        return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
-    }
+    if (from == to)
+        return Copy(from, in, put, plainSha, error);
     if (to == RomLayout::Smd) {
         std::uint8_t header[SmdHeaderSize];
         WriteSmdHeader(header, payload / BlockSize);
         if ((*error = put(0, header, SmdHeaderSize)))
             return ConversionResult::DestinationUnwritable;
     }
-    const std::int64_t base = to == RomLayout::Smd ? SmdHeaderSize : 0;
     const bool shared = !plainSha && !inOrder && payload >= shareFrom_;
     // Shared, at least four pieces of whole blocks.
     const std::int64_t piece =
         shared ? std::clamp((payload / 4 + BlockSize - 1) / BlockSize * BlockSize, BlockSize, Piece)
                : Piece;
-    std::atomic<std::int64_t> next{0};
-    std::atomic<int> putError{0};
-    std::atomic<bool> unreadable{false};
-    // halves: which halves of an MD image this pass puts (1 the first, 2
-    // the second, 3 both).
-    auto convert = [&](std::vector<std::uint8_t>* buffers, int halves) {
-        std::vector<std::uint8_t>& plain = buffers[0];
-        std::vector<std::uint8_t>& out = buffers[1];
-        const std::size_t size = std::size_t(std::min(piece, payload));
-        plain.resize(std::max(plain.size(), size));
-        if (to == RomLayout::Smd || to == RomLayout::Md)
-            out.resize(std::max(out.size(), size));
-        RomInspector::PlainStream stream(read, length, from, &buffers[2]);
-        for (;;) {
-            const std::int64_t offset = next.fetch_add(piece);
-            if (offset >= payload || putError || unreadable)
-                return;
-            const std::int64_t n = std::min(piece, payload - offset);
-            if (!stream.Get(offset, plain.data(), n)) {
-                unreadable = true;
-                return;
-            }
-            if (plainSha && halves & 1)
-                plainSha->addData(QByteArrayView(plain.data(), n));
-            int failed = 0;
-            switch (to) {
-            case RomLayout::Byteswapped:
-                Interleave::SwapWords(plain.data(), std::size_t(n));
-                failed = put(offset, plain.data(), n);
-                break;
-            case RomLayout::Smd:
-                for (std::int64_t at = 0; at < n; at += BlockSize)
-                    Interleave::Split(plain.data() + at, out.data() + at,
-                                      out.data() + at + HalfBlock, HalfBlock);
-                failed = put(base + offset, out.data(), n);
-                break;
-            case RomLayout::Md:
-                Interleave::Split(plain.data(), out.data(), out.data() + n / 2, std::size_t(n / 2));
-                if (halves & 1)
-                    failed = put(offset / 2, out.data(), n / 2);
-                if (!failed && halves & 2)
-                    failed = put(payload / 2 + offset / 2, out.data() + n / 2, n / 2);
-                break;
-            case RomLayout::Plain:
-            case RomLayout::Unknown:
-                failed = put(offset, plain.data(), n);
-                break;
-            }
-            if (failed) {
-                int none = 0;
-                putError.compare_exchange_strong(none, failed);
-                return;
-            }
-        }
-    };
+    const RomInspector::ReadAt read = RomInspector::ReaderOf(in);
+    Pass pass(read, length, from, to, payload, piece, put, plainSha);
     if (inOrder && to == RomLayout::Md) {
-        convert(pieces_, 1);
-        next = 0;
-        convert(pieces_, 2);
+        pass.Run(pieces_, 1);
+        pass.Rewind();
+        pass.Run(pieces_, 2);
     } else {
         // A helper takes pieces when one is free at once; the rest is done
         // here.
         std::binary_semaphore helped(0);
-        const bool helping = shared && Helpers().TryStart([&convert, &helped] {
-            thread_local std::vector<std::uint8_t> buffers[3];
-            convert(buffers, 3);
+        const bool helping = shared && Helpers().TryStart([this, &pass, &helped] {
+            pass.Run(helperPieces_, 3);
             helped.release();
         });
-        convert(pieces_, 3);
+        pass.Run(pieces_, 3);
         if (helping)
             helped.acquire();
     }
-    if ((*error = putError))
+    if ((*error = pass.PutError()))
         return ConversionResult::DestinationUnwritable;
-    if (unreadable)
+    if (pass.Unreadable())
         return ConversionResult::SourceUnreadable;
     return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
 }
@@ -605,13 +619,6 @@ ConversionResult Converter::Convert(std::int32_t mode, const QString& source,
     if (mode < SMDtoBIN || mode > BINtoMD)
         return ConversionResult::UnknownMode;
     return ConvertLayout(SourceLayout(mode), TargetLayout(mode), source, destination, existing);
-}
-
-void Converter::Release() {
-    source_.Release();
-    target_.Release();
-    for (std::vector<std::uint8_t>& piece : pieces_)
-        std::vector<std::uint8_t>().swap(piece);
 }
 
 ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,

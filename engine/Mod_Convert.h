@@ -1,9 +1,11 @@
 #pragma once
 
+#include "Cartridge.h"
 #include "ConversionMode.h"
 #include "FileFunctions.h"
 #include "RomLayout.h"
 #include "SafeFile.h"
+#include "WorkerPool.h"
 
 #include <QString>
 
@@ -16,12 +18,10 @@ class QCryptographicHash;
 
 namespace Mod_Convert {
 
-// Largest image the converters take on, not counting an SMD header: both
-// working arrays must fit in memory.
-inline constexpr std::int64_t MaxImageSize = std::int64_t(1) << 30;
-// Largest file read as a source (or out of an archive): the largest image
-// with an SMD header in front.
-inline constexpr std::int64_t MaxSourceSize = MaxImageSize + FileFunctions::SmdHeaderSize;
+using Cartridge::MaxImageSize;
+using Cartridge::MaxSourceSize;
+using Cartridge::SizeAllowed;
+using Cartridge::SizeRule;
 
 // A working array that keeps its storage between conversions and grows when
 // a larger file comes along.
@@ -126,12 +126,14 @@ public:
     // Why the last conversion failed, in words, where the result does not
     // say it all (a write that failed, an archive refused); or nothing.
     const QString& Detail() const { return detail_; }
-    // Gives the working arrays' memory back.
-    void Release();
     // From which size on a streamed image is shared with a helper thread:
     // small for a caller that converts one file at a time, large for one
     // that already converts several at once.
     void ShareFrom(std::int64_t bytes) { shareFrom_ = bytes; }
+    // The threads that help convert a large image: the caller's, shared by
+    // its converters; without them the converter starts its own when it
+    // first needs one, one a core but this one.
+    void ShareHelpers(WorkerPool* helpers) { helpers_ = helpers; }
 
 private:
     // Reads a source whole; with known layouts, its size is held against
@@ -152,6 +154,9 @@ private:
 
     using Put =
         std::function<int(std::int64_t offset, const std::uint8_t* data, std::int64_t bytes)>;
+    ConversionResult Copy(RomLayout layout, const SafeFile::Source& in, const Put& put,
+                          QCryptographicHash* plainSha, int* error);
+    WorkerPool& Helpers();
     ConversionResult Pour(RomLayout from, RomLayout to, const SafeFile::Source& in, const Put& put,
                           bool inOrder, QCryptographicHash* plainSha, int* error);
 
@@ -159,6 +164,10 @@ private:
     ByteArray target_; // the target as it will be written
     // A streamed conversion's pieces: plain, arranged, and as read.
     std::vector<std::uint8_t> pieces_[3];
+    // The helper's, while it helps with one image.
+    std::vector<std::uint8_t> helperPieces_[3];
+    WorkerPool* helpers_ = nullptr;
+    std::unique_ptr<WorkerPool> ownHelpers_;
     std::int64_t shareFrom_ = std::int64_t(1) << 20;
     QString detail_;
 };
@@ -169,9 +178,5 @@ ConversionResult Convert(std::int32_t mode, const QString& source, const QString
 ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
                                const QString& destination,
                                SafeFile::Existing existing = SafeFile::Existing::Replace);
-
-// The size rule a conversion applies to its source, and its wording.
-bool SizeAllowed(RomLayout from, RomLayout to, std::int64_t length);
-QString SizeRule(RomLayout from, RomLayout to);
 
 } // namespace Mod_Convert

@@ -14,8 +14,8 @@ using FileFunctions::BlockSize;
 using FileFunctions::SmdHeaderSize;
 using Code = EngineError::Code;
 
-constexpr std::int64_t ChecksumAt = 0x18E;
-constexpr std::int64_t HeaderEnd = 0x200;
+using Cartridge::ChecksumAt;
+using Cartridge::HeaderEnd;
 
 // The size the header declares (its ROM end + 1), when it is a size at all.
 std::int64_t Declared(const RomInspector::Report& report) {
@@ -65,7 +65,7 @@ std::int64_t Plan::Size() const {
 
 bool Write(const Plan& plan, const RomInspector::ReadAt& read, SafeFile::Writer& writer,
            QCryptographicHash* sha, bool* written) {
-    constexpr std::int64_t Piece = std::int64_t(4) << 20;
+    using Cartridge::Piece;
     std::vector<std::uint8_t> piece;
     std::int64_t at = 0; // in the result
     *written = true;

@@ -25,7 +25,11 @@ namespace {
 using FileFunctions::BlockSize;
 using FileFunctions::SmdHeaderSize;
 
-constexpr std::int64_t HeaderEnd = 0x200;
+using Cartridge::ChecksumAt;
+using Cartridge::HeaderEnd;
+using Cartridge::HeaderStart;
+using Cartridge::RomEndAt;
+using Cartridge::RomStartAt;
 // The plain content is produced in pieces of this size (a whole number of
 // SMD blocks), so memory stays small whatever the file size.
 constexpr std::int64_t Piece = 1 << 20;
@@ -113,10 +117,12 @@ std::vector<std::uint8_t> PlainHead(const ReadAt& read, std::int64_t size, RomLa
 }
 
 bool HasSega(const std::vector<std::uint8_t>& head) {
-    if (head.size() < 0x110)
+    // In the system name's 16 bytes.
+    constexpr std::int64_t End = HeaderStart + 16;
+    if (std::int64_t(head.size()) < End)
         return false;
-    return std::search(head.begin() + 0x100, head.begin() + 0x110, "SEGA", "SEGA" + 4) !=
-           head.begin() + 0x110;
+    return std::search(head.begin() + HeaderStart, head.begin() + End, "SEGA", "SEGA" + 4) !=
+           head.begin() + End;
 }
 
 QString Text(const std::vector<std::uint8_t>& head, std::size_t at, std::size_t length) {
@@ -169,15 +175,15 @@ QStringList Regions(const QString& field) {
 
 Header ReadHeader(const std::vector<std::uint8_t>& head) {
     Header header;
-    header.system = Text(head, 0x100, 16);
+    header.system = Text(head, HeaderStart, 16);
     header.copyright = Text(head, 0x110, 16);
     header.titleDomestic = Text(head, 0x120, 48);
     header.titleOverseas = Text(head, 0x150, 48);
     header.serial = Text(head, 0x180, 14);
-    header.storedChecksum = Big16(head, 0x18E);
+    header.storedChecksum = Big16(head, ChecksumAt);
     header.devices = Text(head, 0x190, 16);
-    header.romStart = Big32(head, 0x1A0);
-    header.romEnd = Big32(head, 0x1A4);
+    header.romStart = Big32(head, RomStartAt);
+    header.romEnd = Big32(head, RomEndAt);
     header.region = Text(head, 0x1F0, 3);
     header.regions = Regions(header.region);
     // Extra memory: "RA", a kind byte, 0x20, then its start and end.
@@ -328,7 +334,7 @@ namespace {
 // The plain size the header declares (its ROM end + 1), or 0 when the field
 // makes no sense.
 std::int64_t DeclaredSize(const std::vector<std::uint8_t>& head) {
-    const std::int64_t end = std::int64_t(Big32(head, 0x1A4)) + 1;
+    const std::int64_t end = std::int64_t(Big32(head, RomEndAt)) + 1;
     return end > HeaderEnd && end % 2 == 0 ? end : 0;
 }
 
@@ -447,7 +453,7 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
             report.error = unfinished();
             return report;
         }
-        const std::uint16_t stored = Big16(f.head, 0x18E);
+        const std::uint16_t stored = Big16(f.head, ChecksumAt);
         report.reasons.append(
             stored == f.digest.checksum
                 ? QStringLiteral("the header checksum %1 matches %2")
@@ -462,13 +468,13 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         report.certainty = Certainty::Likely;
     } else if (found.size() == 1) {
         chosen = &found.front();
-        report.certainty = Big16(chosen->head, 0x18E) == chosen->digest.checksum
+        report.certainty = Big16(chosen->head, ChecksumAt) == chosen->digest.checksum
                                ? Certainty::Certain
                                : Certainty::Likely;
     } else if (found.size() > 1) {
         std::vector<const Found*> matching;
         for (const Found& f : found)
-            if (Big16(f.head, 0x18E) == f.digest.checksum)
+            if (Big16(f.head, ChecksumAt) == f.digest.checksum)
                 matching.push_back(&f);
         if (matching.size() == 1) {
             chosen = matching.front();
@@ -493,7 +499,7 @@ Report InspectData(const ReadAt& read, std::int64_t size, const Options& options
         if (size < HeaderEnd)
             report.reasons.append(
                 QStringLiteral("the file is too small to hold a cartridge header"));
-        if (copierHeader && size == SmdHeaderSize)
+        if (copierHeader && Cartridge::HeaderOnly(RomLayout::Smd, size))
             report.reasons.append(QStringLiteral("an SMD header with no image data after it"));
     }
 

@@ -1,5 +1,6 @@
 // Sources opened for reading, and the questions asked of entries on disk.
 
+#include "Cartridge.h"
 #include "WriterParts.h"
 
 #include <algorithm>
@@ -126,7 +127,7 @@ bool Source::Unchanged() const {
 // Every piece read, read again: the same bytes, or the file was still being
 // written while it was read.
 bool Source::SameAgain() const {
-    constexpr std::int64_t Chunk = std::int64_t(4) << 20;
+    constexpr std::int64_t Chunk = Cartridge::Piece;
     const std::lock_guard<std::mutex> lock(piecesMutex_);
     std::vector<char> again;
     for (const Piece& piece : pieces_) {
