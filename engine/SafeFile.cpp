@@ -197,6 +197,8 @@ bool Writer::Write(const void* data, std::int64_t bytes) {
     if (state_ != State::Open)
         return false;
     const char* from = static_cast<const char*>(data);
+    if (!Detail::Room(name_, bytes))
+        return Fail(QStringLiteral("the destination cannot be written"), ENOSPC);
     while (bytes > 0) {
         const ssize_t put = ::write(fd_, from, std::size_t(std::min<std::int64_t>(bytes, 1 << 30)));
         if (put < 0 && errno == EINTR)
@@ -213,6 +215,8 @@ bool Writer::Write(const void* data, std::int64_t bytes) {
 int Writer::WriteAt(std::int64_t offset, const void* data, std::int64_t bytes) const {
     if (state_ != State::Open)
         return EBADF;
+    if (!Detail::Room(name_, bytes))
+        return ENOSPC;
     const char* from = static_cast<const char*>(data);
     while (bytes > 0) {
         const ssize_t put =
@@ -466,6 +470,8 @@ void Writer::CloseAll() {
 }
 
 bool Writer::Abort() {
+    if (state_ == State::Open || state_ == State::Finished)
+        Detail::Dropped(name_);
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;

@@ -271,3 +271,8 @@ enum Fault : unsigned {
 // Whether a test build asks for a fault (one SafeFile::Fault) now; absent
 // from the shipped programs.
 extern "C" bool kestrix_writer_fault(unsigned fault) __attribute__((weak));
+// Whether a test build's drive has room for bytes more of the file of this
+// name (in its folder), asked before each write of a file's content; and
+// that the file's content was dropped before it was named.
+extern "C" bool kestrix_writer_room(const char* name, long long bytes) __attribute__((weak));
+extern "C" void kestrix_writer_dropped(const char* name) __attribute__((weak));

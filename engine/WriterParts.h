@@ -20,6 +20,10 @@ namespace SafeFile::Detail {
 
 // --- system calls a file system may lack (WriterSystem.cpp)
 bool Faulty(unsigned fault);
+// Whether a test build's drive has room for bytes more of a file; that a
+// file's content was dropped.
+bool Room(const QByteArray& name, std::int64_t bytes);
+void Dropped(const QByteArray& name);
 int Failing(int error);
 int OpenUnnamed(int dirFd);
 int LinkNames(int dirFd, const char* from, const char* to);

@@ -23,6 +23,15 @@ bool Faulty(unsigned fault) {
     return kestrix_writer_fault && kestrix_writer_fault(fault);
 }
 
+bool Room(const QByteArray& name, std::int64_t bytes) {
+    return !kestrix_writer_room || kestrix_writer_room(name.constData(), bytes);
+}
+
+void Dropped(const QByteArray& name) {
+    if (kestrix_writer_dropped)
+        kestrix_writer_dropped(name.constData());
+}
+
 int Failing(int error) {
     errno = error;
     return -1;

@@ -15,6 +15,8 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <map>
+#include <mutex>
 
 namespace {
 
@@ -44,10 +46,49 @@ unsigned FaultsFromEnvironment() {
 
 std::atomic<unsigned> faults{FaultsFromEnvironment()};
 
+std::mutex fullMutex;
+QByteArray fullName;
+long long room = -1; // what the drive holds, or -1
+long long used = 0;
+std::map<QByteArray, long long> usedBy;
+
 } // namespace
 
 void WriterFaults::Set(unsigned newFaults) {
     faults = newFaults;
+}
+
+void WriterFaults::FullFor(const QByteArray& name) {
+    const std::lock_guard lock(fullMutex);
+    fullName = name;
+}
+
+void WriterFaults::DriveHolds(long long bytes) {
+    const std::lock_guard lock(fullMutex);
+    room = bytes;
+    used = 0;
+    usedBy.clear();
+}
+
+extern "C" bool kestrix_writer_room(const char* name, long long bytes) {
+    const std::lock_guard lock(fullMutex);
+    if (fullName == "*" || (!fullName.isEmpty() && fullName == name))
+        return false;
+    if (room < 0)
+        return true;
+    if (used + bytes > room)
+        return false;
+    used += bytes;
+    usedBy[name] += bytes;
+    return true;
+}
+
+extern "C" void kestrix_writer_dropped(const char* name) {
+    const std::lock_guard lock(fullMutex);
+    if (const auto held = usedBy.find(name); held != usedBy.end()) {
+        used -= held->second;
+        usedBy.erase(held);
+    }
 }
 
 extern "C" bool kestrix_writer_fault(unsigned fault) {
