@@ -246,7 +246,7 @@ QStringList DesktopPlatform::Drives() {
             const QStorageInfo volume(point);
             const bool take =
                 usable(volume) && volume.bytesTotal() > 0 && volume.rootPath() == point;
-            const std::lock_guard<std::mutex> lock(answers->mutex);
+            const std::lock_guard<std::mutex> held(answers->mutex);
             if (take)
                 answers->drives.append(QDir::toNativeSeparators(point));
             --answers->pending;

@@ -70,8 +70,8 @@ XP_ProgressBar::~XP_ProgressBar() {
 
 // --- properties -------------------------------------------------------------
 
-void XP_ProgressBar::SetBrushStyle(std::int32_t Style) {
-    brushStyle_ = Style;
+void XP_ProgressBar::SetBrushStyle(std::int32_t style) {
+    brushStyle_ = style;
     emit PropertyChanged(QStringLiteral("BrushStyle"));
 }
 

@@ -2024,9 +2024,9 @@ void tst_KestrixConvert::edgeRuns() {
         QVERIFY2(::lstat(RawPath(name).constData(), &st) == 0, qPrintable(name));
         if (name.endsWith(".png") && S_ISREG(st.st_mode) && status == 0) {
             char magic[4] = {};
-            const int fd = ::open(RawPath(name).constData(), O_RDONLY);
-            QVERIFY(fd >= 0 && ::read(fd, magic, 4) == 4);
-            ::close(fd);
+            const int png = ::open(RawPath(name).constData(), O_RDONLY);
+            QVERIFY(png >= 0 && ::read(png, magic, 4) == 4);
+            ::close(png);
             QVERIFY2(QByteArray(magic, 4) == "\x89PNG", qPrintable(name));
         }
     }
