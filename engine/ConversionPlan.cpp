@@ -1,13 +1,7 @@
 #include "ConversionPlan.h"
 
 #include "FileFunctions.h"
-#include "WriterParts.h"
-
-#include <QRandomGenerator>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "SafeFile.h"
 
 QString ConversionPlan::DestinationName(const QString& sourceName, RomLayout target,
                                         bool fullStem) {
@@ -75,38 +69,14 @@ QString ConversionPlan::EarlierWrite(const QString& destination) const {
     return IgnoresCase(folder) ? folded->given : QString();
 }
 
-// Makes a hidden file of a lower-case name and looks for it under the
-// upper-case spelling; the file is gone again at once (and on a signal).
+// Asked once for each folder, by its identity.
 bool ConversionPlan::IgnoresCase(const QString& folder) const {
     const SafeFile::FileId id = SafeFile::IdentityOf(folder);
     if (!id.IsValid())
         return false;
     if (const auto known = ignoresCase_.find(id); known != ignoresCase_.end())
         return known->second;
-    const QByteArray path = SafeFile::EncodeName(folder);
-    const int dir = ::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    bool ignores = false;
-    if (dir >= 0) {
-        const QByteArray lower =
-            ".kx-case" + QByteArray::number(QRandomGenerator::global()->generate64() % 46656, 36);
-        int slot = -1;
-        int fd = -1;
-        {
-            const SafeFile::Detail::SignalsHeld held;
-            fd = ::openat(dir, lower.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
-            if (fd >= 0)
-                slot = SafeFile::Detail::SetPending(dir, lower);
-        }
-        if (fd >= 0) {
-            struct stat st {};
-            ignores = ::fstatat(dir, lower.toUpper().constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-            ::close(fd);
-            const SafeFile::Detail::SignalsHeld held;
-            ::unlinkat(dir, lower.constData(), 0);
-            SafeFile::Detail::ClearPending(slot);
-        }
-        ::close(dir);
-    }
+    const bool ignores = SafeFile::IgnoresCase(folder);
     ignoresCase_.emplace(id, ignores);
     return ignores;
 }

@@ -27,7 +27,6 @@ public:
     // Why a destination may not be written for a source, or nothing. The
     // source is a file of the run (converted in place when it is its own
     // destination), or an archive whose entry it is (never replaced by it).
-    // given is how the source is named in messages.
     QString Refusal(const QString& destination, const QString& source, bool fromArchive) const;
 
     // That a destination will be written for a source (as named in

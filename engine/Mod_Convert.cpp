@@ -111,8 +111,6 @@ void Rearrange(std::int32_t mode, const std::uint8_t* src, std::uint8_t* dst,
     }
 }
 
-namespace {} // namespace
-
 ConversionResult FromSourceError(SafeFile::SourceError error) {
     switch (error) {
     case SafeFile::SourceError::Missing:

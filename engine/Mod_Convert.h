@@ -73,17 +73,10 @@ public:
                                    const QString& destination,
                                    SafeFile::Existing existing = SafeFile::Existing::Replace);
 
-    // The same, leaving the converted bytes in a writer that is open but not
-    // committed, so that the caller can commit many files together.
-    // Converted then means only that the writer holds the whole content.
-    ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
-                                       const QString& destination, SafeFile::Existing existing,
-                                       SafeFile::Writer& writer);
-
     // The same in two steps, for a caller that looks at the bytes in
     // between: the source read whole (refused by its size before it is
     // read, and when it changes while it is read); then those bytes
-    // converted from a layout, as ConvertLayoutInto would. The second step
+    // converted from a layout, as ConvertLayout would. The second step
     // changes the bytes loaded. An archive is read as its one cartridge
     // image.
     ConversionResult LoadSource(const QString& source, std::int64_t* length);
@@ -93,14 +86,11 @@ public:
                                    const QString& destination, SafeFile::Existing existing,
                                    SafeFile::Writer& writer, const Wrap& wrap = {});
 
-    // The same for a source already open: read in pieces, never whole, and
-    // refused when it changes meanwhile.
-    ConversionResult ConvertSourceInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                                       const QString& destination, SafeFile::Existing existing,
-                                       SafeFile::Writer& writer);
-    // The same in two steps, so that the second may run on another thread
-    // (with a converter of its own): the source checked against the
-    // conversion and the writer opened; then the content streamed into it.
+    // A source already open, read in pieces, never whole, and refused when
+    // it changes meanwhile; in two steps, so that the second may run on
+    // another thread (with a converter of its own): the source checked
+    // against the conversion and the writer opened; then the content
+    // streamed into it.
     // plainSha, when given, is fed the source's plain content on the way.
     ConversionResult OpenInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
                               const QString& destination, SafeFile::Existing existing,
@@ -136,6 +126,18 @@ public:
     void ShareHelpers(WorkerPool* helpers) { helpers_ = helpers; }
 
 private:
+    // ConvertLayout, leaving the converted bytes in a writer that is open but not
+    // committed, so that the caller can commit many files together.
+    // Converted then means only that the writer holds the whole content.
+    ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
+                                       const QString& destination, SafeFile::Existing existing,
+                                       SafeFile::Writer& writer);
+
+    // The same for a source already open: read in pieces, never whole, and
+    // refused when it changes meanwhile.
+    ConversionResult ConvertSourceInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                       const QString& destination, SafeFile::Existing existing,
+                                       SafeFile::Writer& writer);
     // Reads a source whole; with known layouts, its size is held against
     // the conversion's rule before any of it is read.
     ConversionResult Load(const QString& source, std::int64_t* length, RomLayout from,

@@ -180,8 +180,7 @@ public:
     FileId Folder() const { return folder_; }
     // The file written, from Finish on.
     FileId Written() const { return written_; }
-    // Whether Publish has given the file its name.
-    bool Published() const { return state_ == State::Published || state_ == State::Done; }
+    // Whether the file is named and its folder flushed.
     bool Done() const { return state_ == State::Done; }
 
     // Drops the unfinished content; the destination is left as it was. False
@@ -238,6 +237,10 @@ QStringList Leftovers(const QString& folder);
 // command-line programs; a window keeps the default handling.
 void RemoveTemporaryOnSignals();
 
+// Whether a folder takes two spellings of a name (in capitals and not) for
+// one file, as FAT, exFAT and case-folding folders do; asked by creating a
+// hidden file there for a moment.
+bool IgnoresCase(const QString& folder);
 // The cores this process may run on.
 int Cores();
 // How many descriptors the process may hold at once; -1 for no limit.

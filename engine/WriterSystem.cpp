@@ -3,6 +3,8 @@
 
 #include "WriterParts.h"
 
+#include <QRandomGenerator>
+
 #include <cerrno>
 #include <cstring>
 
@@ -127,6 +129,41 @@ QString SystemError(int error) {
 }
 
 } // namespace Detail
+
+bool IgnoresCase(const QString& folder) {
+    const int dir = ::open(EncodeName(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return false;
+    // A name of its own, looked up in capitals: found when the folder takes
+    // two spellings of a name for one file. The probe is registered so that
+    // a signal removes it; with no slot free, it is not left to chance.
+    const QByteArray lower =
+        ".kx-case" + QByteArray::number(QRandomGenerator::global()->generate64() % 46656, 36);
+    bool ignores = false;
+    int slot = -1;
+    int fd = -1;
+    {
+        const Detail::SignalsHeld held;
+        fd = ::openat(dir, lower.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            slot = Detail::SetPending(dir, lower);
+        if (fd >= 0 && slot < 0) {
+            ::close(fd);
+            ::unlinkat(dir, lower.constData(), 0);
+            fd = -1;
+        }
+    }
+    if (fd >= 0) {
+        struct stat st {};
+        ignores = ::fstatat(dir, lower.toUpper().constData(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        ::close(fd);
+        const Detail::SignalsHeld held;
+        ::unlinkat(dir, lower.constData(), 0);
+        Detail::ClearPending(slot);
+    }
+    ::close(dir);
+    return ignores;
+}
 
 int Cores() {
     cpu_set_t set;

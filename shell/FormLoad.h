@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommonDialog.h"
+
 #include <cstdint>
 
 class Forms;
@@ -14,6 +16,7 @@ void SetupConvertWindow(Forms& forms, const std::int16_t& mode);
 void SetupFileDialog(Forms& forms, const std::int16_t& mode);
 
 // The dialog's flags: explorer style, file and path must exist, multiple selection.
-inline constexpr int DialogFlags = 0x81A00;
+inline constexpr int DialogFlags = CommonDialog::Explorer | CommonDialog::FileMustExist |
+                                   CommonDialog::PathMustExist | CommonDialog::AllowMultiSelect;
 
 } // namespace FormLoad

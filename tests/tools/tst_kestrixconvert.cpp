@@ -167,6 +167,12 @@ void tst_KestrixConvert::usageErrors_data() {
         << QStringList{"to-bin", "--zip", "-o", "-", "a.bin"} << "--zip";
     QTest::newRow("standard output for two files")
         << QStringList{"bin2md", "-o", "-", "a.bin", "a.bin"} << "give one source";
+    QTest::newRow("standard output with --verify")
+        << QStringList{"to-bin", "--verify", "-o", "-", "a.bin"}
+        << "-o - writes to standard output: not with --verify";
+    QTest::newRow("standard output with --in-place")
+        << QStringList{"trim", "--in-place", "-o", "-", "a.bin"}
+        << "-o - writes to standard output: not with --in-place";
     QTest::newRow("json with a mode") << QStringList{"bin2md", "--json", "a.bin"} << "--json";
     QTest::newRow("-j 0") << QStringList{"info", "-j", "0", "a.bin"}
                           << "-j needs a number from 1 to 1024";

@@ -242,8 +242,9 @@ std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
         return usage(QStringLiteral("--name names a source read from standard input (-)"));
     if (a.files.contains(QStringLiteral("-")) && a.filesFrom == QLatin1String("-"))
         return usage(QStringLiteral("standard input (-) can be read once"));
-    if (a.output == QLatin1String("-") && (a.verify || a.inPlace))
-        return usage(QStringLiteral("-o - writes to standard output: not with --verify"));
+    if (a.ToStdout() && (a.verify || a.inPlace))
+        return usage(QStringLiteral("-o - writes to standard output: not with ") +
+                     (a.verify ? "--verify" : "--in-place"));
     // why may name the option as the user typed it (%1).
     auto forbid = [&](const char* option, const QString& why) -> bool {
         const QString name = QLatin1String(option);
