@@ -34,8 +34,8 @@ std::optional<Job> ParseCommand(const QString& word) {
 } // namespace
 
 int UsageError(const QString& why) {
-    Err() << "kestrix-convert: " << why << "\n"
-          << "Try 'kestrix-convert --help' for more information.\n";
+    Message() << why << "\n"
+              << "Try 'kestrix-convert --help' for more information.\n";
     return ExitUsage;
 }
 

@@ -126,7 +126,7 @@ private:
         }
     }
     // Told however quiet the run.
-    static void Line(const QString& text) { Err() << Program << text << "\n"; }
+    static void Line(const QString& text) { Message() << text << "\n"; }
     // Told unless quiet.
     void Note(const QString& text) const {
         if (!a_.quiet)
@@ -174,14 +174,14 @@ int ConvertRun(const Settings& settings, const Gathered& gathered) {
     teller.EndProgress();
     const bool repairing = a.job.command == Command::FixChecksum || a.job.command == Command::Trim;
     if (!a.quiet)
-        Err() << Program << (a.dryRun ? "dry run, nothing written: " : "")
-              << qint64(job.Count(FileOutcome::Converted))
-              << (a.dryRun    ? " to write, "
-                  : repairing ? " repaired, "
-                              : " converted, ")
-              << qint64(job.Count(FileOutcome::Skipped) + job.Count(FileOutcome::PassedOver) +
-                        gathered.skipped)
-              << " skipped, " << qint64(job.Count(FileOutcome::Refused)) << " refused, "
-              << qint64(job.Count(FileOutcome::Failed) + gathered.unreachable) << " failed\n";
+        Message() << (a.dryRun ? "dry run, nothing written: " : "")
+                  << qint64(job.Count(FileOutcome::Converted))
+                  << (a.dryRun    ? " to write, "
+                      : repairing ? " repaired, "
+                                  : " converted, ")
+                  << qint64(job.Count(FileOutcome::Skipped) + job.Count(FileOutcome::PassedOver) +
+                            gathered.skipped)
+                  << " skipped, " << qint64(job.Count(FileOutcome::Refused)) << " refused, "
+                  << qint64(job.Count(FileOutcome::Failed) + gathered.unreachable) << " failed\n";
     return job.AnyFailed() || gathered.unreachable > 0 ? ExitSomeFailed : ExitConverted;
 }

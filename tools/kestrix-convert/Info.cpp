@@ -22,12 +22,12 @@ void PrintText(const RomInspector::Report& r, const RomReport::Dat& dat) {
 bool LoadDats(const QStringList& paths, DatFile::Index& index) {
     for (const QString& path : paths) {
         if (const EngineError loaded = index.Load(path); loaded.Failed()) {
-            Err() << "kestrix-convert: cannot read the DAT file " << loaded.Text() << "\n";
+            Message() << "cannot read the DAT file " << loaded.Text() << "\n";
             return false;
         }
     }
     for (const QString& warning : index.Warnings())
-        Err() << "kestrix-convert: warning: " << warning << "\n";
+        Message() << "warning: " << warning << "\n";
     return true;
 }
 
@@ -54,8 +54,7 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
         files, jobs, standardInput, stdinName, [&](const RomInspector::Report& r) {
             if (!r.Inspected()) {
                 status = ExitSomeFailed;
-                Err() << "kestrix-convert: cannot inspect " << Quoted(r.file) << ": " << r.error
-                      << "\n";
+                Message() << "cannot inspect " << Quoted(r.file) << ": " << r.error << "\n";
                 Err().Flush();
             }
             if (json) {

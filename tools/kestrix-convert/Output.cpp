@@ -56,6 +56,10 @@ Output& Out() {
     return stream;
 }
 
+Output& Message() {
+    return Err() << "kestrix-convert: ";
+}
+
 Output& Err() {
     static Output stream(stderr);
     return stream;
@@ -64,7 +68,6 @@ Output& Err() {
 bool CloseOutputs() {
     const int outError = Out().Close();
     if (outError != 0)
-        Err() << "kestrix-convert: cannot write standard output: " << std::strerror(outError)
-              << "\n";
+        Message() << "cannot write standard output: " << std::strerror(outError) << "\n";
     return outError == 0 && Err().Close() == 0;
 }

@@ -30,11 +30,10 @@ private:
     int error_ = 0;
 };
 
-// What every message of the program starts with.
-inline constexpr const char* Program = "kestrix-convert: ";
-
 Output& Out();
 Output& Err();
+// Standard error, with the program's name written in front of a message.
+Output& Message();
 
 // Flushes and closes both streams; false, with one message on standard
 // error where it can still be written, when anything written to either was

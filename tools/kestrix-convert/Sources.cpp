@@ -50,8 +50,8 @@ public:
         DIR* dir = ::opendir(SafeFile::EncodeName(folder).constData());
         if (!dir) {
             const int error = errno;
-            Err() << "kestrix-convert: cannot read the folder " << Quoted(folder) << ": "
-                  << std::strerror(error) << "\n";
+            Message() << "cannot read the folder " << Quoted(folder) << ": " << std::strerror(error)
+                      << "\n";
             ++gathered_->unreachable;
             return;
         }
@@ -72,8 +72,8 @@ public:
             struct stat st {};
             if (::lstat(SafeFile::EncodeName(path).constData(), &st) != 0) {
                 const int error = errno;
-                Err() << "kestrix-convert: cannot reach " << Quoted(path) << ": "
-                      << std::strerror(error) << "\n";
+                Message() << "cannot reach " << Quoted(path) << ": " << std::strerror(error)
+                          << "\n";
                 ++gathered_->unreachable;
                 continue;
             }
@@ -147,11 +147,11 @@ bool GatherSources(const Arguments& arguments, Gathered* gathered) {
         QByteArray list;
         QString why;
         if (!ReadList(arguments.filesFrom, &list, &why)) {
-            Err() << "kestrix-convert: cannot read the list "
-                  << (arguments.filesFrom == QLatin1String("-")
-                          ? QStringLiteral("on standard input")
-                          : Quoted(arguments.filesFrom))
-                  << ": " << why << "\n";
+            Message() << "cannot read the list "
+                      << (arguments.filesFrom == QLatin1String("-")
+                              ? QStringLiteral("on standard input")
+                              : Quoted(arguments.filesFrom))
+                      << ": " << why << "\n";
             return false;
         }
         for (const QByteArray& name : list.split(arguments.null ? '\0' : '\n'))

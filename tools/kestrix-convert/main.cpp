@@ -131,19 +131,19 @@ int Main(int argc, char* argv[]) {
     settings.folder = QDir::toNativeSeparators(arguments->output);
     // An image is never written to a terminal.
     if (arguments->output == QLatin1String("-") && !arguments->dryRun && ::isatty(STDOUT_FILENO)) {
-        Err() << "kestrix-convert: standard output is a terminal: the image is not written to "
-                 "it (redirect it to a file or a pipe)\n";
+        Message() << "standard output is a terminal: the image is not written to "
+                     "it (redirect it to a file or a pipe)\n";
         return ExitSomeFailed;
     }
     // A missing output folder is an error of the run, not of its words.
     if (!settings.folder.isEmpty() && arguments->output != QLatin1String("-") &&
         !SafeFile::IsFolder(settings.folder)) {
-        Err() << "kestrix-convert: "
-              << (SafeFile::EntryExists(settings.folder)
-                      ? QStringLiteral("'%1' is not a folder")
-                      : QStringLiteral("output folder '%1' does not exist"))
-                     .arg(Shown(settings.folder))
-              << "\n";
+        Message() << ""
+                  << (SafeFile::EntryExists(settings.folder)
+                          ? QStringLiteral("'%1' is not a folder")
+                          : QStringLiteral("output folder '%1' does not exist"))
+                         .arg(Shown(settings.folder))
+                  << "\n";
         return ExitSomeFailed;
     }
     // A DAT file that cannot be read stops the run before anything is written.
