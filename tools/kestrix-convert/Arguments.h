@@ -62,6 +62,9 @@ struct Arguments {
 // (0 after --help or --version), when the run ends here.
 std::optional<Arguments> ParseArguments(const QStringList& words, int* status);
 
+// The command word of a conversion mode ("smd2bin").
+QString ModeWord(std::int32_t mode);
+
 // One usage message on standard error; the exit status of a usage error.
 int UsageError(const QString& why);
 

@@ -13,10 +13,9 @@ namespace {
 
 // The modes that take a layout, as the command line names them.
 QString ModesFor(RomLayout layout) {
-    static const char* const words[] = {"smd2bin", "bin2smd", "md2bin", "bin2md"};
     QStringList modes;
     for (const std::int32_t mode : FittingModes(layout))
-        modes << QLatin1String(words[mode]);
+        modes << ModeWord(mode);
     return modes.join(QStringLiteral(", "));
 }
 
