@@ -376,205 +376,265 @@ bool DiscImage(const ReadAt& read, std::int64_t size) {
 
 } // namespace
 
-Report InspectData(const ReadAt& read, std::int64_t size, const Options& options) {
-    const std::atomic<bool>* cancel = options.cancel;
-    const auto unfinished = [cancel] {
-        return cancel && cancel->load() ? QStringLiteral("the inspection was cancelled")
-                                        : QStringLiteral("the file cannot be read");
-    };
-    Report report;
-    report.size = size;
-    report.plainSize = size;
-    if (size <= 0) {
-        report.error = QStringLiteral("the file is empty");
-        return report;
+namespace {
+
+// Which layouts show the "SEGA" signature in their header, in the plain
+// content's first bytes (head).
+struct Found {
+    RomLayout layout;
+    std::vector<std::uint8_t> head;
+    Digest digest;
+};
+
+// One inspection of bytes of a size, step by step; a step that cannot read
+// what it needs leaves the report's error set and says false.
+class Inspection {
+public:
+    Inspection(const ReadAt& read, std::int64_t size, const Options& options)
+        : read_(read), size_(size), options_(options) {
+        report_.size = size;
+        report_.plainSize = size;
     }
 
-    // Not a cartridge at all: its header is the disc's, and its size no
-    // cartridge's.
-    if (DiscImage(read, size)) {
-        report.disc = true;
-        report.reasons.append(
+    Report Run() {
+        if (size_ <= 0) {
+            report_.error = QStringLiteral("the file is empty");
+            return report_;
+        }
+        // Not a cartridge at all: its header is the disc's, and its size no
+        // cartridge's.
+        if (DiscImage(read_, size_)) {
+            Disc();
+            return report_;
+        }
+        Look();
+        if (!Sum())
+            return report_;
+        Choose();
+        CopierHeader();
+        Describe();
+        return report_;
+    }
+
+private:
+    bool Unfinished() {
+        report_.error = options_.cancel && options_.cancel->load()
+                            ? QStringLiteral("the inspection was cancelled")
+                            : QStringLiteral("the file cannot be read");
+        return false;
+    }
+    void Fingerprints(const Digest& digest) {
+        report_.crc32 = digest.crc32;
+        report_.md5 = digest.md5;
+        report_.sha1 = digest.sha1;
+    }
+
+    void Disc() {
+        report_.disc = true;
+        report_.reasons.append(
             QStringLiteral("\"SEGADISCSYSTEM\" opens the file: a disc image, not a cartridge"));
-        if (options.fingerprints || options.checksum) {
-            const Digest digest =
-                ReadPlain(read, size, RomLayout::Unknown, options.fingerprints, cancel);
-            if (!digest.ok) {
-                report.error = unfinished();
-                return report;
+        if (!options_.fingerprints && !options_.checksum)
+            return;
+        const Digest digest =
+            ReadPlain(read_, size_, RomLayout::Unknown, options_.fingerprints, options_.cancel);
+        if (!digest.ok)
+            return void(Unfinished());
+        Fingerprints(digest);
+    }
+
+    // The layouts whose header shows the signature; those whose size rule
+    // the file breaks are only seen. Then the SMD copier header's marks.
+    void Look() {
+        for (RomLayout layout : Candidates) {
+            const bool fits = SizeFits(layout, size_);
+            if (!fits && !Readable(layout, size_))
+                continue;
+            std::vector<std::uint8_t> head = PlainHead(read_, size_, layout);
+            if (!HasSega(head))
+                continue;
+            if (fits) {
+                report_.reasons.append(QStringLiteral("\"SEGA\" in the header ") +
+                                       WhenReadAs(layout));
+                found_.push_back({layout, std::move(head), {}});
+            } else {
+                seen_.push_back({layout, std::move(head), {}});
             }
-            report.crc32 = digest.crc32;
-            report.md5 = digest.md5;
-            report.sha1 = digest.sha1;
         }
-        return report;
+        copierHeader_ =
+            size_ >= 10 && read_(0, copier_, 10) && copier_[8] == 0xAA && copier_[9] == 0xBB;
+        smdSized_ = SizeFits(RomLayout::Smd, size_);
     }
-
-    // Which layouts show the "SEGA" signature in their header; those whose
-    // size rule the file breaks are only seen.
-    struct Found {
-        RomLayout layout;
-        std::vector<std::uint8_t> head;
-        Digest digest;
-    };
-    std::vector<Found> found;
-    std::vector<Found> seen;
-    for (RomLayout layout : Candidates) {
-        const bool fits = SizeFits(layout, size);
-        if (!fits && !Readable(layout, size))
-            continue;
-        std::vector<std::uint8_t> head = PlainHead(read, size, layout);
-        if (!HasSega(head))
-            continue;
-        if (fits) {
-            report.reasons.append(QStringLiteral("\"SEGA\" in the header ") + WhenReadAs(layout));
-            found.push_back({layout, std::move(head), {}});
-        } else {
-            seen.push_back({layout, std::move(head), {}});
-        }
-    }
-
-    std::uint8_t copier[10] = {};
-    const bool copierHeader =
-        size >= 10 && read(0, copier, 10) && copier[8] == 0xAA && copier[9] == 0xBB;
-    const bool smdSized = SizeFits(RomLayout::Smd, size);
 
     // The header checksum of every layout that has the signature; the
     // fingerprints too when that layout is the only one.
-    const bool headerOnly = !options.checksum && !options.fingerprints && found.size() == 1;
-    for (Found& f : found) {
-        if (headerOnly) {
-            f.digest.ok = true;
-            break;
+    bool Sum() {
+        headerOnly_ = !options_.checksum && !options_.fingerprints && found_.size() == 1;
+        for (Found& f : found_) {
+            if (headerOnly_) {
+                f.digest.ok = true;
+                break;
+            }
+            f.digest =
+                ReadPlain(read_, size_, f.layout, found_.size() == 1 && options_.fingerprints,
+                          options_.cancel, DeclaredSize(f.head));
+            if (!f.digest.ok)
+                return Unfinished();
+            const std::uint16_t stored = Big16(f.head, ChecksumAt);
+            report_.reasons.append(
+                stored == f.digest.checksum
+                    ? QStringLiteral("the header checksum %1 matches %2")
+                          .arg(Hex(stored), WhenReadAs(f.layout))
+                    : QStringLiteral("the header checksum %1 differs from the computed %2 %3")
+                          .arg(Hex(stored), Hex(f.digest.checksum), WhenReadAs(f.layout)));
         }
-        f.digest = ReadPlain(read, size, f.layout, found.size() == 1 && options.fingerprints,
-                             cancel, DeclaredSize(f.head));
-        if (!f.digest.ok) {
-            report.error = unfinished();
-            return report;
-        }
-        const std::uint16_t stored = Big16(f.head, ChecksumAt);
-        report.reasons.append(
-            stored == f.digest.checksum
-                ? QStringLiteral("the header checksum %1 matches %2")
-                      .arg(Hex(stored), WhenReadAs(f.layout))
-                : QStringLiteral("the header checksum %1 differs from the computed %2 %3")
-                      .arg(Hex(stored), Hex(f.digest.checksum), WhenReadAs(f.layout)));
+        return true;
     }
 
-    const Found* chosen = nullptr;
-    if (headerOnly) {
-        chosen = &found.front();
-        report.certainty = Certainty::Likely;
-    } else if (found.size() == 1) {
-        chosen = &found.front();
-        report.certainty = Big16(chosen->head, ChecksumAt) == chosen->digest.checksum
-                               ? Certainty::Certain
-                               : Certainty::Likely;
-    } else if (found.size() > 1) {
-        std::vector<const Found*> matching;
-        for (const Found& f : found)
-            if (Big16(f.head, ChecksumAt) == f.digest.checksum)
-                matching.push_back(&f);
-        if (matching.size() == 1) {
-            chosen = matching.front();
-            report.certainty = Certainty::Certain;
+    static bool Matches(const Found& f) { return Big16(f.head, ChecksumAt) == f.digest.checksum; }
+
+    // The layout, and how sure it is.
+    void Choose() {
+        if (headerOnly_) {
+            chosen_ = &found_.front();
+            report_.certainty = Certainty::Likely;
+        } else if (found_.size() == 1) {
+            chosen_ = &found_.front();
+            report_.certainty = Matches(*chosen_) ? Certainty::Certain : Certainty::Likely;
+        } else if (found_.size() > 1) {
+            std::vector<const Found*> matching;
+            for (const Found& f : found_)
+                if (Matches(f))
+                    matching.push_back(&f);
+            if (matching.size() == 1) {
+                chosen_ = matching.front();
+                report_.certainty = Certainty::Certain;
+            } else {
+                QStringList names;
+                for (const Found& f : found_)
+                    names.append(LayoutPhrase(f.layout));
+                report_.reasons.append(
+                    QStringLiteral("%1 fit equally well").arg(names.join(" and ")));
+            }
         } else {
-            QStringList names;
-            for (const Found& f : found)
-                names.append(LayoutPhrase(f.layout));
-            report.reasons.append(QStringLiteral("%1 fit equally well").arg(names.join(" and ")));
+            NoneFound();
         }
-    } else if (!seen.empty()) {
-        // The content shows a layout, but the size breaks its rule.
-        report.seen = seen.front().layout;
-        for (const Found& f : seen)
-            report.reasons.append(QStringLiteral("\"SEGA\" in the header %1, but %2")
-                                      .arg(WhenReadAs(f.layout), SizeBreaks(f.layout, size)));
-    } else if (copierHeader && smdSized) {
-        report.reasons.append(QStringLiteral("no \"SEGA\" in the header under any layout"));
-        report.certainty = Certainty::Likely;
-    } else {
-        report.reasons.append(QStringLiteral("no \"SEGA\" in the header under any layout"));
-        if (size < HeaderEnd)
-            report.reasons.append(
+        if (chosen_)
+            report_.layout = chosen_->layout;
+        else if (report_.certainty == Certainty::Likely)
+            report_.layout = RomLayout::Smd;
+    }
+
+    void NoneFound() {
+        if (!seen_.empty()) {
+            // The content shows a layout, but the size breaks its rule.
+            report_.seen = seen_.front().layout;
+            for (const Found& f : seen_)
+                report_.reasons.append(QStringLiteral("\"SEGA\" in the header %1, but %2")
+                                           .arg(WhenReadAs(f.layout), SizeBreaks(f.layout, size_)));
+            return;
+        }
+        report_.reasons.append(QStringLiteral("no \"SEGA\" in the header under any layout"));
+        if (copierHeader_ && smdSized_) {
+            report_.certainty = Certainty::Likely;
+            return;
+        }
+        if (size_ < HeaderEnd)
+            report_.reasons.append(
                 QStringLiteral("the file is too small to hold a cartridge header"));
-        if (copierHeader && Cartridge::HeaderOnly(RomLayout::Smd, size))
-            report.reasons.append(QStringLiteral("an SMD header with no image data after it"));
+        if (copierHeader_ && Cartridge::HeaderOnly(RomLayout::Smd, size_))
+            report_.reasons.append(QStringLiteral("an SMD header with no image data after it"));
     }
 
-    if (chosen)
-        report.layout = chosen->layout;
-    else if (report.certainty == Certainty::Likely)
-        report.layout = RomLayout::Smd;
-    const bool smdLike =
-        report.layout == RomLayout::Smd ||
-        (report.layout == RomLayout::Unknown && (smdSized || report.seen == RomLayout::Smd));
-    if (smdLike && copierHeader) {
-        report.reasons.append(QStringLiteral("SMD copier header: 0xAA 0xBB at offsets 8 and 9"));
-        if (copier[2] == 0x40)
-            report.reasons.append(QStringLiteral("SMD split flag set: more parts follow"));
-        report.smdBlocksDeclared = copier[0];
-        report.smdBlocks = (size - SmdHeaderSize) / BlockSize;
-    }
-    if (report.layout == RomLayout::Smd || report.seen == RomLayout::Smd)
-        report.plainSize = size - SmdHeaderSize;
-
-    // The header and the fingerprints of the plain content; of the file as it
-    // is when the layout stays unknown, which then has no header to show.
-    const RomLayout read_as = report.layout;
-    Digest digest;
-    std::vector<std::uint8_t> head;
-    if (chosen && found.size() == 1) {
-        digest = chosen->digest;
-        head = chosen->head;
-    } else if (read_as == RomLayout::Unknown && !options.fingerprints) {
-        digest.ok = true;
-    } else {
-        head = PlainHead(read, size, read_as);
-        digest = ReadPlain(read, size, read_as, options.fingerprints, cancel,
-                           read_as == RomLayout::Unknown ? 0 : DeclaredSize(head));
-        if (!digest.ok) {
-            report.error = unfinished();
-            return report;
+    void CopierHeader() {
+        const bool smdLike =
+            report_.layout == RomLayout::Smd ||
+            (report_.layout == RomLayout::Unknown && (smdSized_ || report_.seen == RomLayout::Smd));
+        if (smdLike && copierHeader_) {
+            report_.reasons.append(
+                QStringLiteral("SMD copier header: 0xAA 0xBB at offsets 8 and 9"));
+            if (copier_[2] == 0x40)
+                report_.reasons.append(QStringLiteral("SMD split flag set: more parts follow"));
+            report_.smdBlocksDeclared = copier_[0];
+            report_.smdBlocks = (size_ - SmdHeaderSize) / BlockSize;
         }
+        if (report_.layout == RomLayout::Smd || report_.seen == RomLayout::Smd)
+            report_.plainSize = size_ - SmdHeaderSize;
     }
-    if (read_as != RomLayout::Unknown && report.certainty != Certainty::Unknown && HasSega(head) &&
-        !headerOnly) {
-        report.header = ReadHeader(head);
-        report.header.computedChecksum = digest.checksum;
-        // What the size says of the dump.
-        const std::int64_t declared = DeclaredSize(head);
-        if (declared == 0) {
-            report.dump = Dump::Unknown;
-        } else if (report.plainSize == declared) {
-            report.dump = Dump::Complete;
-        } else if (report.plainSize < declared) {
-            // An end far past any cartridge is a broken field, not a short dump.
-            report.dump = declared > MaxPlausibleRom ? Dump::Implausible : Dump::Truncated;
-        } else if (digest.tailUniform) {
-            report.dump = Dump::Padded;
-        } else if (RepeatsDeclared(read, size, read_as, declared)) {
-            report.dump = report.plainSize % declared == 0 ? Dump::Mirrored : Dump::Overdump;
-            report.tailMirrored = true;
+
+    // The header and the fingerprints of the plain content; of the file as
+    // it is when the layout stays unknown, which then has no header to show.
+    void Describe() {
+        const RomLayout layout = report_.layout;
+        Digest digest;
+        std::vector<std::uint8_t> head;
+        if (chosen_ && found_.size() == 1) {
+            digest = chosen_->digest;
+            head = chosen_->head;
+        } else if (layout == RomLayout::Unknown && !options_.fingerprints) {
+            digest.ok = true;
         } else {
-            report.dump = Dump::Overdump;
+            head = PlainHead(read_, size_, layout);
+            digest = ReadPlain(read_, size_, layout, options_.fingerprints, options_.cancel,
+                               layout == RomLayout::Unknown ? 0 : DeclaredSize(head));
+            if (!digest.ok)
+                return void(Unfinished());
         }
-        if (report.dump == Dump::Padded || report.dump == Dump::Mirrored ||
-            report.dump == Dump::Overdump) {
-            report.declaredRange = true;
-            report.declaredChecksum = digest.declaredChecksum;
+        if (layout != RomLayout::Unknown && report_.certainty != Certainty::Unknown &&
+            HasSega(head) && !headerOnly_) {
+            report_.header = ReadHeader(head);
+            report_.header.computedChecksum = digest.checksum;
+            Dumped(head, digest);
+        } else if (report_.seen != RomLayout::Unknown) {
+            // Broken blocks, or shorter than its header says: cut short.
+            const std::int64_t declared = DeclaredSize(seen_.front().head);
+            if (report_.seen == RomLayout::Smd || (declared > 0 && report_.plainSize < declared))
+                report_.dump = Dump::Truncated;
         }
-    } else if (report.seen != RomLayout::Unknown) {
-        // Broken blocks, or shorter than its header says: cut short.
-        const std::int64_t declared = DeclaredSize(seen.front().head);
-        if (report.seen == RomLayout::Smd || (declared > 0 && report.plainSize < declared))
-            report.dump = Dump::Truncated;
+        Fingerprints(digest);
     }
-    report.crc32 = digest.crc32;
-    report.md5 = digest.md5;
-    report.sha1 = digest.sha1;
-    return report;
+
+    // What the size says of the dump.
+    void Dumped(const std::vector<std::uint8_t>& head, const Digest& digest) {
+        const std::int64_t declared = DeclaredSize(head);
+        Report& r = report_;
+        if (declared == 0) {
+            r.dump = Dump::Unknown;
+        } else if (r.plainSize == declared) {
+            r.dump = Dump::Complete;
+        } else if (r.plainSize < declared) {
+            // An end far past any cartridge is a broken field, not a short dump.
+            r.dump = declared > MaxPlausibleRom ? Dump::Implausible : Dump::Truncated;
+        } else if (digest.tailUniform) {
+            r.dump = Dump::Padded;
+        } else if (RepeatsDeclared(read_, size_, r.layout, declared)) {
+            r.dump = r.plainSize % declared == 0 ? Dump::Mirrored : Dump::Overdump;
+            r.tailMirrored = true;
+        } else {
+            r.dump = Dump::Overdump;
+        }
+        if (r.dump == Dump::Padded || r.dump == Dump::Mirrored || r.dump == Dump::Overdump) {
+            r.declaredRange = true;
+            r.declaredChecksum = digest.declaredChecksum;
+        }
+    }
+
+    const ReadAt& read_;
+    const std::int64_t size_;
+    const Options& options_;
+    Report report_;
+    std::vector<Found> found_;
+    std::vector<Found> seen_;
+    const Found* chosen_ = nullptr;
+    std::uint8_t copier_[10] = {};
+    bool copierHeader_ = false;
+    bool smdSized_ = false;
+    bool headerOnly_ = false;
+};
+
+} // namespace
+
+Report InspectData(const ReadAt& read, std::int64_t size, const Options& options) {
+    return Inspection(read, size, options).Run();
 }
 
 Report Inspect(const QString& path, const Options& options) {
