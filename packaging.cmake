@@ -5,7 +5,7 @@ include(GNUInstallDirs)
 # Help menu looks for it; bin/ holds a relative link to it.
 set(KESTRIX_PROGRAM_DIR lib/kestrix)
 install(TARGETS kestrix RUNTIME DESTINATION ${KESTRIX_PROGRAM_DIR})
-install(FILES resources/readme.txt DESTINATION ${KESTRIX_PROGRAM_DIR})
+install(FILES ${CMAKE_BINARY_DIR}/bin/readme.txt DESTINATION ${KESTRIX_PROGRAM_DIR})
 file(RELATIVE_PATH KESTRIX_LINK_TARGET /root/${CMAKE_INSTALL_BINDIR}
      /root/${KESTRIX_PROGRAM_DIR}/kestrix)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)

@@ -8,7 +8,17 @@
 namespace Mod_File {
 
 bool ConvertFile(const QString& source, const QString& destination, std::int32_t mode) {
-    return ConvertFileReport(source, destination, mode) == ConversionResult::Converted;
+    switch (mode) {
+    case SMDtoBIN:
+        return Mod_Convert::ConvertSMDtoBIN(source, destination);
+    case BINtoSMD:
+        return Mod_Convert::ConvertBINtoSMD(source, destination);
+    case MDtoBIN:
+        return Mod_Convert::ConvertMDtoBIN(source, destination);
+    case BINtoMD:
+        return Mod_Convert::ConvertBINtoMD(source, destination);
+    }
+    return false;
 }
 
 ConversionResult ConvertFileReport(const QString& source, const QString& destination,

@@ -36,16 +36,16 @@ Form_About::Form_About(Forms&)
 QString Form_About::AboutText() {
     using namespace AboutInfo;
     const QStringList lines = {
-        QStringLiteral("Kestrix VERSION 2.0 BETA-RC2 开发作者： ") + QString::fromUtf8(AuthorName) +
-            QStringLiteral("(") + QString::fromUtf8(AuthorAlias) + QStringLiteral("),特别感谢") +
-            QString::fromUtf8(ThankedName) + QStringLiteral("技术帮助支持。 简体中文版：") +
-            QString::fromUtf8(TranslatorName),
+        QStringLiteral("Kestrix VERSION " KESTRIX_VERSION_TEXT " 开发作者： ") +
+            QString::fromUtf8(AuthorName) + QStringLiteral("(") + QString::fromUtf8(AuthorAlias) +
+            QStringLiteral("),特别感谢") + QString::fromUtf8(ThankedName) +
+            QStringLiteral("技术帮助支持。 简体中文版：") + QString::fromUtf8(TranslatorName),
         QString(),
         QStringLiteral("你可以写信到: ") + QString::fromUtf8(Email) + QStringLiteral("."),
         QStringLiteral("我的博客: ") + QString::fromUtf8(Blog),
         QStringLiteral("我的网站: ") + QString::fromUtf8(HomePage),
         QString(),
-        QStringLiteral("Kestrix 2.0 BETA-RC2 ") + QString::fromUtf8(Rights),
+        QStringLiteral("Kestrix " KESTRIX_VERSION_TEXT " ") + QString::fromUtf8(Rights),
     };
     return lines.join(QStringLiteral("\r\n"));
 }

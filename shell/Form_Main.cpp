@@ -29,7 +29,7 @@ Form_Main::Form_Main(Forms& forms)
       forms_(forms) {
     setObjectName(QStringLiteral("Form_Main"));
     qApp->installEventFilter(this);
-    setWindowTitle(QStringLiteral("Kestrix VERSION 2.0 BETA-RC2"));
+    setWindowTitle(QStringLiteral("Kestrix VERSION " KESTRIX_VERSION_TEXT));
     DLG.MaxFileSize = 9999;
 
     auto* client = new QWidget(this);
