@@ -52,12 +52,6 @@ QString Evidence(const RomInspector::Report& r) {
     return QStringLiteral("SMD copier header");
 }
 
-QString Join(const QString& folder, const QString& name) {
-    if (folder.isEmpty())
-        return name;
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
 JobNotice Notice(JobNotice::Kind kind, const QString& subject = QString(),
                  const QString& text = QString()) {
     JobNotice notice;
@@ -314,7 +308,8 @@ void ConversionJob::TellLeftovers(FileRun& run, const QString& folder) {
         return;
     foldersSeen_.insert(folder);
     for (const QString& name : SafeFile::Leftovers(folder))
-        run.report.notices.push_back(Notice(JobNotice::Kind::Leftover, Join(folder, name), folder));
+        run.report.notices.push_back(
+            Notice(JobNotice::Kind::Leftover, JoinPath(folder, name), folder));
 }
 
 QString ConversionJob::OutputName(const QString& sourceName) const {
@@ -331,13 +326,13 @@ bool ConversionJob::Repairing() const {
 void ConversionJob::One(const Item& item) {
     FileRun run = Begin(item.given);
     run.fromTree = item.fromTree;
-    const QString folder = Join(r_.folder, item.folder);
+    const QString folder = JoinPath(r_.folder, item.folder);
     QString name = OutputName(item.name);
     if (r_.zip)
         name = FileFunctions::WithoutExtension(name) + QStringLiteral(".zip");
     run.report.destination = r_.inPlace    ? item.path
                              : r_.toStdout ? QStringLiteral("-")
-                                           : Join(folder, name);
+                                           : JoinPath(folder, name);
     if (r_.inPlace && item.bytes) {
         Refuse(run, EngineError::Code::EntryInPlace);
         batch_.push_back(std::move(run));

@@ -2,6 +2,7 @@
 
 #include "Archive.h"
 #include "Output.h"
+#include "PathSeparator.h"
 #include "RomLayout.h"
 #include "SafeFile.h"
 
@@ -66,9 +67,7 @@ public:
         QStringList folders;
         for (const QByteArray& bytes : names) {
             const QString name = SafeFile::DecodeName(bytes);
-            const QString path = folder.endsWith(QLatin1Char('/'))
-                                     ? folder + name
-                                     : folder + QLatin1Char('/') + name;
+            const QString path = JoinPath(folder, name);
             struct stat st {};
             if (::lstat(SafeFile::EncodeName(path).constData(), &st) != 0) {
                 const int error = errno;
@@ -96,12 +95,10 @@ public:
         for (const QString& name : folders) {
             // The output folder inside a tree holds this run's results, not
             // its sources: walking it would convert the last run's outputs.
-            const QString path =
-                folder + (folder.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) +
-                name;
+            const QString path = JoinPath(folder, name);
             if (output_.IsValid() && SafeFile::IdentityOf(path) == output_)
                 continue;
-            Walk(path, relative + name + QLatin1Char('/'));
+            Walk(path, relative + name + PathSeparator());
         }
     }
 
