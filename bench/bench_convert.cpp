@@ -2,7 +2,7 @@
 // conversions against cp of the same file.
 
 #include "ConversionMode.h"
-#include "Mod_Convert.h"
+#include "Interleave.h"
 
 #include <benchmark/benchmark.h>
 
@@ -40,12 +40,35 @@ void BM_Memcpy(benchmark::State& state) {
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));
 }
 
+// What a conversion does to each piece: SMD blocks joined or split one by
+// one, an MD image's halves joined or split whole.
+void Rearrange(std::int32_t mode, const std::uint8_t* src, std::uint8_t* dst, std::size_t bytes) {
+    constexpr std::size_t Block = 16384;
+    constexpr std::size_t Half = Block / 2;
+    switch (mode) {
+    case SMDtoBIN:
+        for (std::size_t at = 0; at < bytes; at += Block)
+            Interleave::Join(src + at, src + at + Half, dst + at, Half);
+        break;
+    case BINtoSMD:
+        for (std::size_t at = 0; at < bytes; at += Block)
+            Interleave::Split(src + at, dst + at, dst + at + Half, Half);
+        break;
+    case MDtoBIN:
+        Interleave::Join(src, src + bytes / 2, dst, bytes / 2);
+        break;
+    case BINtoMD:
+        Interleave::Split(src, dst, dst + bytes / 2, bytes / 2);
+        break;
+    }
+}
+
 void BM_Rearrange(benchmark::State& state, std::int32_t mode) {
     const auto bytes = std::size_t(state.range(0));
     const auto source = Filled(bytes);
-    std::vector<std::uint8_t> target(bytes + 512);
+    std::vector<std::uint8_t> target(bytes);
     for (auto _ : state) {
-        Mod_Convert::Rearrange(mode, source.data(), target.data(), std::int64_t(bytes));
+        Rearrange(mode, source.data(), target.data(), bytes);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(bytes));

@@ -84,24 +84,28 @@ QString Message(archive* a) {
 }
 
 // Clears the flag that says an entry's name is UTF-8 (bit 11 of the general
-// purpose flags) in the local and central headers of a one-entry zip.
-void ClearUtf8Flags(QByteArray* zip) {
+// purpose flags) in the local and central headers of a one-entry zip, of
+// which zip holds the bytes from offset on (the local one alone: its start).
+void ClearUtf8Flags(QByteArray* zip, qsizetype offset = 0, bool local = false) {
     auto* p = reinterpret_cast<unsigned char*>(zip->data());
     const qsizetype n = zip->size();
     auto signature = [&](qsizetype at, const char* magic) {
         return at >= 0 && at + 4 <= n && std::memcmp(p + at, magic, 4) == 0;
     };
     auto clear = [&](qsizetype at) {
-        if (at + 2 <= n)
+        if (at >= 0 && at + 2 <= n)
             p[at + 1] &= ~0x08u;
     };
-    if (signature(0, "PK\3\4"))
+    if (offset == 0 && signature(0, "PK\3\4"))
         clear(6);
+    if (local)
+        return;
     for (qsizetype end = n - 22; end >= 0 && end >= n - 22 - 0xFFFF; --end) {
         if (!signature(end, "PK\5\6"))
             continue;
-        const qsizetype central = qsizetype(p[end + 16]) | qsizetype(p[end + 17]) << 8 |
-                                  qsizetype(p[end + 18]) << 16 | qsizetype(p[end + 19]) << 24;
+        const qsizetype central = (qsizetype(p[end + 16]) | qsizetype(p[end + 17]) << 8 |
+                                   qsizetype(p[end + 18]) << 16 | qsizetype(p[end + 19]) << 24) -
+                                  offset;
         if (signature(central, "PK\1\2"))
             clear(central + 8);
         break;
@@ -138,7 +142,7 @@ QString Misnamed(const QString& path, Kind is) {
 }
 
 EngineError Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
-                 const std::atomic<bool>* cancel) {
+                 const std::atomic<bool>* cancel, const QStringList* spillTo) {
     using Code = EngineError::Code;
     const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     const SafeFile::Source source(path);
@@ -197,7 +201,23 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
             // A read-me or a picture is passed over by its name, unread.
             entry.companion = true;
         }
-        if (!entry.error.Failed() && !entry.companion) {
+        if (!entry.error.Failed() && !entry.companion && spillTo) {
+            // Held in a file beside the output, never in memory.
+            const EngineError held = SafeFile::Spill(
+                *spillTo, limit,
+                [&](char* into, std::int64_t most, EngineError* why) -> std::int64_t {
+                    if (cancelled())
+                        return *why = {Code::Cancelled}, -1;
+                    const la_ssize_t got = archive_read_data(a.get(), into, std::size_t(most));
+                    if (got < 0)
+                        *why = {Code::Damaged, Message(a.get())};
+                    return got;
+                },
+                &entry.content);
+            if (held.code == Code::Cancelled)
+                return held;
+            entry.error = held;
+        } else if (!entry.error.Failed() && !entry.companion) {
             // The declared size is never trusted: the limit holds while the
             // content comes out, and the memory grows with what came out,
             // never past the limit.
@@ -249,7 +269,7 @@ bool IsCompanion(const QString& name) {
 }
 
 EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
-                        const std::atomic<bool>* cancel) {
+                        const std::atomic<bool>* cancel, const QStringList* spillTo) {
     using Code = EngineError::Code;
     int images = 0;
     Entry found;
@@ -261,7 +281,7 @@ EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
             if (++images == 1)
                 found = std::move(entry);
         },
-        cancel);
+        cancel, spillTo);
     if (read.Failed())
         return read;
     if (images != 1)
@@ -273,39 +293,95 @@ EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
     return {};
 }
 
-EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteArray* zip,
-                std::int64_t mtime) {
-    QByteArray out(size + size / 64 + (1 << 16), Qt::Uninitialized);
-    std::size_t used = 0;
+namespace {
+
+// A zip's bytes on their way into a writer, the last ones held back until
+// the end, so that the central header among them can be mended.
+class ZipOut {
+public:
+    ZipOut(SafeFile::Writer& writer, bool clearUtf8) : writer_(writer), clearUtf8_(clearUtf8) {}
+
+    static la_ssize_t Write(archive*, void* self, const void* data, std::size_t size) {
+        return static_cast<ZipOut*>(self)->Take(static_cast<const char*>(data), size);
+    }
+    // The rest, the name's flags cleared where asked for.
+    bool Finish() {
+        if (clearUtf8_)
+            ClearUtf8Flags(&held_, written_);
+        return Put(held_.constData(), held_.size());
+    }
+    bool Failed() const { return failed_; }
+
+private:
+    // The one entry's central header and the end record are well within
+    // this many bytes of the end.
+    static constexpr qsizetype Tail = qsizetype(1) << 17;
+
+    la_ssize_t Take(const char* data, std::size_t size) {
+        held_.append(data, qsizetype(size));
+        if (held_.size() > 2 * Tail) {
+            if (clearUtf8_ && written_ == 0)
+                ClearUtf8Flags(&held_, 0, true);
+            const qsizetype out = held_.size() - Tail;
+            if (!Put(held_.constData(), out))
+                return -1;
+            held_.remove(0, out);
+        }
+        return la_ssize_t(size);
+    }
+    bool Put(const char* data, qsizetype size) {
+        if (failed_ || !writer_.Write(data, size))
+            return !(failed_ = true);
+        written_ += size;
+        return true;
+    }
+
+    SafeFile::Writer& writer_;
+    const bool clearUtf8_;
+    QByteArray held_;
+    qsizetype written_ = 0; // before held_
+    bool failed_ = false;
+};
+
+} // namespace
+
+EngineError ZipInto(const QString& name, std::int64_t size, std::int64_t mtime,
+                    SafeFile::Writer& writer, const std::function<bool(const PutPiece&)>& fill) {
+    // The name's own bytes, which need not be UTF-8. Under a UTF-8 locale
+    // the writer flags any name as UTF-8; a name of other bytes is stored
+    // unflagged, as zip tools store a name whose character set they cannot
+    // tell.
+    const QByteArray bytes = SafeFile::EncodeName(name);
+    ZipOut out(writer, !SafeFile::IsUtf8(bytes));
     std::unique_ptr<archive, WriteFree> a(archive_write_new());
     archive_write_set_format_zip(a.get());
     archive_write_set_options(a.get(), "zip:compression=deflate");
-    if (archive_write_open_memory(a.get(), out.data(), std::size_t(out.size()), &used) !=
-        ARCHIVE_OK) {
-        return {EngineError::Code::ZipNotMade, Message(a.get())};
-    }
+    archive_write_set_bytes_in_last_block(a.get(), 1);
+    const auto written = [&] {
+        return out.Failed() ? EngineError(EngineError::Code::WriteFailed, writer.ErrorString())
+                            : EngineError(EngineError::Code::ZipNotMade, Message(a.get()));
+    };
+    if (archive_write_open(a.get(), &out, nullptr, &ZipOut::Write, nullptr) != ARCHIVE_OK)
+        return written();
     std::unique_ptr<archive_entry, void (*)(archive_entry*)> entry(archive_entry_new(),
                                                                    archive_entry_free);
-    // The name's own bytes, which need not be UTF-8.
-    const QByteArray bytes = SafeFile::EncodeName(name);
     archive_entry_copy_pathname(entry.get(), bytes.constData());
     archive_entry_set_filetype(entry.get(), AE_IFREG);
     archive_entry_set_perm(entry.get(), 0644);
     if (mtime > 0)
         archive_entry_set_mtime(entry.get(), time_t(mtime), 0);
     archive_entry_set_size(entry.get(), size);
-    if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK ||
-        archive_write_data(a.get(), data, std::size_t(size)) != la_ssize_t(size) ||
-        archive_write_close(a.get()) != ARCHIVE_OK) {
-        return {EngineError::Code::ZipNotMade, Message(a.get())};
-    }
-    out.truncate(qsizetype(used));
-    // Under a UTF-8 locale the writer flags any name as UTF-8; a name of
-    // other bytes is stored unflagged, as zip tools store a name whose
-    // character set they cannot tell.
-    if (!SafeFile::IsUtf8(bytes))
-        ClearUtf8Flags(&out);
-    *zip = out;
+    if (archive_write_header(a.get(), entry.get()) != ARCHIVE_OK)
+        return written();
+    bool taken = true;
+    const bool filled = fill([&](const char* data, std::int64_t n) {
+        taken = taken && archive_write_data(a.get(), data, std::size_t(n)) == la_ssize_t(n);
+        return taken;
+    });
+    if (!filled && taken)
+        return {};
+    if (!taken || archive_write_close(a.get()) != ARCHIVE_OK || !out.Finish())
+        return written();
     return {};
 }
 

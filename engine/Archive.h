@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EngineError.h"
+#include "SafeFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -8,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 // Archives as sources and as destinations, through libarchive: each regular
 // file in a .zip, .7z, .gz, .xz or .bz2 is a source of its own, named after
@@ -35,8 +37,10 @@ struct Entry {
     // The entry's own file name, never a folder part; fit to be a file name
     // in the output folder (control characters become '_').
     QString name;
-    // Its content, when it could be read whole within the limit.
+    // Its content, when it could be read whole within the limit: in memory,
+    // or held in a file where the reader asks for that.
     QByteArray bytes;
+    std::unique_ptr<SafeFile::Source> content;
     // A companion of the images (IsCompanion), passed over unread.
     bool companion = false;
     // Its modification time (seconds since 1970), or 0 when it has none.
@@ -53,9 +57,10 @@ struct Entry {
 // entries handed over before that stand.
 // A cancel flag, where given, is looked at between pieces of at most 64 KiB:
 // once it is set, reading stops at once with the reason "the reading was
-// cancelled".
+// cancelled". With spillTo, each entry's content is held in an unnamed file
+// in the first of those folders that takes one, instead of memory.
 EngineError Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
-                 const std::atomic<bool>* cancel = nullptr);
+                 const std::atomic<bool>* cancel = nullptr, const QStringList* spillTo = nullptr);
 
 // Whether an entry is a companion of the images (a read-me, a picture, a
 // checksum list) rather than an image.
@@ -65,11 +70,16 @@ bool IsCompanion(const QString& name);
 // aside read-mes, pictures and other companions. What went wrong when it
 // holds none or several, or when that one is refused.
 EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
-                        const std::atomic<bool>* cancel = nullptr);
+                        const std::atomic<bool>* cancel = nullptr,
+                        const QStringList* spillTo = nullptr);
 
-// A .zip holding one file of that name and content, compressed (deflate).
-// Dated mtime (seconds since 1970) when it is above 0.
-EngineError Zip(const QString& name, const char* data, std::int64_t size, QByteArray* zip,
-                std::int64_t mtime = 0);
+// A .zip holding one file of that name, compressed (deflate), dated mtime
+// (seconds since 1970) when it is above 0, written into an open writer, with
+// the content handed over piece by piece, in order, by fill through put
+// (which says false once the zip cannot take more): fill says false when it could not make the
+// content, which is then no zip at all; otherwise what went wrong making the zip.
+using PutPiece = std::function<bool(const char* data, std::int64_t size)>;
+EngineError ZipInto(const QString& name, std::int64_t size, std::int64_t mtime,
+                    SafeFile::Writer& writer, const std::function<bool(const PutPiece&)>& fill);
 
 } // namespace Archive

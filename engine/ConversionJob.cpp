@@ -10,6 +10,7 @@
 #include "Repair.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -63,8 +64,9 @@ JobNotice Notice(JobNotice::Kind kind, const QString& subject = QString(),
 
 } // namespace
 
-EngineError JobObserver::StandardInput(std::int64_t, QByteArray*) {
-    return {EngineError::Code::StdinUnreadable, QStringLiteral("not offered")};
+std::int64_t JobObserver::StandardInput(char*, std::int64_t, EngineError* why) {
+    *why = {EngineError::Code::StdinUnreadable, QStringLiteral("not offered")};
+    return -1;
 }
 
 int JobObserver::StandardOutput(const char*, std::int64_t) {
@@ -111,12 +113,15 @@ struct ConversionJob::FileRun {
 // Where a source's bytes come from: a file, or an archive's entry.
 struct ConversionJob::Item {
     QString given;
-    QString path;            // the file, or the archive
-    const QByteArray* bytes; // an entry's content, or null
-    QString name;            // the name its output is named after
-    QString folder;          // relative output folder
+    QString path; // the file, or the archive
+    // An entry's content (or standard input's), held in a file of its own;
+    // null for a file.
+    std::unique_ptr<SafeFile::Source> content;
+    QString name;   // the name its output is named after
+    QString folder; // relative output folder
     bool fromTree;
     std::int64_t mtime = 0; // an entry's time (a file's is asked of it)
+    bool held = false;      // no file of its own: an entry, or standard input
 };
 
 // Converters for the pool's threads, each keeping its buffers from file to
@@ -240,17 +245,26 @@ void ConversionJob::Source(const JobSource& file) {
     const Archive::Kind kind = Archive::KindOf(file.path);
     if (const QString misnamed = Archive::Misnamed(file.path, kind); !misnamed.isEmpty())
         note_.push_back(Notice(JobNotice::Kind::Misnamed, file.path, misnamed));
+    const QStringList spillTo = SpillFolders(file.folder);
     if (file.path == QLatin1String("-")) {
-        // Standard input, read whole, named by stdinName.
-        if (const EngineError read = observer_.StandardInput(Limit, &stdin_); read.Failed()) {
+        // Standard input, held in a file, named by stdinName.
+        Item item{file.path,   file.path, nullptr, Archive::OwnName(r_.stdinName),
+                  file.folder, false,     0,       true};
+        const SafeFile::Pull pull = [this](char* into, std::int64_t most, EngineError* why) {
+            return observer_.StandardInput(into, most, why);
+        };
+        if (const EngineError read = SafeFile::Spill(spillTo, Limit, pull, &item.content);
+            read.Failed()) {
             FileRun run = Begin(file.path);
-            Refuse(run, read);
+            Refuse(run, read.code == EngineError::Code::StdinUnreadable
+                            ? read
+                            : EngineError(EngineError::Code::StdinUnreadable, read.Text()));
             batch_.push_back(std::move(run));
             return;
         }
         // Named as an archive's entry is: its last part alone, so that no
         // name can place the output outside the output folder.
-        One({file.path, file.path, &stdin_, Archive::OwnName(r_.stdinName), file.folder, false});
+        One(item);
         return;
     }
     if (SafeFile::IsFolder(file.path)) {
@@ -261,35 +275,54 @@ void ConversionJob::Source(const JobSource& file) {
         return;
     }
     if (kind == Archive::Kind::None) {
-        One({file.path, file.path, nullptr, FileFunctions::GetFileName(file.path), file.folder,
-             file.fromTree});
+        Item item{file.path,   file.path,    nullptr, FileFunctions::GetFileName(file.path),
+                  file.folder, file.fromTree};
+        One(item);
         note_.clear();
         return;
     }
     // Every regular file of an archive is a source of its own.
     int entries = 0;
-    const EngineError read = Archive::Read(file.path, Limit, [&](Archive::Entry& entry) {
-        ++entries;
-        // Read-mes and pictures beside the images are only counted.
-        if (Archive::IsCompanion(entry.name)) {
-            ++counts_[int(FileOutcome::PassedOver)];
-            return;
-        }
-        const QString given = file.path + QLatin1Char(':') + entry.name;
-        if (entry.error.Failed()) {
-            FileRun run = Begin(given);
-            Refuse(run, entry.error);
-            batch_.push_back(std::move(run));
-            return;
-        }
-        One({given, file.path, &entry.bytes, entry.name, file.folder, file.fromTree, entry.mtime});
-    });
+    const EngineError read = Archive::Read(
+        file.path, Limit,
+        [&](Archive::Entry& entry) {
+            ++entries;
+            // Read-mes and pictures beside the images are only counted.
+            if (Archive::IsCompanion(entry.name)) {
+                ++counts_[int(FileOutcome::PassedOver)];
+                return;
+            }
+            const QString given = file.path + QLatin1Char(':') + entry.name;
+            if (entry.error.Failed()) {
+                FileRun run = Begin(given);
+                Refuse(run, entry.error);
+                batch_.push_back(std::move(run));
+                return;
+            }
+            Item item{given,       file.path,   std::move(entry.content),
+                      entry.name,  file.folder, file.fromTree,
+                      entry.mtime, true};
+            One(item);
+        },
+        nullptr, &spillTo);
     if (read.Failed() || entries == 0) {
         FileRun run = Begin(file.path);
         Refuse(run, read.Failed() ? read : EngineError(EngineError::Code::ArchiveEmpty));
         batch_.push_back(std::move(run));
     }
     note_.clear();
+}
+
+// Where the content of an entry or of standard input is held while it is
+// converted: beside its output, or in the temporary folder when that
+// cannot take it.
+QStringList ConversionJob::SpillFolders(const QString& folder) const {
+    QStringList folders;
+    if (!r_.toStdout) {
+        const QString output = JoinPath(r_.folder, folder);
+        folders << (output.isEmpty() ? QStringLiteral(".") : output);
+    }
+    return folders << QDir::tempPath();
 }
 
 // A file's run, holding the note on its source not yet told.
@@ -323,7 +356,7 @@ bool ConversionJob::Repairing() const {
     return r_.task == JobTask::FixChecksum || r_.task == JobTask::Trim;
 }
 
-void ConversionJob::One(const Item& item) {
+void ConversionJob::One(Item& item) {
     FileRun run = Begin(item.given);
     run.fromTree = item.fromTree;
     const QString folder = JoinPath(r_.folder, item.folder);
@@ -333,14 +366,14 @@ void ConversionJob::One(const Item& item) {
     run.report.destination = r_.inPlace    ? item.path
                              : r_.toStdout ? QStringLiteral("-")
                                            : JoinPath(folder, name);
-    if (r_.inPlace && item.bytes) {
+    if (r_.inPlace && item.held) {
         Refuse(run, EngineError::Code::EntryInPlace);
         batch_.push_back(std::move(run));
         return;
     }
     // A file that an earlier one of the batch writes or replaces is read
     // once that one is in place.
-    if (!batch_.empty() && !item.bytes && !ReadableBeforeBatch(item.path))
+    if (!batch_.empty() && !item.held && !ReadableBeforeBatch(item.path))
         Flush();
     if (!item.folder.isEmpty() && !r_.dryRun) {
         if (const EngineError made = SafeFile::MakeFolders(folder); made.Failed()) {
@@ -387,11 +420,10 @@ bool ConversionJob::MayWrite(FileRun& run, const Item& item) {
     run.before = SafeFile::IdentityOf(destination);
     if (const QString earlier = plan_.EarlierWrite(destination); !earlier.isEmpty())
         return SkipSameDestination(run, earlier), false;
-    if (const QString why = plan_.Refusal(destination, item.path, item.bytes != nullptr);
-        !why.isEmpty())
+    if (const QString why = plan_.Refusal(destination, item.path, item.held); !why.isEmpty())
         return Refuse(run, {EngineError::Code::DestinationRefused, why}), false;
     // A repair changes its source only when asked to.
-    if (Repairing() && !r_.inPlace && !item.bytes && run.before.IsValid() &&
+    if (Repairing() && !r_.inPlace && !item.held && run.before.IsValid() &&
         SafeFile::IdentityOf(item.path) == run.before)
         return Refuse(run, EngineError::Code::ReplacesSource), false;
     if (!r_.overwrite && !r_.inPlace && SafeFile::EntryExists(destination))
@@ -456,40 +488,29 @@ bool ConversionJob::Inspect(FileRun& run, const RomInspector::ReadAt& read, std:
     return true;
 }
 
-void ConversionJob::Prepare(FileRun& run, const Item& item, QString name) {
+void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     QString innerName = OutputName(item.name);
     if (!r_.dats && !MayWrite(run, item))
         return;
 
     // Opened once: inspected and converted from the same file, read in
     // pieces (refused by its size before any of it is read, and when it
-    // changes meanwhile). An archive's entry, standard input and a zip to
-    // make take the bytes in memory.
+    // changes meanwhile). An archive's entry and standard input are held
+    // in a file of their own.
     RomLayout from = SourceLayout(r_.mode);
     auto refuse = [&](ConversionResult result) {
         RefuseResult(run, result, from, converter_.Detail());
     };
-    const bool streamed = !item.bytes && !r_.zip;
-    std::unique_ptr<SafeFile::Source> in;
-    std::int64_t length = 0;
-    RomInspector::ReadAt read;
-    if (streamed) {
-        in = std::make_unique<SafeFile::Source>(item.path);
-        if (!in->IsOpen())
-            return refuse(Mod_Convert::FromSourceError(in->Error()));
-        length = in->Size();
-        if (length == 0)
-            return refuse(ConversionResult::SourceEmpty);
-        if (length > Limit)
-            return refuse(ConversionResult::TooLarge);
-        read = RomInspector::ReaderOf(*in);
-    } else {
-        const ConversionResult loaded = item.bytes ? converter_.LoadBytes(*item.bytes, &length)
-                                                   : converter_.LoadSource(item.path, &length);
-        if (loaded != ConversionResult::Converted)
-            return refuse(loaded);
-        read = RomInspector::MemoryReader(converter_.Loaded(), length);
-    }
+    std::unique_ptr<SafeFile::Source> in =
+        item.content ? std::move(item.content) : std::make_unique<SafeFile::Source>(item.path);
+    if (!in->IsOpen())
+        return refuse(Mod_Convert::FromSourceError(in->Error()));
+    const std::int64_t length = in->Size();
+    if (length == 0)
+        return refuse(ConversionResult::SourceEmpty);
+    if (length > Limit)
+        return refuse(ConversionResult::TooLarge);
+    const RomInspector::ReadAt read = RomInspector::ReaderOf(*in);
     if (Repairing())
         return PrepareRepair(run, read, length, in.get());
     if (r_.dats && (!NameAfterDat(run, read, length, &name, &innerName) || !MayWrite(run, item)))
@@ -499,7 +520,7 @@ void ConversionJob::Prepare(FileRun& run, const Item& item, QString name) {
     // Of the bytes read, before the conversion changes them; a size the
     // conversion refuses is refused by it, with its own reason. A file
     // streamed has it taken on the way.
-    if (r_.verify && !streamed && Mod_Convert::SizeAllowed(from, r_.target, length) &&
+    if (r_.verify && r_.zip && Mod_Convert::SizeAllowed(from, r_.target, length) &&
         !Cartridge::HeaderOnly(from, length)) {
         const RomInspector::Sha1 sha = RomInspector::PlainSha1(read, length, from);
         if (sha.error.Failed())
@@ -507,7 +528,7 @@ void ConversionJob::Prepare(FileRun& run, const Item& item, QString name) {
         run.sourceSha = sha.hex;
     }
     if (r_.toStdout)
-        return ToStandardOutput(run, from, in.get(), length);
+        return ToStandardOutput(run, from, *in);
     if (r_.dryRun) {
         // Everything is decided as for a run; nothing is written.
         if (!Mod_Convert::SizeAllowed(from, r_.target, length))
@@ -519,37 +540,30 @@ void ConversionJob::Prepare(FileRun& run, const Item& item, QString name) {
     const SafeFile::Existing existing =
         r_.overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep;
     run.writer = std::make_unique<SafeFile::Writer>();
-    if (streamed) {
-        const ConversionResult opened = converter_.OpenInto(
-            from, r_.target, *in, run.report.destination, existing, *run.writer);
-        if (opened != ConversionResult::Converted)
-            return refuse(opened);
-        plan_.Claim(run.report.destination, run.report.given);
-        run.bytes = length;
-        return StreamAside(run, std::move(in), from, existing);
-    }
-    Mod_Convert::Wrap wrap;
-    // The entry of a zip is dated as its source is.
-    std::int64_t mtime = item.mtime;
-    if (r_.zip && !item.bytes)
-        mtime = SafeFile::Look(item.path).modified / 1000000000;
-    if (r_.zip)
-        wrap = [&innerName, mtime](const char* data, std::int64_t size, QByteArray* zip) {
-            return Archive::Zip(innerName, data, size, zip, mtime);
-        };
-    const ConversionResult converted = converter_.ConvertLoaded(
-        from, r_.target, length, run.report.destination, existing, *run.writer, wrap);
-    if (converted != ConversionResult::Converted)
-        return refuse(converted);
+    const ConversionResult opened =
+        converter_.OpenInto(from, r_.target, *in, run.report.destination, existing, *run.writer);
+    if (opened != ConversionResult::Converted)
+        return refuse(opened);
     plan_.Claim(run.report.destination, run.report.given);
-    run.bytes = converter_.ConvertedSize();
+    run.bytes = length;
+    if (!r_.zip)
+        return StreamAside(run, std::move(in), from, existing);
+    // The entry of a zip is dated as its source is.
+    const std::int64_t mtime =
+        item.held ? item.mtime : SafeFile::Look(item.path).modified / 1000000000;
+    TakeUpAll();
+    if (const ConversionResult zipped =
+            converter_.ZipInto(from, r_.target, *in, innerName, mtime, *run.writer);
+        zipped != ConversionResult::Converted) {
+        plan_.Unclaim(run.report.destination);
+        refuse(zipped);
+    }
 }
 
 // The one image of a job to standard output, never two run together (an
 // archive of several). Reading stops once standard output has failed, and
 // the file fails with it.
-void ConversionJob::ToStandardOutput(FileRun& run, RomLayout from, const SafeFile::Source* in,
-                                     std::int64_t length) {
+void ConversionJob::ToStandardOutput(FileRun& run, RomLayout from, const SafeFile::Source& in) {
     if (std::exchange(toStdoutWritten_, true))
         return Refuse(run, EngineError::Code::StdoutTaken);
     int error = 0;
@@ -557,8 +571,7 @@ void ConversionJob::ToStandardOutput(FileRun& run, RomLayout from, const SafeFil
         error = observer_.StandardOutput(data, size);
         return error == 0;
     };
-    const ConversionResult result = in ? converter_.StreamTo(from, r_.target, *in, take)
-                                       : converter_.ConvertLoadedTo(from, r_.target, length, take);
+    const ConversionResult result = converter_.StreamTo(from, r_.target, in, take);
     if (result == ConversionResult::DestinationUnwritable && error != 0)
         return Refuse(
             run,

@@ -114,8 +114,9 @@ public:
     virtual void Reading(int /*told*/, int /*total*/, const QString& /*name*/) {}
     // A file is done.
     virtual void Done(const FileReport& report) = 0;
-    // Standard input read whole, up to limit bytes.
-    virtual EngineError StandardInput(std::int64_t limit, QByteArray* bytes);
+    // Up to most bytes of standard input into into: how many (0 at its
+    // end), or -1 with why set.
+    virtual std::int64_t StandardInput(char* into, std::int64_t most, EngineError* why);
     // Converted bytes for standard output: 0, or the error that lost them.
     virtual int StandardOutput(const char* data, std::int64_t size);
 };
@@ -160,15 +161,15 @@ private:
 
     void Source(const JobSource& file);
     void Ask(const JobSource& file);
-    void One(const Item& item);
+    QStringList SpillFolders(const QString& folder) const;
+    void One(Item& item);
     bool MayWrite(FileRun& run, const Item& item);
-    void Prepare(FileRun& run, const Item& item, QString name);
+    void Prepare(FileRun& run, Item& item, QString name);
     bool NameAfterDat(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
                       QString* name, QString* innerName);
     bool Inspect(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
                  RomLayout* from);
-    void ToStandardOutput(FileRun& run, RomLayout from, const SafeFile::Source* in,
-                          std::int64_t length);
+    void ToStandardOutput(FileRun& run, RomLayout from, const SafeFile::Source& in);
     void PrepareRepair(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
                        const SafeFile::Source* in);
     bool RepairPlan(FileRun& run, const RomInspector::Report& report,
@@ -219,7 +220,6 @@ private:
     std::vector<FileRun> toVerify_; // named, read back at the end of the run
     QSet<QString> foldersSeen_;
     std::vector<JobNotice> note_; // on the source being read, for its first file
-    QByteArray stdin_;            // standard input, read whole as a source
     int told_ = 0;                // sources whose files have all been told
     bool toStdoutWritten_ = false;
     std::int64_t bytes_ = 0;

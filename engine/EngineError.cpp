@@ -96,6 +96,9 @@ QString EngineError::Text() const {
         return QStringLiteral("standard output cannot be written: ") + detail;
     case Code::NotFlushed:
         return SafeFile::Quoted(subject) + QStringLiteral(" was written, but ") + detail;
+    case Code::Scratch:
+        return QStringLiteral("it cannot be held in a temporary file while it is converted: ") +
+               detail;
     case Code::VerifyDiffers:
         return QStringLiteral("its plain content differs from the source's");
     }

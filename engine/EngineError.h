@@ -53,6 +53,7 @@ struct EngineError {
         StdoutUnwritable,   // standard output cannot be written: detail
         NotFlushed,         // subject was written, but its folder not flushed: detail
         VerifyDiffers,      // what was read back differs from the source
+        Scratch,            // a content cannot be held in a temporary file: detail
     };
 
     Code code = Code::None;

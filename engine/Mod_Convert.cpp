@@ -8,6 +8,8 @@
 #include "WorkerPool.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <atomic>
@@ -19,55 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(Q_OS_LINUX)
-#include <sys/mman.h>
-#endif
-
 namespace Mod_Convert {
-
-namespace {
-
-// Large working arrays are backed by huge pages where the system offers them:
-// filling a fresh array then costs a few hundred page faults instead of one
-// per 4 KiB.
-constexpr std::size_t HugePage = std::size_t(2) << 20;
-
-std::uint8_t* Allocate(std::int64_t bytes) {
-#if defined(Q_OS_LINUX)
-    if (std::size_t(bytes) >= HugePage) {
-        const std::size_t rounded = (std::size_t(bytes) + HugePage - 1) / HugePage * HugePage;
-        void* memory = std::aligned_alloc(HugePage, rounded);
-        if (memory)
-            ::madvise(memory, rounded, MADV_HUGEPAGE);
-        return static_cast<std::uint8_t*>(memory);
-    }
-#endif
-    return static_cast<std::uint8_t*>(std::malloc(std::size_t(bytes) ? std::size_t(bytes) : 1));
-}
-
-} // namespace
-
-void ByteArray::Free::operator()(std::uint8_t* memory) const {
-    std::free(memory);
-}
-
-bool ByteArray::Resize(std::int64_t bytes) {
-    if (bytes > capacity) {
-        Release();
-        data.reset(Allocate(bytes));
-        if (!data)
-            return false;
-        capacity = bytes;
-    }
-    size = bytes;
-    return true;
-}
-
-void ByteArray::Release() {
-    data.reset();
-    size = 0;
-    capacity = 0;
-}
 
 namespace {
 
@@ -87,29 +41,6 @@ void WriteSmdHeader(std::uint8_t* header, std::int64_t blocks) {
 }
 
 } // namespace
-
-void Rearrange(std::int32_t mode, const std::uint8_t* src, std::uint8_t* dst,
-               std::int64_t payload) {
-    switch (mode) {
-    case SMDtoBIN:
-        for (std::int64_t base = 0; base < payload; base += BlockSize)
-            Interleave::Join(src + base, src + base + HalfBlock, dst + base, HalfBlock);
-        break;
-    case BINtoSMD:
-        WriteSmdHeader(dst, payload / BlockSize);
-        for (std::int64_t base = 0; base < payload; base += BlockSize) {
-            std::uint8_t* block = dst + SmdHeaderSize + base;
-            Interleave::Split(src + base, block, block + HalfBlock, HalfBlock);
-        }
-        break;
-    case MDtoBIN:
-        Interleave::Join(src, src + payload / 2, dst, static_cast<std::size_t>(payload / 2));
-        break;
-    case BINtoMD:
-        Interleave::Split(src, dst, dst + payload / 2, static_cast<std::size_t>(payload / 2));
-        break;
-    }
-}
 
 ConversionResult FromSourceError(SafeFile::SourceError error) {
     switch (error) {
@@ -160,120 +91,21 @@ ConversionResult Converter::WriteFailure(const SafeFile::Writer& writer) {
                               : ConversionResult::DestinationUnwritable;
 }
 
-// Checks a whole source's length against the limit and makes room for it.
-ConversionResult Converter::Room(std::int64_t length) {
-    if (length == 0)
-        return ConversionResult::SourceEmpty;
-    if (length > MaxSourceSize)
-        return ConversionResult::TooLarge;
-    if (!source_.Resize(length)) {
-        source_.Release();
-        return ConversionResult::OutOfMemory;
-    }
-    return ConversionResult::Converted;
-}
-
-// Reads a whole source into the source array; refused when it changed
-// while it was read.
-ConversionResult Converter::ReadWhole(const SafeFile::Source& in, std::int64_t bytes) {
-    if (!in.ReadAt(0, source_.data.get(), bytes))
-        return ConversionResult::SourceUnreadable;
-    return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
-}
-
-// Turns the payload in the source array into the target layout and writes
-// it into the writer: first the plain image, then the target layout; each
-// step writes into whichever array does not hold its input.
-ConversionResult Converter::Transform(RomLayout from, RomLayout to, std::int64_t payload,
-                                      std::int64_t targetSize, const QString& destination,
-                                      SafeFile::Existing existing, SafeFile::Writer& writer,
-                                      const Wrap& wrap) {
-    const ByteArray* plain = nullptr;
-    if (const ConversionResult arranged = Arrange(from, to, payload, targetSize, &plain);
-        arranged != ConversionResult::Converted)
-        return arranged;
-    if (wrap) {
-        QByteArray wrapped;
-        if (const EngineError error =
-                wrap(reinterpret_cast<const char*>(plain->data.get()), plain->size, &wrapped);
-            error.Failed()) {
-            detail_ = error.Text();
-            return ConversionResult::DestinationUnwritable;
-        }
-        if (!writer.Open(destination, existing) ||
-            !writer.Write(wrapped.constData(), wrapped.size()))
-            return WriteFailure(writer);
-        return ConversionResult::Converted;
-    }
-    if (!writer.Open(destination, existing) || !writer.Write(plain->data.get(), plain->size))
-        return WriteFailure(writer);
-    return ConversionResult::Converted;
-}
-
-// Puts the loaded bytes into the target layout; *result is the array that
-// holds them then.
-ConversionResult Converter::Arrange(RomLayout from, RomLayout to, std::int64_t payload,
-                                    std::int64_t targetSize, const ByteArray** result) {
-    source_.size = payload;
-    ByteArray* plain = &source_;
-    ByteArray* spare = &target_;
-    if (from != to) {
-        if (from == RomLayout::Byteswapped) {
-            Interleave::SwapWords(source_.data.get(), std::size_t(payload));
-        } else if (from != RomLayout::Plain) {
-            target_.size = payload;
-            Rearrange(from == RomLayout::Smd ? SMDtoBIN : MDtoBIN, source_.data.get(),
-                      target_.data.get(), payload);
-            std::swap(plain, spare);
-        }
-        if (to == RomLayout::Byteswapped) {
-            Interleave::SwapWords(plain->data.get(), std::size_t(payload));
-        } else if (to != RomLayout::Plain) {
-            if (!spare->Resize(targetSize)) {
-                source_.Release();
-                target_.Release();
-                return ConversionResult::OutOfMemory;
-            }
-            Rearrange(to == RomLayout::Smd ? BINtoSMD : BINtoMD, plain->data.get(),
-                      spare->data.get(), payload);
-            std::swap(plain, spare);
-        }
-    }
-    *result = plain;
-    return ConversionResult::Converted;
-}
-
-ConversionResult
-Converter::ConvertLoadedTo(RomLayout from, RomLayout to, std::int64_t length,
-                           const std::function<bool(const char* data, std::int64_t size)>& take) {
-    std::int64_t payload = 0;
-    std::int64_t targetSize = 0;
-    if (const ConversionResult ready = Ready(from, to, length, &payload, &targetSize);
-        ready != ConversionResult::Converted)
-        return ready;
-    const ByteArray* plain = nullptr;
-    if (const ConversionResult arranged = Arrange(from, to, payload, targetSize, &plain);
-        arranged != ConversionResult::Converted)
-        return arranged;
-    if (!take(reinterpret_cast<const char*>(plain->data.get()), plain->size)) {
-        detail_ = QStringLiteral("standard output cannot be written");
-        return ConversionResult::DestinationUnwritable;
-    }
-    return ConversionResult::Converted;
-}
-
 ConversionResult Converter::ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
                                               const QString& destination,
                                               SafeFile::Existing existing,
                                               SafeFile::Writer& writer) {
-    // An archive's image is in memory anyway (the layouts are checked on the
-    // way, as for any file).
+    // An archive's image is held in a file beside the destination.
     if (Archive::IsArchive(source)) {
-        std::int64_t length = 0;
-        if (const ConversionResult loaded = Load(source, &length, from, to);
-            loaded != ConversionResult::Converted)
-            return loaded;
-        return ConvertLoaded(from, to, length, destination, existing, writer);
+        Archive::Entry image;
+        const QStringList spillTo{QFileInfo(destination).path(), QDir::tempPath()};
+        if (const EngineError error =
+                Archive::SingleImage(source, MaxSourceSize, &image, nullptr, &spillTo);
+            error.Failed()) {
+            detail_ = error.Text();
+            return ConversionResult::ArchiveRefused;
+        }
+        return ConvertSourceInto(from, to, *image.content, destination, existing, writer);
     }
     const SafeFile::Source in(source);
     if (!in.IsOpen())
@@ -330,6 +162,33 @@ ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeF
         false, plainSha, &error);
     if (error)
         return writer.FailWrite(error), WriteFailure(writer);
+    return result;
+}
+
+ConversionResult Converter::ZipInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                    const QString& name, std::int64_t mtime,
+                                    SafeFile::Writer& writer) {
+    std::int64_t payload = 0;
+    std::int64_t targetSize = 0;
+    if (const ConversionResult sized = Sizes(from, to, in.Size(), &payload, &targetSize);
+        sized != ConversionResult::Converted)
+        return sized;
+    ConversionResult result = ConversionResult::Converted;
+    const EngineError zipped =
+        Archive::ZipInto(name, targetSize, mtime, writer, [&](const Archive::PutPiece& put) {
+            int error = 0;
+            result = Pour(
+                from, to, in,
+                [&put](std::int64_t, const std::uint8_t* data, std::int64_t bytes) {
+                    return put(reinterpret_cast<const char*>(data), bytes) ? 0 : EIO;
+                },
+                true, nullptr, &error);
+            return result == ConversionResult::Converted;
+        });
+    if (zipped.Failed()) {
+        detail_ = zipped.Text();
+        return ConversionResult::DestinationUnwritable;
+    }
     return result;
 }
 
@@ -529,76 +388,6 @@ ConversionResult Converter::Pour(RomLayout from, RomLayout to, const SafeFile::S
     if (pass.Unreadable())
         return ConversionResult::SourceUnreadable;
     return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
-}
-
-ConversionResult Converter::LoadBytes(const QByteArray& bytes, std::int64_t* length) {
-    *length = bytes.size();
-    if (const ConversionResult room = Room(*length); room != ConversionResult::Converted)
-        return room;
-    std::memcpy(source_.data.get(), bytes.constData(), std::size_t(*length));
-    return ConversionResult::Converted;
-}
-
-ConversionResult Converter::LoadSource(const QString& source, std::int64_t* length) {
-    return Load(source, length, RomLayout::Unknown, RomLayout::Unknown);
-}
-
-ConversionResult Converter::Load(const QString& source, std::int64_t* length, RomLayout from,
-                                 RomLayout to) {
-    detail_.clear();
-    if (Archive::IsArchive(source)) {
-        Archive::Entry image;
-        if (const EngineError error = Archive::SingleImage(source, MaxSourceSize, &image);
-            error.Failed()) {
-            detail_ = error.Text();
-            return ConversionResult::ArchiveRefused;
-        }
-        return LoadBytes(image.bytes, length);
-    }
-    const SafeFile::Source in(source);
-    if (!in.IsOpen())
-        return FromSourceError(in.Error());
-    *length = in.Size();
-    // A conversion refuses a size by its rule before any of the file is read.
-    if (from != RomLayout::Unknown && *length != 0) {
-        std::int64_t payload = 0;
-        std::int64_t targetSize = 0;
-        if (const ConversionResult sized = Sizes(from, to, *length, &payload, &targetSize);
-            sized != ConversionResult::Converted)
-            return sized;
-    }
-    if (const ConversionResult room = Room(*length); room != ConversionResult::Converted)
-        return room;
-    return ReadWhole(in, *length);
-}
-
-// Sizes the conversion of the loaded bytes, makes room for its result and
-// drops an SMD copier header.
-ConversionResult Converter::Ready(RomLayout from, RomLayout to, std::int64_t length,
-                                  std::int64_t* payload, std::int64_t* targetSize) {
-    if (!Converts(from) || !Converts(to))
-        return ConversionResult::UnknownMode;
-    if (const ConversionResult sized = Sizes(from, to, length, payload, targetSize);
-        sized != ConversionResult::Converted)
-        return sized;
-    if (!target_.Resize(*targetSize)) {
-        target_.Release();
-        return ConversionResult::OutOfMemory;
-    }
-    if (from == RomLayout::Smd && to != RomLayout::Smd)
-        std::memmove(source_.data.get(), source_.data.get() + SmdHeaderSize, std::size_t(*payload));
-    return ConversionResult::Converted;
-}
-
-ConversionResult Converter::ConvertLoaded(RomLayout from, RomLayout to, std::int64_t length,
-                                          const QString& destination, SafeFile::Existing existing,
-                                          SafeFile::Writer& writer, const Wrap& wrap) {
-    std::int64_t payload = 0;
-    std::int64_t targetSize = 0;
-    if (const ConversionResult ready = Ready(from, to, length, &payload, &targetSize);
-        ready != ConversionResult::Converted)
-        return ready;
-    return Transform(from, to, payload, targetSize, destination, existing, writer, wrap);
 }
 
 ConversionResult Converter::ConvertLayout(RomLayout from, RomLayout to, const QString& source,

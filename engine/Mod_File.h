@@ -20,8 +20,8 @@ bool ConvertFile(const QString& source, const QString& destination, std::int32_t
 ConversionResult ConvertFileReport(const QString& source, const QString& destination,
                                    std::int32_t mode,
                                    SafeFile::Existing existing = SafeFile::Existing::Replace);
-// The same with the caller's converter, which keeps its arrays and the
-// wording of a failure (Detail) for DescribeResult.
+// The same with the caller's converter, which keeps its working arrays and
+// the wording of a failure (Detail) for DescribeResult.
 ConversionResult ConvertFileReport(Mod_Convert::Converter& converter, const QString& source,
                                    const QString& destination, std::int32_t mode,
                                    SafeFile::Existing existing);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -54,6 +55,17 @@ struct Entry {
 };
 Entry Look(const QString& path);
 
+// Pulls up to most bytes of a content that has no file of its own into
+// into: how many (0 at its end), or -1 with why set.
+using Pull = std::function<std::int64_t(char* into, std::int64_t most, EngineError* why)>;
+class Source;
+// Holds such a content (an archive's entry, standard input) in an unnamed
+// file in the first of the folders that takes one, read no further than
+// limit bytes, so that it is converted in pieces as a file is; the source
+// over it, or why not.
+EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pull,
+                  std::unique_ptr<Source>* source);
+
 // Why a source could not be opened.
 enum class SourceError {
     None,
@@ -89,7 +101,12 @@ public:
     // way is also read again where it was read, and must give the same bytes.
     bool Unchanged() const;
 
+    // A source over a scratch file (OpenScratch) written whole; it takes
+    // the descriptor.
+    static std::unique_ptr<Source> OfScratch(int fd);
+
 private:
+    Source() = default;
     struct Piece {
         std::int64_t offset;
         std::int64_t bytes;

@@ -101,6 +101,69 @@ Source::Source(const QString& path) {
     recent_ = modified > std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec - RecentNanoseconds;
 }
 
+std::unique_ptr<Source> Source::OfScratch(int fd) {
+    std::unique_ptr<Source> source(new Source);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        source->error_ = SourceError::Unreadable;
+        return source;
+    }
+    source->fd_ = fd;
+    source->size_ = st.st_size;
+    source->mtimeSeconds_ = st.st_mtim.tv_sec;
+    source->mtimeNanoseconds_ = st.st_mtim.tv_nsec;
+    return source;
+}
+
+namespace {
+
+// Writes what pull gives into fd, up to limit bytes.
+EngineError Fill(int fd, std::int64_t limit, const Pull& pull) {
+    using Code = EngineError::Code;
+    std::vector<char> piece(std::size_t(1) << 16);
+    for (std::int64_t size = 0;;) {
+        EngineError why;
+        const std::int64_t got = pull(piece.data(), std::int64_t(piece.size()), &why);
+        if (got == 0)
+            return {};
+        if (got < 0)
+            return why;
+        if ((size += got) > limit)
+            return {Code::TooLarge, QString::number(limit >> 20)};
+        for (std::int64_t done = 0; done < got;) {
+            const ssize_t put = ::write(fd, piece.data() + done, std::size_t(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                return {Code::Scratch, SystemError(put < 0 ? errno : ENOSPC)};
+            done += put;
+        }
+    }
+}
+
+} // namespace
+
+EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pull,
+                  std::unique_ptr<Source>* source) {
+    int fd = -1;
+    int error = ENOENT;
+    for (const QString& folder : folders)
+        if ((fd = OpenScratch(folder)) >= 0)
+            break;
+        else
+            error = errno;
+    if (fd < 0)
+        return {EngineError::Code::Scratch, SystemError(error)};
+    if (const EngineError failed = Fill(fd, limit, pull); failed.Failed()) {
+        ::close(fd);
+        return failed;
+    }
+    *source = Source::OfScratch(fd);
+    return {};
+}
+
 Source::~Source() {
     if (fd_ >= 0)
         ::close(fd_);

@@ -26,6 +26,9 @@ bool Room(const QByteArray& name, std::int64_t bytes);
 void Dropped(const QByteArray& name);
 int Failing(int error);
 int OpenUnnamed(int dirFd);
+// An unnamed file to read and write in a folder, gone once closed; without
+// unnamed files, a named one removed at once. -1 with errno set.
+int OpenScratch(const QString& folder);
 int LinkNames(int dirFd, const char* from, const char* to);
 int RenameNoReplace(int dirFd, const char* from, const char* to);
 int ChangeMode(int fd, unsigned mode);

@@ -48,6 +48,34 @@ int OpenUnnamed(int dirFd) {
     return ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
 }
 
+int OpenScratch(const QString& folder) {
+    const QByteArray path = EncodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
+    if (!Faulty(NoTmpfile | NoLink)) {
+        const int fd = ::open(path.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+            return fd;
+    }
+    const int dir = ::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return -1;
+    int fd = -1;
+    for (int tries = 0; fd < 0 && tries < 100; ++tries) {
+        const QByteArray name =
+            ".kx-scratch" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        // Removed before a signal can leave it behind.
+        const SignalsHeld held;
+        fd = ::openat(dir, name.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::unlinkat(dir, name.constData(), 0);
+        else if (errno != EEXIST)
+            break;
+    }
+    const int error = errno;
+    ::close(dir);
+    errno = error;
+    return fd;
+}
+
 int LinkNames(int dirFd, const char* from, const char* to) {
     return Faulty(NoLink) ? Failing(EPERM) : ::linkat(dirFd, from, dirFd, to, 0);
 }

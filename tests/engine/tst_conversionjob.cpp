@@ -2,6 +2,7 @@
 // what is told of it and in which order, what is left on disk; with the
 // writer failing on cue where a row asks for it.
 
+#include "Archive.h"
 #include "ConversionJob.h"
 #include "RomImages.h"
 #include "TestFiles.h"
@@ -12,6 +13,7 @@
 #include <QTest>
 
 #include <map>
+#include <memory>
 
 using TestFiles::ReadFile;
 using TestFiles::WriteFile;
@@ -119,12 +121,30 @@ private:
 // image of its seed, 1 MiB), "odd" (a plain image one byte short), "junk"
 // (no cartridge), "empty", "dir" (a folder), "missing" (nothing there),
 // "badsum" (a plain image whose checksum is wrong), "half" (a plain image of
-// half a MiB).
+// half a MiB), "zip" (a zip holding the SMD image of its seed).
 QByteArray PlainOf(int seed) {
     return RomImages::PlainImage(MiB, quint32(seed + 1));
 }
 
+// A zip of one entry, made by Python's zipfile.
+bool MakeZip(const QString& path, const QString& entry, const QByteArray& bytes) {
+    const QString data = path + QStringLiteral(".data");
+    if (!WriteFile(data, bytes))
+        return false;
+    const TestFiles::ProcessResult made = TestFiles::RunProgram(
+        QStringLiteral("python3"),
+        {QStringLiteral("-c"),
+         QStringLiteral("import sys, zipfile\n"
+                        "with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                        "    z.write(sys.argv[3], sys.argv[2])\n"),
+         path, entry, data});
+    return QFile::remove(data) && made.status == 0;
+}
+
 bool MakeSource(const QString& path, const QString& kind, int seed) {
+    if (kind == QLatin1String("zip"))
+        return MakeZip(path, QFileInfo(path).completeBaseName() + QStringLiteral(".smd"),
+                       RomImages::Smd(PlainOf(seed)));
     if (kind == QLatin1String("dir"))
         return QDir().mkpath(path);
     if (kind == QLatin1String("missing"))
@@ -279,6 +299,24 @@ void tst_ConversionJob::outcomes_data() {
             << QStringList{"a.smd converted", "b.smd converted", "c.bin converted ByteCopy",
                            "d.smd failed Refused:Conversion"}
             << "3 0 0 1 0" << QStringList{"a.bin=0", "b.bin=1", "c.bin=half2", "d.bin=-"};
+        row("an archive's entries are sources of their own")
+            << "to-bin" << QStringList{"a.smd=smd", "g.zip=zip"} << none << j
+            << QStringList{"a.smd converted", "g.zip:g.smd converted"} << "2 0 0 0 0"
+            << QStringList{"a.bin=0", "g.bin=1"};
+        row("an entry held in the temporary folder when the output folder takes nothing")
+            << "to-bin" << QStringList{"g.zip=zip"} << none << j + ",dry,locked"
+            << QStringList{"g.zip:g.smd converted"} << "1 0 0 0 0" << QStringList{"g.bin=-"};
+        row("written as zips") << "to-md" << QStringList{"a.smd=smd", "g.zip=zip"} << none
+                               << j + ",zip"
+                               << QStringList{"a.smd converted", "g.zip:g.smd converted"}
+                               << "2 0 0 0 0" << QStringList{"a.zip=zip0", "g.zip=zip1"};
+        row("zips verified") << "to-smd" << QStringList{"a.bin=plain"} << none << j + ",zip,verify"
+                             << QStringList{"a.bin converted Verified"} << "1 0 0 0 0"
+                             << QStringList{"a.zip=zip0"};
+        row("a zip onto a full drive")
+            << "to-md" << QStringList{"a.smd=smd", "b.smd=smd"} << none << j + ",zip,full=a.zip"
+            << QStringList{"a.smd failed Refused:Conversion", "b.smd converted"} << "1 0 0 1 0"
+            << QStringList{"a.zip=-", "b.zip=zip1"};
         row("cancelled between files")
             << "to-bin" << QStringList{"a.smd=smd", "b.smd=smd", "c.smd=smd"} << none
             << j + ",cancel=2" << QStringList{"a.smd converted", "b.smd converted"} << "2 0 0 0 0"
@@ -342,6 +380,7 @@ void tst_ConversionJob::outcomes() {
     }
     request.folder = request.ask ? out : out + QLatin1Char('/');
     Script script;
+    std::unique_ptr<TestFiles::UnwritableFolder> locked;
     std::vector<JobSource> list;
     std::map<QString, int> seedOf;
     for (int i = 0; i < sources.size(); ++i) {
@@ -369,6 +408,10 @@ void tst_ConversionJob::outcomes() {
             request.verify = true;
         else if (option == QLatin1String("dry"))
             request.dryRun = true;
+        else if (option == QLatin1String("zip"))
+            request.zip = true;
+        else if (option == QLatin1String("locked"))
+            locked = std::make_unique<TestFiles::UnwritableFolder>(out);
         else if (option == QLatin1String("here"))
             request.folder = in + QLatin1Char('/');
         else if (option == QLatin1String("yes"))
@@ -398,6 +441,9 @@ void tst_ConversionJob::outcomes() {
     }
     WriterFaults::FullFor(QByteArray());
     WriterFaults::DriveHolds(-1);
+    if (locked)
+        QVERIFY(locked->ok());
+    locked.reset();
 
     QCOMPARE(script.told, told);
     const QString got = QStringLiteral("%1 %2 %3 %4 %5")
@@ -420,6 +466,17 @@ void tst_ConversionJob::outcomes() {
         // An image is of its source's content, in the name's layout; "md0"
         // is source 0 taken as plain bytes although it is an MD image.
         QByteArray want;
+        if (what.startsWith(QLatin1String("zip"))) {
+            // A zip holding the image under the zip's own name.
+            Archive::Entry entry;
+            QVERIFY2(!Archive::SingleImage(path, MiB * 4, &entry).Failed(), qPrintable(name));
+            const QString inner =
+                QFileInfo(name).completeBaseName() + LayoutExtension(request.target);
+            QCOMPARE(entry.name, inner);
+            want = RomImages::InLayout(PlainOf(what.mid(3).toInt()), request.target);
+            QVERIFY2(entry.bytes == want, qPrintable(name));
+            continue;
+        }
         if (what.startsWith(QLatin1String("half")))
             want = RomImages::PlainImage(MiB / 2, quint32(what.mid(4).toInt() + 1));
         else if (what == QLatin1String("old") || what == QLatin1String("appeared"))

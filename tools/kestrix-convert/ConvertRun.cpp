@@ -72,11 +72,8 @@ public:
             Err() << "\r\033[K";
     }
 
-    EngineError StandardInput(std::int64_t limit, QByteArray* bytes) override {
-        QString why;
-        if (!ReadStandardInput(limit, bytes, &why))
-            return {EngineError::Code::StdinUnreadable, why};
-        return {};
+    std::int64_t StandardInput(char* into, std::int64_t most, EngineError* why) override {
+        return PullStandardInput(into, most, why);
     }
     int StandardOutput(const char* data, std::int64_t size) override {
         Out().Write(data, size).Flush();

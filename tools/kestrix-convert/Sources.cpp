@@ -118,16 +118,27 @@ private:
 
 } // namespace
 
+std::int64_t PullStandardInput(char* into, std::int64_t most, EngineError* why) {
+    for (;;) {
+        const ssize_t got = ::read(STDIN_FILENO, into, std::size_t(most));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            *why = {EngineError::Code::StdinUnreadable,
+                    QString::fromLocal8Bit(std::strerror(errno))};
+        return got;
+    }
+}
+
 bool ReadStandardInput(std::int64_t limit, QByteArray* bytes, QString* why) {
     char piece[1 << 16];
     for (;;) {
-        const ssize_t got = ::read(STDIN_FILENO, piece, sizeof piece);
+        EngineError error;
+        const std::int64_t got = PullStandardInput(piece, sizeof piece, &error);
         if (got == 0)
             return true;
-        if (got < 0 && errno == EINTR)
-            continue;
         if (got < 0) {
-            *why = QString::fromLocal8Bit(std::strerror(errno));
+            *why = error.detail;
             return false;
         }
         if (bytes->size() + got > limit) {
