@@ -147,7 +147,7 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
     const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     const SafeFile::Source source(path);
     if (!source.IsOpen())
-        return {Code::Source, SafeFile::Describe(source.Error())};
+        return SafeFile::ErrorOf(source.Error());
     const bool compressed = Compressor(KindOf(path));
     std::unique_ptr<archive, ReadFree> a(archive_read_new());
     archive_read_support_filter_all(a.get());

@@ -230,8 +230,8 @@ void ConversionJob::Ask(const JobSource& file) {
                    exists ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
                result != ConversionResult::Converted) {
         Refuse(run,
-               {EngineError::Code::Conversion,
-                Mod_File::DescribeResult(result, r_.mode, converter_.Detail())},
+               Mod_File::Failure(result, SourceLayout(r_.mode), TargetLayout(r_.mode),
+                                 converter_.Detail(), r_.mode),
                FileOutcome::Failed);
     } else {
         run.report.written = true;

@@ -8,9 +8,8 @@ QString EngineError::Text() const {
     case Code::None:
         return QString();
     case Code::Source:
-    case Code::Conversion:
     case Code::DestinationRefused:
-    case Code::WriteFailed:
+    case Code::SizeRule:
     case Code::FolderNotMade:
     case Code::NoHeader:
         return detail;
@@ -96,6 +95,28 @@ QString EngineError::Text() const {
         return QStringLiteral("standard output cannot be written: ") + detail;
     case Code::NotFlushed:
         return SafeFile::Quoted(subject) + QStringLiteral(" was written, but ") + detail;
+    case Code::WriteFailed:
+        return detail.isEmpty() ? QStringLiteral("the destination cannot be written") : detail;
+    case Code::UnknownMode:
+        return QStringLiteral("unknown conversion mode %1").arg(detail);
+    case Code::Missing:
+        return QStringLiteral("the file does not exist");
+    case Code::NameTooLong:
+        return QStringLiteral("the file name is too long");
+    case Code::Changed:
+        return QStringLiteral("it changed while it was read");
+    case Code::Empty:
+        return QStringLiteral("the file is empty");
+    case Code::HeaderOnly:
+        return QStringLiteral("the SMD image holds only its 512-byte header");
+    case Code::ImageTooLarge:
+        return QStringLiteral("the image is larger than %1 MiB").arg(detail);
+    case Code::ConvertMemory:
+        return QStringLiteral("not enough memory to convert the file");
+    case Code::ArchiveRefused:
+        return detail.isEmpty() ? QStringLiteral("the archive cannot be read") : detail;
+    case Code::DestinationExists:
+        return QStringLiteral("the destination already exists");
     case Code::Scratch:
         return QStringLiteral("it cannot be held in a temporary file while it is converted: ") +
                detail;

@@ -37,7 +37,6 @@ struct EngineError {
         TrimOtherData,     // detail bytes past the ROM end subject are other data
         TrimNotWhole,      // a layout (detail) cannot end at the ROM end subject
         // What a conversion job refuses or meets.
-        Conversion,         // a conversion did not happen: detail says why
         SourceIsFolder,     // a source named is a folder
         StdinUnreadable,    // standard input cannot be read: detail
         ArchiveEmpty,       // an archive holds no files
@@ -54,6 +53,18 @@ struct EngineError {
         NotFlushed,         // subject was written, but its folder not flushed: detail
         VerifyDiffers,      // what was read back differs from the source
         Scratch,            // a content cannot be held in a temporary file: detail
+        // Why a source could not be converted, or its destination written.
+        UnknownMode,       // no conversion has the mode detail
+        Missing,           // the file does not exist
+        NameTooLong,       // a name on its path is longer than the system takes
+        Changed,           // the file changed while it was read
+        Empty,             // the file is empty
+        SizeRule,          // the size breaks the conversion's rule, worded in detail
+        HeaderOnly,        // an SMD image of its header alone
+        ImageTooLarge,     // the image is larger than detail MiB
+        ConvertMemory,     // not enough memory to convert it
+        ArchiveRefused,    // an archive gives no image to convert: detail, or nothing
+        DestinationExists, // the destination appeared meanwhile
     };
 
     Code code = Code::None;

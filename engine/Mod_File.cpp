@@ -26,53 +26,42 @@ ConversionResult ConvertFileReport(const QString& source, const QString& destina
     return Mod_Convert::Convert(mode, source, destination, existing);
 }
 
-ConversionResult ConvertFileReport(Mod_Convert::Converter& converter, const QString& source,
-                                   const QString& destination, std::int32_t mode,
-                                   SafeFile::Existing existing) {
-    return converter.Convert(mode, source, destination, existing);
-}
-
-QString DescribeResult(ConversionResult result, std::int32_t mode, const QString& detail) {
+EngineError Failure(ConversionResult result, RomLayout from, RomLayout to, const QString& detail,
+                    std::int32_t mode) {
+    using Code = EngineError::Code;
     switch (result) {
     case ConversionResult::Converted:
-        return QStringLiteral("converted");
+        break;
     case ConversionResult::UnknownMode:
-        return QStringLiteral("unknown conversion mode %1").arg(mode);
+        return {Code::UnknownMode, QString::number(mode)};
     case ConversionResult::SourceMissing:
-        return QStringLiteral("the file does not exist");
+        return {Code::Missing};
     case ConversionResult::SourceUnreadable:
-        return QStringLiteral("the file cannot be read");
+        return {Code::ReadFailed};
     case ConversionResult::SourceNotRegular:
-        return QStringLiteral("it is not a regular file");
+        return {Code::NotRegular};
     case ConversionResult::ArchiveRefused:
-        return detail.isEmpty() ? QStringLiteral("the archive cannot be read") : detail;
+        return {Code::ArchiveRefused, detail};
     case ConversionResult::SourceChanged:
-        return QStringLiteral("it changed while it was read");
+        return {Code::Changed};
     case ConversionResult::NameTooLong:
-        return QStringLiteral("the file name is too long");
+        return {Code::NameTooLong};
     case ConversionResult::SourceEmpty:
-        return QStringLiteral("the file is empty");
+        return {Code::Empty};
     case ConversionResult::SizeRefused:
-        return Mod_Convert::SizeRule(SourceLayout(mode), TargetLayout(mode));
+        return {Code::SizeRule, Cartridge::SizeRule(from, to)};
     case ConversionResult::HeaderOnly:
-        return QStringLiteral("the SMD image holds only its 512-byte header");
+        return {Code::HeaderOnly};
     case ConversionResult::TooLarge:
-        return QStringLiteral("the image is larger than %1 MiB")
-            .arg(Mod_Convert::MaxImageSize >> 20);
+        return {Code::ImageTooLarge, QString::number(Cartridge::MaxImageSize >> 20)};
     case ConversionResult::OutOfMemory:
-        return QStringLiteral("not enough memory to convert the file");
+        return {Code::ConvertMemory};
     case ConversionResult::DestinationExists:
-        return QStringLiteral("the destination already exists");
+        return {Code::DestinationExists};
     case ConversionResult::DestinationUnwritable:
-        return detail.isEmpty() ? QStringLiteral("the destination cannot be written") : detail;
+        return {Code::WriteFailed, detail};
     }
-    return QString();
-}
-
-EngineError Failure(ConversionResult result, RomLayout from, RomLayout to, const QString& detail) {
-    return {EngineError::Code::Conversion, result == ConversionResult::SizeRefused
-                                               ? Mod_Convert::SizeRule(from, to)
-                                               : DescribeResult(result, SMDtoBIN, detail)};
+    return {};
 }
 
 QString DestinationName(const QString& source, std::int32_t mode) {

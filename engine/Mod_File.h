@@ -20,21 +20,11 @@ bool ConvertFile(const QString& source, const QString& destination, std::int32_t
 ConversionResult ConvertFileReport(const QString& source, const QString& destination,
                                    std::int32_t mode,
                                    SafeFile::Existing existing = SafeFile::Existing::Replace);
-// The same with the caller's converter, which keeps its working arrays and
-// the wording of a failure (Detail) for DescribeResult.
-ConversionResult ConvertFileReport(Mod_Convert::Converter& converter, const QString& source,
-                                   const QString& destination, std::int32_t mode,
-                                   SafeFile::Existing existing);
-
-// A short English explanation of a result, for messages that name the file
-// themselves; detail is the converter's wording of the failure, where it has
-// one.
-QString DescribeResult(ConversionResult result, std::int32_t mode,
-                       const QString& detail = QString());
-
-// Why a conversion from one layout to another did not happen.
+// Why a conversion from one layout to another (by a mode, where it says
+// so) did not happen; detail is the converter's wording of the failure,
+// where it has one.
 EngineError Failure(ConversionResult result, RomLayout from, RomLayout to,
-                    const QString& detail = QString());
+                    const QString& detail = QString(), std::int32_t mode = -1);
 
 // The destination name of a source in a mode: base name plus target extension.
 QString DestinationName(const QString& source, std::int32_t mode);

@@ -126,7 +126,7 @@ private:
 };
 
 // A short English reason for an error, as "the file does not exist".
-QString Describe(SourceError error);
+EngineError ErrorOf(SourceError error);
 
 // Whether anything, even a dangling symbolic link, has that name.
 bool EntryExists(const QString& path);

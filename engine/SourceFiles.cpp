@@ -209,20 +209,21 @@ bool Source::SameAgain() const {
     return true;
 }
 
-QString Describe(SourceError error) {
+EngineError ErrorOf(SourceError error) {
+    using Code = EngineError::Code;
     switch (error) {
     case SourceError::None:
-        return QString();
+        break;
     case SourceError::Missing:
-        return QStringLiteral("the file does not exist");
+        return {Code::Missing};
     case SourceError::Unreadable:
-        return QStringLiteral("the file cannot be read");
+        return {Code::ReadFailed};
     case SourceError::NotRegular:
-        return QStringLiteral("it is not a regular file");
+        return {Code::NotRegular};
     case SourceError::NameTooLong:
-        return QStringLiteral("the file name is too long");
+        return {Code::NameTooLong};
     }
-    return QString();
+    return {};
 }
 
 bool EntryExists(const QString& path) {

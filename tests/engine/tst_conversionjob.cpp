@@ -41,7 +41,9 @@ QString OutcomeWord(FileOutcome outcome) {
 QString CodeWord(EngineError::Code code) {
     using Code = EngineError::Code;
     const std::map<Code, const char*> words = {
-        {Code::Conversion, "Conversion"},
+        {Code::Missing, "Missing"},
+        {Code::Empty, "Empty"},
+        {Code::SizeRule, "SizeRule"},
         {Code::SourceIsFolder, "Folder"},
         {Code::SameFile, "SameFile"},
         {Code::DestinationRefused, "Destination"},
@@ -226,15 +228,15 @@ void tst_ConversionJob::outcomes_data() {
                                        "d=dir",     "m.bin=missing", "b.md=md"}
             << none << j << QStringList{"a.smd converted",
                                         "j.bin refused Refused:Unknown",
-                                        "e.bin refused Refused:Conversion",
+                                        "e.bin refused Refused:Empty",
                                         "d refused Refused:Folder",
-                                        "m.bin refused Refused:Conversion",
+                                        "m.bin refused Refused:Missing",
                                         "b.md converted"}
             << "2 0 4 0 0" << QStringList{"a.bin=0", "b.bin=5", "j.bin=-"};
         row("a fixed mode refuses what looks like another layout")
             << "bin2smd" << QStringList{"a.bin=plain", "b.bin=md", "c.bin=odd"} << none << j
             << QStringList{"a.bin converted", "b.bin refused Refused:LooksLike",
-                           "c.bin refused Refused:Conversion"}
+                           "c.bin refused Refused:SizeRule"}
             << "1 0 2 0 0" << QStringList{"a.smd=0", "b.smd=-", "c.smd=-"};
         row("forced, a fixed mode converts what it is given")
             << "bin2smd" << QStringList{"b.bin=md"} << none << j + ",force"
@@ -264,18 +266,18 @@ void tst_ConversionJob::outcomes_data() {
         row("a full drive fails one file and keeps the order")
             << "to-bin" << QStringList{"a.smd=smd", "b.smd=smd", "c.smd=smd", "d.smd=smd"} << none
             << j + ",full=b.bin"
-            << QStringList{"a.smd converted", "b.smd failed Refused:Conversion", "c.smd converted",
+            << QStringList{"a.smd converted", "b.smd failed Refused:WriteFailed", "c.smd converted",
                            "d.smd converted"}
             << "3 0 0 1 0" << QStringList{"a.bin=0", "b.bin=-", "c.bin=2", "d.bin=3"};
         row("a full drive fails every file")
             << "to-md" << QStringList{"a.smd=smd", "b.bin=plain", "c.smd=smd"} << none
             << j + ",full=*"
-            << QStringList{"a.smd failed Refused:Conversion", "b.bin failed Refused:Conversion",
-                           "c.smd failed Refused:Conversion"}
+            << QStringList{"a.smd failed Refused:WriteFailed", "b.bin failed Refused:WriteFailed",
+                           "c.smd failed Refused:WriteFailed"}
             << "0 0 0 3 0" << QStringList{"a.md=-", "b.md=-", "c.md=-"};
         row("a full drive keeps the old file whole")
             << "to-bin" << QStringList{"a.smd=smd"} << QStringList{"a.bin"}
-            << j + ",overwrite,full=a.bin" << QStringList{"a.smd failed Refused:Conversion"}
+            << j + ",overwrite,full=a.bin" << QStringList{"a.smd failed Refused:WriteFailed"}
             << "0 0 0 1 0" << QStringList{"a.bin=old"};
         row("verified") << "to-md" << QStringList{"a.smd=smd", "b.bin=plain"} << none
                         << j + ",verify"
@@ -284,20 +286,20 @@ void tst_ConversionJob::outcomes_data() {
         row("a dry run writes nothing")
             << "bin2smd" << QStringList{"a.bin=plain", "b.bin=odd", "a.BIN=plain"} << none
             << j + ",dry"
-            << QStringList{"a.bin converted", "b.bin refused Refused:Conversion",
+            << QStringList{"a.bin converted", "b.bin refused Refused:SizeRule",
                            "a.BIN refused Refused:SameFile"}
             << "1 0 2 0 0" << QStringList{"a.smd=-", "b.smd=-"};
         row("a drive that fills up holds the files of one at a time")
             << "to-bin" << QStringList{"a.smd=smd", "b.smd=smd", "c.smd=smd", "d.smd=smd"} << none
             << j + ",holds=2.5"
-            << QStringList{"a.smd converted", "b.smd converted", "c.smd failed Refused:Conversion",
-                           "d.smd failed Refused:Conversion"}
+            << QStringList{"a.smd converted", "b.smd converted", "c.smd failed Refused:WriteFailed",
+                           "d.smd failed Refused:WriteFailed"}
             << "2 0 0 2 0" << QStringList{"a.bin=0", "b.bin=1", "c.bin=-", "d.bin=-"};
         row("a drive that fills up, then a smaller file")
             << "to-bin" << QStringList{"a.smd=smd", "b.smd=smd", "c.bin=half", "d.smd=smd"} << none
             << j + ",holds=2.5"
             << QStringList{"a.smd converted", "b.smd converted", "c.bin converted ByteCopy",
-                           "d.smd failed Refused:Conversion"}
+                           "d.smd failed Refused:WriteFailed"}
             << "3 0 0 1 0" << QStringList{"a.bin=0", "b.bin=1", "c.bin=half2", "d.bin=-"};
         row("an archive's entries are sources of their own")
             << "to-bin" << QStringList{"a.smd=smd", "g.zip=zip"} << none << j
@@ -315,7 +317,7 @@ void tst_ConversionJob::outcomes_data() {
                              << QStringList{"a.zip=zip0"};
         row("a zip onto a full drive")
             << "to-md" << QStringList{"a.smd=smd", "b.smd=smd"} << none << j + ",zip,full=a.zip"
-            << QStringList{"a.smd failed Refused:Conversion", "b.smd converted"} << "1 0 0 1 0"
+            << QStringList{"a.smd failed Refused:WriteFailed", "b.smd converted"} << "1 0 0 1 0"
             << QStringList{"a.zip=-", "b.zip=zip1"};
         row("cancelled between files")
             << "to-bin" << QStringList{"a.smd=smd", "b.smd=smd", "c.smd=smd"} << none
@@ -338,12 +340,12 @@ void tst_ConversionJob::outcomes_data() {
         << QStringList{"a.bin=old", "b.bin=1"};
     QTest::newRow("ask: a failure is told, the run goes on")
         << "ask" << QStringList{"a.smd=plain", "b.smd=smd", "c.smd=missing"} << none << "no"
-        << QStringList{"a.smd failed Refused:Conversion", "b.smd converted",
-                       "c.smd failed Refused:Conversion"}
+        << QStringList{"a.smd failed Refused:SizeRule", "b.smd converted",
+                       "c.smd failed Refused:Missing"}
         << "1 0 0 2 0" << QStringList{"a.bin=-", "b.bin=1"};
     QTest::newRow("ask: a full drive fails the file, keeps the old one")
         << "ask" << QStringList{"a.smd=smd", "b.smd=smd"} << QStringList{"a.bin"}
-        << "yes,full=a.bin" << QStringList{"a.smd failed Refused:Conversion", "b.smd converted"}
+        << "yes,full=a.bin" << QStringList{"a.smd failed Refused:WriteFailed", "b.smd converted"}
         << "1 0 0 1 0" << QStringList{"a.bin=old", "b.bin=1"};
     QTest::newRow("ask: cancelled before the second")
         << "ask" << QStringList{"a.smd=smd", "b.smd=smd"} << none << "cancel=1"

@@ -751,9 +751,12 @@ void tst_Convert::tooLarge() {
 }
 
 void tst_Convert::describeResult() {
-    QVERIFY(Mod_File::DescribeResult(ConversionResult::SizeRefused, SMDtoBIN).contains("512"));
-    QVERIFY(Mod_File::DescribeResult(ConversionResult::SizeRefused, BINtoMD).contains("16384"));
-    QVERIFY(Mod_File::DescribeResult(ConversionResult::SourceEmpty, BINtoMD).contains("empty"));
+    const auto text = [](ConversionResult result, std::int32_t mode) {
+        return Mod_File::Failure(result, SourceLayout(mode), TargetLayout(mode)).Text();
+    };
+    QVERIFY(text(ConversionResult::SizeRefused, SMDtoBIN).contains("512"));
+    QVERIFY(text(ConversionResult::SizeRefused, BINtoMD).contains("16384"));
+    QVERIFY(text(ConversionResult::SourceEmpty, BINtoMD).contains("empty"));
 }
 
 QTEST_APPLESS_MAIN(tst_Convert)
