@@ -193,6 +193,7 @@ bench)
     bench/archives.sh "$BUILD_DIR"
     bench/info-memory.sh "$BUILD_DIR"
     bench/window-memory.sh "$BUILD_DIR"
+    bench/stream-memory.sh "$BUILD_DIR"
     exec bench/info-vs-rhash.sh "$BUILD_DIR"
     ;;
 format)
