@@ -141,10 +141,110 @@ QString Misnamed(const QString& path, Kind is) {
     return QStringLiteral("the file is no archive, whatever its name says: read as itself");
 }
 
+namespace {
+
+// An entry as its header tells it: its name, date, and why it is refused or
+// passed over unread; folders are not entries (false).
+bool Describe(archive_entry* header, bool compressed, const QString& fileName, Entry* entry) {
+    using Code = EngineError::Code;
+    if (compressed) {
+        // "game.smd.gz" holds "game.smd"; a file not named as compressed
+        // holds its own name.
+        entry->name = OwnName(
+            Compressor(NamedKind(fileName)) ? FileFunctions::WithoutExtension(fileName) : fileName);
+    } else {
+        const char* utf8 = archive_entry_pathname_utf8(header);
+        const char* bytes = archive_entry_pathname(header);
+        entry->name = OwnName(utf8 ? QString::fromUtf8(utf8)
+                                   : SafeFile::DecodeName(QByteArray(bytes ? bytes : "")));
+    }
+    if (archive_entry_mtime_is_set(header))
+        entry->mtime = std::int64_t(archive_entry_mtime(header));
+    const mode_t type = archive_entry_filetype(header);
+    if (!compressed && type == AE_IFDIR)
+        return false;
+    if (entry->name.isEmpty() || entry->name == QLatin1String(".") ||
+        entry->name == QLatin1String("..")) {
+        entry->error = {Code::Nameless};
+    } else if (!compressed && type == AE_IFLNK) {
+        entry->error = {Code::Link};
+    } else if (!compressed && type != AE_IFREG) {
+        entry->error = {Code::NotRegular};
+    } else if (archive_entry_is_encrypted(header)) {
+        entry->error = {Code::Encrypted};
+    } else if (!compressed && IsCompanion(entry->name)) {
+        // A read-me or a picture is passed over by its name, unread.
+        entry->companion = true;
+    }
+    return true;
+}
+
+// An entry's content into memory. The declared size is never trusted: the
+// limit holds while the content comes out, and the memory grows with what
+// came out, never past the limit. False when the reading was cancelled.
+bool Load(archive* a, std::int64_t limit, const std::function<bool()>& cancelled, Entry* entry) {
+    using Code = EngineError::Code;
+    char piece[1 << 16];
+    try {
+        for (;;) {
+            if (cancelled())
+                return false;
+            const la_ssize_t got = archive_read_data(a, piece, sizeof piece);
+            if (got == 0)
+                break;
+            if (got < 0) {
+                entry->error = {Code::Damaged, Message(a)};
+                break;
+            }
+            const std::int64_t size = entry->bytes.size() + got;
+            if (size > limit) {
+                entry->error = {Code::TooLarge, QString::number(limit >> 20)};
+                break;
+            }
+            if (size > entry->bytes.capacity())
+                entry->bytes.reserve(qsizetype(std::min<std::int64_t>(
+                    limit,
+                    std::max<std::int64_t>(size, entry->bytes.capacity() * 3 / 2 + (1 << 20)))));
+            entry->bytes.append(piece, got);
+        }
+    } catch (const std::bad_alloc&) {
+        entry->error = {Code::OutOfMemory};
+    }
+    if (entry->error.Failed())
+        entry->bytes = QByteArray();
+    return true;
+}
+
+// An entry's content held in a file in the first of the folders that takes
+// one, never in memory. False when the reading was cancelled.
+bool Hold(archive* a, std::int64_t limit, const std::function<bool()>& cancelled,
+          const QStringList& folders, Entry* entry) {
+    using Code = EngineError::Code;
+    const EngineError held = SafeFile::Spill(
+        folders, limit,
+        [&](char* into, std::int64_t most, EngineError* why) -> std::int64_t {
+            if (cancelled())
+                return *why = {Code::Cancelled}, -1;
+            const la_ssize_t got = archive_read_data(a, into, std::size_t(most));
+            if (got < 0)
+                *why = {Code::Damaged, Message(a)};
+            return got;
+        },
+        &entry->content);
+    if (held.code == Code::Cancelled)
+        return false;
+    entry->error = held;
+    return true;
+}
+
+} // namespace
+
 EngineError Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
                  const std::atomic<bool>* cancel, const QStringList* spillTo) {
     using Code = EngineError::Code;
-    const auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
+    const std::function<bool()> cancelled = [cancel] {
+        return cancel && cancel->load(std::memory_order_relaxed);
+    };
     const SafeFile::Source source(path);
     if (!source.IsOpen())
         return SafeFile::ErrorOf(source.Error());
@@ -171,85 +271,12 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
         if (status < ARCHIVE_WARN)
             return {Code::ArchiveDamaged, Message(a.get())};
         Entry entry;
-        if (compressed) {
-            // "game.smd.gz" holds "game.smd"; a file not named as
-            // compressed holds its own name.
-            entry.name =
-                OwnName(Compressor(NamedKind(fileName)) ? FileFunctions::WithoutExtension(fileName)
-                                                        : fileName);
-        } else {
-            const char* utf8 = archive_entry_pathname_utf8(header);
-            const char* bytes = archive_entry_pathname(header);
-            entry.name = OwnName(utf8 ? QString::fromUtf8(utf8)
-                                      : SafeFile::DecodeName(QByteArray(bytes ? bytes : "")));
-        }
-        if (archive_entry_mtime_is_set(header))
-            entry.mtime = std::int64_t(archive_entry_mtime(header));
-        const mode_t type = archive_entry_filetype(header);
-        if (!compressed && type == AE_IFDIR)
+        if (!Describe(header, compressed, fileName, &entry))
             continue;
-        if (entry.name.isEmpty() || entry.name == QLatin1String(".") ||
-            entry.name == QLatin1String("..")) {
-            entry.error = {Code::Nameless};
-        } else if (!compressed && type == AE_IFLNK) {
-            entry.error = {Code::Link};
-        } else if (!compressed && type != AE_IFREG) {
-            entry.error = {Code::NotRegular};
-        } else if (archive_entry_is_encrypted(header)) {
-            entry.error = {Code::Encrypted};
-        } else if (!compressed && IsCompanion(entry.name)) {
-            // A read-me or a picture is passed over by its name, unread.
-            entry.companion = true;
-        }
-        if (!entry.error.Failed() && !entry.companion && spillTo) {
-            // Held in a file beside the output, never in memory.
-            const EngineError held = SafeFile::Spill(
-                *spillTo, limit,
-                [&](char* into, std::int64_t most, EngineError* why) -> std::int64_t {
-                    if (cancelled())
-                        return *why = {Code::Cancelled}, -1;
-                    const la_ssize_t got = archive_read_data(a.get(), into, std::size_t(most));
-                    if (got < 0)
-                        *why = {Code::Damaged, Message(a.get())};
-                    return got;
-                },
-                &entry.content);
-            if (held.code == Code::Cancelled)
-                return held;
-            entry.error = held;
-        } else if (!entry.error.Failed() && !entry.companion) {
-            // The declared size is never trusted: the limit holds while the
-            // content comes out, and the memory grows with what came out,
-            // never past the limit.
-            char piece[1 << 16];
-            try {
-                for (;;) {
-                    if (cancelled())
-                        return {Code::Cancelled};
-                    const la_ssize_t got = archive_read_data(a.get(), piece, sizeof piece);
-                    if (got == 0)
-                        break;
-                    if (got < 0) {
-                        entry.error = {Code::Damaged, Message(a.get())};
-                        break;
-                    }
-                    const std::int64_t size = entry.bytes.size() + got;
-                    if (size > limit) {
-                        entry.error = {Code::TooLarge, QString::number(limit >> 20)};
-                        break;
-                    }
-                    if (size > entry.bytes.capacity())
-                        entry.bytes.reserve(qsizetype(std::min<std::int64_t>(
-                            limit, std::max<std::int64_t>(size, entry.bytes.capacity() * 3 / 2 +
-                                                                    (1 << 20)))));
-                    entry.bytes.append(piece, got);
-                }
-            } catch (const std::bad_alloc&) {
-                entry.error = {Code::OutOfMemory};
-            }
-            if (entry.error.Failed())
-                entry.bytes = QByteArray();
-        }
+        if (!entry.error.Failed() && !entry.companion &&
+            !(spillTo ? Hold(a.get(), limit, cancelled, *spillTo, &entry)
+                      : Load(a.get(), limit, cancelled, &entry)))
+            return {Code::Cancelled};
         const bool stop = compressed && entry.error.Failed();
         take(entry);
         // A compressed file holds one entry: nothing is left to read.

@@ -65,6 +65,7 @@ struct EngineError {
         ConvertMemory,     // not enough memory to convert it
         ArchiveRefused,    // an archive gives no image to convert: detail, or nothing
         DestinationExists, // the destination appeared meanwhile
+        // A new code goes last, its words in the table of EngineError.cpp.
     };
 
     Code code = Code::None;
