@@ -344,7 +344,11 @@ private:
     // this many bytes of the end.
     static constexpr qsizetype Tail = qsizetype(1) << 17;
 
+    // Once the writer has failed, the rest is let go: the zip is given up,
+    // but libarchive ends its entry as usual and frees what it holds.
     la_ssize_t Take(const char* data, std::size_t size) {
+        if (failed_)
+            return la_ssize_t(size);
         held_.append(data, qsizetype(size));
         if (held_.size() > 2 * Tail) {
             if (clearUtf8_ && written_ == 0)
@@ -402,12 +406,15 @@ EngineError ZipInto(const QString& name, std::int64_t size, std::int64_t mtime,
         return written();
     bool taken = true;
     const bool filled = fill([&](const char* data, std::int64_t n) {
-        taken = taken && archive_write_data(a.get(), data, std::size_t(n)) == la_ssize_t(n);
+        taken = taken && archive_write_data(a.get(), data, std::size_t(n)) == la_ssize_t(n) &&
+                !out.Failed();
         return taken;
     });
+    // Ended as usual whatever happened, so that libarchive frees its state.
+    const bool closed = archive_write_close(a.get()) == ARCHIVE_OK;
     if (!filled && taken)
         return {};
-    if (!taken || archive_write_close(a.get()) != ARCHIVE_OK || !out.Finish())
+    if (!taken || !closed || !out.Finish())
         return written();
     return {};
 }

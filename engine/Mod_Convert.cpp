@@ -330,7 +330,8 @@ ConversionResult Converter::Copy(RomLayout layout, const SafeFile::Source& in, c
         offset += n;
     }
     if (plainSha && layout != RomLayout::Plain) {
-        RomInspector::PlainStream stream(RomInspector::ReaderOf(in), length, layout, &pieces_[2]);
+        const RomInspector::ReadAt read = RomInspector::ReaderOf(in);
+        RomInspector::PlainStream stream(read, length, layout, &pieces_[2]);
         for (std::int64_t offset = 0; offset < stream.PlainSize();) {
             const std::int64_t n = std::min(Piece, stream.PlainSize() - offset);
             if (!stream.Get(offset, plain.data(), n))
