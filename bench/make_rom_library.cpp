@@ -64,8 +64,7 @@ int main(int argc, char* argv[]) {
         const QString name = dir.filePath(
             QStringLiteral("rom%1%2").arg(i, 4, 10, QChar('0')).arg(extensions[i % 4]));
         if (SafeFile::WriteFile(plain, image, SafeFile::Existing::Replace).Failed() ||
-            Mod_Convert::ConvertLayout(RomLayout::Plain, layouts[i % 4], plain, name) !=
-                ConversionResult::Converted) {
+            Mod_Convert::ConvertLayout(RomLayout::Plain, layouts[i % 4], plain, name).Failed()) {
             std::fprintf(stderr, "make-rom-library: cannot write %s\n", qPrintable(name));
             return 1;
         }

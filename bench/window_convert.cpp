@@ -25,7 +25,7 @@ int main(int argc, char* argv[]) {
     }
     const RomLayout from = Named(argv[1]);
     const RomLayout to = Named(argv[2]);
-    const ConversionResult result = Mod_Convert::ConvertLayout(
-        from, to, QString::fromLocal8Bit(argv[3]), QString::fromLocal8Bit(argv[4]));
-    return result == ConversionResult::Converted ? 0 : 1;
+    const EngineError error = Mod_Convert::ConvertLayout(from, to, QString::fromLocal8Bit(argv[3]),
+                                                         QString::fromLocal8Bit(argv[4]));
+    return error.Failed() ? 1 : 0;
 }

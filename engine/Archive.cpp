@@ -247,7 +247,7 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
     };
     const SafeFile::Source source(path);
     if (!source.IsOpen())
-        return SafeFile::ErrorOf(source.Error());
+        return source.Error();
     const bool compressed = Compressor(KindOf(path));
     std::unique_ptr<archive, ReadFree> a(archive_read_new());
     archive_read_support_filter_all(a.get());
@@ -389,7 +389,7 @@ EngineError ZipInto(const QString& name, std::int64_t size, std::int64_t mtime,
     archive_write_set_options(a.get(), "zip:compression=deflate");
     archive_write_set_bytes_in_last_block(a.get(), 1);
     const auto written = [&] {
-        return out.Failed() ? EngineError(EngineError::Code::WriteFailed, writer.ErrorString())
+        return out.Failed() ? EngineError(EngineError::Code::WriteFailed, writer.Error().detail)
                             : EngineError(EngineError::Code::ZipNotMade, Message(a.get()));
     };
     if (archive_write_open(a.get(), &out, nullptr, &ZipOut::Write, nullptr) != ARCHIVE_OK)

@@ -83,8 +83,7 @@ struct ConversionJob::Streaming {
     SafeFile::Writer* writer = nullptr;
     SafeFile::Existing existing = SafeFile::Existing::Keep;
     std::unique_ptr<QCryptographicHash> hash; // the source's plain content, for verify
-    ConversionResult result = ConversionResult::Converted;
-    QString detail;
+    EngineError result;
     bool redo = false; // written again here, on its own
     std::promise<void> finished;
     std::future<void> done;
@@ -225,14 +224,11 @@ void ConversionJob::Ask(const JobSource& file) {
         SafeFile::EntryExists(destination) && !(entry.isDir() && !entry.isSymLink());
     if (exists && !observer_.MayReplace(destination)) {
         run.report.outcome = FileOutcome::Skipped;
-    } else if (const ConversionResult result = converter_.Convert(
-                   r_.mode, file.path, destination,
-                   exists ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
-               result != ConversionResult::Converted) {
-        Refuse(run,
-               Mod_File::Failure(result, SourceLayout(r_.mode), TargetLayout(r_.mode),
-                                 converter_.Detail(), r_.mode),
-               FileOutcome::Failed);
+    } else if (const EngineError error = converter_.Convert(r_.mode, file.path, destination,
+                                                            exists ? SafeFile::Existing::Replace
+                                                                   : SafeFile::Existing::Keep);
+               error.Failed()) {
+        Refuse(run, error, FileOutcome::Failed);
     } else {
         run.report.written = true;
     }
@@ -498,18 +494,16 @@ void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     // changes meanwhile). An archive's entry and standard input are held
     // in a file of their own.
     RomLayout from = SourceLayout(r_.mode);
-    auto refuse = [&](ConversionResult result) {
-        RefuseResult(run, result, from, converter_.Detail());
-    };
+    auto refuse = [&](const EngineError& error) { RefuseResult(run, error); };
     std::unique_ptr<SafeFile::Source> in =
         item.content ? std::move(item.content) : std::make_unique<SafeFile::Source>(item.path);
     if (!in->IsOpen())
-        return refuse(Mod_Convert::FromSourceError(in->Error()));
+        return refuse(in->Error());
     const std::int64_t length = in->Size();
     if (length == 0)
-        return refuse(ConversionResult::SourceEmpty);
+        return refuse({EngineError::Code::Empty});
     if (length > Limit)
-        return refuse(ConversionResult::TooLarge);
+        return refuse(Mod_Convert::TooLarge());
     const RomInspector::ReadAt read = RomInspector::ReaderOf(*in);
     if (Repairing())
         return PrepareRepair(run, read, length, in.get());
@@ -532,7 +526,7 @@ void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     if (r_.dryRun) {
         // Everything is decided as for a run; nothing is written.
         if (!Mod_Convert::SizeAllowed(from, r_.target, length))
-            return refuse(ConversionResult::SizeRefused);
+            return refuse(Mod_Convert::SizeRefused(from, r_.target));
         plan_.Claim(run.report.destination, run.report.given);
         run.wouldWrite = true;
         return;
@@ -540,9 +534,9 @@ void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     const SafeFile::Existing existing =
         r_.overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep;
     run.writer = std::make_unique<SafeFile::Writer>();
-    const ConversionResult opened =
-        converter_.OpenInto(from, r_.target, *in, run.report.destination, existing, *run.writer);
-    if (opened != ConversionResult::Converted)
+    if (const EngineError opened = converter_.OpenInto(from, r_.target, *in, run.report.destination,
+                                                       existing, *run.writer);
+        opened.Failed())
         return refuse(opened);
     plan_.Claim(run.report.destination, run.report.given);
     run.bytes = length;
@@ -552,9 +546,9 @@ void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     const std::int64_t mtime =
         item.held ? item.mtime : SafeFile::Look(item.path).modified / 1000000000;
     TakeUpAll();
-    if (const ConversionResult zipped =
+    if (const EngineError zipped =
             converter_.ZipInto(from, r_.target, *in, innerName, mtime, *run.writer);
-        zipped != ConversionResult::Converted) {
+        zipped.Failed()) {
         plan_.Unclaim(run.report.destination);
         refuse(zipped);
     }
@@ -571,14 +565,14 @@ void ConversionJob::ToStandardOutput(FileRun& run, RomLayout from, const SafeFil
         error = observer_.StandardOutput(data, size);
         return error == 0;
     };
-    const ConversionResult result = converter_.StreamTo(from, r_.target, in, take);
-    if (result == ConversionResult::DestinationUnwritable && error != 0)
+    const EngineError result = converter_.StreamTo(from, r_.target, in, take);
+    if (result.code == EngineError::Code::WriteFailed && error != 0)
         return Refuse(
             run,
             {EngineError::Code::StdoutUnwritable, QString::fromLocal8Bit(std::strerror(error))},
             FileOutcome::Failed);
-    if (result != ConversionResult::Converted)
-        RefuseResult(run, result, from, converter_.Detail());
+    if (result.Failed())
+        RefuseResult(run, result);
 }
 
 // Converts a file's content into its open writer, with the source's
@@ -587,8 +581,7 @@ void ConversionJob::Stream(Streaming& task, Mod_Convert::Converter& converter) {
     if (task.hash)
         task.hash->reset();
     task.result = converter.StreamInto(task.from, task.to, *task.in, *task.writer, task.hash.get());
-    task.detail = converter.Detail();
-    if (task.result == ConversionResult::Converted)
+    if (!task.result.Failed())
         task.writer->StartWriteback();
 }
 
@@ -638,7 +631,7 @@ void ConversionJob::TakeUp(FileRun& run) {
         return;
     const std::shared_ptr<Streaming> task = std::move(run.streaming);
     task->done.wait();
-    if (task->result == ConversionResult::DestinationUnwritable && jobs_ > 1 && !task->redo) {
+    if (task->result.code == EngineError::Code::WriteFailed && jobs_ > 1 && !task->redo) {
         // The files after it, written beside it, may be what filled the
         // drive: their content is dropped, and written again one by one once
         // this one has been tried on its own, as one at a time would have;
@@ -661,9 +654,9 @@ void ConversionJob::TakeUp(FileRun& run) {
         run.streaming.reset();
     }
     task->in.reset();
-    if (task->result != ConversionResult::Converted) {
+    if (task->result.Failed()) {
         plan_.Unclaim(run.report.destination);
-        return RefuseResult(run, task->result, task->from, task->detail);
+        return RefuseResult(run, task->result);
     }
     run.writingBack = true;
     if (task->hash)
@@ -677,8 +670,7 @@ void ConversionJob::Redo(FileRun& run) {
     task.writer = run.writer.get();
     task.result = converter_.OpenInto(task.from, task.to, *task.in, run.report.destination,
                                       task.existing, *run.writer);
-    task.detail = converter_.Detail();
-    if (task.result == ConversionResult::Converted)
+    if (!task.result.Failed())
         Stream(task, converter_);
 }
 
@@ -693,14 +685,13 @@ std::size_t ConversionJob::Streamed() const {
 }
 
 // A conversion that did not happen: why, and how it counts.
-void ConversionJob::RefuseResult(FileRun& run, ConversionResult result, RomLayout from,
-                                 const QString& detail) {
+void ConversionJob::RefuseResult(FileRun& run, const EngineError& error) {
     run.writer.reset();
-    if (result == ConversionResult::DestinationExists)
+    if (error.code == EngineError::Code::DestinationExists)
         return SkipExisting(run);
-    Refuse(run, Mod_File::Failure(result, from, r_.target, detail),
-           result == ConversionResult::DestinationUnwritable ? FileOutcome::Failed
-                                                             : FileOutcome::Refused);
+    Refuse(run, error,
+           error.code == EngineError::Code::WriteFailed ? FileOutcome::Failed
+                                                        : FileOutcome::Refused);
 }
 
 // Mends a file as fix-checksum or trim asks, in its own layout, and hands
@@ -790,9 +781,7 @@ bool ConversionJob::RepairPlan(FileRun& run, const RomInspector::Report& report,
     for (std::int64_t offset = 0; offset < declared;) {
         const std::int64_t n = std::min(declared - offset, Piece);
         if (!stream.Get(offset, piece.data(), n))
-            return Refuse(run, Mod_File::Failure(ConversionResult::SourceUnreadable,
-                                                 RomLayout::Unknown, RomLayout::Unknown)),
-                   false;
+            return Refuse(run, EngineError::Code::ReadFailed), false;
         hash.addData(QByteArrayView(piece.data(), n));
         offset += n;
     }
@@ -816,16 +805,13 @@ void ConversionJob::WriteRepair(FileRun& run, const Repair::Plan& plan,
         (Repair::Write(plan, read, *run.writer, written.get(), &stored) && !stored)) {
         if (run.writer->NameTaken())
             return run.writer.reset(), SkipExisting(run);
-        Refuse(run, {EngineError::Code::WriteFailed, run.writer->ErrorString()},
-               FileOutcome::Failed);
+        Refuse(run, run.writer->Error(), FileOutcome::Failed);
         run.writer.reset();
         return;
     }
     if (!stored || (in && !in->Unchanged())) {
         run.writer.reset();
-        return Refuse(run, Mod_File::Failure(stored ? ConversionResult::SourceChanged
-                                                    : ConversionResult::SourceUnreadable,
-                                             RomLayout::Unknown, RomLayout::Unknown));
+        return Refuse(run, stored ? EngineError::Code::Changed : EngineError::Code::ReadFailed);
     }
     if (written)
         run.sourceSha = QString::fromLatin1(written->result().toHex());
@@ -867,12 +853,12 @@ void ConversionJob::Flush() {
         case SafeFile::BatchOutcome::NotFlushed:
             Refuse(
                 run,
-                {EngineError::Code::NotFlushed, run.writer->ErrorString(), run.report.destination},
+                {EngineError::Code::NotFlushed, run.writer->Error().detail, run.report.destination},
                 FileOutcome::Failed);
             continue; // named: its writer stays for what is told of it
         case SafeFile::BatchOutcome::NotWritten:
         case SafeFile::BatchOutcome::NotNamed:
-            Refuse(run, {EngineError::Code::WriteFailed, run.writer->ErrorString()},
+            Refuse(run, {EngineError::Code::WriteFailed, run.writer->Error().detail},
                    FileOutcome::Failed);
             break;
         }

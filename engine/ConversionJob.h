@@ -188,7 +188,7 @@ private:
     std::size_t Streamed() const;
     // The most sources converted on other threads at once.
     std::size_t InFlight() const { return jobs_ > 1 ? std::size_t(2 * jobs_) : 0; }
-    void RefuseResult(FileRun& run, ConversionResult result, RomLayout from, const QString& detail);
+    void RefuseResult(FileRun& run, const EngineError& error);
     void Verdict(FileRun& run);
     void ReadBack(std::vector<FileRun>& runs);
     void Tell(std::vector<FileRun>& runs);

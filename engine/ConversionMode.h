@@ -10,24 +10,3 @@ enum ConversionMode : std::int32_t {
     MDtoBIN = 2,
     BINtoMD = 3,
 };
-
-// Why a conversion did not produce its destination. Only Converted means the
-// destination now holds the converted bytes; every other value leaves the
-// destination exactly as it was.
-enum class ConversionResult {
-    Converted,
-    UnknownMode,
-    SourceMissing,
-    SourceUnreadable,
-    SourceNotRegular,
-    SourceChanged,
-    ArchiveRefused, // the converter tells the reason
-    NameTooLong,
-    SourceEmpty,
-    SizeRefused,
-    HeaderOnly,
-    TooLarge,
-    OutOfMemory,
-    DestinationExists,
-    DestinationUnwritable,
-};

@@ -30,7 +30,7 @@ EngineError Index::Load(const QString& path) {
     using Code = EngineError::Code;
     const SafeFile::Source source(path);
     if (!source.IsOpen())
-        return {Code::DatUnreadable, SafeFile::ErrorOf(source.Error()).Text(), path};
+        return {Code::DatUnreadable, source.Error().Text(), path};
     if (source.Size() > (std::int64_t(256) << 20))
         return {Code::DatTooLarge, QString(), path};
 

@@ -67,7 +67,7 @@ constexpr Wording Wordings[] = {
     {Code::NotFlushed, "%q was written, but %d"},
     {Code::VerifyDiffers, "its plain content differs from the source's"},
     {Code::Scratch, "it cannot be held in a temporary file while it is converted: %d"},
-    {Code::UnknownMode, "unknown conversion mode %d"},
+    {Code::UnknownMode, "unknown conversion mode %d", "unknown conversion"},
     {Code::Missing, "the file does not exist"},
     {Code::NameTooLong, "the file name is too long"},
     {Code::Changed, "it changed while it was read"},

@@ -54,7 +54,7 @@ struct EngineError {
         VerifyDiffers,      // what was read back differs from the source
         Scratch,            // a content cannot be held in a temporary file: detail
         // Why a source could not be converted, or its destination written.
-        UnknownMode,       // no conversion has the mode detail
+        UnknownMode,       // no conversion has the mode detail (or the layouts)
         Missing,           // the file does not exist
         NameTooLong,       // a name on its path is longer than the system takes
         Changed,           // the file changed while it was read

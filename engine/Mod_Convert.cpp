@@ -42,19 +42,6 @@ void WriteSmdHeader(std::uint8_t* header, std::int64_t blocks) {
 
 } // namespace
 
-ConversionResult FromSourceError(SafeFile::SourceError error) {
-    switch (error) {
-    case SafeFile::SourceError::Missing:
-        return ConversionResult::SourceMissing;
-    case SafeFile::SourceError::NotRegular:
-        return ConversionResult::SourceNotRegular;
-    case SafeFile::SourceError::NameTooLong:
-        return ConversionResult::NameTooLong;
-    default:
-        return ConversionResult::SourceUnreadable;
-    }
-}
-
 namespace {
 
 bool Converts(RomLayout layout) {
@@ -67,34 +54,35 @@ namespace {
 
 // The size rules of a conversion on a source's length, and the sizes of the
 // image it converts (without an SMD header it drops) and of its result.
-ConversionResult Sizes(RomLayout from, RomLayout to, std::int64_t length, std::int64_t* payload,
-                       std::int64_t* targetSize) {
+EngineError Sizes(RomLayout from, RomLayout to, std::int64_t length, std::int64_t* payload,
+                  std::int64_t* targetSize) {
     if (!SizeAllowed(from, to, length))
-        return ConversionResult::SizeRefused;
+        return SizeRefused(from, to);
     if (Cartridge::HeaderOnly(from, length))
-        return ConversionResult::HeaderOnly;
+        return {EngineError::Code::HeaderOnly};
     // The limit is on the image itself, so an SMD image of the largest plain
     // image converts back.
     const bool smdSource = from == RomLayout::Smd && to != RomLayout::Smd;
     *payload = smdSource ? length - SmdHeaderSize : length;
     if (*payload > MaxImageSize + (from == to && from == RomLayout::Smd ? SmdHeaderSize : 0))
-        return ConversionResult::TooLarge;
+        return TooLarge();
     *targetSize = to == RomLayout::Smd && from != to ? *payload + SmdHeaderSize : *payload;
-    return ConversionResult::Converted;
+    return {};
 }
 
 } // namespace
 
-ConversionResult Converter::WriteFailure(const SafeFile::Writer& writer) {
-    detail_ = writer.ErrorString();
-    return writer.NameTaken() ? ConversionResult::DestinationExists
-                              : ConversionResult::DestinationUnwritable;
+EngineError SizeRefused(RomLayout from, RomLayout to) {
+    return {EngineError::Code::SizeRule, SizeRule(from, to)};
 }
 
-ConversionResult Converter::ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
-                                              const QString& destination,
-                                              SafeFile::Existing existing,
-                                              SafeFile::Writer& writer) {
+EngineError TooLarge() {
+    return {EngineError::Code::ImageTooLarge, QString::number(MaxImageSize >> 20)};
+}
+
+EngineError Converter::ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
+                                         const QString& destination, SafeFile::Existing existing,
+                                         SafeFile::Writer& writer) {
     // An archive's image is held in a file beside the destination.
     if (Archive::IsArchive(source)) {
         Archive::Entry image;
@@ -102,78 +90,72 @@ ConversionResult Converter::ConvertLayoutInto(RomLayout from, RomLayout to, cons
         if (const EngineError error =
                 Archive::SingleImage(source, MaxSourceSize, &image, nullptr, &spillTo);
             error.Failed()) {
-            detail_ = error.Text();
-            return ConversionResult::ArchiveRefused;
+            return {EngineError::Code::ArchiveRefused, error.Text()};
         }
         return ConvertSourceInto(from, to, *image.content, destination, existing, writer);
     }
     const SafeFile::Source in(source);
     if (!in.IsOpen())
-        return FromSourceError(in.Error());
+        return in.Error();
     return ConvertSourceInto(from, to, in, destination, existing, writer);
 }
 
-ConversionResult Converter::ConvertSourceInto(RomLayout from, RomLayout to,
-                                              const SafeFile::Source& in,
-                                              const QString& destination,
-                                              SafeFile::Existing existing,
-                                              SafeFile::Writer& writer) {
-    if (const ConversionResult opened = OpenInto(from, to, in, destination, existing, writer);
-        opened != ConversionResult::Converted)
+EngineError Converter::ConvertSourceInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                         const QString& destination, SafeFile::Existing existing,
+                                         SafeFile::Writer& writer) {
+    if (const EngineError opened = OpenInto(from, to, in, destination, existing, writer);
+        opened.Failed())
         return opened;
     return StreamInto(from, to, in, writer);
 }
 
-ConversionResult Converter::OpenInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                                     const QString& destination, SafeFile::Existing existing,
-                                     SafeFile::Writer& writer) {
-    detail_.clear();
+EngineError Converter::OpenInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                const QString& destination, SafeFile::Existing existing,
+                                SafeFile::Writer& writer) {
     if (!Converts(from) || !Converts(to))
-        return ConversionResult::UnknownMode;
+        return {EngineError::Code::UnknownMode};
     const std::int64_t length = in.Size();
     // Refused by the conversion's size rule before any of it is read.
     std::int64_t payload = 0;
     std::int64_t targetSize = 0;
     if (length != 0)
-        if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
-            sized != ConversionResult::Converted)
+        if (const EngineError sized = Sizes(from, to, length, &payload, &targetSize);
+            sized.Failed())
             return sized;
     if (length == 0)
-        return ConversionResult::SourceEmpty;
+        return {EngineError::Code::Empty};
     if (length > MaxSourceSize)
-        return ConversionResult::TooLarge;
+        return TooLarge();
     if (!writer.Open(destination, existing))
-        return WriteFailure(writer);
-    return ConversionResult::Converted;
+        return writer.Error();
+    return {};
 }
 
 // Converts a source file piece by piece into a writer, so that memory stays
 // a few pieces whatever the image's size. The content goes to a temporary
 // file that takes the destination's name only when committed, so a
 // destination that is the source itself converts in place.
-ConversionResult Converter::StreamInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                                       SafeFile::Writer& writer, QCryptographicHash* plainSha) {
+EngineError Converter::StreamInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                  SafeFile::Writer& writer, QCryptographicHash* plainSha) {
     int error = 0;
-    const ConversionResult result = Pour(
+    const EngineError result = Pour(
         from, to, in,
         [&writer](std::int64_t offset, const std::uint8_t* data, std::int64_t bytes) {
             return writer.WriteAt(offset, data, bytes);
         },
         false, plainSha, &error);
     if (error)
-        return writer.FailWrite(error), WriteFailure(writer);
+        return writer.FailWrite(error), writer.Error();
     return result;
 }
 
-ConversionResult Converter::ZipInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                                    const QString& name, std::int64_t mtime,
-                                    SafeFile::Writer& writer) {
+EngineError Converter::ZipInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                               const QString& name, std::int64_t mtime, SafeFile::Writer& writer) {
     std::int64_t payload = 0;
     std::int64_t targetSize = 0;
-    if (const ConversionResult sized = Sizes(from, to, in.Size(), &payload, &targetSize);
-        sized != ConversionResult::Converted)
+    if (const EngineError sized = Sizes(from, to, in.Size(), &payload, &targetSize); sized.Failed())
         return sized;
-    ConversionResult result = ConversionResult::Converted;
+    EngineError result;
     const EngineError zipped =
         Archive::ZipInto(name, targetSize, mtime, writer, [&](const Archive::PutPiece& put) {
             int error = 0;
@@ -183,29 +165,26 @@ ConversionResult Converter::ZipInto(RomLayout from, RomLayout to, const SafeFile
                     return put(reinterpret_cast<const char*>(data), bytes) ? 0 : EIO;
                 },
                 true, nullptr, &error);
-            return result == ConversionResult::Converted;
+            return !result.Failed();
         });
-    if (zipped.Failed()) {
-        detail_ = zipped.Text();
-        return ConversionResult::DestinationUnwritable;
-    }
+    if (zipped.Failed())
+        return {EngineError::Code::WriteFailed, zipped.Text()};
     return result;
 }
 
-ConversionResult
+EngineError
 Converter::StreamTo(RomLayout from, RomLayout to, const SafeFile::Source& in,
                     const std::function<bool(const char* data, std::int64_t size)>& take) {
     int error = 0;
-    const ConversionResult result = Pour(
+    const EngineError result = Pour(
         from, to, in,
         [&take](std::int64_t, const std::uint8_t* data, std::int64_t bytes) {
             return take(reinterpret_cast<const char*>(data), bytes) ? 0 : EPIPE;
         },
         true, nullptr, &error);
-    if (error) {
-        detail_ = QStringLiteral("standard output cannot be written");
-        return ConversionResult::DestinationUnwritable;
-    }
+    if (error)
+        return {EngineError::Code::WriteFailed,
+                QStringLiteral("standard output cannot be written")};
     return result;
 }
 
@@ -314,17 +293,17 @@ WorkerPool& Converter::Helpers() {
 
 // A byte copy; the plain content is read apart when it is asked for and
 // the bytes are not it. The pieces' buffers are kept for the next file.
-ConversionResult Converter::Copy(RomLayout layout, const SafeFile::Source& in, const Put& put,
-                                 QCryptographicHash* plainSha, int* error) {
+EngineError Converter::Copy(RomLayout layout, const SafeFile::Source& in, const Put& put,
+                            QCryptographicHash* plainSha, int* error) {
     const std::int64_t length = in.Size();
     std::vector<std::uint8_t>& plain = pieces_[0];
     plain.resize(std::max(plain.size(), std::size_t(std::min(Piece, length))));
     for (std::int64_t offset = 0; offset < length;) {
         const std::int64_t n = std::min(Piece, length - offset);
         if (!in.ReadAt(offset, plain.data(), n))
-            return ConversionResult::SourceUnreadable;
+            return {EngineError::Code::ReadFailed};
         if ((*error = put(offset, plain.data(), n)))
-            return ConversionResult::DestinationUnwritable;
+            return {EngineError::Code::WriteFailed};
         if (plainSha && layout == RomLayout::Plain)
             plainSha->addData(QByteArrayView(plain.data(), n));
         offset += n;
@@ -335,23 +314,21 @@ ConversionResult Converter::Copy(RomLayout layout, const SafeFile::Source& in, c
         for (std::int64_t offset = 0; offset < stream.PlainSize();) {
             const std::int64_t n = std::min(Piece, stream.PlainSize() - offset);
             if (!stream.Get(offset, plain.data(), n))
-                return ConversionResult::SourceUnreadable;
+                return {EngineError::Code::ReadFailed};
             plainSha->addData(QByteArrayView(plain.data(), n));
             offset += n;
         }
     }
-    return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
+    return in.Unchanged() ? EngineError() : EngineError(EngineError::Code::Changed);
 }
 
-ConversionResult Converter::Pour(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                                 const Put& put, bool inOrder, QCryptographicHash* plainSha,
-                                 int* error) {
-    detail_.clear();
+EngineError Converter::Pour(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                            const Put& put, bool inOrder, QCryptographicHash* plainSha,
+                            int* error) {
     const std::int64_t length = in.Size();
     std::int64_t payload = 0;
     std::int64_t targetSize = 0;
-    if (const ConversionResult sized = Sizes(from, to, length, &payload, &targetSize);
-        sized != ConversionResult::Converted)
+    if (const EngineError sized = Sizes(from, to, length, &payload, &targetSize); sized.Failed())
         return sized;
     if (from == to)
         return Copy(from, in, put, plainSha, error);
@@ -359,7 +336,7 @@ ConversionResult Converter::Pour(RomLayout from, RomLayout to, const SafeFile::S
         std::uint8_t header[SmdHeaderSize];
         WriteSmdHeader(header, payload / BlockSize);
         if ((*error = put(0, header, SmdHeaderSize)))
-            return ConversionResult::DestinationUnwritable;
+            return {EngineError::Code::WriteFailed};
     }
     const bool shared = !plainSha && !inOrder && payload >= shareFrom_;
     // Shared, at least four pieces of whole blocks.
@@ -385,54 +362,52 @@ ConversionResult Converter::Pour(RomLayout from, RomLayout to, const SafeFile::S
             helped.acquire();
     }
     if ((*error = pass.PutError()))
-        return ConversionResult::DestinationUnwritable;
+        return {EngineError::Code::WriteFailed};
     if (pass.Unreadable())
-        return ConversionResult::SourceUnreadable;
-    return in.Unchanged() ? ConversionResult::Converted : ConversionResult::SourceChanged;
+        return {EngineError::Code::ReadFailed};
+    return in.Unchanged() ? EngineError() : EngineError(EngineError::Code::Changed);
 }
 
-ConversionResult Converter::ConvertLayout(RomLayout from, RomLayout to, const QString& source,
-                                          const QString& destination, SafeFile::Existing existing) {
+EngineError Converter::ConvertLayout(RomLayout from, RomLayout to, const QString& source,
+                                     const QString& destination, SafeFile::Existing existing) {
     SafeFile::Writer writer;
-    const ConversionResult result =
-        ConvertLayoutInto(from, to, source, destination, existing, writer);
-    if (result != ConversionResult::Converted)
+    const EngineError result = ConvertLayoutInto(from, to, source, destination, existing, writer);
+    if (result.Failed())
         return result;
-    return writer.Commit() ? ConversionResult::Converted : WriteFailure(writer);
+    return writer.Commit() ? EngineError() : writer.Error();
 }
 
-ConversionResult Converter::Convert(std::int32_t mode, const QString& source,
-                                    const QString& destination, SafeFile::Existing existing) {
-    detail_.clear();
+EngineError Converter::Convert(std::int32_t mode, const QString& source, const QString& destination,
+                               SafeFile::Existing existing) {
     if (mode < SMDtoBIN || mode > BINtoMD)
-        return ConversionResult::UnknownMode;
+        return {EngineError::Code::UnknownMode, QString::number(mode)};
     return ConvertLayout(SourceLayout(mode), TargetLayout(mode), source, destination, existing);
 }
 
-ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,
-                         SafeFile::Existing existing) {
+EngineError Convert(std::int32_t mode, const QString& source, const QString& destination,
+                    SafeFile::Existing existing) {
     return Converter().Convert(mode, source, destination, existing);
 }
 
-ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
-                               const QString& destination, SafeFile::Existing existing) {
+EngineError ConvertLayout(RomLayout from, RomLayout to, const QString& source,
+                          const QString& destination, SafeFile::Existing existing) {
     return Converter().ConvertLayout(from, to, source, destination, existing);
 }
 
 bool ConvertSMDtoBIN(const QString& source, const QString& destination) {
-    return Convert(SMDtoBIN, source, destination) == ConversionResult::Converted;
+    return !Convert(SMDtoBIN, source, destination).Failed();
 }
 
 bool ConvertBINtoSMD(const QString& source, const QString& destination) {
-    return Convert(BINtoSMD, source, destination) == ConversionResult::Converted;
+    return !Convert(BINtoSMD, source, destination).Failed();
 }
 
 bool ConvertMDtoBIN(const QString& source, const QString& destination) {
-    return Convert(MDtoBIN, source, destination) == ConversionResult::Converted;
+    return !Convert(MDtoBIN, source, destination).Failed();
 }
 
 bool ConvertBINtoMD(const QString& source, const QString& destination) {
-    return Convert(BINtoMD, source, destination) == ConversionResult::Converted;
+    return !Convert(BINtoMD, source, destination).Failed();
 }
 
 } // namespace Mod_Convert

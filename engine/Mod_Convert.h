@@ -29,27 +29,29 @@ bool ConvertBINtoSMD(const QString& source, const QString& destination);
 bool ConvertMDtoBIN(const QString& source, const QString& destination);
 bool ConvertBINtoMD(const QString& source, const QString& destination);
 
-// The result that a source which cannot be opened gives.
-ConversionResult FromSourceError(SafeFile::SourceError error);
+// A conversion's refusals of a size its rule does not allow, and of an
+// image larger than the largest it converts.
+EngineError SizeRefused(RomLayout from, RomLayout to);
+EngineError TooLarge();
 
 // Converts files one at a time, every source read, converted and written in
 // pieces. It keeps its working arrays (the pieces' buffers) between
-// conversions, and the wording of why the last conversion failed where the
-// result alone does not say it. Its caller owns it; one converter serves one
-// thread.
+// conversions. Its caller owns it; one converter serves one thread. Each
+// call answers why the conversion did not happen, or nothing (None) once it
+// did; on a failure the destination is exactly as it was.
 class Converter {
 public:
     // One conversion by mode. An entry at the destination's name is replaced
     // unless existing says to keep it.
-    ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,
-                             SafeFile::Existing existing = SafeFile::Existing::Replace);
+    EngineError Convert(std::int32_t mode, const QString& source, const QString& destination,
+                        SafeFile::Existing existing = SafeFile::Existing::Replace);
 
     // Converts between any two known layouts: the source is turned into a
     // plain image and that into the target layout. The same layout on both
     // sides writes a byte copy.
-    ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
-                                   const QString& destination,
-                                   SafeFile::Existing existing = SafeFile::Existing::Replace);
+    EngineError ConvertLayout(RomLayout from, RomLayout to, const QString& source,
+                              const QString& destination,
+                              SafeFile::Existing existing = SafeFile::Existing::Replace);
 
     // A source already open, read in pieces, never whole, and refused when
     // it changes meanwhile; in two steps, so that the second may run on
@@ -57,26 +59,23 @@ public:
     // against the conversion and the writer opened; then the content
     // streamed into it.
     // plainSha, when given, is fed the source's plain content on the way.
-    ConversionResult OpenInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                              const QString& destination, SafeFile::Existing existing,
-                              SafeFile::Writer& writer);
-    ConversionResult StreamInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                                SafeFile::Writer& writer, QCryptographicHash* plainSha = nullptr);
+    EngineError OpenInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                         const QString& destination, SafeFile::Existing existing,
+                         SafeFile::Writer& writer);
+    EngineError StreamInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                           SafeFile::Writer& writer, QCryptographicHash* plainSha = nullptr);
 
     // The same, the converted bytes written in order into the writer as the
     // one file of a .zip of that name and date (seconds since 1970, or 0).
-    ConversionResult ZipInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                             const QString& name, std::int64_t mtime, SafeFile::Writer& writer);
+    EngineError ZipInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                        const QString& name, std::int64_t mtime, SafeFile::Writer& writer);
 
     // The same from a source already open, read in pieces, the converted
     // bytes handed to take in order instead of a writer (standard output);
     // take says whether it could take them all.
-    ConversionResult StreamTo(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                              const std::function<bool(const char* data, std::int64_t size)>& take);
+    EngineError StreamTo(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                         const std::function<bool(const char* data, std::int64_t size)>& take);
 
-    // Why the last conversion failed, in words, where the result does not
-    // say it all (a write that failed, an archive refused); or nothing.
-    const QString& Detail() const { return detail_; }
     // From which size on a streamed image is shared with a helper thread:
     // small for a caller that converts one file at a time, large for one
     // that already converts several at once.
@@ -88,25 +87,24 @@ public:
 
 private:
     // ConvertLayout, leaving the converted bytes in a writer that is open
-    // but not committed. Converted then means only that the writer holds the
+    // but not committed. Success then means only that the writer holds the
     // whole content.
-    ConversionResult ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
-                                       const QString& destination, SafeFile::Existing existing,
-                                       SafeFile::Writer& writer);
+    EngineError ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
+                                  const QString& destination, SafeFile::Existing existing,
+                                  SafeFile::Writer& writer);
 
     // The same for a source already open: read in pieces, never whole, and
     // refused when it changes meanwhile.
-    ConversionResult ConvertSourceInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                                       const QString& destination, SafeFile::Existing existing,
-                                       SafeFile::Writer& writer);
-    ConversionResult WriteFailure(const SafeFile::Writer& writer);
+    EngineError ConvertSourceInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
+                                  const QString& destination, SafeFile::Existing existing,
+                                  SafeFile::Writer& writer);
     using Put =
         std::function<int(std::int64_t offset, const std::uint8_t* data, std::int64_t bytes)>;
-    ConversionResult Copy(RomLayout layout, const SafeFile::Source& in, const Put& put,
-                          QCryptographicHash* plainSha, int* error);
+    EngineError Copy(RomLayout layout, const SafeFile::Source& in, const Put& put,
+                     QCryptographicHash* plainSha, int* error);
     WorkerPool& Helpers();
-    ConversionResult Pour(RomLayout from, RomLayout to, const SafeFile::Source& in, const Put& put,
-                          bool inOrder, QCryptographicHash* plainSha, int* error);
+    EngineError Pour(RomLayout from, RomLayout to, const SafeFile::Source& in, const Put& put,
+                     bool inOrder, QCryptographicHash* plainSha, int* error);
 
     // A streamed conversion's pieces: plain, arranged, and as read.
     std::vector<std::uint8_t> pieces_[3];
@@ -115,14 +113,13 @@ private:
     WorkerPool* helpers_ = nullptr;
     std::unique_ptr<WorkerPool> ownHelpers_;
     std::int64_t shareFrom_ = std::int64_t(1) << 20;
-    QString detail_;
 };
 
 // One conversion with a converter of its own, for callers that keep none.
-ConversionResult Convert(std::int32_t mode, const QString& source, const QString& destination,
-                         SafeFile::Existing existing = SafeFile::Existing::Replace);
-ConversionResult ConvertLayout(RomLayout from, RomLayout to, const QString& source,
-                               const QString& destination,
-                               SafeFile::Existing existing = SafeFile::Existing::Replace);
+EngineError Convert(std::int32_t mode, const QString& source, const QString& destination,
+                    SafeFile::Existing existing = SafeFile::Existing::Replace);
+EngineError ConvertLayout(RomLayout from, RomLayout to, const QString& source,
+                          const QString& destination,
+                          SafeFile::Existing existing = SafeFile::Existing::Replace);
 
 } // namespace Mod_Convert

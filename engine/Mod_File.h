@@ -14,17 +14,11 @@ namespace Mod_File {
 // the destination is exactly as it was before the call.
 bool ConvertFile(const QString& source, const QString& destination, std::int32_t mode);
 
-// The same, telling why a file was not converted. An entry at the
-// destination's name is replaced only where existing allows it: the caller
-// asked the user about that entry.
-ConversionResult ConvertFileReport(const QString& source, const QString& destination,
-                                   std::int32_t mode,
-                                   SafeFile::Existing existing = SafeFile::Existing::Replace);
-// Why a conversion from one layout to another (by a mode, where it says
-// so) did not happen; detail is the converter's wording of the failure,
-// where it has one.
-EngineError Failure(ConversionResult result, RomLayout from, RomLayout to,
-                    const QString& detail = QString(), std::int32_t mode = -1);
+// The same, telling why a file was not converted (nothing once it was). An
+// entry at the destination's name is replaced only where existing allows
+// it: the caller asked the user about that entry.
+EngineError ConvertFileReport(const QString& source, const QString& destination, std::int32_t mode,
+                              SafeFile::Existing existing = SafeFile::Existing::Replace);
 
 // The destination name of a source in a mode: base name plus target extension.
 QString DestinationName(const QString& source, std::int32_t mode);

@@ -665,7 +665,7 @@ Report Inspect(const QString& path, const Options& options) {
             report.error = ChangedWhileRead();
         }
     } else
-        report.error = SafeFile::ErrorOf(source.Error()).Text();
+        report.error = source.Error().Text();
     report.file = path;
     return report;
 }
@@ -684,7 +684,7 @@ Sha1 PlainSha1(const QString& path, RomLayout layout) {
     using Code = EngineError::Code;
     const SafeFile::Source source(path);
     if (!source.IsOpen())
-        return {QString(), SafeFile::ErrorOf(source.Error())};
+        return {QString(), source.Error()};
     Sha1 sha1 = PlainSha1(ReaderOf(source), source.Size(), layout);
     if (!sha1.hex.isEmpty() && !source.Unchanged())
         return {QString(), {Code::Source, ChangedWhileRead()}};

@@ -443,7 +443,7 @@ bool Writer::FolderFlushFailedBy(const Writer& other) {
         return false;
     CloseAll();
     state_ = State::Done;
-    error_ = other.ErrorString();
+    error_ = other.error_;
     return true;
 }
 
@@ -494,7 +494,9 @@ EngineError WriteFile(const QString& destination, const QByteArray& bytes, Exist
     if (writer.Open(destination, existing) && writer.Write(bytes.constData(), bytes.size()) &&
         writer.Commit())
         return {};
-    return {EngineError::Code::WriteFailed, writer.ErrorString(), destination};
+    EngineError error = writer.Error();
+    error.subject = destination;
+    return error;
 }
 
 } // namespace SafeFile

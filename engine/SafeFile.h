@@ -66,15 +66,6 @@ class Source;
 EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pull,
                   std::unique_ptr<Source>* source);
 
-// Why a source could not be opened.
-enum class SourceError {
-    None,
-    Missing,     // no entry of that name, or a folder on the way is missing
-    Unreadable,  // no permission, an I/O error, a loop of links
-    NotRegular,  // a folder, FIFO, device or socket
-    NameTooLong, // the path or one of its names is longer than the system takes
-};
-
 // The most writers that may hold a temporary name at once, each of which a
 // signal removes (RemoveTemporaryOnSignals); a writer past that fails to open.
 inline constexpr int MaxPendingWriters = 64;
@@ -89,7 +80,12 @@ public:
     Source& operator=(const Source&) = delete;
 
     bool IsOpen() const { return fd_ >= 0; }
-    SourceError Error() const { return error_; }
+    // Why it could not be opened: Missing (no entry of that name, or a
+    // folder on the way is missing), ReadFailed (no permission, an I/O error,
+    // a loop of links), NotRegular (a folder, FIFO, device or socket) or
+    // NameTooLong (the path or one of its names is longer than the system
+    // takes).
+    EngineError Error() const { return EngineError(error_); }
     // The size as measured when the file was opened.
     std::int64_t Size() const { return size_; }
     int Descriptor() const { return fd_; }
@@ -115,7 +111,7 @@ private:
     bool SameAgain() const;
 
     int fd_ = -1;
-    SourceError error_ = SourceError::None;
+    EngineError::Code error_ = EngineError::Code::None;
     std::int64_t size_ = 0;
     std::int64_t mtimeSeconds_ = 0;
     std::int64_t mtimeNanoseconds_ = 0;
@@ -124,9 +120,6 @@ private:
     mutable std::mutex piecesMutex_;
     mutable std::vector<Piece> pieces_;
 };
-
-// A short English reason for an error, as "the file does not exist".
-EngineError ErrorOf(SourceError error);
 
 // Whether anything, even a dangling symbolic link, has that name.
 bool EntryExists(const QString& path);
@@ -204,8 +197,13 @@ public:
     // when a temporary file could not be removed.
     bool Abort();
 
-    // A short English reason for the last failure.
-    QString ErrorString() const { return error_; }
+    // Why the last call failed: the destination's name was taken (with
+    // Existing::Keep: DestinationExists), or it could not be written
+    // (WriteFailed, detail a short English reason).
+    EngineError Error() const {
+        return {nameTaken_ ? EngineError::Code::DestinationExists : EngineError::Code::WriteFailed,
+                error_};
+    }
     // Whether the last failure was the name being taken (with Existing::Keep).
     bool NameTaken() const { return nameTaken_; }
 

@@ -66,7 +66,7 @@ Entry Look(const QString& path) {
 
 Source::Source(const QString& path) {
     if (path.isEmpty()) {
-        error_ = SourceError::Missing;
+        error_ = EngineError::Code::Missing;
         return;
     }
     const QByteArray name = EncodeName(path);
@@ -76,7 +76,7 @@ Source::Source(const QString& path) {
         return;
     }
     if (!S_ISREG(st.st_mode)) {
-        error_ = SourceError::NotRegular;
+        error_ = EngineError::Code::NotRegular;
         return;
     }
     // Non-blocking, so that a FIFO put in the file's place since the look
@@ -87,7 +87,7 @@ Source::Source(const QString& path) {
         return;
     }
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error_ = SourceError::NotRegular;
+        error_ = EngineError::Code::NotRegular;
         ::close(fd_);
         fd_ = -1;
         return;
@@ -107,7 +107,7 @@ std::unique_ptr<Source> Source::OfScratch(int fd) {
     if (fd < 0 || ::fstat(fd, &st) != 0) {
         if (fd >= 0)
             ::close(fd);
-        source->error_ = SourceError::Unreadable;
+        source->error_ = EngineError::Code::ReadFailed;
         return source;
     }
     source->fd_ = fd;
@@ -207,23 +207,6 @@ bool Source::SameAgain() const {
             return false;
     }
     return true;
-}
-
-EngineError ErrorOf(SourceError error) {
-    using Code = EngineError::Code;
-    switch (error) {
-    case SourceError::None:
-        break;
-    case SourceError::Missing:
-        return {Code::Missing};
-    case SourceError::Unreadable:
-        return {Code::ReadFailed};
-    case SourceError::NotRegular:
-        return {Code::NotRegular};
-    case SourceError::NameTooLong:
-        return {Code::NameTooLong};
-    }
-    return {};
 }
 
 bool EntryExists(const QString& path) {

@@ -40,7 +40,8 @@ int SyncFolder(int fd);
 bool HoldsItsNames(int dirFd);
 // Errors of a flush that say the file system has no such thing to do.
 bool CannotSync(int error);
-SourceError FromErrno(int error);
+// Why a file could not be opened, from the system's error.
+EngineError::Code FromErrno(int error);
 // Links an unnamed file under a name in a folder: 0, or the reason it failed
 // (EEXIST when anything, even a dangling link, has the name).
 int LinkUnnamed(int fd, int dirFd, const QByteArray& name);

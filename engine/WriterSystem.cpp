@@ -125,18 +125,18 @@ bool CannotSync(int error) {
     return error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
-SourceError FromErrno(int error) {
+EngineError::Code FromErrno(int error) {
     switch (error) {
     case ENOENT:
     case ENOTDIR:
-        return SourceError::Missing;
+        return EngineError::Code::Missing;
     case ENAMETOOLONG:
-        return SourceError::NameTooLong;
+        return EngineError::Code::NameTooLong;
     case ENXIO:
     case ENODEV:
-        return SourceError::NotRegular;
+        return EngineError::Code::NotRegular;
     default:
-        return SourceError::Unreadable;
+        return EngineError::Code::ReadFailed;
     }
 }
 

@@ -22,7 +22,7 @@ using TestFiles::RandomBytes;
 using TestFiles::ReadFile;
 using TestFiles::WriteFile;
 
-Q_DECLARE_METATYPE(ConversionResult)
+Q_DECLARE_METATYPE(EngineError::Code)
 Q_DECLARE_METATYPE(RomLayout)
 
 namespace {
@@ -201,8 +201,8 @@ void tst_Convert::cartridgeSizes() {
     QFETCH(QByteArray, sourceSha1);
     QCOMPARE(QCryptographicHash::hash(source, QCryptographicHash::Sha1).toHex(), sourceSha1);
     QVERIFY(WriteFile(Path("source"), source));
-    QCOMPARE(Mod_Convert::ConvertLayout(from, to, Path("source"), Path("target")),
-             ConversionResult::Converted);
+    QCOMPARE(Mod_Convert::ConvertLayout(from, to, Path("source"), Path("target")).code,
+             EngineError::Code::None);
     QCOMPARE(QCryptographicHash::hash(ReadFile(Path("target")), QCryptographicHash::Sha1).toHex(),
              sha1);
 }
@@ -243,27 +243,27 @@ void tst_Convert::smdHeaderOfSourceIsIgnored() {
 void tst_Convert::refused_data() {
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("size");
-    QTest::addColumn<ConversionResult>("why");
+    QTest::addColumn<EngineError::Code>("why");
     for (int mode : {0, 1, 2, 3})
-        QTest::addRow("mode %d, empty", mode) << mode << 0 << ConversionResult::SourceEmpty;
-    QTest::newRow("plain 16383 to SMD") << 1 << 16383 << ConversionResult::SizeRefused;
-    QTest::newRow("plain 16385 to SMD") << 1 << 16385 << ConversionResult::SizeRefused;
-    QTest::newRow("plain 16385 to MD") << 3 << 16385 << ConversionResult::SizeRefused;
-    QTest::newRow("SMD of 16384") << 0 << 16384 << ConversionResult::SizeRefused;
-    QTest::newRow("SMD of 511") << 0 << 511 << ConversionResult::SizeRefused;
-    QTest::newRow("SMD header only") << 0 << 512 << ConversionResult::HeaderOnly;
-    QTest::newRow("MD of 8192") << 2 << 8192 << ConversionResult::SizeRefused;
-    QTest::newRow("MD of 16386") << 2 << 16386 << ConversionResult::SizeRefused;
+        QTest::addRow("mode %d, empty", mode) << mode << 0 << EngineError::Code::Empty;
+    QTest::newRow("plain 16383 to SMD") << 1 << 16383 << EngineError::Code::SizeRule;
+    QTest::newRow("plain 16385 to SMD") << 1 << 16385 << EngineError::Code::SizeRule;
+    QTest::newRow("plain 16385 to MD") << 3 << 16385 << EngineError::Code::SizeRule;
+    QTest::newRow("SMD of 16384") << 0 << 16384 << EngineError::Code::SizeRule;
+    QTest::newRow("SMD of 511") << 0 << 511 << EngineError::Code::SizeRule;
+    QTest::newRow("SMD header only") << 0 << 512 << EngineError::Code::HeaderOnly;
+    QTest::newRow("MD of 8192") << 2 << 8192 << EngineError::Code::SizeRule;
+    QTest::newRow("MD of 16386") << 2 << 16386 << EngineError::Code::SizeRule;
 }
 
 void tst_Convert::refused() {
     QFETCH(int, mode);
     QFETCH(int, size);
-    QFETCH(ConversionResult, why);
+    QFETCH(EngineError::Code, why);
     QVERIFY(WriteFile(Path("in.img"), QByteArray(size, 'a')));
 
     // No destination yet: none is created.
-    QCOMPARE(ConvertFileReport(Path("in.img"), Path("out.img"), mode), why);
+    QCOMPARE(ConvertFileReport(Path("in.img"), Path("out.img"), mode).code, why);
     QVERIFY(!QFileInfo::exists(Path("out.img")));
 
     // An existing destination keeps its content.
@@ -281,8 +281,8 @@ void tst_Convert::unknownMode_data() {
 void tst_Convert::unknownMode() {
     QFETCH(int, mode);
     QVERIFY(WriteFile(Path("in.bin"), QByteArray(16384, 'a')));
-    QCOMPARE(ConvertFileReport(Path("in.bin"), Path("out.bin"), mode),
-             ConversionResult::UnknownMode);
+    QCOMPARE(ConvertFileReport(Path("in.bin"), Path("out.bin"), mode).code,
+             EngineError::Code::UnknownMode);
     QVERIFY(!QFileInfo::exists(Path("out.bin")));
 }
 
@@ -331,28 +331,28 @@ void tst_Convert::leavesNoTemporaryFiles() {
 
 void tst_Convert::sourceFailures_data() {
     QTest::addColumn<QString>("source");
-    QTest::addColumn<ConversionResult>("why");
-    QTest::newRow("missing") << "missing.bin" << ConversionResult::SourceMissing;
-    QTest::newRow("empty path") << "" << ConversionResult::SourceMissing;
-    QTest::newRow("folder") << "folder.bin" << ConversionResult::SourceNotRegular;
+    QTest::addColumn<EngineError::Code>("why");
+    QTest::newRow("missing") << "missing.bin" << EngineError::Code::Missing;
+    QTest::newRow("empty path") << "" << EngineError::Code::Missing;
+    QTest::newRow("folder") << "folder.bin" << EngineError::Code::NotRegular;
     // Opening a FIFO would wait for a writer forever.
-    QTest::newRow("fifo") << "fifo.bin" << ConversionResult::SourceNotRegular;
-    QTest::newRow("device") << "/dev/zero" << ConversionResult::SourceNotRegular;
-    QTest::newRow("file as folder") << "out.bin/a.bin" << ConversionResult::SourceMissing;
+    QTest::newRow("fifo") << "fifo.bin" << EngineError::Code::NotRegular;
+    QTest::newRow("device") << "/dev/zero" << EngineError::Code::NotRegular;
+    QTest::newRow("file as folder") << "out.bin/a.bin" << EngineError::Code::Missing;
     QTest::newRow("name over 255 bytes")
-        << QString(300, 'n') + ".bin" << ConversionResult::NameTooLong;
+        << QString(300, 'n') + ".bin" << EngineError::Code::NameTooLong;
     QTest::newRow("path over 4096 bytes")
-        << QString("d/").repeated(2100) + "a.bin" << ConversionResult::NameTooLong;
+        << QString("d/").repeated(2100) + "a.bin" << EngineError::Code::NameTooLong;
 }
 
 void tst_Convert::sourceFailures() {
     QFETCH(QString, source);
-    QFETCH(ConversionResult, why);
+    QFETCH(EngineError::Code, why);
     QVERIFY(QDir(dir_.path()).mkdir("folder.bin"));
     QCOMPARE(::mkfifo(QFile::encodeName(Path("fifo.bin")).constData(), 0600), 0);
     QVERIFY(WriteFile(Path("out.bin"), "keep"));
     const QString path = source.isEmpty() || source.startsWith('/') ? source : Path(source);
-    QCOMPARE(ConvertFileReport(path, Path("out.bin"), BINtoMD), why);
+    QCOMPARE(ConvertFileReport(path, Path("out.bin"), BINtoMD).code, why);
     QCOMPARE(ReadFile(Path("out.bin")), QByteArray("keep"));
 }
 
@@ -361,15 +361,15 @@ void tst_Convert::sourceUnreadable() {
         QSKIP("root reads every file whatever its permissions");
     QVERIFY(WriteFile(Path("locked.bin"), QByteArray(16384, 'a')));
     QVERIFY(QFile::setPermissions(Path("locked.bin"), QFile::WriteOwner));
-    QCOMPARE(ConvertFileReport(Path("locked.bin"), Path("out.md"), BINtoMD),
-             ConversionResult::SourceUnreadable);
+    QCOMPARE(ConvertFileReport(Path("locked.bin"), Path("out.md"), BINtoMD).code,
+             EngineError::Code::ReadFailed);
     QVERIFY(!QFileInfo::exists(Path("out.md")));
 }
 
 void tst_Convert::destinationFolderMissing() {
     QVERIFY(WriteFile(Path("a.bin"), QByteArray(16384, 'a')));
-    QCOMPARE(ConvertFileReport(Path("a.bin"), Path("no-such-folder/a.smd"), BINtoSMD),
-             ConversionResult::DestinationUnwritable);
+    QCOMPARE(ConvertFileReport(Path("a.bin"), Path("no-such-folder/a.smd"), BINtoSMD).code,
+             EngineError::Code::WriteFailed);
 }
 
 void tst_Convert::destinationFolderUnwritable() {
@@ -379,8 +379,8 @@ void tst_Convert::destinationFolderUnwritable() {
     TestFiles::UnwritableFolder guard(Path("locked"));
     if (!guard.ok())
         QSKIP("cannot make a folder unwritable here");
-    QCOMPARE(ConvertFileReport(Path("a.bin"), Path("locked/a.smd"), BINtoSMD),
-             ConversionResult::DestinationUnwritable);
+    QCOMPARE(ConvertFileReport(Path("a.bin"), Path("locked/a.smd"), BINtoSMD).code,
+             EngineError::Code::WriteFailed);
     QCOMPARE(ReadFile(Path("locked/a.smd")), QByteArray("old"));
     QCOMPARE(QDir(Path("locked")).entryList(QDir::Files | QDir::Hidden), QStringList{"a.smd"});
 }
@@ -400,8 +400,8 @@ void tst_Convert::fullDisk() {
         QSKIP("no right to mount a small file system here");
     QVERIFY(WriteFile(Path("small/game.md"), "the old image"));
     QVERIFY(WriteFile(Path("game.bin"), RandomBytes(16 * 16384, 3)));
-    QCOMPARE(ConvertFileReport(Path("game.bin"), Path("small/game.md"), BINtoMD),
-             ConversionResult::DestinationUnwritable);
+    QCOMPARE(ConvertFileReport(Path("game.bin"), Path("small/game.md"), BINtoMD).code,
+             EngineError::Code::WriteFailed);
     QCOMPARE(ReadFile(Path("small/game.md")), QByteArray("the old image"));
     QCOMPARE(QDir(Path("small")).entryList(QDir::Files | QDir::Hidden), QStringList{"game.md"});
 
@@ -502,10 +502,10 @@ void tst_Convert::whatIsInTheWay() {
     ::lstat(n.constData(), &before);
 
     Mod_Convert::Converter converter;
-    const ConversionResult result =
+    const EngineError result =
         converter.Convert(BINtoMD, Path("src/r.bin"), name,
                           replace ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
-    QCOMPARE(result == ConversionResult::Converted, converted);
+    QCOMPARE(!result.Failed(), converted);
     struct stat after {};
     if (converted) {
         QCOMPARE(::lstat(n.constData(), &after), 0);
@@ -524,10 +524,10 @@ void tst_Convert::whatIsInTheWay() {
         QCOMPARE(after.st_mode, before.st_mode);
         QCOMPARE(after.st_ino, before.st_ino);
         if (!replace && inTheWay != "nothing")
-            QCOMPARE(result, ConversionResult::DestinationExists);
+            QCOMPARE(result.code, EngineError::Code::DestinationExists);
         if (replace && (inTheWay == "link to a folder" || inTheWay == "link to a fifo"))
-            QVERIFY2(converter.Detail().startsWith("the destination is a link to"),
-                     qPrintable(converter.Detail()));
+            QVERIFY2(result.Text().startsWith("the destination is a link to"),
+                     qPrintable(result.Text()));
     }
     QCOMPARE(ReadFile(Path("src/r.bin")), source);
     QCOMPARE(ReadFile(Path("elsewhere/target.md")), other);
@@ -561,7 +561,7 @@ void tst_Convert::nameAppearsMeanwhile() {
     QVERIFY(WriteFile(Path("a.md"), "somebody else's"));
     QVERIFY(!writer.Commit());
     QVERIFY(writer.NameTaken());
-    QCOMPARE(writer.ErrorString(), QString("the destination already exists"));
+    QCOMPARE(writer.Error().Text(), QString("the destination already exists"));
     QCOMPARE(ReadFile(Path("a.md")), QByteArray("somebody else's"));
     QCOMPARE(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
              QStringList{"a.md"});
@@ -618,7 +618,7 @@ void tst_Convert::replaceKeepsMetadata() {
     QCOMPARE(temporary.size(), 1);
     QCOMPARE(QFileInfo(Path(temporary.first())).permissions(),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
-    QVERIFY2(writer.Commit(), qPrintable(writer.ErrorString()));
+    QVERIFY2(writer.Commit(), qPrintable(writer.Error().Text()));
 
     struct stat st {};
     QCOMPARE(::lstat(n.constData(), &st), 0);
@@ -658,17 +658,20 @@ void tst_Convert::realFileSystems() {
     const QByteArray second = RandomBytes(4 * 16384, 32);
     QVERIFY(WriteFile(Path("first.bin"), first));
     QVERIFY(WriteFile(Path("second.bin"), second));
-    QCOMPARE(Mod_Convert::Convert(BINtoMD, Path("first.bin"), out + "/game.md",
-                                  SafeFile::Existing::Keep),
-             ConversionResult::Converted);
+    QCOMPARE(
+        Mod_Convert::Convert(BINtoMD, Path("first.bin"), out + "/game.md", SafeFile::Existing::Keep)
+            .code,
+        EngineError::Code::None);
     QCOMPARE(ReadFile(out + "/game.md"), ModelMd(first));
     QCOMPARE(Mod_Convert::Convert(BINtoMD, Path("second.bin"), out + "/game.md",
-                                  SafeFile::Existing::Keep),
-             ConversionResult::DestinationExists);
+                                  SafeFile::Existing::Keep)
+                 .code,
+             EngineError::Code::DestinationExists);
     QCOMPARE(ReadFile(out + "/game.md"), ModelMd(first));
     QCOMPARE(Mod_Convert::Convert(BINtoMD, Path("second.bin"), out + "/game.md",
-                                  SafeFile::Existing::Replace),
-             ConversionResult::Converted);
+                                  SafeFile::Existing::Replace)
+                 .code,
+             EngineError::Code::None);
     QCOMPARE(ReadFile(out + "/game.md"), ModelMd(second));
     QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"game.md"});
 }
@@ -684,9 +687,9 @@ void tst_Convert::longDestinationName() {
     WriterFaults::Set(namedTemporary ? SafeFile::NoTmpfile : 0u);
     const QString name = QString(252, 'x') + ".md"; // 255 bytes, the longest name
     QVERIFY(WriteFile(Path("a.bin"), RandomBytes(16384, 5)));
-    QCOMPARE(ConvertFileReport(Path("a.bin"), Path(name), BINtoMD), ConversionResult::Converted);
+    QCOMPARE(ConvertFileReport(Path("a.bin"), Path(name), BINtoMD).code, EngineError::Code::None);
     QVERIFY(WriteFile(Path("b.bin"), RandomBytes(16384, 6)));
-    QCOMPARE(ConvertFileReport(Path("b.bin"), Path(name), BINtoMD), ConversionResult::Converted);
+    QCOMPARE(ConvertFileReport(Path("b.bin"), Path(name), BINtoMD).code, EngineError::Code::None);
     QCOMPARE(ReadFile(Path(name)), ModelMd(RandomBytes(16384, 6)));
     QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
@@ -736,8 +739,8 @@ void tst_Convert::tooLarge() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     QVERIFY(file.resize(Mod_Convert::MaxImageSize + 16384));
     file.close();
-    QCOMPARE(ConvertFileReport(Path("huge.bin"), Path("huge.smd"), BINtoSMD),
-             ConversionResult::TooLarge);
+    QCOMPARE(ConvertFileReport(Path("huge.bin"), Path("huge.smd"), BINtoSMD).code,
+             EngineError::Code::ImageTooLarge);
     QVERIFY(!QFileInfo::exists(Path("huge.smd")));
 
     // The limit is on the image: the largest SMD image bin2smd can write,
@@ -746,17 +749,18 @@ void tst_Convert::tooLarge() {
     QVERIFY(smd.open(QIODevice::WriteOnly));
     QVERIFY(smd.resize(Mod_Convert::MaxImageSize + 512));
     smd.close();
-    QCOMPARE(ConvertFileReport(Path("largest.smd"), Path("none/largest.bin"), SMDtoBIN),
-             ConversionResult::DestinationUnwritable);
+    QCOMPARE(ConvertFileReport(Path("largest.smd"), Path("none/largest.bin"), SMDtoBIN).code,
+             EngineError::Code::WriteFailed);
 }
 
 void tst_Convert::describeResult() {
-    const auto text = [](ConversionResult result, std::int32_t mode) {
-        return Mod_File::Failure(result, SourceLayout(mode), TargetLayout(mode)).Text();
+    const auto text = [this](int size, std::int32_t mode) {
+        WriteFile(Path("w.img"), QByteArray(size, 'w'));
+        return ConvertFileReport(Path("w.img"), Path("w.out"), mode).Text();
     };
-    QVERIFY(text(ConversionResult::SizeRefused, SMDtoBIN).contains("512"));
-    QVERIFY(text(ConversionResult::SizeRefused, BINtoMD).contains("16384"));
-    QVERIFY(text(ConversionResult::SourceEmpty, BINtoMD).contains("empty"));
+    QVERIFY(text(511, SMDtoBIN).contains("512"));
+    QVERIFY(text(16385, BINtoMD).contains("16384"));
+    QVERIFY(text(0, BINtoMD).contains("empty"));
 }
 
 QTEST_APPLESS_MAIN(tst_Convert)

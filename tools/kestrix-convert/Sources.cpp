@@ -25,7 +25,7 @@ bool ReadList(const QString& from, QByteArray* bytes, QString* why) {
         return ReadStandardInput(std::int64_t(1) << 30, bytes, why);
     const SafeFile::Source source(from);
     if (!source.IsOpen()) {
-        *why = SafeFile::ErrorOf(source.Error()).Text();
+        *why = source.Error().Text();
         return false;
     }
     bytes->resize(source.Size());

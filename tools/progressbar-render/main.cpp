@@ -113,7 +113,7 @@ bool SavePng(const QImage& image, const QString& path) {
 QImage ReadImage(const QString& path, QString* why) {
     const SafeFile::Source source(path);
     if (!source.IsOpen()) {
-        *why = SafeFile::ErrorOf(source.Error()).Text();
+        *why = source.Error().Text();
         return QImage();
     }
     QByteArray bytes(source.Size(), Qt::Uninitialized);
