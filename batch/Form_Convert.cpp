@@ -327,7 +327,7 @@ bool Form_Convert::WrongLayout(const RomInspector::Report& report, std::int32_t 
 
 QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::int32_t mode) {
     if (!report.Inspected())
-        return QStringLiteral("Cannot inspect this file: ") + report.error;
+        return QStringLiteral("Cannot inspect this file: ") + report.error.Text();
     QStringList lines;
     // What decides the conversion comes first: whether this one fits.
     if (report.disc) {

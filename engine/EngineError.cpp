@@ -78,13 +78,14 @@ constexpr Wording Wordings[] = {
     {Code::ConvertMemory, "not enough memory to convert the file"},
     {Code::ArchiveRefused, "%d", "the archive cannot be read"},
     {Code::DestinationExists, "the destination already exists"},
+    {Code::InspectionCancelled, "the inspection was cancelled"},
 };
 
 constexpr bool InOrder() {
     for (std::size_t i = 0; i < std::size(Wordings); ++i)
         if (std::size_t(Wordings[i].code) != i)
             return false;
-    return std::size(Wordings) == std::size_t(Code::DestinationExists) + 1;
+    return std::size(Wordings) == std::size_t(Code::InspectionCancelled) + 1;
 }
 static_assert(InOrder(), "one wording for each code, in the order of the codes");
 

@@ -54,17 +54,18 @@ struct EngineError {
         VerifyDiffers,      // what was read back differs from the source
         Scratch,            // a content cannot be held in a temporary file: detail
         // Why a source could not be converted, or its destination written.
-        UnknownMode,       // no conversion has the mode detail (or the layouts)
-        Missing,           // the file does not exist
-        NameTooLong,       // a name on its path is longer than the system takes
-        Changed,           // the file changed while it was read
-        Empty,             // the file is empty
-        SizeRule,          // the size breaks the conversion's rule, worded in detail
-        HeaderOnly,        // an SMD image of its header alone
-        ImageTooLarge,     // the image is larger than detail MiB
-        ConvertMemory,     // not enough memory to convert it
-        ArchiveRefused,    // an archive gives no image to convert: detail, or nothing
-        DestinationExists, // the destination appeared meanwhile
+        UnknownMode,         // no conversion has the mode detail (or the layouts)
+        Missing,             // the file does not exist
+        NameTooLong,         // a name on its path is longer than the system takes
+        Changed,             // the file changed while it was read
+        Empty,               // the file is empty
+        SizeRule,            // the size breaks the conversion's rule, worded in detail
+        HeaderOnly,          // an SMD image of its header alone
+        ImageTooLarge,       // the image is larger than detail MiB
+        ConvertMemory,       // not enough memory to convert it
+        ArchiveRefused,      // an archive gives no image to convert: detail, or nothing
+        DestinationExists,   // the destination appeared meanwhile
+        InspectionCancelled, // the inspection was cancelled
         // A new code goes last, its words in the table of EngineError.cpp.
     };
 

@@ -36,7 +36,7 @@ void InspectArchive(const QString& path, const QString& misnamed, const Give& gi
             else if (!entry.error.Failed())
                 report = InspectBytes(entry.bytes);
             else
-                report.error = entry.error.Text();
+                report.error = entry.error;
             report.file = path + QLatin1Char(':') + entry.name;
             if (!misnamed.isEmpty() && report.Inspected())
                 report.reasons.prepend(misnamed);
@@ -46,8 +46,7 @@ void InspectArchive(const QString& path, const QString& misnamed, const Give& gi
     if (read.Failed() || entries == 0) {
         Report report;
         report.file = path;
-        report.error =
-            read.Failed() ? read.Text() : EngineError(EngineError::Code::ArchiveEmpty).Text();
+        report.error = read.Failed() ? read : EngineError(EngineError::Code::ArchiveEmpty);
         give(std::move(report));
     }
 }
@@ -60,7 +59,7 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
         QByteArray bytes;
         if (const EngineError read = standardInput(Mod_Convert::MaxSourceSize, &bytes);
             read.Failed())
-            report.error = read.Text();
+            report.error = read;
         else
             report = InspectBytes(bytes);
         report.file = stdinName.isEmpty() ? path : stdinName;

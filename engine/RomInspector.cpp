@@ -283,10 +283,6 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
     return digest;
 }
 
-QString ChangedWhileRead() {
-    return QStringLiteral("it changed while it was read");
-}
-
 QString WhenReadAs(RomLayout layout) {
     return QStringLiteral("when read as ") + LayoutPhrase(layout);
 }
@@ -398,7 +394,7 @@ public:
 
     Report Run() {
         if (size_ <= 0) {
-            report_.error = QStringLiteral("the file is empty");
+            report_.error = EngineError::Code::Empty;
             return report_;
         }
         // Not a cartridge at all: its header is the disc's, and its size no
@@ -419,8 +415,8 @@ public:
 private:
     bool Unfinished() {
         report_.error = options_.cancel && options_.cancel->load()
-                            ? QStringLiteral("the inspection was cancelled")
-                            : QStringLiteral("the file cannot be read");
+                            ? EngineError::Code::InspectionCancelled
+                            : EngineError::Code::ReadFailed;
         return false;
     }
     void Fingerprints(const Digest& digest) {
@@ -651,7 +647,7 @@ Report Inspect(const QString& path, const Options& options) {
                                          bytes.size()),
                             bytes.size(), options);
         } else {
-            report.error = error.Text();
+            report.error = error;
         }
         report.file = path;
         return report;
@@ -662,10 +658,10 @@ Report Inspect(const QString& path, const Options& options) {
         if (report.Inspected() && !source.Unchanged()) {
             report = Report();
             report.size = source.Size();
-            report.error = ChangedWhileRead();
+            report.error = EngineError::Code::Changed;
         }
     } else
-        report.error = source.Error().Text();
+        report.error = source.Error();
     report.file = path;
     return report;
 }
@@ -687,7 +683,7 @@ Sha1 PlainSha1(const QString& path, RomLayout layout) {
         return {QString(), source.Error()};
     Sha1 sha1 = PlainSha1(ReaderOf(source), source.Size(), layout);
     if (!sha1.hex.isEmpty() && !source.Unchanged())
-        return {QString(), {Code::Source, ChangedWhileRead()}};
+        return {QString(), {Code::Changed}};
     return sha1;
 }
 

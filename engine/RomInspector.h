@@ -91,9 +91,9 @@ struct Report {
     QString md5;
     QString sha1;
     // Set when the file could not be inspected; everything else is then empty.
-    QString error;
+    EngineError error;
 
-    bool Inspected() const { return error.isEmpty(); }
+    bool Inspected() const { return !error.Failed(); }
     bool ChecksumOk() const { return header.storedChecksum == header.computedChecksum; }
     bool DeclaredRangeOk() const {
         return declaredRange && header.storedChecksum == declaredChecksum;

@@ -139,7 +139,7 @@ QJsonObject Json(const RomInspector::Report& r, const QString& name, const Dat& 
     // The name's bytes when they are not UTF-8 (the file name then holds
     // escapes such as \xE9, which a real name may hold too).
     o["file_bytes_hex"] = text(!SafeFile::IsUtf8(bytes), QString::fromLatin1(bytes.toHex()));
-    o["error"] = text(!inspected, r.error);
+    o["error"] = text(!inspected, r.error.Text());
     o["size"] = number(r.size >= 0, double(r.size));
     o["plain_size"] = number(inspected, double(r.plainSize));
     o["layout"] = text(inspected, LayoutName(r.layout));

@@ -173,7 +173,7 @@ void tst_RomInspector::detects() {
     QFETCH(QStringList, literal);
 
     const RomInspector::Report report = RomInspector::Inspect(path);
-    QCOMPARE(report.error.contains(error), true);
+    QCOMPARE(report.error.Text().contains(error), true);
     QCOMPARE(report.Inspected(), error.isEmpty());
     QCOMPARE(report.layout, layout);
     QCOMPARE(report.certainty, certainty);

@@ -54,7 +54,7 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
         files, jobs, standardInput, stdinName, [&](const RomInspector::Report& r) {
             if (!r.Inspected()) {
                 status = ExitSomeFailed;
-                Message() << "cannot inspect " << Quoted(r.file) << ": " << r.error << "\n";
+                Message() << "cannot inspect " << Quoted(r.file) << ": " << r.error.Text() << "\n";
                 Err().Flush();
             }
             if (json) {
