@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <future>
 #include <mutex>
 #include <utility>
 
@@ -84,9 +83,8 @@ struct ConversionJob::Streaming {
     SafeFile::Existing existing = SafeFile::Existing::Keep;
     std::unique_ptr<QCryptographicHash> hash; // the source's plain content, for verify
     EngineError result;
-    bool redo = false; // written again here, on its own
-    std::promise<void> finished;
-    std::future<void> done;
+    bool redo = false;  // written again here, on its own
+    bool aside = false; // converted on the pool
 };
 
 // One file, from the moment its converted bytes are in a writer until it
@@ -598,7 +596,6 @@ void ConversionJob::StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> 
     task->existing = existing;
     if (r_.verify)
         task->hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha1);
-    task->done = task->finished.get_future();
     run.streaming = task;
     // A few files ahead of the oldest one not yet taken up, no more: each
     // holds its source open and its pieces in memory.
@@ -612,16 +609,15 @@ void ConversionJob::StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> 
         // The files before it first, in their order.
         TakeUpAll();
         Stream(*task, converter_);
-        task->finished.set_value();
         return TakeUp(run);
     }
     // Files converted side by side share only a large image's pieces.
-    pool_.Start([this, task] {
+    task->aside = true;
+    aside_.Start([this, task](const InOrder<Nothing>::Give&) {
         std::unique_ptr<Mod_Convert::Converter> converter = shelf_->Take();
         converter->ShareFrom(std::int64_t(32) << 20);
         Stream(*task, *converter);
         shelf_->Give(std::move(converter));
-        task->finished.set_value();
     });
 }
 
@@ -630,17 +626,20 @@ void ConversionJob::TakeUp(FileRun& run) {
     if (!run.streaming)
         return;
     const std::shared_ptr<Streaming> task = std::move(run.streaming);
-    task->done.wait();
+    // The files converted aside are taken up in their order: this is the
+    // oldest not yet taken.
+    if (task->aside)
+        aside_.TakeNext([](Nothing&) {});
     if (task->result.code == EngineError::Code::WriteFailed && jobs_ > 1 && !task->redo) {
         // The files after it, written beside it, may be what filled the
         // drive: their content is dropped, and written again one by one once
         // this one has been tried on its own, as one at a time would have;
         // so is every file after them, as the drive is full or nearly so.
         oneAtATime_ = true;
+        aside_.WaitAll();
         bool after = false;
         for (FileRun& later : batch_) {
             if (after && later.streaming) {
-                later.streaming->done.wait();
                 later.writer->Abort();
                 later.streaming->redo = true;
             }

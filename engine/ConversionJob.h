@@ -212,7 +212,9 @@ private:
     // Once a file has found the drive full: the rest is converted one file
     // at a time, so that the same files fit as with one thread.
     bool oneAtATime_ = false;
-    WorkerPool pool_; // converts them, when more than one
+    WorkerPool pool_; // converts them, when more than one, and reads them back
+    struct Nothing {};
+    InOrder<Nothing> aside_{pool_}; // the files converted on the pool
     // Converters for the pool's threads.
     std::unique_ptr<ConverterShelf> shelf_;
     ConversionPlan plan_;

@@ -4,9 +4,6 @@
 #include "Mod_Convert.h"
 #include "WorkerPool.h"
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <semaphore>
 #include <vector>
 
@@ -85,48 +82,17 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
 
 void InspectFiles(const QStringList& files, int jobs, const StandardInput& standardInput,
                   const QString& stdinName, const std::function<void(const Report&)>& take) {
-    // Each file's reports as they come, until it is done: the file being
-    // told hands its reports straight on, the later ones wait.
-    struct Slot {
-        std::deque<Report> waiting;
-        bool done = false;
-    };
-    std::vector<Slot> pending(std::size_t(files.size()));
-    std::mutex mutex;
-    std::condition_variable arrived;
+    // Each file's reports as they come: the file being told hands its
+    // reports straight on, the later ones wait.
     std::counting_semaphore<> archives(2);
     WorkerPool pool(jobs);
-    for (qsizetype i = 0; i < files.size(); ++i)
-        pool.Start([&, i] {
-            Slot& slot = pending[std::size_t(i)];
-            InspectFile(files.at(i), standardInput, stdinName, archives, [&](Report&& report) {
-                {
-                    const std::lock_guard lock(mutex);
-                    slot.waiting.push_back(std::move(report));
-                }
-                arrived.notify_all();
-            });
-            {
-                const std::lock_guard lock(mutex);
-                slot.done = true;
-            }
-            arrived.notify_all();
+    InOrder<Report> reports(pool);
+    for (const QString& file : files)
+        reports.Start([&, file](const InOrder<Report>::Give& give) {
+            InspectFile(file, standardInput, stdinName, archives, give);
         });
-    for (Slot& slot : pending) {
-        for (;;) {
-            std::unique_lock lock(mutex);
-            arrived.wait(lock, [&slot] { return slot.done || !slot.waiting.empty(); });
-            std::deque<Report> ready = std::move(slot.waiting);
-            slot.waiting.clear();
-            const bool done = slot.done;
-            lock.unlock();
-            for (const Report& report : ready)
-                take(report);
-            if (done && ready.empty())
-                break;
-        }
+    while (reports.TakeNext([&take](const Report& report) { take(report); })) {
     }
-    pool.WaitForDone();
 }
 
 } // namespace RomInspector

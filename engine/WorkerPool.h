@@ -45,3 +45,84 @@ private:
     int idle_ = 0; // threads waiting for work
     bool stopping_ = false;
 };
+
+// Work started on a pool whose results are taken in the order the work was
+// started, by one taker: each piece of work gives any number of results as
+// it goes, and the oldest piece not yet taken hands its results on as they
+// come, the later ones waiting until it is done.
+template <typename Result> class InOrder {
+public:
+    using Give = std::function<void(Result&&)>;
+    explicit InOrder(WorkerPool& pool) : pool_(pool) {}
+    ~InOrder() { WaitAll(); }
+    InOrder(const InOrder&) = delete;
+    InOrder& operator=(const InOrder&) = delete;
+
+    void Start(std::function<void(const Give& give)> work) {
+        Item* item = nullptr;
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            // A deque's elements stay where they are as it grows.
+            item = &items_.emplace_back();
+        }
+        pool_.Start([this, item, work = std::move(work)] {
+            work([this, item](Result&& result) {
+                {
+                    const std::lock_guard<std::mutex> lock(mutex_);
+                    item->given.push_back(std::move(result));
+                }
+                changed_.notify_all();
+            });
+            // Told with the lock held: once it is let go, the taker may end
+            // this object.
+            const std::lock_guard<std::mutex> lock(mutex_);
+            item->done = true;
+            changed_.notify_all();
+        });
+    }
+
+    // Hands the results of the oldest work not yet taken to take as they
+    // come, until that work is done; false when there is none.
+    bool TakeNext(const std::function<void(Result&)>& take) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (items_.empty())
+            return false;
+        Item& item = items_.front();
+        for (;;) {
+            changed_.wait(lock, [&item] { return item.done || !item.given.empty(); });
+            std::deque<Result> ready = std::move(item.given);
+            item.given.clear();
+            const bool done = item.done;
+            lock.unlock();
+            for (Result& result : ready)
+                take(result);
+            lock.lock();
+            if (done && item.given.empty())
+                break;
+        }
+        items_.pop_front();
+        return true;
+    }
+
+    // Returns once all the work started is done; its results wait to be
+    // taken.
+    void WaitAll() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] {
+            for (const Item& item : items_)
+                if (!item.done)
+                    return false;
+            return true;
+        });
+    }
+
+private:
+    struct Item {
+        std::deque<Result> given;
+        bool done = false;
+    };
+    WorkerPool& pool_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Item> items_; // from the oldest not yet taken
+};
