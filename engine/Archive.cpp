@@ -11,23 +11,12 @@
 #include <memory>
 #include <new>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace Archive {
 
 Kind KindOf(const QString& path) {
     unsigned char head[6] = {};
-    const int fd = ::open(SafeFile::EncodeName(path).constData(),
-                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return Kind::None;
-    struct stat st {};
-    const bool read =
-        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::pread(fd, head, sizeof head, 0) == 6;
-    ::close(fd);
-    if (!read)
+    const SafeFile::Source source(path);
+    if (!source.IsOpen() || source.Size() < 6 || !source.ReadAt(0, head, sizeof head))
         return Kind::None;
     if (head[0] == 'P' && head[1] == 'K' &&
         ((head[2] == 3 && head[3] == 4) || (head[2] == 5 && head[3] == 6)))

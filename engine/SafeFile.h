@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -128,6 +129,38 @@ bool IsFolder(const QString& path);
 // Creates a folder and the folders above it; what went wrong when it cannot.
 EngineError MakeFolders(const QString& path);
 
+// A folder's entries, in the order of their names, as a walk through a tree
+// takes them; each as what it is, without following a link into a folder.
+struct Listed {
+    enum class Kind {
+        File,       // a regular file, or a link to one
+        Folder,     // a folder (never a link to one)
+        Other,      // anything else: a link to a folder, a dangling link, a device...
+        Unreachable // it could not be looked at: why says why
+    };
+    QString name;
+    Kind kind = Kind::Other;
+    QString why;
+};
+// The entries, or why the folder cannot be read (a system's words).
+QString ListFolder(const QString& folder, std::vector<Listed>* entries);
+// Whether the entry is a symbolic link (or, on Windows, a junction).
+bool IsLink(const QString& path);
+
+// The process's standard streams: 0 input, 1 output, 2 error.
+bool IsTerminal(int stream);
+// The columns of the terminal a stream is, or 0.
+int TerminalColumns(int stream);
+// Up to most bytes of standard input: how many (0 at its end), or -1 with
+// why set.
+std::int64_t PullStandardInput(char* into, std::int64_t most, EngineError* why);
+// Makes the standard streams carry bytes as they are, an image among them
+// (Windows' streams would turn its line ends).
+void BinaryStandardStreams();
+// Writes text on a stream that is a console in the console's own characters:
+// false where the stream is not one (its bytes are UTF-8 then).
+bool WriteConsole(std::FILE* stream, const QString& text);
+
 // What may happen to an entry already at the destination's name.
 enum class Existing {
     Keep,    // the write fails if the name is taken, even by a dangling link
@@ -236,6 +269,11 @@ private:
     FileId written_;
     bool nameTaken_ = false;
     QString error_;
+#ifdef _WIN32
+    QString path_;     // the destination
+    QString tempPath_; // the hidden file written, until it is named
+    std::int64_t end_ = 0;
+#endif
 };
 
 // Writes bytes as a whole file through a Writer; what went wrong when it

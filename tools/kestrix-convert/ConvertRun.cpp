@@ -6,9 +6,6 @@
 
 #include <QStringList>
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 namespace {
 
 // The modes that take a layout, as the command line names them.
@@ -50,7 +47,7 @@ public:
     explicit Teller(const Arguments& a)
         : a_(a),
           // Progress on a terminal that can rewrite its line.
-          progress_(!a.quiet && ::isatty(STDERR_FILENO) &&
+          progress_(!a.quiet && SafeFile::IsTerminal(2) &&
                     qgetenv("TERM") != QByteArrayLiteral("dumb")) {}
 
     // One progress line, rewritten in place, cut to the terminal's width:
@@ -59,10 +56,8 @@ public:
         if (!progress_)
             return;
         QString line = QStringLiteral("[%1/%2] ").arg(told).arg(total) + Shown(name);
-        struct winsize size {};
-        if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 &&
-            line.size() >= size.ws_col)
-            line.truncate(size.ws_col - 1);
+        if (const int columns = SafeFile::TerminalColumns(2); columns > 1 && line.size() >= columns)
+            line.truncate(columns - 1);
         Err() << "\r\033[K" << line;
         Err().Flush();
         shown_ = true;
@@ -73,7 +68,7 @@ public:
     }
 
     std::int64_t StandardInput(char* into, std::int64_t most, EngineError* why) override {
-        return PullStandardInput(into, most, why);
+        return SafeFile::PullStandardInput(into, most, why);
     }
     int StandardOutput(const char* data, std::int64_t size) override {
         Out().Write(data, size).Flush();

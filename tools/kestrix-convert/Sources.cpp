@@ -13,10 +13,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 // Reads a whole stream of names: a file, or standard input for "-".
@@ -48,49 +44,34 @@ public:
 
     // Walks a folder: its files in name order, then into its folders.
     void Walk(const QString& folder, const QString& relative) {
-        DIR* dir = ::opendir(SafeFile::EncodeName(folder).constData());
-        if (!dir) {
-            const int error = errno;
-            Message() << "cannot read the folder " << Quoted(folder) << ": " << std::strerror(error)
-                      << "\n";
+        std::vector<SafeFile::Listed> entries;
+        if (const QString why = SafeFile::ListFolder(folder, &entries); !why.isEmpty()) {
+            Message() << "cannot read the folder " << Quoted(folder) << ": " << why << "\n";
             ++gathered_->unreachable;
             return;
         }
-        QList<QByteArray> names;
-        while (const dirent* entry = ::readdir(dir)) {
-            const QByteArray name(entry->d_name);
-            if (name != "." && name != "..")
-                names << name;
-        }
-        ::closedir(dir);
-        std::sort(names.begin(), names.end());
         QStringList folders;
-        for (const QByteArray& bytes : names) {
-            const QString name = SafeFile::DecodeName(bytes);
-            const QString path = JoinPath(folder, name);
-            struct stat st {};
-            if (::lstat(SafeFile::EncodeName(path).constData(), &st) != 0) {
-                const int error = errno;
-                Message() << "cannot reach " << Quoted(path) << ": " << std::strerror(error)
-                          << "\n";
+        for (const SafeFile::Listed& entry : entries) {
+            const QString path = JoinPath(folder, entry.name);
+            switch (entry.kind) {
+            case SafeFile::Listed::Kind::Unreachable:
+                Message() << "cannot reach " << Quoted(path) << ": " << entry.why << "\n";
                 ++gathered_->unreachable;
-                continue;
-            }
-            if (S_ISDIR(st.st_mode)) {
-                folders << name;
-                continue;
-            }
+                break;
+            case SafeFile::Listed::Kind::Folder:
+                folders << entry.name;
+                break;
             // A link is taken when it leads to a file, never into a folder.
-            if (S_ISLNK(st.st_mode) && (::stat(SafeFile::EncodeName(path).constData(), &st) != 0 ||
-                                        !S_ISREG(st.st_mode))) {
+            case SafeFile::Listed::Kind::File:
+                if (Takes(entry.name)) {
+                    gathered_->files.push_back({path, relative, true});
+                    break;
+                }
+                [[fallthrough]];
+            case SafeFile::Listed::Kind::Other:
                 ++gathered_->skipped;
-                continue;
+                break;
             }
-            if (!S_ISREG(st.st_mode) || !Takes(name)) {
-                ++gathered_->skipped;
-                continue;
-            }
-            gathered_->files.push_back({path, relative, true});
         }
         for (const QString& name : folders) {
             // The output folder inside a tree holds this run's results, not
@@ -118,23 +99,11 @@ private:
 
 } // namespace
 
-std::int64_t PullStandardInput(char* into, std::int64_t most, EngineError* why) {
-    for (;;) {
-        const ssize_t got = ::read(STDIN_FILENO, into, std::size_t(most));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            *why = {EngineError::Code::StdinUnreadable,
-                    QString::fromLocal8Bit(std::strerror(errno))};
-        return got;
-    }
-}
-
 bool ReadStandardInput(std::int64_t limit, QByteArray* bytes, QString* why) {
     char piece[1 << 16];
     for (;;) {
         EngineError error;
-        const std::int64_t got = PullStandardInput(piece, sizeof piece, &error);
+        const std::int64_t got = SafeFile::PullStandardInput(piece, sizeof piece, &error);
         if (got == 0)
             return true;
         if (got < 0) {
@@ -170,8 +139,7 @@ bool GatherSources(const Arguments& arguments, Gathered* gathered) {
     for (const QString& name : names) {
         if (arguments.recursive && SafeFile::IsFolder(name)) {
             // Links to folders are not followed, not even as arguments.
-            struct stat st {};
-            if (::lstat(SafeFile::EncodeName(name).constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+            if (SafeFile::IsLink(name)) {
                 ++gathered->skipped;
                 continue;
             }

@@ -34,8 +34,6 @@ struct Gathered {
 // and archives). False, after one message, when a list cannot be read.
 bool GatherSources(const Arguments& arguments, Gathered* gathered);
 
-// Up to most bytes of standard input: how many (0 at its end), or -1 and why.
-std::int64_t PullStandardInput(char* into, std::int64_t most, EngineError* why);
 // Standard input read whole, up to limit bytes; false, and why, when it
 // cannot be read or is larger.
 bool ReadStandardInput(std::int64_t limit, QByteArray* bytes, QString* why);

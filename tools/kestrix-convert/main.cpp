@@ -12,8 +12,6 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include <unistd.h>
-
 const char* const UsageText =
     "Usage: kestrix-convert MODE [OPTIONS] FILE...\n"
     "       kestrix-convert to-bin|to-smd|to-md [OPTIONS] FILE...\n"
@@ -130,7 +128,7 @@ int Main(int argc, char* argv[]) {
     settings.arguments = *arguments;
     settings.folder = QDir::toNativeSeparators(arguments->output);
     // An image is never written to a terminal.
-    if (arguments->output == QLatin1String("-") && !arguments->dryRun && ::isatty(STDOUT_FILENO)) {
+    if (arguments->output == QLatin1String("-") && !arguments->dryRun && SafeFile::IsTerminal(1)) {
         Message() << "standard output is a terminal: the image is not written to "
                      "it (redirect it to a file or a pipe)\n";
         return ExitSomeFailed;
