@@ -5,6 +5,15 @@
 
 #include <algorithm>
 
+#ifdef _WIN32
+#include <QDir>
+
+// clang-format off
+#include <windows.h>
+#include <shellapi.h>
+// clang-format on
+#endif
+
 namespace SafeFile {
 
 QString DecodeName(const QByteArray& bytes) {
@@ -89,12 +98,51 @@ QByteArray EncodeName(const QString& path) {
     return out;
 }
 
+#ifdef _WIN32
+namespace {
+
+// A Windows shell hands a pattern on as it is: the program expands it, to
+// the files it matches in its folder (in the order of their names), or
+// keeps it when it matches none.
+void AppendExpanded(const QString& argument, QStringList* arguments) {
+    const qsizetype slash =
+        std::max(argument.lastIndexOf(QLatin1Char('/')), argument.lastIndexOf(QLatin1Char('\\')));
+    const QString pattern = argument.mid(slash + 1);
+    if (argument.startsWith(QLatin1Char('-')) ||
+        (!pattern.contains(QLatin1Char('*')) && !pattern.contains(QLatin1Char('?'))))
+        return arguments->append(argument);
+    const QString folder = argument.left(slash + 1);
+    const QStringList names =
+        QDir(folder.isEmpty() ? QStringLiteral(".") : folder)
+            .entryList({pattern}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    if (names.isEmpty())
+        return arguments->append(argument);
+    for (const QString& name : names)
+        arguments->append(folder + name);
+}
+
+} // namespace
+
+// The arguments as the system holds them, in UTF-16, whatever argv's code
+// page lost of them.
+QStringList DecodeArguments(int, char*[]) {
+    QStringList arguments;
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    for (int i = 1; wide && i < count; ++i)
+        AppendExpanded(QString::fromWCharArray(wide[i]), &arguments);
+    if (wide)
+        ::LocalFree(wide);
+    return arguments;
+}
+#else
 QStringList DecodeArguments(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(DecodeName(QByteArray(argv[i])));
     return arguments;
 }
+#endif
 
 bool IsUtf8(const QByteArray& bytes) {
     return QString::fromUtf8(bytes).toUtf8() == bytes;

@@ -1,0 +1,612 @@
+// Sources and the atomic writer on Windows: wide names (long ones in the
+// \\?\ form), a hidden temporary file in the destination's folder flushed
+// with FlushFileBuffers, then moved into place with MoveFileExW (never over
+// anything) or ReplaceFileW (over the file that was asked about, which keeps
+// its attributes and security), and Ctrl+C or a closed console removing the
+// temporary files as signals do elsewhere.
+
+#include "Cartridge.h"
+#include "SafeFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#include <zlib.h>
+
+namespace SafeFile {
+
+namespace {
+
+constexpr std::int64_t RecentNanoseconds = std::int64_t(2) * 1000000000;
+// From 1601, in 100 ns, to 1970.
+constexpr std::int64_t EpochTicks = 116444736000000000LL;
+
+std::wstring Wide(const QString& path) {
+    QString native = QDir::toNativeSeparators(path);
+    // Past MAX_PATH only the \\?\ form of a full, clean path reaches the file.
+    if (native.size() >= MAX_PATH - 12 && !native.startsWith(QLatin1String("\\\\?\\")))
+        native = QStringLiteral("\\\\?\\") +
+                 QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    return native.toStdWString();
+}
+
+QString SystemError(DWORD error) {
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    QString words = n ? QString::fromWCharArray(text, int(n)).trimmed() : QString();
+    if (text)
+        ::LocalFree(text);
+    if (words.endsWith(QLatin1Char('.')))
+        words.chop(1);
+    return words.isEmpty() ? QStringLiteral("error %1").arg(error) : words;
+}
+
+EngineError::Code FromError(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_NETPATH:
+        return EngineError::Code::Missing;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return EngineError::Code::NameTooLong;
+    default:
+        return EngineError::Code::ReadFailed;
+    }
+}
+
+std::int64_t Nanoseconds(const FILETIME& time) {
+    const std::int64_t ticks = std::int64_t(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+    return (ticks - EpochTicks) * 100;
+}
+
+HANDLE HandleOf(int fd) {
+    return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+}
+
+bool ReadFully(int fd, std::int64_t offset, void* into, std::int64_t bytes) {
+    auto* at = static_cast<char*>(into);
+    while (bytes > 0) {
+        OVERLAPPED where{};
+        where.Offset = DWORD(offset);
+        where.OffsetHigh = DWORD(offset >> 32);
+        DWORD got = 0;
+        const DWORD ask = DWORD(std::min<std::int64_t>(bytes, 1 << 30));
+        if (!::ReadFile(HandleOf(fd), at, ask, &got, &where) || got == 0)
+            return false;
+        at += got;
+        offset += got;
+        bytes -= got;
+    }
+    return true;
+}
+
+// 0, or the system's error.
+DWORD WriteFully(HANDLE file, std::int64_t offset, const void* data, std::int64_t bytes) {
+    const auto* at = static_cast<const char*>(data);
+    while (bytes > 0) {
+        OVERLAPPED where{};
+        where.Offset = DWORD(offset);
+        where.OffsetHigh = DWORD(offset >> 32);
+        DWORD put = 0;
+        const DWORD ask = DWORD(std::min<std::int64_t>(bytes, 1 << 30));
+        if (!::WriteFile(file, at, ask, &put, &where))
+            return ::GetLastError();
+        if (put == 0)
+            return ERROR_DISK_FULL;
+        at += put;
+        offset += put;
+        bytes -= put;
+    }
+    return 0;
+}
+
+unsigned long Crc(const void* data, std::int64_t bytes,
+                  unsigned long crc = ::crc32(0L, Z_NULL, 0)) {
+    const auto* at = static_cast<const Bytef*>(data);
+    for (std::int64_t done = 0; done < bytes;) {
+        const auto n = uInt(std::min<std::int64_t>(bytes - done, std::int64_t(1) << 30));
+        crc = ::crc32(crc, at + done, n);
+        done += n;
+    }
+    return crc;
+}
+
+// Why Windows will not take a file name, or nothing.
+QString RefusedName(const QString& name) {
+    static const char* const Devices[] = {"CON", "PRN", "AUX", "NUL"};
+    const QString stem = name.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    bool device = false;
+    for (const char* d : Devices)
+        device = device || stem == QLatin1String(d);
+    if (stem.size() == 4 &&
+        (stem.startsWith(QLatin1String("COM")) || stem.startsWith(QLatin1String("LPT"))))
+        device = device || (stem.at(3) >= QLatin1Char('1') && stem.at(3) <= QLatin1Char('9'));
+    if (device)
+        return QStringLiteral("%1 is the name of a device on Windows").arg(Quoted(name));
+    if (name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' ')))
+        return QStringLiteral("Windows does not take a name that ends in a dot or a space: %1")
+            .arg(Quoted(name));
+    for (const QChar c : name)
+        if (c.unicode() < 32 || QStringLiteral("<>:\"|?*\\").contains(c))
+            return QStringLiteral("Windows does not take the character %1 in a name: %2")
+                .arg(c.unicode() < 32 ? QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QChar('0'))
+                                      : QString(c),
+                     Quoted(name));
+    return {};
+}
+
+// The temporary files of the writers at work, which Ctrl+C and a closed
+// console remove before the process ends.
+std::mutex pendingMutex;
+std::wstring pending[MaxPendingWriters];
+
+int SetPending(const std::wstring& path) {
+    const std::lock_guard<std::mutex> lock(pendingMutex);
+    for (int slot = 0; slot < MaxPendingWriters; ++slot)
+        if (pending[slot].empty()) {
+            pending[slot] = path;
+            return slot;
+        }
+    return -1;
+}
+
+void ClearPending(int& slot) {
+    if (slot < 0)
+        return;
+    const std::lock_guard<std::mutex> lock(pendingMutex);
+    pending[slot].clear();
+    slot = -1;
+}
+
+BOOL WINAPI RemovePendingAndExit(DWORD event) {
+    {
+        const std::lock_guard<std::mutex> lock(pendingMutex);
+        for (const std::wstring& path : pending)
+            if (!path.empty())
+                ::DeleteFileW(path.c_str());
+    }
+    // As a shell reports a program ended by SIGINT, or SIGHUP for the
+    // console closed.
+    ::ExitProcess(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? 130 : 129);
+}
+
+QString TemporaryName() {
+    return QStringLiteral(".kx-") +
+           QString::number(QRandomGenerator::global()->generate64() % 101559956668416ull, 36);
+}
+
+HANDLE CreateTemporary(const QString& folder, DWORD flags, QString* path) {
+    for (int tries = 0; tries < 100; ++tries) {
+        *path = folder + QLatin1Char('/') + TemporaryName();
+        const HANDLE file = ::CreateFileW(Wide(*path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_HIDDEN | flags, nullptr);
+        if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS)
+            return file;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+QString FolderOf(const QString& path) {
+    const QString folder = QFileInfo(path).path();
+    return folder.isEmpty() ? QStringLiteral(".") : folder;
+}
+
+} // namespace
+
+FileId IdentityOf(const QString& path) {
+    return Look(path).id;
+}
+
+Entry Look(const QString& path) {
+    if (path.isEmpty())
+        return {};
+    const HANDLE file =
+        ::CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    BY_HANDLE_FILE_INFORMATION info{};
+    Entry entry;
+    if (::GetFileInformationByHandle(file, &info))
+        entry = {{info.dwVolumeSerialNumber,
+                  std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow},
+                 std::int64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow,
+                 Nanoseconds(info.ftLastWriteTime)};
+    ::CloseHandle(file);
+    return entry;
+}
+
+Source::Source(const QString& path) {
+    if (path.isEmpty()) {
+        error_ = EngineError::Code::Missing;
+        return;
+    }
+    const std::wstring name = Wide(path);
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        error_ = FromError(::GetLastError());
+        return;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        error_ = EngineError::Code::NotRegular;
+        return;
+    }
+    const HANDLE file = ::CreateFileW(name.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error_ = FromError(::GetLastError());
+        return;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    // A device (NUL, CON, a serial port) is not a file.
+    if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file, &info)) {
+        ::CloseHandle(file);
+        error_ = EngineError::Code::NotRegular;
+        return;
+    }
+    fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+    if (fd_ < 0) {
+        ::CloseHandle(file);
+        error_ = EngineError::Code::ReadFailed;
+        return;
+    }
+    size_ = std::int64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    const std::int64_t modified = Nanoseconds(info.ftLastWriteTime);
+    mtimeSeconds_ = modified / 1000000000;
+    mtimeNanoseconds_ = modified % 1000000000;
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    recent_ = modified > Nanoseconds(now) - RecentNanoseconds;
+}
+
+std::unique_ptr<Source> Source::OfScratch(int fd) {
+    std::unique_ptr<Source> source(new Source);
+    LARGE_INTEGER size{};
+    if (fd < 0 || !::GetFileSizeEx(HandleOf(fd), &size)) {
+        if (fd >= 0)
+            ::_close(fd);
+        source->error_ = EngineError::Code::ReadFailed;
+        return source;
+    }
+    source->fd_ = fd;
+    source->size_ = size.QuadPart;
+    return source;
+}
+
+Source::~Source() {
+    if (fd_ >= 0)
+        ::_close(fd_);
+}
+
+bool Source::ReadAt(std::int64_t offset, void* into, std::int64_t bytes) const {
+    if (!ReadFully(fd_, offset, into, bytes))
+        return false;
+    if (recent_) {
+        const unsigned long crc = Crc(into, bytes);
+        const std::lock_guard<std::mutex> lock(piecesMutex_);
+        pieces_.push_back({offset, bytes, crc});
+    }
+    return true;
+}
+
+bool Source::Unchanged() const {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (fd_ < 0 || !::GetFileInformationByHandle(HandleOf(fd_), &info))
+        return false;
+    const std::int64_t modified = Nanoseconds(info.ftLastWriteTime);
+    return (std::int64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow) == size_ &&
+           modified == mtimeSeconds_ * 1000000000 + mtimeNanoseconds_ && (!recent_ || SameAgain());
+}
+
+bool Source::SameAgain() const {
+    constexpr std::int64_t Chunk = Cartridge::Piece;
+    const std::lock_guard<std::mutex> lock(piecesMutex_);
+    std::vector<char> again;
+    for (const Piece& piece : pieces_) {
+        unsigned long crc = ::crc32(0L, Z_NULL, 0);
+        for (std::int64_t done = 0; done < piece.bytes;) {
+            const std::int64_t n = std::min(Chunk, piece.bytes - done);
+            again.resize(std::max(again.size(), std::size_t(n)));
+            if (!ReadFully(fd_, piece.offset + done, again.data(), n))
+                return false;
+            crc = Crc(again.data(), n, crc);
+            done += n;
+        }
+        if (crc != piece.crc)
+            return false;
+    }
+    return true;
+}
+
+EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pull,
+                  std::unique_ptr<Source>* source) {
+    using Code = EngineError::Code;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    DWORD error = ERROR_PATH_NOT_FOUND;
+    QString path;
+    for (const QString& folder : folders) {
+        file = CreateTemporary(folder.isEmpty() ? QStringLiteral(".") : folder,
+                               FILE_FLAG_DELETE_ON_CLOSE, &path);
+        if (file != INVALID_HANDLE_VALUE)
+            break;
+        error = ::GetLastError();
+    }
+    if (file == INVALID_HANDLE_VALUE)
+        return {Code::Scratch, SystemError(error)};
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
+    std::vector<char> piece(std::size_t(1) << 16);
+    for (std::int64_t size = 0;;) {
+        EngineError why;
+        const std::int64_t got = pull(piece.data(), std::int64_t(piece.size()), &why);
+        if (got == 0)
+            break;
+        const DWORD failed =
+            got < 0 || size + got > limit ? 0 : WriteFully(file, size, piece.data(), got);
+        if (got < 0 || size + got > limit || failed) {
+            ::_close(fd);
+            return got < 0              ? why
+                   : size + got > limit ? EngineError(Code::TooLarge, QString::number(limit >> 20))
+                                        : EngineError(Code::Scratch, SystemError(failed));
+        }
+        size += got;
+    }
+    *source = Source::OfScratch(fd);
+    return {};
+}
+
+bool EntryExists(const QString& path) {
+    return !path.isEmpty() && ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFolder(const QString& path) {
+    const DWORD attributes =
+        path.isEmpty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(Wide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+EngineError MakeFolders(const QString& path) {
+    const QString clean = QDir::fromNativeSeparators(path);
+    for (qsizetype at = 1; at <= clean.size(); ++at) {
+        if (at < clean.size() && clean.at(at) != QLatin1Char('/'))
+            continue;
+        const QString folder = clean.left(at);
+        // A drive's root ("C:") is there or not: it is not made.
+        if (folder.size() == 2 && folder.at(1) == QLatin1Char(':'))
+            continue;
+        if (!::CreateDirectoryW(Wide(folder).c_str(), nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED)
+                return {EngineError::Code::FolderNotMade, SystemError(error), path};
+        }
+    }
+    return IsFolder(path) ? EngineError()
+                          : EngineError(EngineError::Code::FolderNotMade,
+                                        QStringLiteral("it is not a folder"), path);
+}
+
+Writer::~Writer() {
+    Abort();
+}
+
+bool Writer::Fail(const QString& what, int error) {
+    error_ = error ? what + QStringLiteral(": ") + SystemError(DWORD(error)) : what;
+    return false;
+}
+
+bool Writer::Open(const QString& destination, Existing existing) {
+    if (state_ != State::Closed)
+        return Fail(QStringLiteral("the writer is already open"), 0);
+    nameTaken_ = false;
+    error_.clear();
+    existing_ = existing;
+    const QString name = QFileInfo(destination).fileName();
+    if (name.isEmpty())
+        return Fail(QStringLiteral("the destination has no file name"), 0);
+    if (const QString refused = RefusedName(name); !refused.isEmpty())
+        return Fail(refused, 0);
+    path_ = destination;
+    const DWORD attributes = ::GetFileAttributesW(Wide(destination).c_str());
+    replacing_ = attributes != INVALID_FILE_ATTRIBUTES;
+    if (replacing_ && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail(QStringLiteral("the destination is a folder"), 0);
+    if (replacing_ && existing == Existing::Keep) {
+        nameTaken_ = true;
+        return Fail(QStringLiteral("the destination already exists"), 0);
+    }
+    const QString folder = FolderOf(destination);
+    if (!IsFolder(folder))
+        return Fail(QStringLiteral("cannot open the folder"), int(ERROR_PATH_NOT_FOUND));
+    const HANDLE file = CreateTemporary(folder, 0, &tempPath_);
+    if (file == INVALID_HANDLE_VALUE)
+        return Fail(QStringLiteral("cannot create a temporary file"), int(::GetLastError()));
+    pendingSlot_ = SetPending(Wide(tempPath_));
+    fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
+    if (pendingSlot_ < 0 || fd_ < 0) {
+        if (fd_ < 0)
+            ::CloseHandle(file);
+        Abort();
+        return Fail(QStringLiteral("too many files are being written at once"), 0);
+    }
+    folder_ = IdentityOf(folder);
+    end_ = 0;
+    state_ = State::Open;
+    return true;
+}
+
+bool Writer::Write(const void* data, std::int64_t bytes) {
+    if (state_ != State::Open)
+        return Fail(QStringLiteral("the writer is not open"), 0);
+    if (const DWORD error = WriteFully(HandleOf(fd_), end_, data, bytes))
+        return Fail(QStringLiteral("cannot write the file"), int(error));
+    end_ += bytes;
+    return true;
+}
+
+int Writer::WriteAt(std::int64_t offset, const void* data, std::int64_t bytes) const {
+    if (state_ != State::Open)
+        return int(ERROR_INVALID_HANDLE);
+    return int(WriteFully(HandleOf(fd_), offset, data, bytes));
+}
+
+bool Writer::FailWrite(int error) {
+    return Fail(QStringLiteral("cannot write the file"), error);
+}
+
+void Writer::StartWriteback() {}
+
+bool Writer::Finish() {
+    if (state_ != State::Open)
+        return Fail(QStringLiteral("the writer is not open"), 0);
+    const HANDLE file = HandleOf(fd_);
+    if (!::FlushFileBuffers(file))
+        return Fail(QStringLiteral("the file cannot be written to disk"), int(::GetLastError()));
+    // The file is hidden only while it is written.
+    FILE_BASIC_INFO basic{};
+    if (::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+        basic.FileAttributes &= ~DWORD(FILE_ATTRIBUTE_HIDDEN);
+        if (basic.FileAttributes == 0)
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileInformationByHandle(file, &info))
+        written_ = {info.dwVolumeSerialNumber,
+                    std::uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+    CloseAll();
+    state_ = State::Finished;
+    return true;
+}
+
+bool Writer::Publish() {
+    if (state_ != State::Finished)
+        return Fail(QStringLiteral("the file is not finished"), 0);
+    const std::wstring final = Wide(path_);
+    const std::wstring temporary = Wide(tempPath_);
+    bool moved = ::MoveFileExW(temporary.c_str(), final.c_str(), MOVEFILE_WRITE_THROUGH);
+    DWORD error = moved ? 0 : ::GetLastError();
+    const bool taken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+    // Over a file only where one was there to be replaced when the writer
+    // opened, or where any may be.
+    if (taken && (replacing_ || existing_ == Existing::ReplaceAny)) {
+        moved = ::ReplaceFileW(final.c_str(), temporary.c_str(), nullptr,
+                               REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS,
+                               nullptr, nullptr);
+        error = moved ? 0 : ::GetLastError();
+    } else if (taken) {
+        nameTaken_ = existing_ == Existing::Keep;
+        Abort();
+        return Fail(QStringLiteral("the destination already exists"), 0);
+    }
+    if (!moved) {
+        Abort();
+        return Fail(QStringLiteral("cannot name the file"), int(error));
+    }
+    tempPath_.clear();
+    ClearPending(pendingSlot_);
+    state_ = State::Published;
+    return true;
+}
+
+// The move was written through; there is no folder to flush apart.
+bool Writer::FlushFolder() {
+    if (state_ != State::Published)
+        return state_ == State::Done;
+    state_ = State::Done;
+    return true;
+}
+
+bool Writer::FolderFlushFailedBy(const Writer& other) {
+    if (state_ != State::Published || !other.Done() || other.Folder() != folder_)
+        return false;
+    state_ = State::Done;
+    error_ = other.error_;
+    return true;
+}
+
+void Writer::FolderFlushedBy(const Writer& other) {
+    if (state_ == State::Published && other.Done() && other.Folder() == folder_)
+        state_ = State::Done;
+}
+
+bool Writer::Commit() {
+    return Finish() && Publish() && FlushFolder();
+}
+
+void Writer::CloseAll() {
+    if (fd_ >= 0) {
+        ::_close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool Writer::Abort() {
+    CloseAll();
+    bool removed = true;
+    if (!tempPath_.isEmpty()) {
+        removed =
+            ::DeleteFileW(Wide(tempPath_).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        tempPath_.clear();
+    }
+    ClearPending(pendingSlot_);
+    if (state_ != State::Done)
+        state_ = State::Closed;
+    return removed;
+}
+
+EngineError WriteFile(const QString& destination, const QByteArray& bytes, Existing existing) {
+    Writer writer;
+    if (writer.Open(destination, existing) && writer.Write(bytes.constData(), bytes.size()) &&
+        writer.Commit())
+        return {};
+    EngineError error = writer.Error();
+    error.subject = destination;
+    return error;
+}
+
+QStringList Leftovers(const QString& folder) {
+    QStringList names;
+    for (const QFileInfo& entry :
+         QDir(folder).entryInfoList({QStringLiteral(".kx-*")}, QDir::Files | QDir::Hidden))
+        if (entry.fileName().size() <= 13)
+            names.append(entry.fileName());
+    names.sort();
+    return names;
+}
+
+void RemoveTemporaryOnSignals() {
+    ::SetConsoleCtrlHandler(RemovePendingAndExit, TRUE);
+}
+
+// NTFS and FAT folders take a name in any case for the same file.
+bool IgnoresCase(const QString&) {
+    return true;
+}
+
+int Cores() {
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 ? int(n) : 1;
+}
+
+std::int64_t DescriptorLimit() {
+    return -1;
+}
+
+bool DescriptorsFree(int) {
+    return true;
+}
+
+} // namespace SafeFile
