@@ -489,14 +489,4 @@ bool Writer::Abort() {
     return removed;
 }
 
-EngineError WriteFile(const QString& destination, const QByteArray& bytes, Existing existing) {
-    Writer writer;
-    if (writer.Open(destination, existing) && writer.Write(bytes.constData(), bytes.size()) &&
-        writer.Commit())
-        return {};
-    EngineError error = writer.Error();
-    error.subject = destination;
-    return error;
-}
-
 } // namespace SafeFile

@@ -1,6 +1,7 @@
 // Sources opened for reading, and the questions asked of entries on disk.
 
 #include "Cartridge.h"
+#include "SourceParts.h"
 #include "WriterParts.h"
 
 #include <algorithm>
@@ -16,25 +17,7 @@ namespace SafeFile {
 
 using namespace Detail;
 
-namespace {
-
-// How recently before it is opened a file may have been modified and still
-// be taken as it is: a write that set the time may still be copying its
-// bytes. Two seconds covers the coarsest time a file system keeps (FAT's).
-constexpr std::int64_t RecentNanoseconds = std::int64_t(2) * 1000000000;
-
-unsigned long Crc(const void* data, std::int64_t bytes,
-                  unsigned long crc = ::crc32(0L, Z_NULL, 0)) {
-    const auto* at = static_cast<const Bytef*>(data);
-    for (std::int64_t done = 0; done < bytes;) {
-        const auto n = uInt(std::min<std::int64_t>(bytes - done, std::int64_t(1) << 30));
-        crc = ::crc32(crc, at + done, n);
-        done += n;
-    }
-    return crc;
-}
-
-bool ReadFully(int fd, std::int64_t offset, void* into, std::int64_t bytes) {
+bool Detail::ReadFully(int fd, std::int64_t offset, void* into, std::int64_t bytes) {
     auto* at = static_cast<char*>(into);
     while (bytes > 0) {
         const ssize_t got = ::pread(fd, at, std::size_t(bytes), offset);
@@ -48,8 +31,6 @@ bool ReadFully(int fd, std::int64_t offset, void* into, std::int64_t bytes) {
     }
     return true;
 }
-
-} // namespace
 
 FileId IdentityOf(const QString& path) {
     return Look(path).id;
@@ -169,44 +150,11 @@ Source::~Source() {
         ::close(fd_);
 }
 
-bool Source::ReadAt(std::int64_t offset, void* into, std::int64_t bytes) const {
-    if (!ReadFully(fd_, offset, into, bytes))
-        return false;
-    if (recent_) {
-        const unsigned long crc = Crc(into, bytes);
-        const std::lock_guard<std::mutex> lock(piecesMutex_);
-        pieces_.push_back({offset, bytes, crc});
-    }
-    return true;
-}
-
 bool Source::Unchanged() const {
     struct stat st {};
     return fd_ >= 0 && ::fstat(fd_, &st) == 0 && st.st_size == size_ &&
            st.st_mtim.tv_sec == mtimeSeconds_ && st.st_mtim.tv_nsec == mtimeNanoseconds_ &&
            (!recent_ || SameAgain());
-}
-
-// Every piece read, read again: the same bytes, or the file was still being
-// written while it was read.
-bool Source::SameAgain() const {
-    constexpr std::int64_t Chunk = Cartridge::Piece;
-    const std::lock_guard<std::mutex> lock(piecesMutex_);
-    std::vector<char> again;
-    for (const Piece& piece : pieces_) {
-        unsigned long crc = ::crc32(0L, Z_NULL, 0);
-        for (std::int64_t done = 0; done < piece.bytes;) {
-            const std::int64_t n = std::min(Chunk, piece.bytes - done);
-            again.resize(std::max(again.size(), std::size_t(n)));
-            if (!ReadFully(fd_, piece.offset + done, again.data(), n))
-                return false;
-            crc = Crc(again.data(), n, crc);
-            done += n;
-        }
-        if (crc != piece.crc)
-            return false;
-    }
-    return true;
 }
 
 bool EntryExists(const QString& path) {

@@ -5,8 +5,8 @@
 // its attributes and security), and Ctrl+C or a closed console removing the
 // temporary files as signals do elsewhere.
 
-#include "Cartridge.h"
 #include "SafeFile.h"
+#include "SourceParts.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,7 +26,6 @@ namespace SafeFile {
 
 namespace {
 
-constexpr std::int64_t RecentNanoseconds = std::int64_t(2) * 1000000000;
 // From 1601, in 100 ns, to 1970.
 constexpr std::int64_t EpochTicks = 116444736000000000LL;
 
@@ -75,7 +74,9 @@ HANDLE HandleOf(int fd) {
     return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
 }
 
-bool ReadFully(int fd, std::int64_t offset, void* into, std::int64_t bytes) {
+} // namespace
+
+bool Detail::ReadFully(int fd, std::int64_t offset, void* into, std::int64_t bytes) {
     auto* at = static_cast<char*>(into);
     while (bytes > 0) {
         OVERLAPPED where{};
@@ -91,6 +92,8 @@ bool ReadFully(int fd, std::int64_t offset, void* into, std::int64_t bytes) {
     }
     return true;
 }
+
+namespace {
 
 // 0, or the system's error.
 DWORD WriteFully(HANDLE file, std::int64_t offset, const void* data, std::int64_t bytes) {
@@ -110,17 +113,6 @@ DWORD WriteFully(HANDLE file, std::int64_t offset, const void* data, std::int64_
         bytes -= put;
     }
     return 0;
-}
-
-unsigned long Crc(const void* data, std::int64_t bytes,
-                  unsigned long crc = ::crc32(0L, Z_NULL, 0)) {
-    const auto* at = static_cast<const Bytef*>(data);
-    for (std::int64_t done = 0; done < bytes;) {
-        const auto n = uInt(std::min<std::int64_t>(bytes - done, std::int64_t(1) << 30));
-        crc = ::crc32(crc, at + done, n);
-        done += n;
-    }
-    return crc;
 }
 
 // Why Windows will not take a file name, or nothing.
@@ -270,7 +262,7 @@ Source::Source(const QString& path) {
     mtimeNanoseconds_ = modified % 1000000000;
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
-    recent_ = modified > Nanoseconds(now) - RecentNanoseconds;
+    recent_ = modified > Nanoseconds(now) - Detail::RecentNanoseconds;
 }
 
 std::unique_ptr<Source> Source::OfScratch(int fd) {
@@ -292,17 +284,6 @@ Source::~Source() {
         ::_close(fd_);
 }
 
-bool Source::ReadAt(std::int64_t offset, void* into, std::int64_t bytes) const {
-    if (!ReadFully(fd_, offset, into, bytes))
-        return false;
-    if (recent_) {
-        const unsigned long crc = Crc(into, bytes);
-        const std::lock_guard<std::mutex> lock(piecesMutex_);
-        pieces_.push_back({offset, bytes, crc});
-    }
-    return true;
-}
-
 bool Source::Unchanged() const {
     BY_HANDLE_FILE_INFORMATION info{};
     if (fd_ < 0 || !::GetFileInformationByHandle(HandleOf(fd_), &info))
@@ -310,26 +291,6 @@ bool Source::Unchanged() const {
     const std::int64_t modified = Nanoseconds(info.ftLastWriteTime);
     return (std::int64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow) == size_ &&
            modified == mtimeSeconds_ * 1000000000 + mtimeNanoseconds_ && (!recent_ || SameAgain());
-}
-
-bool Source::SameAgain() const {
-    constexpr std::int64_t Chunk = Cartridge::Piece;
-    const std::lock_guard<std::mutex> lock(piecesMutex_);
-    std::vector<char> again;
-    for (const Piece& piece : pieces_) {
-        unsigned long crc = ::crc32(0L, Z_NULL, 0);
-        for (std::int64_t done = 0; done < piece.bytes;) {
-            const std::int64_t n = std::min(Chunk, piece.bytes - done);
-            again.resize(std::max(again.size(), std::size_t(n)));
-            if (!ReadFully(fd_, piece.offset + done, again.data(), n))
-                return false;
-            crc = Crc(again.data(), n, crc);
-            done += n;
-        }
-        if (crc != piece.crc)
-            return false;
-    }
-    return true;
 }
 
 EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pull,
@@ -565,16 +526,6 @@ bool Writer::Abort() {
     if (state_ != State::Done)
         state_ = State::Closed;
     return removed;
-}
-
-EngineError WriteFile(const QString& destination, const QByteArray& bytes, Existing existing) {
-    Writer writer;
-    if (writer.Open(destination, existing) && writer.Write(bytes.constData(), bytes.size()) &&
-        writer.Commit())
-        return {};
-    EngineError error = writer.Error();
-    error.subject = destination;
-    return error;
 }
 
 QStringList Leftovers(const QString& folder) {
