@@ -93,6 +93,7 @@ public:
     bool answer = false; // to MayReplace
     QStringList asked;
     QStringList told;
+    QStringList worded; // as told, each refusal with its words, the folder left out
 
     bool Cancelled() override { return cancelAt >= 0 && reading_ >= cancelAt; }
     void Reading(int told_, int, const QString&) override {
@@ -110,9 +111,15 @@ public:
     void Done(const FileReport& report) override {
         QString line =
             QFileInfo(report.given).fileName() + QLatin1Char(' ') + OutcomeWord(report.outcome);
-        for (const JobNotice& notice : report.notices)
+        QString words = line;
+        for (const JobNotice& notice : report.notices) {
             line += QLatin1Char(' ') + NoticeWord(notice);
+            words += QLatin1Char(' ') + NoticeWord(notice);
+            if (notice.kind == JobNotice::Kind::Refused)
+                words += QStringLiteral(": ") + QString(notice.error.Text()).remove(folder);
+        }
         told << line;
+        worded << words;
     }
 
 private:
@@ -123,7 +130,7 @@ private:
 // image of its seed, 1 MiB), "odd" (a plain image one byte short), "junk"
 // (no cartridge), "empty", "dir" (a folder), "missing" (nothing there),
 // "badsum" (a plain image whose checksum is wrong), "half" (a plain image of
-// half a MiB), "zip" (a zip holding the SMD image of its seed).
+// half a MiB), "kibN" (a plain image of N KiB), "zip" (a zip holding the SMD image of its seed).
 QByteArray PlainOf(int seed) {
     return RomImages::PlainImage(MiB, quint32(seed + 1));
 }
@@ -162,6 +169,8 @@ bool MakeSource(const QString& path, const QString& kind, int seed) {
         bytes = RomImages::Byteswapped(PlainOf(seed));
     else if (kind == QLatin1String("half"))
         bytes = RomImages::PlainImage(MiB / 2, quint32(seed + 1));
+    else if (kind.startsWith(QLatin1String("kib")))
+        bytes = RomImages::PlainImage(kind.mid(3).toInt() * 1024, quint32(seed + 1));
     else if (kind == QLatin1String("odd"))
         bytes = PlainOf(seed).chopped(1);
     else if (kind == QLatin1String("junk"))
@@ -226,17 +235,21 @@ void tst_ConversionJob::outcomes_data() {
         row("refusals keep their place")
             << "to-bin" << QStringList{"a.smd=smd", "j.bin=junk",    "e.bin=empty",
                                        "d=dir",     "m.bin=missing", "b.md=md"}
-            << none << j << QStringList{"a.smd converted",
-                                        "j.bin refused Refused:Unknown",
-                                        "e.bin refused Refused:Empty",
-                                        "d refused Refused:Folder",
-                                        "m.bin refused Refused:Missing",
-                                        "b.md converted"}
+            << none << j
+            << QStringList{"a.smd converted",
+                           "j.bin refused Refused:Unknown: the layout is unknown (no \"SEGA\" in "
+                           "the "
+                           "header under any layout)",
+                           "e.bin refused Refused:Empty: the file is empty",
+                           "d refused Refused:Folder: it is a folder (use -r to walk it)",
+                           "m.bin refused Refused:Missing: the file does not exist",
+                           "b.md converted"}
             << "2 0 4 0 0" << QStringList{"a.bin=0", "b.bin=5", "j.bin=-"};
         row("a fixed mode refuses what looks like another layout")
             << "bin2smd" << QStringList{"a.bin=plain", "b.bin=md", "c.bin=odd"} << none << j
             << QStringList{"a.bin converted", "b.bin refused Refused:LooksLike",
-                           "c.bin refused Refused:SizeRule"}
+                           "c.bin refused Refused:SizeRule: the size is not a multiple of 16384 "
+                           "bytes"}
             << "1 0 2 0 0" << QStringList{"a.smd=0", "b.smd=-", "c.smd=-"};
         row("forced, a fixed mode converts what it is given")
             << "bin2smd" << QStringList{"b.bin=md"} << none << j + ",force"
@@ -253,11 +266,15 @@ void tst_ConversionJob::outcomes_data() {
             << QStringList{"a.smd converted"} << "1 0 0 0 0" << QStringList{"a.bin=0"};
         row("two sources, one destination")
             << "to-bin" << QStringList{"a.smd=smd", "a.md=md"} << none << j
-            << QStringList{"a.smd converted", "a.md refused Refused:SameFile"} << "1 0 1 0 0"
-            << QStringList{"a.bin=0"};
+            << QStringList{"a.smd converted",
+                           "a.md refused Refused:SameFile: out/a.bin is the same file as the "
+                           "destination of in/a.smd, written earlier in this run"}
+            << "1 0 1 0 0" << QStringList{"a.bin=0"};
         row("a destination that is another source")
             << "to-bin" << QStringList{"a.smd=smd", "a.bin=plain"} << none << j + ",overwrite,here"
-            << QStringList{"a.smd refused Refused:Destination", "a.bin converted ByteCopy"}
+            << QStringList{"a.smd refused Refused:Destination: in/a.bin is another source of this "
+                           "run",
+                           "a.bin converted ByteCopy"}
             << "1 0 1 0 0" << QStringList{"a.bin=1"};
         row("a name that appears before the batch is named")
             << "to-bin" << QStringList{"a.smd=smd", "b.smd=smd"} << none << j + ",appear=0"
@@ -301,6 +318,27 @@ void tst_ConversionJob::outcomes_data() {
             << QStringList{"a.smd converted", "b.smd converted", "c.bin converted ByteCopy",
                            "d.smd failed Refused:WriteFailed"}
             << "3 0 0 1 0" << QStringList{"a.bin=0", "b.bin=1", "c.bin=half2", "d.bin=-"};
+        // Whichever file first finds the drive full, the same files are
+        // written as one at a time writes them.
+        row("twelve files of many sizes onto a drive that takes some")
+            << "bin2smd" << QStringList{"g10.bin=kib64",   "g11.bin=kib2048", "g12.bin=kib1024",
+                                        "g13.bin=kib512",  "g14.bin=kib2048", "g15.bin=kib128",
+                                        "g16.bin=kib1024", "g17.bin=kib256",  "g18.bin=kib2048",
+                                        "g19.bin=kib512",  "g20.bin=kib1536", "g21.bin=kib1024"}
+            << none << j + ",holds=6"
+            << QStringList{"g10.bin converted",
+                           "g11.bin converted",
+                           "g12.bin converted",
+                           "g13.bin converted",
+                           "g14.bin converted",
+                           "g15.bin converted",
+                           "g16.bin failed Refused:WriteFailed",
+                           "g17.bin converted",
+                           "g18.bin failed Refused:WriteFailed",
+                           "g19.bin failed Refused:WriteFailed",
+                           "g20.bin failed Refused:WriteFailed",
+                           "g21.bin failed Refused:WriteFailed"}
+            << "7 0 0 5 0" << QStringList{"g16.smd=-", "g18.smd=-", "g21.smd=-"};
         row("an archive's entries are sources of their own")
             << "to-bin" << QStringList{"a.smd=smd", "g.zip=zip"} << none << j
             << QStringList{"a.smd converted", "g.zip:g.smd converted"} << "2 0 0 0 0"
@@ -382,6 +420,7 @@ void tst_ConversionJob::outcomes() {
     }
     request.folder = request.ask ? out : out + QLatin1Char('/');
     Script script;
+    script.folder = dir.path() + QLatin1Char('/');
     std::unique_ptr<TestFiles::UnwritableFolder> locked;
     std::vector<JobSource> list;
     std::map<QString, int> seedOf;
@@ -447,7 +486,12 @@ void tst_ConversionJob::outcomes() {
         QVERIFY(locked->ok());
     locked.reset();
 
-    QCOMPARE(script.told, told);
+    // A line written with ": " carries the words of its refusal too.
+    QStringList lines = script.told;
+    for (int i = 0; i < lines.size() && i < told.size(); ++i)
+        if (told.at(i).contains(QLatin1String(": ")))
+            lines[i] = script.worded.at(i);
+    QCOMPARE(lines, told);
     const QString got = QStringLiteral("%1 %2 %3 %4 %5")
                             .arg(job.Count(FileOutcome::Converted))
                             .arg(job.Count(FileOutcome::Skipped))
