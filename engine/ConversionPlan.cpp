@@ -1,5 +1,7 @@
 #include "ConversionPlan.h"
 
+#include "PathSeparator.h"
+
 #include "FileFunctions.h"
 #include "SafeFile.h"
 
@@ -64,7 +66,7 @@ QString ConversionPlan::EarlierWrite(const QString& destination) const {
     const auto folded = byName_.constFind(destination.toCaseFolded());
     if (folded == byName_.constEnd())
         return QString();
-    const qsizetype slash = destination.lastIndexOf(QLatin1Char('/'));
+    const qsizetype slash = LastSeparator(destination);
     const QString folder = slash < 0 ? QStringLiteral(".") : destination.left(slash + 1);
     return IgnoresCase(folder) ? folded->given : QString();
 }

@@ -30,7 +30,7 @@ QString BaseOfPath(const QString& path) {
 } // namespace
 
 QString GetFileName(const QString& path) {
-    const qsizetype at = path.lastIndexOf(PathSeparator());
+    const qsizetype at = LastSeparator(path);
     return at < 0 ? path : path.mid(at + 1);
 }
 

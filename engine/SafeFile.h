@@ -159,7 +159,7 @@ std::int64_t PullStandardInput(char* into, std::int64_t most, EngineError* why);
 void BinaryStandardStreams();
 // Writes text on a stream that is a console in the console's own characters:
 // false where the stream is not one (its bytes are UTF-8 then).
-bool WriteConsole(std::FILE* stream, const QString& text);
+bool WriteToConsole(std::FILE* stream, const QString& text);
 
 // What may happen to an entry already at the destination's name.
 enum class Existing {

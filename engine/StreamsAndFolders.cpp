@@ -81,7 +81,7 @@ std::int64_t PullStandardInput(char* into, std::int64_t most, EngineError* why) 
 
 void BinaryStandardStreams() {}
 
-bool WriteConsole(std::FILE*, const QString&) {
+bool WriteToConsole(std::FILE*, const QString&) {
     return false;
 }
 

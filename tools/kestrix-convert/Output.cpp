@@ -1,5 +1,7 @@
 #include "Output.h"
 
+#include "SafeFile.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -8,7 +10,11 @@ void Output::Check(bool ok) {
         error_ = errno ? errno : EIO;
 }
 
+// Text on a console goes in the console's own characters; anywhere else
+// it is UTF-8.
 Output& Output::operator<<(const QString& text) {
+    if (SafeFile::WriteToConsole(file_, text))
+        return *this;
     const QByteArray bytes = text.toUtf8();
     errno = 0;
     Check(std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), file_) ==
@@ -17,15 +23,11 @@ Output& Output::operator<<(const QString& text) {
 }
 
 Output& Output::operator<<(const char* text) {
-    errno = 0;
-    Check(std::fputs(text, file_) >= 0);
-    return *this;
+    return *this << QString::fromUtf8(text);
 }
 
 Output& Output::operator<<(qint64 number) {
-    errno = 0;
-    Check(std::fprintf(file_, "%lld", static_cast<long long>(number)) >= 0);
-    return *this;
+    return *this << QString::number(number);
 }
 
 Output& Output::Write(const QByteArray& bytes) {

@@ -156,6 +156,7 @@ int Main(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    SafeFile::BinaryStandardStreams();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kestrix-convert"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTRIX_VERSION));
