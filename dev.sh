@@ -13,6 +13,9 @@
 #   ./dev.sh coverage build with coverage instrumentation, run the suite once,
 #                     and report line and branch coverage of engine/ and tools/
 #   ./dev.sh bench    build and run the benchmarks
+#   ./dev.sh windows  cross-build both programs for 64-bit Windows with MinGW-w64
+#                     and pack build-windows/kestrix-VERSION-win64.zip (and the
+#                     NSIS installer beside it)
 #   ./dev.sh format   apply the project's clang-format style
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
@@ -31,6 +34,14 @@ TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse f
     python3 xz-utils bzip2)
 PACKAGE_PACKAGES=(dpkg-dev file)
 BENCH_PACKAGES=(rhash time zip unzip)
+WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+    binutils-mingw-w64-x86-64 qt6-base-dev-tools wine wine64 nsis xz-utils xdotool xvfb xauth
+    python3)
+WINDOWS_DIR=${KESTRIX_WINDOWS_BUILD_DIR:-build-windows}
+# The Windows libraries (Qt, zlib, libarchive...), built once for every clone.
+WINDOWS_DEPS=${KESTRIX_WINDOWS_DEPS:-/opt/kx-qt6-mingw}
+# A cached static Qt for MinGW, where one is there.
+WINDOWS_QT_CACHE=../shared/windows/qt6-base-6.4.2-mingw-w64-static.tar.xz
 
 install_packages() {
     local missing=()
@@ -78,6 +89,38 @@ build() {
     fi
 }
 
+# The Windows libraries in WINDOWS_DEPS: Qt from the cache where it is there,
+# then whatever is missing built from Debian's source packages.
+windows_deps() {
+    [ -e "$WINDOWS_DEPS/.kestrix-deps" ] && return 0
+    if [ ! -e "$WINDOWS_DEPS/lib/cmake/Qt6/qt.toolchain.cmake" ] && [ -f "$WINDOWS_QT_CACHE" ]; then
+        echo "Unpacking the cached Qt for Windows into $WINDOWS_DEPS"
+        local unpack
+        unpack=$(mktemp -d)
+        tar -C "$unpack" -xJf "$WINDOWS_QT_CACHE"
+        as_root mkdir -p "$WINDOWS_DEPS"
+        as_root cp -a "$unpack"/*/. "$WINDOWS_DEPS/"
+        rm -rf "$unpack"
+    fi
+    echo "Building the Windows libraries into $WINDOWS_DEPS (once; Qt alone takes about an hour" \
+        "where no cached one is there)"
+    as_root tools/windows/build-deps.sh "$WINDOWS_DEPS"
+}
+
+# The Windows build in WINDOWS_DIR, its tests among it.
+windows_build() {
+    install_packages "${WINDOWS_PACKAGES[@]}"
+    windows_deps || exit 1
+    if [ ! -f "$WINDOWS_DIR/build.ninja" ]; then
+        cmake -S . -B "$WINDOWS_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_TOOLCHAIN_FILE="$PWD/tools/windows/mingw-w64-x86_64.cmake" \
+            -DKESTRIX_WINDOWS_DEPS="$WINDOWS_DEPS" -DCMAKE_PREFIX_PATH="$WINDOWS_DEPS" \
+            -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+            -DKESTRIX_BENCHMARKS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@" >/dev/null
+    fi
+    cmake --build "$WINDOWS_DIR"
+}
+
 as_root() {
     if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi
 }
@@ -106,6 +149,20 @@ test)
         export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
         ctest --output-on-failure --parallel 2
     )
+    # The Windows build, its tests run under Wine. Where its libraries
+    # cannot be had (no network for the source packages), it is skipped and
+    # says so; a Windows build or test that fails fails the run.
+    linux_convert=$(realpath "$BUILD_DIR/bin/kestrix-convert")
+    install_packages "${WINDOWS_PACKAGES[@]}"
+    if (windows_deps); then
+        echo "Windows build (MinGW-w64) in $WINDOWS_DIR, its tests under Wine"
+        windows_build
+        (cd "$WINDOWS_DIR" && KESTRIX_LINUX_CONVERT=$linux_convert ctest --output-on-failure \
+            --parallel 2)
+    else
+        echo "SKIPPED: the Windows tests: the Windows libraries could not be built into" \
+            "$WINDOWS_DEPS"
+    fi
     # And with ThreadSanitizer: a data race or a lock taken in two orders
     # ends the program with an error, so the test that ran it fails.
     echo "Sanitizer build (ThreadSanitizer) in $TSAN_DIR"
@@ -196,13 +253,21 @@ bench)
     bench/stream-memory.sh "$BUILD_DIR"
     exec bench/info-vs-rhash.sh "$BUILD_DIR"
     ;;
+windows)
+    windows_build
+    cmake --build "$WINDOWS_DIR" --target windows-zip
+    if cmake --build "$WINDOWS_DIR" --target help | grep -q windows-installer; then
+        cmake --build "$WINDOWS_DIR" --target windows-installer
+    fi
+    ls "$WINDOWS_DIR"/kestrix-*-win64*
+    ;;
 format)
     install_packages "${BUILD_PACKAGES[@]}" clang-format
     configure "$BUILD_DIR"
     exec cmake --build "$BUILD_DIR" --target format
     ;;
 *)
-    echo "usage: ./dev.sh run|test|coverage|install|uninstall|package|bench|format" >&2
+    echo "usage: ./dev.sh run|test|coverage|install|uninstall|package|bench|windows|format" >&2
     exit 2
     ;;
 esac

@@ -4,7 +4,6 @@
 #include "Mod_Convert.h"
 #include "WorkerPool.h"
 
-#include <semaphore>
 #include <vector>
 
 namespace RomInspector {
@@ -50,7 +49,7 @@ void InspectArchive(const QString& path, const QString& misnamed, const Give& gi
 
 // The reports of one file: one, or one for each entry of an archive.
 void InspectFile(const QString& path, const StandardInput& standardInput, const QString& stdinName,
-                 std::counting_semaphore<>& archives, const Give& give) {
+                 Semaphore& archives, const Give& give) {
     if (path == QLatin1String("-")) {
         Report report;
         QByteArray bytes;
@@ -73,9 +72,9 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
     }
     // An archive's entry is inspected in memory, up to 1 GiB of it: two
     // archives at a time at most, whatever the number of cores.
-    archives.acquire();
+    archives.Acquire();
     InspectArchive(path, misnamed, give);
-    archives.release();
+    archives.Release();
 }
 
 } // namespace
@@ -84,7 +83,7 @@ void InspectFiles(const QStringList& files, int jobs, const StandardInput& stand
                   const QString& stdinName, const std::function<void(const Report&)>& take) {
     // Each file's reports as they come: the file being told hands its
     // reports straight on, the later ones wait.
-    std::counting_semaphore<> archives(2);
+    Semaphore archives(2);
     WorkerPool pool(jobs);
     InOrder<Report> reports(pool);
     for (const QString& file : files)

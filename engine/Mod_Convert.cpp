@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <semaphore>
 #include <utility>
 #include <vector>
 
@@ -352,14 +351,14 @@ EngineError Converter::Pour(RomLayout from, RomLayout to, const SafeFile::Source
     } else {
         // A helper takes pieces when one is free at once; the rest is done
         // here.
-        std::binary_semaphore helped(0);
+        Semaphore helped(0);
         const bool helping = shared && Helpers().TryStart([this, &pass, &helped] {
             pass.Run(helperPieces_, 3);
-            helped.release();
+            helped.Release();
         });
         pass.Run(pieces_, 3);
         if (helping)
-            helped.acquire();
+            helped.Acquire();
     }
     if ((*error = pass.PutError()))
         return {EngineError::Code::WriteFailed};

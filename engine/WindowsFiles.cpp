@@ -196,6 +196,12 @@ QString FolderOf(const QString& path) {
     return folder.isEmpty() ? QStringLiteral(".") : folder;
 }
 
+// A name Windows refuses is no entry of a folder, even where it opens a
+// device.
+bool DeviceOrRefused(const QString& path) {
+    return !RefusedName(QFileInfo(path).fileName()).isEmpty();
+}
+
 } // namespace
 
 FileId IdentityOf(const QString& path) {
@@ -203,7 +209,7 @@ FileId IdentityOf(const QString& path) {
 }
 
 Entry Look(const QString& path) {
-    if (path.isEmpty())
+    if (path.isEmpty() || DeviceOrRefused(path))
         return {};
     const HANDLE file =
         ::CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -330,7 +336,8 @@ EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pu
 }
 
 bool EntryExists(const QString& path) {
-    return !path.isEmpty() && ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return !path.isEmpty() && !DeviceOrRefused(path) &&
+           ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsFolder(const QString& path) {
@@ -379,8 +386,10 @@ bool Writer::Open(const QString& destination, Existing existing) {
         return Fail(QStringLiteral("the destination has no file name"), 0);
     if (const QString refused = RefusedName(name); !refused.isEmpty())
         return Fail(refused, 0);
-    path_ = destination;
-    const DWORD attributes = ::GetFileAttributesW(Wide(destination).c_str());
+    // Whole paths from here on: ReplaceFileW finds the folder of a bare
+    // name by its path.
+    path_ = QDir::cleanPath(QFileInfo(destination).absoluteFilePath());
+    const DWORD attributes = ::GetFileAttributesW(Wide(path_).c_str());
     replacing_ = attributes != INVALID_FILE_ATTRIBUTES;
     if (replacing_ && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Fail(QStringLiteral("the destination is a folder"), 0);
@@ -388,7 +397,7 @@ bool Writer::Open(const QString& destination, Existing existing) {
         nameTaken_ = true;
         return Fail(QStringLiteral("the destination already exists"), 0);
     }
-    const QString folder = FolderOf(destination);
+    const QString folder = FolderOf(path_);
     if (!IsFolder(folder))
         return Fail(QStringLiteral("cannot open the folder"), int(ERROR_PATH_NOT_FOUND));
     const HANDLE file = CreateTemporary(folder, 0, &tempPath_);

@@ -46,6 +46,31 @@ private:
     bool stopping_ = false;
 };
 
+// A count of free places that threads take and give back, on a lock and a
+// condition variable (the standard semaphores of some libraries, MinGW's
+// among them, can miss a wake-up).
+class Semaphore {
+public:
+    explicit Semaphore(int free) : free_(free) {}
+    void Acquire() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        given_.wait(lock, [this] { return free_ > 0; });
+        --free_;
+    }
+    void Release() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ++free_;
+        }
+        given_.notify_one();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable given_;
+    int free_;
+};
+
 // Work started on a pool whose results are taken in the order the work was
 // started, by one taker: each piece of work gives any number of results as
 // it goes, and the oldest piece not yet taken hands its results on as they

@@ -75,7 +75,11 @@ RunProgram(const QString& program, const QStringList& args,
 }
 
 inline bool RunningAsRoot() {
+#ifdef _WIN32
+    return false;
+#else
     return ::geteuid() == 0;
+#endif
 }
 
 // A folder in which no new file can be created while the guard lives. Root

@@ -100,4 +100,5 @@ if [ ! -e "$prefix/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
     cmake --build "$work/build-qt" --parallel "$jobs" >/dev/null
     cmake --install "$work/build-qt" >/dev/null
 fi
+touch "$prefix/.kestrix-deps"
 echo "build-deps: done: $prefix"

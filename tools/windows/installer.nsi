@@ -1,0 +1,60 @@
+; The Kestrix installer: both programs, the read-me and the licence into
+; Program Files\Kestrix, a Start menu entry, and an uninstaller listed in
+; the system's installed programs. Made by the windows-installer target,
+; which defines VERSION, NUMERIC_VERSION, STAGE, OUT and ICON.
+Unicode true
+!include "MUI2.nsh"
+
+Name "Kestrix ${VERSION}"
+OutFile "${OUT}"
+InstallDir "$PROGRAMFILES64\Kestrix"
+InstallDirRegKey HKLM "Software\Kestrix" "InstallDir"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+VIProductVersion "${NUMERIC_VERSION}"
+VIAddVersionKey "ProductName" "Kestrix"
+VIAddVersionKey "ProductVersion" "${VERSION}"
+VIAddVersionKey "FileDescription" "Kestrix installer"
+VIAddVersionKey "FileVersion" "${VERSION}"
+VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 The Kestrix developers. GPLv3+"
+
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE.txt"
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrix"
+
+Section "Kestrix"
+  SetOutPath "$INSTDIR"
+  File "${STAGE}\kestrix.exe"
+  File "${STAGE}\kestrix-convert.exe"
+  File "${STAGE}\readme.txt"
+  File "${STAGE}\LICENSE.txt"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\Kestrix.lnk" "$INSTDIR\kestrix.exe"
+  WriteRegStr HKLM "Software\Kestrix" "InstallDir" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Kestrix"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "The Kestrix developers"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kestrix.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  Delete "$INSTDIR\kestrix.exe"
+  Delete "$INSTDIR\kestrix-convert.exe"
+  Delete "$INSTDIR\readme.txt"
+  Delete "$INSTDIR\LICENSE.txt"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+  Delete "$SMPROGRAMS\Kestrix.lnk"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "Software\Kestrix"
+SectionEnd
