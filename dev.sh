@@ -107,7 +107,8 @@ windows_deps() {
     as_root tools/windows/build-deps.sh "$WINDOWS_DEPS"
 }
 
-# The Windows build in WINDOWS_DIR, its tests among it.
+# The Windows build in WINDOWS_DIR, its tests among it, and its zip and
+# installer.
 windows_build() {
     install_packages "${WINDOWS_PACKAGES[@]}"
     windows_deps || exit 1
@@ -119,6 +120,10 @@ windows_build() {
             -DKESTRIX_BENCHMARKS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@" >/dev/null
     fi
     cmake --build "$WINDOWS_DIR"
+    cmake --build "$WINDOWS_DIR" --target windows-zip
+    if cmake --build "$WINDOWS_DIR" --target help | grep -q windows-installer; then
+        cmake --build "$WINDOWS_DIR" --target windows-installer
+    fi
 }
 
 as_root() {
@@ -255,11 +260,7 @@ bench)
     ;;
 windows)
     windows_build
-    cmake --build "$WINDOWS_DIR" --target windows-zip
-    if cmake --build "$WINDOWS_DIR" --target help | grep -q windows-installer; then
-        cmake --build "$WINDOWS_DIR" --target windows-installer
-    fi
-    ls "$WINDOWS_DIR"/kestrix-*-win64*
+    ls "$WINDOWS_DIR"/kestrix-*-win64.zip "$WINDOWS_DIR"/kestrix-*-win64-setup.exe 2>/dev/null
     ;;
 format)
     install_packages "${BUILD_PACKAGES[@]}" clang-format

@@ -48,6 +48,12 @@ const char* const UsageText =
     "--full-stem) plus the extension of the target layout. A file is reported as\n"
     "converted once it and its name are on disk. Names that are not UTF-8 are\n"
     "taken byte for byte and shown with the bytes escaped (\\xE9).\n"
+#ifdef _WIN32
+    "\n"
+    "On Windows, paths are shown with backslashes, patterns in a FILE (*.smd)\n"
+    "are expanded by the program, names Windows refuses (CON, NUL, a trailing\n"
+    "dot...) are refused, and names that differ only in case are one file.\n"
+#endif
     "\n"
     "Options:\n"
     "  -o, --output DIR  write the converted files into DIR (- : the one converted\n"

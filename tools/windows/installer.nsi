@@ -2,7 +2,7 @@
 ; Program Files\Kestrix, a Start menu entry, and an uninstaller listed in
 ; the system's installed programs. Made by the windows-installer target,
 ; which defines VERSION, NUMERIC_VERSION, STAGE, OUT and ICON.
-Unicode true
+Target amd64-unicode
 !include "MUI2.nsh"
 
 Name "Kestrix ${VERSION}"
@@ -30,6 +30,8 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 The Kestrix developers. GPL
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrix"
 
 Section "Kestrix"
+  SetRegView 64
+  SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "${STAGE}\kestrix.exe"
   File "${STAGE}\kestrix-convert.exe"
@@ -48,6 +50,8 @@ Section "Kestrix"
 SectionEnd
 
 Section "Uninstall"
+  SetRegView 64
+  SetShellVarContext all
   Delete "$INSTDIR\kestrix.exe"
   Delete "$INSTDIR\kestrix-convert.exe"
   Delete "$INSTDIR\readme.txt"
