@@ -3,6 +3,8 @@
 // What a source's reading shares on every system: the system's own read at
 // an offset, and how recently modified a file is read twice.
 
+#include <QString>
+
 #include <cstdint>
 
 namespace SafeFile::Detail {
@@ -15,5 +17,10 @@ constexpr std::int64_t RecentNanoseconds = std::int64_t(2) * 1000000000;
 // Reads exactly bytes from offset of an open file; false on an error or an
 // early end.
 bool ReadFully(int fd, std::int64_t offset, void* into, std::int64_t bytes);
+
+#ifdef _WIN32
+// What Windows says of one of its error codes, without the closing full stop.
+QString SystemWords(unsigned long error);
+#endif
 
 } // namespace SafeFile::Detail

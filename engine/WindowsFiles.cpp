@@ -38,19 +38,6 @@ std::wstring Wide(const QString& path) {
     return native.toStdWString();
 }
 
-QString SystemError(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString words = n ? QString::fromWCharArray(text, int(n)).trimmed() : QString();
-    if (text)
-        ::LocalFree(text);
-    if (words.endsWith(QLatin1Char('.')))
-        words.chop(1);
-    return words.isEmpty() ? QStringLiteral("error %1").arg(error) : words;
-}
-
 EngineError::Code FromError(DWORD error) {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
@@ -75,6 +62,19 @@ HANDLE HandleOf(int fd) {
 }
 
 } // namespace
+
+QString Detail::SystemWords(unsigned long error) {
+    wchar_t* text = nullptr;
+    const DWORD n = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    QString words = n ? QString::fromWCharArray(text, int(n)).trimmed() : QString();
+    if (text)
+        ::LocalFree(text);
+    if (words.endsWith(QLatin1Char('.')))
+        words.chop(1);
+    return words.isEmpty() ? QStringLiteral("error %1").arg(error) : words;
+}
 
 bool Detail::ReadFully(int fd, std::int64_t offset, void* into, std::int64_t bytes) {
     auto* at = static_cast<char*>(into);
@@ -313,7 +313,7 @@ EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pu
         error = ::GetLastError();
     }
     if (file == INVALID_HANDLE_VALUE)
-        return {Code::Scratch, SystemError(error)};
+        return {Code::Scratch, Detail::SystemWords(error)};
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
     std::vector<char> piece(std::size_t(1) << 16);
     for (std::int64_t size = 0;;) {
@@ -327,7 +327,7 @@ EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pu
             ::_close(fd);
             return got < 0              ? why
                    : size + got > limit ? EngineError(Code::TooLarge, QString::number(limit >> 20))
-                                        : EngineError(Code::Scratch, SystemError(failed));
+                                        : EngineError(Code::Scratch, Detail::SystemWords(failed));
         }
         size += got;
     }
@@ -358,7 +358,7 @@ EngineError MakeFolders(const QString& path) {
         if (!::CreateDirectoryW(Wide(folder).c_str(), nullptr)) {
             const DWORD error = ::GetLastError();
             if (error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED)
-                return {EngineError::Code::FolderNotMade, SystemError(error), path};
+                return {EngineError::Code::FolderNotMade, Detail::SystemWords(error), path};
         }
     }
     return IsFolder(path) ? EngineError()
@@ -371,7 +371,7 @@ Writer::~Writer() {
 }
 
 bool Writer::Fail(const QString& what, int error) {
-    error_ = error ? what + QStringLiteral(": ") + SystemError(DWORD(error)) : what;
+    error_ = error ? what + QStringLiteral(": ") + Detail::SystemWords(DWORD(error)) : what;
     return false;
 }
 

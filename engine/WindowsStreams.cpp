@@ -2,6 +2,7 @@
 // written in wide characters, anything else carries bytes as they are.
 
 #include "SafeFile.h"
+#include "SourceParts.h"
 
 #include <QDir>
 
@@ -18,16 +19,7 @@ namespace SafeFile {
 namespace {
 
 QString Words(DWORD error) {
-    wchar_t* text = nullptr;
-    const DWORD n = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    QString words = n ? QString::fromWCharArray(text, int(n)).trimmed() : QString();
-    if (text)
-        ::LocalFree(text);
-    if (words.endsWith(QLatin1Char('.')))
-        words.chop(1);
-    return words.isEmpty() ? QStringLiteral("error %1").arg(error) : words;
+    return Detail::SystemWords(error);
 }
 
 std::wstring Wide(const QString& path) {
