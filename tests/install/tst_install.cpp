@@ -173,10 +173,11 @@ void tst_Install::validators() {
 void tst_Install::hardened_data() {
     QTest::addColumn<QString>("binary");
     // Whether calls the compiler can check are seen in it (the window
-    // program's answer to --help and --version is one).
+    // program's answer to --help and --version is one; the command line
+    // writes all its text as text, with fwrite, which has no checked form).
     QTest::addColumn<bool>("fortified");
     QTest::newRow("kestrix") << "lib/kestrix/kestrix" << true;
-    QTest::newRow("kestrix-convert") << "bin/kestrix-convert" << true;
+    QTest::newRow("kestrix-convert") << "bin/kestrix-convert" << false;
 }
 
 // The distribution's hardening: everything bound at start-up, read-only

@@ -2,8 +2,10 @@
 # kestrix.exe under Wine on a virtual display: the main window shows with
 # its caption, each of the four buttons opens its conversion window, whose
 # Cancel gives the main window back; the Help menu's read-me item opens
-# readme.txt in the system's editor. KESTRIX_WINDOW_SHOT, where set, names a
-# screenshot of the last conversion window.
+# then two files chosen in the file dialog are converted to SMD images, the
+# bytes the Linux build's kestrix-convert (KESTRIX_LINUX_CONVERT) gives.
+# KESTRIX_WINDOW_SHOT, where set, names a screenshot of the last conversion
+# window.
 # Usage: window-under-wine.sh KESTRIX.EXE
 set -u
 exe=$(realpath "$1")
@@ -31,21 +33,38 @@ click() {
     sleep 0.5
 }
 
-cd "$(dirname "$exe")" || exit 1
+# Two 1 MiB plain images in a folder of their own, where the file dialog
+# opens.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+python3 - <<'PY'
+import random
+for name, seed in (('a.bin', 1), ('b.bin', 2)):
+    r = random.Random(seed)
+    b = bytearray(r.getrandbits(8) for _ in range(1 << 20))
+    b[0x100:0x110] = b'SEGA MEGA DRIVE '
+    open(name, 'wb').write(b)
+PY
 wine "$exe" >/dev/null 2>&1 &
 status=0
 main=$(wait_for "Kestrix VERSION 2.0 BETA-RC2") || { echo "FAIL: no main window"; exit 1; }
 echo "the main window: $(xdotool getwindowname "$main")"
+# open_form X CAPTION: the conversion window the main window's button at X
+# opens. A window that is not the active one may take the first click only
+# to become it.
+open_form() {
+    local form
+    for _ in 1 2 3; do
+        click "$main" "$1" 202
+        form=$(wait_for "$2" 10) && { echo "$form"; return 0; }
+    done
+    return 1
+}
 # The buttons' centres, in the window's pixels.
 x=36
 for caption in "SMD to BIN" "BIN to SMD" "MD to BIN" "BIN to MD"; do
-    # A window that is not the active one may take the first click only to
-    # become it.
-    form=
-    for _ in 1 2 3; do
-        click "$main" "$x" 202
-        form=$(wait_for "$caption" 10) && break
-    done
+    form=$(open_form "$x" "$caption")
     x=$((x + 72))
     if [ -z "$form" ]; then
         echo "FAIL: no window $caption"
@@ -64,5 +83,32 @@ for caption in "SMD to BIN" "BIN to SMD" "MD to BIN" "BIN to MD"; do
     xdotool search --onlyvisible --name "^$caption\$" >/dev/null 2>&1 &&
         { echo "FAIL: $caption is still shown"; status=1; }
 done
+
+# Two files through the file dialog (Add files, both names typed, Open),
+# then Convert.
+if [ $status = 0 ] && form=$(open_form 108 "BIN to SMD"); then
+    click "$form" 308 28
+    sleep 4
+    xdotool type --delay 50 '"a.bin" "b.bin"'
+    xdotool key Return
+    sleep 3
+    click "$form" 252 212
+    for _ in $(seq 1 60); do
+        [ -f a.smd ] && [ -f b.smd ] && break
+        sleep 0.5
+    done
+    if [ -n "${KESTRIX_LINUX_CONVERT:-}" ]; then
+        mkdir linux && "$KESTRIX_LINUX_CONVERT" bin2smd -q -o linux a.bin b.bin
+        for name in a.smd b.smd; do
+            cmp -s "$name" "linux/$name" || { echo "FAIL: $name is not the Linux build's"; status=1; }
+        done
+        [ $status = 0 ] && echo "converted through the file dialog: a.smd, b.smd"
+    else
+        [ -f a.smd ] && [ -f b.smd ] || { echo "FAIL: the batch wrote $(ls)"; status=1; }
+    fi
+else
+    echo "FAIL: no window to convert in"
+    status=1
+fi
 wineserver -k 2>/dev/null
 exit $status
