@@ -2,6 +2,7 @@
 # kestrix.exe under Wine on a virtual display: the main window shows with
 # its caption, each of the four buttons opens its conversion window, whose
 # Cancel gives the main window back; the Help menu's read-me item opens
+# readme.txt in the system's editor (ShellExecuteW); the Help menu's read-me item opens
 # then two files chosen in the file dialog are converted to SMD images, the
 # bytes the Linux build's kestrix-convert (KESTRIX_LINUX_CONVERT) gives.
 # KESTRIX_WINDOW_SHOT, where set, names a screenshot of the last conversion
@@ -106,8 +107,34 @@ if [ $status = 0 ] && form=$(open_form 108 "BIN to SMD"); then
     else
         [ -f a.smd ] && [ -f b.smd ] || { echo "FAIL: the batch wrote $(ls)"; status=1; }
     fi
+    # "Conversion complete! ... remove all files from the list?": Yes; then
+    # Cancel, with the list empty, goes back to the main window.
+    sleep 2
+    xdotool key Return
+    sleep 1
+    click "$form" 324 212
+    main=$(wait_for "Kestrix VERSION 2.0 BETA-RC2") ||
+        { echo "FAIL: no main window after the batch"; status=1; }
 else
     echo "FAIL: no window to convert in"
+    status=1
+fi
+# Last, since the editor covers the main window: Help, then its read-me
+# item, and Wine's editor shows readme.txt.
+popup=
+for _ in 1 2 3; do
+    click "$main" 117 10
+    popup=$(wait_for "Kestrix" 2) && break
+done
+if [ -n "$popup" ]; then
+    xdotool mousemove --window "$popup" 60 100
+    sleep 0.5
+    click "$popup" 65 101
+fi
+if editor=$(wait_for "readme.txt - Notepad" 20); then
+    echo "the read-me opened: $(xdotool getwindowname "$editor")"
+else
+    echo "FAIL: the read-me item opened no editor"
     status=1
 fi
 wineserver -k 2>/dev/null
