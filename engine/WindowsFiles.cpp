@@ -57,6 +57,14 @@ std::int64_t Nanoseconds(const FILETIME& time) {
     return (ticks - EpochTicks) * 100;
 }
 
+// A read or write at an offset of the file, whatever its handle's position.
+OVERLAPPED At(std::int64_t offset) {
+    OVERLAPPED where{};
+    where.Offset = DWORD(offset);
+    where.OffsetHigh = DWORD(offset >> 32);
+    return where;
+}
+
 HANDLE HandleOf(int fd) {
     return fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
 }
@@ -79,9 +87,7 @@ QString Detail::SystemWords(unsigned long error) {
 bool Detail::ReadFully(int fd, std::int64_t offset, void* into, std::int64_t bytes) {
     auto* at = static_cast<char*>(into);
     while (bytes > 0) {
-        OVERLAPPED where{};
-        where.Offset = DWORD(offset);
-        where.OffsetHigh = DWORD(offset >> 32);
+        OVERLAPPED where = At(offset);
         DWORD got = 0;
         const DWORD ask = DWORD(std::min<std::int64_t>(bytes, 1 << 30));
         if (!::ReadFile(HandleOf(fd), at, ask, &got, &where) || got == 0)
@@ -99,9 +105,7 @@ namespace {
 DWORD WriteFully(HANDLE file, std::int64_t offset, const void* data, std::int64_t bytes) {
     const auto* at = static_cast<const char*>(data);
     while (bytes > 0) {
-        OVERLAPPED where{};
-        where.Offset = DWORD(offset);
-        where.OffsetHigh = DWORD(offset >> 32);
+        OVERLAPPED where = At(offset);
         DWORD put = 0;
         const DWORD ask = DWORD(std::min<std::int64_t>(bytes, 1 << 30));
         if (!::WriteFile(file, at, ask, &put, &where))
