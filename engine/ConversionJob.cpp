@@ -4,7 +4,9 @@
 #include "BatchCommit.h"
 #include "DatFile.h"
 #include "FileFunctions.h"
+#include "JobParts.h"
 #include "Mod_File.h"
+#include "Patch.h"
 #include "PathSeparator.h"
 #include "PlainStream.h"
 #include "Repair.h"
@@ -52,15 +54,6 @@ QString Evidence(const RomInspector::Report& r) {
     return QStringLiteral("SMD copier header");
 }
 
-JobNotice Notice(JobNotice::Kind kind, const QString& subject = QString(),
-                 const QString& text = QString()) {
-    JobNotice notice;
-    notice.kind = kind;
-    notice.subject = subject;
-    notice.text = text;
-    return notice;
-}
-
 } // namespace
 
 std::int64_t JobObserver::StandardInput(char*, std::int64_t, EngineError* why) {
@@ -71,55 +64,6 @@ std::int64_t JobObserver::StandardInput(char*, std::int64_t, EngineError* why) {
 int JobObserver::StandardOutput(const char*, std::int64_t) {
     return EBADF;
 }
-
-// A file's content being converted on another thread: the source, open,
-// is read there into the file's writer; what became of it is taken up in
-// the order of the files.
-struct ConversionJob::Streaming {
-    std::unique_ptr<SafeFile::Source> in;
-    RomLayout from = RomLayout::Unknown;
-    RomLayout to = RomLayout::Unknown;
-    SafeFile::Writer* writer = nullptr;
-    SafeFile::Existing existing = SafeFile::Existing::Keep;
-    std::unique_ptr<QCryptographicHash> hash; // the source's plain content, for verify
-    EngineError result;
-    bool redo = false;  // written again here, on its own
-    bool aside = false; // converted on the pool
-};
-
-// One file, from the moment its converted bytes are in a writer until it
-// is told.
-struct ConversionJob::FileRun {
-    FileReport report;
-    std::unique_ptr<SafeFile::Writer> writer;
-    SafeFile::FileId before; // what the destination's name led to before
-    std::int64_t bytes = 0;
-    QString sourceSha;
-    bool fromTree = false;
-    // What verify reads back: the plain content in this layout (the
-    // target's when unknown), or the file's bytes as they are.
-    RomLayout verifyLayout = RomLayout::Unknown;
-    bool verifyRaw = false;
-    QString verified;                     // told when it holds, instead of the SHA-1
-    bool wouldWrite = false;              // a dry run's file that would be written
-    RomInspector::Sha1 readBack;          // what verify read of it
-    std::shared_ptr<Streaming> streaming; // until it is taken up
-    bool writingBack = false;             // its write-back started
-};
-
-// Where a source's bytes come from: a file, or an archive's entry.
-struct ConversionJob::Item {
-    QString given;
-    QString path; // the file, or the archive
-    // An entry's content (or standard input's), held in a file of its own;
-    // null for a file.
-    std::unique_ptr<SafeFile::Source> content;
-    QString name;   // the name its output is named after
-    QString folder; // relative output folder
-    bool fromTree;
-    std::int64_t mtime = 0; // an entry's time (a file's is asked of it)
-    bool held = false;      // no file of its own: an entry, or standard input
-};
 
 // Converters for the pool's threads, each keeping its buffers from file to
 // file; one is lent to a thread for one file at a time.
@@ -167,6 +111,9 @@ void ConversionJob::Run(const std::vector<JobSource>& sources) {
     // ever a destination of another.
     for (const JobSource& file : sources)
         plan_.AddSource(file.path);
+    if (r_.patches)
+        for (const Patch::Loaded& patch : *r_.patches)
+            plan_.AddSource(patch.path);
     for (const JobSource& file : sources) {
         if (observer_.Cancelled())
             break;
@@ -324,6 +271,7 @@ ConversionJob::FileRun ConversionJob::Begin(const QString& given) {
     FileRun run;
     run.report.given = given;
     run.report.source = done_;
+    run.target = r_.target;
     run.report.notices = std::exchange(note_, {});
     return run;
 }
@@ -340,8 +288,8 @@ void ConversionJob::TellLeftovers(FileRun& run, const QString& folder) {
 }
 
 QString ConversionJob::OutputName(const QString& sourceName) const {
-    // A repaired file keeps its name.
-    if (Repairing())
+    // A repaired file keeps its name; a patched one has it already.
+    if (Repairing() || r_.task == JobTask::Patch)
         return sourceName;
     return ConversionPlan::DestinationName(sourceName, r_.target, r_.fullStem);
 }
@@ -353,6 +301,14 @@ bool ConversionJob::Repairing() const {
 void ConversionJob::One(Item& item) {
     FileRun run = Begin(item.given);
     run.fromTree = item.fromTree;
+    // A file that an earlier one of the batch writes or replaces is read
+    // once that one is in place.
+    if (!batch_.empty() && !item.held && !ReadableBeforeBatch(item.path))
+        Flush();
+    if (r_.task == JobTask::Patch && !Patched(run, item)) {
+        batch_.push_back(std::move(run));
+        return;
+    }
     const QString folder = JoinPath(r_.folder, item.folder);
     QString name = OutputName(item.name);
     if (r_.zip)
@@ -365,10 +321,6 @@ void ConversionJob::One(Item& item) {
         batch_.push_back(std::move(run));
         return;
     }
-    // A file that an earlier one of the batch writes or replaces is read
-    // once that one is in place.
-    if (!batch_.empty() && !item.held && !ReadableBeforeBatch(item.path))
-        Flush();
     if (!item.folder.isEmpty() && !r_.dryRun) {
         if (const EngineError made = SafeFile::MakeFolders(folder); made.Failed()) {
             Refuse(run, {EngineError::Code::OutputFolder, made.Text(), folder},
@@ -414,12 +366,15 @@ bool ConversionJob::MayWrite(FileRun& run, const Item& item) {
     run.before = SafeFile::IdentityOf(destination);
     if (const QString earlier = plan_.EarlierWrite(destination); !earlier.isEmpty())
         return SkipSameDestination(run, earlier), false;
+    // A repair changes its source only when asked to; a patch never.
+    if ((Repairing() || item.made != RomLayout::Unknown) && !r_.inPlace && run.before.IsValid() &&
+        (!item.held || item.made != RomLayout::Unknown) &&
+        SafeFile::IdentityOf(item.path) == run.before)
+        return Refuse(run, item.made != RomLayout::Unknown ? EngineError::Code::PatchOverSource
+                                                           : EngineError::Code::ReplacesSource),
+               false;
     if (const QString why = plan_.Refusal(destination, item.path, item.held); !why.isEmpty())
         return Refuse(run, {EngineError::Code::DestinationRefused, why}), false;
-    // A repair changes its source only when asked to.
-    if (Repairing() && !r_.inPlace && !item.held && run.before.IsValid() &&
-        SafeFile::IdentityOf(item.path) == run.before)
-        return Refuse(run, EngineError::Code::ReplacesSource), false;
     if (!r_.overwrite && !r_.inPlace && SafeFile::EntryExists(destination))
         return SkipExisting(run), false;
     return true;
@@ -484,7 +439,8 @@ bool ConversionJob::Inspect(FileRun& run, const RomInspector::ReadAt& read, std:
 
 void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     QString innerName = OutputName(item.name);
-    if (!r_.dats && !MayWrite(run, item))
+    const bool datNames = r_.dats && r_.task != JobTask::Patch;
+    if (!datNames && !MayWrite(run, item))
         return;
 
     // Opened once: inspected and converted from the same file, read in
@@ -505,14 +461,16 @@ void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     const RomInspector::ReadAt read = RomInspector::ReaderOf(*in);
     if (Repairing())
         return PrepareRepair(run, read, length, in.get());
-    if (r_.dats && (!NameAfterDat(run, read, length, &name, &innerName) || !MayWrite(run, item)))
+    if (datNames && (!NameAfterDat(run, read, length, &name, &innerName) || !MayWrite(run, item)))
         return;
-    if ((r_.task == JobTask::ToLayout || !r_.force) && !Inspect(run, read, length, &from))
+    if (item.made != RomLayout::Unknown)
+        from = item.made;
+    else if ((r_.task == JobTask::ToLayout || !r_.force) && !Inspect(run, read, length, &from))
         return;
     // Of the bytes read, before the conversion changes them; a size the
     // conversion refuses is refused by it, with its own reason. A file
     // streamed has it taken on the way.
-    if (r_.verify && r_.zip && Mod_Convert::SizeAllowed(from, r_.target, length) &&
+    if (r_.verify && r_.zip && Mod_Convert::SizeAllowed(from, run.target, length) &&
         !Cartridge::HeaderOnly(from, length)) {
         const RomInspector::Sha1 sha = RomInspector::PlainSha1(read, length, from);
         if (sha.error.Failed())
@@ -523,8 +481,8 @@ void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
         return ToStandardOutput(run, from, *in);
     if (r_.dryRun) {
         // Everything is decided as for a run; nothing is written.
-        if (!Mod_Convert::SizeAllowed(from, r_.target, length))
-            return refuse(Mod_Convert::SizeRefused(from, r_.target));
+        if (!Mod_Convert::SizeAllowed(from, run.target, length))
+            return refuse(Mod_Convert::SizeRefused(from, run.target));
         plan_.Claim(run.report.destination, run.report.given);
         run.wouldWrite = true;
         return;
@@ -532,8 +490,8 @@ void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     const SafeFile::Existing existing =
         r_.overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep;
     run.writer = std::make_unique<SafeFile::Writer>();
-    if (const EngineError opened = converter_.OpenInto(from, r_.target, *in, run.report.destination,
-                                                       existing, *run.writer);
+    if (const EngineError opened = converter_.OpenInto(
+            from, run.target, *in, run.report.destination, existing, *run.writer);
         opened.Failed())
         return refuse(opened);
     plan_.Claim(run.report.destination, run.report.given);
@@ -545,7 +503,7 @@ void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
         item.held ? item.mtime : SafeFile::Look(item.path).modified / 1000000000;
     TakeUpAll();
     if (const EngineError zipped =
-            converter_.ZipInto(from, r_.target, *in, innerName, mtime, *run.writer);
+            converter_.ZipInto(from, run.target, *in, innerName, mtime, *run.writer);
         zipped.Failed()) {
         plan_.Unclaim(run.report.destination);
         refuse(zipped);
@@ -563,7 +521,7 @@ void ConversionJob::ToStandardOutput(FileRun& run, RomLayout from, const SafeFil
         error = observer_.StandardOutput(data, size);
         return error == 0;
     };
-    const EngineError result = converter_.StreamTo(from, r_.target, in, take);
+    const EngineError result = converter_.StreamTo(from, run.target, in, take);
     if (result.code == EngineError::Code::WriteFailed && error != 0)
         return Refuse(
             run,
@@ -591,7 +549,7 @@ void ConversionJob::StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> 
     auto task = std::make_shared<Streaming>();
     task->in = std::move(in);
     task->from = from;
-    task->to = r_.target;
+    task->to = run.target;
     task->writer = run.writer.get();
     task->existing = existing;
     if (r_.verify)
@@ -920,7 +878,7 @@ void ConversionJob::ReadBack(std::vector<FileRun>& runs) {
     auto readBack = [this](FileRun& run) {
         const RomLayout layout = run.verifyRaw                            ? RomLayout::Plain
                                  : run.verifyLayout != RomLayout::Unknown ? run.verifyLayout
-                                                                          : r_.target;
+                                                                          : run.target;
         if (!r_.zip)
             return void(run.readBack = RomInspector::PlainSha1(run.report.destination, layout));
         // Read back out of the archive written.
@@ -931,7 +889,7 @@ void ConversionJob::ReadBack(std::vector<FileRun>& runs) {
                 RomInspector::MemoryReader(
                     reinterpret_cast<const std::uint8_t*>(entry.bytes.constData()),
                     entry.bytes.size()),
-                entry.bytes.size(), r_.target);
+                entry.bytes.size(), run.target);
     };
     for (FileRun& run : runs) {
         if (!run.report.written)

@@ -21,6 +21,9 @@
 namespace DatFile {
 class Index;
 }
+namespace Patch {
+struct Loaded;
+}
 class ConverterShelf;
 
 // What a job does with each of its sources.
@@ -29,6 +32,7 @@ enum class JobTask {
     ToLayout,    // convert whatever layout each source is in to a target layout
     FixChecksum, // mend the header checksum, keeping the layout
     Trim,        // cut what lies past the header's ROM end, keeping the layout
+    Patch,       // apply patches, the result named after the last one
 };
 
 // What a job is asked to do, and how.
@@ -49,7 +53,12 @@ struct JobRequest {
     bool zip = false;
     bool fullStem = false;
     const DatFile::Index* dats = nullptr; // outputs named after the ROMs they match
-    int threads = 0;                      // files converted at once; 0: one a core
+    // JobTask::Patch: the patches, applied in order to each source; the
+    // result in target, or in the source's layout where target is Unknown;
+    // dats, where given, name an IPS patch's base.
+    const std::vector<Patch::Loaded>* patches = nullptr;
+    bool keepChecksum = false; // a patched image keeps the checksum in its header
+    int threads = 0;           // files converted at once; 0: one a core
     // As the desktop window converts: each file by the mode into folder, an
     // existing destination replaced only when the observer agrees, and each
     // file on disk before the next is asked about.
@@ -80,6 +89,8 @@ struct JobNotice {
         LeftAlone,    // text: why a repair has nothing to do
         Verified,     // text: what the read-back showed
         VerifyFailed, // error: why the read-back does not match
+        Base,         // text: the DAT entry a patch's base matches
+        UnknownBase,  // the base of a patch matches no DAT entry
     };
     Kind kind = Kind::Refused;
     QString subject;
@@ -178,6 +189,9 @@ private:
     void WriteRepair(FileRun& run, const Repair::Plan& plan, const RomInspector::ReadAt& read,
                      const SafeFile::Source* in, bool hashWritten);
     bool Repairing() const;
+    bool Patched(FileRun& run, Item& item);
+    bool PatchBase(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
+                   RomLayout* layout);
     void Flush();
     void StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in, RomLayout from,
                      SafeFile::Existing existing);

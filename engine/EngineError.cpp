@@ -79,13 +79,18 @@ constexpr Wording Wordings[] = {
     {Code::ArchiveRefused, "%d", "the archive cannot be read"},
     {Code::DestinationExists, "the destination already exists"},
     {Code::InspectionCancelled, "the inspection was cancelled"},
+    {Code::PatchRefused, "%n: %d"},
+    {Code::PatchDoesNotFit, "the patch does not fit this image: %d"},
+    {Code::WrongBase, "%n is not the image this patch was made for: %d"},
+    {Code::TargetDiffers, "%d"},
+    {Code::PatchOverSource, "it would replace its source: write into another folder with -o DIR"},
 };
 
 constexpr bool InOrder() {
     for (std::size_t i = 0; i < std::size(Wordings); ++i)
         if (std::size_t(Wordings[i].code) != i)
             return false;
-    return std::size(Wordings) == std::size_t(Code::InspectionCancelled) + 1;
+    return std::size(Wordings) == std::size_t(Code::PatchOverSource) + 1;
 }
 static_assert(InOrder(), "one wording for each code, in the order of the codes");
 

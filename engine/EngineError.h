@@ -66,6 +66,12 @@ struct EngineError {
         ArchiveRefused,      // an archive gives no image to convert: detail, or nothing
         DestinationExists,   // the destination appeared meanwhile
         InspectionCancelled, // the inspection was cancelled
+        // What patching refuses or meets.
+        PatchRefused,    // the patch subject cannot be applied: detail says why
+        PatchDoesNotFit, // the patch reaches outside the image: detail says where
+        WrongBase,       // subject is not the image the patch was made for: detail
+        TargetDiffers,   // the patched image is not what the patch makes: detail
+        PatchOverSource, // the patched image would replace its source
         // A new code goes last, its words in the table of EngineError.cpp.
     };
 

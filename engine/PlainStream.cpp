@@ -4,6 +4,8 @@
 #include "Interleave.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 namespace RomInspector {
 
@@ -51,6 +53,47 @@ bool PlainStream::Get(std::int64_t offset, std::uint8_t* out, std::int64_t bytes
     }
     }
     return false;
+}
+
+ReadAt PlainReader(ReadAt read, std::int64_t size, RomLayout layout) {
+    if (layout == RomLayout::Plain || layout == RomLayout::Unknown)
+        return read;
+    // Whole SMD blocks at a time, so that any offset can be reached.
+    constexpr std::int64_t Window = 4 * BlockSize;
+    struct Window_ {
+        ReadAt read;
+        PlainStream stream;
+        std::vector<std::uint8_t> bytes;
+        std::int64_t start = 0;
+        std::int64_t end = 0; // empty
+        Window_(ReadAt r, std::int64_t size, RomLayout layout)
+            : read(std::move(r)), stream(read, size, layout) {}
+    };
+    auto window = std::make_shared<Window_>(std::move(read), size, layout);
+    const std::int64_t plain = PlainSizeOf(layout, size);
+    return [window, plain](std::int64_t offset, void* into, std::int64_t bytes) {
+        if (offset < 0 || bytes < 0 || bytes > plain - offset)
+            return false;
+        auto* out = static_cast<std::uint8_t*>(into);
+        while (bytes > 0) {
+            Window_& w = *window;
+            if (offset < w.start || offset >= w.end) {
+                w.start = offset / Window * Window;
+                w.end = std::min(plain, w.start + Window);
+                w.bytes.resize(std::size_t(Window));
+                if (!w.stream.Get(w.start, w.bytes.data(), w.end - w.start)) {
+                    w.end = w.start;
+                    return false;
+                }
+            }
+            const std::int64_t n = std::min(bytes, w.end - offset);
+            std::memcpy(out, w.bytes.data() + (offset - w.start), std::size_t(n));
+            out += n;
+            offset += n;
+            bytes -= n;
+        }
+        return true;
+    };
 }
 
 } // namespace RomInspector

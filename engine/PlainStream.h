@@ -49,3 +49,12 @@ private:
 };
 
 } // namespace RomInspector
+
+namespace RomInspector {
+
+// A reader of the plain content of a file read in a layout, at any offset
+// and of any size, through a small window of the plain content it keeps.
+// read is kept by the reader.
+ReadAt PlainReader(ReadAt read, std::int64_t size, RomLayout layout);
+
+} // namespace RomInspector

@@ -78,6 +78,10 @@ QString NoticeWord(const JobNotice& n) {
         return QStringLiteral("Verified");
     case JobNotice::Kind::VerifyFailed:
         return QStringLiteral("VerifyFailed:") + CodeWord(n.error.code);
+    case JobNotice::Kind::Base:
+        return QStringLiteral("Base");
+    case JobNotice::Kind::UnknownBase:
+        return QStringLiteral("UnknownBase");
     }
     return QString();
 }

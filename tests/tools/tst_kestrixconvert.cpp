@@ -1,4 +1,5 @@
 #include "Mod_Convert.h"
+#include "PatchWriters.h"
 #include "RomImages.h"
 #include "RomInspector.h"
 #include "SafeFile.h"
@@ -55,6 +56,8 @@ private slots:
     void reports();
     void repairs_data();
     void repairs();
+    void patching_data();
+    void patching();
     void layoutAware_data();
     void layoutAware();
     void archives_data();
@@ -189,6 +192,18 @@ void tst_KestrixConvert::usageErrors_data() {
     QTest::newRow("--dat without --dat-names in a conversion")
         << QStringList{"to-bin", "--dat", "a.bin", "a.bin"} << "--dat and --dat-names go together";
     QTest::newRow("info -r") << QStringList{"info", "-r", "a.bin"} << "info takes no option";
+    QTest::newRow("patch without a patch")
+        << QStringList{"patch", "a.bin"} << "patch needs a patch: -p PATCH";
+    QTest::newRow("patch --to another layout")
+        << QStringList{"patch", "-p", "a.ips", "--to", "n64", "a.bin"}
+        << "--to takes bin, smd or md, not 'n64'";
+    QTest::newRow("a patch with a conversion")
+        << QStringList{"to-bin", "-p", "a.ips", "a.bin"} << "-p goes with patch";
+    QTest::newRow("patch --in-place") << QStringList{"patch", "-p", "a.ips", "--in-place", "a.bin"}
+                                      << "patch takes no option --in-place";
+    QTest::newRow("a patch from standard input")
+        << QStringList{"patch", "-p", "-", "a.bin"}
+        << "a patch is read from a file, not from standard input";
 }
 
 void tst_KestrixConvert::usageErrors() {
@@ -813,6 +828,141 @@ void tst_KestrixConvert::repairs() {
         QVERIFY(ReadFile(Path(output)) == expected);
     else
         QCOMPARE(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// Patching as a user runs it: the words of each line, the exit status,
+// what is written where. The image is written as "game" + extension, the
+// patch as patchName.
+void tst_KestrixConvert::patching_data() {
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("extension");
+    QTest::addColumn<QByteArray>("patch");
+    QTest::addColumn<QString>("patchName");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message"); // parts separated by '|'
+    QTest::addColumn<QString>("output");  // the one file in out/, or none
+    QTest::addColumn<QByteArray>("expected");
+    using RomImages::Smd;
+    const qsizetype MiB = 1024 * 1024;
+    const QByteArray plain = RomImages::CartridgeImage(2 * MiB, 31);
+    // A translation: the titles and some text changed, the checksum not.
+    QByteArray translated = plain;
+    RomImages::PutText(translated, 0x120, "KESTRIX CARTE DE TEST", 48);
+    translated.replace(0x100000, 64, QByteArray(64, 'T'));
+    QByteArray mended = translated;
+    qToBigEndian<quint16>(RomImages::HeaderChecksum(translated), mended.data() + 0x18E);
+    const QString sum =
+        QStringLiteral("(checksum 0x%1, was 0x%2)")
+            .arg(QString::number(RomImages::HeaderChecksum(translated), 16).toUpper(),
+                 QString::number(qFromBigEndian<quint16>(plain.data() + 0x18E), 16)
+                     .toUpper()
+                     .rightJustified(4, '0'));
+    const QByteArray ips = PatchWriters::Ips(plain, translated);
+    const QByteArray bps = PatchWriters::Bps(plain, translated);
+    const QByteArray other = RomImages::CartridgeImage(2 * MiB, 32);
+    const QString otherBase =
+        QStringLiteral("game.smd is not the image this patch was made for: the patch expects a "
+                       "plain image of 2097152 bytes with CRC32 0x%1, this one has 0x%2")
+            .arg(QString::number(TestFiles::Crc32(plain), 16).toUpper().rightJustified(8, '0'),
+                 QString::number(TestFiles::Crc32(other), 16).toUpper().rightJustified(8, '0'));
+    QTest::newRow("an IPS translation applied to an SMD image")
+        << Smd(plain) << ".smd" << ips << "French.ips"
+        << "\"$KX\" patch -p French.ips -o out game.smd" << 0
+        << "game.smd -> out/French.smd " + sum + "|1 patched, 0 skipped, 0 refused, 0 failed"
+        << "out/French.smd" << Smd(mended);
+    QTest::newRow("a BPS, read back, the checksum kept")
+        << Smd(plain) << ".smd" << bps << "French.bps"
+        << "\"$KX\" patch -p French.bps --to bin --keep-checksum --verify -o out game.smd" << 0
+        << "target CRC32 0x|matches; checksum 0x|kept|verified out/French.bin"
+        << "out/French.bin" << translated;
+    QTest::newRow("a BPS on another image is refused")
+        << Smd(other) << ".smd" << bps << "French.bps"
+        << "\"$KX\" patch -p French.bps -o out game.smd" << 1
+        << otherBase + "\n|0 patched, 0 skipped, 1 refused, 0 failed"
+        << "" << QByteArray();
+    QTest::newRow("--force applies it anyway")
+        << Smd(other) << ".smd" << bps << "French.bps"
+        << "\"$KX\" patch --force -p French.bps -o out game.smd && test -s out/French.smd" << 0
+        << "forced onto an image it was not made for|1 patched"
+        << "" << QByteArray();
+    QTest::newRow("a patch in a zip, an image from standard input")
+        << plain << ".bin" << ips << "French.ips"
+        << "python3 -c 'import zipfile; zipfile.ZipFile(\"p.zip\", \"w\").write(\"French.ips\")' "
+           "&& \"$KX\" patch -p p.zip -o out - < game.bin"
+        << 0 << "- -> out/p.bin " + sum << "out/p.bin" << mended;
+    QTest::newRow("to standard output")
+        << Smd(plain) << ".smd" << ips << "French.ips"
+        << "\"$KX\" patch -p French.ips -o - game.smd > out/x.smd" << 0 << "1 patched"
+        << "out/x.smd" << Smd(mended);
+    QTest::newRow("a dry run writes nothing") << Smd(plain) << ".smd" << ips << "French.ips"
+                                              << "\"$KX\" patch -n -p French.ips -o out game.smd"
+                                              << 0 << "dry run, nothing written: 1 to write"
+                                              << "" << QByteArray();
+    QTest::newRow("an IPS base named by the DAT files")
+        << plain << ".bin" << ips << "French.ips"
+        << "printf '<datafile><game name=\"Test Cart\"><rom name=\"test.bin\" size=\"%s\" "
+           "crc=\"%s\"/></game></datafile>' $(stat -c %s game.bin) $(python3 -c 'import zlib; "
+           "print(\"%08x\" % zlib.crc32(open(\"game.bin\", \"rb\").read()))') > t.dat && "
+           "\"$KX\" patch --dat t.dat -p French.ips -o out game.bin"
+        << 0 << "note: game.bin is 'Test Cart' (test.bin) in the DAT files"
+        << "out/French.bin" << mended;
+    QTest::newRow("an IPS base the DAT files do not know")
+        << other << ".bin" << ips << "French.ips"
+        << "printf '<datafile><game name=\"X\"><rom name=\"x.bin\" size=\"4\" "
+           "crc=\"01020304\"/></game></datafile>' > t.dat && "
+           "\"$KX\" patch --dat t.dat -q -p French.ips -o out game.bin"
+        << 0 << "warning: game.bin matches no ROM of the DAT files"
+        << "out/French.bin" << QByteArray();
+    // Hostile patches: one line, nothing written.
+    const struct {
+        const char* name;
+        QByteArray patch;
+        const char* words;
+    } hostile[] = {
+        {"0 bytes", QByteArray(), "the file is empty"},
+        {"no EOF", QByteArray("PATCH\x00\x10\x00\x00\x01\xAA", 11),
+         "it ends without its \"EOF\" record"},
+        {"not a patch", QByteArray("<html>"), "it is not an IPS, BPS or UPS patch"},
+    };
+    for (const auto& h : hostile)
+        QTest::addRow("hostile patch: %s", h.name)
+            << Smd(plain) << ".smd" << h.patch << "bad.ips"
+            << "\"$KX\" patch -p bad.ips -o out game.smd" << 1
+            << QStringLiteral("kestrix-convert: cannot use the patch bad.ips: ") + h.words << ""
+            << QByteArray();
+    QTest::newRow("a missing patch") << Smd(plain) << ".smd" << ips << "French.ips"
+                                     << "\"$KX\" patch -p nothing.ips -o out game.smd" << 1
+                                     << "cannot use the patch nothing.ips: the file does not exist"
+                                     << "" << QByteArray();
+}
+
+void tst_KestrixConvert::patching() {
+    QFETCH(QByteArray, input);
+    QFETCH(QString, extension);
+    QFETCH(QByteArray, patch);
+    QFETCH(QString, patchName);
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(QString, output);
+    QFETCH(QByteArray, expected);
+    QVERIFY(QDir(dir_.path()).mkpath("out"));
+    QVERIFY(WriteFile(Path("game" + extension), input));
+    QVERIFY(WriteFile(Path(patchName), patch));
+    const Result result = RunShell(script);
+    const QString told = result.out + result.err;
+    QVERIFY2(result.status == status, qPrintable(told));
+    for (const QString& part : message.split('|'))
+        QVERIFY2(told.contains(part), qPrintable(told));
+    const QStringList written = QDir(Path("out")).entryList(QDir::Files | QDir::Hidden);
+    if (output.isEmpty() && status != 0)
+        QCOMPARE(written, QStringList());
+    if (!output.isEmpty())
+        QCOMPARE(written, QStringList{QFileInfo(output).fileName()});
+    if (!expected.isEmpty())
+        QVERIFY(ReadFile(Path(output)) == expected);
+    QCOMPARE(ReadFile(Path("game" + extension)), input);
 }
 
 void tst_KestrixConvert::layoutAware_data() {

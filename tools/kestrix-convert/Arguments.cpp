@@ -23,6 +23,7 @@ const struct {
     {"info", {Command::Info, SMDtoBIN, RomLayout::Unknown}},
     {"fix-checksum", {Command::FixChecksum, SMDtoBIN, RomLayout::Unknown}},
     {"trim", {Command::Trim, SMDtoBIN, RomLayout::Unknown}},
+    {"patch", {Command::Patch, SMDtoBIN, RomLayout::Unknown}},
 };
 
 std::optional<Job> ParseCommand(const QString& word) {
@@ -79,6 +80,7 @@ private:
     bool Finish();
     bool Together();
     bool ForCommand();
+    bool ForPatch();
     // An option given where it may not be: why may name it as the user
     // typed it (%1).
     bool Forbid(const char* option, const QString& why) {
@@ -96,7 +98,7 @@ private:
     // Which options were given, by long name, and as the user typed each.
     QStringList given_;
     QHash<QString, QString> typed_;
-    const Option options_[20] = {
+    const Option options_[23] = {
         {"output", "a folder", nullptr},
         {"overwrite", nullptr, &a_.overwrite},
         {"skip-existing", nullptr, &a_.skipExisting},
@@ -115,6 +117,9 @@ private:
         {"dat", "a DAT file", nullptr},
         {"dat-names", nullptr, &a_.datNames},
         {"jobs", "a number", nullptr},
+        {"patch", "a patch file", nullptr},
+        {"to", "a layout (bin, smd or md)", nullptr},
+        {"keep-checksum", nullptr, &a_.keepChecksum},
         {"help", nullptr, &help_},
         {"version", nullptr, &version_},
     };
@@ -123,8 +128,8 @@ private:
 const struct {
     char letter;
     const char* name;
-} Letters[] = {{'o', "output"}, {'n', "dry-run"}, {'r', "recursive"}, {'0', "null"},
-               {'z', "null"},   {'q', "quiet"},   {'j', "jobs"},      {'h', "help"}};
+} Letters[] = {{'o', "output"}, {'n', "dry-run"}, {'r', "recursive"}, {'0', "null"}, {'z', "null"},
+               {'q', "quiet"},  {'j', "jobs"},    {'h', "help"},      {'p', "patch"}};
 
 const Parser::Option* Parser::Find(const QString& name) const {
     for (const Option& o : options_)
@@ -151,6 +156,10 @@ bool Parser::Take(const Option& o, const QString& as, const QString& value) {
         a_.dats << value;
     } else if (name == QLatin1String("files-from")) {
         a_.filesFrom = value, a_.filesFromSet = true;
+    } else if (name == QLatin1String("patch")) {
+        a_.patches << value;
+    } else if (name == QLatin1String("to")) {
+        a_.to = value;
     } else if (name == QLatin1String("name")) {
         a_.name = value;
     } else if (name == QLatin1String("jobs")) {
@@ -288,7 +297,7 @@ bool Parser::Together() {
         return Usage(QStringLiteral("-o - writes one file to standard output: not with -r, "
                                     "--files-from or --zip"));
     if (a.files.contains(QStringLiteral("-")) && !a.ToStdout() && a.name.isEmpty() &&
-        a.job.command != Command::Info)
+        a.job.command != Command::Info && a.job.command != Command::Patch)
         return Usage(QStringLiteral("a source read from standard input (-) needs --name NAME, "
                                     "or -o - to write to standard output"));
     if (!a.name.isEmpty() && !a.files.contains(QStringLiteral("-")))
@@ -305,14 +314,20 @@ bool Parser::Together() {
 bool Parser::ForCommand() {
     const Command command = a_.job.command;
     if (command == Command::Info) {
-        for (const char* o : {"output", "overwrite", "force", "verify", "dat-names", "zip",
-                              "full-stem", "recursive", "in-place", "skip-existing", "dry-run"})
+        for (const char* o :
+             {"patch", "to", "keep-checksum", "output", "overwrite", "force", "verify", "dat-names",
+              "zip", "full-stem", "recursive", "in-place", "skip-existing", "dry-run"})
             if (Forbid(o, QStringLiteral("info takes no option %1")))
                 return false;
         return true;
     }
     if (Forbid("json", QStringLiteral("%1 goes with info")))
         return false;
+    if (command == Command::Patch)
+        return ForPatch();
+    for (const char* o : {"patch", "to", "keep-checksum"})
+        if (Forbid(o, QStringLiteral("%1 goes with patch")))
+            return false;
     if (command == Command::FixChecksum || command == Command::Trim) {
         for (const char* o : {"dat", "dat-names", "zip", "full-stem"})
             if (Forbid(o, QStringLiteral("%1 goes with conversions")))
@@ -336,6 +351,29 @@ bool Parser::ForCommand() {
 }
 
 } // namespace
+
+// What patch takes: the patches, and where the result goes.
+bool Parser::ForPatch() {
+    for (const char* o : {"in-place", "dat-names", "full-stem"})
+        if (Forbid(o, QStringLiteral("patch takes no option %1")))
+            return false;
+    if (a_.patches.isEmpty())
+        return Usage(QStringLiteral("patch needs a patch: -p PATCH"));
+    if (a_.patches.contains(QStringLiteral("-")))
+        return Usage(QStringLiteral("a patch is read from a file, not from standard input"));
+    if (given_.contains(QLatin1String("to"))) {
+        const QString to = a_.to.startsWith(QLatin1Char('.')) ? a_.to.mid(1) : a_.to;
+        if (to == QLatin1String("bin"))
+            a_.job.target = RomLayout::Plain;
+        else if (to == QLatin1String("smd"))
+            a_.job.target = RomLayout::Smd;
+        else if (to == QLatin1String("md"))
+            a_.job.target = RomLayout::Md;
+        else
+            return Usage(QStringLiteral("--to takes bin, smd or md, not '%1'").arg(Shown(a_.to)));
+    }
+    return true;
+}
 
 std::optional<Arguments> ParseArguments(const QStringList& words, int* status) {
     return Parser(status).Parse(words);

@@ -17,7 +17,7 @@ extern const char* const UsageText;
 extern const char* const ShortUsage;
 extern const char* const VersionText;
 
-enum class Command { Mode, ToLayout, Info, FixChecksum, Trim };
+enum class Command { Mode, ToLayout, Info, FixChecksum, Trim, Patch };
 
 // What a command word asks for: a fixed mode, a target layout, info, or a
 // repair.
@@ -33,7 +33,9 @@ struct Arguments {
     QString output; // empty: the current folder; "-" for standard output
     QString name;   // the name of a source read from standard input
     QStringList dats;
-    QString filesFrom; // "-" for standard input
+    QStringList patches; // patch: applied in order
+    QString to;          // patch: the layout written, as given
+    QString filesFrom;   // "-" for standard input
     bool filesFromSet = false;
     // How many files are converted or inspected at once: as many as there
     // are cores (0).
@@ -51,6 +53,7 @@ struct Arguments {
     bool recursive = false;
     bool null = false;
     bool quiet = false;
+    bool keepChecksum = false;
 
     // The one image goes to standard output.
     bool ToStdout() const { return output == QLatin1String("-"); }

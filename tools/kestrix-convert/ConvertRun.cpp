@@ -35,6 +35,8 @@ JobTask TaskOf(Command command) {
         return JobTask::FixChecksum;
     case Command::Trim:
         return JobTask::Trim;
+    case Command::Patch:
+        return JobTask::Patch;
     case Command::Mode:
     case Command::Info:
         break;
@@ -94,6 +96,9 @@ private:
         const QString given = Quoted(report.given);
         switch (n.kind) {
         case JobNotice::Kind::Refused:
+            // A base the patch was not made for is named by its words.
+            if (n.error.code == EngineError::Code::WrongBase)
+                return Line(n.error.Text());
             return Line("refused " + given + ": " + Why(n, a_.job.target));
         case JobNotice::Kind::VerifyFailed:
             return Line("verification failed for " + Quoted(n.subject) + ": " + n.error.Text());
@@ -114,6 +119,13 @@ private:
             return Note(given + ": " + n.text + "; left alone");
         case JobNotice::Kind::Verified:
             return Note("verified " + Quoted(n.subject) + " (" + n.text + ")");
+        case JobNotice::Kind::Base:
+            return Note("note: " + given + " is " + Quoted(n.text) + " (" + Quoted(n.subject) +
+                        ") in the DAT files");
+        case JobNotice::Kind::UnknownBase:
+            return Line("warning: " + given +
+                        " matches no ROM of the DAT files: nothing says the patch was made "
+                        "for it");
         }
     }
     // Told however quiet the run.
@@ -147,6 +159,11 @@ JobRequest RequestOf(const Settings& s) {
     r.zip = a.zip;
     r.fullStem = a.fullStem;
     r.dats = a.datNames ? &s.dats : nullptr;
+    if (a.job.command == Command::Patch) {
+        r.dats = a.dats.isEmpty() ? nullptr : &s.dats;
+        r.patches = &s.patches;
+        r.keepChecksum = a.keepChecksum;
+    }
     r.threads = a.jobs;
     return r;
 }
@@ -167,9 +184,10 @@ int ConvertRun(const Settings& settings, const Gathered& gathered) {
     if (!a.quiet)
         Message() << (a.dryRun ? "dry run, nothing written: " : "")
                   << qint64(job.Count(FileOutcome::Converted))
-                  << (a.dryRun    ? " to write, "
-                      : repairing ? " repaired, "
-                                  : " converted, ")
+                  << (a.dryRun                          ? " to write, "
+                      : repairing                       ? " repaired, "
+                      : a.job.command == Command::Patch ? " patched, "
+                                                        : " converted, ")
                   << qint64(job.Count(FileOutcome::Skipped) + job.Count(FileOutcome::PassedOver) +
                             gathered.skipped)
                   << " skipped, " << qint64(job.Count(FileOutcome::Refused)) << " refused, "

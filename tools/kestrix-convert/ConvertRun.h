@@ -2,15 +2,19 @@
 
 #include "Arguments.h"
 #include "DatFile.h"
+#include "Patch.h"
 #include "Sources.h"
 
 #include <QString>
+
+#include <vector>
 
 // What a conversion run is asked to do.
 struct Settings {
     Arguments arguments;
     QString folder; // empty for the current folder
     DatFile::Index dats;
+    std::vector<Patch::Loaded> patches;
 };
 
 // Runs a conversion or repair job over the sources gathered and tells what

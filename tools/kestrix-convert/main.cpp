@@ -153,6 +153,15 @@ int Main(int argc, char* argv[]) {
     // A DAT file that cannot be read stops the run before anything is written.
     if (!LoadDats(arguments->dats, settings.dats))
         return ExitSomeFailed;
+    // So does a patch: every one is read and checked first.
+    for (const QString& path : arguments->patches) {
+        Patch::Loaded patch;
+        if (const EngineError loaded = Patch::Load(path, &patch); loaded.Failed()) {
+            Message() << "cannot use the patch " << loaded.Text() << "\n";
+            return ExitSomeFailed;
+        }
+        settings.patches.push_back(std::move(patch));
+    }
     Gathered gathered;
     if (!GatherSources(*arguments, &gathered))
         return ExitSomeFailed;

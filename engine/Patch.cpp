@@ -1,0 +1,495 @@
+#include "Patch.h"
+
+#include "Archive.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace Patch {
+
+namespace {
+
+using Code = EngineError::Code;
+constexpr std::int64_t Largest = Cartridge::MaxImageSize;
+
+QString Hex32(std::uint32_t value) {
+    return RomInspector::Hex(value, 8);
+}
+
+std::uint32_t Little32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+// Reads a patch's bytes in order, each read checked against its end.
+class Cursor {
+public:
+    Cursor(const QByteArray& bytes, std::int64_t end)
+        : p_(reinterpret_cast<const std::uint8_t*>(bytes.constData())), end_(end) {}
+
+    std::int64_t At() const { return at_; }
+    std::int64_t Left() const { return end_ - at_; }
+    bool Byte(std::uint8_t* out) {
+        if (at_ >= end_)
+            return false;
+        *out = p_[at_++];
+        return true;
+    }
+    // count bytes, in place; null when fewer are left.
+    const std::uint8_t* Take(std::int64_t count) {
+        if (count < 0 || count > Left())
+            return nullptr;
+        const std::uint8_t* at = p_ + at_;
+        at_ += count;
+        return at;
+    }
+    bool BigEndian(int bytes, std::int64_t* out) {
+        const std::uint8_t* p = Take(bytes);
+        if (!p)
+            return false;
+        *out = 0;
+        for (int i = 0; i < bytes; ++i)
+            *out = *out << 8 | p[i];
+        return true;
+    }
+    // A BPS or UPS number: seven bits a byte, the last byte's top bit set,
+    // each further byte adding one more than it says. Empty when it is cut
+    // short or overflows 64 bits.
+    enum class Number { Read, Short, Overflow };
+    Number Variable(std::uint64_t* out) {
+        std::uint64_t value = 0;
+        std::uint64_t shift = 1;
+        for (;;) {
+            std::uint8_t byte = 0;
+            if (!Byte(&byte))
+                return Number::Short;
+            const std::uint64_t part = std::uint64_t(byte & 0x7F);
+            if (part != 0 && shift > std::numeric_limits<std::uint64_t>::max() / part)
+                return Number::Overflow;
+            const std::uint64_t add = part * shift;
+            if (value > std::numeric_limits<std::uint64_t>::max() - add)
+                return Number::Overflow;
+            value += add;
+            if (byte & 0x80)
+                break;
+            if (shift > (std::numeric_limits<std::uint64_t>::max() >> 7))
+                return Number::Overflow;
+            shift <<= 7;
+            if (value > std::numeric_limits<std::uint64_t>::max() - shift)
+                return Number::Overflow;
+            value += shift;
+        }
+        *out = value;
+        return Number::Read;
+    }
+
+private:
+    const std::uint8_t* p_;
+    std::int64_t end_;
+    std::int64_t at_ = 0;
+};
+
+QString NumberFault(Cursor::Number n, const char* what) {
+    return n == Cursor::Number::Overflow
+               ? QStringLiteral("its %1 is a number larger than 64 bits").arg(QLatin1String(what))
+               : QStringLiteral("it is cut short in its %1").arg(QLatin1String(what));
+}
+
+// A size a patch gives, as a size of an image Kestrix takes; why not.
+QString SizeFault(std::uint64_t size, const char* what) {
+    if (size > std::uint64_t(Largest))
+        return QStringLiteral("its %1 of %2 bytes is larger than the largest image (%3 MiB)")
+            .arg(QLatin1String(what))
+            .arg(size)
+            .arg(Largest >> 20);
+    return QString();
+}
+
+// The CRC32s at the end of a BPS or UPS patch; its own is checked first.
+QString Trailer(const QByteArray& patch, Description* d) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(patch.constData());
+    const std::int64_t size = patch.size();
+    if (size < 4 + 12)
+        return QStringLiteral("it is cut short: it ends before its CRC32s");
+    d->checksums = true;
+    d->sourceCrc = Little32(p + size - 12);
+    d->targetCrc = Little32(p + size - 8);
+    d->patchCrc = Little32(p + size - 4);
+    const std::uint32_t own = Crc32(p, size - 4);
+    if (own != d->patchCrc)
+        return QStringLiteral("the patch is damaged: its CRC32 is %1, it says %2")
+            .arg(Hex32(own), Hex32(d->patchCrc));
+    return QString();
+}
+
+QString DescribeIps(const QByteArray& patch, Description* d) {
+    Cursor in(patch, patch.size());
+    in.Take(5);
+    for (;;) {
+        const std::int64_t at = in.At();
+        std::int64_t offset = 0;
+        if (!in.BigEndian(3, &offset))
+            return in.Left() == 0 ? QStringLiteral("it ends without its \"EOF\" record")
+                                  : QStringLiteral("a record at byte %1 is cut short").arg(at);
+        if (offset == 0x454F46) // "EOF"
+            break;
+        std::int64_t size = 0;
+        if (!in.BigEndian(2, &size))
+            return QStringLiteral("a record at byte %1 is cut short").arg(at);
+        if (size == 0) {
+            std::int64_t count = 0;
+            std::uint8_t byte = 0;
+            if (!in.BigEndian(2, &count) || !in.Byte(&byte))
+                return QStringLiteral("a record at byte %1 is cut short").arg(at);
+            if (count == 0)
+                return QStringLiteral("a record at byte %1 repeats a byte 0 times").arg(at);
+            size = count;
+            ++d->runLength;
+        } else if (!in.Take(size)) {
+            return QStringLiteral("a record at byte %1 is cut short").arg(at);
+        }
+        if (offset + size > IpsReach)
+            return QStringLiteral("a record at byte %1 reaches past 16 MiB").arg(at);
+        ++d->records;
+        d->changed += size;
+        d->reach = std::max(d->reach, offset + size);
+    }
+    if (in.Left() == 3) {
+        in.BigEndian(3, &d->truncate);
+    } else if (in.Left() != 0) {
+        return QStringLiteral("%1 bytes follow its \"EOF\" record").arg(in.Left());
+    }
+    return QString();
+}
+
+// The signed offsets of BPS's copies: the lowest bit the sign.
+std::int64_t Signed(std::uint64_t n) {
+    const std::int64_t magnitude = std::int64_t(n >> 1);
+    return n & 1 ? -magnitude : magnitude;
+}
+
+// Walks a BPS patch's actions; with target, carries them out on a source of
+// size read through read. Why it cannot, or nothing.
+struct BpsRun {
+    const RomInspector::ReadAt* read = nullptr;
+    std::int64_t sourceSize = 0;
+    std::uint8_t* target = nullptr;
+    bool readFailed = false;
+};
+
+QString WalkBps(const QByteArray& patch, Description* d, BpsRun* run) {
+    Cursor in(patch, patch.size() - 12);
+    in.Take(4);
+    std::uint64_t source = 0, target = 0, metadata = 0;
+    if (const auto n = in.Variable(&source); n != Cursor::Number::Read)
+        return NumberFault(n, "source size");
+    if (const auto n = in.Variable(&target); n != Cursor::Number::Read)
+        return NumberFault(n, "target size");
+    if (const QString fault = SizeFault(source, "source size"); !fault.isEmpty())
+        return fault;
+    if (const QString fault = SizeFault(target, "target size"); !fault.isEmpty())
+        return fault;
+    if (const auto n = in.Variable(&metadata); n != Cursor::Number::Read)
+        return NumberFault(n, "metadata size");
+    const std::uint8_t* meta =
+        metadata <= std::uint64_t(in.Left()) ? in.Take(std::int64_t(metadata)) : nullptr;
+    if (!meta)
+        return QStringLiteral("its metadata of %1 bytes reach past its end").arg(metadata);
+    d->sourceSize = std::int64_t(source);
+    d->targetSize = std::int64_t(target);
+    d->metadata = QByteArray(reinterpret_cast<const char*>(meta), qsizetype(metadata));
+    const std::int64_t sourceSize = run ? run->sourceSize : d->sourceSize;
+    std::int64_t out = 0, sourceAt = 0, targetAt = 0;
+    while (in.Left() > 0) {
+        const std::int64_t at = in.At();
+        std::uint64_t word = 0;
+        if (const auto n = in.Variable(&word); n != Cursor::Number::Read)
+            return NumberFault(n, "actions");
+        const int action = int(word & 3);
+        const std::uint64_t length = (word >> 2) + 1;
+        if (length > std::uint64_t(d->targetSize - out))
+            return QStringLiteral("the action at byte %1 writes past the target's %2 bytes")
+                .arg(at)
+                .arg(d->targetSize);
+        const std::int64_t n = std::int64_t(length);
+        std::uint8_t* into = run ? run->target + out : nullptr;
+        switch (action) {
+        case 0: // SourceRead: the source's bytes where the target is
+            if (out + n > sourceSize)
+                return QStringLiteral("the action at byte %1 reads past the source's %2 bytes")
+                    .arg(at)
+                    .arg(sourceSize);
+            if (run && !(*run->read)(out, into, n))
+                return run->readFailed = true, QString();
+            break;
+        case 1: { // TargetRead: bytes of the patch
+            const std::uint8_t* bytes = in.Take(n);
+            if (!bytes)
+                return QStringLiteral("the action at byte %1 is cut short").arg(at);
+            if (run)
+                std::memcpy(into, bytes, std::size_t(n));
+            d->changed += n;
+            break;
+        }
+        case 2:
+        case 3: {
+            std::uint64_t relative = 0;
+            if (const auto r = in.Variable(&relative); r != Cursor::Number::Read)
+                return NumberFault(r, "actions");
+            std::int64_t& from = action == 2 ? sourceAt : targetAt;
+            const std::int64_t step = Signed(relative);
+            const std::int64_t limit = action == 2 ? sourceSize : out;
+            if ((step < 0 && -step > from) || (step > 0 && step > limit - from))
+                return QStringLiteral("the action at byte %1 copies from outside the %2")
+                    .arg(at)
+                    .arg(action == 2 ? QStringLiteral("source")
+                                     : QStringLiteral("target written so far"));
+            from += step;
+            if (action == 2 ? from + n > sourceSize : from >= out)
+                return QStringLiteral("the action at byte %1 copies from outside the %2")
+                    .arg(at)
+                    .arg(action == 2 ? QStringLiteral("source")
+                                     : QStringLiteral("target written so far"));
+            if (run) {
+                if (action == 2) {
+                    if (!(*run->read)(from, into, n))
+                        return run->readFailed = true, QString();
+                } else {
+                    // A copy may overlap what it writes: byte by byte.
+                    for (std::int64_t i = 0; i < n; ++i)
+                        into[i] = run->target[from + i];
+                }
+            }
+            from += n;
+            break;
+        }
+        }
+        out += n;
+        ++d->actions[action];
+        ++d->records;
+    }
+    if (out != d->targetSize)
+        return QStringLiteral("its actions make %1 bytes, not the target's %2")
+            .arg(out)
+            .arg(d->targetSize);
+    return QString();
+}
+
+// Walks a UPS patch's runs; with target (holding the source, at the
+// target's size), carries them out on it.
+QString WalkUps(const QByteArray& patch, Description* d, std::uint8_t* target) {
+    Cursor in(patch, patch.size() - 12);
+    in.Take(4);
+    std::uint64_t source = 0, size = 0;
+    if (const auto n = in.Variable(&source); n != Cursor::Number::Read)
+        return NumberFault(n, "source size");
+    if (const auto n = in.Variable(&size); n != Cursor::Number::Read)
+        return NumberFault(n, "target size");
+    if (const QString fault = SizeFault(source, "source size"); !fault.isEmpty())
+        return fault;
+    if (const QString fault = SizeFault(size, "target size"); !fault.isEmpty())
+        return fault;
+    d->sourceSize = std::int64_t(source);
+    d->targetSize = std::int64_t(size);
+    std::int64_t offset = 0;
+    while (in.Left() > 0) {
+        const std::int64_t at = in.At();
+        std::uint64_t skip = 0;
+        if (const auto n = in.Variable(&skip); n != Cursor::Number::Read)
+            return NumberFault(n, "runs");
+        if (skip > std::uint64_t(d->targetSize - offset))
+            return QStringLiteral("the run at byte %1 starts past the target's %2 bytes")
+                .arg(at)
+                .arg(d->targetSize);
+        offset += std::int64_t(skip);
+        // Bytes to XOR, up to a zero that ends the run (and stands for one
+        // byte left as it is).
+        for (;;) {
+            std::uint8_t x = 0;
+            if (!in.Byte(&x))
+                return QStringLiteral("the run at byte %1 is cut short").arg(at);
+            if (x == 0) {
+                ++offset;
+                break;
+            }
+            if (offset >= d->targetSize)
+                return QStringLiteral("the run at byte %1 changes bytes past the target's %2 bytes")
+                    .arg(at)
+                    .arg(d->targetSize);
+            if (target)
+                target[offset] ^= x;
+            ++offset;
+            ++d->changed;
+        }
+        ++d->records;
+    }
+    return QString();
+}
+
+// Reads a source into the start of a target, in pieces.
+bool ReadInto(const RomInspector::ReadAt& read, std::int64_t size, std::uint8_t* target) {
+    for (std::int64_t at = 0; at < size;) {
+        const std::int64_t n = std::min(Cartridge::Piece, size - at);
+        if (!read(at, target + at, n))
+            return false;
+        at += n;
+    }
+    return true;
+}
+
+EngineError Fits(const QString& why) {
+    return why.isEmpty() ? EngineError() : EngineError(Code::PatchDoesNotFit, why);
+}
+
+} // namespace
+
+QString KindName(Kind kind) {
+    switch (kind) {
+    case Kind::Ips:
+        return QStringLiteral("IPS");
+    case Kind::Bps:
+        return QStringLiteral("BPS");
+    case Kind::Ups:
+        return QStringLiteral("UPS");
+    }
+    return QString();
+}
+
+bool KindOf(const QByteArray& bytes, Kind* kind) {
+    if (bytes.startsWith("PATCH"))
+        return *kind = Kind::Ips, true;
+    if (bytes.startsWith("BPS1"))
+        return *kind = Kind::Bps, true;
+    if (bytes.startsWith("UPS1"))
+        return *kind = Kind::Ups, true;
+    return false;
+}
+
+std::int64_t Description::TargetSize(std::int64_t source) const {
+    if (kind != Kind::Ips)
+        return targetSize;
+    return truncate >= 0 ? truncate : std::max(source, reach);
+}
+
+QString Describe(const QByteArray& patch, Description* d) {
+    *d = Description();
+    d->size = patch.size();
+    if (patch.isEmpty())
+        return QStringLiteral("the file is empty");
+    if (!KindOf(patch, &d->kind))
+        return QStringLiteral("it is not an IPS, BPS or UPS patch (it starts with none of "
+                              "\"PATCH\", \"BPS1\" and \"UPS1\")");
+    if (d->kind == Kind::Ips)
+        return DescribeIps(patch, d);
+    if (const QString fault = Trailer(patch, d); !fault.isEmpty())
+        return fault;
+    return d->kind == Kind::Bps ? WalkBps(patch, d, nullptr) : WalkUps(patch, d, nullptr);
+}
+
+EngineError Apply(const QByteArray& patch, const Description& d, const RomInspector::ReadAt& read,
+                  std::int64_t size, std::vector<std::uint8_t>* target) {
+    Description walked;
+    target->clear();
+    try {
+        switch (d.kind) {
+        case Kind::Bps: {
+            target->resize(std::size_t(d.targetSize));
+            BpsRun run{&read, size, target->data()};
+            walked.kind = d.kind;
+            if (const EngineError fault = Fits(WalkBps(patch, &walked, &run)); fault.Failed())
+                return fault;
+            if (run.readFailed)
+                return Code::ReadFailed;
+            return {};
+        }
+        case Kind::Ups: {
+            // Bytes past the source are zeros before the runs change them.
+            target->resize(std::size_t(std::max(size, d.targetSize)));
+            if (!ReadInto(read, size, target->data()))
+                return Code::ReadFailed;
+            if (const EngineError fault = Fits(WalkUps(patch, &walked, target->data()));
+                fault.Failed())
+                return fault;
+            target->resize(std::size_t(d.targetSize));
+            return {};
+        }
+        case Kind::Ips:
+            break;
+        }
+        const std::int64_t made = d.TargetSize(size);
+        if (made > Largest)
+            return Fits(SizeFault(std::uint64_t(made), "result"));
+        target->resize(std::size_t(std::max(size, d.reach)));
+        if (!ReadInto(read, size, target->data()))
+            return Code::ReadFailed;
+        const auto* p = reinterpret_cast<const std::uint8_t*>(patch.constData());
+        for (std::int64_t at = 5;;) {
+            const std::int64_t offset =
+                std::int64_t(p[at]) << 16 | std::int64_t(p[at + 1]) << 8 | p[at + 2];
+            if (offset == 0x454F46)
+                break;
+            const std::int64_t n = std::int64_t(p[at + 3]) << 8 | p[at + 4];
+            if (n == 0) {
+                const std::int64_t count = std::int64_t(p[at + 5]) << 8 | p[at + 6];
+                std::memset(target->data() + offset, p[at + 7], std::size_t(count));
+                at += 8;
+            } else {
+                std::memcpy(target->data() + offset, p + at + 5, std::size_t(n));
+                at += 5 + n;
+            }
+        }
+        target->resize(std::size_t(made));
+    } catch (const std::bad_alloc&) {
+        target->clear();
+        return Code::ConvertMemory;
+    }
+    return {};
+}
+
+std::uint32_t Crc32(const std::uint8_t* bytes, std::int64_t size) {
+    uLong crc = crc32_z(0, nullptr, 0);
+    return std::uint32_t(crc32_z(crc, bytes, std::size_t(size)));
+}
+
+bool Crc32(const RomInspector::ReadAt& read, std::int64_t size, std::uint32_t* crc) {
+    uLong c = crc32_z(0, nullptr, 0);
+    std::vector<std::uint8_t> piece(std::size_t(std::min(size, Cartridge::Piece)));
+    for (std::int64_t at = 0; at < size;) {
+        const std::int64_t n = std::min(Cartridge::Piece, size - at);
+        if (!read(at, piece.data(), n))
+            return false;
+        c = crc32_z(c, piece.data(), std::size_t(n));
+        at += n;
+    }
+    *crc = std::uint32_t(c);
+    return true;
+}
+
+EngineError Load(const QString& path, Loaded* loaded) {
+    loaded->path = path;
+    auto refused = [&](const QString& why) { return EngineError(Code::PatchRefused, why, path); };
+    if (Archive::KindOf(path) != Archive::Kind::None) {
+        Archive::Entry entry;
+        if (const EngineError read = Archive::SingleImage(path, MaxPatchSize, &entry);
+            read.Failed())
+            return refused(read.Text());
+        loaded->bytes = entry.bytes;
+    } else {
+        const SafeFile::Source in(path);
+        if (!in.IsOpen())
+            return refused(in.Error().Text());
+        if (in.Size() > MaxPatchSize)
+            return refused(QStringLiteral("it is larger than %1 MiB").arg(MaxPatchSize >> 20));
+        loaded->bytes.resize(qsizetype(in.Size()));
+        if (!in.ReadAt(0, loaded->bytes.data(), in.Size()) || !in.Unchanged())
+            return refused(EngineError(Code::ReadFailed).Text());
+    }
+    if (const QString why = Describe(loaded->bytes, &loaded->description); !why.isEmpty())
+        return refused(why);
+    return {};
+}
+
+} // namespace Patch

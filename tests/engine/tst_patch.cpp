@@ -1,0 +1,472 @@
+// Patches: each format read and applied to the bytes it names, hostile
+// patches refused, and a patching job's decisions: which bytes a patch goes
+// to, the base and the result checked, the checksum mended, what is named.
+
+#include "ConversionJob.h"
+#include "Patch.h"
+#include "PatchWriters.h"
+#include "RomImages.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using TestFiles::ReadFile;
+using TestFiles::WriteFile;
+
+Q_DECLARE_METATYPE(Patch::Kind)
+Q_DECLARE_METATYPE(RomLayout)
+Q_DECLARE_METATYPE(FileOutcome)
+
+namespace {
+
+constexpr qsizetype MiB = 1 << 20;
+
+QByteArray MakePatch(Patch::Kind kind, const QByteArray& source, const QByteArray& target) {
+    switch (kind) {
+    case Patch::Kind::Ips:
+        return PatchWriters::Ips(source, target);
+    case Patch::Kind::Bps:
+        return PatchWriters::Bps(source, target);
+    case Patch::Kind::Ups:
+        return PatchWriters::Ups(source, target);
+    }
+    return QByteArray();
+}
+
+// What a hack does to an image: a new title, code changed in places, a
+// block taken from elsewhere, a new block twice, a run of one byte; grown
+// or cut by some blocks, its header's ROM end following. Its checksum is
+// left as it was, so wrong.
+QByteArray Hacked(const QByteArray& plain, qsizetype resize = 0) {
+    QByteArray t = plain;
+    RomImages::PutText(t, 0x150, "KESTRIX PATCHED CART", 48);
+    for (int k = 0; k < 16; ++k)
+        t[0x4000 + k * 0x3001] = char(t[0x4000 + k * 0x3001] ^ 0x5A);
+    t.replace(0x20000, 4096, plain.mid(0x60000, 4096));
+    const QByteArray fresh = TestFiles::RandomBytes(2048, 99);
+    t.replace(0x40000, 2048, fresh);
+    t.replace(0x48000, 2048, fresh);
+    t.replace(0x50000, 300, QByteArray(300, '\xFF'));
+    if (resize > 0)
+        t += TestFiles::RandomBytes(resize, 7);
+    else if (resize < 0)
+        t.chop(-resize);
+    qToBigEndian<quint32>(quint32(t.size() - 1), t.data() + 0x1A4);
+    return t;
+}
+
+// The image with the checksum the boot check computes, by the test's own sum.
+QByteArray Mended(QByteArray image) {
+    qToBigEndian<quint16>(RomImages::HeaderChecksum(image), image.data() + 0x18E);
+    return image;
+}
+
+QString Hex(quint32 value, int digits) {
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(digits, '0');
+}
+
+class Collect : public JobObserver {
+public:
+    std::vector<FileReport> reports;
+    void Done(const FileReport& report) override { reports.push_back(report); }
+};
+
+QString Words(const FileReport& report) {
+    QStringList words;
+    for (const JobNotice& notice : report.notices)
+        words << notice.error.Text() + notice.text;
+    return words.join(QLatin1Char('|'));
+}
+
+} // namespace
+
+class TestPatch : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QVERIFY(dir_.isValid()); }
+    void cleanup() {
+        for (const char* sub : {"in", "p", "out"})
+            QDir(dir_.filePath(QLatin1String(sub))).removeRecursively();
+    }
+
+    void apply_data();
+    void apply();
+    void hostile_data();
+    void hostile();
+    void bases_data();
+    void bases();
+    void checks_data();
+    void checks();
+
+private:
+    QString Put(const QString& name, const QByteArray& bytes) {
+        const QString path = dir_.filePath(name);
+        QDir().mkpath(QFileInfo(path).path());
+        return WriteFile(path, bytes) ? path : QString();
+    }
+    // One patching job over the sources into out/.
+    std::vector<FileReport> Run(const QStringList& patches, const QStringList& sources,
+                                JobRequest r = {}) {
+        loaded_.clear();
+        for (const QString& path : patches) {
+            Patch::Loaded patch;
+            const EngineError loaded = Patch::Load(path, &patch);
+            if (loaded.Failed())
+                qWarning() << loaded.Text();
+            loaded_.push_back(std::move(patch));
+        }
+        QDir().mkpath(dir_.filePath("out"));
+        r.task = JobTask::Patch;
+        if (r.target == RomLayout::Plain)
+            r.target = RomLayout::Unknown;
+        r.folder = dir_.filePath("out");
+        r.patches = &loaded_;
+        Collect collect;
+        ConversionJob job(r, collect);
+        std::vector<JobSource> files;
+        for (const QString& source : sources)
+            files.push_back({source, QString(), false});
+        job.Run(files);
+        return collect.reports;
+    }
+    QStringList Outputs() const {
+        return QDir(dir_.filePath("out")).entryList(QDir::Files | QDir::Hidden);
+    }
+
+    QTemporaryDir dir_;
+    std::vector<Patch::Loaded> loaded_;
+};
+
+// Each format, made by the test's own writer, read and applied to the
+// image it was made for gives the target byte for byte; what the patch
+// says of itself is what the writer put in.
+void TestPatch::apply_data() {
+    QTest::addColumn<Patch::Kind>("kind");
+    QTest::addColumn<qsizetype>("size");
+    QTest::addColumn<qsizetype>("resize");
+    for (const auto& [name, kind] :
+         {std::pair{"IPS", Patch::Kind::Ips}, std::pair{"BPS", Patch::Kind::Bps},
+          std::pair{"UPS", Patch::Kind::Ups}}) {
+        QTest::addRow("%s 1 MiB", name) << kind << MiB << qsizetype(0);
+        QTest::addRow("%s 2 MiB grown by 64 KiB", name) << kind << 2 * MiB << qsizetype(65536);
+        QTest::addRow("%s 4 MiB cut by 1 MiB", name) << kind << 4 * MiB << -MiB;
+    }
+}
+
+void TestPatch::apply() {
+    QFETCH(Patch::Kind, kind);
+    QFETCH(qsizetype, size);
+    QFETCH(qsizetype, resize);
+    const QByteArray source = RomImages::PlainImage(size, 3);
+    const QByteArray target = Hacked(source, resize);
+    const QByteArray patch = MakePatch(kind, source, target);
+    Patch::Description d;
+    QCOMPARE(Patch::Describe(patch, &d), QString());
+    QCOMPARE(d.kind, kind);
+    QCOMPARE(d.TargetSize(source.size()), target.size());
+    if (kind == Patch::Kind::Ips) {
+        QCOMPARE(d.truncate, resize < 0 ? target.size() : -1);
+        QVERIFY(d.runLength >= 1);
+    } else {
+        QCOMPARE(d.sourceSize, source.size());
+        QCOMPARE(d.sourceCrc, TestFiles::Crc32(source));
+        QCOMPARE(d.targetCrc, TestFiles::Crc32(target));
+    }
+    if (kind == Patch::Kind::Bps)
+        for (int action = 0; action < 4; ++action)
+            QVERIFY2(d.actions[action] > 0, qPrintable(QString::number(action)));
+    std::vector<std::uint8_t> made;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(source.constData());
+    QVERIFY(!Patch::Apply(patch, d, RomInspector::MemoryReader(bytes, source.size()), source.size(),
+                          &made)
+                 .Failed());
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(made.data()), qsizetype(made.size())),
+             target);
+}
+
+// Patches that lie: each is refused with words that say what is wrong.
+void TestPatch::hostile_data() {
+    using PatchWriters::PutNumber;
+    QTest::addColumn<QByteArray>("patch");
+    QTest::addColumn<QString>("words");
+    const QByteArray image = RomImages::PlainImage(64 * 1024, 5);
+    // A patch of a kind: its fields after the magic, then CRC32s that hold
+    // (of empty images, and its own).
+    auto sealed = [](const char* magic, const QByteArray& fields) {
+        QByteArray out(magic);
+        out += fields;
+        PatchWriters::PutCrcs(out, QByteArray(), QByteArray());
+        return out;
+    };
+    // A BPS of a source into a target, its actions given.
+    auto bps = [&](quint64 source, quint64 target, const QByteArray& actions) {
+        QByteArray fields;
+        PutNumber(fields, source);
+        PutNumber(fields, target);
+        PutNumber(fields, 0);
+        return sealed("BPS1", fields + actions);
+    };
+    auto action = [](int kind, quint64 length, qint64 relative = 0, bool withOffset = false) {
+        QByteArray out;
+        PutNumber(out, (length - 1) << 2 | quint64(kind));
+        if (withOffset)
+            PutNumber(out, quint64(relative < 0 ? (-relative) << 1 | 1 : relative << 1));
+        return out;
+    };
+    QTest::newRow("0 bytes") << QByteArray() << "the file is empty";
+    QTest::newRow("no magic") << QByteArray("PATCX\0\0\0EOF", 11)
+                              << "it is not an IPS, BPS or UPS patch";
+    QTest::newRow("IPS that never ends") << QByteArray("PATCH\x00\x10\x00\x00\x02\xAA\xBB", 12)
+                                         << "it ends without its \"EOF\" record";
+    QTest::newRow("IPS record cut short")
+        << QByteArray("PATCH\x00\x10\x00\x00\x08\xAA\xBB", 12) << "a record at byte 5 is cut short";
+    QTest::newRow("IPS record past 16 MiB") << QByteArray("PATCH\xFF\xFF\xFF\x00\x02\xAA\xBB"
+                                                          "EOF",
+                                                          15)
+                                            << "a record at byte 5 reaches past 16 MiB";
+    QTest::newRow("IPS run of 0 bytes") << QByteArray("PATCH\x00\x10\x00\x00\x00\x00\x00\xAA"
+                                                      "EOF",
+                                                      16)
+                                        << "a record at byte 5 repeats a byte 0 times";
+    QTest::newRow("IPS bytes after its end")
+        << QByteArray("PATCHEOF\x01\x02", 10) << "2 bytes follow its \"EOF\" record";
+    QTest::newRow("BPS too short")
+        << QByteArray("BPS1\x80\x80\x80", 7) << "it ends before its CRC32s";
+    {
+        QByteArray damaged = PatchWriters::Bps(image, RomImages::PlainImage(64 * 1024, 6));
+        damaged[damaged.size() / 2] = char(damaged[damaged.size() / 2] ^ 1);
+        QTest::newRow("BPS damaged") << damaged << "the patch is damaged: its CRC32 is";
+    }
+    QTest::newRow("BPS number past 64 bits")
+        << sealed("BPS1", QByteArray(11, '\0')) << "is a number larger than 64 bits";
+    QTest::newRow("BPS target of 16 EiB")
+        << bps(16, ~quint64(0), QByteArray()) << "larger than the largest image (1024 MiB)";
+    QTest::newRow("BPS metadata past its end")
+        << sealed("BPS1", "\x90\x90\x90") << "metadata of 16 bytes reach past";
+    QTest::newRow("BPS read past the source")
+        << bps(16, 32, action(0, 32)) << "reads past the source's 16 bytes";
+    QTest::newRow("BPS copy before the source")
+        << bps(16, 16, action(2, 4, -1, true)) << "copies from outside the source";
+    QTest::newRow("BPS copy past the source")
+        << bps(16, 16, action(2, 4, 14, true)) << "copies from outside the source";
+    QTest::newRow("BPS copy of target not yet written")
+        << bps(16, 16, action(0, 4) + action(3, 4, 4, true))
+        << "copies from outside the target written so far";
+    QTest::newRow("BPS write past the target")
+        << bps(16, 16, action(0, 8) + action(1, 9) + QByteArray(9, 'x'))
+        << "writes past the target's 16 bytes";
+    QTest::newRow("BPS short of the target")
+        << bps(16, 16, action(0, 8)) << "its actions make 8 bytes, not the target's 16";
+    {
+        QByteArray damaged = PatchWriters::Ups(image, RomImages::PlainImage(64 * 1024, 6));
+        damaged[damaged.size() - 1] = char(damaged[damaged.size() - 1] ^ 0x80);
+        QTest::newRow("UPS whose CRC32 is wrong") << damaged << "the patch is damaged";
+    }
+    auto ups = [&](quint64 source, quint64 target, const QByteArray& runs) {
+        QByteArray fields;
+        PutNumber(fields, source);
+        PutNumber(fields, target);
+        return sealed("UPS1", fields + runs);
+    };
+    QTest::newRow("UPS run past the target")
+        << ups(16, 16, QByteArray("\x8F\x01\x01\x00", 4)) << "changes bytes past the target's 16";
+    QTest::newRow("UPS run cut short")
+        << ups(16, 16, QByteArray("\x80\x01\x01", 3)) << "the run at byte 6 is cut short";
+    QTest::newRow("UPS source of 16 EiB")
+        << ups(~quint64(0), 16, QByteArray()) << "larger than the largest image";
+}
+
+void TestPatch::hostile() {
+    QFETCH(QByteArray, patch);
+    QFETCH(QString, words);
+    Patch::Description d;
+    const QString why = Patch::Describe(patch, &d);
+    QVERIFY2(why.contains(words), qPrintable(why));
+}
+
+// A patch made for the plain image, applied to it in each layout: the
+// result in the source's layout (a byteswapped one as plain), named after
+// the patch, with the checksum the test sums. A patch made for an SMD
+// file's own bytes is applied to those.
+void TestPatch::bases_data() {
+    QTest::addColumn<Patch::Kind>("kind");
+    QTest::addColumn<RomLayout>("layout");
+    QTest::addColumn<qsizetype>("size");
+    QTest::addColumn<bool>("raw");         // made for the file's own bytes
+    QTest::addColumn<RomLayout>("to");     // asked for; Plain: the default
+    QTest::addColumn<RomLayout>("wanted"); // what the result is in
+    const std::pair<const char*, RomLayout> layouts[] = {{"plain", RomLayout::Plain},
+                                                         {"SMD", RomLayout::Smd},
+                                                         {"MD", RomLayout::Md},
+                                                         {"byteswapped", RomLayout::Byteswapped}};
+    const std::pair<const char*, Patch::Kind> kinds[] = {
+        {"IPS", Patch::Kind::Ips}, {"BPS", Patch::Kind::Bps}, {"UPS", Patch::Kind::Ups}};
+    int n = 0;
+    for (const auto& [kindName, kind] : kinds)
+        for (const auto& [layoutName, layout] : layouts) {
+            const qsizetype size = (1 + n++ % 4) * MiB;
+            const RomLayout wanted = layout == RomLayout::Byteswapped ? RomLayout::Plain : layout;
+            QTest::addRow("%s on %s, %d MiB", kindName, layoutName, int(size / MiB))
+                << kind << layout << size << false << RomLayout::Plain << wanted;
+        }
+    QTest::newRow("BPS made for the SMD file")
+        << Patch::Kind::Bps << RomLayout::Smd << MiB << true << RomLayout::Plain << RomLayout::Smd;
+    QTest::newRow("UPS made for the MD file, written as SMD")
+        << Patch::Kind::Ups << RomLayout::Md << 2 * MiB << true << RomLayout::Smd << RomLayout::Smd;
+    QTest::newRow("IPS on SMD, written as MD")
+        << Patch::Kind::Ips << RomLayout::Smd << MiB << false << RomLayout::Md << RomLayout::Md;
+}
+
+void TestPatch::bases() {
+    QFETCH(Patch::Kind, kind);
+    QFETCH(RomLayout, layout);
+    QFETCH(qsizetype, size);
+    QFETCH(bool, raw);
+    QFETCH(RomLayout, to);
+    QFETCH(RomLayout, wanted);
+    const QByteArray plain = RomImages::PlainImage(size, quint32(size / MiB));
+    const QByteArray target = Hacked(plain);
+    const QByteArray file = RomImages::InLayout(plain, layout);
+    const QByteArray patch = raw ? MakePatch(kind, file, RomImages::InLayout(target, layout))
+                                 : MakePatch(kind, plain, target);
+    const QString source = Put("in/game" + LayoutExtension(layout), file);
+    const QString patchPath = Put("p/Game (Translation v1.2).xyz", patch);
+    JobRequest r;
+    r.target = to;
+    const std::vector<FileReport> reports = Run({patchPath}, {source}, r);
+    QCOMPARE(reports.size(), std::size_t(1));
+    const FileReport& report = reports.front();
+    QVERIFY2(report.outcome == FileOutcome::Converted, qPrintable(Words(report)));
+    const QString name = "Game (Translation v1.2)" + LayoutExtension(wanted);
+    QCOMPARE(Outputs(), QStringList{name});
+    QCOMPARE(QFileInfo(report.destination).fileName(), name);
+    QVERIFY(ReadFile(dir_.filePath("out/" + name)) == RomImages::InLayout(Mended(target), wanted));
+    QVERIFY2(
+        report.detail.contains(QStringLiteral("checksum %1, was %2")
+                                   .arg(Hex(RomImages::HeaderChecksum(target), 4),
+                                        Hex(qFromBigEndian<quint16>(target.data() + 0x18E), 4))),
+        qPrintable(report.detail));
+    if (kind != Patch::Kind::Ips) {
+        const QByteArray made = raw ? RomImages::InLayout(target, layout) : target;
+        QVERIFY2(report.detail.contains(
+                     QStringLiteral("target CRC32 %1 matches").arg(Hex(TestFiles::Crc32(made), 8))),
+                 qPrintable(report.detail));
+    }
+    QCOMPARE(ReadFile(source), file);
+}
+
+// What the job decides beside the bytes: a base the patch was not made for,
+// forced or not, a result that is not what the patch makes, a result that
+// would replace its source, several patches in order, the checksum kept.
+void TestPatch::checks_data() {
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<FileOutcome>("outcome");
+    QTest::addColumn<QString>("words"); // in the notices or the detail
+    QTest::addColumn<bool>("written");
+    QTest::newRow("BPS on another image")
+        << "other bps" << FileOutcome::Refused
+        << "game.smd is not the image this patch was made for: "
+           "the patch expects a plain image of 1048576 bytes with "
+           "CRC32 %1, this one has %2"
+        << false;
+    QTest::newRow("UPS on a shorter image")
+        << "short ups" << FileOutcome::Refused
+        << "the patch expects a plain image of 1048576 bytes with CRC32 %1, this one has 1032192 "
+           "bytes with CRC32 %2"
+        << false;
+    QTest::newRow("BPS forced onto another image")
+        << "force bps" << FileOutcome::Converted
+        << "forced onto an image it was not made for; target CRC32 0x" << true;
+    QTest::newRow("BPS whose result is not its target")
+        << "target bps" << FileOutcome::Failed
+        << "the patched image's CRC32 is %1, not the %2 the patch makes" << false;
+    QTest::newRow("patch named as its source")
+        << "over source" << FileOutcome::Refused << "it would replace its source" << false;
+    QTest::newRow("IPS then BPS made for its result")
+        << "chain" << FileOutcome::Converted << "second.bps: target CRC32" << true;
+    QTest::newRow("BPS after an IPS it was not made for")
+        << "chain wrong" << FileOutcome::Refused
+        << "the patch expects the image the patches before it make" << false;
+    QTest::newRow("checksum kept")
+        << "keep" << FileOutcome::Converted << "checksum %1 kept, the boot check sums %2" << true;
+    QTest::newRow("existing destination kept")
+        << "exists" << FileOutcome::Skipped << QString() << false;
+}
+
+void TestPatch::checks() {
+    QFETCH(QString, row);
+    QFETCH(FileOutcome, outcome);
+    QFETCH(QString, words);
+    QFETCH(bool, written);
+    const QByteArray plain = RomImages::PlainImage(MiB, 11);
+    const QByteArray target = Hacked(plain);
+    const QByteArray other = RomImages::PlainImage(MiB, 12);
+    QByteArray base = plain;
+    QStringList patches;
+    JobRequest r;
+    QString also; // more words that must be told
+    QString source = dir_.filePath("in/game.smd");
+    if (row == QLatin1String("other bps") || row == QLatin1String("force bps")) {
+        base = other;
+        patches << Put("p/hack.bps", PatchWriters::Bps(plain, target));
+        r.force = row == QLatin1String("force bps");
+        if (r.force)
+            also = QStringLiteral(", not the patch's %1").arg(Hex(TestFiles::Crc32(target), 8));
+        else
+            words = words.arg(Hex(TestFiles::Crc32(plain), 8), Hex(TestFiles::Crc32(other), 8));
+    } else if (row == QLatin1String("short ups")) {
+        base = plain.left(plain.size() - 16384);
+        patches << Put("p/hack.ups", PatchWriters::Ups(plain, target));
+        words = words.arg(Hex(TestFiles::Crc32(plain), 8), Hex(TestFiles::Crc32(base), 8));
+    } else if (row == QLatin1String("target bps")) {
+        // The target's CRC32 changed, the patch's own made right again.
+        QByteArray patch = PatchWriters::Bps(plain, target);
+        patch.chop(4);
+        qToLittleEndian<quint32>(0xDEADBEEF, patch.data() + patch.size() - 4);
+        char crc[4];
+        qToLittleEndian<quint32>(TestFiles::Crc32(patch), crc);
+        patch.append(crc, 4);
+        patches << Put("p/hack.bps", patch);
+        words = words.arg(Hex(TestFiles::Crc32(target), 8), Hex(0xDEADBEEF, 8));
+    } else if (row == QLatin1String("over source")) {
+        patches << Put("p/game.ips", PatchWriters::Ips(plain, target));
+        source = dir_.filePath("out/game.smd");
+    } else if (row.startsWith(QLatin1String("chain"))) {
+        const QByteArray first = Hacked(plain);
+        QByteArray second = first;
+        RomImages::PutText(second, 0x120, "KESTRIX SECOND PATCH", 48);
+        patches << Put("p/first.ips", PatchWriters::Ips(plain, first))
+                << Put("p/second.bps",
+                       PatchWriters::Bps(row == QLatin1String("chain") ? first : plain, second));
+    } else if (row == QLatin1String("keep")) {
+        patches << Put("p/hack.ips", PatchWriters::Ips(plain, target));
+        r.keepChecksum = true;
+        words = words.arg(Hex(qFromBigEndian<quint16>(target.data() + 0x18E), 4),
+                          Hex(RomImages::HeaderChecksum(target), 4));
+    } else if (row == QLatin1String("exists")) {
+        patches << Put("p/hack.ips", PatchWriters::Ips(plain, target));
+        Put("out/hack.smd", "mine");
+    }
+    Put(QDir(dir_.path()).relativeFilePath(source), RomImages::Smd(base));
+    const QStringList before = Outputs();
+    const std::vector<FileReport> reports = Run(patches, {source}, r);
+    QCOMPARE(reports.size(), std::size_t(1));
+    const FileReport& report = reports.front();
+    QCOMPARE(report.outcome, outcome);
+    QCOMPARE(report.written, written);
+    const QString told = Words(report) + report.detail;
+    QVERIFY2(told.contains(words) && told.contains(also), qPrintable(told));
+    if (!written)
+        QCOMPARE(Outputs(), before);
+    QCOMPARE(ReadFile(source), RomImages::Smd(base));
+    if (row == QLatin1String("exists"))
+        QCOMPARE(ReadFile(dir_.filePath("out/hack.smd")), QByteArray("mine"));
+    if (row == QLatin1String("keep"))
+        QVERIFY(ReadFile(dir_.filePath("out/hack.smd")) == RomImages::Smd(target));
+}
+
+QTEST_GUILESS_MAIN(TestPatch)
+#include "tst_patch.moc"
