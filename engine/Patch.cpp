@@ -492,4 +492,12 @@ EngineError Load(const QString& path, Loaded* loaded) {
     return {};
 }
 
+bool IsPatchFile(const QString& path) {
+    const SafeFile::Source in(path);
+    QByteArray start(5, '\0');
+    Kind kind;
+    return in.IsOpen() && in.Size() >= 4 &&
+           in.ReadAt(0, start.data(), std::min<std::int64_t>(5, in.Size())) && KindOf(start, &kind);
+}
+
 } // namespace Patch

@@ -77,4 +77,7 @@ struct Loaded {
 // Reads and describes a patch: why it cannot be applied, or nothing.
 EngineError Load(const QString& path, Loaded* loaded);
 
+// Whether a file (not an archive) starts as a patch does.
+bool IsPatchFile(const QString& path);
+
 } // namespace Patch

@@ -174,6 +174,98 @@ QJsonObject Json(const RomInspector::Report& r, const QString& name, const Dat& 
     o["sha1"] = text(!r.sha1.isEmpty(), r.sha1);
     o["dat_game"] = dat.match ? QJsonValue(dat.match->game) : none;
     o["dat_rom"] = dat.match ? QJsonValue(dat.match->name) : none;
+    o["kind"] = QStringLiteral("image");
+    o["patch"] = none;
+    return o;
+}
+
+namespace {
+
+QString Crc(std::uint32_t crc) {
+    return QStringLiteral("%1").arg(crc, 8, 16, QLatin1Char('0'));
+}
+
+} // namespace
+
+std::vector<Line> PatchLines(const Patch::Description& d) {
+    std::vector<Line> lines;
+    auto add = [&lines](const char* label, const QString& value) {
+        lines.push_back({QString::fromLatin1(label), value});
+    };
+    add("kind", Patch::KindName(d.kind) + " patch");
+    add("size", QStringLiteral("%1 bytes").arg(d.size));
+    if (d.checksums) {
+        add("source", QStringLiteral("%1 bytes, CRC32 %2").arg(d.sourceSize).arg(Crc(d.sourceCrc)));
+        add("target", QStringLiteral("%1 bytes, CRC32 %2").arg(d.targetSize).arg(Crc(d.targetCrc)));
+        add("patch crc", Crc(d.patchCrc) + " (matches)");
+    }
+    switch (d.kind) {
+    case Patch::Kind::Ips:
+        add("records", QStringLiteral("%1 (%2 of one repeated byte), %3 bytes written")
+                           .arg(d.records)
+                           .arg(d.runLength)
+                           .arg(d.changed));
+        add("reach", QStringLiteral("%1 bytes").arg(d.reach));
+        if (d.truncate >= 0)
+            add("truncate", QStringLiteral("to %1 bytes").arg(d.truncate));
+        break;
+    case Patch::Kind::Bps:
+        add("actions", QStringLiteral("%1: SourceRead %2, TargetRead %3, SourceCopy %4, "
+                                      "TargetCopy %5; %6 bytes from the patch")
+                           .arg(d.records)
+                           .arg(d.actions[0])
+                           .arg(d.actions[1])
+                           .arg(d.actions[2])
+                           .arg(d.actions[3])
+                           .arg(d.changed));
+        add("metadata", d.metadata.isEmpty()
+                            ? QStringLiteral("none")
+                            : SafeFile::Printable(QString::fromUtf8(d.metadata).simplified()));
+        break;
+    case Patch::Kind::Ups:
+        add("runs", QStringLiteral("%1, %2 bytes changed").arg(d.records).arg(d.changed));
+        break;
+    }
+    return lines;
+}
+
+QJsonObject PatchJson(const Patch::Loaded& patch, const QString& name, const EngineError& error) {
+    QJsonObject o = Json(RomInspector::Report(), name);
+    const QJsonValue none(QJsonValue::Null);
+    for (auto key = o.begin(); key != o.end(); ++key)
+        if (key.key() != QLatin1String("file") && key.key() != QLatin1String("file_bytes_hex"))
+            key.value() = none;
+    o["kind"] = QStringLiteral("patch");
+    o["size"] = double(patch.bytes.size());
+    if (error.Failed()) {
+        o["error"] = error.Text();
+        return o;
+    }
+    const Patch::Description& d = patch.description;
+    auto number = [&none](bool given, double value) { return given ? QJsonValue(value) : none; };
+    auto crc = [&](std::uint32_t value) { return d.checksums ? QJsonValue(Crc(value)) : none; };
+    const bool ips = d.kind == Patch::Kind::Ips;
+    const bool bps = d.kind == Patch::Kind::Bps;
+    QJsonObject p;
+    p["format"] = Patch::KindName(d.kind);
+    p["source_size"] = number(!ips, double(d.sourceSize));
+    p["target_size"] = number(!ips, double(d.targetSize));
+    p["source_crc32"] = crc(d.sourceCrc);
+    p["target_crc32"] = crc(d.targetCrc);
+    p["patch_crc32"] = crc(d.patchCrc);
+    p["records"] = double(d.records);
+    p["run_length_records"] = number(ips, double(d.runLength));
+    p["bytes_changed"] = number(!bps, double(d.changed));
+    p["bytes_from_patch"] = number(bps, double(d.changed));
+    p["reach"] = number(ips, double(d.reach));
+    p["truncate_size"] = number(ips && d.truncate >= 0, double(d.truncate));
+    QJsonObject actions;
+    const char* names[] = {"source_read", "target_read", "source_copy", "target_copy"};
+    for (int i = 0; i < 4; ++i)
+        actions[QLatin1String(names[i])] = double(d.actions[i]);
+    p["actions"] = bps ? QJsonValue(actions) : none;
+    p["metadata"] = bps ? QJsonValue(QString::fromUtf8(d.metadata)) : none;
+    o["patch"] = p;
     return o;
 }
 

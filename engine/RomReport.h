@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DatFile.h"
+#include "Patch.h"
 #include "RomInspector.h"
 
 #include <QJsonObject>
@@ -33,7 +34,14 @@ std::vector<Line> Lines(const RomInspector::Report& report, const Dat& dat = {})
 // object has the same keys; those that do not apply to the file, or whose
 // value is not known, are null. The schema's version, which changes when a
 // key changes its meaning or goes:
-inline constexpr int JsonSchema = 2;
+inline constexpr int JsonSchema = 3;
 QJsonObject Json(const RomInspector::Report& report, const QString& name, const Dat& dat = {});
+
+// The same of a patch: what it says of itself. Its object has the keys of
+// an image's, those null, "kind" "patch" (an image's "image") and the
+// patch's fields under "patch"; error, when set, says why it cannot be
+// applied.
+std::vector<Line> PatchLines(const Patch::Description& patch);
+QJsonObject PatchJson(const Patch::Loaded& patch, const QString& name, const EngineError& error);
 
 } // namespace RomReport

@@ -348,7 +348,7 @@ void tst_KestrixConvert::info() {
     QCOMPARE(result.status, 1);
     const QJsonObject document = QJsonDocument::fromJson(result.out.toUtf8()).object();
     QCOMPARE(document.keys(), QStringList({"files", "schema"}));
-    QCOMPARE(document["schema"].toInt(), 2);
+    QCOMPARE(document["schema"].toInt(), 3);
     const QJsonArray array = document["files"].toArray();
     QCOMPARE(array.size(), 4);
     // The keys of every object, whatever became of its file.
@@ -369,9 +369,11 @@ void tst_KestrixConvert::info() {
                            "error",
                            "file",
                            "file_bytes_hex",
+                           "kind",
                            "layout",
                            "md5",
                            "overdump_tail_mirrored",
+                           "patch",
                            "plain_size",
                            "ram_end",
                            "ram_start",
@@ -457,7 +459,7 @@ void tst_KestrixConvert::jsonValues_data() {
             "checksum_ok": true, "checksum_stored": 51652, "copyright": "(C)KSTX 2026.DEC",
             "crc32": "0ccc057a", "dat_game": null, "dat_rom": null, "devices": "J6",
             "disc": false, "dump": "complete", "dump_past_end": null, "error": null,
-            "file": "game.bin", "file_bytes_hex": null, "layout": "plain",
+            "file": "game.bin", "file_bytes_hex": null, "kind": "image", "patch": null, "layout": "plain",
             "md5": "7519b80bb56b23c33b3072b2e5e9e92a", "overdump_tail_mirrored": null,
             "plain_size": 65536, "ram_end": null, "ram_start": null,
             "reasons": ["\"SEGA\" in the header when read as a plain image",
@@ -474,7 +476,7 @@ void tst_KestrixConvert::jsonValues_data() {
             "checksum_ok": true, "checksum_stored": 51652, "copyright": "(C)KSTX 2026.DEC",
             "crc32": "0ccc057a", "dat_game": null, "dat_rom": null, "devices": "J6",
             "disc": false, "dump": "complete", "dump_past_end": null, "error": null,
-            "file": "game.smd", "file_bytes_hex": null, "layout": "smd",
+            "file": "game.smd", "file_bytes_hex": null, "kind": "image", "patch": null, "layout": "smd",
             "md5": "7519b80bb56b23c33b3072b2e5e9e92a", "overdump_tail_mirrored": null,
             "plain_size": 65536, "ram_end": null, "ram_start": null,
             "reasons": ["\"SEGA\" in the header when read as an SMD image",
@@ -491,12 +493,33 @@ void tst_KestrixConvert::jsonValues_data() {
             "checksum_ok": null, "checksum_stored": null, "copyright": null, "crc32": null,
             "dat_game": null, "dat_rom": null, "devices": null, "disc": null, "dump": null,
             "dump_past_end": null, "error": "the file does not exist", "file": "missing.bin",
-            "file_bytes_hex": null, "layout": null, "md5": null,
+            "file_bytes_hex": null, "kind": "image", "patch": null, "layout": null, "md5": null,
             "overdump_tail_mirrored": null, "plain_size": null, "ram_end": null,
             "ram_start": null, "reasons": null, "region": null, "regions": null,
             "rom_end": null, "rom_start": null, "serial": null, "sha1": null, "size": null,
             "smd_blocks": null, "smd_blocks_declared": null, "system": null,
             "title_domestic": null, "title_overseas": null})");
+    // A BPS patch worked out by hand: "ABCD" to "ABXY", with metadata
+    // "abc"; its CRC32s are zlib's.
+    QTest::newRow("a BPS patch") << "hack.bps"
+                                 << QByteArray::fromHex(
+                                        "4250533184848361626384855859a52017dbe687271106b9042c")
+                                 << QByteArray(R"({"certainty": null, "checksum_computed": null,
+            "checksum_declared_range": null, "checksum_declared_range_ok": null,
+            "checksum_ok": null, "checksum_stored": null, "copyright": null, "crc32": null,
+            "dat_game": null, "dat_rom": null, "devices": null, "disc": null, "dump": null,
+            "dump_past_end": null, "error": null, "file": "hack.bps", "file_bytes_hex": null,
+            "kind": "patch", "layout": null, "md5": null, "overdump_tail_mirrored": null,
+            "patch": {"actions": {"source_copy": 0, "source_read": 1, "target_copy": 0,
+                                  "target_read": 1},
+                      "bytes_changed": null, "bytes_from_patch": 2, "format": "BPS",
+                      "metadata": "abc", "patch_crc32": "2c04b906", "reach": null, "records": 2,
+                      "run_length_records": null, "source_crc32": "db1720a5", "source_size": 4,
+                      "target_crc32": "112787e6", "target_size": 4, "truncate_size": null},
+            "plain_size": null, "ram_end": null, "ram_start": null, "reasons": null,
+            "region": null, "regions": null, "rom_end": null, "rom_start": null, "serial": null,
+            "sha1": null, "size": 26, "smd_blocks": null, "smd_blocks_declared": null,
+            "system": null, "title_domestic": null, "title_overseas": null})");
 }
 
 // Every value info --json gives of a file, null where it does not apply.
@@ -629,6 +652,24 @@ void tst_KestrixConvert::reports_data() {
     QTest::newRow("no plain size where it is the size")
         << CartridgeImage(65536, 7) << QStringList{"info", "game.bin"}
         << QStringList{"  size       65536 bytes\n  layout", "!plain size"};
+    // Patches worked out by hand (their CRC32s zlib's), told whatever
+    // their name: an IPS with a record, a run of one byte and a size to cut
+    // to; a UPS of "ABCD" to "ABXY".
+    QTest::newRow("an IPS patch")
+        << QByteArray("PATCH\0\0\x10\0\x02ZZ\0\0\x20\0\0\0\x05\xEE"
+                      "EOF\0\0\x40",
+                      26)
+        << QStringList{"info", "game.bin"}
+        << QStringList{"game.bin\n  kind       IPS patch\n  size       26 bytes\n",
+                       "  records    2 (1 of one repeated byte), 7 bytes written\n",
+                       "  reach      37 bytes\n  truncate   to 64 bytes\n", "!layout"};
+    QTest::newRow("a UPS patch") << QByteArray::fromHex(
+                                        "555053318484821b1d00a52017dbe68727114dc29f8a")
+                                 << QStringList{"info", "game.bin"}
+                                 << QStringList{"  source     4 bytes, CRC32 db1720a5\n",
+                                                "  target     4 bytes, CRC32 112787e6\n",
+                                                "  patch crc  8a9fc24d (matches)\n",
+                                                "  runs       1, 2 bytes changed\n"};
 }
 
 // What info says of dumps built here, against values worked out by hand;

@@ -3,19 +3,40 @@
 #include "Arguments.h"
 #include "InspectFiles.h"
 #include "Output.h"
+#include "Patch.h"
 #include "RomInspector.h"
 #include "RomReport.h"
 #include "Sources.h"
 
 #include <QJsonDocument>
 
+#include <utility>
+
 namespace {
 
-void PrintText(const RomInspector::Report& r, const RomReport::Dat& dat) {
-    Out() << Shown(r.file) << "\n";
-    for (const RomReport::Line& line : RomReport::Lines(r, dat))
-        Out() << "  " << line.label.leftJustified(11) << line.value << "\n";
-}
+// One report after another: as text, a blank line between two, or as
+// the objects of the JSON array.
+class Reports {
+public:
+    void Text(const QString& file, const std::vector<RomReport::Line>& lines) {
+        if (!std::exchange(first_, false))
+            Out() << "\n";
+        Out() << Shown(file) << "\n";
+        for (const RomReport::Line& line : lines)
+            Out() << "  " << line.label.leftJustified(11) << line.value << "\n";
+        Out().Flush();
+    }
+    void Json(const QJsonObject& object) {
+        const QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented).trimmed();
+        Out() << (std::exchange(first_, false) ? "\n        " : ",\n        ")
+              << QString::fromUtf8(text).replace(QLatin1Char('\n'), QStringLiteral("\n        "));
+        Out().Flush();
+    }
+    bool None() const { return first_; }
+
+private:
+    bool first_ = true;
+};
 
 } // namespace
 
@@ -40,7 +61,7 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
         return RomReport::Dat{!dats.isEmpty(), dats.isEmpty() ? nullptr : index.Match(r)};
     };
     int status = ExitConverted;
-    bool first = true;
+    Reports reports;
     // Each object is written as soon as it is done, not gathered first.
     if (json)
         Out() << "{\n    \"schema\": " << qint64(RomReport::JsonSchema) << ",\n    \"files\": [";
@@ -50,31 +71,50 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
             return EngineError(EngineError::Code::StdinUnreadable, why);
         return EngineError();
     };
-    RomInspector::InspectFiles(
-        files, jobs, standardInput, stdinName, [&](const RomInspector::Report& r) {
-            if (!r.Inspected()) {
-                status = ExitSomeFailed;
-                Message() << "cannot inspect " << Quoted(r.file) << ": " << r.error.Text() << "\n";
-                Err().Flush();
-            }
-            if (json) {
-                const QByteArray object = QJsonDocument(RomReport::Json(r, Shown(r.file), datOf(r)))
-                                              .toJson(QJsonDocument::Indented)
-                                              .trimmed();
-                Out() << (first ? "\n        " : ",\n        ")
-                      << QString::fromUtf8(object).replace(QLatin1Char('\n'),
-                                                           QStringLiteral("\n        "));
-                first = false;
-                Out().Flush();
-            } else if (r.Inspected()) {
-                if (!first)
-                    Out() << "\n";
-                first = false;
-                PrintText(r, datOf(r));
-                Out().Flush();
-            }
-        });
+    // The images between two patches are inspected together, several at once.
+    QStringList images;
+    auto inspect = [&] {
+        if (images.isEmpty())
+            return;
+        RomInspector::InspectFiles(
+            images, jobs, standardInput, stdinName, [&](const RomInspector::Report& r) {
+                if (!r.Inspected()) {
+                    status = ExitSomeFailed;
+                    Message() << "cannot inspect " << Quoted(r.file) << ": " << r.error.Text()
+                              << "\n";
+                    Err().Flush();
+                }
+                if (json)
+                    reports.Json(RomReport::Json(r, Shown(r.file), datOf(r)));
+                else if (r.Inspected())
+                    reports.Text(r.file, RomReport::Lines(r, datOf(r)));
+            });
+        images.clear();
+    };
+    // A patch says what it is made for and what it makes.
+    auto describe = [&](const QString& path) {
+        Patch::Loaded patch;
+        const EngineError loaded = Patch::Load(path, &patch);
+        if (loaded.Failed()) {
+            status = ExitSomeFailed;
+            Message() << "cannot inspect " << loaded.Text() << "\n";
+            Err().Flush();
+        }
+        if (json)
+            reports.Json(RomReport::PatchJson(patch, Shown(path), loaded));
+        else if (!loaded.Failed())
+            reports.Text(path, RomReport::PatchLines(patch.description));
+    };
+    for (const QString& file : files) {
+        if (file != QLatin1String("-") && Patch::IsPatchFile(file)) {
+            inspect();
+            describe(file);
+        } else {
+            images << file;
+        }
+    }
+    inspect();
     if (json)
-        Out() << (first ? "]\n}\n" : "\n    ]\n}\n");
+        Out() << (reports.None() ? "]\n}\n" : "\n    ]\n}\n");
     return status;
 }
