@@ -262,7 +262,7 @@ void tst_KestrixConvert::optionsAgree() {
     const QString manual = ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.1");
     const QString completion =
         ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.bash-completion");
-    QCOMPARE(longOptions(help).size(), 20);
+    QCOMPARE(longOptions(help).size(), 23);
     QCOMPARE(longOptions(manual), longOptions(help));
     QCOMPARE(longOptions(completion), longOptions(help));
     const QString synopsis = manual.section(".SH SYNOPSIS", 1).section(".SH", 0, 0);
@@ -282,6 +282,17 @@ void tst_KestrixConvert::optionsAgree() {
     QCOMPARE(offered.out.split(' ', Qt::SkipEmptyParts).size(), 9);
     for (const char* option : {"--json", "--dat", "--jobs", "--files-from", "--null", "--name"})
         QVERIFY2(offered.out.contains(option), qPrintable(offered.out));
+    // And patch what patch takes, the layouts after --to.
+    const Result patch = RunShell(
+        "env -i bash --norc -c 'source \"$0\"; COMP_WORDS=(kestrix-convert patch -p a.ips --); "
+        "COMP_CWORD=4; _kestrix_convert; echo \"${COMPREPLY[*]}\"; COMP_WORDS=(kestrix-convert "
+        "patch --to \"\"); COMP_CWORD=3; _kestrix_convert; echo "
+        "\"${COMPREPLY[*]}\"' " KESTRIX_SOURCE_DIR
+        "/resources/linux/kestrix-convert.bash-completion");
+    QCOMPARE(patch.err, QString());
+    for (const char* option : {"--patch", "--to", "--keep-checksum", "--force", "--verify"})
+        QVERIFY2(patch.out.section('\n', 0, 0).contains(option), qPrintable(patch.out));
+    QCOMPARE(patch.out.section('\n', 1, 1), QString("bin smd md"));
 }
 
 void tst_KestrixConvert::convertsEachMode_data() {
