@@ -13,6 +13,8 @@
 #   ./dev.sh coverage build with coverage instrumentation, run the suite once,
 #                     and report line and branch coverage of engine/ and tools/
 #   ./dev.sh bench    build and run the benchmarks
+#   ./dev.sh fuzz [SECONDS]  build the patch readers' fuzz target with clang,
+#                     AddressSanitizer and UBSan, and run it (default 600 s)
 #   ./dev.sh windows  cross-build both programs for 64-bit Windows with MinGW-w64
 #                     and pack build-windows/kestrix-VERSION-win64.zip (and the
 #                     NSIS installer beside it)
@@ -245,6 +247,19 @@ package)
     cd "$BUILD_DIR"
     exec cpack -G DEB
     ;;
+fuzz)
+    install_packages "${BUILD_PACKAGES[@]}" clang
+    FUZZ_DIR=${KESTRIX_FUZZ_DIR:-build-fuzz}
+    configure "$FUZZ_DIR" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+        -DKESTRIX_FUZZ=ON -DKESTRIX_SANITIZE=ON -DKESTRIX_BENCHMARKS=OFF
+    cmake --build "$FUZZ_DIR" --target fuzz_patch
+    # What the run finds beyond the seeds stays in the build folder.
+    mkdir -p "$FUZZ_DIR/corpus"
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    exec "$FUZZ_DIR/tests/fuzz/fuzz_patch" -max_total_time="${2:-600}" -rss_limit_mb=4096 \
+        -timeout=30 -print_final_stats=1 "$FUZZ_DIR/corpus" tests/fuzz/seeds
+    ;;
 bench)
     install_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
     build
@@ -253,6 +268,7 @@ bench)
     "$BUILD_DIR/bin/kestrix-bench-batch"
     bench/library.sh "$BUILD_DIR"
     bench/archives.sh "$BUILD_DIR"
+    bench/patches.sh "$BUILD_DIR"
     bench/info-memory.sh "$BUILD_DIR"
     bench/window-memory.sh "$BUILD_DIR"
     bench/stream-memory.sh "$BUILD_DIR"
@@ -268,7 +284,7 @@ format)
     exec cmake --build "$BUILD_DIR" --target format
     ;;
 *)
-    echo "usage: ./dev.sh run|test|coverage|install|uninstall|package|bench|windows|format" >&2
+    echo "usage: ./dev.sh run|test|coverage|install|uninstall|package|bench|fuzz|windows|format" >&2
     exit 2
     ;;
 esac
