@@ -966,6 +966,26 @@ void tst_KestrixConvert::patching_data() {
            "\"$KX\" patch --dat t.dat -q -p French.ips -o out game.bin"
         << 0 << "warning: game.bin matches no ROM of the DAT files"
         << "out/French.bin" << QByteArray();
+    QTest::newRow("an image in a zip")
+        << Smd(plain) << ".smd" << ips << "French.ips"
+        << "python3 -c 'import zipfile; zipfile.ZipFile(\"g.zip\", \"w\").write(\"game.smd\")' "
+           "&& \"$KX\" patch -p French.ips -o out g.zip"
+        << 0 << "g.zip:game.smd -> out/French.smd " + sum << "out/French.smd" << Smd(mended);
+    // The one image of several that a BPS patch was made for, found.
+    QTest::newRow("a BPS finds its base among several images, -j 2")
+        << Smd(plain) << ".smd" << bps << "French.bps"
+        << "head -c 2097152 /dev/zero > wrong.bin && "
+           "\"$KX\" patch -j 2 -p French.bps -o out missing.bin wrong.bin game.smd"
+        << 1
+        << "refused missing.bin: the file does not exist|wrong.bin is not the image this patch "
+           "was made for|game.smd -> out/French.smd|1 patched, 0 skipped, 2 refused, 0 failed"
+        << "out/French.smd" << Smd(mended);
+    // A drive that takes less than the image: the line says why, and
+    // neither the image nor a part of it stays behind.
+    QTest::newRow("a destination that cannot take the image")
+        << Smd(plain) << ".smd" << ips << "French.ips"
+        << "ulimit -f 2048 && \"$KX\" patch -p French.ips -o out game.smd" << 1
+        << "game.smd|File too large|0 patched" << "" << QByteArray();
     // Hostile patches: one line, nothing written.
     const struct {
         const char* name;
