@@ -40,6 +40,9 @@ EngineError Index::Load(const QString& path) {
     QString game;
     bool root = true;
     int duplicates = 0;
+    const int dat = int(paths_.size());
+    paths_.append(path);
+    int gameIndex = -1;
     for (;;) {
         xml.readNext();
         if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
@@ -62,33 +65,47 @@ EngineError Index::Load(const QString& path) {
                 return {Code::NotADat, QString(), path};
             if (element == u"game" || element == u"machine") {
                 game = xml.attributes().value(QLatin1String("name")).toString();
+                gameIndex = int(games_.size());
+                games_.push_back({game, dat, {}});
+                gameByName_.try_emplace(game, gameIndex);
             } else if (element == u"rom") {
                 const QXmlStreamAttributes a = xml.attributes();
-                Rom rom;
+                auto kept = std::make_unique<Rom>();
+                Rom& rom = *kept;
                 rom.game = game;
+                rom.index = int(roms_.size());
+                rom.gameIndex = gameIndex;
                 rom.name = a.value(QLatin1String("name")).toString();
                 bool ok = false;
                 rom.size = a.value(QLatin1String("size")).toLongLong(&ok);
                 if (!ok)
                     rom.size = -1;
+                if (gameIndex >= 0)
+                    games_[std::size_t(gameIndex)].roms.push_back(rom.index);
+                if (!rom.name.isEmpty())
+                    gameByName_.try_emplace(rom.name, gameIndex);
                 Sha1 sha1{};
                 std::array<std::uint8_t, 4> crc{};
+                const bool hasCrc = FromHex(a.value(QLatin1String("crc")), &crc) && rom.size >= 0;
+                const std::uint32_t crcValue = std::uint32_t(crc[0]) << 24 |
+                                               std::uint32_t(crc[1]) << 16 |
+                                               std::uint32_t(crc[2]) << 8 | crc[3];
+                if (hasCrc)
+                    byAnyCrc_.try_emplace(CrcKey{crcValue, rom.size}, &rom);
                 if (FromHex(a.value(QLatin1String("sha1")), &sha1)) {
-                    const auto [at, added] = bySha1_.try_emplace(sha1, rom);
-                    if (!added && at->second.game != rom.game && ++duplicates <= MostWarnings)
+                    const auto [at, added] = bySha1_.try_emplace(sha1, &rom);
+                    if (!added && at->second->game != rom.game && ++duplicates <= MostWarnings)
                         warnings_.append(
                             QStringLiteral("%1 lists the SHA-1 %2 for \"%3\" and for \"%4\"; "
                                            "\"%3\" is the one matched")
                                 .arg(SafeFile::Printable(path),
                                      a.value(QLatin1String("sha1")).toString().toLower(),
-                                     SafeFile::Printable(at->second.game),
+                                     SafeFile::Printable(at->second->game),
                                      SafeFile::Printable(rom.game)));
-                } else if (FromHex(a.value(QLatin1String("crc")), &crc) && rom.size >= 0) {
-                    const std::uint32_t value = std::uint32_t(crc[0]) << 24 |
-                                                std::uint32_t(crc[1]) << 16 |
-                                                std::uint32_t(crc[2]) << 8 | crc[3];
-                    byCrc_.try_emplace(CrcKey{value, rom.size}, rom);
+                } else if (hasCrc) {
+                    byCrc_.try_emplace(CrcKey{crcValue, rom.size}, &rom);
                 }
+                roms_.push_back(std::move(kept));
             }
         } else if (xml.isEndElement() && (xml.name() == u"game" || xml.name() == u"machine")) {
             game.clear();
@@ -106,19 +123,62 @@ EngineError Index::Load(const QString& path) {
     return {};
 }
 
-const Rom* Index::Match(const RomInspector::Report& report) const {
-    if (!report.Inspected() || report.sha1.isEmpty())
-        return nullptr;
+QString FormName(Form form) {
+    switch (form) {
+    case Form::Plain:
+        return QStringLiteral("plain content");
+    case Form::Raw:
+        return QStringLiteral("file as it is");
+    case Form::None:
+        break;
+    }
+    return QString();
+}
+
+const Rom* Index::BySha1(const QString& hex) const {
     Sha1 sha1{};
-    if (FromHex(QStringView(report.sha1), &sha1))
-        if (const auto found = bySha1_.find(sha1); found != bySha1_.end())
-            return &found->second;
-    bool ok = false;
-    const std::uint32_t crc = report.crc32.toUInt(&ok, 16);
-    if (!ok)
+    if (!FromHex(QStringView(hex), &sha1))
         return nullptr;
-    const auto found = byCrc_.find(CrcKey{crc, report.plainSize});
-    return found == byCrc_.end() ? nullptr : &found->second;
+    const auto found = bySha1_.find(sha1);
+    return found == bySha1_.end() ? nullptr : found->second;
+}
+
+const Rom* Index::ByCrc(const QString& hex, std::int64_t size, bool sha1Less) const {
+    bool ok = false;
+    const std::uint32_t crc = hex.toUInt(&ok, 16);
+    if (!ok || hex.size() != 8)
+        return nullptr;
+    const auto& map = sha1Less ? byCrc_ : byAnyCrc_;
+    const auto found = map.find(CrcKey{crc, size});
+    return found == map.end() ? nullptr : found->second;
+}
+
+Found Index::Find(const RomInspector::Report& report) const {
+    if (!report.Inspected() || report.sha1.isEmpty())
+        return {};
+    if (const Rom* rom = BySha1(report.sha1))
+        return {rom, Form::Plain};
+    if (const Rom* rom = report.rawSha1.isEmpty() ? nullptr : BySha1(report.rawSha1))
+        return {rom, Form::Raw};
+    if (const Rom* rom = ByCrc(report.crc32, report.plainSize, true))
+        return {rom, Form::Plain};
+    if (const Rom* rom =
+            report.rawCrc32.isEmpty() ? nullptr : ByCrc(report.rawCrc32, report.size, true))
+        return {rom, Form::Raw};
+    return {};
+}
+
+const Rom* Index::SameCrc(const RomInspector::Report& report) const {
+    if (!report.Inspected() || report.crc32.isEmpty())
+        return nullptr;
+    if (const Rom* rom = ByCrc(report.crc32, report.plainSize, false))
+        return rom;
+    return report.rawCrc32.isEmpty() ? nullptr : ByCrc(report.rawCrc32, report.size, false);
+}
+
+int Index::GameNamed(const QString& name) const {
+    const auto found = gameByName_.find(name);
+    return found == gameByName_.end() ? -1 : found->second;
 }
 
 } // namespace DatFile

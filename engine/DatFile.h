@@ -8,7 +8,9 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
+#include <vector>
 
 // The verified lists of dump projects: Logiqx XML DAT files, in which each
 // <game name="..."> holds <rom name="..." size="..." crc="..." md5="..."
@@ -20,6 +22,27 @@ struct Rom {
     QString game;
     QString name;
     std::int64_t size = -1;
+    int index = -1; // among the ROMs of every DAT loaded, in their order
+    int gameIndex = -1;
+};
+
+// A game of the DATs, in their order, with its ROMs' indexes.
+struct Game {
+    QString name;
+    int dat = 0; // which DAT file lists it
+    std::vector<int> roms;
+};
+
+// How a file matched a DAT entry: by the hashes of its plain content, or of
+// its bytes as they are (a DAT that lists a verified dump byte-swapped or
+// with a copier header).
+enum class Form { None, Plain, Raw };
+// "plain content", "file as it is".
+QString FormName(Form form);
+
+struct Found {
+    const Rom* rom = nullptr;
+    Form form = Form::None;
 };
 
 class Index {
@@ -33,7 +56,21 @@ public:
     // The entry a report's plain content matches: by SHA-1, or by CRC32 and
     // size for entries that list no SHA-1; null when none does. Where two
     // games list one SHA-1, the first listed is the one matched.
-    const Rom* Match(const RomInspector::Report& report) const;
+    const Rom* Match(const RomInspector::Report& report) const { return Find(report).rom; }
+    // The same, and which form matched: SHA-1 decides where the DAT gives
+    // one, CRC32 and size otherwise; the plain content is tried first.
+    Found Find(const RomInspector::Report& report) const;
+    // An entry whose size and CRC32 a file has (in either form) whatever the
+    // SHA-1 says: of a bad dump, where the SHA-1 does not match.
+    const Rom* SameCrc(const RomInspector::Report& report) const;
+    // The game of that name, or whose ROM has that file name; -1 when none.
+    int GameNamed(const QString& name) const;
+
+    const std::vector<Game>& Games() const { return games_; }
+    const Rom& RomAt(int index) const { return *roms_[std::size_t(index)]; }
+    int Roms() const { return int(roms_.size()); }
+    // The files loaded, in their order.
+    const QStringList& Paths() const { return paths_; }
 
     // What the files loaded say twice: one SHA-1 listed for two games.
     const QStringList& Warnings() const { return warnings_; }
@@ -58,8 +95,17 @@ private:
             return std::size_t(k.crc) * 0x9E3779B97F4A7C15ull ^ std::size_t(k.size);
         }
     };
-    std::unordered_map<Sha1, Rom, Sha1Hash> bySha1_;
-    std::unordered_map<CrcKey, Rom, CrcHash> byCrc_;
+    const Rom* BySha1(const QString& hex) const;
+    const Rom* ByCrc(const QString& hex, std::int64_t size, bool sha1Less) const;
+
+    // Every ROM once, in order; the maps point into it.
+    std::vector<std::unique_ptr<Rom>> roms_;
+    std::vector<Game> games_;
+    std::unordered_map<Sha1, const Rom*, Sha1Hash> bySha1_;
+    std::unordered_map<CrcKey, const Rom*, CrcHash> byCrc_;    // ROMs that list no SHA-1
+    std::unordered_map<CrcKey, const Rom*, CrcHash> byAnyCrc_; // every ROM with a CRC32
+    std::unordered_map<QString, int> gameByName_;
+    QStringList paths_;
     QStringList warnings_;
 };
 

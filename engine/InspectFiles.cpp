@@ -12,15 +12,16 @@ namespace {
 
 using Give = std::function<void(Report&&)>;
 
-Report InspectBytes(const QByteArray& bytes) {
+Report InspectBytes(const QByteArray& bytes, const Options& options) {
     return InspectData(
         MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size()),
-        bytes.size());
+        bytes.size(), options);
 }
 
 // The reports of an archive's entries, each handed over as soon as it is
 // made; misnamed: what the archive's name gets wrong, told first.
-void InspectArchive(const QString& path, const QString& misnamed, const Give& give) {
+void InspectArchive(const QString& path, const QString& misnamed, const Options& options,
+                    const Give& give) {
     int entries = 0;
     const EngineError read =
         Archive::Read(path, Mod_Convert::MaxSourceSize, [&](Archive::Entry& entry) {
@@ -30,7 +31,7 @@ void InspectArchive(const QString& path, const QString& misnamed, const Give& gi
                     "a companion of the images (a read-me, a picture, a list), passed over "
                     "unread"));
             else if (!entry.error.Failed())
-                report = InspectBytes(entry.bytes);
+                report = InspectBytes(entry.bytes, options);
             else
                 report.error = entry.error;
             report.file = path + QLatin1Char(':') + entry.name;
@@ -49,7 +50,7 @@ void InspectArchive(const QString& path, const QString& misnamed, const Give& gi
 
 // The reports of one file: one, or one for each entry of an archive.
 void InspectFile(const QString& path, const StandardInput& standardInput, const QString& stdinName,
-                 Semaphore& archives, const Give& give) {
+                 const Options& options, Semaphore& archives, const Give& give) {
     if (path == QLatin1String("-")) {
         Report report;
         QByteArray bytes;
@@ -57,7 +58,7 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
             read.Failed())
             report.error = read;
         else
-            report = InspectBytes(bytes);
+            report = InspectBytes(bytes, options);
         report.file = stdinName.isEmpty() ? path : stdinName;
         return give(std::move(report));
     }
@@ -65,7 +66,7 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
     const Archive::Kind kind = Archive::KindOf(path);
     const QString misnamed = Archive::Misnamed(path, kind);
     if (kind == Archive::Kind::None) {
-        Report report = Inspect(path);
+        Report report = Inspect(path, options);
         if (!misnamed.isEmpty() && report.Inspected())
             report.reasons.prepend(misnamed);
         return give(std::move(report));
@@ -73,14 +74,17 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
     // An archive's entry is inspected in memory, up to 1 GiB of it: two
     // archives at a time at most, whatever the number of cores.
     archives.Acquire();
-    InspectArchive(path, misnamed, give);
+    InspectArchive(path, misnamed, options, give);
     archives.Release();
 }
 
 } // namespace
 
 void InspectFiles(const QStringList& files, int jobs, const StandardInput& standardInput,
-                  const QString& stdinName, const std::function<void(const Report&)>& take) {
+                  const QString& stdinName, const std::function<void(const Report&)>& take,
+                  bool raw) {
+    Options options;
+    options.rawFingerprints = raw;
     // Each file's reports as they come: the file being told hands its
     // reports straight on, the later ones wait.
     Semaphore archives(2);
@@ -88,7 +92,7 @@ void InspectFiles(const QStringList& files, int jobs, const StandardInput& stand
     InOrder<Report> reports(pool);
     for (const QString& file : files)
         reports.Start([&, file](const InOrder<Report>::Give& give) {
-            InspectFile(file, standardInput, stdinName, archives, give);
+            InspectFile(file, standardInput, stdinName, options, archives, give);
         });
     while (reports.TakeNext([&take](const Report& report) { take(report); })) {
     }

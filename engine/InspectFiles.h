@@ -19,7 +19,9 @@ using StandardInput = std::function<EngineError(std::int64_t limit, QByteArray* 
 // before it are done: one report a file, or one for each entry of an
 // archive. A file "-" is standard input, shown as stdinName when there is
 // one. take runs on the caller's thread.
+// With raw, the fingerprints of each file as it is too (Options).
 void InspectFiles(const QStringList& files, int jobs, const StandardInput& standardInput,
-                  const QString& stdinName, const std::function<void(const Report&)>& take);
+                  const QString& stdinName, const std::function<void(const Report&)>& take,
+                  bool raw = false);
 
 } // namespace RomInspector

@@ -587,6 +587,14 @@ private:
                 report_.dump = Dump::Truncated;
         }
         Fingerprints(digest);
+        if (options_.rawFingerprints && options_.fingerprints && layout != RomLayout::Unknown &&
+            layout != RomLayout::Plain) {
+            const Digest raw = ReadPlain(read_, size_, RomLayout::Unknown, true, options_.cancel);
+            if (!raw.ok)
+                return void(Unfinished());
+            report_.rawCrc32 = raw.crc32;
+            report_.rawSha1 = raw.sha1;
+        }
     }
 
     // What the size says of the dump.

@@ -90,6 +90,10 @@ struct Report {
     QString crc32;
     QString md5;
     QString sha1;
+    // Of the file as it is, where that differs from the plain content (an
+    // SMD, MD or byteswapped image) and they were asked for.
+    QString rawCrc32;
+    QString rawSha1;
     // Set when the file could not be inspected; everything else is then empty.
     EngineError error;
 
@@ -116,6 +120,9 @@ struct Options {
     // shows under one layout alone is taken as that layout, likely, having
     // read no more than its header: enough to decide, not to explain.
     bool checksum = true;
+    // With fingerprints, those of the file's bytes as they are too, where
+    // its layout is not plain.
+    bool rawFingerprints = false;
     // Turning true stops the work between pieces; the report then has an error.
     const std::atomic<bool>* cancel = nullptr;
 };

@@ -116,8 +116,10 @@ std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
         add("dat game", !dat.match                  ? QStringLiteral("no match in the DAT files")
                         : dat.match->game.isEmpty() ? QStringLiteral("(a game with no name)")
                                                     : SafeFile::Printable(dat.match->game));
-        if (dat.match)
+        if (dat.match) {
             add("dat rom", SafeFile::Printable(dat.match->name));
+            add("dat match", DatFile::FormName(dat.form));
+        }
     }
     return lines;
 }
@@ -174,6 +176,7 @@ QJsonObject Json(const RomInspector::Report& r, const QString& name, const Dat& 
     o["sha1"] = text(!r.sha1.isEmpty(), r.sha1);
     o["dat_game"] = dat.match ? QJsonValue(dat.match->game) : none;
     o["dat_rom"] = dat.match ? QJsonValue(dat.match->name) : none;
+    o["dat_match"] = dat.match ? QJsonValue(DatFile::FormName(dat.form)) : none;
     o["kind"] = QStringLiteral("image");
     o["patch"] = none;
     return o;

@@ -25,6 +25,7 @@ struct Line {
 struct Dat {
     bool asked = false;
     const DatFile::Rom* match = nullptr;
+    DatFile::Form form = DatFile::Form::None; // which hashes matched
 };
 
 // The lines of a report; a file that could not be inspected has none.

@@ -372,6 +372,7 @@ void tst_KestrixConvert::info() {
                            "copyright",
                            "crc32",
                            "dat_game",
+                           "dat_match",
                            "dat_rom",
                            "devices",
                            "disc",
@@ -468,7 +469,7 @@ void tst_KestrixConvert::jsonValues_data() {
         << "game.bin" << plain << QByteArray(R"({"certainty": "certain", "checksum_computed": 51652,
             "checksum_declared_range": null, "checksum_declared_range_ok": null,
             "checksum_ok": true, "checksum_stored": 51652, "copyright": "(C)KSTX 2026.DEC",
-            "crc32": "0ccc057a", "dat_game": null, "dat_rom": null, "devices": "J6",
+            "crc32": "0ccc057a", "dat_game": null, "dat_match": null, "dat_rom": null, "devices": "J6",
             "disc": false, "dump": "complete", "dump_past_end": null, "error": null,
             "file": "game.bin", "file_bytes_hex": null, "kind": "image", "patch": null, "layout": "plain",
             "md5": "7519b80bb56b23c33b3072b2e5e9e92a", "overdump_tail_mirrored": null,
@@ -485,7 +486,7 @@ void tst_KestrixConvert::jsonValues_data() {
         << QByteArray(R"({"certainty": "certain", "checksum_computed": 51652,
             "checksum_declared_range": null, "checksum_declared_range_ok": null,
             "checksum_ok": true, "checksum_stored": 51652, "copyright": "(C)KSTX 2026.DEC",
-            "crc32": "0ccc057a", "dat_game": null, "dat_rom": null, "devices": "J6",
+            "crc32": "0ccc057a", "dat_game": null, "dat_match": null, "dat_rom": null, "devices": "J6",
             "disc": false, "dump": "complete", "dump_past_end": null, "error": null,
             "file": "game.smd", "file_bytes_hex": null, "kind": "image", "patch": null, "layout": "smd",
             "md5": "7519b80bb56b23c33b3072b2e5e9e92a", "overdump_tail_mirrored": null,
@@ -502,7 +503,7 @@ void tst_KestrixConvert::jsonValues_data() {
                                     << QByteArray(R"({"certainty": null, "checksum_computed": null,
             "checksum_declared_range": null, "checksum_declared_range_ok": null,
             "checksum_ok": null, "checksum_stored": null, "copyright": null, "crc32": null,
-            "dat_game": null, "dat_rom": null, "devices": null, "disc": null, "dump": null,
+            "dat_game": null, "dat_match": null, "dat_rom": null, "devices": null, "disc": null, "dump": null,
             "dump_past_end": null, "error": "the file does not exist", "file": "missing.bin",
             "file_bytes_hex": null, "kind": "image", "patch": null, "layout": null, "md5": null,
             "overdump_tail_mirrored": null, "plain_size": null, "ram_end": null,
@@ -518,7 +519,7 @@ void tst_KestrixConvert::jsonValues_data() {
                                  << QByteArray(R"({"certainty": null, "checksum_computed": null,
             "checksum_declared_range": null, "checksum_declared_range_ok": null,
             "checksum_ok": null, "checksum_stored": null, "copyright": null, "crc32": null,
-            "dat_game": null, "dat_rom": null, "devices": null, "disc": null, "dump": null,
+            "dat_game": null, "dat_match": null, "dat_rom": null, "devices": null, "disc": null, "dump": null,
             "dump_past_end": null, "error": null, "file": "hack.bps", "file_bytes_hex": null,
             "kind": "patch", "layout": null, "md5": null, "overdump_tail_mirrored": null,
             "patch": {"actions": {"source_copy": 0, "source_read": 1, "target_copy": 0,
@@ -985,7 +986,8 @@ void tst_KestrixConvert::patching_data() {
     QTest::newRow("a destination that cannot take the image")
         << Smd(plain) << ".smd" << ips << "French.ips"
         << "ulimit -f 2048 && \"$KX\" patch -p French.ips -o out game.smd" << 1
-        << "game.smd|File too large|0 patched" << "" << QByteArray();
+        << "game.smd|File too large|0 patched"
+        << "" << QByteArray();
     // Hostile patches: one line, nothing written.
     const struct {
         const char* name;
@@ -1440,6 +1442,16 @@ void tst_KestrixConvert::datFiles_data() {
     QTest::newRow("info names the game by SHA-1")
         << QStringList{"info", "--dat", "set.dat", "game.md"} << 0
         << "  dat game   Kestrix Test Cart (World)\n  dat rom    Kestrix Test Cart (World).bin\n"
+           "  dat match  plain content\n"
+        << "";
+    // A DAT whose verified dump is stored as a layout's file, not plain.
+    QTest::newRow("by the SHA-1 of the file as it is")
+        << QStringList{"info", "--dat", "raw.dat", "game.md"} << 0
+        << "  dat game   Listed Raw\n  dat rom    raw.md\n  dat match  file as it is\n"
+        << "";
+    QTest::newRow("by the CRC32 and size of the file as it is")
+        << QStringList{"info", "--json", "--dat", "rawcrc.dat", "crc.smd"} << 0
+        << "\"dat_game\": \"Raw CRC\",|\"dat_match\": \"file as it is\","
         << "";
     QTest::newRow("by CRC32 and size where the DAT lists no SHA-1")
         << QStringList{"info", "--dat", "other.dat", "crc.smd"} << 0 << "  dat game   Only A CRC\n"
@@ -1582,6 +1594,18 @@ void tst_KestrixConvert::datFiles() {
         Path("random.dat"),
         "<datafile><game name=\"Random Thing\"><rom name=\"r.bin\" sha1=\"" +
             QCryptographicHash::hash(RandomBytes(16384, 9), QCryptographicHash::Sha1).toHex() +
+            "\"/></game></datafile>\n"));
+    QVERIFY(WriteFile(
+        Path("raw.dat"),
+        "<datafile><game name=\"Listed Raw\"><rom name=\"raw.md\" size=\"65536\" "
+        "sha1=\"" +
+            QCryptographicHash::hash(RomImages::Md(plain), QCryptographicHash::Sha1).toHex() +
+            "\"/></game></datafile>\n"));
+    QVERIFY(WriteFile(
+        Path("rawcrc.dat"),
+        "<datafile><game name=\"Raw CRC\"><rom name=\"raw.smd\" size=\"66048\" "
+        "crc=\"" +
+            QByteArray::number(TestFiles::Crc32(RomImages::Smd(plain)), 16).rightJustified(8, '0') +
             "\"/></game></datafile>\n"));
     QVERIFY(WriteFile(Path("dotted.dat"), "<datafile><game name=\"Game\"><rom name=\"Game "
                                           "(v1.1).bin\" " +

@@ -58,7 +58,8 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
     if (!LoadDats(dats, index))
         return ExitSomeFailed;
     auto datOf = [&](const RomInspector::Report& r) {
-        return RomReport::Dat{!dats.isEmpty(), dats.isEmpty() ? nullptr : index.Match(r)};
+        const DatFile::Found found = dats.isEmpty() ? DatFile::Found() : index.Find(r);
+        return RomReport::Dat{!dats.isEmpty(), found.rom, found.form};
     };
     int status = ExitConverted;
     Reports reports;
@@ -77,7 +78,8 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
         if (images.isEmpty())
             return;
         RomInspector::InspectFiles(
-            images, jobs, standardInput, stdinName, [&](const RomInspector::Report& r) {
+            images, jobs, standardInput, stdinName,
+            [&](const RomInspector::Report& r) {
                 if (!r.Inspected()) {
                     status = ExitSomeFailed;
                     Message() << "cannot inspect " << Quoted(r.file) << ": " << r.error.Text()
@@ -88,7 +90,9 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
                     reports.Json(RomReport::Json(r, Shown(r.file), datOf(r)));
                 else if (r.Inspected())
                     reports.Text(r.file, RomReport::Lines(r, datOf(r)));
-            });
+            },
+            // A DAT may list a dump as its file is, not as its plain content.
+            !dats.isEmpty());
         images.clear();
     };
     // A patch says what it is made for and what it makes.
