@@ -84,13 +84,14 @@ constexpr Wording Wordings[] = {
     {Code::WrongBase, "%n is not the image this patch was made for: %d"},
     {Code::TargetDiffers, "%d"},
     {Code::PatchOverSource, "it would replace its source: write into another folder with -o DIR"},
+    {Code::TrimLockOn, "it is two cartridges, not padding"},
 };
 
 constexpr bool InOrder() {
     for (std::size_t i = 0; i < std::size(Wordings); ++i)
         if (std::size_t(Wordings[i].code) != i)
             return false;
-    return std::size(Wordings) == std::size_t(Code::PatchOverSource) + 1;
+    return std::size(Wordings) == std::size_t(Code::TrimLockOn) + 1;
 }
 static_assert(InOrder(), "one wording for each code, in the order of the codes");
 

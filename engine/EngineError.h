@@ -72,6 +72,7 @@ struct EngineError {
         WrongBase,       // subject is not the image the patch was made for: detail
         TargetDiffers,   // the patched image is not what the patch makes: detail
         PatchOverSource, // the patched image would replace its source
+        TrimLockOn,      // trim of a lock-on combination
         // A new code goes last, its words in the table of EngineError.cpp.
     };
 

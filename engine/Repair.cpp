@@ -124,6 +124,9 @@ EngineError Trim(const RomInspector::Report& report, std::int64_t fileSize, bool
         return {Code::TrimShort, end};
     if (report.plainSize == declared)
         return {};
+    // A cartridge locked onto another is no tail to cut, whatever force says.
+    if (report.dump == RomInspector::Dump::LockOn)
+        return {Code::TrimLockOn};
     const bool padding = report.dump == RomInspector::Dump::Padded ||
                          report.dump == RomInspector::Dump::Mirrored ||
                          (report.dump == RomInspector::Dump::Overdump && report.tailMirrored);

@@ -207,6 +207,20 @@ Header ReadHeader(const std::vector<std::uint8_t>& head) {
             break;
         }
     }
+    // The system field names the machine: "SEGA 32X", "SEGA PICO", "SEGA SSF"
+    // (a Mega Drive cartridge with the extended mapper), "SEGA MEGA DRIVE",
+    // "SEGA GENESIS".
+    const QString system = header.system.toUpper();
+    if (system.contains(QLatin1String("32X")))
+        header.machine = Machine::Mega32X;
+    else if (system.contains(QLatin1String("PICO")))
+        header.machine = Machine::Pico;
+    else if (system.contains(QLatin1String("SSF")))
+        header.machine = Machine::MegaDrive, header.ssf = true;
+    else if (system.contains(QLatin1String("MEGA DRIVE")) ||
+             system.contains(QLatin1String("MEGADRIVE")) ||
+             system.contains(QLatin1String("GENESIS")))
+        header.machine = Machine::MegaDrive;
     return header;
 }
 
@@ -307,7 +321,23 @@ QString DumpName(Dump dump) {
         return QStringLiteral("overdump");
     case Dump::Implausible:
         return QStringLiteral("implausible");
+    case Dump::LockOn:
+        return QStringLiteral("lock-on");
     case Dump::Unknown:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+QString MachineName(Machine machine) {
+    switch (machine) {
+    case Machine::MegaDrive:
+        return QStringLiteral("megadrive");
+    case Machine::Mega32X:
+        return QStringLiteral("32x");
+    case Machine::Pico:
+        return QStringLiteral("pico");
+    case Machine::Unknown:
         break;
     }
     return QStringLiteral("unknown");
@@ -530,6 +560,7 @@ private:
             return;
         }
         report_.reasons.append(QStringLiteral("no \"SEGA\" in the header under any layout"));
+        report_.noHeader = true;
         if (copierHeader_ && smdSized_) {
             report_.certainty = Certainty::Likely;
             return;
@@ -608,6 +639,8 @@ private:
         } else if (r.plainSize < declared) {
             // An end far past any cartridge is a broken field, not a short dump.
             r.dump = declared > MaxPlausibleRom ? Dump::Implausible : Dump::Truncated;
+        } else if (LockOn(declared)) {
+            r.dump = Dump::LockOn;
         } else if (digest.tailUniform) {
             r.dump = Dump::Padded;
         } else if (RepeatsDeclared(read_, size_, r.layout, declared)) {
@@ -616,10 +649,42 @@ private:
         } else {
             r.dump = Dump::Overdump;
         }
-        if (r.dump == Dump::Padded || r.dump == Dump::Mirrored || r.dump == Dump::Overdump) {
+        if (r.dump == Dump::Padded || r.dump == Dump::Mirrored || r.dump == Dump::Overdump ||
+            r.dump == Dump::LockOn) {
             r.declaredRange = true;
             r.declaredChecksum = digest.declaredChecksum;
         }
+    }
+
+    // A second cartridge header where a 2 MiB cartridge ends: the one locked
+    // on after it, whose checksum is its own words' sum.
+    bool LockOn(std::int64_t declared) {
+        constexpr std::int64_t Second = std::int64_t(2) << 20;
+        Report& r = report_;
+        if (declared != Second || r.plainSize < Second + HeaderEnd)
+            return false;
+        PlainStream stream(read_, size_, r.layout);
+        std::vector<std::uint8_t> head(static_cast<std::size_t>(HeaderEnd));
+        // The plain stream reads whole blocks: one from the second part's start.
+        std::vector<std::uint8_t> block(std::size_t(std::min(BlockSize, r.plainSize - Second)));
+        if (!stream.Get(Second, block.data(), std::int64_t(block.size())))
+            return false;
+        std::copy_n(block.begin(), head.size(), head.begin());
+        if (!HasSega(head))
+            return false;
+        std::uint64_t sum = 0;
+        std::vector<std::uint8_t> piece(static_cast<std::size_t>(Piece));
+        for (std::int64_t offset = Second; offset < r.plainSize; offset += Piece) {
+            const std::int64_t bytes = std::min(Piece, r.plainSize - offset);
+            if (!stream.Get(offset, piece.data(), bytes))
+                return false;
+            const std::int64_t from = offset == Second ? HeaderEnd : 0;
+            sum += Interleave::WordSum(piece.data() + from, std::size_t(bytes - from));
+        }
+        r.lockOnSize = r.plainSize - Second;
+        r.lockOnStored = Big16(head, ChecksumAt);
+        r.lockOnComputed = std::uint16_t(sum);
+        return true;
     }
 
     const ReadAt& read_;

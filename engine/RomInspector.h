@@ -22,6 +22,11 @@ enum class Certainty {
 
 QString CertaintyName(Certainty certainty); // "certain", "likely", "unknown"
 
+// The machine a cartridge's system field names.
+enum class Machine { Unknown, MegaDrive, Mega32X, Pico };
+// "megadrive", "32x", "pico", "unknown".
+QString MachineName(Machine machine);
+
 // The cartridge header of the plain image; texts trimmed, bytes outside
 // printable ASCII shown as '?'.
 struct Header {
@@ -42,6 +47,8 @@ struct Header {
     QString ramKind;
     std::uint16_t storedChecksum = 0;
     std::uint16_t computedChecksum = 0;
+    Machine machine = Machine::Unknown;
+    bool ssf = false; // "SEGA SSF": the extended mapper
 };
 
 // What the size says of the dump against the header's ROM end.
@@ -54,10 +61,13 @@ enum class Dump {
     Overdump,  // longer, and the tail after the declared end is anything else
     // The header's ROM end lies far past any cartridge: a broken field.
     Implausible,
+    // A 2 MiB cartridge with a second cartridge, with a header of its own,
+    // locked on after it.
+    LockOn,
 };
 
 // "complete", "padded", "mirrored", "truncated", "overdump", "implausible",
-// "unknown"
+// "lock-on", "unknown"
 QString DumpName(Dump dump);
 
 struct Report {
@@ -77,10 +87,18 @@ struct Report {
     bool tailMirrored = false;
     // A disc image (of the console's CD unit), not a cartridge: no layout.
     bool disc = false;
+    // Nothing like "SEGA" at 0x100 under any layout: no header to read
+    // (games from before it was required, some unlicensed carts, homebrew).
+    bool noHeader = false;
     // For a padded, mirrored or overdumped image: the checksum over the
     // declared range.
     bool declaredRange = false;
     std::uint16_t declaredChecksum = 0;
+    // For a lock-on combination: the second cartridge's size, and its
+    // header checksum as stored and as computed over its own words.
+    std::int64_t lockOnSize = 0;
+    std::uint16_t lockOnStored = 0;
+    std::uint16_t lockOnComputed = 0;
     // For an SMD image: the block count its copier header gives (-1: none),
     // and the real one.
     int smdBlocksDeclared = -1;

@@ -54,13 +54,38 @@ QString DumpText(const RomInspector::Report& r) {
                                "field, not a short dump)")
                     .arg(Hex(r.header.romEnd, 8));
         break;
+    case Dump::LockOn:
+        text += QStringLiteral(": a 2 MiB cartridge with a second cartridge of %1 after it; the "
+                               "second's checksum %2 stored, %3 computed: %4")
+                    .arg(Bytes(r.lockOnSize), Hex(r.lockOnStored), Hex(r.lockOnComputed),
+                         r.lockOnStored == r.lockOnComputed ? "ok" : "MISMATCH");
+        break;
     case Dump::Unknown:
         break;
     }
-    if (r.declaredRange)
+    if (r.declaredRange && r.dump == Dump::LockOn)
+        text += QStringLiteral("; the first's checksum %1: %2")
+                    .arg(Hex(r.declaredChecksum), r.DeclaredRangeOk() ? "ok" : "MISMATCH");
+    else if (r.declaredRange)
         text += QStringLiteral("; checksum over the declared range %1: %2")
                     .arg(Hex(r.declaredChecksum), r.DeclaredRangeOk() ? "ok" : "MISMATCH");
     return text;
+}
+
+QString MachineWords(const RomInspector::Header& h) {
+    using RomInspector::Machine;
+    switch (h.machine) {
+    case Machine::MegaDrive:
+        return h.ssf ? QStringLiteral("Mega Drive / Genesis, with the SSF extended mapper")
+                     : QStringLiteral("Mega Drive / Genesis");
+    case Machine::Mega32X:
+        return QStringLiteral("32X");
+    case Machine::Pico:
+        return QStringLiteral("Pico");
+    case Machine::Unknown:
+        break;
+    }
+    return QStringLiteral("unknown (the system field names no machine Kestrix knows)");
 }
 
 } // namespace
@@ -92,8 +117,11 @@ std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
                               .arg(r.smdBlocks));
     if (r.dump != Dump::Unknown)
         add("dump", DumpText(r));
+    if (r.noHeader)
+        add("header", QStringLiteral("no cartridge header: nothing in the file is read as one"));
     if (Known(r)) {
         add("system", h.system);
+        add("machine", MachineWords(h));
         add("copyright", h.copyright);
         add("domestic", h.titleDomestic);
         add("overseas", h.titleOverseas);
@@ -157,6 +185,13 @@ QJsonObject Json(const RomInspector::Report& r, const QString& name, const Dat& 
     o["checksum_declared_range"] = number(range, r.declaredChecksum);
     o["checksum_declared_range_ok"] = range ? QJsonValue(r.DeclaredRangeOk()) : none;
     o["system"] = text(known, h.system);
+    o["machine"] = text(known, RomInspector::MachineName(h.machine));
+    o["ssf_mapper"] = known ? QJsonValue(h.ssf) : none;
+    const bool lockOn = inspected && r.dump == Dump::LockOn;
+    o["lock_on_size"] = number(lockOn, double(r.lockOnSize));
+    o["lock_on_checksum_stored"] = number(lockOn, r.lockOnStored);
+    o["lock_on_checksum_computed"] = number(lockOn, r.lockOnComputed);
+    o["cartridge_header"] = inspected && !r.disc ? QJsonValue(!r.noHeader) : none;
     o["copyright"] = text(known, h.copyright);
     o["title_domestic"] = text(known, h.titleDomestic);
     o["title_overseas"] = text(known, h.titleOverseas);

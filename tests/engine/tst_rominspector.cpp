@@ -30,6 +30,8 @@ private slots:
     void diagnoses();
     void headerFields_data();
     void headerFields();
+    void machines_data();
+    void machines();
     void randomInput();
 
 private:
@@ -296,6 +298,19 @@ void tst_RomInspector::diagnoses_data() {
     QTest::newRow("complete SMD") << RomImages::Smd(m2) << RomLayout::Smd << RomLayout::Unknown
                                   << "matches"
                                   << "complete" << -1 << qint64(m2.size());
+    // Two cartridges, each with its own header and checksum: no overdump.
+    const QByteArray second = CartridgeImage(1024 * 1024, 26);
+    QTest::newRow("lock-on") << m2 + second << RomLayout::Plain << RomLayout::Unknown
+                             << "differs from the computed"
+                             << "lock-on" << 1 << qint64(m2.size() + second.size());
+    QTest::newRow("lock-on as an MD file")
+        << RomImages::Md(m2 + second) << RomLayout::Md << RomLayout::Unknown << "differs"
+        << "lock-on" << 1 << qint64(m2.size() + second.size());
+    QByteArray headless = second;
+    headless.replace(0x100, 4, "ABCD");
+    QTest::newRow("2 MiB and more without a second header: an overdump")
+        << m2 + headless << RomLayout::Plain << RomLayout::Unknown << "differs"
+        << "overdump" << 1 << qint64(m2.size() + second.size());
 }
 
 // A dump is diagnosed as an expert would: the layout its content shows even
@@ -320,6 +335,51 @@ void tst_RomInspector::diagnoses() {
     QCOMPARE(report.plainSize, plainSize);
     // No header fields and no checksum verdict without a known layout.
     QCOMPARE(report.header.system.isEmpty(), layout == RomLayout::Unknown);
+    // The part locked on has its own size and checksum (right here).
+    QCOMPARE(report.lockOnSize, dump == "lock-on" ? plainSize - 2 * 1024 * 1024 : 0);
+    if (dump == "lock-on")
+        QCOMPARE(report.lockOnStored, report.lockOnComputed);
+}
+
+// What the system field names, and a file with no header at all: nothing
+// read as one, no dump verdict drawn from it.
+void tst_RomInspector::machines_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("machine"); // empty: no header
+    QTest::addColumn<bool>("ssf");
+    const QByteArray cart = RomImages::CartridgeImage(256 * 1024, 27);
+    auto named = [&cart](const char* system) {
+        QByteArray image = cart;
+        RomImages::PutText(image, 0x100, system, 16);
+        return image;
+    };
+    QTest::newRow("Mega Drive") << named("SEGA MEGA DRIVE") << "megadrive" << false;
+    QTest::newRow("Genesis") << named("SEGA GENESIS") << "megadrive" << false;
+    QTest::newRow("32X") << named("SEGA 32X") << "32x" << false;
+    QTest::newRow("Pico") << named("SEGA PICO") << "pico" << false;
+    QTest::newRow("SSF mapper") << named("SEGA SSF") << "megadrive" << true;
+    QTest::newRow("another SEGA") << named("SEGA TERADRIVE") << "unknown" << false;
+    QTest::newRow("32X as SMD") << RomImages::Smd(named("SEGA 32X")) << "32x" << false;
+    QTest::newRow("no header") << TestFiles::RandomBytes(1024 * 1024, 28) << "" << false;
+    QTest::newRow("no header, SMD")
+        << RomImages::Smd(TestFiles::RandomBytes(1024 * 1024, 28)) << "" << false;
+}
+
+void tst_RomInspector::machines() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, machine);
+    QFETCH(bool, ssf);
+    const RomInspector::Report report = InspectBytes(file);
+    QVERIFY(report.Inspected());
+    QCOMPARE(report.noHeader, machine.isEmpty());
+    if (machine.isEmpty()) {
+        QCOMPARE(report.header.system, QString());
+        QCOMPARE(report.header.romEnd, 0u);
+        QCOMPARE(report.dump, RomInspector::Dump::Unknown);
+        return;
+    }
+    QCOMPARE(RomInspector::MachineName(report.header.machine), machine);
+    QCOMPARE(report.header.ssf, ssf);
 }
 
 void tst_RomInspector::headerFields_data() {

@@ -363,7 +363,8 @@ void tst_KestrixConvert::info() {
     const QJsonArray array = document["files"].toArray();
     QCOMPARE(array.size(), 4);
     // The keys of every object, whatever became of its file.
-    const QStringList keys{"certainty",
+    const QStringList keys{"cartridge_header",
+                           "certainty",
                            "checksum_computed",
                            "checksum_declared_range",
                            "checksum_declared_range_ok",
@@ -383,6 +384,10 @@ void tst_KestrixConvert::info() {
                            "file_bytes_hex",
                            "kind",
                            "layout",
+                           "lock_on_checksum_computed",
+                           "lock_on_checksum_stored",
+                           "lock_on_size",
+                           "machine",
                            "md5",
                            "overdump_tail_mirrored",
                            "patch",
@@ -399,6 +404,7 @@ void tst_KestrixConvert::info() {
                            "size",
                            "smd_blocks",
                            "smd_blocks_declared",
+                           "ssf_mapper",
                            "system",
                            "title_domestic",
                            "title_overseas"};
@@ -479,7 +485,9 @@ void tst_KestrixConvert::jsonValues_data() {
             "region": "JUE", "regions": ["Japan", "Americas", "Europe"], "rom_end": 65535,
             "rom_start": 0, "serial": "GM 00001234-00",
             "sha1": "4e6cdd7c5925f423cfdc2546d6a24c434d78c41b", "size": 65536,
-            "smd_blocks": null, "smd_blocks_declared": null, "system": "SEGA MEGA DRIVE",
+            "smd_blocks": null, "smd_blocks_declared": null, "system": "SEGA MEGA DRIVE", "machine": "megadrive", "ssf_mapper": false,
+            "lock_on_size": null, "lock_on_checksum_stored": null,
+            "lock_on_checksum_computed": null, "cartridge_header": true,
             "title_domestic": "KESTRIX TEST CART", "title_overseas": "KESTRIX ?TEST CART"})");
     QTest::newRow("the same cartridge as an SMD file")
         << "game.smd" << RomImages::Smd(plain)
@@ -497,7 +505,9 @@ void tst_KestrixConvert::jsonValues_data() {
             "region": "JUE", "regions": ["Japan", "Americas", "Europe"], "rom_end": 65535,
             "rom_start": 0, "serial": "GM 00001234-00",
             "sha1": "4e6cdd7c5925f423cfdc2546d6a24c434d78c41b", "size": 66048,
-            "smd_blocks": 4, "smd_blocks_declared": 4, "system": "SEGA MEGA DRIVE",
+            "smd_blocks": 4, "smd_blocks_declared": 4, "system": "SEGA MEGA DRIVE", "machine": "megadrive", "ssf_mapper": false,
+            "lock_on_size": null, "lock_on_checksum_stored": null,
+            "lock_on_checksum_computed": null, "cartridge_header": true,
             "title_domestic": "KESTRIX TEST CART", "title_overseas": "KESTRIX ?TEST CART"})");
     QTest::newRow("a missing file") << "missing.bin" << QByteArray()
                                     << QByteArray(R"({"certainty": null, "checksum_computed": null,
@@ -509,7 +519,9 @@ void tst_KestrixConvert::jsonValues_data() {
             "overdump_tail_mirrored": null, "plain_size": null, "ram_end": null,
             "ram_start": null, "reasons": null, "region": null, "regions": null,
             "rom_end": null, "rom_start": null, "serial": null, "sha1": null, "size": null,
-            "smd_blocks": null, "smd_blocks_declared": null, "system": null,
+            "smd_blocks": null, "smd_blocks_declared": null, "system": null, "machine": null, "ssf_mapper": null, "lock_on_size": null,
+            "lock_on_checksum_stored": null, "lock_on_checksum_computed": null,
+            "cartridge_header": null,
             "title_domestic": null, "title_overseas": null})");
     // A BPS patch worked out by hand: "ABCD" to "ABXY", with metadata
     // "abc"; its CRC32s are zlib's.
@@ -531,7 +543,9 @@ void tst_KestrixConvert::jsonValues_data() {
             "plain_size": null, "ram_end": null, "ram_start": null, "reasons": null,
             "region": null, "regions": null, "rom_end": null, "rom_start": null, "serial": null,
             "sha1": null, "size": 26, "smd_blocks": null, "smd_blocks_declared": null,
-            "system": null, "title_domestic": null, "title_overseas": null})");
+            "system": null, "machine": null, "ssf_mapper": null, "lock_on_size": null,
+            "lock_on_checksum_stored": null, "lock_on_checksum_computed": null,
+            "cartridge_header": null, "title_domestic": null, "title_overseas": null})");
 }
 
 // Every value info --json gives of a file, null where it does not apply.
@@ -750,6 +764,12 @@ void tst_KestrixConvert::repairs_data() {
         << "\"$KX\" fix-checksum -o out game.bin" << 0
         << "summed over the whole file, as the header's ROM end 0x001FFFFF is not within it"
         << "out/game.bin" << cutShortRight;
+    // Two cartridges, the second locked onto the first: nothing to cut.
+    QTest::newRow("trim leaves a lock-on combination alone, whatever --force says")
+        << CartridgeImage(2 * MiB, 27) + CartridgeImage(MiB, 28) << ".bin"
+        << "\"$KX\" trim --force -o out game.bin" << 1
+        << "refused game.bin: it is two cartridges, not padding"
+        << "" << QByteArray();
     QTest::newRow("fix-checksum of a right checksum leaves it alone")
         << CartridgeImage(MiB, 24) << ".bin"
         << "\"$KX\" fix-checksum -o out game.bin" << 0
