@@ -12,6 +12,15 @@ namespace {
 
 using Give = std::function<void(Report&&)>;
 
+// Many loaders and DATs name plain images .md, which is also the name of
+// the interleaved layout: a plain image of that name is said to be one.
+void NamedMd(Report& report) {
+    if (report.Inspected() && report.layout == RomLayout::Plain &&
+        report.file.endsWith(QLatin1String(".md"), Qt::CaseInsensitive))
+        report.reasons.append(
+            QStringLiteral("a plain image: the .md name is often used for plain images"));
+}
+
 Report InspectBytes(const QByteArray& bytes, const Options& options) {
     return InspectData(
         MemoryReader(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size()),
@@ -35,6 +44,7 @@ void InspectArchive(const QString& path, const QString& misnamed, const Options&
             else
                 report.error = entry.error;
             report.file = path + QLatin1Char(':') + entry.name;
+            NamedMd(report);
             if (!misnamed.isEmpty() && report.Inspected())
                 report.reasons.prepend(misnamed);
             ++entries;
@@ -60,6 +70,7 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
         else
             report = InspectBytes(bytes, options);
         report.file = stdinName.isEmpty() ? path : stdinName;
+        NamedMd(report);
         return give(std::move(report));
     }
     // What the file is, when its name says otherwise, comes first.
@@ -69,6 +80,7 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
         Report report = Inspect(path, options);
         if (!misnamed.isEmpty() && report.Inspected())
             report.reasons.prepend(misnamed);
+        NamedMd(report);
         return give(std::move(report));
     }
     // An archive's entry is inspected in memory, up to 1 GiB of it: two

@@ -325,7 +325,14 @@ void tst_KestrixConvert::convertsEachMode() {
     QVERIFY(WriteFile(Path(source), RomImages::InLayout(plain, from)));
     const Result result = Run({mode, "-o", "out", source});
     QCOMPARE(result.status, 0);
-    QCOMPARE(result.err, QString("kestrix-convert: 1 converted, 0 skipped, 0 refused, 0 failed\n"));
+    // Writing the MD layout is said to be no plain image, once.
+    QCOMPARE(result.err,
+             QString(to == RomLayout::Md
+                         ? "kestrix-convert: note: the .md files written hold the MD layout (the "
+                           "odd bytes, then the even ones); loaders that take .md for a plain "
+                           "image will not read them\n"
+                         : "") +
+                 "kestrix-convert: 1 converted, 0 skipped, 0 refused, 0 failed\n");
     QCOMPARE(result.out, source + " -> out/" + destination + "\n");
     QCOMPARE(ReadFile(Path("out/" + destination)), RomImages::InLayout(plain, to));
 }
@@ -1715,6 +1722,19 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::addColumn<QStringList>("made");
     const QString cafe = "\"$(printf 'caf\\351')\"";
     const QString ff = "\"$(printf '\\377\\376')\"";
+    // The .md name means a plain image to many loaders: said once when MD
+    // images are written, and of a plain image named so.
+    QTest::newRow("MD images written: said once")
+        << "\"$KX\" bin2md -o out plain.bin && \"$KX\" to-md -o out --overwrite plain.bin 2>&1 | "
+           "grep -c 'loaders that take .md for a plain image will not read them' | grep -qx 1"
+        << 0 << "note: the .md files written hold the MD layout (the odd bytes, then the even ones)"
+        << QStringList{"out/plain.md"};
+    QTest::newRow("MD images written, -q: not said")
+        << "\"$KX\" bin2md -q -o out plain.bin 2>&1 | grep -q loaders; test $? = 1" << 0 << ""
+        << QStringList{"out/plain.md"};
+    QTest::newRow("a plain image named .md")
+        << "cp plain.bin plain.md && \"$KX\" info plain.md" << 0
+        << "a plain image: the .md name is often used for plain images" << QStringList();
     QTest::newRow("-o names a file") << "\"$KX\" bin2md --force -o a.bin a.bin" << 1
                                      << "'a.bin' is not a folder" << QStringList();
     // An error of the run, not of its words: status 1, and no "Try --help".
@@ -1992,7 +2012,10 @@ void tst_KestrixConvert::edgeRuns_data() {
                        "2.err || exit 8; cat 2.out; grep -v '^kestrix-convert: verified' 2.err")
                    .arg(d.sizes[0], d.sizes[1], d.held, d.options)
             << 0
-            << "f1.bin -> out/f1.md\n1\nf1.md\nkestrix-convert: refused f2.bin: the destination "
+            << "f1.bin -> out/f1.md\n1\nf1.md\nkestrix-convert: note: the .md files written hold "
+               "the "
+               "MD layout (the odd bytes, then the even ones); loaders that take .md for a plain "
+               "image will not read them\nkestrix-convert: refused f2.bin: the destination "
                "cannot be written: No space left on device\nkestrix-convert: 1 converted, 0 "
                "skipped, 0 refused, 1 failed"
             << QStringList();
