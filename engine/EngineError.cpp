@@ -85,13 +85,14 @@ constexpr Wording Wordings[] = {
     {Code::TargetDiffers, "%d"},
     {Code::PatchOverSource, "it would replace its source: write into another folder with -o DIR"},
     {Code::TrimLockOn, "it is two cartridges, not padding"},
+    {Code::FixdatFailed, "the fixdat %q cannot be written: %d"},
 };
 
 constexpr bool InOrder() {
     for (std::size_t i = 0; i < std::size(Wordings); ++i)
         if (std::size_t(Wordings[i].code) != i)
             return false;
-    return std::size(Wordings) == std::size_t(Code::TrimLockOn) + 1;
+    return std::size(Wordings) == std::size_t(Code::FixdatFailed) + 1;
 }
 static_assert(InOrder(), "one wording for each code, in the order of the codes");
 

@@ -73,6 +73,7 @@ struct EngineError {
         TargetDiffers,   // the patched image is not what the patch makes: detail
         PatchOverSource, // the patched image would replace its source
         TrimLockOn,      // trim of a lock-on combination
+        FixdatFailed,    // the fixdat subject cannot be written: detail
         // A new code goes last, its words in the table of EngineError.cpp.
     };
 

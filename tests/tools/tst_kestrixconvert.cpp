@@ -1,3 +1,4 @@
+#include "DatFile.h"
 #include "Mod_Convert.h"
 #include "PatchWriters.h"
 #include "RomImages.h"
@@ -58,6 +59,8 @@ private slots:
     void repairs();
     void patching_data();
     void patching();
+    void audit_data();
+    void audit();
     void layoutAware_data();
     void layoutAware();
     void archives_data();
@@ -1064,6 +1067,165 @@ void tst_KestrixConvert::patching() {
     if (!expected.isEmpty())
         QVERIFY(ReadFile(Path(output)) == expected);
     QCOMPARE(ReadFile(Path("game" + extension)), input);
+}
+
+// A collection of 20 files (plain, SMD, MD, byteswapped, padded, zipped,
+// in a tree) against a DAT of 25 games written by the test: 16 games had as
+// their plain content, one by its byteswapped file as it is (the DAT lists
+// that), one had twice, one listed with a wrong SHA-1 (its file a bad dump),
+// one file that matches nothing, and 7 games missing.
+void tst_KestrixConvert::audit_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("status");
+    QTest::newRow("text") << "\"$KX\" audit --dat set.dat -r col > report" << 1;
+    QTest::newRow("text, -j 1, as a list of names")
+        << "find col -type f | sort | \"$KX\" audit -j 1 --dat set.dat --files-from - > report"
+        << 1;
+    QTest::newRow("JSON") << "\"$KX\" audit --json --dat set.dat -r col > report" << 1;
+    QTest::newRow("fixdat") << "\"$KX\" audit -q --dat set.dat -r col --fixdat fix.dat > report"
+                            << 1;
+    QTest::newRow("nothing missing, nothing bad")
+        << "\"$KX\" audit --dat had.dat -r col > report" << 0;
+}
+
+void tst_KestrixConvert::audit() {
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    const qsizetype KiB = 1024;
+    QByteArray dat = "<?xml version=\"1.0\"?>\n<datafile>\n  <header>\n    <name>Test Set</name>\n"
+                     "    <version>20261209</version>\n  </header>\n";
+    QByteArray had = "<datafile>\n";
+    auto game = [](int g, const QByteArray& bytes, const QByteArray& sha1) {
+        const QByteArray name = "Game " + QByteArray::number(g).rightJustified(2, '0');
+        return "  <game name=\"" + name + "\">\n    <description>" + name +
+               "</description>\n    <rom name=\"" + name + ".bin\" size=\"" +
+               QByteArray::number(bytes.size()) + "\" crc=\"" +
+               QByteArray::number(TestFiles::Crc32(bytes), 16).rightJustified(8, '0') +
+               "\" sha1=\"" + sha1 + "\"/>\n  </game>\n";
+    };
+    auto sha1 = [](const QByteArray& bytes) {
+        return QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex();
+    };
+    QStringList haves, missing;
+    QVERIFY(QDir(dir_.path()).mkpath("col/tree/deeper"));
+    QVERIFY(QDir(dir_.path()).mkpath("zips"));
+    const char* const folders[] = {"col/", "col/tree/", "col/tree/deeper/"};
+    for (int g = 0; g < 25; ++g) {
+        QByteArray plain = RomImages::CartridgeImage((1 + g % 4) * 128 * KiB, quint32(40 + g));
+        if (g % 5 == 4)
+            plain += QByteArray(16 * KiB, char(0xFF)); // listed padded, as some DATs do
+        const RomLayout layout =
+            g == 16 ? RomLayout::Byteswapped
+                    : std::array{RomLayout::Plain, RomLayout::Smd, RomLayout::Md,
+                                 RomLayout::Byteswapped, RomLayout::Plain}[std::size_t(g % 5)];
+        const QByteArray file = RomImages::InLayout(plain, layout);
+        const QString name =
+            QString("%1game%2%3")
+                .arg(folders[g % 3])
+                .arg(g)
+                .arg(layout == RomLayout::Byteswapped ? ".bin" : LayoutExtension(layout));
+        const QByteArray entry = game(g, g == 16 ? file : plain,
+                                      g == 17 ? QByteArray(40, 'e') : sha1(g == 16 ? file : plain));
+        dat += entry;
+        if (g < 18) {
+            QVERIFY(WriteFile(Path(name), file));
+            if (g != 17)
+                had += entry;
+        }
+        const QString gameName = QString("Game %1").arg(g, 2, 10, QChar('0'));
+        if (g < 16)
+            haves << gameName + ": " + name + " (" + LayoutName(layout) + ", plain content)";
+        if (g >= 18)
+            missing << gameName;
+    }
+    haves << "Game 16: col/tree/game16.bin (byteswapped, file as it is)";
+    dat += "</datafile>\n";
+    QVERIFY(WriteFile(Path("set.dat"), dat));
+    QVERIFY(WriteFile(Path("had.dat"), had + "</datafile>\n"));
+    // Game 00 twice, once in a zip; a file of nothing.
+    QVERIFY(WriteFile(Path("col/tree/random.bin"), RandomBytes(64 * KiB, 50)));
+    const Result zipped =
+        RunShell("cd col && python3 -c 'import zipfile; "
+                 "zipfile.ZipFile(\"tree/copy.zip\", \"w\").write(\"game0.bin\")'");
+    QCOMPARE(zipped.status, 0);
+    haves.insert(1, "Game 00: col/tree/copy.zip:game0.bin (plain, plain content)");
+
+    const Result result = RunShell(script);
+    QVERIFY2(result.status == status, qPrintable(result.out + result.err));
+    QVERIFY2(result.err.isEmpty() || result.err.startsWith("kestrix-convert: audit: "),
+             qPrintable(result.err));
+    const QString report = ReadFile(Path("report"));
+    if (status == 0) {
+        QCOMPARE(report.count("\nmissing") + report.startsWith("missing"), 0);
+        QVERIFY2(!report.contains("bad dump"), qPrintable(report));
+        return;
+    }
+    QStringList bad{"Game 17: col/tree/deeper/game17.md (its size and CRC32 are those of Game "
+                    "17.bin, its SHA-1 differs)"};
+    QStringList unknown{"col/tree/random.bin"};
+    QStringList duplicates{"Game 00: col/game0.bin, col/tree/copy.zip:game0.bin"};
+    if (script.contains("--json")) {
+        const QJsonObject o = QJsonDocument::fromJson(report.toUtf8()).object();
+        QCOMPARE(o["schema"].toInt(), 1);
+        QCOMPARE(o["games"].toInt(), 25);
+        QStringList got;
+        for (const QJsonValue& h : o["have"].toArray())
+            got << h["game"].toString() + ": " + h["file"].toString() + " (" +
+                       h["layout"].toString() + ", " + h["dat_match"].toString() + ")";
+        got.sort();
+        haves.sort();
+        QCOMPARE(got, haves);
+        QStringList gone;
+        for (const QJsonValue& m : o["missing"].toArray())
+            gone << m.toString();
+        QCOMPARE(gone, missing);
+        QCOMPARE(o["bad_dumps"].toArray().size(), 1);
+        QCOMPARE(o["bad_dumps"][0]["game"].toString(), QString("Game 17"));
+        QCOMPARE(o["unknown"].toArray(), QJsonArray{"col/tree/random.bin"});
+        QCOMPARE(o["duplicates"][0]["files"].toArray().size(), 2);
+        QCOMPARE(o["games_had"].toArray().size(), 17);
+        return;
+    }
+    // Each line once, and no other.
+    QStringList expected;
+    for (const QString& h : haves)
+        expected << "have       " + h;
+    for (const QString& m : missing)
+        expected << "missing    " + m;
+    for (const QString& b : bad)
+        expected << "bad dump   " + b;
+    for (const QString& u : unknown)
+        expected << "unknown    " + u;
+    for (const QString& d : duplicates)
+        expected << "duplicate  " + d;
+    QStringList lines = report.split('\n', Qt::SkipEmptyParts);
+    lines.sort();
+    expected.sort();
+    QCOMPARE(lines, expected);
+    if (!script.contains("--fixdat")) {
+        QVERIFY2(result.err.contains("25 games in the DAT files: 17 had, 7 missing, 1 bad dumps; 1 "
+                                     "unknown files, 1 duplicates"),
+                 qPrintable(result.err));
+        return;
+    }
+    // The fixdat, read back by the DAT reader and by Python's.
+    DatFile::Index fix;
+    QVERIFY(!fix.Load(Path("fix.dat")).Failed());
+    QStringList games;
+    for (const DatFile::Game& g : fix.Games())
+        games << g.name;
+    QCOMPARE(games, missing);
+    const Result python = RunShell(
+        "python3 -c 'import xml.etree.ElementTree as E; r = E.parse(\"fix.dat\").getroot(); "
+        "print(r.find(\"header/name\").text); print(r.find(\"header/version\").text); "
+        "[print(g.get(\"name\"), g.find(\"rom\").get(\"sha1\")) for g in r.findall(\"game\")]'");
+    QCOMPARE(python.status, 0);
+    QStringList pythonLines = python.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(pythonLines.takeFirst(), QString("Test Set (fixdat)"));
+    QCOMPARE(pythonLines.takeFirst(), QString("20261209"));
+    QCOMPARE(pythonLines.size(), missing.size());
+    for (int i = 0; i < missing.size(); ++i)
+        QVERIFY(pythonLines[i].startsWith(missing[i] + " "));
 }
 
 void tst_KestrixConvert::layoutAware_data() {

@@ -24,6 +24,7 @@ const struct {
     {"fix-checksum", {Command::FixChecksum, SMDtoBIN, RomLayout::Unknown}},
     {"trim", {Command::Trim, SMDtoBIN, RomLayout::Unknown}},
     {"patch", {Command::Patch, SMDtoBIN, RomLayout::Unknown}},
+    {"audit", {Command::Audit, SMDtoBIN, RomLayout::Unknown}},
 };
 
 std::optional<Job> ParseCommand(const QString& word) {
@@ -98,7 +99,7 @@ private:
     // Which options were given, by long name, and as the user typed each.
     QStringList given_;
     QHash<QString, QString> typed_;
-    const Option options_[23] = {
+    const Option options_[24] = {
         {"output", "a folder", nullptr},
         {"overwrite", nullptr, &a_.overwrite},
         {"skip-existing", nullptr, &a_.skipExisting},
@@ -120,6 +121,7 @@ private:
         {"patch", "a patch file", nullptr},
         {"to", "a layout (bin, smd or md)", nullptr},
         {"keep-checksum", nullptr, &a_.keepChecksum},
+        {"fixdat", "a file", nullptr},
         {"help", nullptr, &help_},
         {"version", nullptr, &version_},
     };
@@ -158,6 +160,8 @@ bool Parser::Take(const Option& o, const QString& as, const QString& value) {
         a_.filesFrom = value, a_.filesFromSet = true;
     } else if (name == QLatin1String("patch")) {
         a_.patches << value;
+    } else if (name == QLatin1String("fixdat")) {
+        a_.fixdat = value;
     } else if (name == QLatin1String("to")) {
         a_.to = value;
     } else if (name == QLatin1String("name")) {
@@ -297,7 +301,8 @@ bool Parser::Together() {
         return Usage(QStringLiteral("-o - writes one file to standard output: not with -r, "
                                     "--files-from or --zip"));
     if (a.files.contains(QStringLiteral("-")) && !a.ToStdout() && a.name.isEmpty() &&
-        a.job.command != Command::Info && a.job.command != Command::Patch)
+        a.job.command != Command::Info && a.job.command != Command::Patch &&
+        a.job.command != Command::Audit)
         return Usage(QStringLiteral("a source read from standard input (-) needs --name NAME, "
                                     "or -o - to write to standard output"));
     if (!a.name.isEmpty() && !a.files.contains(QStringLiteral("-")))
@@ -313,6 +318,18 @@ bool Parser::Together() {
 // The options each command takes.
 bool Parser::ForCommand() {
     const Command command = a_.job.command;
+    if (command != Command::Audit && Forbid("fixdat", QStringLiteral("%1 goes with audit")))
+        return false;
+    if (command == Command::Audit) {
+        for (const char* o :
+             {"patch", "to", "keep-checksum", "output", "overwrite", "force", "verify", "dat-names",
+              "zip", "full-stem", "in-place", "skip-existing", "dry-run"})
+            if (Forbid(o, QStringLiteral("audit takes no option %1")))
+                return false;
+        if (a_.dats.isEmpty())
+            return Usage(QStringLiteral("audit needs a DAT file: --dat DAT"));
+        return true;
+    }
     if (command == Command::Info) {
         for (const char* o :
              {"patch", "to", "keep-checksum", "output", "overwrite", "force", "verify", "dat-names",

@@ -17,7 +17,7 @@ extern const char* const UsageText;
 extern const char* const ShortUsage;
 extern const char* const VersionText;
 
-enum class Command { Mode, ToLayout, Info, FixChecksum, Trim, Patch };
+enum class Command { Mode, ToLayout, Info, FixChecksum, Trim, Patch, Audit };
 
 // What a command word asks for: a fixed mode, a target layout, info, or a
 // repair.
@@ -35,6 +35,7 @@ struct Arguments {
     QStringList dats;
     QStringList patches; // patch: applied in order
     QString to;          // patch: the layout written, as given
+    QString fixdat;      // audit: where the DAT of the missing games goes
     QString filesFrom;   // "-" for standard input
     bool filesFromSet = false;
     // How many files are converted or inspected at once: as many as there

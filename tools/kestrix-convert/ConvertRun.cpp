@@ -39,6 +39,7 @@ JobTask TaskOf(Command command) {
         return JobTask::Patch;
     case Command::Mode:
     case Command::Info:
+    case Command::Audit:
         break;
     }
     return JobTask::Mode;

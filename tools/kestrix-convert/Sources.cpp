@@ -39,8 +39,11 @@ public:
           extension_(arguments.job.command == Command::Mode
                          ? LayoutExtension(SourceLayout(arguments.job.mode))
                          : QString()),
-          output_(SafeFile::IdentityOf(arguments.output.isEmpty() ? QStringLiteral(".")
-                                                                  : arguments.output)) {}
+          // An audit writes nothing into a folder: every folder is walked.
+          output_(arguments.job.command == Command::Audit
+                      ? SafeFile::FileId()
+                      : SafeFile::IdentityOf(arguments.output.isEmpty() ? QStringLiteral(".")
+                                                                        : arguments.output)) {}
 
     // Walks a folder: its files in name order, then into its folders.
     void Walk(const QString& folder, const QString& relative) {

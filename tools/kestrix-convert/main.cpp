@@ -3,6 +3,7 @@
 // what an image is.
 
 #include "Arguments.h"
+#include "AuditRun.h"
 #include "ConvertRun.h"
 #include "Info.h"
 #include "Output.h"
@@ -130,6 +131,12 @@ int Main(int argc, char* argv[]) {
         ParseArguments(SafeFile::DecodeArguments(argc, argv), &status);
     if (!arguments)
         return status;
+    if (arguments->job.command == Command::Audit) {
+        Gathered gathered;
+        if (!GatherSources(*arguments, &gathered))
+            return ExitSomeFailed;
+        return AuditRun(*arguments, gathered);
+    }
     if (arguments->job.command == Command::Info) {
         QStringList files = arguments->files;
         if (arguments->filesFromSet) {

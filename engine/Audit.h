@@ -1,0 +1,74 @@
+#pragma once
+
+#include "DatFile.h"
+#include "EngineError.h"
+#include "RomInspector.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// A collection checked against DAT files as its owner checks it: which
+// games it has (and by which file, in which layout, matched how), which are
+// missing, which files are bad dumps of a game, which match nothing, and
+// which games are there twice. Each file is told once, as its report comes;
+// the audit keeps a few words a file, never an image.
+namespace Audit {
+
+struct Have {
+    int rom = -1;
+    QString file;
+    RomLayout layout = RomLayout::Unknown;
+    DatFile::Form form = DatFile::Form::None;
+};
+
+struct Bad {
+    int game = -1;
+    QString file;
+    QString why;
+};
+
+struct Duplicate {
+    int rom = -1;
+    QStringList files;
+};
+
+struct Unreadable {
+    QString file;
+    QString why;
+};
+
+struct Result {
+    std::vector<Have> have;    // in the order of the files
+    std::vector<int> gamesHad; // every ROM of them matched, in the DATs' order
+    std::vector<int> missing;  // games none of whose ROMs is had and no file is a bad dump of
+    std::vector<Bad> bad;      // in the order of the files
+    QStringList unknown;       // files that match nothing
+    std::vector<Duplicate> duplicates;
+    std::vector<Unreadable> unreadable;
+    // Nothing missing, nothing bad, every file read.
+    bool Complete() const { return missing.empty() && bad.empty() && unreadable.empty(); }
+};
+
+class Collector {
+public:
+    explicit Collector(const DatFile::Index& index);
+    // One file's report (an archive's entry is a file of its own).
+    void Add(const RomInspector::Report& report);
+    Result Finish();
+
+private:
+    const DatFile::Index& index_;
+    Result result_;
+    std::vector<std::vector<int>> filesOfRom_; // indexes into result_.have
+    std::vector<bool> badGame_;
+};
+
+// A Logiqx DAT of the games named, in their order, copied from the DAT
+// files they come from (the header of the first, its name with
+// " (fixdat)"), written to path through the writer; why not, or nothing.
+EngineError WriteFixdat(const DatFile::Index& index, const std::vector<int>& games,
+                        const QString& path);
+
+} // namespace Audit

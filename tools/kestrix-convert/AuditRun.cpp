@@ -1,0 +1,140 @@
+#include "AuditRun.h"
+
+#include "Audit.h"
+#include "Info.h"
+#include "InspectFiles.h"
+#include "Output.h"
+#include "SafeFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+// The version of the audit's JSON document, which changes when a key
+// changes its meaning or goes.
+constexpr int AuditSchema = 1;
+
+QString GameName(const DatFile::Index& index, int game) {
+    const QString& name = index.Games()[std::size_t(game)].name;
+    return name.isEmpty() ? QStringLiteral("(a game with no name)") : SafeFile::Printable(name);
+}
+
+void Text(const DatFile::Index& index, const Audit::Result& r) {
+    auto line = [](const char* label, const QString& text) {
+        Out() << QString::fromLatin1(label).leftJustified(10) << " " << text << "\n";
+    };
+    for (const Audit::Have& have : r.have)
+        line("have", GameName(index, index.RomAt(have.rom).gameIndex) + ": " + Shown(have.file) +
+                         " (" + LayoutName(have.layout) + ", " + DatFile::FormName(have.form) +
+                         ")");
+    for (const int game : r.missing)
+        line("missing", GameName(index, game));
+    for (const Audit::Bad& bad : r.bad)
+        line("bad dump", GameName(index, bad.game) + ": " + Shown(bad.file) + " (" + bad.why + ")");
+    for (const QString& file : r.unknown)
+        line("unknown", Shown(file));
+    for (const Audit::Duplicate& d : r.duplicates) {
+        QStringList files;
+        for (const QString& file : d.files)
+            files << Shown(file);
+        line("duplicate", GameName(index, index.RomAt(d.rom).gameIndex) + ": " +
+                              files.join(QStringLiteral(", ")));
+    }
+    Out().Flush();
+}
+
+void Json(const DatFile::Index& index, const Audit::Result& r) {
+    auto gameOf = [&](int game) { return index.Games()[std::size_t(game)].name; };
+    QJsonObject o;
+    o["schema"] = AuditSchema;
+    o["dats"] = QJsonArray::fromStringList(index.Paths());
+    o["games"] = double(index.Games().size());
+    QJsonArray have;
+    for (const Audit::Have& h : r.have) {
+        const DatFile::Rom& rom = index.RomAt(h.rom);
+        have.append(QJsonObject{{"game", rom.game},
+                                {"rom", rom.name},
+                                {"file", Shown(h.file)},
+                                {"layout", LayoutName(h.layout)},
+                                {"dat_match", DatFile::FormName(h.form)}});
+    }
+    o["have"] = have;
+    QJsonArray had;
+    for (const int game : r.gamesHad)
+        had.append(gameOf(game));
+    o["games_had"] = had;
+    QJsonArray missing;
+    for (const int game : r.missing)
+        missing.append(gameOf(game));
+    o["missing"] = missing;
+    QJsonArray bad;
+    for (const Audit::Bad& b : r.bad)
+        bad.append(QJsonObject{{"game", gameOf(b.game)}, {"file", Shown(b.file)}, {"why", b.why}});
+    o["bad_dumps"] = bad;
+    QJsonArray unknown;
+    for (const QString& file : r.unknown)
+        unknown.append(Shown(file));
+    o["unknown"] = unknown;
+    QJsonArray duplicates;
+    for (const Audit::Duplicate& d : r.duplicates) {
+        QJsonArray files;
+        for (const QString& file : d.files)
+            files.append(Shown(file));
+        const DatFile::Rom& rom = index.RomAt(d.rom);
+        duplicates.append(QJsonObject{{"game", rom.game}, {"rom", rom.name}, {"files", files}});
+    }
+    o["duplicates"] = duplicates;
+    QJsonArray unreadable;
+    for (const Audit::Unreadable& u : r.unreadable)
+        unreadable.append(QJsonObject{{"file", Shown(u.file)}, {"error", u.why}});
+    o["unreadable"] = unreadable;
+    Out() << QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented));
+    Out().Flush();
+}
+
+} // namespace
+
+int AuditRun(const Arguments& a, const Gathered& gathered) {
+    DatFile::Index index;
+    if (!LoadDats(a.dats, index))
+        return ExitSomeFailed;
+    QStringList files;
+    for (const SourceFile& file : gathered.files)
+        files << file.path;
+    Audit::Collector collector(index);
+    const auto standardInput = [](std::int64_t limit, QByteArray* bytes) {
+        QString why;
+        if (!ReadStandardInput(limit, bytes, &why))
+            return EngineError(EngineError::Code::StdinUnreadable, why);
+        return EngineError();
+    };
+    // Both forms of each file are hashed: a DAT may list a dump as its file is.
+    RomInspector::InspectFiles(
+        files, a.jobs, standardInput, a.name,
+        [&](const RomInspector::Report& report) { collector.Add(report); }, true);
+    const Audit::Result result = collector.Finish();
+    for (const Audit::Unreadable& u : result.unreadable)
+        Message() << "cannot inspect " << Quoted(u.file) << ": " << u.why << "\n";
+    if (a.json)
+        Json(index, result);
+    else
+        Text(index, result);
+    bool written = true;
+    if (!a.fixdat.isEmpty()) {
+        if (const EngineError error = Audit::WriteFixdat(index, result.missing, a.fixdat);
+            error.Failed()) {
+            Message() << error.Text() << "\n";
+            written = false;
+        }
+    }
+    if (!a.quiet)
+        Message() << "audit: " << qint64(index.Games().size())
+                  << " games in the DAT files: " << qint64(result.gamesHad.size()) << " had, "
+                  << qint64(result.missing.size()) << " missing, " << qint64(result.bad.size())
+                  << " bad dumps; " << qint64(result.unknown.size()) << " unknown files, "
+                  << qint64(result.duplicates.size()) << " duplicates\n";
+    return result.Complete() && written && gathered.unreachable == 0 ? ExitConverted
+                                                                     : ExitSomeFailed;
+}
