@@ -204,6 +204,13 @@ void tst_KestrixConvert::usageErrors_data() {
         << QStringList{"to-bin", "-p", "a.ips", "a.bin"} << "-p goes with patch";
     QTest::newRow("patch --in-place") << QStringList{"patch", "-p", "a.ips", "--in-place", "a.bin"}
                                       << "patch takes no option --in-place";
+    QTest::newRow("audit without a DAT")
+        << QStringList{"audit", "a.bin"} << "audit needs a DAT file: --dat DAT";
+    QTest::newRow("audit writes nothing")
+        << QStringList{"audit", "--dat", "a.dat", "-o", "out", "a.bin"}
+        << "audit takes no option -o";
+    QTest::newRow("a fixdat without an audit")
+        << QStringList{"info", "--fixdat", "f.dat", "a.bin"} << "--fixdat goes with audit";
     QTest::newRow("a patch from standard input")
         << QStringList{"patch", "-p", "-", "a.bin"}
         << "a patch is read from a file, not from standard input";
@@ -265,7 +272,7 @@ void tst_KestrixConvert::optionsAgree() {
     const QString manual = ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.1");
     const QString completion =
         ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.bash-completion");
-    QCOMPARE(longOptions(help).size(), 23);
+    QCOMPARE(longOptions(help).size(), 24);
     QCOMPARE(longOptions(manual), longOptions(help));
     QCOMPARE(longOptions(completion), longOptions(help));
     const QString synopsis = manual.section(".SH SYNOPSIS", 1).section(".SH", 0, 0);

@@ -19,6 +19,8 @@ const char* const UsageText =
     "       kestrix-convert info [--json] [--dat DAT]... [-j N] FILE...\n"
     "       kestrix-convert fix-checksum|trim [OPTIONS] FILE...\n"
     "       kestrix-convert patch -p PATCH [-p PATCH]... [OPTIONS] IMAGE...\n"
+    "       kestrix-convert audit --dat DAT [--dat DAT]... [--json] [--fixdat FILE]\n"
+    "                             [-r] FILE...\n"
     "\n"
     "Converts Sega Genesis / Mega Drive ROM images between layouts.\n"
     "\n"
@@ -50,6 +52,11 @@ const char* const UsageText =
     "is not its target. The header checksum is then mended (see\n"
     "--keep-checksum), and the result written in the image's layout (or --to's)\n"
     "as the last PATCH's name up to its last dot plus the layout's extension.\n"
+    "\n"
+    "audit checks a collection against DAT files: each FILE (and each file of an\n"
+    "archive, of a folder with -r) is matched by its plain content or as it is,\n"
+    "and the report goes by game: have, missing, bad dump (a DAT's size and CRC32\n"
+    "or name, another SHA-1), unknown, duplicate. It writes nothing but --fixdat.\n"
     "\n"
     "A FILE may be an archive (.zip, .7z, .gz, .xz, .bz2, judged by its content):\n"
     "each file in it is a source of its own, named after its own file name. A\n"
@@ -99,6 +106,7 @@ const char* const UsageText =
     "  -p, --patch PATCH patch: a patch to apply (repeatable, applied in order)\n"
     "  --to bin|smd|md   patch: the layout written (default: the image's)\n"
     "  --keep-checksum   patch: leave the header checksum as the patches made it\n"
+    "  --fixdat FILE     audit: write a DAT of the missing games into FILE\n"
     "  -h, --help        show this help and exit\n"
     "  --version         show the version and exit\n"
     "Long options may be cut short where they stay unambiguous (--overwr).\n"
@@ -111,7 +119,8 @@ const char* const UsageText =
     "Exit status: 0 when every file converted (or was inspected, or was left\n"
     "alone), 1 when any file was skipped, refused or failed verification, or an\n"
     "output could not be written, 2 for a usage error, 128+N when ended by\n"
-    "signal N (130 for Ctrl-C, 141 for a closed pipe).\n";
+    "signal N (130 for Ctrl-C, 141 for a closed pipe). audit: 0 when nothing is\n"
+    "missing or bad, 1 otherwise.\n";
 
 const char* const ShortUsage = "Usage: kestrix-convert MODE [OPTIONS] FILE...\n"
                                "       kestrix-convert info [OPTIONS] FILE...\n";

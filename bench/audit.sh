@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Times `kestrix-convert audit` of 10,000 files (32 KiB cartridge images,
+# in turn plain, SMD, MD and byteswapped, in 10 folders) against a DAT of
+# about 50 MB (200,000 games, the 10,000 among them), against `info --dat`
+# of the same files and DAT; and the peak memory of the audit of 1,000 and
+# of 10,000 of them, which must stay flat. Warm page cache, whole processes,
+# three runs of each interleaved, median.
+# Usage: bench/audit.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "${1:-build}" && pwd)
+kx=$build/bin/kestrix-convert
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/timing.sh"
+python3 - "$work" <<'PY'
+import hashlib, os, random, struct, sys, zlib
+work = sys.argv[1]
+random.seed(1)
+def cart(i):
+    b = bytearray(random.randbytes(32768))
+    b[0x100:0x110] = b"SEGA MEGA DRIVE ".ljust(16)
+    struct.pack_into(">II", b, 0x1A0, 0, len(b) - 1)
+    s = sum(struct.unpack(">%dH" % ((len(b) - 0x200) // 2), bytes(b[0x200:]))) & 0xFFFF
+    struct.pack_into(">H", b, 0x18E, s)
+    return bytes(b)
+def layout(b, k):
+    if k == 1:
+        h = bytearray(512); h[0] = 2; h[1] = 3; h[8] = 0xAA; h[9] = 0xBB; h[10] = 6
+        return bytes(h) + b"".join(b[o + 1:o + 16384:2] + b[o:o + 16384:2] for o in range(0, len(b), 16384))
+    if k == 2:
+        return b[1::2] + b[0::2]
+    if k == 3:
+        return b"".join(bytes((b[o + 1], b[o])) for o in range(0, len(b), 2))
+    return b
+ext = [".bin", ".smd", ".md", ".bin"]
+games = []
+for i in range(10000):
+    b = cart(i)
+    d = os.path.join(work, "lib", "folder%d" % (i % 10))
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, "rom%05d%s" % (i, ext[i % 4])), "wb") as f:
+        f.write(layout(b, i % 4))
+    games.append((len(b), zlib.crc32(b), hashlib.sha1(b).hexdigest()))
+with open(os.path.join(work, "big.dat"), "w") as f:
+    f.write('<?xml version="1.0"?>\n<datafile>\n<header><name>Bench</name></header>\n')
+    for g in range(200000):
+        if g % 20 == 0 and g // 20 < len(games):
+            size, crc, sha = games[g // 20]
+        else:
+            size, crc, sha = 32768, random.getrandbits(32), random.randbytes(20).hex()
+        f.write('\t<game name="Game %06d (World)">\n\t\t<description>Game %06d (World)</description>\n'
+                '\t\t<rom name="Game %06d (World).bin" size="%d" crc="%08x" md5="%s" sha1="%s"/>\n\t</game>\n'
+                % (g, g, g, size, crc, random.randbytes(16).hex(), sha))
+    f.write("</datafile>\n")
+PY
+find "$work/lib" -type f | sort >"$work/list"
+head -1000 "$work/list" >"$work/list1000"
+cat "$work/lib"/*/* "$work/big.dat" >/dev/null
+audit=() info=()
+for _ in 1 2 3; do
+    audit+=("$(once "$kx" audit -q --dat "$work/big.dat" -r "$work/lib")")
+    info+=("$(once "$kx" info --dat "$work/big.dat" --files-from "$work/list")")
+done
+peak() {
+    /usr/bin/time -f %M -o "$work/memory" "$@" >/dev/null 2>&1 || true
+    tail -1 "$work/memory"
+}
+m1=$(peak "$kx" audit -q --dat "$work/big.dat" --files-from "$work/list1000")
+m10=$(peak "$kx" audit -q --dat "$work/big.dat" --files-from "$work/list")
+a=$(median "${audit[@]}") i=$(median "${info[@]}")
+echo "10,000 files of 32 KiB ($(du -sh "$work/lib" | cut -f1)), DAT of $(du -m "$work/big.dat" | cut -f1) MB (200,000 games):"
+echo "  info --dat: $i s   (runs: ${info[*]})"
+echo "  audit:      $a s   (runs: ${audit[*]}) = $(echo "$a $i" | awk '{printf "%.2f", $1 / $2}') x"
+echo "  audit peak memory: $m1 KiB for 1,000 files, $m10 KiB for 10,000"
