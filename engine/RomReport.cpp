@@ -117,8 +117,12 @@ std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
                               .arg(r.smdBlocks));
     if (r.dump != Dump::Unknown)
         add("dump", DumpText(r));
-    if (r.noHeader)
+    if (r.noHeader) {
         add("header", QStringLiteral("no cartridge header: nothing in the file is read as one"));
+        // Without a header, only a DAT can say the dump is whole.
+        if (dat.match)
+            add("dump", QStringLiteral("complete: it is the DAT's ROM"));
+    }
     if (Known(r)) {
         add("system", h.system);
         add("machine", MachineWords(h));
@@ -178,7 +182,8 @@ QJsonObject Json(const RomInspector::Report& r, const QString& name, const Dat& 
     o["disc"] = inspected ? QJsonValue(r.disc) : none;
     o["smd_blocks_declared"] = number(smd, r.smdBlocksDeclared);
     o["smd_blocks"] = number(smd, double(r.smdBlocks));
-    o["dump"] = text(inspected, RomInspector::DumpName(r.dump));
+    o["dump"] = text(inspected, r.noHeader && dat.match ? QStringLiteral("complete")
+                                                        : RomInspector::DumpName(r.dump));
     o["dump_past_end"] = number(range, double(r.plainSize - (std::int64_t(h.romEnd) + 1)));
     o["overdump_tail_mirrored"] =
         r.dump == Dump::Overdump && inspected ? QJsonValue(r.tailMirrored) : none;

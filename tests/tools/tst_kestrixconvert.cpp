@@ -1669,6 +1669,12 @@ void tst_KestrixConvert::datFiles_data() {
         << QStringList{"info", "--dat", "set.dat", "--dat", "random.dat", "game.md", "random.bin"}
         << 0 << "  dat game   Kestrix Test Cart (World)\n|  dat game   Random Thing\n"
         << "";
+    // No header to judge by: the DAT alone says the dump is whole.
+    QTest::newRow("no header, a DAT's ROM")
+        << QStringList{"info", "--dat", "random.dat", "random.bin"} << 0
+        << "  header     no cartridge header: nothing in the file is read as one\n  dump       "
+           "complete: it is the DAT's ROM\n|!system"
+        << "";
     QTest::newRow("no match") << QStringList{"info", "--dat", "set.dat", "random.bin"} << 0
                               << "  dat game   no match in the DAT files\n"
                               << "";
