@@ -2,11 +2,13 @@
 # Conversion's speed and memory, each figure against its yardstick in the
 # same run, on a library of 200 plain images of 256 KiB to 4 MiB with real
 # headers:
-#   1. bin2smd --force into memory (tmpfs) against cp of the same files;
+#   1. bin2smd --force into memory (tmpfs) against cp of the same files, and
+#      against the bare work itself (bench/floor.cpp: pread, rearrange,
+#      pwrite on every core, nothing else), in wall and in CPU time;
 #   2. the same onto the disk of the temporary folder, each file flushed
 #      before it is named, against cp followed by sync;
 #   3. the guarded bin2smd against bin2smd --force (tmpfs);
-#   4. one 256 MiB image and one 1 GiB image against cp (tmpfs), with the
+#   4. one 256 MiB image and one 1 GiB image against cp and the bare work (tmpfs), with the
 #      converter's peak memory (maximum resident set), and the peak memory
 #      of fix-checksum and trim of a 1 GiB image;
 #   5. the conversion window's run of the library (BIN to MD, the scripted
@@ -51,7 +53,7 @@ seconds() {
     local dir=$1
     shift
     rm -rf "$dir/out" && mkdir "$dir/out" && sync
-    if ! /usr/bin/time -f "%e %M" -o "$dir/time" "$@" >/dev/null 2>"$dir/err"; then
+    if ! /usr/bin/time -f "%e %M %U %S" -o "$dir/time" "$@" >/dev/null 2>"$dir/err"; then
         echo "library.sh: failed: $* ($(head -3 "$dir/err"))" >&2
         exit 1
     fi
@@ -63,29 +65,46 @@ median() {
 ratio() {
     echo "$1 $2" | awk '{printf "%.2f", $1 / $2}'
 }
+# cpu TIMES: the user and system seconds of a run's times, added.
+cpu() {
+    echo "$1" | awk '{printf "%.2f", $3 + $4}'
+}
 # pair NAME YARDSTICK-NAME DIR "YARDSTICK" "KESTRIX": runs both in turn and
-# prints their medians and the ratio.
+# prints their medians and the ratio, in wall time, and in CPU time where
+# CPU is set.
 pair() {
-    local name=$1 yname=$2 dir=$3 yard=$4 mine=$5 y=() k=()
+    local name=$1 yname=$2 dir=$3 yard=$4 mine=$5 y=() k=() yc=() kc=() t
     cd "$dir/library"
     cat rom* >/dev/null
     for _ in $(seq "$runs"); do
-        y+=("$(seconds "$dir" sh -c "$yard" "$dir/out" | cut -d' ' -f1)")
-        k+=("$(seconds "$dir" sh -c "$mine" "$dir/out" "$kx" | cut -d' ' -f1)")
+        t=$(seconds "$dir" sh -c "$yard" "$dir/out" "$kx" "$build/bin/kestrix-floor")
+        y+=("$(echo "$t" | cut -d' ' -f1)") yc+=("$(cpu "$t")")
+        t=$(seconds "$dir" sh -c "$mine" "$dir/out" "$kx")
+        k+=("$(echo "$t" | cut -d' ' -f1)") kc+=("$(cpu "$t")")
     done
     local ym km
     ym=$(median "${y[@]}")
     km=$(median "${k[@]}")
     printf '%-34s %6s s   (runs: %s)\n' "$yname" "$ym" "${y[*]}"
     printf '%-34s %6s s   (runs: %s) = %s x\n' "$name" "$km" "${k[*]}" "$(ratio "$km" "$ym")"
+    if [ -n "${CPU:-}" ]; then
+        ym=$(median "${yc[@]}")
+        km=$(median "${kc[@]}")
+        printf '%-34s %6s s CPU   (runs: %s)\n' "$yname" "$ym" "${yc[*]}"
+        printf '%-34s %6s s CPU   (runs: %s) = %s x\n' "$name" "$km" "${kc[*]}" \
+            "$(ratio "$km" "$ym")"
+    fi
 }
 
 echo "machine: $(nproc) cores, $(uname -r), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //')"
 echo "library: $(ls "$mem/library" | wc -l) plain images, $(du -sh "$mem/library" | cut -f1)"
 echo
 echo "1. in memory ($(df --output=fstype "$mem" | tail -1)):"
-pair "bin2smd --force" "cp" "$mem" 'cp rom* "$0"' '"$1" bin2smd --force -q -o "$0" rom*'
+CPU=1 pair "bin2smd --force" "cp" "$mem" 'cp rom* "$0"' '"$1" bin2smd --force -q -o "$0" rom*'
 pair "bin2smd --force -j 1" "cp" "$mem" 'cp rom* "$0"' '"$1" bin2smd --force -q -j 1 -o "$0" rom*'
+CPU=1 pair "the bare work" "cp" "$mem" 'cp rom* "$0"' '"'"$build/bin/kestrix-floor"'" "$0" rom*'
+CPU=1 pair "bin2smd --force" "the bare work" "$mem" '"$2" "$0" rom*' \
+    '"$1" bin2smd --force -q -o "$0" rom*'
 echo
 echo "2. onto the disk ($(df --output=fstype "$disk" | tail -1)), durable:"
 pair "bin2smd --force" "cp + sync" "$disk" 'cp rom* "$0" && sync' \
@@ -101,6 +120,8 @@ for size in 256 1024; do
     mkdir "$mem/library"
     head -c $((size << 20)) /dev/urandom >"$mem/library/rom.bin"
     pair "bin2smd --force, $size MiB" "cp, $size MiB" "$mem" 'cp rom* "$0"' \
+        '"$1" bin2smd --force -q -o "$0" rom*'
+    pair "bin2smd --force, $size MiB" "the bare work, $size MiB" "$mem" '"$2" "$0" rom*' \
         '"$1" bin2smd --force -q -o "$0" rom*'
     seconds "$mem" "$kx" bin2smd --force -q -o "$mem/out" "$mem/library/rom.bin" >"$mem/peak"
     echo "  peak memory of bin2smd, $size MiB: $(($(cut -d' ' -f2 "$mem/peak") / 1024)) MiB"

@@ -120,7 +120,8 @@ else
     status=1
 fi
 # Last, since the editor covers the main window: Help, then its read-me
-# item, and Wine's editor shows readme.txt.
+# item, and Wine's editor shows readme.txt (its first start in a new prefix
+# can take half a minute on a busy machine).
 popup=
 for _ in 1 2 3; do
     click "$main" 117 10
@@ -131,7 +132,7 @@ if [ -n "$popup" ]; then
     sleep 0.5
     click "$popup" 65 101
 fi
-if editor=$(wait_for "readme.txt - Notepad" 20); then
+if editor=$(wait_for "readme.txt - Notepad" 60); then
     echo "the read-me opened: $(xdotool getwindowname "$editor")"
 else
     echo "FAIL: the read-me item opened no editor"

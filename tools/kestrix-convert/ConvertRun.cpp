@@ -89,13 +89,13 @@ public:
                                       .toUtf8());
         for (const JobNotice& notice : report.notices)
             Tell(report, notice);
+        Out().Flush();
         // Once, with the first MD image written: many loaders take the .md
         // name for a plain image.
         if (report.written && !a_.dryRun && report.destination.endsWith(QLatin1String(".md")) &&
             !std::exchange(toldMd_, true))
             Note("note: the .md files written hold the MD layout (the odd bytes, then the even "
                  "ones); loaders that take .md for a plain image will not read them");
-        Out().Flush();
     }
 
 private:
