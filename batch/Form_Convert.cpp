@@ -360,6 +360,10 @@ QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::in
     if (report.layout == RomLayout::Unknown)
         add("why", info.value(QStringLiteral("reasons")));
     add("title", title);
+    // A header that is not what it seems: none at all, or another machine's.
+    add("header", info.value(QStringLiteral("header")));
+    if (report.header.machine != RomInspector::Machine::MegaDrive || report.header.ssf)
+        add("machine", info.value(QStringLiteral("machine")));
     add("dump", info.value(QStringLiteral("dump")));
     add("checksum", info.value(QStringLiteral("checksum")));
     add("size", info.value(QStringLiteral("size")));

@@ -792,8 +792,10 @@ void tst_FormConvert::inspectionHints() {
              qPrintable(hint(0)));
     QVERIFY2(hint(0).count('\n') < 8 && !hint(0).contains("sha1"), qPrintable(hint(0)));
     QVERIFY(w_->List_Files->item(0)->icon().isNull());
-    QVERIFY2(hint(1).contains("layout: unknown") && !hint(1).contains("system:"),
+    QVERIFY2(hint(1).contains("layout: unknown") && !hint(1).contains("system:") &&
+                 hint(1).contains("\nheader: no cartridge header"),
              qPrintable(hint(1)));
+    QVERIFY2(!hint(0).contains("machine:") && !hint(0).contains("header:"), qPrintable(hint(0)));
     QVERIFY(w_->List_Files->item(1)->icon().isNull());
     // The line that matters first: this conversion does not fit.
     QVERIFY2(hint(2).startsWith("This is not what this conversion reads: the BIN to SMD") &&
@@ -818,6 +820,18 @@ void tst_FormConvert::inspectionHints() {
                                        "fits it.\nlayout: none: a disc image"),
                  qPrintable(hint(last)));
     QVERIFY(!w_->List_Files->item(last)->icon().isNull());
+    // A 32X cartridge, and two cartridges locked on: said so.
+    QByteArray x32 = RomImages::PlainImage(4 * 16384, 4);
+    RomImages::PutText(x32, 0x100, "SEGA 32X", 16);
+    QVERIFY(WriteFile(Src("x32.smd"), RomImages::Smd(x32)));
+    QVERIFY(WriteFile(Src("lockon.smd"), RomImages::Smd(RomImages::PlainImage(2 << 20, 5) +
+                                                        RomImages::PlainImage(4 * 16384, 6))));
+    AddSources({"x32.smd", "lockon.smd"});
+    const int lockOn = w_->List_Files->count() - 1;
+    QTRY_VERIFY2(hint(lockOn - 1).contains("\nmachine: 32X\n"), qPrintable(hint(lockOn - 1)));
+    QTRY_VERIFY2(hint(lockOn).contains("\ndump: lock-on: a 2 MiB cartridge with a second "
+                                       "cartridge of 65536 bytes after it"),
+                 qPrintable(hint(lockOn)));
     // Closing stops the work and drops the results.
     AddSources({"game.smd"});
     desktop_->answers = {MsgBox::Ok};
