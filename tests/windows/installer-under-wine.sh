@@ -22,9 +22,10 @@ done
 version=$(wine "$folder/kestrix-convert.exe" --version | head -1)
 [ "$version" = "kestrix-convert 2.0.0~rc2" ] || fail "the installed program says: $version"
 # The uninstaller copies itself aside and returns at once: its work is
-# waited for.
+# waited for, up to two minutes (the folder goes last, and Wine is slow to
+# get to it while other Windows tests run beside this one).
 wine "$folder/uninstall.exe" /S || fail "the uninstaller failed"
-for _ in $(seq 1 60); do
+for _ in $(seq 1 240); do
     [ -e "$folder" ] || break
     sleep 0.5
 done
