@@ -21,31 +21,16 @@ QString OwnName(const QString& file) {
     return Archive::OwnName(entry > 1 ? file.mid(entry + 1) : file);
 }
 
-// Feeds a DAT file to an XML reader a piece at a time, handing each token
-// on; false when the file cannot be read.
+// Reads a DAT file's tokens in order, handing each on; false when the
+// file cannot be read, or is not well-formed any more.
 template <typename Take> bool ReadDat(const QString& path, QXmlStreamReader& xml, Take take) {
     const SafeFile::Source source(path);
     if (!source.IsOpen())
         return false;
-    constexpr std::int64_t Piece = 1 << 20;
-    QByteArray piece;
-    std::int64_t offset = 0;
-    for (;;) {
-        xml.readNext();
-        if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
-            offset < source.Size()) {
-            const std::int64_t n = std::min(Piece, source.Size() - offset);
-            piece.resize(qsizetype(n));
-            if (!source.ReadAt(offset, piece.data(), n))
-                return false;
-            offset += n;
-            xml.addData(piece);
-            continue;
-        }
-        if (xml.atEnd() || xml.hasError())
-            return !xml.hasError();
+    DatFile::XmlFeed feed(source);
+    while (feed.Next(xml))
         take();
-    }
+    return !feed.Unreadable() && !xml.hasError();
 }
 
 } // namespace

@@ -437,6 +437,20 @@ bool ConversionJob::Inspect(FileRun& run, const RomInspector::ReadAt& read, std:
     return true;
 }
 
+// A source's content, open: its file, or what is held for an entry or
+// standard input; refused when it cannot be opened, is empty or larger than
+// the largest image.
+EngineError ConversionJob::OpenSource(Item& item, std::unique_ptr<SafeFile::Source>* in) {
+    *in = item.content ? std::move(item.content) : std::make_unique<SafeFile::Source>(item.path);
+    if (!(*in)->IsOpen())
+        return (*in)->Error();
+    if ((*in)->Size() == 0)
+        return EngineError::Code::Empty;
+    if ((*in)->Size() > Limit)
+        return Mod_Convert::TooLarge();
+    return {};
+}
+
 void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     QString innerName = OutputName(item.name);
     const bool datNames = r_.dats && r_.task != JobTask::Patch;
@@ -449,15 +463,10 @@ void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     // in a file of their own.
     RomLayout from = SourceLayout(r_.mode);
     auto refuse = [&](const EngineError& error) { RefuseResult(run, error); };
-    std::unique_ptr<SafeFile::Source> in =
-        item.content ? std::move(item.content) : std::make_unique<SafeFile::Source>(item.path);
-    if (!in->IsOpen())
-        return refuse(in->Error());
+    std::unique_ptr<SafeFile::Source> in;
+    if (const EngineError opened = OpenSource(item, &in); opened.Failed())
+        return refuse(opened);
     const std::int64_t length = in->Size();
-    if (length == 0)
-        return refuse({EngineError::Code::Empty});
-    if (length > Limit)
-        return refuse(Mod_Convert::TooLarge());
     const RomInspector::ReadAt read = RomInspector::ReaderOf(*in);
     if (Repairing())
         return PrepareRepair(run, read, length, in.get());

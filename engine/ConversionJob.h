@@ -174,6 +174,7 @@ private:
     void Ask(const JobSource& file);
     QStringList SpillFolders(const QString& folder) const;
     void One(Item& item);
+    static EngineError OpenSource(Item& item, std::unique_ptr<SafeFile::Source>* in);
     bool MayWrite(FileRun& run, const Item& item);
     void Prepare(FileRun& run, Item& item, QString name);
     bool NameAfterDat(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,

@@ -35,29 +35,14 @@ EngineError Index::Load(const QString& path) {
         return {Code::DatTooLarge, QString(), path};
 
     QXmlStreamReader xml;
-    QByteArray piece;
-    std::int64_t offset = 0;
+    XmlFeed feed(source);
     QString game;
     bool root = true;
     int duplicates = 0;
     const int dat = int(paths_.size());
     paths_.append(path);
     int gameIndex = -1;
-    for (;;) {
-        xml.readNext();
-        if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
-            offset < source.Size()) {
-            // More of the file, a piece at a time.
-            const std::int64_t n = std::min(Piece, source.Size() - offset);
-            piece.resize(qsizetype(n));
-            if (!source.ReadAt(offset, piece.data(), n))
-                return {Code::DatUnreadable, QStringLiteral("the file cannot be read"), path};
-            offset += n;
-            xml.addData(piece);
-            continue;
-        }
-        if (xml.atEnd() || xml.hasError())
-            break;
+    while (feed.Next(xml)) {
         if (xml.isStartElement()) {
             const QStringView element = xml.name();
             // The document's root is <datafile>, or it is no DAT file.
@@ -111,6 +96,8 @@ EngineError Index::Load(const QString& path) {
             game.clear();
         }
     }
+    if (feed.Unreadable())
+        return {Code::DatUnreadable, QStringLiteral("the file cannot be read"), path};
     if (duplicates > MostWarnings)
         warnings_.append(QStringLiteral("%1 lists %2 more SHA-1s for two games each")
                              .arg(SafeFile::Printable(path))
@@ -121,6 +108,22 @@ EngineError Index::Load(const QString& path) {
     if (root)
         return {Code::NotADat, QString(), path};
     return {};
+}
+
+bool XmlFeed::Next(QXmlStreamReader& xml) {
+    for (;;) {
+        xml.readNext();
+        if (xml.error() != QXmlStreamReader::PrematureEndOfDocumentError ||
+            offset_ >= source_.Size())
+            return !xml.atEnd() && !xml.hasError();
+        // More of the file, a piece at a time.
+        const std::int64_t n = std::min(Piece, source_.Size() - offset_);
+        piece_.resize(qsizetype(n));
+        if (!source_.ReadAt(offset_, piece_.data(), n))
+            return unreadable_ = true, false;
+        offset_ += n;
+        xml.addData(piece_);
+    }
 }
 
 QString FormName(Form form) {

@@ -2,6 +2,10 @@
 
 #include "EngineError.h"
 #include "RomInspector.h"
+#include "SafeFile.h"
+
+#include <QByteArray>
+#include <QXmlStreamReader>
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +20,23 @@
 // <game name="..."> holds <rom name="..." size="..." crc="..." md5="..."
 // sha1="..."/> entries. A file is named from them by its fingerprints.
 namespace DatFile {
+
+// Feeds a file to an XML reader a piece at a time, so that a large DAT is
+// never held whole.
+class XmlFeed {
+public:
+    explicit XmlFeed(const SafeFile::Source& source) : source_(source) {}
+    // Reads the next token: false at the document's end, on an error in it,
+    // or when the file cannot be read (Unreadable).
+    bool Next(QXmlStreamReader& xml);
+    bool Unreadable() const { return unreadable_; }
+
+private:
+    const SafeFile::Source& source_;
+    QByteArray piece_;
+    std::int64_t offset_ = 0;
+    bool unreadable_ = false;
+};
 
 // What a DAT says of a file it lists.
 struct Rom {

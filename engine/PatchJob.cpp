@@ -57,6 +57,9 @@ bool ConversionJob::PatchBase(FileRun& run, const ReadAt& read, std::int64_t len
     RomInspector::Options options;
     const bool named = r_.dats && r_.patches->front().description.kind == Patch::Kind::Ips;
     options.fingerprints = named;
+    // The layout, as a conversion decides it: by the header alone where it
+    // shows under one layout.
+    options.checksum = named;
     const RomInspector::Report report = RomInspector::InspectData(read, length, options);
     if (!report.Inspected())
         return Refuse(run, report.error), false;
@@ -82,15 +85,10 @@ bool ConversionJob::Patched(FileRun& run, Item& item) {
         Refuse(run, why, outcome);
         return false;
     };
-    std::unique_ptr<SafeFile::Source> in =
-        item.content ? std::move(item.content) : std::make_unique<SafeFile::Source>(item.path);
-    if (!in->IsOpen())
-        return refuse(in->Error());
+    std::unique_ptr<SafeFile::Source> in;
+    if (const EngineError opened = OpenSource(item, &in); opened.Failed())
+        return refuse(opened);
     const std::int64_t length = in->Size();
-    if (length == 0)
-        return refuse(Code::Empty);
-    if (length > Mod_Convert::MaxSourceSize)
-        return refuse(Mod_Convert::TooLarge());
     const ReadAt read = RomInspector::ReaderOf(*in);
     RomLayout layout = RomLayout::Unknown;
     if (!PatchBase(run, read, length, &layout))
