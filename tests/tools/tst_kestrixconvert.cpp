@@ -1907,6 +1907,15 @@ void tst_KestrixConvert::edgeRuns_data() {
     QTest::newRow("MD images written, -q: not said")
         << "\"$KX\" bin2md -q -o out plain.bin 2>&1 | grep -q loaders; test $? = 1" << 0 << ""
         << QStringList{"out/plain.md"};
+    // The one file an audit writes: a folder that is not there is one line.
+    QTest::newRow("a fixdat that cannot be written")
+        << "echo '<datafile><game name=\"G\"><rom name=\"g.bin\" size=\"1\" "
+           "crc=\"00000000\"/></game></datafile>' > x.dat && \"$KX\" audit --dat x.dat "
+           "--fixdat nowhere/f.dat a.bin"
+        << 1
+        << "kestrix-convert: the fixdat nowhere/f.dat cannot be written: the folder cannot be "
+           "opened: No such file or directory"
+        << QStringList();
     QTest::newRow("a plain image named .md")
         << "cp plain.bin plain.md && \"$KX\" info plain.md" << 0
         << "a plain image: the .md name is often used for plain images" << QStringList();
