@@ -23,21 +23,23 @@
 
 namespace {
 
-// Each file of a batch holds a temporary name until the batch is named: half
-// of what the writer can track leaves room for the others.
-constexpr std::size_t MaxBatchFiles = SafeFile::MaxPendingWriters / 2;
+// Each file of a batch holds a temporary name until the batch is named, and
+// two batches may be open at once (one being named while the next is
+// converted): half of what the writer can track leaves room for the others.
+constexpr std::size_t MaxBatchFiles = SafeFile::MaxPendingWriters / 4;
 
 // As many files as a batch may hold: each holds two descriptors (its content
-// and its folder) until the batch is committed, and the run needs some of
-// its own (the source, standard streams, an archive, the libraries', and the
-// sources being converted on other threads).
-std::size_t BatchFiles(std::size_t streaming) {
+// and its folder) until the batch is committed, in each of the batches open
+// at once, and the run needs some of its own (the source, standard streams,
+// an archive, the libraries', and the sources being converted on other
+// threads).
+std::size_t BatchFiles(std::size_t streaming, std::size_t batches) {
     const std::int64_t reserved = 16 + std::int64_t(streaming);
     const std::int64_t limit = SafeFile::DescriptorLimit();
     if (limit < 0)
         return MaxBatchFiles;
     const std::int64_t free = limit > reserved ? limit - reserved : 0;
-    return std::clamp<std::size_t>(std::size_t(free / 2), 1, MaxBatchFiles);
+    return std::clamp<std::size_t>(std::size_t(free / std::int64_t(2 * batches)), 1, MaxBatchFiles);
 }
 
 constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
@@ -98,7 +100,7 @@ ConversionJob::ConversionJob(const JobRequest& request, JobObserver& observer)
     converter_.ShareHelpers(&helpers_);
     jobs_ = r_.threads > 0 ? r_.threads : SafeFile::Cores();
     pool_.SetThreads(jobs_);
-    batchFiles_ = BatchFiles(InFlight());
+    batchFiles_ = BatchFiles(InFlight(), jobs_ > 1 ? 2 : 1);
 }
 
 ConversionJob::~ConversionJob() {
@@ -342,8 +344,19 @@ void ConversionJob::One(Item& item) {
         bytes_ += run.bytes;
     }
     batch_.push_back(std::move(run));
-    if (batch_.size() >= batchFiles_ || bytes_ >= BatchBytes)
-        Flush();
+    if (batch_.size() - sealed_ >= batchFiles_ || bytes_ >= BatchBytes)
+        Seal();
+}
+
+// A full batch is named once the next one is full too, so that the files of
+// the next one are converted while its own are flushed and named; converting
+// one file at a time, there is nothing to overlap, and it is named at once.
+void ConversionJob::Seal() {
+    if (jobs_ == 1 || oneAtATime_)
+        return Flush();
+    Commit(sealed_);
+    sealed_ = batch_.size();
+    bytes_ = 0;
 }
 
 // Whether the job may write a file's destination: each destination once, by
@@ -785,26 +798,40 @@ void ConversionJob::WriteRepair(FileRun& run, const Repair::Plan& plan,
     run.bytes = plan.Size();
 }
 
-// Writes the batch to disk, names its files, flushes their folders and
-// tells what became of each, in the order of the files.
+// Writes every file not yet named to disk, names them, flushes their
+// folders and tells what became of each, in the order of the files.
 void ConversionJob::Flush() {
-    TakeUpAll();
+    Commit(batch_.size());
+    sealed_ = 0;
+    bytes_ = 0;
+}
+
+// The same for the first files of the batch: their conversions are taken up
+// (they are the oldest), and the files after them go on converting.
+void ConversionJob::Commit(std::size_t files) {
+    if (files == 0)
+        return;
+    for (std::size_t i = 0; i < files; ++i)
+        TakeUp(batch_[i]);
+    std::vector<FileRun> runs(std::make_move_iterator(batch_.begin()),
+                              std::make_move_iterator(batch_.begin() + std::ptrdiff_t(files)));
+    batch_.erase(batch_.begin(), batch_.begin() + std::ptrdiff_t(files));
     std::vector<SafeFile::BatchEntry> entries;
-    entries.reserve(batch_.size());
-    for (const FileRun& run : batch_)
+    entries.reserve(runs.size());
+    for (const FileRun& run : runs)
         entries.push_back({run.writer.get()});
     // The earlier file a destination turned out to lead to, just before it
     // would have been named.
-    std::vector<QString> earlier(batch_.size());
+    std::vector<QString> earlier(runs.size());
     SafeFile::CommitBatch(
         entries,
         [&](std::size_t i) {
-            earlier[i] = plan_.EarlierWrite(batch_[i].report.destination);
+            earlier[i] = plan_.EarlierWrite(runs[i].report.destination);
             return earlier[i].isEmpty();
         },
-        [&](std::size_t i) { Remember(batch_[i]); });
-    for (std::size_t i = 0; i < batch_.size(); ++i) {
-        FileRun& run = batch_[i];
+        [&](std::size_t i) { Remember(runs[i]); });
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        FileRun& run = runs[i];
         if (!run.writer)
             continue;
         switch (entries[i].outcome) {
@@ -830,7 +857,7 @@ void ConversionJob::Flush() {
         }
         run.writer.reset();
     }
-    for (FileRun& run : batch_) {
+    for (FileRun& run : runs) {
         run.report.written =
             (run.writer || run.wouldWrite) && run.report.outcome == FileOutcome::Converted;
         run.writer.reset();
@@ -839,11 +866,9 @@ void ConversionJob::Flush() {
     // written later (a rename in the same folder on a drive that gets it
     // wrong) can spoil a file already verified.
     if (r_.verify)
-        std::move(batch_.begin(), batch_.end(), std::back_inserter(toVerify_));
+        std::move(runs.begin(), runs.end(), std::back_inserter(toVerify_));
     else
-        Tell(batch_);
-    batch_.clear();
-    bytes_ = 0;
+        Tell(runs);
 }
 
 // What became of each file, in the order of the files.

@@ -194,6 +194,8 @@ private:
     bool PatchBase(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
                    RomLayout* layout);
     void Flush();
+    void Seal();
+    void Commit(std::size_t files);
     void StreamAside(FileRun& run, std::unique_ptr<SafeFile::Source> in, RomLayout from,
                      SafeFile::Existing existing);
     void Stream(Streaming& task, Mod_Convert::Converter& converter);
@@ -202,7 +204,14 @@ private:
     void TakeUpAll();
     std::size_t Streamed() const;
     // The most sources converted on other threads at once.
-    std::size_t InFlight() const { return jobs_ > 1 ? std::size_t(2 * jobs_) : 0; }
+    // A few for each thread, so that one large file, taken up in its turn,
+    // does not leave the others without work; never more than the two
+    // batches open at once hold.
+    std::size_t InFlight() const {
+        return jobs_ > 1
+                   ? std::min(std::size_t(8 * jobs_), std::size_t(SafeFile::MaxPendingWriters / 2))
+                   : 0;
+    }
     void RefuseResult(FileRun& run, const EngineError& error);
     void Verdict(FileRun& run);
     void ReadBack(std::vector<FileRun>& runs);
@@ -239,7 +248,8 @@ private:
     std::vector<JobNotice> note_; // on the source being read, for its first file
     int told_ = 0;                // sources whose files have all been told
     bool toStdoutWritten_ = false;
-    std::int64_t bytes_ = 0;
+    std::int64_t bytes_ = 0; // of the files after the sealed ones
+    std::size_t sealed_ = 0; // the first files of the batch, full, named next
     std::size_t batchFiles_ = 1;
     int counts_[5] = {}; // by FileOutcome
     bool failed_ = false;

@@ -69,7 +69,7 @@ EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pu
 
 // The most writers that may hold a temporary name at once, each of which a
 // signal removes (RemoveTemporaryOnSignals); a writer past that fails to open.
-inline constexpr int MaxPendingWriters = 64;
+inline constexpr int MaxPendingWriters = 128;
 
 // A source opened for reading: only ever a regular file, and opening never
 // blocks (a FIFO is refused before anything waits for a writer).

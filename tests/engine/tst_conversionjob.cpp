@@ -15,6 +15,8 @@
 #include <map>
 #include <memory>
 
+#include <sys/resource.h>
+
 using TestFiles::ReadFile;
 using TestFiles::WriteFile;
 
@@ -184,6 +186,23 @@ bool MakeSource(const QString& path, const QString& kind, int seed) {
     return WriteFile(path, bytes);
 }
 
+// The process may open descriptors numbered below a limit while it lives.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(int most) {
+        ::getrlimit(RLIMIT_NOFILE, &old_);
+        struct rlimit lower = old_;
+        lower.rlim_cur = rlim_t(most);
+        ::setrlimit(RLIMIT_NOFILE, &lower);
+    }
+    ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &old_); }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+private:
+    struct rlimit old_ {};
+};
+
 RomLayout LayoutOf(const QString& word) {
     if (word == QLatin1String("smd"))
         return RomLayout::Smd;
@@ -225,7 +244,9 @@ void tst_ConversionJob::outcomes_data() {
     QTest::addColumn<QStringList>("disk");
 
     const QStringList none;
-    for (const char* threads : {"j1", "j4"}) {
+    // With few descriptors, four threads write batches of two files, each
+    // named while the next is converted: the same files come to the same.
+    for (const char* threads : {"j1", "j4", "j4,fds=56"}) {
         const QString j = QString::fromLatin1(threads);
         const auto row = [&](const char* name) -> QTestData& {
             return QTest::newRow(qPrintable(j + QLatin1Char(' ') + QLatin1String(name)));
@@ -426,6 +447,7 @@ void tst_ConversionJob::outcomes() {
     Script script;
     script.folder = dir.path() + QLatin1Char('/');
     std::unique_ptr<TestFiles::UnwritableFolder> locked;
+    std::unique_ptr<DescriptorLimit> fds;
     std::vector<JobSource> list;
     std::map<QString, int> seedOf;
     for (int i = 0; i < sources.size(); ++i) {
@@ -441,6 +463,8 @@ void tst_ConversionJob::outcomes() {
         const QString value = option.section(QLatin1Char('='), 1);
         if (option == QLatin1String("j4"))
             request.threads = 4;
+        else if (option.startsWith(QLatin1String("fds=")))
+            fds = std::make_unique<DescriptorLimit>(value.toInt());
         else if (option == QLatin1String("j1"))
             request.threads = 1;
         else if (option == QLatin1String("overwrite"))
@@ -486,6 +510,7 @@ void tst_ConversionJob::outcomes() {
     }
     WriterFaults::FullFor(QByteArray());
     WriterFaults::DriveHolds(-1);
+    fds.reset();
     if (locked)
         QVERIFY(locked->ok());
     locked.reset();

@@ -2396,12 +2396,13 @@ void tst_KestrixConvert::edgeRuns_data() {
     // A file is read back once the run has named every file: one spoilt by
     // what came later (here, between two batches) fails the run.
     QTest::newRow("--verify reads back at the end of the run")
-        << "cp a.bin b.bin; ( ulimit -n 18; LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_STOP_READ=/b.bin "
-           "exec \"$KX\" bin2md --force --verify -o out a.bin b.bin ) & p=$!; until grep -q "
+        << "cp a.bin b.bin; cp a.bin c.bin; ( ulimit -n 18; LD_PRELOAD=\"$SHIM\" "
+           "KESTRIX_SHIM_STOP_READ=/c.bin exec \"$KX\" bin2md --force --verify -o out a.bin b.bin "
+           "c.bin ) & p=$!; until grep -q "
            "'^State:.*T' /proc/$p/status; do sleep 0.05; done; printf x | dd of=out/a.md bs=1 "
            "seek=100 conv=notrunc status=none; kill -CONT $p; wait $p"
         << 1 << "verification failed for out/a.md: its plain content differs"
-        << QStringList{"out/a.md", "out/b.md"};
+        << QStringList{"out/a.md", "out/b.md", "out/c.md"};
     QTest::newRow("info of a file that changes while it is read")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" info plain.bin" << 1
         << "cannot inspect plain.bin: it changed while it was read" << QStringList();
