@@ -14,8 +14,11 @@
 namespace Archive {
 
 Kind KindOf(const QString& path) {
+    return KindOf(SafeFile::Source(path));
+}
+
+Kind KindOf(const SafeFile::Source& source) {
     unsigned char head[6] = {};
-    const SafeFile::Source source(path);
     if (!source.IsOpen() || source.Size() < 6 || !source.ReadAt(0, head, sizeof head))
         return Kind::None;
     if (head[0] == 'P' && head[1] == 'K' &&

@@ -25,6 +25,8 @@ QString OwnName(const QString& path);
 // What a file's first bytes say it is: one rule whatever its name says.
 enum class Kind { None, Zip, SevenZip, Gzip, Xz, Bzip2 };
 Kind KindOf(const QString& path);
+// The same of a file already open.
+Kind KindOf(const SafeFile::Source& source);
 // Whether a file is an archive or a compressed file, by its content.
 bool IsArchive(const QString& path);
 // Whether a name says so (.zip, .7z, .gz, .xz, .bz2, in any case).

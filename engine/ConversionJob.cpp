@@ -185,11 +185,15 @@ void ConversionJob::Ask(const JobSource& file) {
 }
 
 void ConversionJob::Source(const JobSource& file) {
-    const Archive::Kind kind = Archive::KindOf(file.path);
+    // A file is opened once: looked at here, and converted from what was
+    // opened unless it must be opened again (JobParts.h).
+    auto opened =
+        file.path == QLatin1String("-") ? nullptr : std::make_unique<SafeFile::Source>(file.path);
+    const Archive::Kind kind = opened ? Archive::KindOf(*opened) : Archive::Kind::None;
     if (const QString misnamed = Archive::Misnamed(file.path, kind); !misnamed.isEmpty())
         note_.push_back(Notice(JobNotice::Kind::Misnamed, file.path, misnamed));
-    const QStringList spillTo = SpillFolders(file.folder);
     if (file.path == QLatin1String("-")) {
+        const QStringList spillTo = SpillFolders(file.folder);
         // Standard input, held in a file, named by stdinName.
         Item item{file.path,   file.path, nullptr, Archive::OwnName(r_.stdinName),
                   file.folder, false,     0,       true};
@@ -210,7 +214,7 @@ void ConversionJob::Source(const JobSource& file) {
         One(item);
         return;
     }
-    if (SafeFile::IsFolder(file.path)) {
+    if (!opened->IsOpen() && SafeFile::IsFolder(file.path)) {
         FileRun run = Begin(file.path);
         Refuse(run, EngineError::Code::SourceIsFolder);
         batch_.push_back(std::move(run));
@@ -218,13 +222,18 @@ void ConversionJob::Source(const JobSource& file) {
         return;
     }
     if (kind == Archive::Kind::None) {
-        Item item{file.path,   file.path,    nullptr, FileFunctions::GetFileName(file.path),
-                  file.folder, file.fromTree};
+        if (!opened->IsOpen())
+            opened.reset();
+        Item item{file.path,         file.path,
+                  std::move(opened), FileFunctions::GetFileName(file.path),
+                  file.folder,       file.fromTree};
         One(item);
         note_.clear();
         return;
     }
+    opened.reset();
     // Every regular file of an archive is a source of its own.
+    const QStringList spillTo = SpillFolders(file.folder);
     int entries = 0;
     const EngineError read = Archive::Read(
         file.path, Limit,
@@ -305,8 +314,10 @@ void ConversionJob::One(Item& item) {
     run.fromTree = item.fromTree;
     // A file that an earlier one of the batch writes or replaces is read
     // once that one is in place.
-    if (!batch_.empty() && !item.held && !ReadableBeforeBatch(item.path))
+    if (!batch_.empty() && !item.held && !ReadableBeforeBatch(item.path)) {
         Flush();
+        item.content.reset(); // the name may lead to another file now
+    }
     if (r_.task == JobTask::Patch && !Patched(run, item)) {
         batch_.push_back(std::move(run));
         return;
@@ -377,7 +388,10 @@ bool ConversionJob::MayWrite(FileRun& run, const Item& item) {
             return SkipSameDestination(run, earlier), false;
     }
     run.before = SafeFile::IdentityOf(destination);
-    if (const QString earlier = plan_.EarlierWrite(destination); !earlier.isEmpty())
+    // Nothing there yet: no earlier file of the run, and no source.
+    const bool there = run.before.IsValid();
+    if (const QString earlier = there ? plan_.EarlierWrite(destination) : QString();
+        !earlier.isEmpty())
         return SkipSameDestination(run, earlier), false;
     // A repair changes its source only when asked to; a patch never.
     if ((Repairing() || item.made != RomLayout::Unknown) && !r_.inPlace && run.before.IsValid() &&
@@ -386,7 +400,8 @@ bool ConversionJob::MayWrite(FileRun& run, const Item& item) {
         return Refuse(run, item.made != RomLayout::Unknown ? EngineError::Code::PatchOverSource
                                                            : EngineError::Code::ReplacesSource),
                false;
-    if (const QString why = plan_.Refusal(destination, item.path, item.held); !why.isEmpty())
+    if (const QString why = there ? plan_.Refusal(destination, item.path, item.held) : QString();
+        !why.isEmpty())
         return Refuse(run, {EngineError::Code::DestinationRefused, why}), false;
     if (!r_.overwrite && !r_.inPlace && SafeFile::EntryExists(destination))
         return SkipExisting(run), false;
@@ -450,9 +465,9 @@ bool ConversionJob::Inspect(FileRun& run, const RomInspector::ReadAt& read, std:
     return true;
 }
 
-// A source's content, open: its file, or what is held for an entry or
-// standard input; refused when it cannot be opened, is empty or larger than
-// the largest image.
+// A source's content, open: its file (as opened when it was looked at, or
+// now), or what is held for an entry or standard input; refused when it
+// cannot be opened, is empty or larger than the largest image.
 EngineError ConversionJob::OpenSource(Item& item, std::unique_ptr<SafeFile::Source>* in) {
     *in = item.content ? std::move(item.content) : std::make_unique<SafeFile::Source>(item.path);
     if (!(*in)->IsOpen())

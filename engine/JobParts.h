@@ -48,7 +48,9 @@ struct ConversionJob::Item {
     QString given;
     QString path; // the file, or the archive
     // An entry's content (or standard input's), held in a file of its own;
-    // null for a file.
+    // for a file, the file as it was opened when it was looked at, or null
+    // when it is to be opened when it is converted (it could not be opened
+    // then, or an earlier file of the run has since been named where it was).
     std::unique_ptr<SafeFile::Source> content;
     QString name;   // the name its output is named after
     QString folder; // relative output folder
