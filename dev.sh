@@ -28,7 +28,7 @@ INSTALL_RECORD=kestrix-install-record.txt
 SANITIZE_DIR=${KESTRIX_SANITIZE_DIR:-build-sanitize}
 TSAN_DIR=${KESTRIX_TSAN_DIR:-build-tsan}
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libbenchmark-dev
-    zlib1g-dev libarchive-dev)
+    zlib1g-dev libarchive-dev nettle-dev pkgconf)
 RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
 TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g acl attr
     mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils

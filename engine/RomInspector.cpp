@@ -6,6 +6,7 @@
 #include "Mod_Convert.h"
 #include "PlainStream.h"
 #include "SafeFile.h"
+#include "Sha1.h"
 
 #include <QCryptographicHash>
 
@@ -244,7 +245,7 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
     const std::int64_t total = stream.PlainSize();
     std::vector<std::uint8_t> piece(std::size_t(std::min(Piece, std::max<std::int64_t>(total, 2))));
     QCryptographicHash md5(QCryptographicHash::Md5);
-    QCryptographicHash sha1(QCryptographicHash::Sha1);
+    Sha1Hash sha1;
     uLong crc = crc32_z(0, nullptr, 0);
     std::uint64_t sum = 0;
     std::uint64_t declaredSum = 0;
@@ -276,12 +277,14 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
             }
         }
         if (fingerprints) {
-            // SHA-1, the slowest, on a second core while this one does the
-            // rest of the piece.
+            // SHA-1 and CRC32 on a second core while this one does MD5, the
+            // slowest.
             const QByteArrayView data(reinterpret_cast<const char*>(piece.data()), bytes);
             std::future<void> sha1Done =
-                std::async(std::launch::async, [&sha1, data] { sha1.addData(data); });
-            crc = crc32_z(crc, piece.data(), std::size_t(bytes));
+                std::async(std::launch::async, [&sha1, &crc, &piece, bytes] {
+                    sha1.Add(piece.data(), std::size_t(bytes));
+                    crc = crc32_z(crc, piece.data(), std::size_t(bytes));
+                });
             md5.addData(data);
             sha1Done.get();
         }
@@ -292,7 +295,7 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
     if (fingerprints) {
         digest.crc32 = QStringLiteral("%1").arg(std::uint32_t(crc), 8, 16, QLatin1Char('0'));
         digest.md5 = QString::fromLatin1(md5.result().toHex());
-        digest.sha1 = QString::fromLatin1(sha1.result().toHex());
+        digest.sha1 = QString::fromLatin1(sha1.HexResult());
     }
     return digest;
 }
