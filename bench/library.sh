@@ -19,6 +19,7 @@
 # window, whose run alone is timed (kestrix-bench-batch).
 # Usage: bench/library.sh BUILD_DIR
 set -euo pipefail
+export LC_ALL=C # a decimal point in $EPOCHREALTIME and in awk
 build=$(cd "${1:-build}" && pwd)
 kx=$build/bin/kestrix-convert
 runs=11
@@ -47,17 +48,22 @@ sleep 2
 rm -rf "$mem/all"
 cp -r "$mem/library" "$disk/library"
 
-# seconds DIR COMMAND...: wall-clock seconds of one run, with an empty
-# DIR/out to write to; a run that fails ends the benchmark.
+# seconds DIR COMMAND...: one run, with an empty DIR/out to write to, as
+# "WALL PEAK-KIB USER SYSTEM": the wall-clock seconds to the millisecond
+# (time's own are to the hundredth, too coarse for runs of 0.15 s), the
+# peak memory and the CPU seconds from time; a run that fails ends the
+# benchmark.
 seconds() {
-    local dir=$1
+    local dir=$1 start end
     shift
     rm -rf "$dir/out" && mkdir "$dir/out" && sync
+    start=$EPOCHREALTIME
     if ! /usr/bin/time -f "%e %M %U %S" -o "$dir/time" "$@" >/dev/null 2>"$dir/err"; then
         echo "library.sh: failed: $* ($(head -3 "$dir/err"))" >&2
         exit 1
     fi
-    tail -1 "$dir/time"
+    end=$EPOCHREALTIME
+    echo "$start $end $(tail -1 "$dir/time")" | awk '{printf "%.3f %s %s %s\n", $2 - $1, $4, $5, $6}'
 }
 median() {
     printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"
