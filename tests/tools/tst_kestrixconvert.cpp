@@ -2644,6 +2644,13 @@ void tst_KestrixConvert::interrupted() {
     QFETCH(int, signal);
     QFETCH(bool, namedTemporary);
     QFETCH(bool, shipped);
+#ifdef __SANITIZE_THREAD__
+    // ThreadSanitizer hands a signal to the program only at the calls it
+    // watches; a thread waiting in the uninstrumented C++ library may get it
+    // only once the run has ended, and the run ends as if never interrupted.
+    if (signal != SIGKILL)
+        QSKIP("a caught signal may be held back by ThreadSanitizer until the run ends");
+#endif
     QVERIFY(QDir(dir_.path()).mkpath("out"));
     QVERIFY(WriteFile(Path("a.bin"), RandomBytes(4 * 16384, 8)));
     QProcess process;
