@@ -5,7 +5,9 @@
 
 #include <QRandomGenerator>
 
+#include <atomic>
 #include <cstdio>
+#include <ctime>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -26,7 +28,19 @@ struct PendingName {
 };
 PendingName pending[MaxPendingWriters];
 
+// Threads between making or removing a temporary name and telling the
+// registry so; and whether a handler has begun to remove the names.
+std::atomic<int> changing{0};
+std::atomic<int> ending{0};
+static_assert(std::atomic<int>::is_always_lock_free, "used in a signal handler");
+
 extern "C" void RemovePendingAndExit(int signal) {
+    ending.store(1);
+    // A thread making a name now has the signal held back: its name is
+    // registered (or gone) once it is done, which takes a system call or two.
+    const struct timespec pause = {0, 1000000};
+    for (int waited = 0; changing.load() > 0 && waited < 2000; ++waited)
+        ::nanosleep(&pause, nullptr);
     for (PendingName& p : pending)
         if (p.set)
             ::unlinkat(p.dir, p.name, 0);
@@ -75,9 +89,18 @@ SignalsHeld::SignalsHeld() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaddset(&held, signal);
     ::pthread_sigmask(SIG_BLOCK, &held, &saved_);
+    changing.fetch_add(1);
+    // The process is ending in a handler on another thread: nothing more is
+    // made for it to miss.
+    if (ending.load() != 0) {
+        changing.fetch_sub(1);
+        for (;;)
+            ::pause();
+    }
 }
 
 SignalsHeld::~SignalsHeld() {
+    changing.fetch_sub(1);
     ::pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
 }
 

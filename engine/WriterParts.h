@@ -27,8 +27,10 @@ void Dropped(const QByteArray& name);
 int Failing(int error);
 int OpenUnnamed(int dirFd);
 // An unnamed file to read and write in a folder, gone once closed; without
-// unnamed files, a named one removed at once. -1 with errno set.
-int OpenScratch(const QString& folder);
+// unnamed files, a named one removed at once, never in a folder that lets
+// no name go. -1 with errno set; left names a file that was made and could
+// not be removed.
+int OpenScratch(const QString& folder, QString* left);
 int LinkNames(int dirFd, const char* from, const char* to);
 int RenameNoReplace(int dirFd, const char* from, const char* to);
 int ChangeMode(int fd, unsigned mode);
@@ -56,7 +58,10 @@ int SetPending(int dirFd, const QByteArray& name);
 void ClearPending(int& slot);
 // Holds back SIGINT, SIGTERM and SIGHUP while a temporary name comes or goes
 // and the handler is told about it, so that the two never disagree: a
-// signal in between would leave the file behind, or remove another's.
+// signal in between would leave the file behind, or remove another's. The
+// mask holds them back from this thread alone: a handler that runs on
+// another thread meanwhile waits until every such step is over, and a step
+// begun after the handler started is never taken.
 class SignalsHeld {
 public:
     SignalsHeld();
