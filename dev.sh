@@ -122,10 +122,16 @@ windows_build() {
             -DKESTRIX_BENCHMARKS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "$@" >/dev/null
     fi
     cmake --build "$WINDOWS_DIR"
-    cmake --build "$WINDOWS_DIR" --target windows-zip
-    if cmake --build "$WINDOWS_DIR" --target help | grep -q windows-installer; then
-        cmake --build "$WINDOWS_DIR" --target windows-installer
-    fi
+    # Both artefacts are promised: NSIS is among the packages above, so the
+    # installer's target is there, and a build that cannot make either fails.
+    cmake --build "$WINDOWS_DIR" --target windows-zip windows-installer
+    local artefact
+    for artefact in win64.zip win64-setup.exe; do
+        if ! compgen -G "$WINDOWS_DIR/kestrix-*-$artefact" >/dev/null; then
+            echo "error: the Windows build made no $WINDOWS_DIR/kestrix-*-$artefact" >&2
+            exit 1
+        fi
+    done
 }
 
 as_root() {
@@ -277,7 +283,7 @@ bench)
     ;;
 windows)
     windows_build
-    ls "$WINDOWS_DIR"/kestrix-*-win64.zip "$WINDOWS_DIR"/kestrix-*-win64-setup.exe 2>/dev/null
+    ls "$WINDOWS_DIR"/kestrix-*-win64.zip "$WINDOWS_DIR"/kestrix-*-win64-setup.exe
     ;;
 format)
     install_packages "${BUILD_PACKAGES[@]}" clang-format
