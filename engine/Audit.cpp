@@ -79,12 +79,24 @@ void Collector::Add(const RomInspector::Report& report) {
 Result Collector::Finish() {
     const std::vector<DatFile::Game>& games = index_.Games();
     for (std::size_t g = 0; g < games.size(); ++g) {
-        const std::vector<int>& roms = games[g].roms;
-        const bool had = !roms.empty() && std::all_of(roms.begin(), roms.end(), [&](int rom) {
-            return !filesOfRom_[std::size_t(rom)].empty();
-        });
-        if (had)
+        if (!index_.Dumpable(int(g))) {
+            result_.undumped.push_back(int(g));
+            continue;
+        }
+        Incomplete lacking{int(g), {}};
+        bool any = false;
+        for (const int rom : games[g].roms) {
+            if (index_.RomAt(rom).nodump)
+                continue;
+            if (filesOfRom_[std::size_t(rom)].empty())
+                lacking.roms.push_back(rom);
+            else
+                any = true;
+        }
+        if (lacking.roms.empty())
             result_.gamesHad.push_back(int(g));
+        else if (any)
+            result_.incomplete.push_back(std::move(lacking));
         else if (!badGame_[g])
             result_.missing.push_back(int(g));
     }
@@ -102,37 +114,75 @@ Result Collector::Finish() {
     return std::move(result_);
 }
 
-EngineError WriteFixdat(const DatFile::Index& index, const std::vector<int>& games,
-                        const QString& path) {
+std::vector<int> Result::Wanted(const DatFile::Index& index) const {
+    std::vector<int> roms;
+    for (const int game : missing)
+        for (const int rom : index.Games()[std::size_t(game)].roms)
+            if (!index.RomAt(rom).nodump)
+                roms.push_back(rom);
+    for (const Incomplete& game : incomplete)
+        roms.insert(roms.end(), game.roms.begin(), game.roms.end());
+    std::sort(roms.begin(), roms.end());
+    return roms;
+}
+
+EngineError WriteFixdat(const DatFile::Index& index, const std::vector<int>& roms,
+                        const QString& path, bool overwrite) {
     std::vector<bool> wanted(index.Games().size(), false);
-    for (const int game : games)
-        wanted[std::size_t(game)] = true;
+    std::vector<bool> romWanted(std::size_t(index.Roms()), false);
+    for (const int rom : roms) {
+        romWanted[std::size_t(rom)] = true;
+        wanted[std::size_t(index.RomAt(rom).gameIndex)] = true;
+    }
     QByteArray out;
     QXmlStreamWriter w(&out);
     w.setAutoFormatting(true);
     w.writeStartDocument();
     w.writeStartElement(QStringLiteral("datafile"));
-    int game = -1;
+    int element = -1;    // the <game> elements, in the DATs' order
+    int romElement = -1; // the <rom> elements
+    bool inGame = false; // a game has been read (the header is before them)
     for (qsizetype dat = 0; dat < index.Paths().size(); ++dat) {
         QXmlStreamReader xml;
         int depth = 0;     // of the element being read, the root's being 1
         int copyFrom = 0;  // the depth of the element copied, or 0
+        int skipFrom = 0;  // the depth of a ROM left out of a game copied, or 0
         bool name = false; // in the header's <name>
         const bool read = ReadDat(index.Paths().at(dat), xml, [&] {
             if (xml.isStartElement()) {
                 ++depth;
-                const QStringView element = xml.name();
-                if (depth == 2 && (element == u"game" || element == u"machine") &&
-                    wanted[std::size_t(++game)])
+                const QStringView tag = xml.name();
+                if (tag == u"rom")
+                    ++romElement;
+                if (skipFrom)
+                    return;
+                if (depth == 2 && (tag == u"game" || tag == u"machine")) {
+                    // A game listed again is written once, as first listed.
+                    const int game = index.GameOfElement(++element);
+                    inGame = true;
+                    if (game >= 0 && wanted[std::size_t(game)])
+                        copyFrom = depth;
+                } else if (depth == 2 && tag == u"header" && dat == 0) {
                     copyFrom = depth;
-                else if (depth == 2 && element == u"header" && dat == 0)
-                    copyFrom = depth;
-                name = copyFrom != 0 && depth == 3 && element == u"name";
+                } else if (copyFrom && tag == u"rom") {
+                    // Only the ROMs the collection lacks.
+                    const int rom = index.RomOfElement(romElement);
+                    if (rom < 0 || !romWanted[std::size_t(rom)]) {
+                        skipFrom = depth;
+                        return;
+                    }
+                }
+                name = copyFrom != 0 && depth == 3 && tag == u"name";
                 if (copyFrom)
                     w.writeCurrentToken(xml);
                 return;
             }
             if (xml.isEndElement()) {
+                if (skipFrom) {
+                    if (depth-- == skipFrom)
+                        skipFrom = 0;
+                    return;
+                }
                 if (copyFrom)
                     w.writeCurrentToken(xml);
                 if (depth == copyFrom)
@@ -141,11 +191,11 @@ EngineError WriteFixdat(const DatFile::Index& index, const std::vector<int>& gam
                 --depth;
                 return;
             }
-            if (!copyFrom || xml.isWhitespace() || xml.isStartDocument() || xml.isEndDocument() ||
-                xml.isDTD())
+            if (!copyFrom || skipFrom || xml.isWhitespace() || xml.isStartDocument() ||
+                xml.isEndDocument() || xml.isDTD())
                 return;
             // The fixdat's own name: the header's, said to be one.
-            if (name && xml.isCharacters() && game < 0)
+            if (name && xml.isCharacters() && !inGame)
                 w.writeCharacters(xml.text().toString() + QStringLiteral(" (fixdat)"));
             else
                 w.writeCurrentToken(xml);
@@ -159,7 +209,7 @@ EngineError WriteFixdat(const DatFile::Index& index, const std::vector<int>& gam
     w.writeEndElement();
     w.writeEndDocument();
     SafeFile::Writer writer;
-    if (!writer.Open(path, SafeFile::Existing::ReplaceAny) ||
+    if (!writer.Open(path, overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep) ||
         !writer.Write(out.constData(), out.size()) || !writer.Commit())
         return {Code::FixdatFailed, writer.Error().detail, path};
     return {};

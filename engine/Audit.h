@@ -39,16 +39,30 @@ struct Unreadable {
     QString why;
 };
 
+// A game some of whose ROMs are had, and which of its ROMs are not.
+struct Incomplete {
+    int game = -1;
+    std::vector<int> roms;
+};
+
 struct Result {
     std::vector<Have> have;    // in the order of the files
     std::vector<int> gamesHad; // every ROM of them matched, in the DATs' order
-    std::vector<int> missing;  // games none of whose ROMs is had and no file is a bad dump of
-    std::vector<Bad> bad;      // in the order of the files
-    QStringList unknown;       // files that match nothing
+    std::vector<Incomplete> incomplete;
+    std::vector<int> missing; // games none of whose ROMs is had and no file is a bad dump of
+    // Games with nothing to have: no ROM, or only ROMs never dumped.
+    std::vector<int> undumped;
+    std::vector<Bad> bad; // in the order of the files
+    QStringList unknown;  // files that match nothing
     std::vector<Duplicate> duplicates;
     std::vector<Unreadable> unreadable;
     // Nothing missing, nothing bad, every file read.
-    bool Complete() const { return missing.empty() && bad.empty() && unreadable.empty(); }
+    bool Complete() const {
+        return missing.empty() && incomplete.empty() && bad.empty() && unreadable.empty();
+    }
+    // The ROMs a fixdat lists: those of the games missing, and those the
+    // incomplete games lack, never one never dumped; in the DATs' order.
+    std::vector<int> Wanted(const DatFile::Index& index) const;
 };
 
 class Collector {
@@ -65,10 +79,11 @@ private:
     std::vector<bool> badGame_;
 };
 
-// A Logiqx DAT of the games named, in their order, copied from the DAT
-// files they come from (the header of the first, its name with
-// " (fixdat)"), written to path through the writer; why not, or nothing.
-EngineError WriteFixdat(const DatFile::Index& index, const std::vector<int>& games,
-                        const QString& path);
+// A Logiqx DAT of the ROMs named and their games, in their order, copied
+// from the DAT files they come from (the header of the first, its name
+// with " (fixdat)"), written to path through the writer; why not, or
+// nothing. An existing file at path is replaced only where asked.
+EngineError WriteFixdat(const DatFile::Index& index, const std::vector<int>& roms,
+                        const QString& path, bool overwrite);
 
 } // namespace Audit

@@ -4,6 +4,8 @@
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 namespace DatFile {
 
 namespace {
@@ -50,9 +52,14 @@ EngineError Index::Load(const QString& path) {
                 return {Code::NotADat, QString(), path};
             if (element == u"game" || element == u"machine") {
                 game = xml.attributes().value(QLatin1String("name")).toString();
-                gameIndex = int(games_.size());
-                games_.push_back({game, dat, {}});
-                gameByName_.try_emplace(game, gameIndex);
+                // A game listed again is the game listed first.
+                const auto [at, added] = gameIndexByName_.try_emplace(game, int(games_.size()));
+                gameIndex = at->second;
+                gameOfElement_.push_back(added ? gameIndex : -1);
+                if (added) {
+                    games_.push_back({game, dat, {}});
+                    gameByName_.try_emplace(game, gameIndex);
+                }
             } else if (element == u"rom") {
                 const QXmlStreamAttributes a = xml.attributes();
                 auto kept = std::make_unique<Rom>();
@@ -61,24 +68,39 @@ EngineError Index::Load(const QString& path) {
                 rom.index = int(roms_.size());
                 rom.gameIndex = gameIndex;
                 rom.name = a.value(QLatin1String("name")).toString();
+                rom.nodump = a.value(QLatin1String("status")) == u"nodump";
                 bool ok = false;
                 rom.size = a.value(QLatin1String("size")).toLongLong(&ok);
                 if (!ok)
                     rom.size = -1;
+                Sha1 sha1{};
+                Md5 md5{};
+                std::array<std::uint8_t, 4> crc{};
+                const bool hasSha1 = FromHex(a.value(QLatin1String("sha1")), &sha1);
+                const bool hasMd5 = FromHex(a.value(QLatin1String("md5")), &md5);
+                const bool hasCrc = FromHex(a.value(QLatin1String("crc")), &crc);
+                const std::uint32_t crcValue = std::uint32_t(crc[0]) << 24 |
+                                               std::uint32_t(crc[1]) << 16 |
+                                               std::uint32_t(crc[2]) << 8 | crc[3];
+                if (gameIndex >= 0 && Repeated(gameIndex, rom, hasSha1 ? &sha1 : nullptr,
+                                               hasMd5 ? &md5 : nullptr, crcValue, hasCrc)) {
+                    romOfElement_.push_back(-1);
+                    continue;
+                }
+                romOfElement_.push_back(rom.index);
                 if (gameIndex >= 0)
                     games_[std::size_t(gameIndex)].roms.push_back(rom.index);
                 if (!rom.name.isEmpty())
                     gameByName_.try_emplace(rom.name, gameIndex);
-                Sha1 sha1{};
-                std::array<std::uint8_t, 4> crc{};
-                const bool hasCrc = FromHex(a.value(QLatin1String("crc")), &crc) && rom.size >= 0;
-                const std::uint32_t crcValue = std::uint32_t(crc[0]) << 24 |
-                                               std::uint32_t(crc[1]) << 16 |
-                                               std::uint32_t(crc[2]) << 8 | crc[3];
-                if (hasCrc)
-                    byAnyCrc_.try_emplace(CrcKey{crcValue, rom.size}, &rom);
-                if (FromHex(a.value(QLatin1String("sha1")), &sha1)) {
-                    const auto [at, added] = bySha1_.try_emplace(sha1, &rom);
+                roms_.push_back(std::move(kept));
+                // A ROM never dumped matches nothing.
+                if (rom.nodump)
+                    continue;
+                const Rom* listed = roms_.back().get();
+                if (hasCrc && rom.size >= 0)
+                    byAnyCrc_.try_emplace(CrcKey{crcValue, rom.size}, listed);
+                if (hasSha1) {
+                    const auto [at, added] = bySha1_.try_emplace(sha1, listed);
                     if (!added && at->second->game != rom.game && ++duplicates <= MostWarnings)
                         warnings_.append(
                             QStringLiteral("%1 lists the SHA-1 %2 for \"%3\" and for \"%4\"; "
@@ -87,10 +109,13 @@ EngineError Index::Load(const QString& path) {
                                      a.value(QLatin1String("sha1")).toString().toLower(),
                                      SafeFile::Printable(at->second->game),
                                      SafeFile::Printable(rom.game)));
+                } else if (hasMd5) {
+                    byMd5_.try_emplace(md5, listed);
+                } else if (hasCrc && rom.size >= 0) {
+                    byCrc_.try_emplace(CrcKey{crcValue, rom.size}, listed);
                 } else if (hasCrc) {
-                    byCrc_.try_emplace(CrcKey{crcValue, rom.size}, &rom);
+                    byCrcAlone_.try_emplace(crcValue, listed);
                 }
-                roms_.push_back(std::move(kept));
             }
         } else if (xml.isEndElement() && (xml.name() == u"game" || xml.name() == u"machine")) {
             game.clear();
@@ -108,6 +133,36 @@ EngineError Index::Load(const QString& path) {
     if (root)
         return {Code::NotADat, QString(), path};
     return {};
+}
+
+// The ROM of a game listed again that it lists already: the same name and
+// size, and no hash that says otherwise.
+const Rom* Index::Repeated(int game, const Rom& rom, const Sha1* sha1, const Md5* md5,
+                           std::uint32_t crc, bool hasCrc) const {
+    if (gameOfElement_.empty() || gameOfElement_.back() >= 0)
+        return nullptr; // the game's first listing may list a ROM twice
+    const Rom* same = nullptr;
+    if (sha1) {
+        const auto found = bySha1_.find(*sha1);
+        same = found == bySha1_.end() ? nullptr : found->second;
+    } else if (md5) {
+        const auto found = byMd5_.find(*md5);
+        same = found == byMd5_.end() ? nullptr : found->second;
+    } else if (hasCrc && rom.size >= 0) {
+        const auto found = byAnyCrc_.find(CrcKey{crc, rom.size});
+        same = found == byAnyCrc_.end() ? nullptr : found->second;
+    } else {
+        for (const int other : games_[std::size_t(game)].roms)
+            if (roms_[std::size_t(other)]->name == rom.name)
+                same = roms_[std::size_t(other)].get();
+    }
+    return same && same->gameIndex == game && same->size == rom.size ? same : nullptr;
+}
+
+bool Index::Dumpable(int game) const {
+    const std::vector<int>& roms = games_[std::size_t(game)].roms;
+    return std::any_of(roms.begin(), roms.end(),
+                       [this](int rom) { return !roms_[std::size_t(rom)]->nodump; });
 }
 
 bool XmlFeed::Next(QXmlStreamReader& xml) {
@@ -152,8 +207,20 @@ const Rom* Index::ByCrc(const QString& hex, std::int64_t size, bool sha1Less) co
     if (!ok || hex.size() != 8)
         return nullptr;
     const auto& map = sha1Less ? byCrc_ : byAnyCrc_;
-    const auto found = map.find(CrcKey{crc, size});
-    return found == map.end() ? nullptr : found->second;
+    if (const auto found = map.find(CrcKey{crc, size}); found != map.end())
+        return found->second;
+    if (!sha1Less)
+        return nullptr;
+    const auto alone = byCrcAlone_.find(crc);
+    return alone == byCrcAlone_.end() ? nullptr : alone->second;
+}
+
+const Rom* Index::ByMd5(const QString& hex) const {
+    Md5 md5{};
+    if (!FromHex(QStringView(hex), &md5))
+        return nullptr;
+    const auto found = byMd5_.find(md5);
+    return found == byMd5_.end() ? nullptr : found->second;
 }
 
 Found Index::Find(const RomInspector::Report& report) const {
@@ -163,6 +230,8 @@ Found Index::Find(const RomInspector::Report& report) const {
         return {rom, Form::Plain};
     if (const Rom* rom = report.rawSha1.isEmpty() ? nullptr : BySha1(report.rawSha1))
         return {rom, Form::Raw};
+    if (const Rom* rom = report.md5.isEmpty() ? nullptr : ByMd5(report.md5))
+        return {rom, Form::Plain};
     if (const Rom* rom = ByCrc(report.crc32, report.plainSize, true))
         return {rom, Form::Plain};
     if (const Rom* rom =

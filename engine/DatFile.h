@@ -45,12 +45,15 @@ struct Rom {
     std::int64_t size = -1;
     int index = -1; // among the ROMs of every DAT loaded, in their order
     int gameIndex = -1;
+    bool nodump = false; // status="nodump": known to exist, never dumped
 };
 
-// A game of the DATs, in their order, with its ROMs' indexes.
+// A game of the DATs, in their order, with its ROMs' indexes. A game listed
+// again (in the same DAT or another) is the same game: the ROMs it lists
+// anew are added to it.
 struct Game {
     QString name;
-    int dat = 0; // which DAT file lists it
+    int dat = 0; // which DAT file lists it first
     std::vector<int> roms;
 };
 
@@ -72,11 +75,14 @@ public:
     // the line where it is not well-formed) when it cannot be read. The file
     // is read in pieces, and only what matching needs is kept.
     EngineError Load(const QString& path);
-    int Size() const { return int(bySha1_.size() + byCrc_.size()); }
+    int Size() const {
+        return int(bySha1_.size() + byMd5_.size() + byCrc_.size() + byCrcAlone_.size());
+    }
 
-    // The entry a report's plain content matches: by SHA-1, or by CRC32 and
-    // size for entries that list no SHA-1; null when none does. Where two
-    // games list one SHA-1, the first listed is the one matched.
+    // The entry a report's plain content matches: by what the entry lists,
+    // the strongest first: SHA-1, else MD5 (of the plain content), else CRC32
+    // and size, else CRC32 alone; null when none does. Where two games list
+    // one SHA-1, the first listed is the one matched.
     const Rom* Match(const RomInspector::Report& report) const { return Find(report).rom; }
     // The same, and which form matched: SHA-1 decides where the DAT gives
     // one, CRC32 and size otherwise; the plain content is tried first.
@@ -90,6 +96,14 @@ public:
     const std::vector<Game>& Games() const { return games_; }
     const Rom& RomAt(int index) const { return *roms_[std::size_t(index)]; }
     int Roms() const { return int(roms_.size()); }
+    // Whether a game has ROMs that can be had (none never dumped).
+    bool Dumpable(int game) const;
+    // In the order the DAT files list them: the game each <game> element
+    // stands for, and the ROM each <rom> element does (-1 for one that
+    // repeats a ROM its game lists already); -1 for an element of a game
+    // listed again.
+    int GameOfElement(int element) const { return gameOfElement_[std::size_t(element)]; }
+    int RomOfElement(int element) const { return romOfElement_[std::size_t(element)]; }
     // The files loaded, in their order.
     const QStringList& Paths() const { return paths_; }
 
@@ -98,8 +112,11 @@ public:
 
 private:
     using Sha1 = std::array<std::uint8_t, 20>;
+    using Md5 = std::array<std::uint8_t, 16>;
+    // The first bytes of a digest are as good a hash as any.
     struct Sha1Hash {
-        std::size_t operator()(const Sha1& s) const {
+        template <std::size_t N>
+        std::size_t operator()(const std::array<std::uint8_t, N>& s) const {
             std::size_t h = 0;
             for (int i = 0; i < 8; ++i)
                 h = h << 8 | s[std::size_t(i)];
@@ -118,14 +135,23 @@ private:
     };
     const Rom* BySha1(const QString& hex) const;
     const Rom* ByCrc(const QString& hex, std::int64_t size, bool sha1Less) const;
+    const Rom* ByMd5(const QString& hex) const;
+    // A ROM of a game that lists it again: the one it repeats, or null.
+    const Rom* Repeated(int game, const Rom& rom, const Sha1* sha1, const Md5* md5,
+                        std::uint32_t crc, bool hasCrc) const;
 
     // Every ROM once, in order; the maps point into it.
     std::vector<std::unique_ptr<Rom>> roms_;
     std::vector<Game> games_;
     std::unordered_map<Sha1, const Rom*, Sha1Hash> bySha1_;
-    std::unordered_map<CrcKey, const Rom*, CrcHash> byCrc_;    // ROMs that list no SHA-1
+    std::unordered_map<Md5, const Rom*, Sha1Hash> byMd5_;      // ROMs that list no SHA-1
+    std::unordered_map<CrcKey, const Rom*, CrcHash> byCrc_;    // ROMs that list neither
+    std::unordered_map<std::uint32_t, const Rom*> byCrcAlone_; // the same, with no size
     std::unordered_map<CrcKey, const Rom*, CrcHash> byAnyCrc_; // every ROM with a CRC32
-    std::unordered_map<QString, int> gameByName_;
+    std::unordered_map<QString, int> gameByName_;              // games' and ROMs' names
+    std::unordered_map<QString, int> gameIndexByName_;
+    std::vector<int> gameOfElement_;
+    std::vector<int> romOfElement_;
     QStringList paths_;
     QStringList warnings_;
 };

@@ -322,10 +322,13 @@ bool Parser::ForCommand() {
         return false;
     if (command == Command::Audit) {
         for (const char* o :
-             {"patch", "to", "keep-checksum", "output", "overwrite", "force", "verify", "dat-names",
-              "zip", "full-stem", "in-place", "skip-existing", "dry-run"})
+             {"patch", "to", "keep-checksum", "output", "force", "verify", "dat-names", "zip",
+              "full-stem", "in-place", "skip-existing", "dry-run"})
             if (Forbid(o, QStringLiteral("audit takes no option %1")))
                 return false;
+        if (a_.fixdat.isEmpty() &&
+            Forbid("overwrite", QStringLiteral("audit takes %1 only with --fixdat")))
+            return false;
         if (a_.dats.isEmpty())
             return Usage(QStringLiteral("audit needs a DAT file: --dat DAT"));
         return true;

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 namespace {
 
@@ -21,6 +22,13 @@ QString GameName(const DatFile::Index& index, int game) {
     return name.isEmpty() ? QStringLiteral("(a game with no name)") : SafeFile::Printable(name);
 }
 
+QString RomNames(const DatFile::Index& index, const std::vector<int>& roms) {
+    QStringList names;
+    for (const int rom : roms)
+        names << SafeFile::Printable(index.RomAt(rom).name);
+    return names.join(QStringLiteral(", "));
+}
+
 void Text(const DatFile::Index& index, const Audit::Result& r) {
     auto line = [](const char* label, const QString& text) {
         Out() << QString::fromLatin1(label).leftJustified(10) << " " << text << "\n";
@@ -29,6 +37,8 @@ void Text(const DatFile::Index& index, const Audit::Result& r) {
         line("have", GameName(index, index.RomAt(have.rom).gameIndex) + ": " + Shown(have.file) +
                          " (" + LayoutName(have.layout) + ", " + DatFile::FormName(have.form) +
                          ")");
+    for (const Audit::Incomplete& game : r.incomplete)
+        line("incomplete", GameName(index, game.game) + ": lacks " + RomNames(index, game.roms));
     for (const int game : r.missing)
         line("missing", GameName(index, game));
     for (const Audit::Bad& bad : r.bad)
@@ -69,6 +79,18 @@ void Json(const DatFile::Index& index, const Audit::Result& r) {
     for (const int game : r.missing)
         missing.append(gameOf(game));
     o["missing"] = missing;
+    QJsonArray incomplete;
+    for (const Audit::Incomplete& game : r.incomplete) {
+        QJsonArray lacks;
+        for (const int rom : game.roms)
+            lacks.append(index.RomAt(rom).name);
+        incomplete.append(QJsonObject{{"game", gameOf(game.game)}, {"lacks", lacks}});
+    }
+    o["incomplete"] = incomplete;
+    QJsonArray undumped;
+    for (const int game : r.undumped)
+        undumped.append(gameOf(game));
+    o["never_dumped"] = undumped;
     QJsonArray bad;
     for (const Audit::Bad& b : r.bad)
         bad.append(QJsonObject{{"game", gameOf(b.game)}, {"file", Shown(b.file)}, {"why", b.why}});
@@ -94,15 +116,65 @@ void Json(const DatFile::Index& index, const Audit::Result& r) {
     Out().Flush();
 }
 
+// Why the fixdat may not be written where it is asked for, before anything
+// is read: it would replace a file this run reads (a DAT, an image, the list
+// of names), or, without --overwrite, any file at all.
+QString FixdatRefused(const Arguments& a, const Gathered& gathered) {
+    const SafeFile::FileId fixdat = SafeFile::IdentityOf(a.fixdat);
+    if (!fixdat.IsValid())
+        return SafeFile::EntryExists(a.fixdat) && !a.overwrite
+                   ? QStringLiteral("something of that name is there (use --overwrite to replace "
+                                    "it)")
+                   : QString();
+    auto same = [&](const QString& path) {
+        return path != QLatin1String("-") && SafeFile::IdentityOf(path) == fixdat;
+    };
+    for (const QString& dat : a.dats)
+        if (same(dat))
+            return QStringLiteral("it is the DAT file %1, which this run reads").arg(Quoted(dat));
+    if (a.filesFromSet && same(a.filesFrom))
+        return QStringLiteral("it is the list of files %1, which this run reads")
+            .arg(Quoted(a.filesFrom));
+    for (const SourceFile& file : gathered.files)
+        if (same(file.path))
+            return QStringLiteral("it is %1, which this run audits").arg(Quoted(file.path));
+    if (!a.overwrite)
+        return QStringLiteral("it already exists (use --overwrite to replace it)");
+    return QString();
+}
+
+// The files to inspect: each once, however many paths lead to it (a tree
+// walked inside another, a name given twice, a link), so that no file is
+// had twice or called a duplicate of itself.
+QStringList OnceEach(const Gathered& gathered) {
+    QStringList files;
+    QSet<QPair<quint64, quint64>> seen;
+    for (const SourceFile& file : gathered.files) {
+        const SafeFile::FileId id =
+            file.path == QLatin1String("-") ? SafeFile::FileId() : SafeFile::IdentityOf(file.path);
+        if (id.IsValid()) {
+            if (seen.contains({id.device, id.inode}))
+                continue;
+            seen.insert({id.device, id.inode});
+        }
+        files << file.path;
+    }
+    return files;
+}
+
 } // namespace
 
 int AuditRun(const Arguments& a, const Gathered& gathered) {
+    if (!a.fixdat.isEmpty()) {
+        if (const QString why = FixdatRefused(a, gathered); !why.isEmpty()) {
+            Message() << EngineError(EngineError::Code::FixdatFailed, why, a.fixdat).Text() << "\n";
+            return ExitSomeFailed;
+        }
+    }
     DatFile::Index index;
     if (!LoadDats(a.dats, index))
         return ExitSomeFailed;
-    QStringList files;
-    for (const SourceFile& file : gathered.files)
-        files << file.path;
+    const QStringList files = OnceEach(gathered);
     Audit::Collector collector(index);
     const auto standardInput = [](std::int64_t limit, QByteArray* bytes) {
         QString why;
@@ -123,7 +195,8 @@ int AuditRun(const Arguments& a, const Gathered& gathered) {
         Text(index, result);
     bool written = true;
     if (!a.fixdat.isEmpty()) {
-        if (const EngineError error = Audit::WriteFixdat(index, result.missing, a.fixdat);
+        if (const EngineError error =
+                Audit::WriteFixdat(index, result.Wanted(index), a.fixdat, a.overwrite);
             error.Failed()) {
             Message() << error.Text() << "\n";
             written = false;
@@ -132,8 +205,10 @@ int AuditRun(const Arguments& a, const Gathered& gathered) {
     if (!a.quiet)
         Message() << "audit: " << qint64(index.Games().size())
                   << " games in the DAT files: " << qint64(result.gamesHad.size()) << " had, "
+                  << qint64(result.incomplete.size()) << " incomplete, "
                   << qint64(result.missing.size()) << " missing, " << qint64(result.bad.size())
-                  << " bad dumps; " << qint64(result.unknown.size()) << " unknown files, "
+                  << " bad dumps, " << qint64(result.undumped.size()) << " never dumped; "
+                  << qint64(result.unknown.size()) << " unknown files, "
                   << qint64(result.duplicates.size()) << " duplicates\n";
     return result.Complete() && written && gathered.unreachable == 0 ? ExitConverted
                                                                      : ExitSomeFailed;
