@@ -297,16 +297,20 @@ QString WalkUps(const QByteArray& patch, Description* d, std::uint8_t* target) {
         return fault;
     d->sourceSize = std::int64_t(source);
     d->targetSize = std::int64_t(size);
+    // The runs cover the larger of the two, so that a patch that shrinks an
+    // image also holds the bytes it drops, and undoes itself.
+    const std::int64_t span = std::max(d->sourceSize, d->targetSize);
     std::int64_t offset = 0;
     while (in.Left() > 0) {
         const std::int64_t at = in.At();
         std::uint64_t skip = 0;
         if (const auto n = in.Variable(&skip); n != Cursor::Number::Read)
             return NumberFault(n, "runs");
-        if (skip > std::uint64_t(d->targetSize - offset))
-            return QStringLiteral("the run at byte %1 starts past the target's %2 bytes")
+        if (skip > std::uint64_t(span - offset))
+            return QStringLiteral("the run at byte %1 starts past the %2 bytes of the source "
+                                  "and the target")
                 .arg(at)
-                .arg(d->targetSize);
+                .arg(span);
         offset += std::int64_t(skip);
         // Bytes to XOR, up to a zero that ends the run (and stands for one
         // byte left as it is).
@@ -318,10 +322,11 @@ QString WalkUps(const QByteArray& patch, Description* d, std::uint8_t* target) {
                 ++offset;
                 break;
             }
-            if (offset >= d->targetSize)
-                return QStringLiteral("the run at byte %1 changes bytes past the target's %2 bytes")
+            if (offset >= span)
+                return QStringLiteral("the run at byte %1 changes bytes past the %2 bytes of the "
+                                      "source and the target")
                     .arg(at)
-                    .arg(d->targetSize);
+                    .arg(span);
             if (target)
                 target[offset] ^= x;
             ++offset;
@@ -410,7 +415,7 @@ EngineError Apply(const QByteArray& patch, const Description& d, const RomInspec
         }
         case Kind::Ups: {
             // Bytes past the source are zeros before the runs change them.
-            target->resize(std::size_t(std::max(size, d.targetSize)));
+            target->resize(std::size_t(std::max({size, d.sourceSize, d.targetSize})));
             if (!ReadInto(read, size, target->data()))
                 return Code::ReadFailed;
             if (const EngineError fault = Fits(WalkUps(patch, &walked, target->data()));

@@ -10,13 +10,14 @@
 #include "FileFunctions.h"
 #include "JobParts.h"
 #include "Patch.h"
+#include "PathSeparator.h"
 #include "PlainStream.h"
 #include "Repair.h"
 
 #include <QDateTime>
-#include <QDir>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -93,12 +94,30 @@ bool ConversionJob::Patched(FileRun& run, Item& item) {
     RomLayout layout = RomLayout::Unknown;
     if (!PatchBase(run, read, length, &layout))
         return false;
-    const ReadAt plainOfFile = RomInspector::PlainReader(read, length, layout);
     const std::vector<Patch::Loaded>& patches = *r_.patches;
+    // Named after the last patch, in the layout it is written in (standard
+    // input, and a layout no file is written in, as a plain image), and its
+    // destination judged before anything is applied or held.
+    RomLayout out = r_.target;
+    if (out == RomLayout::Unknown)
+        out =
+            item.path != QLatin1String("-") && (layout == RomLayout::Smd || layout == RomLayout::Md)
+                ? layout
+                : RomLayout::Plain;
+    run.target = out;
+    item.name =
+        FileFunctions::GetFullStem(Archive::OwnName(patches.back().path)) + LayoutExtension(out);
+    item.made = RomLayout::Plain;
+    if (!r_.toStdout) {
+        run.report.destination = JoinPath(JoinPath(r_.folder, item.folder), item.name);
+        if (!MayWrite(run, item))
+            return false;
+    }
+    const ReadAt plainOfFile = RomInspector::PlainReader(read, length, layout);
     std::vector<std::uint8_t> image;
     QStringList said;
     for (std::size_t i = 0; i < patches.size(); ++i) {
-        const Patch::Description& d = patches[i].description;
+        Patch::Description d = patches[i].description;
         const QString who = patches.size() > 1
                                 ? SafeFile::Printable(Archive::OwnName(patches[i].path)) + ": "
                                 : QString();
@@ -113,6 +132,15 @@ bool ConversionJob::Patched(FileRun& run, Item& item) {
             if (!Patch::Crc32(base, size, &crc))
                 return refuse(Code::ReadFailed, FileOutcome::Failed);
             fits = crc == d.sourceCrc && size == d.sourceSize;
+            // A UPS patch undoes itself: applied to its target, it gives
+            // back its source.
+            if (!fits && d.kind == Patch::Kind::Ups && crc == d.targetCrc && size == d.targetSize &&
+                d.sourceCrc != d.targetCrc) {
+                std::swap(d.sourceSize, d.targetSize);
+                std::swap(d.sourceCrc, d.targetCrc);
+                fits = true;
+                said << who + QStringLiteral("applied in reverse, to the image it makes");
+            }
             std::uint32_t raw = 0;
             if (!fits && i == 0 && layout != RomLayout::Plain && length == d.sourceSize) {
                 if (!Patch::Crc32(read, length, &raw))
@@ -170,7 +198,15 @@ bool ConversionJob::Patched(FileRun& run, Item& item) {
     }
     in.reset();
     if (image.empty())
-        return refuse(Code::Empty);
+        return refuse({Code::SizeRule, QStringLiteral("the patched image is empty")});
+    // Only whole blocks make an SMD image, whole 16 KiB units an MD one.
+    if (out != RomLayout::Plain &&
+        !Mod_Convert::SizeAllowed(RomLayout::Plain, out, std::int64_t(image.size())))
+        return refuse({Code::SizeRule,
+                       QStringLiteral("the patched image of %1 bytes cannot be %2 (%3); --to bin "
+                                      "writes it as a plain image")
+                           .arg(qint64(image.size()))
+                           .arg(LayoutPhrase(out), Cartridge::SizeRule(RomLayout::Plain, out))});
 
     // The header checksum the boot check computes, once the patches are in.
     RomInspector::Options options;
@@ -194,17 +230,6 @@ bool ConversionJob::Patched(FileRun& run, Item& item) {
     if (!said.isEmpty())
         run.report.detail = QStringLiteral(" (") + said.join(QStringLiteral("; ")) + ")";
 
-    // Written in the source's layout unless asked otherwise (standard input,
-    // and a layout no file is written in, as a plain image).
-    RomLayout out = r_.target;
-    if (out == RomLayout::Unknown)
-        out =
-            item.path != QLatin1String("-") && (layout == RomLayout::Smd || layout == RomLayout::Md)
-                ? layout
-                : RomLayout::Plain;
-    run.target = out;
-    item.name =
-        FileFunctions::GetFullStem(Archive::OwnName(patches.back().path)) + LayoutExtension(out);
     std::int64_t at = 0;
     const SafeFile::Pull pull = [&](char* into, std::int64_t most, EngineError*) {
         const std::int64_t n = std::min(most, std::int64_t(image.size()) - at);
@@ -212,13 +237,10 @@ bool ConversionJob::Patched(FileRun& run, Item& item) {
         at += n;
         return n;
     };
-    const QStringList spillTo =
-        r_.dryRun || r_.toStdout ? QStringList{QDir::tempPath()} : SpillFolders(item.folder);
-    if (const EngineError held =
-            SafeFile::Spill(spillTo, Mod_Convert::MaxSourceSize, pull, &item.content);
+    // Held in memory, never on the drive it is written to.
+    if (const EngineError held = SafeFile::Hold(Mod_Convert::MaxSourceSize, pull, &item.content);
         held.Failed())
         return refuse(held, FileOutcome::Failed);
-    item.made = RomLayout::Plain;
     item.held = true;
     item.mtime = QDateTime::currentSecsSinceEpoch();
     return true;

@@ -66,6 +66,10 @@ class Source;
 // over it, or why not.
 EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pull,
                   std::unique_ptr<Source>* source);
+// Holds a content made in memory (a patched image) the same way, in memory
+// where the system offers an anonymous file, so that it takes no room on a
+// drive; in the temporary folder otherwise.
+EngineError Hold(std::int64_t limit, const Pull& pull, std::unique_ptr<Source>* source);
 
 // The most writers that may hold a temporary name at once, each of which a
 // signal removes (RemoveTemporaryOnSignals); a writer past that fails to open.
@@ -269,6 +273,7 @@ private:
     FileId written_;
     bool nameTaken_ = false;
     QString error_;
+    QString notCreated_; // the words for a destination its folder refuses
 #ifdef _WIN32
     QString path_;     // the destination
     QString tempPath_; // the hidden file written, until it is named

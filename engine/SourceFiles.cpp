@@ -4,11 +4,14 @@
 #include "SourceParts.h"
 #include "WriterParts.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -130,13 +133,30 @@ EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pu
                   std::unique_ptr<Source>* source) {
     int fd = -1;
     int error = ENOENT;
-    for (const QString& folder : folders)
-        if ((fd = OpenScratch(folder)) >= 0)
+    for (const QString& folder : folders) {
+        QString left;
+        if ((fd = OpenScratch(folder, &left)) >= 0)
             break;
-        else
-            error = errno;
+        error = errno;
+        if (!left.isEmpty())
+            return {EngineError::Code::Scratch,
+                    QStringLiteral("%1 was made and its folder does not let it go: %2")
+                        .arg(Quoted(left), SystemError(error))};
+    }
     if (fd < 0)
         return {EngineError::Code::Scratch, SystemError(error)};
+    if (const EngineError failed = Fill(fd, limit, pull); failed.Failed()) {
+        ::close(fd);
+        return failed;
+    }
+    *source = Source::OfScratch(fd);
+    return {};
+}
+
+EngineError Hold(std::int64_t limit, const Pull& pull, std::unique_ptr<Source>* source) {
+    const int fd = ::memfd_create("kestrix-held", MFD_CLOEXEC);
+    if (fd < 0)
+        return Spill({QDir::tempPath()}, limit, pull, source);
     if (const EngineError failed = Fill(fd, limit, pull); failed.Failed()) {
         ::close(fd);
         return failed;

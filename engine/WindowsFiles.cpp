@@ -339,6 +339,10 @@ EngineError Spill(const QStringList& folders, std::int64_t limit, const Pull& pu
     return {};
 }
 
+EngineError Hold(std::int64_t limit, const Pull& pull, std::unique_ptr<Source>* source) {
+    return Spill({QDir::tempPath()}, limit, pull, source);
+}
+
 bool EntryExists(const QString& path) {
     return !path.isEmpty() && !DeviceOrRefused(path) &&
            ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;

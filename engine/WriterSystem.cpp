@@ -1,6 +1,7 @@
 // The system calls of the writer that a file system may lack, each behind the
 // fault a test build can ask for (kestrix_writer_fault).
 
+#include "PathSeparator.h"
 #include "WriterParts.h"
 
 #include <QRandomGenerator>
@@ -48,7 +49,7 @@ int OpenUnnamed(int dirFd) {
     return ::openat(dirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
 }
 
-int OpenScratch(const QString& folder) {
+int OpenScratch(const QString& folder, QString* left) {
     const QByteArray path = EncodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
     if (!Faulty(NoTmpfile | NoLink)) {
         const int fd = ::open(path.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -58,16 +59,27 @@ int OpenScratch(const QString& folder) {
     const int dir = ::open(path.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return -1;
+    // A name made where no name can go would stay.
+    if (HoldsItsNames(dir)) {
+        ::close(dir);
+        errno = EPERM;
+        return -1;
+    }
     int fd = -1;
     for (int tries = 0; fd < 0 && tries < 100; ++tries) {
-        const QByteArray name =
-            ".kx-scratch" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        const QByteArray name = TemporaryName();
         // Removed before a signal can leave it behind.
         const SignalsHeld held;
         fd = ::openat(dir, name.constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0600);
-        if (fd >= 0)
-            ::unlinkat(dir, name.constData(), 0);
-        else if (errno != EEXIST)
+        if (fd >= 0 && ::unlinkat(dir, name.constData(), 0) != 0) {
+            const int error = errno;
+            ::close(fd);
+            fd = -1;
+            *left = JoinPath(folder, DecodeName(name));
+            errno = error;
+            break;
+        }
+        if (fd < 0 && errno != EEXIST)
             break;
     }
     const int error = errno;

@@ -272,7 +272,8 @@ void TestPatch::hostile_data() {
         return sealed("UPS1", fields + runs);
     };
     QTest::newRow("UPS run past the target")
-        << ups(16, 16, QByteArray("\x8F\x01\x01\x00", 4)) << "changes bytes past the target's 16";
+        << ups(16, 16, QByteArray("\x8F\x01\x01\x00", 4))
+        << "changes bytes past the 16 bytes of the source and the target";
     QTest::newRow("UPS run cut short")
         << ups(16, 16, QByteArray("\x80\x01\x01", 3)) << "the run at byte 6 is cut short";
     QTest::newRow("UPS source of 16 EiB")
@@ -377,6 +378,10 @@ void TestPatch::checks_data() {
         << "the patch expects a plain image of 1048576 bytes with CRC32 %1, this one has 1032192 "
            "bytes with CRC32 %2"
         << false;
+    // A UPS patch undoes itself: the image it makes gives back its source.
+    QTest::newRow("UPS applied to its target")
+        << "reverse ups" << FileOutcome::Converted << "applied in reverse, to the image it makes"
+        << true;
     QTest::newRow("BPS forced onto another image")
         << "force bps" << FileOutcome::Converted
         << "forced onto an image it was not made for; target CRC32 0x" << true;
@@ -421,6 +426,9 @@ void TestPatch::checks() {
         base = plain.left(plain.size() - 16384);
         patches << Put("p/hack.ups", PatchWriters::Ups(plain, target));
         words = words.arg(Hex(TestFiles::Crc32(plain), 8), Hex(TestFiles::Crc32(base), 8));
+    } else if (row == QLatin1String("reverse ups")) {
+        base = target;
+        patches << Put("p/hack.ups", PatchWriters::Ups(plain, target));
     } else if (row == QLatin1String("target bps")) {
         // The target's CRC32 changed, the patch's own made right again.
         QByteArray patch = PatchWriters::Bps(plain, target);
@@ -466,6 +474,8 @@ void TestPatch::checks() {
         QCOMPARE(ReadFile(dir_.filePath("out/hack.smd")), QByteArray("mine"));
     if (row == QLatin1String("keep"))
         QVERIFY(ReadFile(dir_.filePath("out/hack.smd")) == RomImages::Smd(target));
+    if (row == QLatin1String("reverse ups"))
+        QVERIFY(ReadFile(dir_.filePath("out/hack.smd")) == RomImages::Smd(plain));
 }
 
 QTEST_GUILESS_MAIN(TestPatch)

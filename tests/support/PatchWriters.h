@@ -84,8 +84,9 @@ inline void PutCrcs(QByteArray& out, const QByteArray& source, const QByteArray&
     out.append(crc, 4);
 }
 
-// UPS: runs of changed bytes as XOR with the source (zeros past its end),
-// each after the count of bytes left as they are.
+// UPS: runs of changed bytes as XOR with the source (zeros past either's
+// end) over the larger of the two, each after the count of bytes left as
+// they are; a patch that shrinks the image holds the bytes it drops.
 inline QByteArray Ups(const QByteArray& source, const QByteArray& target) {
     QByteArray out("UPS1");
     PutNumber(out, quint64(source.size()));
@@ -94,13 +95,14 @@ inline QByteArray Ups(const QByteArray& source, const QByteArray& target) {
         return i < bytes.size() ? quint8(bytes[i]) : quint8(0);
     };
     qsizetype last = 0;
-    for (qsizetype i = 0; i < target.size();) {
+    const qsizetype span = std::max(source.size(), target.size());
+    for (qsizetype i = 0; i < span;) {
         if (at(source, i) == at(target, i)) {
             ++i;
             continue;
         }
         PutNumber(out, quint64(i - last));
-        while (i < target.size() && at(source, i) != at(target, i)) {
+        while (i < span && at(source, i) != at(target, i)) {
             out += char(at(source, i) ^ at(target, i));
             ++i;
         }
