@@ -99,7 +99,9 @@ public:
     // Whether the file still has the size and modification time it had when
     // it was opened: false when it was rewritten meanwhile. A file modified
     // so shortly before it was opened that a write may still have been under
-    // way is also read again where it was read, and must give the same bytes.
+    // way, or (where the system tells) held open for writing by any process
+    // when it was opened, is also read again where it was read, and must give
+    // the same bytes; one still held open for writing now has changed.
     bool Unchanged() const;
 
     // A source over a scratch file (OpenScratch) written whole; it takes
@@ -114,6 +116,8 @@ private:
         unsigned long crc;
     };
     bool SameAgain() const;
+    enum class Writing { No, Yes, Unknown };
+    static Writing OpenForWriting(int fd);
 
     int fd_ = -1;
     EngineError::Code error_ = EngineError::Code::None;
@@ -122,6 +126,7 @@ private:
     std::int64_t mtimeNanoseconds_ = 0;
     // The pieces read of a file too recently modified to be trusted.
     bool recent_ = false;
+    bool writing_ = false; // held open for writing elsewhere when opened
     mutable std::mutex piecesMutex_;
     mutable std::vector<Piece> pieces_;
 };

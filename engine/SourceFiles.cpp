@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <ctime>
 
 #include <fcntl.h>
@@ -83,6 +84,25 @@ Source::Source(const QString& path) {
     ::clock_gettime(CLOCK_REALTIME, &now);
     const std::int64_t modified = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     recent_ = modified > std::int64_t(now.tv_sec) * 1000000000 + now.tv_nsec - RecentNanoseconds;
+    // A write under way leaves the time it began, however long ago: a file
+    // another program holds open for writing is read again as a young one.
+    writing_ = OpenForWriting(fd_) == Writing::Yes;
+    recent_ = recent_ || writing_;
+}
+
+// Whether any process holds the file open for writing, as the system's
+// leases tell it: a read lease is refused (EAGAIN) while one does. Only the
+// file's owner may ask (and root); elsewhere, and where the file system has
+// no leases, it is not known. The lease is let go at once; should a writer
+// open the file in that moment, the lease break's signal is one that is
+// ignored.
+Source::Writing Source::OpenForWriting(int fd) {
+    if (::fcntl(fd, F_SETSIG, SIGURG) != 0)
+        return Writing::Unknown;
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) != 0)
+        return errno == EAGAIN ? Writing::Yes : Writing::Unknown;
+    ::fcntl(fd, F_SETLEASE, F_UNLCK);
+    return Writing::No;
 }
 
 std::unique_ptr<Source> Source::OfScratch(int fd) {
@@ -172,6 +192,9 @@ Source::~Source() {
 
 bool Source::Unchanged() const {
     struct stat st {};
+    // Still open for writing elsewhere: the write may not be over.
+    if (writing_ && OpenForWriting(fd_) != Writing::No)
+        return false;
     return fd_ >= 0 && ::fstat(fd_, &st) == 0 && st.st_size == size_ &&
            st.st_mtim.tv_sec == mtimeSeconds_ && st.st_mtim.tv_nsec == mtimeNanoseconds_ &&
            (!recent_ || SameAgain());
