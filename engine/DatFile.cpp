@@ -24,6 +24,36 @@ template <std::size_t N> bool FromHex(QStringView text, std::array<std::uint8_t,
 }
 
 constexpr std::int64_t Piece = 1 << 20;
+
+// What a file given as a DAT is when it is plainly no XML: an archive that
+// may hold one, or a DAT in ClrMamePro's text form; nothing otherwise.
+QString OtherForm(const SafeFile::Source& source) {
+    char head[64] = {};
+    const std::int64_t n = std::min<std::int64_t>(source.Size(), sizeof head);
+    if (n <= 0 || !source.ReadAt(0, head, n))
+        return QString();
+    const QByteArray bytes(head, qsizetype(n));
+    const struct {
+        const char* magic;
+        int size;
+        const char* name;
+    } archives[] = {{"PK\x03\x04", 4, "a zip archive"},
+                    {"\x1f\x8b", 2, "a gzip file"},
+                    {"7z\xbc\xaf\x27\x1c", 6, "a 7z archive"},
+                    {"\xfd"
+                     "7zXZ",
+                     5, "an xz file"},
+                    {"BZh", 3, "a bzip2 file"}};
+    for (const auto& archive : archives)
+        if (bytes.startsWith(QByteArray(archive.magic, archive.size)))
+            return QStringLiteral("it is %1; only Logiqx XML DAT files are read: give the DAT "
+                                  "file inside it")
+                .arg(QLatin1String(archive.name));
+    if (bytes.trimmed().toLower().startsWith("clrmamepro"))
+        return QStringLiteral("it is a DAT in ClrMamePro's text form; only Logiqx XML DAT files "
+                              "are read");
+    return QString();
+}
 constexpr int MostWarnings = 10;
 
 } // namespace
@@ -35,6 +65,8 @@ EngineError Index::Load(const QString& path) {
         return {Code::DatUnreadable, source.Error().Text(), path};
     if (source.Size() > (std::int64_t(256) << 20))
         return {Code::DatTooLarge, QString(), path};
+    if (const QString other = OtherForm(source); !other.isEmpty())
+        return {Code::DatUnreadable, other, path};
 
     QXmlStreamReader xml;
     XmlFeed feed(source);

@@ -736,8 +736,11 @@ Report Inspect(const QString& path, const Options& options) {
             report.size = source.Size();
             report.error = EngineError::Code::Changed;
         }
-    } else
+    } else if (source.Error().code == EngineError::Code::NotRegular && SafeFile::IsFolder(path)) {
+        report.error = EngineError::Code::SourceIsFolder;
+    } else {
         report.error = source.Error();
+    }
     report.file = path;
     return report;
 }

@@ -86,6 +86,8 @@ bool Writer::Open(const QString& destination, Existing existing) {
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : path.left(slash);
     if (name_.isEmpty() || name_ == "." || name_ == "..")
         return Fail(QStringLiteral("the destination names no file"), 0);
+    notCreated_ = QStringLiteral("the destination cannot be created in the folder %1")
+                      .arg(Quoted(DecodeName(folder)));
     dirFd_ = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dirFd_ < 0)
         return Fail(QStringLiteral("the folder cannot be opened"), errno);
@@ -146,7 +148,7 @@ bool Writer::Open(const QString& destination, Existing existing) {
         return true;
     }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
-        return Fail(QStringLiteral("the destination cannot be created"), errno);
+        return Fail(notCreated_, errno);
     // A temporary name would stay beside the file in a folder that lets no
     // name go.
     if (Detail::HoldsItsNames(dirFd_))
@@ -188,7 +190,7 @@ bool Writer::ClaimTemporaryName(const std::function<int(const QByteArray&)>& cla
         if (error == 0)
             return true;
         if (error != EEXIST)
-            return Fail(QStringLiteral("the destination cannot be created"), error);
+            return Fail(notCreated_, error);
     }
     return Fail(QStringLiteral("no temporary name is free"), EEXIST);
 }

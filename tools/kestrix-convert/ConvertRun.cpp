@@ -103,6 +103,8 @@ private:
         const QString given = Quoted(report.given);
         switch (n.kind) {
         case JobNotice::Kind::Refused:
+            if (n.error.code == EngineError::Code::StdoutUnwritable)
+                Out().ErrorTold();
             // A base the patch was not made for is named by its words.
             if (n.error.code == EngineError::Code::WrongBase)
                 return Line(n.error.Text());

@@ -69,7 +69,7 @@ Output& Err() {
 
 bool CloseOutputs() {
     const int outError = Out().Close();
-    if (outError != 0)
+    if (outError != 0 && !Out().WasErrorTold())
         Message() << "cannot write standard output: " << std::strerror(outError) << "\n";
     return outError == 0 && Err().Close() == 0;
 }

@@ -23,11 +23,15 @@ public:
     int Error() const { return error_; }
     // Flushes and closes the stream: 0, or the error that lost some output.
     int Close();
+    // The run has told why the stream failed: it is not told again.
+    void ErrorTold() { told_ = true; }
+    bool WasErrorTold() const { return told_; }
 
 private:
     void Check(bool ok);
     std::FILE* file_;
     int error_ = 0;
+    bool told_ = false;
 };
 
 Output& Out();
