@@ -1085,6 +1085,9 @@ void tst_KestrixConvert::audit_data() {
     QTest::addColumn<QString>("script");
     QTest::addColumn<int>("status");
     QTest::newRow("text") << "\"$KX\" audit --dat set.dat -r col > report" << 1;
+    // One file reached by three paths is one file: had once, no duplicate.
+    QTest::newRow("a tree inside a tree, a file given again")
+        << "\"$KX\" audit --dat set.dat -r col col/tree col/game0.bin > report" << 1;
     QTest::newRow("text, -j 1, as a list of names")
         << "find col -type f | sort | \"$KX\" audit -j 1 --dat set.dat --files-from - > report"
         << 1;
@@ -1146,9 +1149,31 @@ void tst_KestrixConvert::audit() {
             missing << gameName;
     }
     haves << "Game 16: col/tree/game16.bin (byteswapped, file as it is)";
-    dat += "</datafile>\n";
+    // What DATs list beside: a game listed again, a game of two ROMs of
+    // which one is there, a game of no ROM, a ROM never dumped, and a ROM
+    // listed by size and MD5 alone.
+    const QByteArray pairA = RomImages::CartridgeImage(128 * KiB, 70);
+    const QByteArray pairB = RomImages::CartridgeImage(128 * KiB, 71);
+    const QByteArray byMd5 = RomImages::CartridgeImage(128 * KiB, 72);
+    QVERIFY(WriteFile(Path("col/pair-a.bin"), pairA));
+    QVERIFY(WriteFile(Path("col/md5.bin"), byMd5));
+    const QByteArray besides =
+        game(1, RomImages::CartridgeImage(256 * KiB, 41),
+             sha1(RomImages::CartridgeImage(256 * KiB, 41))) +
+        "  <game name=\"Pair\">\n" +
+        game(0, pairA, sha1(pairA)).split('\n')[2].replace("Game 00.bin", "pair-a.bin") + "\n" +
+        game(0, pairB, sha1(pairB)).split('\n')[2].replace("Game 00.bin", "pair-b.bin") +
+        "\n  </game>\n  <game name=\"Nothing\"><description>Nothing</description></game>\n"
+        "  <game name=\"Undumped\"><rom name=\"u.bin\" status=\"nodump\"/></game>\n"
+        "  <game name=\"By MD5\"><rom name=\"md5.bin\" size=\"131072\" md5=\"" +
+        QCryptographicHash::hash(byMd5, QCryptographicHash::Md5).toHex() + "\"/></game>\n";
+    haves << "Pair: col/pair-a.bin (plain, plain content)"
+          << "By MD5: col/md5.bin (plain, plain content)";
+    dat += besides + "</datafile>\n";
     QVERIFY(WriteFile(Path("set.dat"), dat));
-    QVERIFY(WriteFile(Path("had.dat"), had + "</datafile>\n"));
+    QVERIFY(WriteFile(Path("had.dat"), had + besides.left(besides.indexOf("  <game name=\"Pair")) +
+                                           besides.mid(besides.indexOf("  <game name=\"Nothing")) +
+                                           "</datafile>\n"));
     // Game 00 twice, once in a zip; a file of nothing.
     QVERIFY(WriteFile(Path("col/tree/random.bin"), RandomBytes(64 * KiB, 50)));
     const Result zipped =
@@ -1174,7 +1199,7 @@ void tst_KestrixConvert::audit() {
     if (script.contains("--json")) {
         const QJsonObject o = QJsonDocument::fromJson(report.toUtf8()).object();
         QCOMPARE(o["schema"].toInt(), 1);
-        QCOMPARE(o["games"].toInt(), 25);
+        QCOMPARE(o["games"].toInt(), 29);
         QStringList got;
         for (const QJsonValue& h : o["have"].toArray())
             got << h["game"].toString() + ": " + h["file"].toString() + " (" +
@@ -1190,7 +1215,10 @@ void tst_KestrixConvert::audit() {
         QCOMPARE(o["bad_dumps"][0]["game"].toString(), QString("Game 17"));
         QCOMPARE(o["unknown"].toArray(), QJsonArray{"col/tree/random.bin"});
         QCOMPARE(o["duplicates"][0]["files"].toArray().size(), 2);
-        QCOMPARE(o["games_had"].toArray().size(), 17);
+        QCOMPARE(o["games_had"].toArray().size(), 18);
+        QCOMPARE(o["incomplete"].toArray().size(), 1);
+        QCOMPARE(o["incomplete"][0]["lacks"].toArray(), QJsonArray{"pair-b.bin"});
+        QCOMPARE(o["never_dumped"].toArray(), (QJsonArray{"Nothing", "Undumped"}));
         return;
     }
     // Each line once, and no other.
@@ -1199,6 +1227,7 @@ void tst_KestrixConvert::audit() {
         expected << "have       " + h;
     for (const QString& m : missing)
         expected << "missing    " + m;
+    expected << "incomplete Pair: lacks pair-b.bin";
     for (const QString& b : bad)
         expected << "bad dump   " + b;
     for (const QString& u : unknown)
@@ -1210,9 +1239,10 @@ void tst_KestrixConvert::audit() {
     expected.sort();
     QCOMPARE(lines, expected);
     if (!script.contains("--fixdat")) {
-        QVERIFY2(result.err.contains("25 games in the DAT files: 17 had, 7 missing, 1 bad dumps; 1 "
-                                     "unknown files, 1 duplicates"),
-                 qPrintable(result.err));
+        QVERIFY2(
+            result.err.contains("29 games in the DAT files: 18 had, 1 incomplete, 7 missing, 1 "
+                                "bad dumps, 2 never dumped; 1 unknown files, 1 duplicates"),
+            qPrintable(result.err));
         return;
     }
     // The fixdat, read back by the DAT reader and by Python's.
@@ -1221,7 +1251,8 @@ void tst_KestrixConvert::audit() {
     QStringList games;
     for (const DatFile::Game& g : fix.Games())
         games << g.name;
-    QCOMPARE(games, missing);
+    // The incomplete game with only the ROM it lacks; nothing never dumped.
+    QCOMPARE(games, missing + QStringList{"Pair"});
     const Result python = RunShell(
         "python3 -c 'import xml.etree.ElementTree as E; r = E.parse(\"fix.dat\").getroot(); "
         "print(r.find(\"header/name\").text); print(r.find(\"header/version\").text); "
@@ -1230,9 +1261,10 @@ void tst_KestrixConvert::audit() {
     QStringList pythonLines = python.out.split('\n', Qt::SkipEmptyParts);
     QCOMPARE(pythonLines.takeFirst(), QString("Test Set (fixdat)"));
     QCOMPARE(pythonLines.takeFirst(), QString("20261209"));
-    QCOMPARE(pythonLines.size(), missing.size());
+    QCOMPARE(pythonLines.size(), missing.size() + 1);
     for (int i = 0; i < missing.size(); ++i)
         QVERIFY(pythonLines[i].startsWith(missing[i] + " "));
+    QCOMPARE(pythonLines.last(), "Pair " + sha1(pairB));
 }
 
 void tst_KestrixConvert::layoutAware_data() {
@@ -1916,6 +1948,41 @@ void tst_KestrixConvert::edgeRuns_data() {
         << "kestrix-convert: the fixdat nowhere/f.dat cannot be written: the folder cannot be "
            "opened: No such file or directory"
         << QStringList();
+    // Every file the run reads is one of its sources: the fixdat replaces
+    // none of them, and any other file only when asked.
+    const QString xdat = "echo '<datafile><game name=\"G\"><rom name=\"g.bin\" size=\"1\" "
+                         "crc=\"00000000\"/></game></datafile>' > x.dat; ";
+    QTest::newRow("a fixdat never replaces the DAT or an image it audits")
+        << xdat + "cp x.dat keep.dat; cp a.bin keep.bin; \"$KX\" audit --dat x.dat --fixdat "
+                  "x.dat a.bin; s1=$?; \"$KX\" audit --dat x.dat --fixdat ./a.bin a.bin; s2=$?; "
+                  "cmp x.dat keep.dat && cmp a.bin keep.bin && [ $s1$s2 = 11 ] || exit 9"
+        << 0
+        << "kestrix-convert: the fixdat x.dat cannot be written: it is the DAT file x.dat, which "
+           "this run reads\nkestrix-convert: the fixdat ./a.bin cannot be written: it is a.bin, "
+           "which this run audits"
+        << QStringList();
+    QTest::newRow("a fixdat replaces another file only with --overwrite")
+        << xdat + "echo mine > f.dat; \"$KX\" audit --dat x.dat --fixdat f.dat a.bin; s=$?; [ "
+                  "\"$(cat f.dat)\" = mine ] && \"$KX\" audit -q --dat x.dat --overwrite --fixdat "
+                  "f.dat a.bin; grep -q '<game name=\"G\">' f.dat || exit 9; exit $s"
+        << 1
+        << "kestrix-convert: the fixdat f.dat cannot be written: it already exists (use "
+           "--overwrite to replace it)"
+        << QStringList();
+    QTest::newRow("audit of a folder without -r")
+        << xdat + "\"$KX\" audit --dat x.dat out" << 1
+        << "kestrix-convert: cannot inspect out: it is a folder (use -r to walk it)"
+        << QStringList();
+    QTest::newRow("a DAT in ClrMamePro's form, a zipped DAT")
+        << xdat + "printf 'clrmamepro (\\n\\tname \"Set\"\\n)\\n' > c.dat; python3 -c 'import "
+                  "zipfile; zipfile.ZipFile(\"x.zip\", \"w\").write(\"x.dat\")'; \"$KX\" audit "
+                  "--dat c.dat a.bin; \"$KX\" info --dat x.zip a.bin; exit 0"
+        << 0
+        << "kestrix-convert: cannot read the DAT file c.dat: it is a DAT in ClrMamePro's text "
+           "form; only Logiqx XML DAT files are read\nkestrix-convert: cannot read the DAT file "
+           "x.zip: it is a zip archive; only Logiqx XML DAT files are read: give the DAT file "
+           "inside it"
+        << QStringList();
     QTest::newRow("a plain image named .md")
         << "cp plain.bin plain.md && \"$KX\" info plain.md" << 0
         << "a plain image: the .md name is often used for plain images" << QStringList();
@@ -1970,8 +2037,11 @@ void tst_KestrixConvert::edgeRuns_data() {
         << 0 << "1 converted" << QStringList{"out/a.md"};
     // An image that cannot be written is not converted; nor is one in an
     // archive, read whole.
+    // Told once, not again as the streams close.
     QTest::newRow("the image onto a full device")
-        << "\"$KX\" bin2md --force -o - a.bin > /dev/full" << 1
+        << "\"$KX\" bin2md --force -o - a.bin > /dev/full 2> err; s=$?; cat err >&2; [ $(grep -c "
+           "'standard output' err) = 1 ] || exit 9; exit $s"
+        << 1
         << "kestrix-convert: refused a.bin: standard output cannot be written: No space left on "
            "device\nkestrix-convert: 0 converted, 0 skipped, 0 refused, 1 failed\n"
         << QStringList();
@@ -2393,6 +2463,37 @@ void tst_KestrixConvert::edgeRuns_data() {
                    .arg(unnamed ? 1 : 0)
                    .arg(unnamed ? 1 : 2)
             << (unnamed ? QStringList{"out/a.md", "out/big.md"} : QStringList{"out/a.md"});
+    // What is held while it is converted (an archive's entry, standard
+    // input, a patched image) is never held where it could not be removed.
+    QTest::newRow("an append-only folder without unnamed files: nothing held there")
+        << "[ \"$(id -u)\" = 0 ] || exit 77; python3 -c 'import zipfile; "
+           "zipfile.ZipFile(\"z.zip\", "
+           "\"w\").write(\"big.bin\"); open(\"p.ips\", "
+           "\"wb\").write(b\"PATCH\\0\\0\\x10\\0\\1xEOF\")'; "
+           "chattr +a out || exit 77; export KESTRIX_WRITER_FAULTS=tmpfile; \"$KX\" bin2md --force "
+           "-o out z.zip; \"$KX\" bin2md --force --name s.bin -o out - < big.bin; \"$KX\" patch -p "
+           "p.ips -o out big.bin; chattr -a out; n=$(ls -A out | wc -l); rm -f out/.kx-*; [ $n = 0 "
+           "] || exit 9; exit 1"
+        << 1
+        << "refused big.bin: the destination cannot be created: its folder is append-only or "
+           "immutable"
+        << QStringList();
+    QTest::newRow("a folder that refuses new files is named")
+        << "mount -t tmpfs -o ro tmpfs out || exit 77; \"$KX\" bin2md --force -o out a.bin; s=$?; "
+           "umount out; exit $s"
+        << 1
+        << "refused a.bin: the destination cannot be created in the folder out: Read-only file "
+           "system"
+        << QStringList();
+    QTest::newRow("a patch run on a full drive: -j 4 tells what -j 1 tells")
+        << "mount -t tmpfs -o size=5m tmpfs out || exit 77; for i in 1 2 3 4 5 6; do head -c $(( "
+           "(1 + i % 3) * 1048576 )) /dev/urandom > f$i.bin; done; python3 -c 'open(\"grow.ips\", "
+           "\"wb\").write(b\"PATCH\\x20\\0\\0\\0\\x10\" + b\"x\" * 16 + b\"EOF\")'; for j in 1 4; "
+           "do "
+           "\"$KX\" patch -j$j -p grow.ips -o out f?.bin > $j.out 2> $j.err; echo $? >> $j.out; ls "
+           "-A out >> $j.out; rm -f out/*; done; umount out; cmp 1.out 4.out && cmp 1.err 4.err || "
+           "exit 9; cat 4.err"
+        << 0 << "kestrix-convert: 1 patched, 0 skipped, 5 refused, 0 failed" << QStringList();
     // A file is read back once the run has named every file: one spoilt by
     // what came later (here, between two batches) fails the run.
     QTest::newRow("--verify reads back at the end of the run")
@@ -2403,6 +2504,11 @@ void tst_KestrixConvert::edgeRuns_data() {
            "seek=100 conv=notrunc status=none; kill -CONT $p; wait $p"
         << 1 << "verification failed for out/a.md: its plain content differs"
         << QStringList{"out/a.md", "out/b.md", "out/c.md"};
+    // A write that began long before the run and is still going: the file
+    // is held open for writing by another program.
+    QTest::newRow("a source another program holds open for writing, its time long past")
+        << "touch -d 2000-01-01 plain.bin; exec 3<>plain.bin; \"$KX\" to-smd -o out plain.bin 3<&-"
+        << 1 << "refused plain.bin: it changed while it was read" << QStringList();
     QTest::newRow("info of a file that changes while it is read")
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/plain.bin \"$KX\" info plain.bin" << 1
         << "cannot inspect plain.bin: it changed while it was read" << QStringList();
@@ -2629,12 +2735,17 @@ void tst_KestrixConvert::interrupted_data() {
     // The shipped program, told to name its temporary file: it does not
     // listen, and writes an unnamed one.
     QTest::addColumn<bool>("shipped");
+    // The signal comes the moment the temporary name is made, and another
+    // thread than the one making it takes it.
+    QTest::addColumn<bool>("atTheName");
     for (bool named : {false, true})
         for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL})
             QTest::addRow("%s%s", strsignal(signal), named ? ", named temporary" : "")
-                << signal << named << false;
+                << signal << named << false << false;
     QTest::newRow("the shipped program ignores the test's fault variables")
-        << int(SIGKILL) << false << true;
+        << int(SIGKILL) << false << true << false;
+    QTest::newRow("SIGINT as the temporary name is made, on another thread")
+        << int(SIGINT) << true << false << true;
 }
 
 // A run stopped while it writes leaves nothing behind. The process stops
@@ -2644,6 +2755,7 @@ void tst_KestrixConvert::interrupted() {
     QFETCH(int, signal);
     QFETCH(bool, namedTemporary);
     QFETCH(bool, shipped);
+    QFETCH(bool, atTheName);
 #ifdef __SANITIZE_THREAD__
     // ThreadSanitizer hands a signal to the program only at the calls it
     // watches; a thread waiting in the uninstrumented C++ library may get it
@@ -2660,6 +2772,18 @@ void tst_KestrixConvert::interrupted() {
     env.insert("KESTRIX_WRITER_FAULTS", shipped ? "tmpfile" : "");
     env.insert("LD_PRELOAD", qEnvironmentVariable("KESTRIX_SHIM"));
     env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    if (atTheName) {
+        env.insert("KESTRIX_SHIM_SIGNAL_MADE", QString::number(signal));
+        process.setProcessEnvironment(env);
+        for (const char* name : {"b.bin", "c.bin", "d.bin"})
+            QVERIFY(QFile::copy(Path("a.bin"), Path(name)));
+        process.start(program_, {"bin2smd", "-j", "2", "--force", "-o", "out", "a.bin", "b.bin",
+                                 "c.bin", "d.bin"});
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitCode(), 128 + signal);
+        QCOMPARE(QDir(Path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
+        return;
+    }
     env.insert("KESTRIX_SHIM_STOP", "/out/");
     process.setProcessEnvironment(env);
     process.start(shipped ? shipped_ : program_, {"bin2smd", "--force", "-o", "out", "a.bin"});
