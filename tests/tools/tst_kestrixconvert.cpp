@@ -1025,6 +1025,19 @@ void tst_KestrixConvert::patching_data() {
         << "ulimit -f 2048 && \"$KX\" patch -p French.ips -o out game.smd" << 1
         << "game.smd|File too large|0 patched"
         << "" << QByteArray();
+    // A result its layout cannot hold is told as the result's fault.
+    QTest::newRow("a result of no whole blocks, for an SMD image")
+        << Smd(plain) << ".smd" << PatchWriters::Bps(plain, plain + QByteArray(100, 'x'))
+        << "long.bps"
+        << "\"$KX\" patch -p long.bps -o out game.smd" << 1
+        << "refused game.smd: the patched image of 2097252 bytes cannot be an SMD image (the size "
+           "is not a multiple of 16384 bytes); --to bin writes it as a plain image"
+        << "" << QByteArray();
+    QTest::newRow("an empty result")
+        << plain << ".bin" << QByteArray("PATCHEOF\0\0\0", 11) << "cut.ips"
+        << "\"$KX\" patch -p cut.ips -o out game.bin" << 1
+        << "refused game.bin: the patched image is empty"
+        << "" << QByteArray();
     // Hostile patches: one line, nothing written.
     const struct {
         const char* name;
