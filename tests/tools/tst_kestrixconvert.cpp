@@ -606,6 +606,23 @@ void tst_KestrixConvert::reports_data() {
     QTest::newRow("title bytes outside printable ASCII")
         << title << QStringList{"info", "game.bin"}
         << QStringList{"  domestic   A?B?C?D\n", "  layout     plain (certain)\n"};
+    // Two cartridges, each checksum named as its own cartridge's, summed
+    // here by the test.
+    {
+        const QByteArray first = CartridgeImage(2 * 1024 * 1024, 14);
+        const QByteArray second = CartridgeImage(256 * 1024, 15);
+        auto hex = [](quint16 v) {
+            return "0x" + QString::number(v, 16).toUpper().rightJustified(4, QChar(48));
+        };
+        QTest::newRow("a lock-on combination: each checksum its cartridge's")
+            << first + second << QStringList{"info", "game.bin"}
+            << QStringList{"  dump       lock-on: a 2 MiB cartridge with a second cartridge of "
+                           "262144 bytes after it; the second's checksum " +
+                           hex(RomImages::HeaderChecksum(second)) + " stored, " +
+                           hex(RomImages::HeaderChecksum(second)) +
+                           " computed: ok; the first's checksum " +
+                           hex(RomImages::HeaderChecksum(first)) + ": ok\n"};
+    }
     // 8 blocks declared (128 KiB), 7 present.
     const QByteArray smd = RomImages::Smd(CartridgeImage(8 * 16384, 12));
     QTest::newRow("an SMD file cut short by a block")
@@ -1025,6 +1042,54 @@ void tst_KestrixConvert::patching_data() {
         << "ulimit -f 2048 && \"$KX\" patch -p French.ips -o out game.smd" << 1
         << "game.smd|File too large|0 patched"
         << "" << QByteArray();
+    // A run of one byte as BPS encoders write it: the byte once, then a
+    // TargetCopy from the byte just written, which copies what it writes.
+    QByteArray runs = plain;
+    runs.replace(0x100000, 64, QByteArray(64, 'T'));
+    QByteArray runPatch("BPS1");
+    {
+        using PatchWriters::PutNumber;
+        for (const quint64 size : {quint64(plain.size()), quint64(plain.size()), quint64(0)})
+            PutNumber(runPatch, size);
+        PutNumber(runPatch, quint64(0x100000 - 1) << 2 | 0); // SourceRead
+        PutNumber(runPatch, quint64(1 - 1) << 2 | 1);        // TargetRead
+        runPatch += 'T';
+        PutNumber(runPatch, quint64(63 - 1) << 2 | 3); // TargetCopy
+        PutNumber(runPatch, quint64(0x100000) << 1);   // from the 'T' just written
+        PutNumber(runPatch, quint64(plain.size() - 0x100040 - 1) << 2 | 2); // SourceCopy
+        PutNumber(runPatch, quint64(0x100040) << 1);
+        PatchWriters::PutCrcs(runPatch, plain, runs);
+    }
+    QByteArray runsMended = runs;
+    qToBigEndian<quint16>(RomImages::HeaderChecksum(runs), runsMended.data() + 0x18E);
+    QTest::newRow("a BPS TargetCopy that overlaps what it writes")
+        << plain << ".bin" << runPatch << "run.bps"
+        << "\"$KX\" patch -p run.bps -o out game.bin" << 0
+        << "game.bin -> out/run.bin (target CRC32 0x" +
+               QString::number(TestFiles::Crc32(runs), 16).toUpper().rightJustified(8, '0') +
+               " matches"
+        << "out/run.bin" << runsMended;
+    QTest::newRow("a source that changes while it is patched")
+        << Smd(plain) << ".smd" << ips << "French.ips"
+        << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/game.smd \"$KX\" patch -p French.ips -o out "
+           "game.smd"
+        << 1 << "refused game.smd: it changed while it was read"
+        << "" << QByteArray();
+    QTest::newRow("a chain is named after its last patch")
+        << Smd(plain) << ".smd" << ips << "French.ips"
+        << "printf PATCHEOF > second.ips && \"$KX\" patch -p French.ips -p second.ips -o out "
+           "game.smd"
+        << 0 << "game.smd -> out/second.smd " + sum << "out/second.smd" << Smd(mended);
+    // The title lies outside the sum: the checksum stays right, and no
+    // mend is claimed, kept or made.
+    QByteArray titled = plain;
+    RomImages::PutText(titled, 0x120, "KESTRIX RETITLED", 48);
+    QTest::newRow("a patch that leaves the checksum right claims no mend")
+        << plain << ".bin" << PatchWriters::Ips(plain, titled) << "title.ips"
+        << "\"$KX\" patch -p title.ips -o out game.bin && \"$KX\" patch --keep-checksum "
+           "--overwrite -p title.ips -o out game.bin"
+        << 0 << "game.bin -> out/title.bin\ngame.bin -> out/title.bin\nkestrix-convert:"
+        << "out/title.bin" << titled;
     // A result its layout cannot hold is told as the result's fault.
     QTest::newRow("a result of no whole blocks, for an SMD image")
         << Smd(plain) << ".smd" << PatchWriters::Bps(plain, plain + QByteArray(100, 'x'))
@@ -1097,23 +1162,77 @@ void tst_KestrixConvert::patching() {
 void tst_KestrixConvert::audit_data() {
     QTest::addColumn<QString>("script");
     QTest::addColumn<int>("status");
-    QTest::newRow("text") << "\"$KX\" audit --dat set.dat -r col > report" << 1;
+    // The report's lines in their order, for a row with a DAT of its own
+    // (a null text: the collection's report).
+    QTest::addColumn<QString>("ordered");
+    // A ROM element for a file of the collection, as Python sums it: rom
+    // FILE NAME [SHA1].
+    const QString rom =
+        "rom() { python3 -c 'import sys, zlib, hashlib; d = open(sys.argv[1], \"rb\").read(); "
+        "print(\"<rom name=\\\"%s\\\" size=\\\"%d\\\" crc=\\\"%08x\\\" sha1=\\\"%s\\\"/>\" % "
+        "(sys.argv[2], len(d), zlib.crc32(d), (sys.argv[3:] or "
+        "[hashlib.sha1(d).hexdigest()])[0]))' "
+        "\"$@\"; }; ";
+    const QString one =
+        rom + "printf '<datafile><game name=\"G\">%s</game></datafile>' \"$(rom col/game0.bin "
+              "g.bin)\" > one.dat; ";
+    QTest::newRow("a bad dump alone fails the run")
+        << rom +
+               "printf '<datafile><game name=\"G\">%s</game></datafile>' \"$(rom col/game0.bin "
+               "g.bin " +
+               QString(40, 'e') +
+               ")\" > bad.dat; \"$KX\" audit --dat bad.dat col/game0.bin > report"
+        << 1
+        << "bad dump   G: col/game0.bin (its size and CRC32 are those of g.bin, its SHA-1 differs)";
+    QTest::newRow("a game with one of its two ROMs is not had")
+        << rom + "printf '<datafile><game name=\"G\">%s<rom name=\"b.bin\" size=\"4\" "
+                 "crc=\"01020304\"/></game></datafile>' \"$(rom col/game0.bin g.bin)\" > two.dat; "
+                 "\"$KX\" audit --dat two.dat --fixdat f.dat col/game0.bin > report; s=$?; grep -q "
+                 "'name=\"b.bin\"' f.dat && ! grep -q 'name=\"g.bin\"' f.dat || exit 9; exit $s"
+        << 1 << "have       G: col/game0.bin (plain, plain content)\nincomplete G: lacks b.bin";
+    QTest::newRow("a fixdat that cannot be written fails a complete collection")
+        << one + "\"$KX\" audit --dat one.dat --fixdat nofolder/fix.dat col/game0.bin > report "
+                 "2> err; s=$?; grep -q 'fixdat nofolder/fix.dat cannot be written' err || exit 9; "
+                 "exit $s"
+        << 1 << "have       G: col/game0.bin (plain, plain content)";
+    QTest::newRow("an archive's read-me is neither matched nor unknown")
+        << one +
+               "cd col && python3 -c 'import zipfile; z = zipfile.ZipFile(\"../set.zip\", \"w\"); "
+               "z.write(\"game0.bin\"); z.writestr(\"readme.txt\", \"hello\")' && cd .. && \"$KX\" "
+               "audit --dat one.dat set.zip > report 2> err; s=$?; grep -q ' 0 unknown files' err "
+               "|| exit 9; exit $s"
+        << 0 << "have       G: set.zip:game0.bin (plain, plain content)";
+    const QString ab =
+        rom + "printf '<datafile><game name=\"Alpha\">%s</game><game name=\"Beta\">%s</game>"
+              "</datafile>' \"$(rom col/tree/deeper/game5.bin a.bin)\" \"$(rom col/game0.bin "
+              "b.bin)\" > ab.dat; ";
+    QTest::newRow("by game in the DAT's order, the files given in another")
+        << ab + "\"$KX\" audit --dat ab.dat col/game0.bin col/tree/deeper/game5.bin > report" << 0
+        << "have       Alpha: col/tree/deeper/game5.bin (plain, plain content)\nhave       Beta: "
+           "col/game0.bin (plain, plain content)";
+    QTest::newRow("by game in the DAT's order, in JSON too")
+        << ab + "\"$KX\" audit --json --dat ab.dat col/game0.bin col/tree/deeper/game5.bin | "
+                "python3 -c 'import json, sys; [print(h[\"game\"], h[\"file\"]) for h in "
+                "json.load(sys.stdin)[\"have\"]]' > report"
+        << 0 << "Alpha col/tree/deeper/game5.bin\nBeta col/game0.bin";
+    QTest::newRow("text") << "\"$KX\" audit --dat set.dat -r col > report" << 1 << QString();
     // One file reached by three paths is one file: had once, no duplicate.
     QTest::newRow("a tree inside a tree, a file given again")
-        << "\"$KX\" audit --dat set.dat -r col col/tree col/game0.bin > report" << 1;
+        << "\"$KX\" audit --dat set.dat -r col col/tree col/game0.bin > report" << 1 << QString();
     QTest::newRow("text, -j 1, as a list of names")
-        << "find col -type f | sort | \"$KX\" audit -j 1 --dat set.dat --files-from - > report"
-        << 1;
-    QTest::newRow("JSON") << "\"$KX\" audit --json --dat set.dat -r col > report" << 1;
+        << "find col -type f | sort | \"$KX\" audit -j 1 --dat set.dat --files-from - > report" << 1
+        << QString();
+    QTest::newRow("JSON") << "\"$KX\" audit --json --dat set.dat -r col > report" << 1 << QString();
     QTest::newRow("fixdat") << "\"$KX\" audit -q --dat set.dat -r col --fixdat fix.dat > report"
-                            << 1;
+                            << 1 << QString();
     QTest::newRow("nothing missing, nothing bad")
-        << "\"$KX\" audit --dat had.dat -r col > report" << 0;
+        << "\"$KX\" audit --dat had.dat -r col > report" << 0 << QString();
 }
 
 void tst_KestrixConvert::audit() {
     QFETCH(QString, script);
     QFETCH(int, status);
+    QFETCH(QString, ordered);
     const qsizetype KiB = 1024;
     QByteArray dat = "<?xml version=\"1.0\"?>\n<datafile>\n  <header>\n    <name>Test Set</name>\n"
                      "    <version>20261209</version>\n  </header>\n";
@@ -1200,6 +1319,10 @@ void tst_KestrixConvert::audit() {
     QVERIFY2(result.err.isEmpty() || result.err.startsWith("kestrix-convert: audit: "),
              qPrintable(result.err));
     const QString report = ReadFile(Path("report"));
+    if (!ordered.isNull()) {
+        QCOMPARE(report.split(QChar(10), Qt::SkipEmptyParts), ordered.split(QChar(10)));
+        return;
+    }
     if (status == 0) {
         QCOMPARE(report.count("\nmissing") + report.startsWith("missing"), 0);
         QVERIFY2(!report.contains("bad dump"), qPrintable(report));
