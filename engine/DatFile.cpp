@@ -25,6 +25,18 @@ template <std::size_t N> bool FromHex(QStringView text, std::array<std::uint8_t,
 
 constexpr std::int64_t Piece = 1 << 20;
 
+// The ROM a map holds for a key, or null.
+template <typename Map, typename Key> const Rom* At(const Map& map, const Key& key) {
+    const auto found = map.find(key);
+    return found == map.end() ? nullptr : found->second;
+}
+
+// The ROM a map of digests holds for one given as hex text, or null.
+template <typename Map> const Rom* ByDigest(const Map& map, const QString& hex) {
+    typename Map::key_type digest{};
+    return FromHex(QStringView(hex), &digest) ? At(map, digest) : nullptr;
+}
+
 // What a file given as a DAT is when it is plainly no XML: an archive that
 // may hold one, or a DAT in ClrMamePro's text form; nothing otherwise.
 QString OtherForm(const SafeFile::Source& source) {
@@ -175,14 +187,11 @@ const Rom* Index::Repeated(int game, const Rom& rom, const Sha1* sha1, const Md5
         return nullptr; // the game's first listing may list a ROM twice
     const Rom* same = nullptr;
     if (sha1) {
-        const auto found = bySha1_.find(*sha1);
-        same = found == bySha1_.end() ? nullptr : found->second;
+        same = At(bySha1_, *sha1);
     } else if (md5) {
-        const auto found = byMd5_.find(*md5);
-        same = found == byMd5_.end() ? nullptr : found->second;
+        same = At(byMd5_, *md5);
     } else if (hasCrc && rom.size >= 0) {
-        const auto found = byAnyCrc_.find(CrcKey{crc, rom.size});
-        same = found == byAnyCrc_.end() ? nullptr : found->second;
+        same = At(byAnyCrc_, CrcKey{crc, rom.size});
     } else {
         for (const int other : games_[std::size_t(game)].roms)
             if (roms_[std::size_t(other)]->name == rom.name)
@@ -226,11 +235,7 @@ QString FormName(Form form) {
 }
 
 const Rom* Index::BySha1(const QString& hex) const {
-    Sha1 sha1{};
-    if (!FromHex(QStringView(hex), &sha1))
-        return nullptr;
-    const auto found = bySha1_.find(sha1);
-    return found == bySha1_.end() ? nullptr : found->second;
+    return ByDigest(bySha1_, hex);
 }
 
 const Rom* Index::ByCrc(const QString& hex, std::int64_t size, bool sha1Less) const {
@@ -238,21 +243,13 @@ const Rom* Index::ByCrc(const QString& hex, std::int64_t size, bool sha1Less) co
     const std::uint32_t crc = hex.toUInt(&ok, 16);
     if (!ok || hex.size() != 8)
         return nullptr;
-    const auto& map = sha1Less ? byCrc_ : byAnyCrc_;
-    if (const auto found = map.find(CrcKey{crc, size}); found != map.end())
-        return found->second;
-    if (!sha1Less)
-        return nullptr;
-    const auto alone = byCrcAlone_.find(crc);
-    return alone == byCrcAlone_.end() ? nullptr : alone->second;
+    if (const Rom* rom = At(sha1Less ? byCrc_ : byAnyCrc_, CrcKey{crc, size}))
+        return rom;
+    return sha1Less ? At(byCrcAlone_, crc) : nullptr;
 }
 
 const Rom* Index::ByMd5(const QString& hex) const {
-    Md5 md5{};
-    if (!FromHex(QStringView(hex), &md5))
-        return nullptr;
-    const auto found = byMd5_.find(md5);
-    return found == byMd5_.end() ? nullptr : found->second;
+    return ByDigest(byMd5_, hex);
 }
 
 Found Index::Find(const RomInspector::Report& report) const {

@@ -228,16 +228,7 @@ int openat64(int dir, const char* name, int flags, ...) {
     return fd;
 }
 
-int openat(int dir, const char* name, int flags, ...) {
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list arguments;
-        va_start(arguments, flags);
-        mode = mode_t(va_arg(arguments, int));
-        va_end(arguments);
-    }
-    return openat64(dir, name, flags, mode);
-}
+int openat(int dir, const char* name, int flags, ...) __attribute__((alias("openat64")));
 
 ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
     Before(fd);
