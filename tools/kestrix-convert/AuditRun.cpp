@@ -135,7 +135,7 @@ QString FixdatRefused(const Arguments& a, const Gathered& gathered) {
     if (a.filesFromSet && same(a.filesFrom))
         return QStringLiteral("it is the list of files %1, which this run reads")
             .arg(Quoted(a.filesFrom));
-    for (const SourceFile& file : gathered.files)
+    for (const JobSource& file : gathered.files)
         if (same(file.path))
             return QStringLiteral("it is %1, which this run audits").arg(Quoted(file.path));
     if (!a.overwrite)
@@ -149,7 +149,7 @@ QString FixdatRefused(const Arguments& a, const Gathered& gathered) {
 QStringList OnceEach(const Gathered& gathered) {
     QStringList files;
     QSet<QPair<quint64, quint64>> seen;
-    for (const SourceFile& file : gathered.files) {
+    for (const JobSource& file : gathered.files) {
         const SafeFile::FileId id =
             file.path == QLatin1String("-") ? SafeFile::FileId() : SafeFile::IdentityOf(file.path);
         if (id.IsValid()) {

@@ -182,13 +182,9 @@ JobRequest RequestOf(const Settings& s) {
 
 int ConvertRun(const Settings& settings, const Gathered& gathered) {
     const Arguments& a = settings.arguments;
-    std::vector<JobSource> sources;
-    sources.reserve(gathered.files.size());
-    for (const SourceFile& file : gathered.files)
-        sources.push_back({file.path, file.folder, file.fromTree});
     Teller teller(a);
     ConversionJob job(RequestOf(settings), teller);
-    job.Run(sources);
+    job.Run(gathered.files);
     teller.EndProgress();
     const bool repairing = a.job.command == Command::FixChecksum || a.job.command == Command::Trim;
     if (!a.quiet)

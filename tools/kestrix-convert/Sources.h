@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Arguments.h"
+#include "ConversionJob.h"
 #include "EngineError.h"
 
 #include <QByteArray>
@@ -10,16 +11,10 @@
 
 #include <vector>
 
-// One source the run takes: a file (an archive stands for its entries) and
-// the folder, relative to the output folder, its outputs go into.
-struct SourceFile {
-    QString path;
-    QString folder; // "" or "sub/dir/"
-    bool fromTree = false;
-};
-
+// The sources a run takes, each as the job takes it (JobSource: a file, an
+// archive standing for its entries, and the folder its outputs go into).
 struct Gathered {
-    std::vector<SourceFile> files;
+    std::vector<JobSource> files;
     // Files of the trees walked that the mode does not take: counted only.
     int skipped = 0;
     // Files and folders of the trees that cannot be reached (a path longer

@@ -158,7 +158,7 @@ int Main(int argc, char* argv[]) {
             if (!GatherSources(*arguments, &gathered))
                 return ExitSomeFailed;
             files.clear();
-            for (const SourceFile& file : gathered.files)
+            for (const JobSource& file : gathered.files)
                 files << file.path;
         }
         return Info(files, arguments->json, arguments->dats, arguments->jobs, arguments->name);
