@@ -7,7 +7,6 @@
 #include "DirSearch.h"
 #include "DriveList.h"
 #include "FileFunctions.h"
-#include "FileHandle.h"
 #include "FolderList.h"
 #include "ListInspector.h"
 #include "Mod_Convert.h"
@@ -185,9 +184,9 @@ void Form_Convert::Load() {
 }
 
 QString Form_Convert::DisplayText(const QString& entry) const {
-    const QString name = FileFunctions::GetFileName(entry);
-    return name + QStringLiteral("->") + FileFunctions::GetBaseName(name) +
-           FileHandle::TargetExtension(Session.CurrentMode);
+    // The name the run gives the file: one naming for the list and the run.
+    return FileFunctions::GetFileName(entry) + QStringLiteral("->") +
+           Mod_File::DestinationName(entry, Session.CurrentMode);
 }
 
 void Form_Convert::EmptyList() {

@@ -1,6 +1,5 @@
 #include "Mod_File.h"
 
-#include "ConversionPlan.h"
 #include "FileFunctions.h"
 #include "FileHandle.h"
 #include "Mod_Convert.h"
@@ -27,11 +26,9 @@ EngineError ConvertFileReport(const QString& source, const QString& destination,
 }
 
 QString DestinationName(const QString& source, std::int32_t mode) {
-    const RomLayout target = TargetLayout(mode);
     // An unknown mode has no extension.
-    return target == RomLayout::Unknown
-               ? FileFunctions::GetBaseName(FileFunctions::GetFileName(source))
-               : ConversionPlan::DestinationName(FileFunctions::GetFileName(source), target);
+    return FileFunctions::GetBaseName(FileFunctions::GetFileName(source)) +
+           FileHandle::TargetExtension(mode);
 }
 
 } // namespace Mod_File
