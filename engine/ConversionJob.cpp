@@ -482,7 +482,8 @@ EngineError ConversionJob::OpenSource(Item& item, std::unique_ptr<SafeFile::Sour
 void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
     QString innerName = OutputName(item.name);
     const bool datNames = r_.dats && r_.task != JobTask::Patch;
-    if (!datNames && !MayWrite(run, item))
+    // A patched image's destination was judged before it was made.
+    if (!datNames && item.made == RomLayout::Unknown && !MayWrite(run, item))
         return;
 
     // Opened once: inspected and converted from the same file, read in

@@ -116,10 +116,31 @@ void Json(const DatFile::Index& index, const Audit::Result& r) {
     Out().Flush();
 }
 
+// The files to inspect: each once, however many paths lead to it (a tree
+// walked inside another, a name given twice, a link), so that no file is
+// had twice or called a duplicate of itself; ids, beside them, say which.
+QStringList OnceEach(const Gathered& gathered, std::vector<SafeFile::FileId>* ids) {
+    QStringList files;
+    QSet<QPair<quint64, quint64>> seen;
+    for (const JobSource& file : gathered.files) {
+        const SafeFile::FileId id =
+            file.path == QLatin1String("-") ? SafeFile::FileId() : SafeFile::IdentityOf(file.path);
+        if (id.IsValid()) {
+            if (seen.contains({id.device, id.inode}))
+                continue;
+            seen.insert({id.device, id.inode});
+        }
+        files << file.path;
+        ids->push_back(id);
+    }
+    return files;
+}
+
 // Why the fixdat may not be written where it is asked for, before anything
 // is read: it would replace a file this run reads (a DAT, an image, the list
 // of names), or, without --overwrite, any file at all.
-QString FixdatRefused(const Arguments& a, const Gathered& gathered) {
+QString FixdatRefused(const Arguments& a, const QStringList& files,
+                      const std::vector<SafeFile::FileId>& ids) {
     const SafeFile::FileId fixdat = SafeFile::IdentityOf(a.fixdat);
     if (!fixdat.IsValid())
         return SafeFile::EntryExists(a.fixdat) && !a.overwrite
@@ -135,38 +156,22 @@ QString FixdatRefused(const Arguments& a, const Gathered& gathered) {
     if (a.filesFromSet && same(a.filesFrom))
         return QStringLiteral("it is the list of files %1, which this run reads")
             .arg(Quoted(a.filesFrom));
-    for (const JobSource& file : gathered.files)
-        if (same(file.path))
-            return QStringLiteral("it is %1, which this run audits").arg(Quoted(file.path));
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        if (ids[i] == fixdat)
+            return QStringLiteral("it is %1, which this run audits")
+                .arg(Quoted(files.at(qsizetype(i))));
     if (!a.overwrite)
         return QStringLiteral("it already exists (use --overwrite to replace it)");
     return QString();
 }
 
-// The files to inspect: each once, however many paths lead to it (a tree
-// walked inside another, a name given twice, a link), so that no file is
-// had twice or called a duplicate of itself.
-QStringList OnceEach(const Gathered& gathered) {
-    QStringList files;
-    QSet<QPair<quint64, quint64>> seen;
-    for (const JobSource& file : gathered.files) {
-        const SafeFile::FileId id =
-            file.path == QLatin1String("-") ? SafeFile::FileId() : SafeFile::IdentityOf(file.path);
-        if (id.IsValid()) {
-            if (seen.contains({id.device, id.inode}))
-                continue;
-            seen.insert({id.device, id.inode});
-        }
-        files << file.path;
-    }
-    return files;
-}
-
 } // namespace
 
 int AuditRun(const Arguments& a, const Gathered& gathered) {
+    std::vector<SafeFile::FileId> ids;
+    const QStringList files = OnceEach(gathered, &ids);
     if (!a.fixdat.isEmpty()) {
-        if (const QString why = FixdatRefused(a, gathered); !why.isEmpty()) {
+        if (const QString why = FixdatRefused(a, files, ids); !why.isEmpty()) {
             Message() << EngineError(EngineError::Code::FixdatFailed, why, a.fixdat).Text() << "\n";
             return ExitSomeFailed;
         }
@@ -174,7 +179,6 @@ int AuditRun(const Arguments& a, const Gathered& gathered) {
     DatFile::Index index;
     if (!LoadDats(a.dats, index))
         return ExitSomeFailed;
-    const QStringList files = OnceEach(gathered);
     Audit::Collector collector(index);
     const auto standardInput = [](std::int64_t limit, QByteArray* bytes) {
         QString why;
