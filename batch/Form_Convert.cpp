@@ -438,8 +438,8 @@ void Form_Convert::SetRunControlsEnabled(bool enabled) {
 }
 
 // What the window does for a run: yields and looks for a cancel between
-// files, asks before an existing file is replaced, and tells of a file that
-// could not be converted.
+// files, shows the progress by files taken up, asks before an existing file
+// is replaced, and tells of a file that could not be converted.
 class Form_Convert::RunObserver : public JobObserver {
 public:
     RunObserver(Form_Convert& form, const QString& folder) : form_(form), folder_(folder) {}
@@ -447,8 +447,11 @@ public:
         form_.desktop_.DoEvents();
         return form_.Session.CancelRequested;
     }
-    void Reading(int told, int, const QString&) override {
-        form_.Session.CurrentFileIndex = told + 1;
+    void Reading(int, int, const QString&) override { ++form_.Session.CurrentFileIndex; }
+    void Through(int sources, int total) override {
+        const std::int32_t percent = sources * 100 / total;
+        form_.Progress->SetValue(percent);
+        form_.SetStatus(QString::number(percent) + QStringLiteral("/100%"));
     }
     bool MayReplace(const QString& destination) override {
         return form_.desktop_.ShowMessage(
@@ -458,11 +461,19 @@ public:
                    MsgBox::YesNo, QStringLiteral("Overwrite File?")) == MsgBox::Yes;
     }
     void Done(const FileReport& report) override {
-        if (report.outcome != FileOutcome::Failed)
+        if (report.outcome != FileOutcome::Failed && report.outcome != FileOutcome::Refused)
             return;
-        form_.failures_.insert(report.given, report.notices.back().error.Text());
+        QString why;
+        for (const JobNotice& notice : report.notices)
+            if (notice.error.Failed())
+                why = notice.error.Text();
+        form_.failures_.insert(form_.Session.FileList.value(report.source), why);
         form_.Decorate(report.source);
+        // The box names the file it is about.
+        const std::int32_t reading =
+            std::exchange(form_.Session.CurrentFileIndex, std::int32_t(report.source + 1));
         form_.host_.ShowError(ConvertHost::Failure::Conversion);
+        form_.Session.CurrentFileIndex = reading;
     }
 
 private:
@@ -478,6 +489,7 @@ void Form_Convert::Convert() {
     }
     Session.CancelRequested = false;
     Session.Converting = true;
+    Session.CurrentFileIndex = 0;
     failures_.clear();
     SetStatus(QStringLiteral("1/100%"));
     SetRunControlsEnabled(false);
@@ -491,44 +503,38 @@ void Form_Convert::Convert() {
     Progress->SetMax(100);
     Progress->SetMin(0);
 
-    // Whatever happens to one file, the run goes on and ends in its idle state.
-    auto finish = [this] {
-        SetRunControlsEnabled(true);
-        SetStatus(QStringLiteral("Ready"));
-        Session.Converting = false;
-    };
-
-    // The run is the engine's, one file a step; the window asks, tells and
-    // yields between files.
+    // The run is the engine's, as the command line's is: each file by the
+    // mode, named as its line shows, asked about before an existing file is
+    // replaced; the window asks, tells and yields between files.
     std::vector<JobSource> sources;
-    for (const QString& entry : Session.FileList)
-        sources.push_back({entry, QString(), false});
+    for (const QString& entry : std::as_const(Session.FileList)) {
+        JobSource source;
+        source.path = entry;
+        source.destination =
+            folder + PathSeparator() + Mod_File::DestinationName(entry, Session.CurrentMode);
+        sources.push_back(source);
+    }
     RunObserver observer(*this, folder);
     JobRequest request;
-    request.ask = true;
     request.mode = Session.CurrentMode;
     request.folder = folder;
-    request.threads = 1;
+    request.existing = JobRequest::WhenExists::Ask;
+    // As the window has always converted: whatever the content looks like.
+    request.force = true;
     ConversionJob job(request, observer);
-    job.Start(sources);
-    const std::int32_t n = std::int32_t(sources.size());
-    while (job.Step()) {
-        const std::int32_t percent = job.Stepped() * 100 / n;
-        Progress->SetValue(percent);
-        SetStatus(QString::number(percent) + QStringLiteral("/100%"));
-    }
-    if (job.WasCancelled()) {
-        Progress->SetValue(0);
-        finish();
-        return;
-    }
+    job.Run(sources);
 
-    if (desktop_.ShowMessage(
-            QStringLiteral(
-                "Conversion complete! Would you like to remove all files from the list?"),
-            MsgBox::YesNo, QStringLiteral("Conversion Complete")) == MsgBox::Yes)
+    if (job.WasCancelled())
+        Progress->SetValue(0);
+    else if (desktop_.ShowMessage(
+                 QStringLiteral(
+                     "Conversion complete! Would you like to remove all files from the list?"),
+                 MsgBox::YesNo, QStringLiteral("Conversion Complete")) == MsgBox::Yes)
         EmptyList();
-    finish();
+    // Whatever happened to each file, the run ends in its idle state.
+    SetRunControlsEnabled(true);
+    SetStatus(QStringLiteral("Ready"));
+    Session.Converting = false;
 }
 
 // --- leaving the window -----------------------------------------------------

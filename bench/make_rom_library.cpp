@@ -2,7 +2,7 @@
 // of 256 KiB to 4 MiB with a real header and checksum into DIR, in turn plain,
 // SMD, MD and byteswapped, for timing `kestrix-convert info`.
 
-#include "Mod_Convert.h"
+#include "ConversionJob.h"
 #include "SafeFile.h"
 
 #include <QByteArray>
@@ -20,6 +20,24 @@ const char* const Usage =
     "Writes COUNT (default 1000) cartridge images of 256 KiB to 4 MiB with a real\n"
     "header and checksum into DIR, which must be new or empty, in turn plain,\n"
     "SMD, MD and byteswapped.\n";
+
+// Writes a plain image's file in a layout, through a job of that one file.
+bool ToLayout(RomLayout layout, const QString& plain, const QString& name) {
+    class Told : public JobObserver {
+    public:
+        void Done(const FileReport& report) override { written = report.written; }
+        bool written = false;
+    } told;
+    JobRequest request;
+    request.task = JobTask::ToLayout;
+    request.target = layout;
+    request.threads = 1;
+    JobSource file;
+    file.path = plain;
+    file.destination = name;
+    ConversionJob(request, told).Run({file});
+    return told.written;
+}
 
 } // namespace
 
@@ -64,7 +82,7 @@ int main(int argc, char* argv[]) {
         const QString name = dir.filePath(
             QStringLiteral("rom%1%2").arg(i, 4, 10, QChar('0')).arg(extensions[i % 4]));
         if (SafeFile::WriteFile(plain, image, SafeFile::Existing::Replace).Failed() ||
-            Mod_Convert::ConvertLayout(RomLayout::Plain, layouts[i % 4], plain, name).Failed()) {
+            !ToLayout(layouts[i % 4], plain, name)) {
             std::fprintf(stderr, "make-rom-library: cannot write %s\n", qPrintable(name));
             return 1;
         }

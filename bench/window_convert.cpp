@@ -1,8 +1,9 @@
-// Converts one file as the conversion window's run does (the engine's
-// ConvertLayout), for measuring its time and memory from outside.
+// Converts one file through the engine's job, as the conversion window's run
+// does (a one-file job, ConvertFile), for measuring its time and memory from
+// outside.
 // Usage: window-convert FROM TO SOURCE DESTINATION, layouts as plain, smd,
 // md or byteswapped.
-#include "Mod_Convert.h"
+#include "Mod_File.h"
 
 #include <cstdio>
 
@@ -25,7 +26,12 @@ int main(int argc, char* argv[]) {
     }
     const RomLayout from = Named(argv[1]);
     const RomLayout to = Named(argv[2]);
-    const EngineError error = Mod_Convert::ConvertLayout(from, to, QString::fromLocal8Bit(argv[3]),
-                                                         QString::fromLocal8Bit(argv[4]));
-    return error.Failed() ? 1 : 0;
+    for (std::int32_t mode : {SMDtoBIN, BINtoSMD, MDtoBIN, BINtoMD})
+        if (SourceLayout(mode) == from && TargetLayout(mode) == to)
+            return Mod_File::ConvertFile(QString::fromLocal8Bit(argv[3]),
+                                         QString::fromLocal8Bit(argv[4]), mode)
+                       ? 0
+                       : 1;
+    std::fprintf(stderr, "window-convert: no conversion from %s to %s\n", argv[1], argv[2]);
+    return 2;
 }

@@ -94,8 +94,19 @@ private:
     std::vector<std::unique_ptr<Mod_Convert::Converter>> spare_;
 };
 
+namespace {
+
+// A fixed mode decides the layout written.
+JobRequest Settled(JobRequest request) {
+    if (request.task == JobTask::Mode)
+        request.target = TargetLayout(request.mode);
+    return request;
+}
+
+} // namespace
+
 ConversionJob::ConversionJob(const JobRequest& request, JobObserver& observer)
-    : r_(request), observer_(observer), helpers_(std::max(1, SafeFile::Cores() - 1)),
+    : r_(Settled(request)), observer_(observer), helpers_(std::max(1, SafeFile::Cores() - 1)),
       shelf_(std::make_unique<ConverterShelf>(helpers_)) {
     converter_.ShareHelpers(&helpers_);
     jobs_ = r_.threads > 0 ? r_.threads : SafeFile::Cores();
@@ -117,71 +128,17 @@ void ConversionJob::Run(const std::vector<JobSource>& sources) {
         for (const Patch::Loaded& patch : *r_.patches)
             plan_.AddSource(patch.path);
     for (const JobSource& file : sources) {
-        if (observer_.Cancelled())
+        if (observer_.Cancelled()) {
+            cancelled_ = true;
             break;
+        }
         observer_.Reading(told_, total_, file.path);
         Source(file);
-        ++done_;
+        observer_.Through(++done_, total_);
     }
     Flush();
     ReadBack(toVerify_);
     Tell(toVerify_);
-}
-
-void ConversionJob::Start(const std::vector<JobSource>& sources) {
-    sources_ = sources;
-    next_ = 0;
-    cancelled_ = false;
-    total_ = int(sources.size());
-}
-
-bool ConversionJob::Step() {
-    if (next_ >= sources_.size())
-        return false;
-    if (observer_.Cancelled()) {
-        cancelled_ = true;
-        return false;
-    }
-    const JobSource& file = sources_[next_];
-    observer_.Reading(int(next_), total_, file.path);
-    done_ = int(next_);
-    if (r_.ask) {
-        Ask(file);
-    } else {
-        Source(file);
-        Flush();
-    }
-    ++next_;
-    return true;
-}
-
-// One file as the window converts it: by the mode, into the folder, under
-// the name the mode gives it. An existing file of exactly that name, hidden
-// or not, is only replaced when the observer agrees; a folder of that name
-// is no file: converting onto it fails. Only what the observer was asked
-// about is replaced: a name that appears after the look is left alone, and
-// the file fails.
-void ConversionJob::Ask(const JobSource& file) {
-    FileRun run = Begin(file.path);
-    run.report.destination =
-        r_.folder + PathSeparator() + Mod_File::DestinationName(file.path, r_.mode);
-    const QString& destination = run.report.destination;
-    const QFileInfo entry(destination);
-    const bool exists =
-        SafeFile::EntryExists(destination) && !(entry.isDir() && !entry.isSymLink());
-    if (exists && !observer_.MayReplace(destination)) {
-        run.report.outcome = FileOutcome::Skipped;
-    } else if (const EngineError error = converter_.Convert(r_.mode, file.path, destination,
-                                                            exists ? SafeFile::Existing::Replace
-                                                                   : SafeFile::Existing::Keep);
-               error.Failed()) {
-        Refuse(run, error, FileOutcome::Failed);
-    } else {
-        run.report.written = true;
-    }
-    std::vector<FileRun> one;
-    one.push_back(std::move(run));
-    Tell(one);
 }
 
 void ConversionJob::Source(const JobSource& file) {
@@ -227,11 +184,14 @@ void ConversionJob::Source(const JobSource& file) {
         Item item{file.path,         file.path,
                   std::move(opened), FileFunctions::GetFileName(file.path),
                   file.folder,       file.fromTree};
+        item.destination = file.destination;
         One(item);
         note_.clear();
         return;
     }
     opened.reset();
+    if (!file.destination.isEmpty())
+        return OneImage(file), note_.clear();
     // Every regular file of an archive is a source of its own.
     const QStringList spillTo = SpillFolders(file.folder);
     int entries = 0;
@@ -265,6 +225,24 @@ void ConversionJob::Source(const JobSource& file) {
     note_.clear();
 }
 
+// An archive whose output the caller names: its one image is converted.
+void ConversionJob::OneImage(const JobSource& file) {
+    Archive::Entry image;
+    const QStringList spillTo{QFileInfo(file.destination).path(), QDir::tempPath()};
+    if (const EngineError error = Archive::SingleImage(file.path, Limit, &image, nullptr, &spillTo);
+        error.Failed()) {
+        FileRun run = Begin(file.path);
+        Refuse(run, {EngineError::Code::ArchiveRefused, error.Text()});
+        batch_.push_back(std::move(run));
+        return;
+    }
+    Item item{file.path,   file.path, std::move(image.content),
+              image.name,  QString(), file.fromTree,
+              image.mtime, true};
+    item.destination = file.destination;
+    One(item);
+}
+
 // Where the content of an entry or of standard input is held while it is
 // converted: beside its output, or in the temporary folder when that
 // cannot take it.
@@ -283,6 +261,8 @@ ConversionJob::FileRun ConversionJob::Begin(const QString& given) {
     run.report.given = given;
     run.report.source = done_;
     run.target = r_.target;
+    if (r_.existing == JobRequest::WhenExists::Replace)
+        run.existing = SafeFile::Existing::ReplaceAny;
     run.report.notices = std::exchange(note_, {});
     return run;
 }
@@ -326,9 +306,10 @@ void ConversionJob::One(Item& item) {
     QString name = OutputName(item.name);
     if (r_.zip)
         name = FileFunctions::WithoutExtension(name) + QStringLiteral(".zip");
-    run.report.destination = r_.inPlace    ? item.path
-                             : r_.toStdout ? QStringLiteral("-")
-                                           : JoinPath(folder, name);
+    run.report.destination = !item.destination.isEmpty() ? item.destination
+                             : r_.inPlace                ? item.path
+                             : r_.toStdout               ? QStringLiteral("-")
+                                                         : JoinPath(folder, name);
     if (r_.inPlace && item.held) {
         Refuse(run, EngineError::Code::EntryInPlace);
         batch_.push_back(std::move(run));
@@ -342,7 +323,7 @@ void ConversionJob::One(Item& item) {
             return;
         }
     }
-    TellLeftovers(run, folder);
+    TellLeftovers(run, item.destination.isEmpty() ? folder : QFileInfo(item.destination).path());
     // Descriptors held by others than the batch (inherited, a library's)
     // can run out before the batch is full: it is written early then.
     if (!batch_.empty() && !SafeFile::DescriptorsFree(3))
@@ -403,8 +384,33 @@ bool ConversionJob::MayWrite(FileRun& run, const Item& item) {
     if (const QString why = there ? plan_.Refusal(destination, item.path, item.held) : QString();
         !why.isEmpty())
         return Refuse(run, {EngineError::Code::DestinationRefused, why}), false;
-    if (!r_.overwrite && !r_.inPlace && SafeFile::EntryExists(destination))
+    if (r_.inPlace || !SafeFile::EntryExists(destination))
+        return true;
+    switch (r_.existing) {
+    case JobRequest::WhenExists::Replace:
+        return true;
+    case JobRequest::WhenExists::Ask:
+        return Asked(run);
+    default:
         return SkipExisting(run), false;
+    }
+}
+
+// Whether the observer lets an existing destination be replaced. Every file
+// before it is told first, so that the questions and what is told of the
+// files keep the order of the sources. A folder of that name is no file to
+// replace: naming the file fails on it.
+bool ConversionJob::Asked(FileRun& run) {
+    const QString& destination = run.report.destination;
+    const QFileInfo entry(destination);
+    if (entry.isDir() && !entry.isSymLink())
+        return true;
+    Flush();
+    if (!observer_.MayReplace(destination)) {
+        run.report.outcome = FileOutcome::Skipped;
+        return false;
+    }
+    run.existing = SafeFile::Existing::Replace;
     return true;
 }
 
@@ -525,8 +531,7 @@ void ConversionJob::Prepare(FileRun& run, Item& item, QString name) {
         run.wouldWrite = true;
         return;
     }
-    const SafeFile::Existing existing =
-        r_.overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep;
+    const SafeFile::Existing existing = run.existing;
     run.writer = std::make_unique<SafeFile::Writer>();
     if (const EngineError opened = converter_.OpenInto(
             from, run.target, *in, run.report.destination, existing, *run.writer);
@@ -794,9 +799,8 @@ void ConversionJob::WriteRepair(FileRun& run, const Repair::Plan& plan,
         written = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha1);
     run.writer = std::make_unique<SafeFile::Writer>();
     bool stored = false;
-    if (!run.writer->Open(run.report.destination, r_.overwrite || r_.inPlace
-                                                      ? SafeFile::Existing::ReplaceAny
-                                                      : SafeFile::Existing::Keep) ||
+    if (!run.writer->Open(run.report.destination,
+                          r_.inPlace ? SafeFile::Existing::ReplaceAny : run.existing) ||
         (Repair::Write(plan, read, *run.writer, written.get(), &stored) && !stored)) {
         if (run.writer->NameTaken())
             return run.writer.reset(), SkipExisting(run);
@@ -959,10 +963,13 @@ void ConversionJob::Refuse(FileRun& run, const EngineError& why, FileOutcome out
     run.report.outcome = outcome;
 }
 
-// An existing destination: skipped and told, or, with skipExisting, left
-// alone silently without failing the job.
+// An existing destination: skipped and told, or left alone silently without
+// failing the job; where the observer is asked, a name that appeared after
+// the question fails the file.
 void ConversionJob::SkipExisting(FileRun& run) {
-    if (r_.skipExisting) {
+    if (r_.existing == JobRequest::WhenExists::Ask)
+        return Refuse(run, {EngineError::Code::DestinationExists}, FileOutcome::Failed);
+    if (r_.existing == JobRequest::WhenExists::PassOver) {
         run.report.outcome = FileOutcome::PassedOver;
         return;
     }

@@ -43,9 +43,17 @@ struct JobRequest {
     QString folder;        // where outputs go; empty for the current folder
     bool toStdout = false; // the one image goes to the observer's standard output
     QString stdinName;     // the name of a source read from standard input
-    bool overwrite = false;
-    // An existing destination is left alone silently, counted as passed over.
-    bool skipExisting = false;
+    // What becomes of a destination that exists already.
+    enum class WhenExists {
+        Skip,     // kept, the file told as skipped
+        PassOver, // kept silently, counted as passed over
+        Replace,  // replaced, whatever has the name when the file is named
+        // Replaced when the observer agrees, asked in the order of the
+        // sources once every file before it is told; a name that appears
+        // after the question fails the file.
+        Ask,
+    };
+    WhenExists existing = WhenExists::Skip;
     bool inPlace = false; // a repair mends the file itself
     bool dryRun = false;
     bool force = false; // a fixed mode converts whatever the content looks like
@@ -59,10 +67,6 @@ struct JobRequest {
     const std::vector<Patch::Loaded>* patches = nullptr;
     bool keepChecksum = false; // a patched image keeps the checksum in its header
     int threads = 0;           // files converted at once; 0: one a core
-    // As the desktop window converts: each file by the mode into folder, an
-    // existing destination replaced only when the observer agrees, and each
-    // file on disk before the next is asked about.
-    bool ask = false;
 };
 
 // One source of a job: a file (an archive stands for its entries, "-" for
@@ -71,6 +75,9 @@ struct JobSource {
     QString path;
     QString folder; // "" or "sub/dir/"
     bool fromTree = false;
+    // Where the caller names the output, if it does: the source's one image
+    // (an archive must hold exactly one) is written there.
+    QString destination = QString();
 };
 
 // How a file of a job ended. PassedOver: the job had nothing to do with it
@@ -119,10 +126,13 @@ public:
     // Whether the run was cancelled; asked before each source.
     virtual bool Cancelled() { return false; }
     // Whether an existing destination may be replaced (asked where the
-    // request says ask).
+    // request says WhenExists::Ask).
     virtual bool MayReplace(const QString& /*destination*/) { return false; }
     // A source is about to be read: sources told so far, of how many.
     virtual void Reading(int /*told*/, int /*total*/, const QString& /*name*/) {}
+    // Sources taken up so far, of how many: each converted, or handed to
+    // another thread to be.
+    virtual void Through(int /*sources*/, int /*total*/) {}
     // A file is done.
     virtual void Done(const FileReport& report) = 0;
     // Up to most bytes of standard input into into: how many (0 at its
@@ -147,16 +157,9 @@ public:
     ConversionJob(const ConversionJob&) = delete;
     ConversionJob& operator=(const ConversionJob&) = delete;
 
-    // Runs every source to the end.
+    // Runs every source to the end, or until the observer cancels it: the
+    // sources taken up by then are finished and told.
     void Run(const std::vector<JobSource>& sources);
-
-    // The same one file at a time, for a caller that yields between files:
-    // Start, then Step until it says false (every source done, or the run
-    // cancelled before the next one).
-    void Start(const std::vector<JobSource>& sources);
-    bool Step();
-    // Sources stepped through so far; whether the run was cancelled.
-    int Stepped() const { return int(next_); }
     bool WasCancelled() const { return cancelled_; }
 
     // How many files ended each way, by FileOutcome; archives' read-mes and
@@ -171,7 +174,8 @@ private:
     struct Item;
 
     void Source(const JobSource& file);
-    void Ask(const JobSource& file);
+    void OneImage(const JobSource& file);
+    bool Asked(FileRun& run);
     QStringList SpillFolders(const QString& folder) const;
     void One(Item& item);
     static EngineError OpenSource(Item& item, std::unique_ptr<SafeFile::Source>* in);
@@ -255,7 +259,5 @@ private:
     bool failed_ = false;
     int done_ = 0;
     int total_ = 0;
-    std::vector<JobSource> sources_; // stepped through
-    std::size_t next_ = 0;
     bool cancelled_ = false;
 };

@@ -29,6 +29,8 @@ struct ConversionJob::FileRun {
     RomLayout target = RomLayout::Unknown; // what it is written in
     std::unique_ptr<SafeFile::Writer> writer;
     SafeFile::FileId before; // what the destination's name led to before
+    // What may be replaced at the destination's name when it is named.
+    SafeFile::Existing existing = SafeFile::Existing::Keep;
     std::int64_t bytes = 0;
     QString sourceSha;
     bool fromTree = false;
@@ -60,6 +62,7 @@ struct ConversionJob::Item {
     // The layout of a content made by the job (a patched image), which is
     // not looked at again; Unknown for a source as it is.
     RomLayout made = RomLayout::Unknown;
+    QString destination = QString(); // where the caller names the output, if it does
 };
 
 inline JobNotice Notice(JobNotice::Kind kind, const QString& subject = QString(),

@@ -79,35 +79,6 @@ EngineError TooLarge() {
     return {EngineError::Code::ImageTooLarge, QString::number(MaxImageSize >> 20)};
 }
 
-EngineError Converter::ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
-                                         const QString& destination, SafeFile::Existing existing,
-                                         SafeFile::Writer& writer) {
-    // An archive's image is held in a file beside the destination.
-    if (Archive::IsArchive(source)) {
-        Archive::Entry image;
-        const QStringList spillTo{QFileInfo(destination).path(), QDir::tempPath()};
-        if (const EngineError error =
-                Archive::SingleImage(source, MaxSourceSize, &image, nullptr, &spillTo);
-            error.Failed()) {
-            return {EngineError::Code::ArchiveRefused, error.Text()};
-        }
-        return ConvertSourceInto(from, to, *image.content, destination, existing, writer);
-    }
-    const SafeFile::Source in(source);
-    if (!in.IsOpen())
-        return in.Error();
-    return ConvertSourceInto(from, to, in, destination, existing, writer);
-}
-
-EngineError Converter::ConvertSourceInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                                         const QString& destination, SafeFile::Existing existing,
-                                         SafeFile::Writer& writer) {
-    if (const EngineError opened = OpenInto(from, to, in, destination, existing, writer);
-        opened.Failed())
-        return opened;
-    return StreamInto(from, to, in, writer);
-}
-
 EngineError Converter::OpenInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
                                 const QString& destination, SafeFile::Existing existing,
                                 SafeFile::Writer& writer) {
@@ -365,48 +336,6 @@ EngineError Converter::Pour(RomLayout from, RomLayout to, const SafeFile::Source
     if (pass.Unreadable())
         return {EngineError::Code::ReadFailed};
     return in.Unchanged() ? EngineError() : EngineError(EngineError::Code::Changed);
-}
-
-EngineError Converter::ConvertLayout(RomLayout from, RomLayout to, const QString& source,
-                                     const QString& destination, SafeFile::Existing existing) {
-    SafeFile::Writer writer;
-    const EngineError result = ConvertLayoutInto(from, to, source, destination, existing, writer);
-    if (result.Failed())
-        return result;
-    return writer.Commit() ? EngineError() : writer.Error();
-}
-
-EngineError Converter::Convert(std::int32_t mode, const QString& source, const QString& destination,
-                               SafeFile::Existing existing) {
-    if (mode < SMDtoBIN || mode > BINtoMD)
-        return {EngineError::Code::UnknownMode, QString::number(mode)};
-    return ConvertLayout(SourceLayout(mode), TargetLayout(mode), source, destination, existing);
-}
-
-EngineError Convert(std::int32_t mode, const QString& source, const QString& destination,
-                    SafeFile::Existing existing) {
-    return Converter().Convert(mode, source, destination, existing);
-}
-
-EngineError ConvertLayout(RomLayout from, RomLayout to, const QString& source,
-                          const QString& destination, SafeFile::Existing existing) {
-    return Converter().ConvertLayout(from, to, source, destination, existing);
-}
-
-bool ConvertSMDtoBIN(const QString& source, const QString& destination) {
-    return !Convert(SMDtoBIN, source, destination).Failed();
-}
-
-bool ConvertBINtoSMD(const QString& source, const QString& destination) {
-    return !Convert(BINtoSMD, source, destination).Failed();
-}
-
-bool ConvertMDtoBIN(const QString& source, const QString& destination) {
-    return !Convert(MDtoBIN, source, destination).Failed();
-}
-
-bool ConvertBINtoMD(const QString& source, const QString& destination) {
-    return !Convert(BINtoMD, source, destination).Failed();
 }
 
 } // namespace Mod_Convert

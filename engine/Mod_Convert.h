@@ -23,12 +23,6 @@ using Cartridge::MaxSourceSize;
 using Cartridge::SizeAllowed;
 using Cartridge::SizeRule;
 
-// The four converters: true once the destination holds the converted bytes.
-bool ConvertSMDtoBIN(const QString& source, const QString& destination);
-bool ConvertBINtoSMD(const QString& source, const QString& destination);
-bool ConvertMDtoBIN(const QString& source, const QString& destination);
-bool ConvertBINtoMD(const QString& source, const QString& destination);
-
 // A conversion's refusals of a size its rule does not allow, and of an
 // image larger than the largest it converts.
 EngineError SizeRefused(RomLayout from, RomLayout to);
@@ -41,18 +35,6 @@ EngineError TooLarge();
 // did; on a failure the destination is exactly as it was.
 class Converter {
 public:
-    // One conversion by mode. An entry at the destination's name is replaced
-    // unless existing says to keep it.
-    EngineError Convert(std::int32_t mode, const QString& source, const QString& destination,
-                        SafeFile::Existing existing = SafeFile::Existing::Replace);
-
-    // Converts between any two known layouts: the source is turned into a
-    // plain image and that into the target layout. The same layout on both
-    // sides writes a byte copy.
-    EngineError ConvertLayout(RomLayout from, RomLayout to, const QString& source,
-                              const QString& destination,
-                              SafeFile::Existing existing = SafeFile::Existing::Replace);
-
     // A source already open, read in pieces, never whole, and refused when
     // it changes meanwhile; in two steps, so that the second may run on
     // another thread (with a converter of its own): the source checked
@@ -86,18 +68,6 @@ public:
     void ShareHelpers(WorkerPool* helpers) { helpers_ = helpers; }
 
 private:
-    // ConvertLayout, leaving the converted bytes in a writer that is open
-    // but not committed. Success then means only that the writer holds the
-    // whole content.
-    EngineError ConvertLayoutInto(RomLayout from, RomLayout to, const QString& source,
-                                  const QString& destination, SafeFile::Existing existing,
-                                  SafeFile::Writer& writer);
-
-    // The same for a source already open: read in pieces, never whole, and
-    // refused when it changes meanwhile.
-    EngineError ConvertSourceInto(RomLayout from, RomLayout to, const SafeFile::Source& in,
-                                  const QString& destination, SafeFile::Existing existing,
-                                  SafeFile::Writer& writer);
     using Put =
         std::function<int(std::int64_t offset, const std::uint8_t* data, std::int64_t bytes)>;
     EngineError Copy(RomLayout layout, const SafeFile::Source& in, const Put& put,
@@ -114,12 +84,5 @@ private:
     std::unique_ptr<WorkerPool> ownHelpers_;
     std::int64_t shareFrom_ = std::int64_t(1) << 20;
 };
-
-// One conversion with a converter of its own, for callers that keep none.
-EngineError Convert(std::int32_t mode, const QString& source, const QString& destination,
-                    SafeFile::Existing existing = SafeFile::Existing::Replace);
-EngineError ConvertLayout(RomLayout from, RomLayout to, const QString& source,
-                          const QString& destination,
-                          SafeFile::Existing existing = SafeFile::Existing::Replace);
 
 } // namespace Mod_Convert

@@ -10,13 +10,14 @@
 
 namespace Mod_File {
 
-// Converts one file by mode: true when the destination was written. On false
-// the destination is exactly as it was before the call.
+// Converts one file by mode, as a job of that one file whose destination is
+// named: true when the destination was written. On false the destination is
+// exactly as it was before the call.
 bool ConvertFile(const QString& source, const QString& destination, std::int32_t mode);
 
 // The same, telling why a file was not converted (nothing once it was). An
 // entry at the destination's name is replaced only where existing allows
-// it: the caller asked the user about that entry.
+// it (Keep or, asked about, Replace).
 EngineError ConvertFileReport(const QString& source, const QString& destination, std::int32_t mode,
                               SafeFile::Existing existing = SafeFile::Existing::Replace);
 

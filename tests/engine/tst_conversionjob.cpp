@@ -403,9 +403,9 @@ void tst_ConversionJob::outcomes_data() {
         << QStringList{"a.bin=old", "b.bin=1"};
     QTest::newRow("ask: a failure is told, the run goes on")
         << "ask" << QStringList{"a.smd=plain", "b.smd=smd", "c.smd=missing"} << none << "no"
-        << QStringList{"a.smd failed Refused:SizeRule", "b.smd converted",
-                       "c.smd failed Refused:Missing"}
-        << "1 0 0 2 0" << QStringList{"a.bin=-", "b.bin=1"};
+        << QStringList{"a.smd refused Refused:SizeRule", "b.smd converted",
+                       "c.smd refused Refused:Missing"}
+        << "1 0 2 0 0" << QStringList{"a.bin=-", "b.bin=1"};
     QTest::newRow("ask: a full drive fails the file, keeps the old one")
         << "ask" << QStringList{"a.smd=smd", "b.smd=smd"} << QStringList{"a.bin"}
         << "yes,full=a.bin" << QStringList{"a.smd failed Refused:WriteFailed", "b.smd converted"}
@@ -440,10 +440,12 @@ void tst_ConversionJob::outcomes() {
     } else if (task == QLatin1String("fix")) {
         request.task = JobTask::FixChecksum;
     } else if (task == QLatin1String("ask")) {
-        request.ask = true;
+        request.existing = JobRequest::WhenExists::Ask;
+        request.force = true;
         request.mode = SMDtoBIN;
     }
-    request.folder = request.ask ? out : out + QLatin1Char('/');
+    const bool ask = request.existing == JobRequest::WhenExists::Ask;
+    request.folder = out + QLatin1Char('/');
     Script script;
     script.folder = dir.path() + QLatin1Char('/');
     std::unique_ptr<TestFiles::UnwritableFolder> locked;
@@ -468,9 +470,9 @@ void tst_ConversionJob::outcomes() {
         else if (option == QLatin1String("j1"))
             request.threads = 1;
         else if (option == QLatin1String("overwrite"))
-            request.overwrite = true;
+            request.existing = JobRequest::WhenExists::Replace;
         else if (option == QLatin1String("skip"))
-            request.skipExisting = true;
+            request.existing = JobRequest::WhenExists::PassOver;
         else if (option == QLatin1String("force"))
             request.force = true;
         else if (option == QLatin1String("verify"))
@@ -500,14 +502,8 @@ void tst_ConversionJob::outcomes() {
     }
 
     ConversionJob job(request, script);
-    if (request.ask) {
-        job.Start(list);
-        while (job.Step()) {
-        }
-        QCOMPARE(job.WasCancelled(), script.cancelAt >= 0);
-    } else {
-        job.Run(list);
-    }
+    job.Run(list);
+    QCOMPARE(job.WasCancelled(), script.cancelAt >= 0);
     WriterFaults::FullFor(QByteArray());
     WriterFaults::DriveHolds(-1);
     fds.reset();
@@ -528,7 +524,7 @@ void tst_ConversionJob::outcomes() {
                             .arg(job.Count(FileOutcome::Failed))
                             .arg(job.Count(FileOutcome::PassedOver));
     QCOMPARE(got, counts);
-    if (request.ask)
+    if (ask)
         QCOMPARE(script.asked, before);
     for (const QString& expected : disk) {
         const QString name = expected.section(QLatin1Char('='), 0, 0);

@@ -1,3 +1,4 @@
+#include "ConversionJob.h"
 #include "FileFunctions.h"
 #include "Mod_Convert.h"
 #include "Mod_File.h"
@@ -201,8 +202,21 @@ void tst_Convert::cartridgeSizes() {
     QFETCH(QByteArray, sourceSha1);
     QCOMPARE(QCryptographicHash::hash(source, QCryptographicHash::Sha1).toHex(), sourceSha1);
     QVERIFY(WriteFile(Path("source"), source));
-    QCOMPARE(Mod_Convert::ConvertLayout(from, to, Path("source"), Path("target")).code,
-             EngineError::Code::None);
+    // The layout is the one its content shows, as a to-layout job finds it.
+    class Told : public JobObserver {
+    public:
+        void Done(const FileReport& report) override { outcome = report.outcome; }
+        FileOutcome outcome = FileOutcome::Failed;
+    } told;
+    JobRequest request;
+    request.task = JobTask::ToLayout;
+    request.target = to;
+    JobSource file;
+    file.path = Path("source");
+    file.destination = Path("target");
+    ConversionJob(request, told).Run({file});
+    QCOMPARE(told.outcome, FileOutcome::Converted);
+    Q_UNUSED(from);
     QCOMPARE(QCryptographicHash::hash(ReadFile(Path("target")), QCryptographicHash::Sha1).toHex(),
              sha1);
 }
@@ -334,7 +348,7 @@ void tst_Convert::sourceFailures_data() {
     QTest::addColumn<EngineError::Code>("why");
     QTest::newRow("missing") << "missing.bin" << EngineError::Code::Missing;
     QTest::newRow("empty path") << "" << EngineError::Code::Missing;
-    QTest::newRow("folder") << "folder.bin" << EngineError::Code::NotRegular;
+    QTest::newRow("folder") << "folder.bin" << EngineError::Code::SourceIsFolder;
     // Opening a FIFO would wait for a writer forever.
     QTest::newRow("fifo") << "fifo.bin" << EngineError::Code::NotRegular;
     QTest::newRow("device") << "/dev/zero" << EngineError::Code::NotRegular;
@@ -501,9 +515,8 @@ void tst_Convert::whatIsInTheWay() {
     struct stat before {};
     ::lstat(n.constData(), &before);
 
-    Mod_Convert::Converter converter;
     const EngineError result =
-        converter.Convert(BINtoMD, Path("src/r.bin"), name,
+        ConvertFileReport(Path("src/r.bin"), name, BINtoMD,
                           replace ? SafeFile::Existing::Replace : SafeFile::Existing::Keep);
     QCOMPARE(!result.Failed(), converted);
     struct stat after {};
@@ -659,17 +672,17 @@ void tst_Convert::realFileSystems() {
     QVERIFY(WriteFile(Path("first.bin"), first));
     QVERIFY(WriteFile(Path("second.bin"), second));
     QCOMPARE(
-        Mod_Convert::Convert(BINtoMD, Path("first.bin"), out + "/game.md", SafeFile::Existing::Keep)
+        ConvertFileReport(Path("first.bin"), out + "/game.md", BINtoMD, SafeFile::Existing::Keep)
             .code,
         EngineError::Code::None);
     QCOMPARE(ReadFile(out + "/game.md"), ModelMd(first));
-    QCOMPARE(Mod_Convert::Convert(BINtoMD, Path("second.bin"), out + "/game.md",
-                                  SafeFile::Existing::Keep)
-                 .code,
-             EngineError::Code::DestinationExists);
+    QCOMPARE(
+        ConvertFileReport(Path("second.bin"), out + "/game.md", BINtoMD, SafeFile::Existing::Keep)
+            .code,
+        EngineError::Code::DestinationExists);
     QCOMPARE(ReadFile(out + "/game.md"), ModelMd(first));
-    QCOMPARE(Mod_Convert::Convert(BINtoMD, Path("second.bin"), out + "/game.md",
-                                  SafeFile::Existing::Replace)
+    QCOMPARE(ConvertFileReport(Path("second.bin"), out + "/game.md", BINtoMD,
+                               SafeFile::Existing::Replace)
                  .code,
              EngineError::Code::None);
     QCOMPARE(ReadFile(out + "/game.md"), ModelMd(second));

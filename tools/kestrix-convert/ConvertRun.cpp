@@ -160,8 +160,9 @@ JobRequest RequestOf(const Settings& s) {
     r.folder = s.folder;
     r.toStdout = a.ToStdout();
     r.stdinName = a.name;
-    r.overwrite = a.overwrite;
-    r.skipExisting = a.skipExisting;
+    r.existing = a.overwrite      ? JobRequest::WhenExists::Replace
+                 : a.skipExisting ? JobRequest::WhenExists::PassOver
+                                  : JobRequest::WhenExists::Skip;
     r.inPlace = a.inPlace;
     r.dryRun = a.dryRun;
     r.force = a.force;
