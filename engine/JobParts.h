@@ -1,30 +1,21 @@
 #pragma once
 
-// The parts of a conversion job that its units share: what a file holds
-// from the moment it is read until it is told.
+// The parts of a conversion job: what a file holds from the moment it is
+// read until it is told, what a task may ask of the run it works for, and
+// the task itself.
 
-#include "ConversionJob.h"
+#include "JobRequest.h"
+#include "Mod_Convert.h"
+#include "RomInspector.h"
+#include "SafeFile.h"
 
-#include <QCryptographicHash>
+#include <memory>
 
-// A file's content being converted on another thread: the source, open,
-// is read there into the file's writer; what became of it is taken up in
-// the order of the files.
-struct ConversionJob::Streaming {
-    std::unique_ptr<SafeFile::Source> in;
-    RomLayout from = RomLayout::Unknown;
-    RomLayout to = RomLayout::Unknown;
-    SafeFile::Writer* writer = nullptr;
-    SafeFile::Existing existing = SafeFile::Existing::Keep;
-    std::unique_ptr<QCryptographicHash> hash; // the source's plain content, for verify
-    EngineError result;
-    bool redo = false;  // written again here, on its own
-    bool aside = false; // converted on the pool
-};
+struct Streaming;
 
 // One file, from the moment its converted bytes are in a writer until it
 // is told.
-struct ConversionJob::FileRun {
+struct FileRun {
     FileReport report;
     RomLayout target = RomLayout::Unknown; // what it is written in
     std::unique_ptr<SafeFile::Writer> writer;
@@ -46,7 +37,7 @@ struct ConversionJob::FileRun {
 };
 
 // Where a source's bytes come from: a file, or an archive's entry.
-struct ConversionJob::Item {
+struct Item {
     QString given;
     QString path; // the file, or the archive
     // An entry's content (or standard input's), held in a file of its own;
@@ -65,11 +56,66 @@ struct ConversionJob::Item {
     QString destination = QString(); // where the caller names the output, if it does
 };
 
-inline JobNotice Notice(JobNotice::Kind kind, const QString& subject = QString(),
-                        const QString& text = QString()) {
-    JobNotice notice;
-    notice.kind = kind;
-    notice.subject = subject;
-    notice.text = text;
-    return notice;
-}
+JobNotice Notice(JobNotice::Kind kind, const QString& subject = QString(),
+                 const QString& text = QString());
+
+// A source's content, open: its file (as opened when it was looked at, or
+// now), or what is held for an entry or standard input; refused when it
+// cannot be opened, is empty or larger than the largest image.
+EngineError OpenSource(Item& item, std::unique_ptr<SafeFile::Source>* in);
+
+// What a task may ask of the run it works for.
+class JobRun {
+public:
+    virtual const JobRequest& Request() const = 0;
+    virtual JobObserver& Observer() = 0;
+    virtual Mod_Convert::Converter& Converter() = 0;
+    // Whether the file may be written at its destination; told on the file
+    // when it may not.
+    virtual bool MayWrite(FileRun& run, const Item& item) = 0;
+    // A destination will be written (or, unclaimed, will not be after all).
+    virtual void Claim(const FileRun& run) = 0;
+    virtual void Unclaim(const FileRun& run) = 0;
+    // Converts a source's content into the file's open writer, here or on
+    // another thread, taken up in the order of the files.
+    virtual void Stream(FileRun& run, std::unique_ptr<SafeFile::Source> in, RomLayout from,
+                        SafeFile::Existing existing) = 0;
+    // Every file converting on other threads, taken up.
+    virtual void TakeUpAll() = 0;
+    virtual void Refuse(FileRun& run, const EngineError& why,
+                        FileOutcome outcome = FileOutcome::Refused) = 0;
+    // A conversion that did not happen: why, and how it counts.
+    virtual void RefuseResult(FileRun& run, const EngineError& error) = 0;
+    virtual void SkipExisting(FileRun& run) = 0;
+
+protected:
+    ~JobRun() = default;
+};
+
+// What a job's task does with each source: names its output, makes what is
+// to be written where the task makes it (a patched image), and puts it into
+// the file's writer.
+class JobTaskRunner {
+public:
+    explicit JobTaskRunner(JobRun& job) : job_(job), r_(job.Request()) {}
+    virtual ~JobTaskRunner() = default;
+    JobTaskRunner(const JobTaskRunner&) = delete;
+    JobTaskRunner& operator=(const JobTaskRunner&) = delete;
+
+    // The name of the output of a source of that name.
+    virtual QString OutputName(const QString& sourceName) const = 0;
+    // False when the file ends here, told on it.
+    virtual bool Make(FileRun& /*run*/, Item& /*item*/) { return true; }
+    virtual void Prepare(FileRun& run, Item& item, QString name) = 0;
+
+protected:
+    JobRun& job_;
+    const JobRequest& r_;
+};
+
+// The task a request asks for.
+// A conversion; datNames: outputs named after the DAT entries their sources
+// match, where the request gives DAT files.
+std::unique_ptr<JobTaskRunner> ConvertTask(JobRun& job, bool datNames = true);
+std::unique_ptr<JobTaskRunner> RepairTask(JobRun& job);
+std::unique_ptr<JobTaskRunner> PatchTask(JobRun& job);

@@ -1,0 +1,326 @@
+// Patching as a conversion job does it: each source's base checked against
+// every patch before anything is written, the patches applied in order in
+// memory, the header checksum mended, and the result handed on to be
+// written in its layout as a converted file is.
+
+#include "JobParts.h"
+
+#include "Archive.h"
+#include "DatFile.h"
+#include "FileFunctions.h"
+#include "Patch.h"
+#include "PathSeparator.h"
+#include "PlainStream.h"
+#include "Repair.h"
+
+#include <QDateTime>
+
+#include <cstring>
+#include <utility>
+
+namespace {
+
+using Code = EngineError::Code;
+using RomInspector::ReadAt;
+
+QString Hex32(std::uint32_t value) {
+    return RomInspector::Hex(value, 8);
+}
+
+// Why a base is not the one a patch was made for.
+QString OtherBase(const Patch::Description& d, bool first, std::int64_t size, std::uint32_t crc) {
+    const QString has = size == d.sourceSize
+                            ? Hex32(crc)
+                            : QStringLiteral("%1 bytes with CRC32 %2").arg(size).arg(Hex32(crc));
+    return QStringLiteral("the patch expects %1 of %2 bytes with CRC32 %3, this one has %4")
+        .arg(first ? QStringLiteral("a plain image")
+                   : QStringLiteral("the image the patches before it make"))
+        .arg(d.sourceSize)
+        .arg(Hex32(d.sourceCrc), has);
+}
+
+// Whether bytes of a size can be the file of a layout.
+bool FitsLayout(RomLayout layout, std::int64_t size) {
+    if (layout == RomLayout::Smd)
+        return size >= Cartridge::SmdHeaderSize && (size - Cartridge::SmdHeaderSize) % 2 == 0;
+    return size % 2 == 0;
+}
+
+// A source being patched: the file, what it holds, and the image so far.
+struct Patching {
+    std::unique_ptr<SafeFile::Source> in;
+    ReadAt read;
+    std::int64_t length = 0;
+    RomLayout layout = RomLayout::Unknown; // the file's
+    std::vector<std::uint8_t> image;       // plain, once a patch is applied
+    QStringList said;                      // told after the destination
+};
+
+// One patch applied: what it is applied to, and whether that is its base.
+struct Step {
+    Patch::Description d;
+    QString who; // "name: " where there are several patches
+    ReadAt base;
+    std::int64_t size = 0;
+    RomLayout bytesIn = RomLayout::Plain; // what the patched bytes are
+    bool fits = true;
+};
+
+class PatchImage : public JobTaskRunner {
+public:
+    explicit PatchImage(JobRun& job) : JobTaskRunner(job), convert_(ConvertTask(job, false)) {}
+
+    // A patched file has its name once it is made.
+    QString OutputName(const QString& sourceName) const override { return sourceName; }
+    bool Make(FileRun& run, Item& item) override;
+    void Prepare(FileRun& run, Item& item, QString name) override {
+        convert_->Prepare(run, item, std::move(name));
+    }
+
+private:
+    bool Base(FileRun& run, Patching& p);
+    bool Named(FileRun& run, Item& item, const Patching& p);
+    bool Apply(FileRun& run, Patching& p, std::size_t i);
+    bool Fit(FileRun& run, Patching& p, std::size_t i, Step* step);
+    bool Checked(FileRun& run, Patching& p, const Step& step,
+                 const std::vector<std::uint8_t>& target);
+    bool MendChecksum(FileRun& run, Patching& p);
+    bool Refused(FileRun& run, const EngineError& why, FileOutcome outcome = FileOutcome::Refused) {
+        job_.Refuse(run, why, outcome);
+        return false;
+    }
+
+    std::unique_ptr<JobTaskRunner> convert_;
+};
+
+// Applies the job's patches to a source, in order: each to the plain content
+// (the first to the file's own bytes when it was made for those), checked
+// against what the patch says of its base and of its result. The patched
+// image becomes the item's content, plain, named after the last patch.
+// False when nothing is to be written (why is told on the run).
+bool PatchImage::Make(FileRun& run, Item& item) {
+    Patching p;
+    if (const EngineError opened = OpenSource(item, &p.in); opened.Failed())
+        return Refused(run, opened);
+    p.length = p.in->Size();
+    p.read = RomInspector::ReaderOf(*p.in);
+    if (!Base(run, p) || !Named(run, item, p))
+        return false;
+    for (std::size_t i = 0; i < r_.patches->size(); ++i)
+        if (!Apply(run, p, i))
+            return false;
+    p.in.reset();
+    if (!MendChecksum(run, p))
+        return false;
+    std::int64_t at = 0;
+    const SafeFile::Pull pull = [&](char* into, std::int64_t most, EngineError*) {
+        const std::int64_t n = std::min(most, std::int64_t(p.image.size()) - at);
+        std::memcpy(into, p.image.data() + at, std::size_t(n));
+        at += n;
+        return n;
+    };
+    // Held in memory, never on the drive it is written to.
+    if (const EngineError held = SafeFile::Hold(Mod_Convert::MaxSourceSize, pull, &item.content);
+        held.Failed())
+        return Refused(run, held, FileOutcome::Failed);
+    item.held = true;
+    item.mtime = QDateTime::currentSecsSinceEpoch();
+    return true;
+}
+
+// Looks at a source before it is patched: its layout (a file of no known
+// layout is patched as it is), and, for an IPS patch, which no checksum
+// ties to its base, the DAT entry the base matches. False when the source
+// cannot be patched.
+bool PatchImage::Base(FileRun& run, Patching& p) {
+    RomInspector::Options options;
+    const bool named = r_.dats && r_.patches->front().description.kind == Patch::Kind::Ips;
+    options.fingerprints = named;
+    // The layout, as a conversion decides it: by the header alone where it
+    // shows under one layout.
+    options.checksum = named;
+    const RomInspector::Report report = RomInspector::InspectData(p.read, p.length, options);
+    if (!report.Inspected())
+        return Refused(run, report.error);
+    if (report.disc)
+        return Refused(run, Code::DiscImage);
+    p.layout = report.layout == RomLayout::Unknown ? RomLayout::Plain : report.layout;
+    if (!named)
+        return true;
+    if (const DatFile::Rom* rom = r_.dats->Match(report))
+        run.report.notices.push_back(Notice(JobNotice::Kind::Base, rom->name, rom->game));
+    else
+        run.report.notices.push_back(Notice(JobNotice::Kind::UnknownBase));
+    return true;
+}
+
+// Named after the last patch, in the layout it is written in (standard
+// input, and a layout no file is written in, as a plain image), and its
+// destination judged before anything is applied or held.
+bool PatchImage::Named(FileRun& run, Item& item, const Patching& p) {
+    RomLayout out = r_.target;
+    if (out == RomLayout::Unknown)
+        out = item.path != QLatin1String("-") &&
+                      (p.layout == RomLayout::Smd || p.layout == RomLayout::Md)
+                  ? p.layout
+                  : RomLayout::Plain;
+    run.target = out;
+    item.name = FileFunctions::GetFullStem(Archive::OwnName(r_.patches->back().path)) +
+                LayoutExtension(out);
+    item.made = RomLayout::Plain;
+    if (r_.toStdout)
+        return true;
+    run.report.destination = JoinPath(JoinPath(r_.folder, item.folder), item.name);
+    return job_.MayWrite(run, item);
+}
+
+// Applies the i-th patch to the image so far (the first to the file).
+bool PatchImage::Apply(FileRun& run, Patching& p, std::size_t i) {
+    Step step;
+    if (!Fit(run, p, i, &step))
+        return false;
+    std::vector<std::uint8_t> target;
+    if (const EngineError applied =
+            Patch::Apply((*r_.patches)[i].bytes, step.d, step.base, step.size, &target);
+        applied.Failed())
+        return Refused(run, applied,
+                       applied.code == Code::PatchDoesNotFit ? FileOutcome::Refused
+                                                             : FileOutcome::Failed);
+    if (i == 0 && !p.in->Unchanged())
+        return Refused(run, Code::Changed);
+    if (!Checked(run, p, step, target))
+        return false;
+    if (step.bytesIn != RomLayout::Plain) {
+        // Made in the file's own layout: its plain content from here on.
+        const std::int64_t bytes = std::int64_t(target.size());
+        if (!FitsLayout(step.bytesIn, bytes))
+            return Refused(run, {Code::SizeUnfit, LayoutPhrase(step.bytesIn)});
+        std::vector<std::uint8_t> plain(
+            std::size_t(RomInspector::PlainSizeOf(step.bytesIn, bytes)));
+        const ReadAt made = RomInspector::MemoryReader(target.data(), bytes);
+        RomInspector::PlainStream stream(made, bytes, step.bytesIn);
+        if (!stream.Get(0, plain.data(), std::int64_t(plain.size())))
+            return Refused(run, {Code::SizeUnfit, LayoutPhrase(step.bytesIn)});
+        target = std::move(plain);
+    }
+    p.image = std::move(target);
+    return true;
+}
+
+// What the i-th patch is applied to, and whether that is the base it was
+// made for: a UPS patch fits its target too (applied in reverse), the first
+// patch the file's own bytes; --force applies it to whatever it is.
+bool PatchImage::Fit(FileRun& run, Patching& p, std::size_t i, Step* step) {
+    const std::vector<Patch::Loaded>& patches = *r_.patches;
+    step->d = patches[i].description;
+    Patch::Description& d = step->d;
+    step->who = patches.size() > 1 ? SafeFile::Printable(Archive::OwnName(patches[i].path)) + ": "
+                                   : QString();
+    step->base = i == 0 ? RomInspector::PlainReader(p.read, p.length, p.layout)
+                        : RomInspector::MemoryReader(p.image.data(), std::int64_t(p.image.size()));
+    step->size =
+        i == 0 ? RomInspector::PlainSizeOf(p.layout, p.length) : std::int64_t(p.image.size());
+    if (!d.checksums)
+        return true;
+    std::uint32_t crc = 0;
+    if (!Patch::Crc32(step->base, step->size, &crc))
+        return Refused(run, Code::ReadFailed, FileOutcome::Failed);
+    step->fits = crc == d.sourceCrc && step->size == d.sourceSize;
+    // A UPS patch undoes itself: applied to its target, it gives back its
+    // source.
+    if (!step->fits && d.kind == Patch::Kind::Ups && crc == d.targetCrc &&
+        step->size == d.targetSize && d.sourceCrc != d.targetCrc) {
+        std::swap(d.sourceSize, d.targetSize);
+        std::swap(d.sourceCrc, d.targetCrc);
+        step->fits = true;
+        p.said << step->who + QStringLiteral("applied in reverse, to the image it makes");
+    }
+    std::uint32_t raw = 0;
+    if (!step->fits && i == 0 && p.layout != RomLayout::Plain && p.length == d.sourceSize) {
+        if (!Patch::Crc32(p.read, p.length, &raw))
+            return Refused(run, Code::ReadFailed, FileOutcome::Failed);
+        // A patch made for the file as it is, not for its plain content.
+        if (raw == d.sourceCrc) {
+            step->base = p.read;
+            step->size = p.length;
+            step->bytesIn = p.layout;
+            step->fits = true;
+            p.said << step->who +
+                          QStringLiteral("applied to the bytes of %1, which it was made for")
+                              .arg(LayoutPhrase(p.layout));
+        }
+    }
+    if (!step->fits && !r_.force)
+        return Refused(run,
+                       {Code::WrongBase, OtherBase(d, i == 0, step->size, crc), run.report.given});
+    if (!step->fits)
+        p.said << step->who + QStringLiteral("forced onto an image it was not made for");
+    return true;
+}
+
+// Whether a patch made what it says it makes: a patch applied to its own
+// base that does not is damaged.
+bool PatchImage::Checked(FileRun& run, Patching& p, const Step& step,
+                         const std::vector<std::uint8_t>& target) {
+    if (!step.d.checksums)
+        return true;
+    const std::uint32_t made = Patch::Crc32(target.data(), std::int64_t(target.size()));
+    if (made == step.d.targetCrc)
+        p.said << step.who + QStringLiteral("target CRC32 %1 matches").arg(Hex32(made));
+    else if (step.fits)
+        return Refused(
+            run,
+            {Code::TargetDiffers, QStringLiteral("the patched image's CRC32 is %1, not the %2 the "
+                                                 "patch makes: the patch is damaged")
+                                      .arg(Hex32(made), Hex32(step.d.targetCrc))},
+            FileOutcome::Failed);
+    else
+        p.said << step.who + QStringLiteral("target CRC32 %1, not the patch's %2")
+                                 .arg(Hex32(made), Hex32(step.d.targetCrc));
+    return true;
+}
+
+// The patched image as it is written: of a size its layout takes, with the
+// header checksum the boot check computes once the patches are in.
+bool PatchImage::MendChecksum(FileRun& run, Patching& p) {
+    std::vector<std::uint8_t>& image = p.image;
+    if (image.empty())
+        return Refused(run, {Code::SizeRule, QStringLiteral("the patched image is empty")});
+    // Only whole blocks make an SMD image, whole 16 KiB units an MD one.
+    const RomLayout out = run.target;
+    if (out != RomLayout::Plain &&
+        !Mod_Convert::SizeAllowed(RomLayout::Plain, out, std::int64_t(image.size())))
+        return Refused(run,
+                       {Code::SizeRule,
+                        QStringLiteral("the patched image of %1 bytes cannot be %2 (%3); "
+                                       "--to bin writes it as a plain image")
+                            .arg(qint64(image.size()))
+                            .arg(LayoutPhrase(out), Cartridge::SizeRule(RomLayout::Plain, out))});
+    RomInspector::Options options;
+    options.fingerprints = false;
+    const RomInspector::Report after = RomInspector::InspectData(
+        RomInspector::MemoryReader(image.data(), std::int64_t(image.size())),
+        std::int64_t(image.size()), options);
+    Repair::Checksum sum;
+    if (after.layout == RomLayout::Plain && !Repair::ChecksumOf(after, &sum).Failed() &&
+        !sum.Right()) {
+        if (r_.keepChecksum) {
+            p.said << QStringLiteral("checksum %1 kept, the boot check sums %2")
+                          .arg(RomInspector::Hex(sum.stored), RomInspector::Hex(sum.computed));
+        } else {
+            image[std::size_t(Cartridge::ChecksumAt)] = std::uint8_t(sum.computed >> 8);
+            image[std::size_t(Cartridge::ChecksumAt) + 1] = std::uint8_t(sum.computed);
+            p.said << QStringLiteral("checksum %1, was %2")
+                          .arg(RomInspector::Hex(sum.computed), RomInspector::Hex(sum.stored));
+        }
+    }
+    if (!p.said.isEmpty())
+        run.report.detail = QStringLiteral(" (") + p.said.join(QStringLiteral("; ")) + ")";
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<JobTaskRunner> PatchTask(JobRun& job) {
+    return std::make_unique<PatchImage>(job);
+}
