@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
 #include <utility>
 
 namespace {
@@ -40,57 +39,6 @@ constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
 constexpr std::int64_t Limit = Mod_Convert::MaxSourceSize;
 } // namespace
 
-// A file's content being converted on another thread: the source, open,
-// is read there into the file's writer; what became of it is taken up in
-// the order of the files.
-struct Streaming {
-    std::unique_ptr<SafeFile::Source> in;
-    RomLayout from = RomLayout::Unknown;
-    RomLayout to = RomLayout::Unknown;
-    SafeFile::Writer* writer = nullptr;
-    SafeFile::Existing existing = SafeFile::Existing::Keep;
-    std::unique_ptr<QCryptographicHash> hash; // the source's plain content, for verify
-    EngineError result;
-    bool redo = false;  // written again here, on its own
-    bool aside = false; // converted on the pool
-};
-
-std::int64_t JobObserver::StandardInput(char*, std::int64_t, EngineError* why) {
-    *why = {EngineError::Code::StdinUnreadable, QStringLiteral("not offered")};
-    return -1;
-}
-
-int JobObserver::StandardOutput(const char*, std::int64_t) {
-    return EBADF;
-}
-
-// Converters for the pool's threads, each keeping its buffers from file to
-// file; one is lent to a thread for one file at a time.
-class ConverterShelf {
-public:
-    explicit ConverterShelf(WorkerPool& helpers) : helpers_(helpers) {}
-    std::unique_ptr<Mod_Convert::Converter> Take() {
-        const std::lock_guard lock(mutex_);
-        if (spare_.empty()) {
-            auto converter = std::make_unique<Mod_Convert::Converter>();
-            converter->ShareHelpers(&helpers_);
-            return converter;
-        }
-        std::unique_ptr<Mod_Convert::Converter> converter = std::move(spare_.back());
-        spare_.pop_back();
-        return converter;
-    }
-    void Give(std::unique_ptr<Mod_Convert::Converter> converter) {
-        const std::lock_guard lock(mutex_);
-        spare_.push_back(std::move(converter));
-    }
-
-private:
-    WorkerPool& helpers_;
-    std::mutex mutex_;
-    std::vector<std::unique_ptr<Mod_Convert::Converter>> spare_;
-};
-
 namespace {
 
 // A fixed mode decides the layout written.
@@ -102,21 +50,24 @@ JobRequest Settled(JobRequest request) {
 
 } // namespace
 
+std::int64_t JobObserver::StandardInput(char*, std::int64_t, EngineError* why) {
+    *why = {EngineError::Code::StdinUnreadable, QStringLiteral("not offered")};
+    return -1;
+}
+
+int JobObserver::StandardOutput(const char*, std::int64_t) {
+    return EBADF;
+}
+
 ConversionJob::ConversionJob(const JobRequest& request, JobObserver& observer)
-    : r_(Settled(request)), observer_(observer), helpers_(std::max(1, SafeFile::Cores() - 1)),
-      shelf_(std::make_unique<ConverterShelf>(helpers_)) {
-    converter_.ShareHelpers(&helpers_);
-    jobs_ = r_.threads > 0 ? r_.threads : SafeFile::Cores();
-    pool_.SetThreads(jobs_);
-    batchFiles_ = BatchFiles(InFlight(), jobs_ > 1 ? 2 : 1);
+    : r_(Settled(request)), observer_(observer), threads_(r_.threads) {
+    batchFiles_ = BatchFiles(threads_.InFlight(), threads_.Jobs() > 1 ? 2 : 1);
     task_ = r_.task == JobTask::Patch                                     ? PatchTask(*this)
             : r_.task == JobTask::FixChecksum || r_.task == JobTask::Trim ? RepairTask(*this)
                                                                           : ConvertTask(*this);
 }
 
-ConversionJob::~ConversionJob() {
-    pool_.WaitForDone();
-}
+ConversionJob::~ConversionJob() = default;
 
 void ConversionJob::Run(const std::vector<JobSource>& sources) {
     total_ = int(sources.size());
@@ -329,7 +280,7 @@ bool ConversionJob::Placed(FileRun& run, const Item& item) {
 // the next one are converted while its own are flushed and named; converting
 // one file at a time, there is nothing to overlap, and it is named at once.
 void ConversionJob::Seal() {
-    if (jobs_ == 1 || oneAtATime_)
+    if (!threads_.SideBySide())
         return Flush();
     Commit(sealed_);
     sealed_ = batch_.size();
@@ -395,110 +346,34 @@ bool ConversionJob::Asked(FileRun& run) {
     return true;
 }
 
-// Converts a file's content into its open writer, with the source's
-// fingerprint when one is asked for.
-void ConversionJob::Convert(Streaming& task, Mod_Convert::Converter& converter) {
-    if (task.hash)
-        task.hash->reset();
-    task.result = converter.StreamInto(task.from, task.to, *task.in, *task.writer, task.hash.get());
-    if (!task.result.Failed())
-        task.writer->StartWriteback();
-}
-
-// Converts a file's content into its open writer: on another thread when
-// the job converts several files at once (taken up in the order of the
-// files), or here and now.
+// Converts a file's content into its open writer: on other threads when
+// the job converts several files at once, a few files ahead of the oldest
+// one not yet taken up, no more (each holds its source open and its pieces
+// in memory); or here and now, after the files before it, in their order.
 void ConversionJob::Stream(FileRun& run, std::unique_ptr<SafeFile::Source> in, RomLayout from,
                            SafeFile::Existing existing) {
-    auto task = std::make_shared<Streaming>();
-    task->in = std::move(in);
-    task->from = from;
-    task->to = run.target;
-    task->writer = run.writer.get();
-    task->existing = existing;
-    if (r_.verify)
-        task->hash = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha1);
-    run.streaming = task;
-    // A few files ahead of the oldest one not yet taken up, no more: each
-    // holds its source open and its pieces in memory.
-    while (jobs_ > 1 && !oneAtATime_ && Streamed() >= InFlight())
+    while (threads_.SideBySide() && Streamed() >= threads_.InFlight())
         for (FileRun& earlier : batch_)
             if (earlier.streaming) {
                 TakeUp(earlier);
                 break;
             }
-    if (jobs_ == 1 || oneAtATime_) {
-        // The files before it first, in their order.
+    const bool sideBySide = threads_.SideBySide();
+    if (!sideBySide)
         TakeUpAll();
-        Convert(*task, converter_);
-        return TakeUp(run);
-    }
-    // Files converted side by side share only a large image's pieces.
-    task->aside = true;
-    aside_.Start([this, task](const InOrder<Nothing>::Give&) {
-        std::unique_ptr<Mod_Convert::Converter> converter = shelf_->Take();
-        converter->ShareFrom(std::int64_t(32) << 20);
-        Convert(*task, *converter);
-        shelf_->Give(std::move(converter));
-    });
+    threads_.Start(run, std::move(in), from, existing, r_.verify);
+    if (!sideBySide)
+        TakeUp(run);
 }
 
-// What became of a file converted aside, once it is done.
+// What became of a file converted, once it is done.
 void ConversionJob::TakeUp(FileRun& run) {
     if (!run.streaming)
         return;
-    const std::shared_ptr<Streaming> task = std::move(run.streaming);
-    // The files converted aside are taken up in their order: this is the
-    // oldest not yet taken.
-    if (task->aside)
-        aside_.TakeNext([](Nothing&) {});
-    if (task->result.code == EngineError::Code::WriteFailed && jobs_ > 1 && !task->redo) {
-        // The files after it, written beside it, may be what filled the
-        // drive: their content is dropped, and written again one by one once
-        // this one has been tried on its own, as one at a time would have;
-        // so is every file after them, as the drive is full or nearly so.
-        DropAfter(run);
-        task->redo = true;
-    }
-    if (task->redo) {
-        run.streaming = task;
-        Redo(run);
-        run.streaming.reset();
-    }
-    task->in.reset();
-    if (task->result.Failed()) {
+    if (const EngineError result = threads_.TakeUp(run, batch_); result.Failed()) {
         plan_.Unclaim(run.report.destination);
-        return RefuseResult(run, task->result);
+        RefuseResult(run, result);
     }
-    run.writingBack = true;
-    if (task->hash)
-        run.sourceSha = QString::fromLatin1(task->hash->result().toHex());
-}
-
-// The drive is full: every file converted beside the one that found it so,
-// after it, has its content dropped and is written again one at a time.
-void ConversionJob::DropAfter(const FileRun& run) {
-    oneAtATime_ = true;
-    aside_.WaitAll();
-    bool after = false;
-    for (FileRun& later : batch_) {
-        if (after && later.streaming) {
-            later.writer->Abort();
-            later.streaming->redo = true;
-        }
-        after = after || &later == &run;
-    }
-}
-
-// A file whose content was dropped, written again here, on its own.
-void ConversionJob::Redo(FileRun& run) {
-    Streaming& task = *run.streaming;
-    run.writer = std::make_unique<SafeFile::Writer>();
-    task.writer = run.writer.get();
-    task.result = converter_.OpenInto(task.from, task.to, *task.in, run.report.destination,
-                                      task.existing, *run.writer);
-    if (!task.result.Failed())
-        Convert(task, converter_);
 }
 
 void ConversionJob::TakeUpAll() {
@@ -652,12 +527,12 @@ void ConversionJob::ReadBack(std::vector<FileRun>& runs) {
     for (FileRun& run : runs) {
         if (!run.report.written)
             continue;
-        if (jobs_ == 1 || r_.zip)
+        if (threads_.Jobs() == 1 || r_.zip)
             readBack(run);
         else
-            pool_.Start([&readBack, &run] { readBack(run); });
+            threads_.Pool().Start([&readBack, &run] { readBack(run); });
     }
-    pool_.WaitForDone();
+    threads_.Pool().WaitForDone();
 }
 
 void ConversionJob::Refuse(FileRun& run, const EngineError& why, FileOutcome outcome) {

@@ -5,14 +5,12 @@
 #include "DestinationGuard.h"
 #include "JobParts.h"
 #include "JobRequest.h"
-#include "WorkerPool.h"
+#include "JobThreads.h"
 
 #include <QSet>
 
 #include <memory>
 #include <vector>
-
-class ConverterShelf;
 
 // A run of conversions or repairs of many sources. Every source is known
 // before anything is written: a destination is refused when it is another
@@ -44,7 +42,7 @@ private:
     // What the task asks of the run.
     const JobRequest& Request() const override { return r_; }
     JobObserver& Observer() override { return observer_; }
-    Mod_Convert::Converter& Converter() override { return converter_; }
+    Mod_Convert::Converter& Converter() override { return threads_.Here(); }
     bool MayWrite(FileRun& run, const Item& item) override;
     void Claim(const FileRun& run) override;
     void Unclaim(const FileRun& run) override;
@@ -70,20 +68,8 @@ private:
     void TellLeftovers(FileRun& run, const QString& folder);
 
     // Converting on other threads.
-    void Convert(Streaming& task, Mod_Convert::Converter& converter);
     void TakeUp(FileRun& run);
-    void DropAfter(const FileRun& run);
-    void Redo(FileRun& run);
     std::size_t Streamed() const;
-    // The most sources converted on other threads at once.
-    // A few for each thread, so that one large file, taken up in its turn,
-    // does not leave the others without work; never more than the two
-    // batches open at once hold.
-    std::size_t InFlight() const {
-        return jobs_ > 1
-                   ? std::min(std::size_t(8 * jobs_), std::size_t(SafeFile::MaxPendingWriters / 2))
-                   : 0;
-    }
 
     // Batches: written, named, read back and told.
     void Flush();
@@ -99,19 +85,7 @@ private:
 
     const JobRequest r_;
     JobObserver& observer_;
-    // The threads that help convert a large image, for all the job's
-    // converters.
-    WorkerPool helpers_;
-    Mod_Convert::Converter converter_;
-    int jobs_ = 1; // files converted at once
-    // Once a file has found the drive full: the rest is converted one file
-    // at a time, so that the same files fit as with one thread.
-    bool oneAtATime_ = false;
-    WorkerPool pool_; // converts them, when more than one, and reads them back
-    struct Nothing {};
-    InOrder<Nothing> aside_{pool_}; // the files converted on the pool
-    // Converters for the pool's threads.
-    std::unique_ptr<ConverterShelf> shelf_;
+    JobThreads threads_;
     ConversionPlan plan_;
     DestinationGuard guard_{r_, plan_};
     std::unique_ptr<JobTaskRunner> task_; // what is done with each source
