@@ -6,7 +6,6 @@
 #include "Patch.h"
 #include "PathSeparator.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 
@@ -37,9 +36,6 @@ std::size_t BatchFiles(std::size_t streaming, std::size_t batches) {
 
 constexpr std::int64_t BatchBytes = std::int64_t(256) << 20;
 constexpr std::int64_t Limit = Mod_Convert::MaxSourceSize;
-} // namespace
-
-namespace {
 
 // A fixed mode decides the layout written.
 JobRequest Settled(JobRequest request) {
@@ -232,16 +228,14 @@ void ConversionJob::One(Item& item) {
         Flush();
         item.content.reset(); // the name may lead to another file now
     }
-    QString name = task_->OutputName(item.name);
-    if (r_.zip)
-        name = FileFunctions::WithoutExtension(name) + QStringLiteral(".zip");
-    if (task_->Make(run, item) && Placed(run, item)) {
+    QString name;
+    if (task_->Make(run, item) && Placed(run, item, &name)) {
         // Descriptors held by others than the batch (inherited, a
         // library's) can run out before the batch is full: it is written
         // early then.
         if (!batch_.empty() && !SafeFile::DescriptorsFree(3))
             Flush();
-        task_->Prepare(run, item, r_.task == JobTask::Patch ? item.name : name);
+        task_->Prepare(run, item, name);
     }
     if (run.writer) {
         // A file streamed starts its own write-back once it is written.
@@ -254,10 +248,10 @@ void ConversionJob::One(Item& item) {
         Seal();
 }
 
-// Where a file goes, its folder made; false when it cannot go there.
-bool ConversionJob::Placed(FileRun& run, const Item& item) {
+// Where a file goes (named), its folder made; false when it cannot go there.
+bool ConversionJob::Placed(FileRun& run, const Item& item, QString* named) {
     const QString folder = JoinPath(r_.folder, item.folder);
-    QString name = task_->OutputName(item.name);
+    QString& name = *named = task_->OutputName(item.name);
     if (r_.zip)
         name = FileFunctions::WithoutExtension(name) + QStringLiteral(".zip");
     run.report.destination = !item.destination.isEmpty() ? item.destination
@@ -502,37 +496,10 @@ void ConversionJob::Verdict(FileRun& run) {
     }
 }
 
-// Reads every file named back, as many at once as files were converted
-// (a zip's image is read into memory, so zips one at a time): the SHA-1 of
-// its plain content in the layout it was written in, or of its bytes.
+// Reads every file named back once the whole job is named.
 void ConversionJob::ReadBack(std::vector<FileRun>& runs) {
-    if (!r_.verify || r_.dryRun)
-        return;
-    auto readBack = [this](FileRun& run) {
-        const RomLayout layout = run.verifyRaw                            ? RomLayout::Plain
-                                 : run.verifyLayout != RomLayout::Unknown ? run.verifyLayout
-                                                                          : run.target;
-        if (!r_.zip)
-            return void(run.readBack = RomInspector::PlainSha1(run.report.destination, layout));
-        // Read back out of the archive written.
-        Archive::Entry entry;
-        run.readBack.error = Archive::SingleImage(run.report.destination, Limit, &entry);
-        if (!run.readBack.error.Failed())
-            run.readBack = RomInspector::PlainSha1(
-                RomInspector::MemoryReader(
-                    reinterpret_cast<const std::uint8_t*>(entry.bytes.constData()),
-                    entry.bytes.size()),
-                entry.bytes.size(), run.target);
-    };
-    for (FileRun& run : runs) {
-        if (!run.report.written)
-            continue;
-        if (threads_.Jobs() == 1 || r_.zip)
-            readBack(run);
-        else
-            threads_.Pool().Start([&readBack, &run] { readBack(run); });
-    }
-    threads_.Pool().WaitForDone();
+    if (r_.verify && !r_.dryRun)
+        threads_.ReadBack(runs, r_.zip);
 }
 
 void ConversionJob::Refuse(FileRun& run, const EngineError& why, FileOutcome outcome) {

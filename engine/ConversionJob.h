@@ -62,7 +62,7 @@ private:
     void Unread(const QString& given, const EngineError& why);
     QStringList SpillFolders(const QString& folder) const;
     void One(Item& item);
-    bool Placed(FileRun& run, const Item& item);
+    bool Placed(FileRun& run, const Item& item, QString* name);
     bool Asked(FileRun& run);
     FileRun Begin(const QString& given);
     void TellLeftovers(FileRun& run, const QString& folder);

@@ -1,5 +1,8 @@
 #include "JobThreads.h"
 
+#include "Archive.h"
+#include "PlainStream.h"
+
 #include <QCryptographicHash>
 
 #include <mutex>
@@ -142,4 +145,36 @@ void JobThreads::Redo(FileRun& run) {
                                       task.existing, *run.writer);
     if (!task.result.Failed())
         Convert(task, converter_);
+}
+
+// As many files at once as files were converted (a zip's image is read into
+// memory, so zips one at a time): the SHA-1 of its plain content in the
+// layout it was written in, or of its bytes.
+void JobThreads::ReadBack(std::vector<FileRun>& runs, bool zip) {
+    auto readBack = [zip](FileRun& run) {
+        const RomLayout layout = run.verifyRaw                            ? RomLayout::Plain
+                                 : run.verifyLayout != RomLayout::Unknown ? run.verifyLayout
+                                                                          : run.target;
+        if (!zip)
+            return void(run.readBack = RomInspector::PlainSha1(run.report.destination, layout));
+        // Read back out of the archive written.
+        Archive::Entry entry;
+        run.readBack.error =
+            Archive::SingleImage(run.report.destination, Mod_Convert::MaxSourceSize, &entry);
+        if (!run.readBack.error.Failed())
+            run.readBack = RomInspector::PlainSha1(
+                RomInspector::MemoryReader(
+                    reinterpret_cast<const std::uint8_t*>(entry.bytes.constData()),
+                    entry.bytes.size()),
+                entry.bytes.size(), run.target);
+    };
+    for (FileRun& run : runs) {
+        if (!run.report.written)
+            continue;
+        if (jobs_ == 1 || zip)
+            readBack(run);
+        else
+            pool_.Start([&readBack, &run] { readBack(run); });
+    }
+    pool_.WaitForDone();
 }

@@ -48,6 +48,9 @@ public:
     // batch after it, and everything is converted one at a time from then on.
     EngineError TakeUp(FileRun& run, std::vector<FileRun>& batch);
 
+    // Reads back every file of runs written: what verify compares.
+    void ReadBack(std::vector<FileRun>& runs, bool zip);
+
 private:
     void Convert(Streaming& task, Mod_Convert::Converter& converter);
     void DropAfter(const FileRun& run, std::vector<FileRun>& batch);
