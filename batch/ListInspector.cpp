@@ -10,12 +10,8 @@
 
 namespace {
 
-// The threads inspecting for every list; work stopped when its list goes
-// ends on its own there.
-WorkerPool& Inspectors() {
-    static WorkerPool* const pool = new WorkerPool(QThread::idealThreadCount());
-    return *pool;
-}
+// Work under way for every list, stopped or not.
+std::atomic<int> underWay{0};
 
 } // namespace
 
@@ -36,7 +32,8 @@ struct ListInspector::Shared {
 };
 
 ListInspector::ListInspector(QObject* parent)
-    : QObject(parent), shared_(std::make_shared<Shared>()) {
+    : QObject(parent), shared_(std::make_shared<Shared>()),
+      pool_(std::make_unique<WorkerPool>(QThread::idealThreadCount())) {
     shared_->owner = this;
 }
 
@@ -58,32 +55,33 @@ void ListInspector::Want(const QStringList& paths) {
         }
         // The work has a copy of its own of the path: one shared with the
         // list would be counted inside Qt, out of the thread checker's sight.
-        Inspectors().Start(
-            [shared = shared_, path = QString(path.constData(), path.size()), token] {
-                RomInspector::Report report;
-                if (!token->load()) {
-                    RomInspector::Options options;
-                    options.fingerprints = false;
-                    options.cancel = token.get();
-                    report = RomInspector::Inspect(path, options);
-                }
-                const std::lock_guard<std::mutex> lock(shared->mutex);
-                // Posting to the inspector is safe while it cannot go away; a
-                // result posted just before it goes is dropped with it. The
-                // result itself waits here, under the lock, for its thread.
-                if (shared->owner && !token->load()) {
-                    shared->done.push_back({path, token, std::move(report)});
-                    if (shared->done.size() == 1)
-                        QMetaObject::invokeMethod(shared->owner, "Deliver", Qt::QueuedConnection);
-                }
-                if (--shared->active == 0)
-                    shared->idle.notify_all();
-            });
+        ++underWay;
+        pool_->Start([shared = shared_, path = QString(path.constData(), path.size()), token] {
+            RomInspector::Report report;
+            if (!token->load()) {
+                RomInspector::Options options;
+                options.fingerprints = false;
+                options.cancel = token.get();
+                report = RomInspector::Inspect(path, options);
+            }
+            const std::lock_guard<std::mutex> lock(shared->mutex);
+            // Posting to the inspector is safe while it cannot go away; a
+            // result posted just before it goes is dropped with it. The
+            // result itself waits here, under the lock, for its thread.
+            if (shared->owner && !token->load()) {
+                shared->done.push_back({path, token, std::move(report)});
+                if (shared->done.size() == 1)
+                    QMetaObject::invokeMethod(shared->owner, "Deliver", Qt::QueuedConnection);
+            }
+            if (--shared->active == 0)
+                shared->idle.notify_all();
+            --underWay;
+        });
     }
 }
 
 int ListInspector::WorkUnderWay() {
-    return Inspectors().Busy();
+    return underWay.load();
 }
 
 void ListInspector::Deliver() {

@@ -8,10 +8,14 @@
 #include <atomic>
 #include <memory>
 
+class WorkerPool;
+
 // Inspects the files of the conversion list in the background, so that
 // adding files stays as quick as ever; each result arrives on the
-// user-interface thread as it is ready. The user-interface thread never
-// waits for the work: stopped work is told to stop and ends on its own.
+// user-interface thread as it is ready, on threads of the inspector's own.
+// The user-interface thread does not wait for the work: stopped work is told
+// to stop and ends on its own, and only when the inspector goes does it wait
+// for its threads to see that (between two pieces of a file).
 class ListInspector : public QObject {
     Q_OBJECT
 
@@ -50,4 +54,5 @@ private:
     std::shared_ptr<Shared> shared_;
     QHash<QString, std::shared_ptr<std::atomic<bool>>> running_;
     QHash<QString, RomInspector::Report> results_;
+    std::unique_ptr<WorkerPool> pool_; // first to go: the work is stopped by then
 };

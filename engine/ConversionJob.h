@@ -43,6 +43,7 @@ private:
     const JobRequest& Request() const override { return r_; }
     JobObserver& Observer() override { return observer_; }
     Mod_Convert::Converter& Converter() override { return threads_.Here(); }
+    WorkerPool& Helpers() override { return threads_.Helpers(); }
     bool MayWrite(FileRun& run, const Item& item) override;
     void Claim(const FileRun& run) override;
     void Unclaim(const FileRun& run) override;

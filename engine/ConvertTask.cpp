@@ -92,7 +92,9 @@ void Convert::Prepare(FileRun& run, Item& item, QString name) {
 // part, with the target layout's extension. False when it may not be written.
 bool Convert::NameAfterDat(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
                            QString* name, QString* innerName) {
-    const RomInspector::Report report = RomInspector::InspectData(read, length);
+    RomInspector::Options options;
+    options.helpers = &job_.Helpers();
+    const RomInspector::Report report = RomInspector::InspectData(read, length, options);
     if (const DatFile::Rom* rom = r_.dats->Match(report)) {
         const QString datName = FileFunctions::GetFullStem(Archive::OwnName(rom->name));
         if (!datName.isEmpty() && datName != QLatin1String(".") && datName != QLatin1String("..")) {

@@ -92,16 +92,16 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
 
 } // namespace
 
-void InspectFiles(const QStringList& files, int jobs, const StandardInput& standardInput,
-                  const QString& stdinName, const std::function<void(const Report&)>& take,
-                  bool raw) {
+void InspectFiles(const QStringList& files, InspectionThreads& threads,
+                  const StandardInput& standardInput, const QString& stdinName,
+                  const std::function<void(const Report&)>& take, bool raw) {
     Options options;
     options.rawFingerprints = raw;
+    options.helpers = &threads.helpers;
     // Each file's reports as they come: the file being told hands its
     // reports straight on, the later ones wait.
     Semaphore archives(2);
-    WorkerPool pool(jobs);
-    InOrder<Report> reports(pool);
+    InOrder<Report> reports(threads.files);
     for (const QString& file : files)
         reports.Start([&, file](const InOrder<Report>::Give& give) {
             InspectFile(file, standardInput, stdinName, options, archives, give);

@@ -2,6 +2,7 @@
 
 #include "EngineError.h"
 #include "RomInspector.h"
+#include "WorkerPool.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -14,14 +15,23 @@ namespace RomInspector {
 // Standard input read whole, up to limit bytes, for a file named "-".
 using StandardInput = std::function<EngineError(std::int64_t limit, QByteArray* bytes)>;
 
-// Inspects files, as many at once as asked (0: one a core), and hands each
+// The threads of inspections, owned by whoever inspects, for all its
+// inspections: files inspected side by side (jobs of them; 0: one a core),
+// and the helpers that fingerprint each piece beside them.
+struct InspectionThreads {
+    explicit InspectionThreads(int jobs) : files(jobs), helpers(jobs) {}
+    WorkerPool files;
+    WorkerPool helpers;
+};
+
+// Inspects files, as many at once as the threads take, and hands each
 // report to take in the order of the files, as soon as it and the ones
 // before it are done: one report a file, or one for each entry of an
 // archive. A file "-" is standard input, shown as stdinName when there is
 // one. take runs on the caller's thread.
 // With raw, the fingerprints of each file as it is too (Options).
-void InspectFiles(const QStringList& files, int jobs, const StandardInput& standardInput,
-                  const QString& stdinName, const std::function<void(const Report&)>& take,
-                  bool raw = false);
+void InspectFiles(const QStringList& files, InspectionThreads& threads,
+                  const StandardInput& standardInput, const QString& stdinName,
+                  const std::function<void(const Report&)>& take, bool raw = false);
 
 } // namespace RomInspector

@@ -70,6 +70,8 @@ public:
     virtual const JobRequest& Request() const = 0;
     virtual JobObserver& Observer() = 0;
     virtual Mod_Convert::Converter& Converter() = 0;
+    // The threads that help the job's own with one file.
+    virtual WorkerPool& Helpers() = 0;
     // Whether the file may be written at its destination; told on the file
     // when it may not.
     virtual bool MayWrite(FileRun& run, const Item& item) = 0;

@@ -36,6 +36,7 @@ public:
     // The converter of the job's own thread.
     Mod_Convert::Converter& Here() { return converter_; }
     WorkerPool& Pool() { return pool_; }
+    WorkerPool& Helpers() { return helpers_; }
 
     // Converts a file's content into its open writer: on another thread when
     // the files go side by side, or here and now; plainSha: the source's

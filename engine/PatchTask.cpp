@@ -134,6 +134,7 @@ bool PatchImage::Make(FileRun& run, Item& item) {
 // cannot be patched.
 bool PatchImage::Base(FileRun& run, Patching& p) {
     RomInspector::Options options;
+    options.helpers = &job_.Helpers();
     const bool named = r_.dats && r_.patches->front().description.kind == Patch::Kind::Ips;
     options.fingerprints = named;
     // The layout, as a conversion decides it: by the header alone where it

@@ -7,6 +7,7 @@
 #include "PlainStream.h"
 #include "SafeFile.h"
 #include "Sha1.h"
+#include "WorkerPool.h"
 
 #include <QCryptographicHash>
 
@@ -15,7 +16,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <future>
 #include <memory>
 #include <vector>
 
@@ -239,7 +239,8 @@ struct Digest {
 };
 
 Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool fingerprints,
-                 const std::atomic<bool>* cancel, std::int64_t declaredEnd = 0) {
+                 const Options& options, std::int64_t declaredEnd = 0, bool sha1Only = false) {
+    const std::atomic<bool>* cancel = options.cancel;
     Digest digest;
     PlainStream stream(read, size, layout);
     const std::int64_t total = stream.PlainSize();
@@ -276,17 +277,28 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
                                 [tailByte](std::uint8_t b) { return b == tailByte; });
             }
         }
-        if (fingerprints) {
-            // SHA-1 and CRC32 on a second core while this one does MD5, the
+        if (fingerprints && sha1Only) {
+            sha1.Add(piece.data(), std::size_t(bytes));
+        } else if (fingerprints) {
+            // SHA-1 and CRC32 on a helper while this thread does MD5, the
             // slowest.
             const QByteArrayView data(reinterpret_cast<const char*>(piece.data()), bytes);
-            std::future<void> sha1Done =
-                std::async(std::launch::async, [&sha1, &crc, &piece, bytes] {
-                    sha1.Add(piece.data(), std::size_t(bytes));
-                    crc = crc32_z(crc, piece.data(), std::size_t(bytes));
+            const auto others = [&sha1, &crc, &piece, bytes] {
+                sha1.Add(piece.data(), std::size_t(bytes));
+                crc = crc32_z(crc, piece.data(), std::size_t(bytes));
+            };
+            if (options.helpers) {
+                Semaphore done(0);
+                options.helpers->Start([&others, &done] {
+                    others();
+                    done.Release();
                 });
-            md5.addData(data);
-            sha1Done.get();
+                md5.addData(data);
+                done.Acquire();
+            } else {
+                others();
+                md5.addData(data);
+            }
         }
     }
     digest.ok = true;
@@ -465,7 +477,7 @@ private:
         if (!options_.fingerprints && !options_.checksum)
             return;
         const Digest digest =
-            ReadPlain(read_, size_, RomLayout::Unknown, options_.fingerprints, options_.cancel);
+            ReadPlain(read_, size_, RomLayout::Unknown, options_.fingerprints, options_);
         if (!digest.ok)
             return void(Unfinished());
         Fingerprints(digest);
@@ -505,7 +517,7 @@ private:
             }
             f.digest =
                 ReadPlain(read_, size_, f.layout, found_.size() == 1 && options_.fingerprints,
-                          options_.cancel, DeclaredSize(f.head));
+                          options_, DeclaredSize(f.head));
             if (!f.digest.ok)
                 return Unfinished();
             const std::uint16_t stored = Big16(f.head, ChecksumAt);
@@ -604,7 +616,7 @@ private:
             digest.ok = true;
         } else {
             head = PlainHead(read_, size_, layout);
-            digest = ReadPlain(read_, size_, layout, options_.fingerprints, options_.cancel,
+            digest = ReadPlain(read_, size_, layout, options_.fingerprints, options_,
                                layout == RomLayout::Unknown ? 0 : DeclaredSize(head));
             if (!digest.ok)
                 return void(Unfinished());
@@ -623,7 +635,7 @@ private:
         Fingerprints(digest);
         if (options_.rawFingerprints && options_.fingerprints && layout != RomLayout::Unknown &&
             layout != RomLayout::Plain) {
-            const Digest raw = ReadPlain(read_, size_, RomLayout::Unknown, true, options_.cancel);
+            const Digest raw = ReadPlain(read_, size_, RomLayout::Unknown, true, options_);
             if (!raw.ok)
                 return void(Unfinished());
             report_.rawCrc32 = raw.crc32;
@@ -749,7 +761,7 @@ Sha1 PlainSha1(const ReadAt& read, std::int64_t size, RomLayout layout) {
     using Code = EngineError::Code;
     if (layout != RomLayout::Plain && !SizeFits(layout, size))
         return {QString(), {Code::SizeUnfit, LayoutPhrase(layout)}};
-    const Digest digest = ReadPlain(read, size, layout, true, nullptr);
+    const Digest digest = ReadPlain(read, size, layout, true, Options(), 0, true);
     if (!digest.ok)
         return {QString(), {Code::ReadFailed}};
     return {digest.sha1, {}};

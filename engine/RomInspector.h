@@ -1,5 +1,7 @@
 #pragma once
 
+class WorkerPool;
+
 #include "EngineError.h"
 #include "RomLayout.h"
 
@@ -143,6 +145,9 @@ struct Options {
     bool rawFingerprints = false;
     // Turning true stops the work between pieces; the report then has an error.
     const std::atomic<bool>* cancel = nullptr;
+    // Where given, each piece's SHA-1 and CRC32 are worked out on one of
+    // these threads while the caller's works out its MD5.
+    WorkerPool* helpers = nullptr;
 };
 
 // Inspects a file. Only a regular file is read.

@@ -57,11 +57,11 @@ public:
         given_.wait(lock, [this] { return free_ > 0; });
         --free_;
     }
+    // Told with the lock held: once it is let go, the taker may end this
+    // object.
     void Release() {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            ++free_;
-        }
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++free_;
         given_.notify_one();
     }
 

@@ -187,8 +187,9 @@ int AuditRun(const Arguments& a, const Gathered& gathered) {
         return EngineError();
     };
     // Both forms of each file are hashed: a DAT may list a dump as its file is.
+    RomInspector::InspectionThreads threads(a.jobs);
     RomInspector::InspectFiles(
-        files, a.jobs, standardInput, a.name,
+        files, threads, standardInput, a.name,
         [&](const RomInspector::Report& report) { collector.Add(report); }, true);
     const Audit::Result result = collector.Finish();
     for (const Audit::Unreadable& u : result.unreadable)

@@ -73,12 +73,13 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
         return EngineError();
     };
     // The images between two patches are inspected together, several at once.
+    RomInspector::InspectionThreads threads(jobs);
     QStringList images;
     auto inspect = [&] {
         if (images.isEmpty())
             return;
         RomInspector::InspectFiles(
-            images, jobs, standardInput, stdinName,
+            images, threads, standardInput, stdinName,
             [&](const RomInspector::Report& r) {
                 if (!r.Inspected()) {
                     status = ExitSomeFailed;
