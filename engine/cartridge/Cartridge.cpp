@@ -20,4 +20,64 @@ QString SizeRule(RomLayout from, RomLayout to) {
     return QStringLiteral("the size is odd, so the image has no whole 16-bit words");
 }
 
+bool ShowsHeader(RomLayout layout, std::int64_t size) {
+    switch (layout) {
+    case RomLayout::Plain:
+    case RomLayout::Byteswapped:
+        return size >= HeaderEnd;
+    case RomLayout::Smd:
+        return size >= SmdHeaderSize + BlockSize;
+    case RomLayout::Md:
+        return size % 2 == 0 && size >= 2 * HeaderEnd;
+    case RomLayout::Unknown:
+        break;
+    }
+    return false;
+}
+
+QString SizeBreaks(RomLayout layout, std::int64_t size) {
+    switch (layout) {
+    case RomLayout::Plain:
+    case RomLayout::Byteswapped:
+        return QStringLiteral("the size %1 is odd").arg(size);
+    case RomLayout::Smd: {
+        const std::int64_t past = (size - SmdHeaderSize) % BlockSize;
+        const auto bytes = [](std::int64_t n) {
+            return n == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(n);
+        };
+        return past > BlockSize / 2
+                   ? QStringLiteral("an SMD image whose size is %1 short of whole 16 KiB blocks")
+                         .arg(bytes(BlockSize - past))
+                   : QStringLiteral("an SMD image whose size is %1 past whole 16 KiB blocks")
+                         .arg(bytes(past));
+    }
+    case RomLayout::Md:
+        return QStringLiteral("the size %1 is not a whole number of 16 KiB blocks").arg(size);
+    case RomLayout::Unknown:
+        break;
+    }
+    return QString();
+}
+
+bool SizeFits(RomLayout layout, std::int64_t size) {
+    switch (layout) {
+    case RomLayout::Plain:
+    case RomLayout::Byteswapped:
+        return size >= HeaderEnd && size % 2 == 0;
+    case RomLayout::Smd:
+        return size > SmdHeaderSize && SizeAllowed(RomLayout::Smd, RomLayout::Plain, size);
+    case RomLayout::Md:
+        return size > 0 && SizeAllowed(RomLayout::Md, RomLayout::Plain, size);
+    case RomLayout::Unknown:
+        return size > 0;
+    }
+    return false;
+}
+
+bool WholeWords(RomLayout layout, std::int64_t size) {
+    if (layout == RomLayout::Smd)
+        return size >= SmdHeaderSize && (size - SmdHeaderSize) % 2 == 0;
+    return size % 2 == 0;
+}
+
 } // namespace Cartridge

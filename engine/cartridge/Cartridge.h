@@ -2,7 +2,9 @@
 
 // The facts of Mega Drive cartridge images that every part of the engine
 // uses: the layouts' blocks and headers, the cartridge header's fields, the
-// size rules of a conversion, and how large an image may be.
+// size rules of a conversion and of a file of each layout, and how large an
+// image may be. Where a new layout goes: RomLayout.h names it, this unit
+// holds its sizes, PlainStream its geometry.
 
 #include "RomLayout.h"
 
@@ -49,5 +51,15 @@ QString SizeRule(RomLayout from, RomLayout to);
 inline constexpr bool HeaderOnly(RomLayout layout, std::int64_t length) {
     return layout == RomLayout::Smd && length == SmdHeaderSize;
 }
+
+// What a file of a layout must be: long enough to show its header, whatever
+// the size rule says; of a size that holds an image of the layout; and, where
+// it does not, why (for a file whose header shows in that layout).
+bool ShowsHeader(RomLayout layout, std::int64_t size);
+bool SizeFits(RomLayout layout, std::int64_t size);
+QString SizeBreaks(RomLayout layout, std::int64_t size);
+// Whether bytes of a size are whole 16-bit words of a layout (after an SMD
+// image's copier header).
+bool WholeWords(RomLayout layout, std::int64_t size);
 
 } // namespace Cartridge

@@ -2,12 +2,12 @@
 
 #include "Archive.h"
 #include "FileFunctions.h"
+#include "HeaderFields.h"
 #include "Interleave.h"
 #include "Mod_Convert.h"
+#include "PlainDigest.h"
 #include "PlainStream.h"
 #include "SafeFile.h"
-#include "Sha1.h"
-#include "WorkerPool.h"
 
 #include <QCryptographicHash>
 
@@ -41,334 +41,11 @@ constexpr std::int64_t MaxPlausibleRom = std::int64_t(8) << 20;
 const std::array<RomLayout, 4> Candidates = {RomLayout::Plain, RomLayout::Smd, RomLayout::Md,
                                              RomLayout::Byteswapped};
 
-// Whether a file of this size shows enough of a layout to find its header,
-// whatever the layout's size rule says.
-bool Readable(RomLayout layout, std::int64_t size) {
-    switch (layout) {
-    case RomLayout::Plain:
-    case RomLayout::Byteswapped:
-        return size >= HeaderEnd;
-    case RomLayout::Smd:
-        return size >= SmdHeaderSize + BlockSize;
-    case RomLayout::Md:
-        return size % 2 == 0 && size >= 2 * HeaderEnd;
-    case RomLayout::Unknown:
-        break;
-    }
-    return false;
-}
-
-// Why a file of this size cannot be read in a layout whose header it shows.
-QString SizeBreaks(RomLayout layout, std::int64_t size) {
-    switch (layout) {
-    case RomLayout::Plain:
-    case RomLayout::Byteswapped:
-        return QStringLiteral("the size %1 is odd").arg(size);
-    case RomLayout::Smd: {
-        const std::int64_t past = (size - SmdHeaderSize) % BlockSize;
-        const auto bytes = [](std::int64_t n) {
-            return n == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(n);
-        };
-        return past > BlockSize / 2
-                   ? QStringLiteral("an SMD image whose size is %1 short of whole 16 KiB blocks")
-                         .arg(bytes(BlockSize - past))
-                   : QStringLiteral("an SMD image whose size is %1 past whole 16 KiB blocks")
-                         .arg(bytes(past));
-    }
-    case RomLayout::Md:
-        return QStringLiteral("the size %1 is not a whole number of 16 KiB blocks").arg(size);
-    case RomLayout::Unknown:
-        break;
-    }
-    return QString();
-}
-
-// Whether a file of this size can hold an image of this layout.
-bool SizeFits(RomLayout layout, std::int64_t size) {
-    switch (layout) {
-    case RomLayout::Plain:
-    case RomLayout::Byteswapped:
-        return size >= HeaderEnd && size % 2 == 0;
-    case RomLayout::Smd:
-        return size > SmdHeaderSize && FileFunctions::IsValidSMDLength(size);
-    case RomLayout::Md:
-        return size > 0 && FileFunctions::IsValidBINLength(size);
-    case RomLayout::Unknown:
-        return size > 0;
-    }
-    return false;
-}
-
-// The first bytes of the plain image in a layout (fewer when it is shorter).
-std::vector<std::uint8_t> PlainHead(const ReadAt& read, std::int64_t size, RomLayout layout) {
-    PlainStream stream(read, size, layout);
-    const std::int64_t bytes = std::min(HeaderEnd, stream.PlainSize()) & ~std::int64_t(1);
-    std::vector<std::uint8_t> head(std::size_t(std::max<std::int64_t>(bytes, 0)));
-    if (layout == RomLayout::Smd || layout == RomLayout::Md) {
-        // One whole block (SMD) or the first bytes of both halves (MD).
-        std::vector<std::uint8_t> piece(std::size_t(std::min(BlockSize, stream.PlainSize())));
-        if (!stream.Get(0, piece.data(), std::int64_t(piece.size())))
-            return {};
-        std::copy_n(piece.begin(), head.size(), head.begin());
-        return head;
-    }
-    if (!stream.Get(0, head.data(), std::int64_t(head.size())))
-        return {};
-    return head;
-}
-
-bool HasSega(const std::vector<std::uint8_t>& head) {
-    // In the system name's 16 bytes.
-    constexpr std::int64_t End = HeaderStart + 16;
-    if (std::int64_t(head.size()) < End)
-        return false;
-    return std::search(head.begin() + HeaderStart, head.begin() + End, "SEGA", "SEGA" + 4) !=
-           head.begin() + End;
-}
-
-QString Text(const std::vector<std::uint8_t>& head, std::size_t at, std::size_t length) {
-    QString text;
-    for (std::size_t i = at; i < at + length && i < head.size(); ++i) {
-        const std::uint8_t c = head[i];
-        text += c >= 0x20 && c < 0x7F ? QChar(c) : QChar('?');
-    }
-    return text.trimmed();
-}
-
-std::uint32_t Big32(const std::vector<std::uint8_t>& head, std::size_t at) {
-    if (at + 4 > head.size())
-        return 0;
-    return std::uint32_t(head[at]) << 24 | std::uint32_t(head[at + 1]) << 16 |
-           std::uint32_t(head[at + 2]) << 8 | head[at + 3];
-}
-
-std::uint16_t Big16(const std::vector<std::uint8_t>& head, std::size_t at) {
-    return at + 2 > head.size() ? 0 : std::uint16_t(head[at] << 8 | head[at + 1]);
-}
-
-// The regions of a header's region field: the old letters J, U and E, or a
-// new-style hex digit whose bits are Japan, Asia, Americas and Europe.
-QStringList Regions(const QString& field) {
-    QStringList names;
-    const QString code = field.trimmed();
-    const bool letters = code.size() > 1 || code == QLatin1String("J") ||
-                         code == QLatin1String("U") || code == QLatin1String("E");
-    if (letters) {
-        const struct {
-            QChar letter;
-            const char* name;
-        } old[] = {{'J', "Japan"}, {'U', "Americas"}, {'E', "Europe"}, {'A', "Asia"}};
-        for (const auto& o : old)
-            if (code.contains(o.letter))
-                names << QString::fromLatin1(o.name);
-        return names;
-    }
-    bool ok = false;
-    const int bits = code.toInt(&ok, 16);
-    if (!ok)
-        return names;
-    const char* const byBit[] = {"Japan", "Asia", "Americas", "Europe"};
-    for (int bit = 0; bit < 4; ++bit)
-        if (bits & (1 << bit))
-            names << QString::fromLatin1(byBit[bit]);
-    return names;
-}
-
-Header ReadHeader(const std::vector<std::uint8_t>& head) {
-    Header header;
-    header.system = Text(head, HeaderStart, 16);
-    header.copyright = Text(head, 0x110, 16);
-    header.titleDomestic = Text(head, 0x120, 48);
-    header.titleOverseas = Text(head, 0x150, 48);
-    header.serial = Text(head, 0x180, 14);
-    header.storedChecksum = Big16(head, ChecksumAt);
-    header.devices = Text(head, 0x190, 16);
-    header.romStart = Big32(head, RomStartAt);
-    header.romEnd = Big32(head, RomEndAt);
-    header.region = Text(head, 0x1F0, 3);
-    header.regions = Regions(header.region);
-    // Extra memory: "RA", a kind byte, 0x20, then its start and end.
-    if (head.size() >= 0x1BC && head[0x1B0] == 'R' && head[0x1B1] == 'A') {
-        header.ram = true;
-        header.ramStart = Big32(head, 0x1B4);
-        header.ramEnd = Big32(head, 0x1B8);
-        const std::uint8_t kind = head[0x1B2];
-        header.ramKind = QString::fromLatin1((kind & 0x40) ? "battery-backed" : "volatile");
-        switch ((kind >> 3) & 3) {
-        case 0:
-            header.ramKind += QStringLiteral(", 16-bit");
-            break;
-        case 2:
-            header.ramKind += QStringLiteral(", even bytes");
-            break;
-        case 3:
-            header.ramKind += QStringLiteral(", odd bytes");
-            break;
-        default:
-            break;
-        }
-    }
-    // The system field names the machine: "SEGA 32X", "SEGA PICO", "SEGA SSF"
-    // (a Mega Drive cartridge with the extended mapper), "SEGA MEGA DRIVE",
-    // "SEGA GENESIS".
-    const QString system = header.system.toUpper();
-    if (system.contains(QLatin1String("32X")))
-        header.machine = Machine::Mega32X;
-    else if (system.contains(QLatin1String("PICO")))
-        header.machine = Machine::Pico;
-    else if (system.contains(QLatin1String("SSF")))
-        header.machine = Machine::MegaDrive, header.ssf = true;
-    else if (system.contains(QLatin1String("MEGA DRIVE")) ||
-             system.contains(QLatin1String("MEGADRIVE")) ||
-             system.contains(QLatin1String("GENESIS")))
-        header.machine = Machine::MegaDrive;
-    return header;
-}
-
-// One pass over the plain content: the header checksum and the fingerprints;
-// with a declared end inside the content, also the checksum up to it and
-// whether the tail after it is one repeated byte.
-struct Digest {
-    bool ok = false;
-    std::uint16_t checksum = 0;
-    std::uint16_t declaredChecksum = 0;
-    bool tailUniform = true;
-    QString crc32;
-    QString md5;
-    QString sha1;
-};
-
-Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool fingerprints,
-                 const Options& options, std::int64_t declaredEnd = 0, bool sha1Only = false) {
-    const std::atomic<bool>* cancel = options.cancel;
-    Digest digest;
-    PlainStream stream(read, size, layout);
-    const std::int64_t total = stream.PlainSize();
-    std::vector<std::uint8_t> piece(std::size_t(std::min(Piece, std::max<std::int64_t>(total, 2))));
-    QCryptographicHash md5(QCryptographicHash::Md5);
-    Sha1Hash sha1;
-    uLong crc = crc32_z(0, nullptr, 0);
-    std::uint64_t sum = 0;
-    std::uint64_t declaredSum = 0;
-    const bool declared = declaredEnd > HeaderEnd && declaredEnd < total && declaredEnd % 2 == 0;
-    int tailByte = -1;
-    for (std::int64_t offset = 0; offset < total; offset += Piece) {
-        if (cancel && cancel->load(std::memory_order_relaxed))
-            return digest;
-        const std::int64_t bytes = std::min(Piece, total - offset);
-        if (!stream.Get(offset, piece.data(), bytes))
-            return digest;
-        // Words from 0x200 on; the pieces start at even offsets.
-        const std::int64_t from = std::min(std::max<std::int64_t>(HeaderEnd - offset, 0), bytes);
-        const std::uint64_t pieceSum =
-            Interleave::WordSum(piece.data() + from, std::size_t(bytes - from));
-        sum += pieceSum;
-        if (declared) {
-            const std::int64_t end = std::clamp<std::int64_t>(declaredEnd - offset, from, bytes);
-            declaredSum += end == bytes
-                               ? pieceSum
-                               : Interleave::WordSum(piece.data() + from, std::size_t(end - from));
-            if (end < bytes) {
-                if (tailByte < 0)
-                    tailByte = piece[std::size_t(end)];
-                digest.tailUniform =
-                    digest.tailUniform &&
-                    std::all_of(piece.begin() + end, piece.begin() + bytes,
-                                [tailByte](std::uint8_t b) { return b == tailByte; });
-            }
-        }
-        if (fingerprints && sha1Only) {
-            sha1.Add(piece.data(), std::size_t(bytes));
-        } else if (fingerprints) {
-            // SHA-1 and CRC32 on a helper while this thread does MD5, the
-            // slowest.
-            const QByteArrayView data(reinterpret_cast<const char*>(piece.data()), bytes);
-            const auto others = [&sha1, &crc, &piece, bytes] {
-                sha1.Add(piece.data(), std::size_t(bytes));
-                crc = crc32_z(crc, piece.data(), std::size_t(bytes));
-            };
-            if (options.helpers) {
-                Semaphore done(0);
-                options.helpers->Start([&others, &done] {
-                    others();
-                    done.Release();
-                });
-                md5.addData(data);
-                done.Acquire();
-            } else {
-                others();
-                md5.addData(data);
-            }
-        }
-    }
-    digest.ok = true;
-    digest.checksum = std::uint16_t(sum);
-    digest.declaredChecksum = std::uint16_t(declaredSum);
-    if (fingerprints) {
-        digest.crc32 = QStringLiteral("%1").arg(std::uint32_t(crc), 8, 16, QLatin1Char('0'));
-        digest.md5 = QString::fromLatin1(md5.result().toHex());
-        digest.sha1 = QString::fromLatin1(sha1.HexResult());
-    }
-    return digest;
-}
-
 QString WhenReadAs(RomLayout layout) {
     return QStringLiteral("when read as ") + LayoutPhrase(layout);
 }
 
 } // namespace
-
-QString Hex(std::uint32_t value, int digits) {
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(digits, '0');
-}
-
-QString DumpName(Dump dump) {
-    switch (dump) {
-    case Dump::Complete:
-        return QStringLiteral("complete");
-    case Dump::Padded:
-        return QStringLiteral("padded");
-    case Dump::Mirrored:
-        return QStringLiteral("mirrored");
-    case Dump::Truncated:
-        return QStringLiteral("truncated");
-    case Dump::Overdump:
-        return QStringLiteral("overdump");
-    case Dump::Implausible:
-        return QStringLiteral("implausible");
-    case Dump::LockOn:
-        return QStringLiteral("lock-on");
-    case Dump::Unknown:
-        break;
-    }
-    return QStringLiteral("unknown");
-}
-
-QString MachineName(Machine machine) {
-    switch (machine) {
-    case Machine::MegaDrive:
-        return QStringLiteral("megadrive");
-    case Machine::Mega32X:
-        return QStringLiteral("32x");
-    case Machine::Pico:
-        return QStringLiteral("pico");
-    case Machine::Unknown:
-        break;
-    }
-    return QStringLiteral("unknown");
-}
-
-QString CertaintyName(Certainty certainty) {
-    switch (certainty) {
-    case Certainty::Certain:
-        return QStringLiteral("certain");
-    case Certainty::Likely:
-        return QStringLiteral("likely");
-    case Certainty::Unknown:
-        break;
-    }
-    return QStringLiteral("unknown");
-}
 
 namespace {
 
@@ -487,8 +164,8 @@ private:
     // the file breaks are only seen. Then the SMD copier header's marks.
     void Look() {
         for (RomLayout layout : Candidates) {
-            const bool fits = SizeFits(layout, size_);
-            if (!fits && !Readable(layout, size_))
+            const bool fits = Cartridge::SizeFits(layout, size_);
+            if (!fits && !Cartridge::ShowsHeader(layout, size_))
                 continue;
             std::vector<std::uint8_t> head = PlainHead(read_, size_, layout);
             if (!HasSega(head))
@@ -503,7 +180,7 @@ private:
         }
         copierHeader_ =
             size_ >= 10 && read_(0, copier_, 10) && copier_[8] == 0xAA && copier_[9] == 0xBB;
-        smdSized_ = SizeFits(RomLayout::Smd, size_);
+        smdSized_ = Cartridge::SizeFits(RomLayout::Smd, size_);
     }
 
     // The header checksum of every layout that has the signature; the
@@ -570,8 +247,9 @@ private:
             // The content shows a layout, but the size breaks its rule.
             report_.seen = seen_.front().layout;
             for (const Found& f : seen_)
-                report_.reasons.append(QStringLiteral("\"SEGA\" in the header %1, but %2")
-                                           .arg(WhenReadAs(f.layout), SizeBreaks(f.layout, size_)));
+                report_.reasons.append(
+                    QStringLiteral("\"SEGA\" in the header %1, but %2")
+                        .arg(WhenReadAs(f.layout), Cartridge::SizeBreaks(f.layout, size_)));
             return;
         }
         report_.reasons.append(QStringLiteral("no \"SEGA\" in the header under any layout"));
@@ -755,38 +433,6 @@ Report Inspect(const QString& path, const Options& options) {
     }
     report.file = path;
     return report;
-}
-
-Sha1 PlainSha1(const ReadAt& read, std::int64_t size, RomLayout layout) {
-    using Code = EngineError::Code;
-    if (layout != RomLayout::Plain && !SizeFits(layout, size))
-        return {QString(), {Code::SizeUnfit, LayoutPhrase(layout)}};
-    const Digest digest = ReadPlain(read, size, layout, true, Options(), 0, true);
-    if (!digest.ok)
-        return {QString(), {Code::ReadFailed}};
-    return {digest.sha1, {}};
-}
-
-Sha1 PlainSha1(const QString& path, RomLayout layout) {
-    using Code = EngineError::Code;
-    const SafeFile::Source source(path);
-    if (!source.IsOpen())
-        return {QString(), source.Error()};
-    Sha1 sha1 = PlainSha1(ReaderOf(source), source.Size(), layout);
-    if (!sha1.hex.isEmpty() && !source.Unchanged())
-        return {QString(), {Code::Changed}};
-    return sha1;
-}
-
-ReadAt MemoryReader(const std::uint8_t* data, std::int64_t size) {
-    return [data, size](std::int64_t offset, void* into, std::int64_t bytes) {
-        if (offset < 0 || bytes < 0 || offset > size || bytes > size - offset)
-            return false;
-        // Nothing to copy may come with no place to copy it to.
-        if (bytes > 0)
-            std::memcpy(into, data + offset, std::size_t(bytes));
-        return true;
-    };
 }
 
 } // namespace RomInspector

@@ -39,13 +39,6 @@ QString OtherBase(const Patch::Description& d, bool first, std::int64_t size, st
         .arg(Hex32(d.sourceCrc), has);
 }
 
-// Whether bytes of a size can be the file of a layout.
-bool FitsLayout(RomLayout layout, std::int64_t size) {
-    if (layout == RomLayout::Smd)
-        return size >= Cartridge::SmdHeaderSize && (size - Cartridge::SmdHeaderSize) % 2 == 0;
-    return size % 2 == 0;
-}
-
 // A source being patched: the file, what it holds, and the image so far.
 struct Patching {
     std::unique_ptr<SafeFile::Source> in;
@@ -194,7 +187,7 @@ bool PatchImage::Apply(FileRun& run, Patching& p, std::size_t i) {
     if (step.bytesIn != RomLayout::Plain) {
         // Made in the file's own layout: its plain content from here on.
         const std::int64_t bytes = std::int64_t(target.size());
-        if (!FitsLayout(step.bytesIn, bytes))
+        if (!Cartridge::WholeWords(step.bytesIn, bytes))
             return Refused(run, {Code::SizeUnfit, LayoutPhrase(step.bytesIn)});
         std::vector<std::uint8_t> plain(
             std::size_t(RomInspector::PlainSizeOf(step.bytesIn, bytes)));
