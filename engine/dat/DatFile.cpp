@@ -96,70 +96,9 @@ EngineError Index::Load(const QString& path) {
                 return {Code::NotADat, QString(), path};
             if (element == u"game" || element == u"machine") {
                 game = xml.attributes().value(QLatin1String("name")).toString();
-                // A game listed again is the game listed first.
-                const auto [at, added] = gameIndexByName_.try_emplace(game, int(games_.size()));
-                gameIndex = at->second;
-                gameOfElement_.push_back(added ? gameIndex : -1);
-                if (added) {
-                    games_.push_back({game, dat, {}});
-                    gameByName_.try_emplace(game, gameIndex);
-                }
+                gameIndex = AddGame(game, dat);
             } else if (element == u"rom") {
-                const QXmlStreamAttributes a = xml.attributes();
-                auto kept = std::make_unique<Rom>();
-                Rom& rom = *kept;
-                rom.game = game;
-                rom.index = int(roms_.size());
-                rom.gameIndex = gameIndex;
-                rom.name = a.value(QLatin1String("name")).toString();
-                rom.nodump = a.value(QLatin1String("status")) == u"nodump";
-                bool ok = false;
-                rom.size = a.value(QLatin1String("size")).toLongLong(&ok);
-                if (!ok)
-                    rom.size = -1;
-                Sha1 sha1{};
-                Md5 md5{};
-                std::array<std::uint8_t, 4> crc{};
-                const bool hasSha1 = FromHex(a.value(QLatin1String("sha1")), &sha1);
-                const bool hasMd5 = FromHex(a.value(QLatin1String("md5")), &md5);
-                const bool hasCrc = FromHex(a.value(QLatin1String("crc")), &crc);
-                const std::uint32_t crcValue = std::uint32_t(crc[0]) << 24 |
-                                               std::uint32_t(crc[1]) << 16 |
-                                               std::uint32_t(crc[2]) << 8 | crc[3];
-                if (gameIndex >= 0 && Repeated(gameIndex, rom, hasSha1 ? &sha1 : nullptr,
-                                               hasMd5 ? &md5 : nullptr, crcValue, hasCrc)) {
-                    romOfElement_.push_back(-1);
-                    continue;
-                }
-                romOfElement_.push_back(rom.index);
-                if (gameIndex >= 0)
-                    games_[std::size_t(gameIndex)].roms.push_back(rom.index);
-                if (!rom.name.isEmpty())
-                    gameByName_.try_emplace(rom.name, gameIndex);
-                roms_.push_back(std::move(kept));
-                // A ROM never dumped matches nothing.
-                if (rom.nodump)
-                    continue;
-                const Rom* listed = roms_.back().get();
-                if (hasCrc && rom.size >= 0)
-                    byAnyCrc_.try_emplace(CrcKey{crcValue, rom.size}, listed);
-                if (hasSha1) {
-                    const auto [at, added] = bySha1_.try_emplace(sha1, listed);
-                    if (!added && at->second->game != rom.game && ++duplicates <= MostWarnings)
-                        warnings_.append(
-                            QStringLiteral("%1 lists the SHA-1 %2 for \"%3\" and for \"%4\"; "
-                                           "\"%3\" is the one matched")
-                                .arg(SafeFile::Printable(path),
-                                     a.value(QLatin1String("sha1")).toString().toLower(),
-                                     SafeFile::Printable(at->second->game),
-                                     SafeFile::Printable(rom.game)));
-                } else if (hasMd5) {
-                    byMd5_.try_emplace(md5, listed);
-                } else if (hasCrc && rom.size >= 0) {
-                    byCrc_.try_emplace(CrcKey{crcValue, rom.size}, listed);
-                } else if (hasCrc) {
-                    byCrcAlone_.try_emplace(crcValue, listed);
-                }
+                AddRom(xml.attributes(), game, gameIndex, path, &duplicates);
             }
         } else if (xml.isEndElement() && (xml.name() == u"game" || xml.name() == u"machine")) {
             game.clear();
@@ -177,6 +116,77 @@ EngineError Index::Load(const QString& path) {
     if (root)
         return {Code::NotADat, QString(), path};
     return {};
+}
+
+// A game element: the game's index (a game listed again is the game listed
+// first).
+int Index::AddGame(const QString& game, int dat) {
+    const auto [at, added] = gameIndexByName_.try_emplace(game, int(games_.size()));
+    const int gameIndex = at->second;
+    gameOfElement_.push_back(added ? gameIndex : -1);
+    if (added) {
+        games_.push_back({game, dat, {}});
+        gameByName_.try_emplace(game, gameIndex);
+    }
+    return gameIndex;
+}
+
+// A rom element of a game: listed, and found by its hashes (the first of
+// two games that list one SHA-1, with a warning).
+void Index::AddRom(const QXmlStreamAttributes& a, const QString& game, int gameIndex,
+                   const QString& path, int* duplicates) {
+    auto kept = std::make_unique<Rom>();
+    Rom& rom = *kept;
+    rom.game = game;
+    rom.index = int(roms_.size());
+    rom.gameIndex = gameIndex;
+    rom.name = a.value(QLatin1String("name")).toString();
+    rom.nodump = a.value(QLatin1String("status")) == u"nodump";
+    bool ok = false;
+    rom.size = a.value(QLatin1String("size")).toLongLong(&ok);
+    if (!ok)
+        rom.size = -1;
+    Sha1 sha1{};
+    Md5 md5{};
+    std::array<std::uint8_t, 4> crc{};
+    const bool hasSha1 = FromHex(a.value(QLatin1String("sha1")), &sha1);
+    const bool hasMd5 = FromHex(a.value(QLatin1String("md5")), &md5);
+    const bool hasCrc = FromHex(a.value(QLatin1String("crc")), &crc);
+    const std::uint32_t crcValue = std::uint32_t(crc[0]) << 24 | std::uint32_t(crc[1]) << 16 |
+                                   std::uint32_t(crc[2]) << 8 | crc[3];
+    if (gameIndex >= 0 && Repeated(gameIndex, rom, hasSha1 ? &sha1 : nullptr,
+                                   hasMd5 ? &md5 : nullptr, crcValue, hasCrc)) {
+        romOfElement_.push_back(-1);
+        return;
+    }
+    romOfElement_.push_back(rom.index);
+    if (gameIndex >= 0)
+        games_[std::size_t(gameIndex)].roms.push_back(rom.index);
+    if (!rom.name.isEmpty())
+        gameByName_.try_emplace(rom.name, gameIndex);
+    roms_.push_back(std::move(kept));
+    // A ROM never dumped matches nothing.
+    if (rom.nodump)
+        return;
+    const Rom* listed = roms_.back().get();
+    if (hasCrc && rom.size >= 0)
+        byAnyCrc_.try_emplace(CrcKey{crcValue, rom.size}, listed);
+    if (hasSha1) {
+        const auto [at, added] = bySha1_.try_emplace(sha1, listed);
+        if (!added && at->second->game != rom.game && ++*duplicates <= MostWarnings)
+            warnings_.append(QStringLiteral("%1 lists the SHA-1 %2 for \"%3\" and for \"%4\"; "
+                                            "\"%3\" is the one matched")
+                                 .arg(SafeFile::Printable(path),
+                                      a.value(QLatin1String("sha1")).toString().toLower(),
+                                      SafeFile::Printable(at->second->game),
+                                      SafeFile::Printable(rom.game)));
+    } else if (hasMd5) {
+        byMd5_.try_emplace(md5, listed);
+    } else if (hasCrc && rom.size >= 0) {
+        byCrc_.try_emplace(CrcKey{crcValue, rom.size}, listed);
+    } else if (hasCrc) {
+        byCrcAlone_.try_emplace(crcValue, listed);
+    }
 }
 
 // The ROM of a game listed again that it lists already: the same name and

@@ -19,6 +19,8 @@
 // The verified lists of dump projects: Logiqx XML DAT files, in which each
 // <game name="..."> holds <rom name="..." size="..." crc="..." md5="..."
 // sha1="..."/> entries. A file is named from them by its fingerprints.
+class QXmlStreamAttributes;
+
 namespace DatFile {
 
 // Feeds a file to an XML reader a piece at a time, so that a large DAT is
@@ -137,6 +139,9 @@ private:
     const Rom* ByCrc(const QString& hex, std::int64_t size, bool sha1Less) const;
     const Rom* ByMd5(const QString& hex) const;
     // A ROM of a game that lists it again: the one it repeats, or null.
+    int AddGame(const QString& game, int dat);
+    void AddRom(const QXmlStreamAttributes& attributes, const QString& game, int gameIndex,
+                const QString& path, int* duplicates);
     const Rom* Repeated(int game, const Rom& rom, const Sha1* sha1, const Md5* md5,
                         std::uint32_t crc, bool hasCrc) const;
 

@@ -17,6 +17,8 @@
 // Reading sources and writing destinations at the level of the operating
 // system, where nothing falls back to copying through a link and nothing
 // blocks on a special file.
+struct stat;
+
 namespace SafeFile {
 
 // File names are bytes. A name that is not valid UTF-8 is carried in a
@@ -253,6 +255,9 @@ private:
     enum class State { Closed, Open, Finished, Published, Done };
     bool Fail(const QString& what, int error);
     bool LinkAsTemporary();
+    // The POSIX writer's steps of Open.
+    bool MayReplace(const struct stat& st);
+    bool OpenContent();
     bool ClaimTemporaryName(const std::function<int(const QByteArray&)>& claim);
     bool PublishNew();
     bool ReplaceAppeared();

@@ -183,8 +183,8 @@ struct BpsRun {
     bool readFailed = false;
 };
 
-QString WalkBps(const QByteArray& patch, Description* d, BpsRun* run) {
-    Cursor in(patch, patch.size() - 12);
+// A BPS patch's sizes and metadata, read from its start.
+QString BpsHeader(Cursor& in, Description* d) {
     in.Take(4);
     std::uint64_t source = 0, target = 0, metadata = 0;
     if (const auto n = in.Variable(&source); n != Cursor::Number::Read)
@@ -204,8 +204,56 @@ QString WalkBps(const QByteArray& patch, Description* d, BpsRun* run) {
     d->sourceSize = std::int64_t(source);
     d->targetSize = std::int64_t(target);
     d->metadata = QByteArray(reinterpret_cast<const char*>(meta), qsizetype(metadata));
+    return QString();
+}
+
+// Where a BPS patch's actions are: the target written so far, and the two
+// copy positions.
+struct BpsPlace {
+    std::int64_t out = 0;
+    std::int64_t sourceAt = 0;
+    std::int64_t targetAt = 0;
+};
+
+// A SourceCopy (2) or TargetCopy (3) of n bytes, its action at byte at.
+QString BpsCopy(Cursor& in, std::int64_t at, int action, std::int64_t n, std::int64_t sourceSize,
+                BpsPlace& place, BpsRun* run) {
+    std::uint64_t relative = 0;
+    if (const auto r = in.Variable(&relative); r != Cursor::Number::Read)
+        return NumberFault(r, "actions");
+    std::int64_t& from = action == 2 ? place.sourceAt : place.targetAt;
+    const std::int64_t step = Signed(relative);
+    const std::int64_t limit = action == 2 ? sourceSize : place.out;
+    const QString outside =
+        QStringLiteral("the action at byte %1 copies from outside the %2")
+            .arg(at)
+            .arg(action == 2 ? QStringLiteral("source") : QStringLiteral("target written so far"));
+    if ((step < 0 && -step > from) || (step > 0 && step > limit - from))
+        return outside;
+    from += step;
+    if (action == 2 ? from + n > sourceSize : from >= place.out)
+        return outside;
+    if (run) {
+        std::uint8_t* into = run->target + place.out;
+        if (action == 2) {
+            if (!(*run->read)(from, into, n))
+                return run->readFailed = true, QString();
+        } else {
+            // A copy may overlap what it writes: byte by byte.
+            for (std::int64_t i = 0; i < n; ++i)
+                into[i] = run->target[from + i];
+        }
+    }
+    from += n;
+    return QString();
+}
+
+QString WalkBps(const QByteArray& patch, Description* d, BpsRun* run) {
+    Cursor in(patch, patch.size() - 12);
+    if (const QString fault = BpsHeader(in, d); !fault.isEmpty())
+        return fault;
     const std::int64_t sourceSize = run ? run->sourceSize : d->sourceSize;
-    std::int64_t out = 0, sourceAt = 0, targetAt = 0;
+    BpsPlace place;
     while (in.Left() > 0) {
         const std::int64_t at = in.At();
         std::uint64_t word = 0;
@@ -213,70 +261,37 @@ QString WalkBps(const QByteArray& patch, Description* d, BpsRun* run) {
             return NumberFault(n, "actions");
         const int action = int(word & 3);
         const std::uint64_t length = (word >> 2) + 1;
-        if (length > std::uint64_t(d->targetSize - out))
+        if (length > std::uint64_t(d->targetSize - place.out))
             return QStringLiteral("the action at byte %1 writes past the target's %2 bytes")
                 .arg(at)
                 .arg(d->targetSize);
         const std::int64_t n = std::int64_t(length);
-        std::uint8_t* into = run ? run->target + out : nullptr;
-        switch (action) {
-        case 0: // SourceRead: the source's bytes where the target is
-            if (out + n > sourceSize)
+        std::uint8_t* into = run ? run->target + place.out : nullptr;
+        if (action == 0) { // SourceRead: the source's bytes where the target is
+            if (place.out + n > sourceSize)
                 return QStringLiteral("the action at byte %1 reads past the source's %2 bytes")
                     .arg(at)
                     .arg(sourceSize);
-            if (run && !(*run->read)(out, into, n))
+            if (run && !(*run->read)(place.out, into, n))
                 return run->readFailed = true, QString();
-            break;
-        case 1: { // TargetRead: bytes of the patch
+        } else if (action == 1) { // TargetRead: bytes of the patch
             const std::uint8_t* bytes = in.Take(n);
             if (!bytes)
                 return QStringLiteral("the action at byte %1 is cut short").arg(at);
             if (run)
                 std::memcpy(into, bytes, std::size_t(n));
             d->changed += n;
-            break;
+        } else if (const QString fault = BpsCopy(in, at, action, n, sourceSize, place, run);
+                   !fault.isEmpty() || (run && run->readFailed)) {
+            return fault;
         }
-        case 2:
-        case 3: {
-            std::uint64_t relative = 0;
-            if (const auto r = in.Variable(&relative); r != Cursor::Number::Read)
-                return NumberFault(r, "actions");
-            std::int64_t& from = action == 2 ? sourceAt : targetAt;
-            const std::int64_t step = Signed(relative);
-            const std::int64_t limit = action == 2 ? sourceSize : out;
-            if ((step < 0 && -step > from) || (step > 0 && step > limit - from))
-                return QStringLiteral("the action at byte %1 copies from outside the %2")
-                    .arg(at)
-                    .arg(action == 2 ? QStringLiteral("source")
-                                     : QStringLiteral("target written so far"));
-            from += step;
-            if (action == 2 ? from + n > sourceSize : from >= out)
-                return QStringLiteral("the action at byte %1 copies from outside the %2")
-                    .arg(at)
-                    .arg(action == 2 ? QStringLiteral("source")
-                                     : QStringLiteral("target written so far"));
-            if (run) {
-                if (action == 2) {
-                    if (!(*run->read)(from, into, n))
-                        return run->readFailed = true, QString();
-                } else {
-                    // A copy may overlap what it writes: byte by byte.
-                    for (std::int64_t i = 0; i < n; ++i)
-                        into[i] = run->target[from + i];
-                }
-            }
-            from += n;
-            break;
-        }
-        }
-        out += n;
+        place.out += n;
         ++d->actions[action];
         ++d->records;
     }
-    if (out != d->targetSize)
+    if (place.out != d->targetSize)
         return QStringLiteral("its actions make %1 bytes, not the target's %2")
-            .arg(out)
+            .arg(place.out)
             .arg(d->targetSize);
     return QString();
 }

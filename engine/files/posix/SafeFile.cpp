@@ -65,6 +65,29 @@ bool LeadsToDescriptor(int dirFd, const QByteArray& name) {
     return false;
 }
 
+// No hard links either (FAT, exFAT through FUSE): rename only while the
+// name is free. An empty file claiming the name would show under it, and
+// stay there after a power cut, so nothing claims it: runs of this program
+// take turns through a lock on the folder, and only another program creating
+// the same name at the same instant could be replaced (as with mv -n on such
+// a drive). 0, or the system's error (EEXIST: the name is taken).
+int RenameWhileFree(int dirFd, const QByteArray& temp, const QByteArray& name) {
+    const int lock = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock >= 0)
+        ::flock(lock, LOCK_EX);
+    struct stat st {};
+    int error = 0;
+    if (::fstatat(dirFd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        error = EEXIST;
+    else if (errno != ENOENT)
+        error = errno;
+    else if (::renameat(dirFd, temp.constData(), dirFd, name.constData()) != 0)
+        error = errno;
+    if (lock >= 0)
+        ::close(lock);
+    return error;
+}
+
 } // namespace
 
 bool Writer::Open(const QString& destination, Existing existing) {
@@ -96,52 +119,65 @@ bool Writer::Open(const QString& destination, Existing existing) {
         folder_ = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
 
     if (::fstatat(dirFd_, name_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        nameTaken_ = existing == Existing::Keep;
-        if (nameTaken_)
-            return Fail(QStringLiteral("the destination already exists"), 0);
-        if (S_ISDIR(st.st_mode))
-            return Fail(QStringLiteral("a folder has the destination's name"), 0);
-        if (S_ISLNK(st.st_mode)) {
-            // A link to a descriptor (/dev/stdout, /proc/self/fd/1) names
-            // whatever that descriptor is open on: never replaced.
-            if (LeadsToDescriptor(dirFd_, name_))
-                return Fail(QStringLiteral("the destination is a link to an open descriptor "
-                                           "(such as /dev/stdout)"),
-                            0);
-            // Judged by what it leads to; a dangling link is replaced.
-            struct stat target {};
-            if (::fstatat(dirFd_, name_.constData(), &target, 0) == 0) {
-                if (S_ISDIR(target.st_mode))
-                    return Fail(QStringLiteral("the destination is a link to a folder"), 0);
-                if (!S_ISREG(target.st_mode))
-                    return Fail(QStringLiteral("the destination is a link to something that is "
-                                               "not a regular file"),
-                                0);
-            } else if (errno != ENOENT && errno != ELOOP && errno != ENOTDIR) {
-                return Fail(QStringLiteral("the destination's link cannot be followed"), errno);
-            }
-        } else if (!S_ISREG(st.st_mode)) {
-            return Fail(QStringLiteral("the destination is not a regular file"), 0);
-        }
-        // Found out before anything is written: a folder that lets no name
-        // go would keep the new copy beside the old file.
-        if (Detail::HoldsItsNames(dirFd_))
-            return Fail(QStringLiteral("the destination cannot be replaced: its folder is "
-                                       "append-only or immutable"),
-                        0);
-        replacing_ = true;
-        oldIsFile_ = S_ISREG(st.st_mode);
-        if (oldIsFile_) {
-            oldMode_ = unsigned(st.st_mode & 07777);
-            oldOwner_ = st.st_uid;
-            oldGroup_ = st.st_gid;
-            attributes_ = ReadAttributes(dirFd_, name_);
-        }
+        if (!MayReplace(st))
+            return false;
     } else if (errno == ENAMETOOLONG) {
         return Fail(QStringLiteral("the destination name is too long"), 0);
     }
+    return OpenContent();
+}
 
-    // The new content is readable by its owner alone until it is complete.
+// Whether the entry found at the destination's name may be replaced, as
+// existing_ says: a regular file or a link to one, or a dangling link.
+bool Writer::MayReplace(const struct stat& st) {
+    nameTaken_ = existing_ == Existing::Keep;
+    if (nameTaken_)
+        return Fail(QStringLiteral("the destination already exists"), 0);
+    if (S_ISDIR(st.st_mode))
+        return Fail(QStringLiteral("a folder has the destination's name"), 0);
+    if (S_ISLNK(st.st_mode)) {
+        // A link to a descriptor (/dev/stdout, /proc/self/fd/1) names
+        // whatever that descriptor is open on: never replaced.
+        if (LeadsToDescriptor(dirFd_, name_))
+            return Fail(QStringLiteral("the destination is a link to an open descriptor "
+                                       "(such as /dev/stdout)"),
+                        0);
+        // Judged by what it leads to; a dangling link is replaced.
+        struct stat target {};
+        if (::fstatat(dirFd_, name_.constData(), &target, 0) == 0) {
+            if (S_ISDIR(target.st_mode))
+                return Fail(QStringLiteral("the destination is a link to a folder"), 0);
+            if (!S_ISREG(target.st_mode))
+                return Fail(QStringLiteral("the destination is a link to something that is "
+                                           "not a regular file"),
+                            0);
+        } else if (errno != ENOENT && errno != ELOOP && errno != ENOTDIR) {
+            return Fail(QStringLiteral("the destination's link cannot be followed"), errno);
+        }
+    } else if (!S_ISREG(st.st_mode)) {
+        return Fail(QStringLiteral("the destination is not a regular file"), 0);
+    }
+    // Found out before anything is written: a folder that lets no name
+    // go would keep the new copy beside the old file.
+    if (Detail::HoldsItsNames(dirFd_))
+        return Fail(QStringLiteral("the destination cannot be replaced: its folder is "
+                                   "append-only or immutable"),
+                    0);
+    replacing_ = true;
+    oldIsFile_ = S_ISREG(st.st_mode);
+    if (oldIsFile_) {
+        oldMode_ = unsigned(st.st_mode & 07777);
+        oldOwner_ = st.st_uid;
+        oldGroup_ = st.st_gid;
+        attributes_ = ReadAttributes(dirFd_, name_);
+    }
+    return true;
+}
+
+// Opens the new content: an unnamed file, or one under a hidden temporary
+// name where the drive makes none.
+bool Writer::OpenContent() {
+    // Readable by its owner alone until it is complete.
     fd_ = OpenUnnamed(dirFd_);
     if (fd_ >= 0) {
         state_ = State::Open;
@@ -364,25 +400,7 @@ bool Writer::PublishNew() {
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
         return Fail(QStringLiteral("the destination cannot be created"), errno);
 
-    // No hard links either (FAT, exFAT through FUSE): rename only while the
-    // name is free. An empty file claiming the name would show under it,
-    // and stay there after a power cut, so nothing claims it: runs of this
-    // program take turns through a lock on the folder, and only another
-    // program creating the same name at the same instant could be replaced
-    // (as with mv -n on such a drive).
-    const int lock = ::openat(dirFd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (lock >= 0)
-        ::flock(lock, LOCK_EX);
-    struct stat st {};
-    int error = 0;
-    if (::fstatat(dirFd_, name_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        error = EEXIST;
-    else if (errno != ENOENT)
-        error = errno;
-    else if (::renameat(dirFd_, tempName_.constData(), dirFd_, name_.constData()) != 0)
-        error = errno;
-    if (lock >= 0)
-        ::close(lock);
+    const int error = RenameWhileFree(dirFd_, tempName_, name_);
     if (error == EEXIST)
         return taken();
     if (error != 0)
