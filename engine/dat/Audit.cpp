@@ -126,88 +126,116 @@ std::vector<int> Result::Wanted(const DatFile::Index& index) const {
     return roms;
 }
 
+namespace {
+
+// Copies the DATs' games and ROMs that are wanted into a fixdat, token by
+// token, as the DATs are read again in order.
+class FixdatCopy {
+public:
+    FixdatCopy(const DatFile::Index& index, const std::vector<int>& roms, QByteArray* out)
+        : index_(index), wanted_(index.Games().size(), false),
+          romWanted_(std::size_t(index.Roms()), false), w_(out) {
+        for (const int rom : roms) {
+            romWanted_[std::size_t(rom)] = true;
+            wanted_[std::size_t(index.RomAt(rom).gameIndex)] = true;
+        }
+        w_.setAutoFormatting(true);
+        w_.writeStartDocument();
+        w_.writeStartElement(QStringLiteral("datafile"));
+    }
+    void Finish() {
+        w_.writeEndElement();
+        w_.writeEndDocument();
+    }
+    // The tokens of the DAT dat, as it is read.
+    void Token(const QXmlStreamReader& xml, qsizetype dat) {
+        if (xml.isStartElement())
+            return Start(xml, dat);
+        if (xml.isEndElement())
+            return End(xml);
+        if (!copyFrom_ || skipFrom_ || xml.isWhitespace() || xml.isStartDocument() ||
+            xml.isEndDocument() || xml.isDTD())
+            return;
+        // The fixdat's own name: the header's, said to be one.
+        if (name_ && xml.isCharacters() && !inGame_)
+            w_.writeCharacters(xml.text().toString() + QStringLiteral(" (fixdat)"));
+        else
+            w_.writeCurrentToken(xml);
+    }
+    // A new DAT is read.
+    void Next() { depth_ = copyFrom_ = skipFrom_ = 0, name_ = false; }
+
+private:
+    void Start(const QXmlStreamReader& xml, qsizetype dat) {
+        ++depth_;
+        const QStringView tag = xml.name();
+        if (tag == u"rom")
+            ++romElement_;
+        if (skipFrom_)
+            return;
+        if (depth_ == 2 && (tag == u"game" || tag == u"machine")) {
+            // A game listed again is written once, as first listed.
+            const int game = index_.GameOfElement(++element_);
+            inGame_ = true;
+            if (game >= 0 && wanted_[std::size_t(game)])
+                copyFrom_ = depth_;
+        } else if (depth_ == 2 && tag == u"header" && dat == 0) {
+            copyFrom_ = depth_;
+        } else if (copyFrom_ && tag == u"rom") {
+            // Only the ROMs the collection lacks.
+            const int rom = index_.RomOfElement(romElement_);
+            if (rom < 0 || !romWanted_[std::size_t(rom)]) {
+                skipFrom_ = depth_;
+                return;
+            }
+        }
+        name_ = copyFrom_ != 0 && depth_ == 3 && tag == u"name";
+        if (copyFrom_)
+            w_.writeCurrentToken(xml);
+    }
+    void End(const QXmlStreamReader& xml) {
+        if (skipFrom_) {
+            if (depth_-- == skipFrom_)
+                skipFrom_ = 0;
+            return;
+        }
+        if (copyFrom_)
+            w_.writeCurrentToken(xml);
+        if (depth_ == copyFrom_)
+            copyFrom_ = 0;
+        name_ = false;
+        --depth_;
+    }
+
+    const DatFile::Index& index_;
+    std::vector<bool> wanted_;
+    std::vector<bool> romWanted_;
+    QXmlStreamWriter w_;
+    int element_ = -1;    // the <game> elements, in the DATs' order
+    int romElement_ = -1; // the <rom> elements
+    bool inGame_ = false; // a game has been read (the header is before them)
+    int depth_ = 0;       // of the element being read, the root's being 1
+    int copyFrom_ = 0;    // the depth of the element copied, or 0
+    int skipFrom_ = 0;    // the depth of a ROM left out of a game copied, or 0
+    bool name_ = false;   // in the header's <name>
+};
+
+} // namespace
+
 EngineError WriteFixdat(const DatFile::Index& index, const std::vector<int>& roms,
                         const QString& path, bool overwrite) {
-    std::vector<bool> wanted(index.Games().size(), false);
-    std::vector<bool> romWanted(std::size_t(index.Roms()), false);
-    for (const int rom : roms) {
-        romWanted[std::size_t(rom)] = true;
-        wanted[std::size_t(index.RomAt(rom).gameIndex)] = true;
-    }
     QByteArray out;
-    QXmlStreamWriter w(&out);
-    w.setAutoFormatting(true);
-    w.writeStartDocument();
-    w.writeStartElement(QStringLiteral("datafile"));
-    int element = -1;    // the <game> elements, in the DATs' order
-    int romElement = -1; // the <rom> elements
-    bool inGame = false; // a game has been read (the header is before them)
+    FixdatCopy copy(index, roms, &out);
     for (qsizetype dat = 0; dat < index.Paths().size(); ++dat) {
         QXmlStreamReader xml;
-        int depth = 0;     // of the element being read, the root's being 1
-        int copyFrom = 0;  // the depth of the element copied, or 0
-        int skipFrom = 0;  // the depth of a ROM left out of a game copied, or 0
-        bool name = false; // in the header's <name>
-        const bool read = ReadDat(index.Paths().at(dat), xml, [&] {
-            if (xml.isStartElement()) {
-                ++depth;
-                const QStringView tag = xml.name();
-                if (tag == u"rom")
-                    ++romElement;
-                if (skipFrom)
-                    return;
-                if (depth == 2 && (tag == u"game" || tag == u"machine")) {
-                    // A game listed again is written once, as first listed.
-                    const int game = index.GameOfElement(++element);
-                    inGame = true;
-                    if (game >= 0 && wanted[std::size_t(game)])
-                        copyFrom = depth;
-                } else if (depth == 2 && tag == u"header" && dat == 0) {
-                    copyFrom = depth;
-                } else if (copyFrom && tag == u"rom") {
-                    // Only the ROMs the collection lacks.
-                    const int rom = index.RomOfElement(romElement);
-                    if (rom < 0 || !romWanted[std::size_t(rom)]) {
-                        skipFrom = depth;
-                        return;
-                    }
-                }
-                name = copyFrom != 0 && depth == 3 && tag == u"name";
-                if (copyFrom)
-                    w.writeCurrentToken(xml);
-                return;
-            }
-            if (xml.isEndElement()) {
-                if (skipFrom) {
-                    if (depth-- == skipFrom)
-                        skipFrom = 0;
-                    return;
-                }
-                if (copyFrom)
-                    w.writeCurrentToken(xml);
-                if (depth == copyFrom)
-                    copyFrom = 0;
-                name = false;
-                --depth;
-                return;
-            }
-            if (!copyFrom || skipFrom || xml.isWhitespace() || xml.isStartDocument() ||
-                xml.isEndDocument() || xml.isDTD())
-                return;
-            // The fixdat's own name: the header's, said to be one.
-            if (name && xml.isCharacters() && !inGame)
-                w.writeCharacters(xml.text().toString() + QStringLiteral(" (fixdat)"));
-            else
-                w.writeCurrentToken(xml);
-        });
-        if (!read)
+        copy.Next();
+        if (!ReadDat(index.Paths().at(dat), xml, [&] { copy.Token(xml, dat); }))
             return {Code::FixdatFailed,
                     QStringLiteral("%1 cannot be read again")
                         .arg(SafeFile::Printable(index.Paths().at(dat))),
                     path};
     }
-    w.writeEndElement();
-    w.writeEndDocument();
+    copy.Finish();
     SafeFile::Writer writer;
     if (!writer.Open(path, overwrite ? SafeFile::Existing::ReplaceAny : SafeFile::Existing::Keep) ||
         !writer.Write(out.constData(), out.size()) || !writer.Commit())
