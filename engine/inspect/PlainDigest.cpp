@@ -24,6 +24,48 @@ using Cartridge::HeaderEnd;
 // SMD blocks), so memory stays small whatever the file size.
 constexpr std::int64_t Piece = 1 << 20;
 
+// The fingerprints of a content fed to them piece by piece: SHA-1 and CRC32
+// on a helper, where there are helpers, while this thread does MD5, the
+// slowest; or the SHA-1 alone.
+class Fingerprints {
+public:
+    Fingerprints(WorkerPool* helpers, bool sha1Only) : helpers_(helpers), sha1Only_(sha1Only) {}
+    void Add(const std::uint8_t* piece, std::int64_t bytes) {
+        const auto others = [this, piece, bytes] {
+            sha1_.Add(piece, std::size_t(bytes));
+            if (!sha1Only_)
+                crc_ = crc32_z(crc_, piece, std::size_t(bytes));
+        };
+        const QByteArrayView data(reinterpret_cast<const char*>(piece), bytes);
+        if (sha1Only_) {
+            others();
+        } else if (helpers_) {
+            Semaphore done(0);
+            helpers_->Start([&others, &done] {
+                others();
+                done.Release();
+            });
+            md5_.addData(data);
+            done.Acquire();
+        } else {
+            others();
+            md5_.addData(data);
+        }
+    }
+    void Into(Digest& digest) {
+        digest.crc32 = QStringLiteral("%1").arg(std::uint32_t(crc_), 8, 16, QLatin1Char('0'));
+        digest.md5 = QString::fromLatin1(md5_.result().toHex());
+        digest.sha1 = QString::fromLatin1(sha1_.HexResult());
+    }
+
+private:
+    WorkerPool* helpers_;
+    const bool sha1Only_;
+    QCryptographicHash md5_{QCryptographicHash::Md5};
+    Sha1Hash sha1_;
+    uLong crc_ = crc32_z(0, nullptr, 0);
+};
+
 } // namespace
 
 Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool fingerprints,
@@ -33,9 +75,7 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
     PlainStream stream(read, size, layout);
     const std::int64_t total = stream.PlainSize();
     std::vector<std::uint8_t> piece(std::size_t(std::min(Piece, std::max<std::int64_t>(total, 2))));
-    QCryptographicHash md5(QCryptographicHash::Md5);
-    Sha1Hash sha1;
-    uLong crc = crc32_z(0, nullptr, 0);
+    Fingerprints prints(options.helpers, sha1Only);
     std::uint64_t sum = 0;
     std::uint64_t declaredSum = 0;
     const bool declared = declaredEnd > HeaderEnd && declaredEnd < total && declaredEnd % 2 == 0;
@@ -65,38 +105,14 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
                                 [tailByte](std::uint8_t b) { return b == tailByte; });
             }
         }
-        if (fingerprints && sha1Only) {
-            sha1.Add(piece.data(), std::size_t(bytes));
-        } else if (fingerprints) {
-            // SHA-1 and CRC32 on a helper while this thread does MD5, the
-            // slowest.
-            const QByteArrayView data(reinterpret_cast<const char*>(piece.data()), bytes);
-            const auto others = [&sha1, &crc, &piece, bytes] {
-                sha1.Add(piece.data(), std::size_t(bytes));
-                crc = crc32_z(crc, piece.data(), std::size_t(bytes));
-            };
-            if (options.helpers) {
-                Semaphore done(0);
-                options.helpers->Start([&others, &done] {
-                    others();
-                    done.Release();
-                });
-                md5.addData(data);
-                done.Acquire();
-            } else {
-                others();
-                md5.addData(data);
-            }
-        }
+        if (fingerprints)
+            prints.Add(piece.data(), bytes);
     }
     digest.ok = true;
     digest.checksum = std::uint16_t(sum);
     digest.declaredChecksum = std::uint16_t(declaredSum);
-    if (fingerprints) {
-        digest.crc32 = QStringLiteral("%1").arg(std::uint32_t(crc), 8, 16, QLatin1Char('0'));
-        digest.md5 = QString::fromLatin1(md5.result().toHex());
-        digest.sha1 = QString::fromLatin1(sha1.HexResult());
-    }
+    if (fingerprints)
+        prints.Into(digest);
     return digest;
 }
 
