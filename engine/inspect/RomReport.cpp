@@ -4,6 +4,8 @@
 
 #include <QJsonArray>
 
+#include <functional>
+
 namespace RomReport {
 
 namespace {
@@ -90,11 +92,36 @@ QString MachineWords(const RomInspector::Header& h) {
 
 } // namespace
 
+namespace {
+
+// The lines of a cartridge header that is known.
+void HeaderLines(const RomInspector::Report& r,
+                 const std::function<void(const char*, const QString&)>& add) {
+    const RomInspector::Header& h = r.header;
+    add("system", h.system);
+    add("machine", MachineWords(h));
+    add("copyright", h.copyright);
+    add("domestic", h.titleDomestic);
+    add("overseas", h.titleOverseas);
+    add("serial", h.serial);
+    add("devices", h.devices);
+    add("rom", Range(h.romStart, h.romEnd));
+    if (h.ram)
+        add("ram", Range(h.ramStart, h.ramEnd) + QStringLiteral(", ") + h.ramKind);
+    add("region", h.regions.isEmpty() ? h.region
+                                      : QStringLiteral("%1 (%2)").arg(
+                                            h.region, h.regions.join(QStringLiteral(", "))));
+    add("checksum", QStringLiteral("%1 stored, %2 computed: %3")
+                        .arg(Hex(h.storedChecksum), Hex(h.computedChecksum),
+                             r.ChecksumOk() ? "ok" : "MISMATCH"));
+}
+
+} // namespace
+
 std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
     std::vector<Line> lines;
     if (!r.Inspected())
         return lines;
-    const RomInspector::Header& h = r.header;
     auto add = [&lines](const char* label, const QString& value) {
         if (!value.isEmpty())
             lines.push_back({QString::fromLatin1(label), value});
@@ -123,24 +150,8 @@ std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
         if (dat.match)
             add("dump", QStringLiteral("complete: it is the DAT's ROM"));
     }
-    if (Known(r)) {
-        add("system", h.system);
-        add("machine", MachineWords(h));
-        add("copyright", h.copyright);
-        add("domestic", h.titleDomestic);
-        add("overseas", h.titleOverseas);
-        add("serial", h.serial);
-        add("devices", h.devices);
-        add("rom", Range(h.romStart, h.romEnd));
-        if (h.ram)
-            add("ram", Range(h.ramStart, h.ramEnd) + QStringLiteral(", ") + h.ramKind);
-        add("region", h.regions.isEmpty() ? h.region
-                                          : QStringLiteral("%1 (%2)").arg(
-                                                h.region, h.regions.join(QStringLiteral(", "))));
-        add("checksum", QStringLiteral("%1 stored, %2 computed: %3")
-                            .arg(Hex(h.storedChecksum), Hex(h.computedChecksum),
-                                 r.ChecksumOk() ? "ok" : "MISMATCH"));
-    }
+    if (Known(r))
+        HeaderLines(r, add);
     add("crc32", r.crc32);
     add("md5", r.md5);
     add("sha1", r.sha1);
@@ -155,6 +166,32 @@ std::vector<Line> Lines(const RomInspector::Report& r, const Dat& dat) {
     }
     return lines;
 }
+
+namespace {
+
+// A cartridge header's fields, null where it is not known.
+void HeaderJson(QJsonObject& o, const RomInspector::Header& h, bool known) {
+    const QJsonValue none(QJsonValue::Null);
+    auto text = [&none](bool given, const QString& value) {
+        return given ? QJsonValue(value) : none;
+    };
+    auto number = [&none](bool given, double value) { return given ? QJsonValue(value) : none; };
+    o["copyright"] = text(known, h.copyright);
+    o["title_domestic"] = text(known, h.titleDomestic);
+    o["title_overseas"] = text(known, h.titleOverseas);
+    o["serial"] = text(known, h.serial);
+    o["devices"] = text(known, h.devices);
+    o["region"] = text(known, h.region);
+    o["regions"] = known ? QJsonValue(QJsonArray::fromStringList(h.regions)) : none;
+    o["rom_start"] = number(known, h.romStart);
+    o["rom_end"] = number(known, h.romEnd);
+    o["ram_start"] = number(known && h.ram, h.ramStart);
+    o["ram_end"] = number(known && h.ram, h.ramEnd);
+    o["checksum_stored"] = number(known, h.storedChecksum);
+    o["checksum_computed"] = number(known, h.computedChecksum);
+}
+
+} // namespace
 
 QJsonObject Json(const RomInspector::Report& r, const QString& name, const Dat& dat) {
     const RomInspector::Header& h = r.header;
@@ -197,19 +234,7 @@ QJsonObject Json(const RomInspector::Report& r, const QString& name, const Dat& 
     o["lock_on_checksum_stored"] = number(lockOn, r.lockOnStored);
     o["lock_on_checksum_computed"] = number(lockOn, r.lockOnComputed);
     o["cartridge_header"] = inspected && !r.disc ? QJsonValue(!r.noHeader) : none;
-    o["copyright"] = text(known, h.copyright);
-    o["title_domestic"] = text(known, h.titleDomestic);
-    o["title_overseas"] = text(known, h.titleOverseas);
-    o["serial"] = text(known, h.serial);
-    o["devices"] = text(known, h.devices);
-    o["region"] = text(known, h.region);
-    o["regions"] = known ? QJsonValue(QJsonArray::fromStringList(h.regions)) : none;
-    o["rom_start"] = number(known, h.romStart);
-    o["rom_end"] = number(known, h.romEnd);
-    o["ram_start"] = number(known && h.ram, h.ramStart);
-    o["ram_end"] = number(known && h.ram, h.ramEnd);
-    o["checksum_stored"] = number(known, h.storedChecksum);
-    o["checksum_computed"] = number(known, h.computedChecksum);
+    HeaderJson(o, h, known);
     o["checksum_ok"] = known ? QJsonValue(r.ChecksumOk()) : none;
     o["crc32"] = text(!r.crc32.isEmpty(), r.crc32);
     o["md5"] = text(!r.md5.isEmpty(), r.md5);
