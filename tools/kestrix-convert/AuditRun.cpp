@@ -180,16 +180,10 @@ int AuditRun(const Arguments& a, const Gathered& gathered) {
     if (!LoadDats(a.dats, index))
         return ExitSomeFailed;
     Audit::Collector collector(index);
-    const auto standardInput = [](std::int64_t limit, QByteArray* bytes) {
-        QString why;
-        if (!ReadStandardInput(limit, bytes, &why))
-            return EngineError(EngineError::Code::StdinUnreadable, why);
-        return EngineError();
-    };
     // Both forms of each file are hashed: a DAT may list a dump as its file is.
     RomInspector::InspectionThreads threads(a.jobs);
     RomInspector::InspectFiles(
-        files, threads, standardInput, a.name,
+        files, threads, ReadStandardInput, a.name,
         [&](const RomInspector::Report& report) { collector.Add(report); }, true);
     const Audit::Result result = collector.Finish();
     for (const Audit::Unreadable& u : result.unreadable)

@@ -52,6 +52,22 @@ bool LoadDats(const QStringList& paths, DatFile::Index& index) {
     return true;
 }
 
+// A patch says what it is made for and what it makes; false when it cannot
+// be read.
+bool Describe(const QString& path, bool json, Reports& reports) {
+    Patch::Loaded patch;
+    const EngineError loaded = Patch::Load(path, &patch);
+    if (loaded.Failed()) {
+        Message() << "cannot inspect " << loaded.Text() << "\n";
+        Err().Flush();
+    }
+    if (json)
+        reports.Json(RomReport::PatchJson(patch, Shown(path), loaded));
+    else if (!loaded.Failed())
+        reports.Text(path, RomReport::PatchLines(patch.description));
+    return !loaded.Failed();
+}
+
 int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
          const QString& stdinName) {
     DatFile::Index index;
@@ -66,12 +82,6 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
     // Each object is written as soon as it is done, not gathered first.
     if (json)
         Out() << "{\n    \"schema\": " << qint64(RomReport::JsonSchema) << ",\n    \"files\": [";
-    const auto standardInput = [](std::int64_t limit, QByteArray* bytes) {
-        QString why;
-        if (!ReadStandardInput(limit, bytes, &why))
-            return EngineError(EngineError::Code::StdinUnreadable, why);
-        return EngineError();
-    };
     // The images between two patches are inspected together, several at once.
     RomInspector::InspectionThreads threads(jobs);
     QStringList images;
@@ -79,7 +89,7 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
         if (images.isEmpty())
             return;
         RomInspector::InspectFiles(
-            images, threads, standardInput, stdinName,
+            images, threads, ReadStandardInput, stdinName,
             [&](const RomInspector::Report& r) {
                 if (!r.Inspected()) {
                     status = ExitSomeFailed;
@@ -96,24 +106,11 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
             !dats.isEmpty());
         images.clear();
     };
-    // A patch says what it is made for and what it makes.
-    auto describe = [&](const QString& path) {
-        Patch::Loaded patch;
-        const EngineError loaded = Patch::Load(path, &patch);
-        if (loaded.Failed()) {
-            status = ExitSomeFailed;
-            Message() << "cannot inspect " << loaded.Text() << "\n";
-            Err().Flush();
-        }
-        if (json)
-            reports.Json(RomReport::PatchJson(patch, Shown(path), loaded));
-        else if (!loaded.Failed())
-            reports.Text(path, RomReport::PatchLines(patch.description));
-    };
     for (const QString& file : files) {
         if (file != QLatin1String("-") && Patch::IsPatchFile(file)) {
             inspect();
-            describe(file);
+            if (!Describe(file, json, reports))
+                status = ExitSomeFailed;
         } else {
             images << file;
         }

@@ -17,8 +17,11 @@ namespace {
 
 // Reads a whole stream of names: a file, or standard input for "-".
 bool ReadList(const QString& from, QByteArray* bytes, QString* why) {
-    if (from == QLatin1String("-"))
-        return ReadStandardInput(std::int64_t(1) << 30, bytes, why);
+    if (from == QLatin1String("-")) {
+        const EngineError read = ReadStandardInput(std::int64_t(1) << 30, bytes);
+        *why = read.detail;
+        return !read.Failed();
+    }
     const SafeFile::Source source(from);
     if (!source.IsOpen()) {
         *why = source.Error().Text();
@@ -102,21 +105,18 @@ private:
 
 } // namespace
 
-bool ReadStandardInput(std::int64_t limit, QByteArray* bytes, QString* why) {
+EngineError ReadStandardInput(std::int64_t limit, QByteArray* bytes) {
     char piece[1 << 16];
     for (;;) {
         EngineError error;
         const std::int64_t got = SafeFile::PullStandardInput(piece, sizeof piece, &error);
         if (got == 0)
-            return true;
-        if (got < 0) {
-            *why = error.detail;
-            return false;
-        }
-        if (bytes->size() + got > limit) {
-            *why = QStringLiteral("it is larger than %1 MiB").arg(limit >> 20);
-            return false;
-        }
+            return {};
+        if (got < 0)
+            return {EngineError::Code::StdinUnreadable, error.detail};
+        if (bytes->size() + got > limit)
+            return {EngineError::Code::StdinUnreadable,
+                    QStringLiteral("it is larger than %1 MiB").arg(limit >> 20)};
         bytes->append(piece, got);
     }
 }

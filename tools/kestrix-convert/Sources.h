@@ -29,6 +29,6 @@ struct Gathered {
 // and archives). False, after one message, when a list cannot be read.
 bool GatherSources(const Arguments& arguments, Gathered* gathered);
 
-// Standard input read whole, up to limit bytes; false, and why, when it
-// cannot be read or is larger.
-bool ReadStandardInput(std::int64_t limit, QByteArray* bytes, QString* why);
+// Standard input read whole, up to limit bytes; why when it cannot be read
+// or is larger (StdinUnreadable).
+EngineError ReadStandardInput(std::int64_t limit, QByteArray* bytes);

@@ -138,6 +138,44 @@ const char* const VersionText =
 
 namespace {
 
+// What a run of conversions, repairs or patches needs before anything is
+// written: the output, the DAT files and the patches, each checked; false,
+// told, when one will not do.
+bool Settle(const Arguments& arguments, Settings* settings) {
+    settings->arguments = arguments;
+    settings->folder = QDir::toNativeSeparators(arguments.output);
+    // An image is never written to a terminal.
+    if (arguments.output == QLatin1String("-") && !arguments.dryRun && SafeFile::IsTerminal(1)) {
+        Message() << "standard output is a terminal: the image is not written to "
+                     "it (redirect it to a file or a pipe)\n";
+        return false;
+    }
+    // A missing output folder is an error of the run, not of its words.
+    if (!settings->folder.isEmpty() && arguments.output != QLatin1String("-") &&
+        !SafeFile::IsFolder(settings->folder)) {
+        Message() << ""
+                  << (SafeFile::EntryExists(settings->folder)
+                          ? QStringLiteral("'%1' is not a folder")
+                          : QStringLiteral("output folder '%1' does not exist"))
+                         .arg(Shown(settings->folder))
+                  << "\n";
+        return false;
+    }
+    // A DAT file that cannot be read stops the run before anything is written.
+    if (!LoadDats(arguments.dats, settings->dats))
+        return false;
+    // So does a patch: every one is read and checked first.
+    for (const QString& path : arguments.patches) {
+        Patch::Loaded patch;
+        if (const EngineError loaded = Patch::Load(path, &patch); loaded.Failed()) {
+            Message() << "cannot use the patch " << loaded.Text() << "\n";
+            return false;
+        }
+        settings->patches.push_back(std::move(patch));
+    }
+    return true;
+}
+
 int Main(int argc, char* argv[]) {
     int status = ExitConverted;
     // The arguments as the bytes they are: a name need not be UTF-8.
@@ -165,37 +203,8 @@ int Main(int argc, char* argv[]) {
     }
 
     Settings settings;
-    settings.arguments = *arguments;
-    settings.folder = QDir::toNativeSeparators(arguments->output);
-    // An image is never written to a terminal.
-    if (arguments->output == QLatin1String("-") && !arguments->dryRun && SafeFile::IsTerminal(1)) {
-        Message() << "standard output is a terminal: the image is not written to "
-                     "it (redirect it to a file or a pipe)\n";
+    if (!Settle(*arguments, &settings))
         return ExitSomeFailed;
-    }
-    // A missing output folder is an error of the run, not of its words.
-    if (!settings.folder.isEmpty() && arguments->output != QLatin1String("-") &&
-        !SafeFile::IsFolder(settings.folder)) {
-        Message() << ""
-                  << (SafeFile::EntryExists(settings.folder)
-                          ? QStringLiteral("'%1' is not a folder")
-                          : QStringLiteral("output folder '%1' does not exist"))
-                         .arg(Shown(settings.folder))
-                  << "\n";
-        return ExitSomeFailed;
-    }
-    // A DAT file that cannot be read stops the run before anything is written.
-    if (!LoadDats(arguments->dats, settings.dats))
-        return ExitSomeFailed;
-    // So does a patch: every one is read and checked first.
-    for (const QString& path : arguments->patches) {
-        Patch::Loaded patch;
-        if (const EngineError loaded = Patch::Load(path, &patch); loaded.Failed()) {
-            Message() << "cannot use the patch " << loaded.Text() << "\n";
-            return ExitSomeFailed;
-        }
-        settings.patches.push_back(std::move(patch));
-    }
     Gathered gathered;
     if (!GatherSources(*arguments, &gathered))
         return ExitSomeFailed;

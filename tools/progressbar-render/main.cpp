@@ -109,21 +109,28 @@ bool SavePng(const QImage& image, const QString& path) {
     return false;
 }
 
-// A picture read from a file named by its bytes.
-QImage ReadImage(const QString& path, QString* why) {
+// Why a picture cannot be read from a file named by its bytes, or nothing;
+// the picture in *image.
+QString Unread(const QString& path, QImage* image) {
     const SafeFile::Source source(path);
-    if (!source.IsOpen()) {
-        *why = source.Error().Text();
-        return QImage();
-    }
+    if (!source.IsOpen())
+        return source.Error().Text();
     QByteArray bytes(source.Size(), Qt::Uninitialized);
-    if (!source.ReadAt(0, bytes.data(), bytes.size())) {
-        *why = QStringLiteral("the file cannot be read");
+    if (!source.ReadAt(0, bytes.data(), bytes.size()))
+        return QStringLiteral("the file cannot be read");
+    if (!image->loadFromData(bytes))
+        return QStringLiteral("it is not a picture this program can read");
+    return QString();
+}
+
+// A picture read from a file, or a null one, told why.
+QImage ReadImage(const QString& path) {
+    QImage image;
+    if (const QString why = Unread(path, &image); !why.isEmpty()) {
+        Err() << "progressbar-render: cannot read image " << SafeFile::Printable(path) << ": "
+              << why << "\n";
         return QImage();
     }
-    QImage image;
-    if (!image.loadFromData(bytes))
-        *why = QStringLiteral("it is not a picture this program can read");
     return image;
 }
 
@@ -204,6 +211,43 @@ int Usage(const QString& why) {
     return 2;
 }
 
+// 0xBBGGRR.
+std::optional<ColorRef> ColorOf(const QString& text) {
+    bool ok = false;
+    const qulonglong color = text.toULongLong(&ok, 0);
+    if (!ok || color > 0xFFFFFFFFull)
+        return std::nullopt;
+    return ColorRef(color);
+}
+
+// WxH, each from 1 to 10000.
+std::optional<QSize> SizeOf(const QString& text) {
+    const QStringList parts = text.split('x');
+    const auto w = Number(parts.value(0));
+    const auto h = Number(parts.value(1));
+    if (parts.size() != 2 || !w || !h || *w < 1 || *h < 1 || *w > 10000 || *h > 10000)
+        return std::nullopt;
+    return QSize(*w, *h);
+}
+
+// Sets the property a numeric option names; false for an option that is none.
+bool SetNumber(Options& options, const QString& arg, std::int32_t value) {
+    if (arg == QLatin1String("--percent"))
+        options.percent = value;
+    else if (arg == QLatin1String("--value"))
+        options.value = value;
+    else if (std::int32_t* field = arg == QLatin1String("--style")         ? &options.style
+                                   : arg == QLatin1String("--min")         ? &options.min
+                                   : arg == QLatin1String("--max")         ? &options.max
+                                   : arg == QLatin1String("--orientation") ? &options.orientation
+                                   : arg == QLatin1String("--brush-style") ? &options.brushStyle
+                                                                           : nullptr)
+        *field = value;
+    else
+        return false;
+    return true;
+}
+
 int Run(const QStringList& args) {
     Options options;
     QString out;
@@ -225,12 +269,10 @@ int Run(const QStringList& args) {
         } else if (arg == QLatin1String("--show-text")) {
             options.showText = true;
         } else if (arg == QLatin1String("--size")) {
-            const QStringList parts = next().value_or(QString()).split('x');
-            const auto w = Number(parts.value(0));
-            const auto h = Number(parts.value(1));
-            if (parts.size() != 2 || !w || !h || *w < 1 || *h < 1 || *w > 10000 || *h > 10000)
+            const std::optional<QSize> size = SizeOf(next().value_or(QString()));
+            if (!size)
                 return Usage(QStringLiteral("--size takes WxH, each from 1 to 10000"));
-            options.size = QSize(*w, *h);
+            options.size = *size;
         } else if (arg == QLatin1String("--out") || arg == QLatin1String("--gallery") ||
                    arg == QLatin1String("--image")) {
             const auto path = next();
@@ -241,40 +283,20 @@ int Run(const QStringList& args) {
             } else if (arg == QLatin1String("--gallery")) {
                 gallery = *path;
             } else {
-                QString why;
-                options.image = ReadImage(*path, &why);
-                if (options.image.isNull()) {
-                    Err() << "progressbar-render: cannot read image " << SafeFile::Printable(*path)
-                          << ": " << why << "\n";
+                options.image = ReadImage(*path);
+                if (options.image.isNull())
                     return 1;
-                }
             }
         } else if (arg == QLatin1String("--color")) {
-            bool ok = false;
-            const qulonglong color = next().value_or(QString()).toULongLong(&ok, 0);
-            if (!ok || color > 0xFFFFFFFFull)
+            options.color = ColorOf(next().value_or(QString()));
+            if (!options.color)
                 return Usage(QStringLiteral("--color takes 0xBBGGRR"));
-            options.color = ColorRef(color);
         } else {
             const auto value = number();
             if (!value)
                 return Usage(
                     QStringLiteral("%1 needs a 32-bit number").arg(SafeFile::Printable(arg)));
-            if (arg == QLatin1String("--style"))
-                options.style = *value;
-            else if (arg == QLatin1String("--percent"))
-                options.percent = *value;
-            else if (arg == QLatin1String("--value"))
-                options.value = *value;
-            else if (arg == QLatin1String("--min"))
-                options.min = *value;
-            else if (arg == QLatin1String("--max"))
-                options.max = *value;
-            else if (arg == QLatin1String("--orientation"))
-                options.orientation = *value;
-            else if (arg == QLatin1String("--brush-style"))
-                options.brushStyle = *value;
-            else
+            if (!SetNumber(options, arg, *value))
                 return Usage(QStringLiteral("unknown option '%1'").arg(SafeFile::Printable(arg)));
         }
     }
