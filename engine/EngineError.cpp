@@ -8,7 +8,8 @@ namespace {
 
 using Code = EngineError::Code;
 
-// The words of every code, in the order of the codes. In a text, %d is the
+// The words of every code, in the order of the codes; what a front end's
+// user can do about it is the front end's to add. In a text, %d is the
 // detail, %s the subject as it is, %n the subject as a name for a message,
 // %q the subject quoted, %Q the detail quoted; where the detail is empty,
 // the second text is said instead: every text with a detail has one, so
@@ -50,13 +51,11 @@ constexpr Wording Wordings[] = {
     {Code::TrimShort, "the file does not reach the header's ROM end %d: nothing to trim",
      "the file does not reach the header's ROM end: nothing to trim"},
     {Code::TrimOtherData,
-     "the %d bytes past the header's ROM end %s are other data, not padding or a mirror (use "
-     "--force to cut them)",
-     "the bytes past the header's ROM end %s are other data, not padding or a mirror (use "
-     "--force to cut them)"},
+     "the %d bytes past the header's ROM end %s are other data, not padding or a mirror",
+     "the bytes past the header's ROM end %s are other data, not padding or a mirror"},
     {Code::TrimNotWhole, "%d holds whole 16 KiB blocks: it cannot end at the header's ROM end %s",
      "the layout holds whole 16 KiB blocks: it cannot end at the header's ROM end %s"},
-    {Code::SourceIsFolder, "it is a folder (use -r to walk it)"},
+    {Code::SourceIsFolder, "it is a folder"},
     {Code::StdinUnreadable, "standard input cannot be read: %d", "standard input cannot be read"},
     {Code::ArchiveEmpty, "the archive holds no files"},
     {Code::EntryInPlace, "an entry of an archive cannot be mended in place"},
@@ -64,8 +63,7 @@ constexpr Wording Wordings[] = {
     {Code::SameFile, "%Q is the same file as the destination of %q, written earlier in this run",
      "the destination is the same file as the destination of %q, written earlier in this run"},
     {Code::DestinationRefused, "%d", "the destination may not be written"},
-    {Code::ReplacesSource,
-     "it would replace its source: use --in-place to mend the file itself, or -o DIR"},
+    {Code::ReplacesSource, "it would replace its source"},
     {Code::DiscImage, "it is a disc image, not a cartridge"},
     {Code::LayoutUnknown, "the layout is unknown (%d)", "the layout is unknown"},
     {Code::LooksLike, "looks like %s (%d)", "looks like %s"},
@@ -95,7 +93,7 @@ constexpr Wording Wordings[] = {
     {Code::WrongBase, "%n is not the image this patch was made for: %d",
      "%n is not the image this patch was made for"},
     {Code::TargetDiffers, "%d", "the patched image is not the one the patch makes"},
-    {Code::PatchOverSource, "it would replace its source: write into another folder with -o DIR"},
+    {Code::PatchOverSource, "it would replace its source"},
     {Code::TrimLockOn, "it is two cartridges, not padding"},
     {Code::FixdatFailed, "the fixdat %q cannot be written: %d", "the fixdat %q cannot be written"},
 };

@@ -41,7 +41,7 @@ Collector::Collector(const DatFile::Index& index)
 
 void Collector::Add(const RomInspector::Report& report) {
     if (!report.Inspected()) {
-        result_.unreadable.push_back({report.file, report.error.Text()});
+        result_.unreadable.push_back({report.file, report.error});
         return;
     }
     // A read-me or a picture beside the images in an archive is no dump.

@@ -36,7 +36,7 @@ struct Duplicate {
 
 struct Unreadable {
     QString file;
-    QString why;
+    EngineError why;
 };
 
 // A game some of whose ROMs are had, and which of its ROMs are not.

@@ -266,7 +266,7 @@ void tst_ConversionJob::outcomes_data() {
                            "the "
                            "header under any layout)",
                            "e.bin refused Refused:Empty: the file is empty",
-                           "d refused Refused:Folder: it is a folder (use -r to walk it)",
+                           "d refused Refused:Folder: it is a folder",
                            "m.bin refused Refused:Missing: the file does not exist",
                            "b.md converted"}
             << "2 0 4 0 0" << QStringList{"a.bin=0", "b.bin=5", "j.bin=-"};

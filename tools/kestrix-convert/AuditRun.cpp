@@ -110,7 +110,7 @@ void Json(const DatFile::Index& index, const Audit::Result& r) {
     o["duplicates"] = duplicates;
     QJsonArray unreadable;
     for (const Audit::Unreadable& u : r.unreadable)
-        unreadable.append(QJsonObject{{"file", Shown(u.file)}, {"error", u.why}});
+        unreadable.append(QJsonObject{{"file", Shown(u.file)}, {"error", Told(u.why)}});
     o["unreadable"] = unreadable;
     Out() << QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Indented));
     Out().Flush();
@@ -187,7 +187,7 @@ int AuditRun(const Arguments& a, const Gathered& gathered) {
         [&](const RomInspector::Report& report) { collector.Add(report); }, true);
     const Audit::Result result = collector.Finish();
     for (const Audit::Unreadable& u : result.unreadable)
-        Message() << "cannot inspect " << Quoted(u.file) << ": " << u.why << "\n";
+        Message() << "cannot inspect " << Quoted(u.file) << ": " << Told(u.why) << "\n";
     if (a.json)
         Json(index, result);
     else

@@ -17,8 +17,12 @@ QString ModesFor(RomLayout layout) {
 }
 
 // Why a file was refused, in the words of the command line.
-QString Why(const JobNotice& notice, RomLayout target) {
-    QString why = notice.error.Text();
+QString Why(const JobNotice& notice, RomLayout target, Command command) {
+    QString why = Told(notice.error);
+    // A patched image no file of its layout can hold.
+    if (command == Command::Patch && notice.error.code == EngineError::Code::SizeRule &&
+        notice.error.detail.startsWith(QLatin1String("the patched image of")))
+        why += QStringLiteral("; --to bin writes it as a plain image");
     if (notice.error.code == EngineError::Code::LooksLike) {
         const QString modes = ModesFor(notice.layout);
         why += QStringLiteral("; use ") + modes + (modes.isEmpty() ? "" : " or ") + "to-" +
@@ -108,9 +112,9 @@ private:
             // A base the patch was not made for is named by its words.
             if (n.error.code == EngineError::Code::WrongBase)
                 return Line(n.error.Text());
-            return Line("refused " + given + ": " + Why(n, a_.job.target));
+            return Line("refused " + given + ": " + Why(n, a_.job.target, a_.job.command));
         case JobNotice::Kind::VerifyFailed:
-            return Line("verification failed for " + Quoted(n.subject) + ": " + n.error.Text());
+            return Line("verification failed for " + Quoted(n.subject) + ": " + Told(n.error));
         case JobNotice::Kind::Misnamed:
             return Note("note: " + Quoted(n.subject) + ": " + n.text);
         case JobNotice::Kind::Leftover:

@@ -93,7 +93,7 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
             [&](const RomInspector::Report& r) {
                 if (!r.Inspected()) {
                     status = ExitSomeFailed;
-                    Message() << "cannot inspect " << Quoted(r.file) << ": " << r.error.Text()
+                    Message() << "cannot inspect " << Quoted(r.file) << ": " << Told(r.error)
                               << "\n";
                     Err().Flush();
                 }

@@ -73,3 +73,20 @@ bool CloseOutputs() {
         Message() << "cannot write standard output: " << std::strerror(outError) << "\n";
     return outError == 0 && Err().Close() == 0;
 }
+
+QString Told(const EngineError& error) {
+    using Code = EngineError::Code;
+    const QString words = error.Text();
+    switch (error.code) {
+    case Code::SourceIsFolder:
+        return words + QStringLiteral(" (use -r to walk it)");
+    case Code::TrimOtherData:
+        return words + QStringLiteral(" (use --force to cut them)");
+    case Code::ReplacesSource:
+        return words + QStringLiteral(": use --in-place to mend the file itself, or -o DIR");
+    case Code::PatchOverSource:
+        return words + QStringLiteral(": write into another folder with -o DIR");
+    default:
+        return words;
+    }
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EngineError.h"
+
 #include <QString>
 
 #include <QByteArray>
@@ -33,6 +35,10 @@ private:
     int error_ = 0;
     bool told_ = false;
 };
+
+// An engine error in the words of the command line: the engine's, and what
+// an option of this program can do about it.
+QString Told(const EngineError& error);
 
 Output& Out();
 Output& Err();
