@@ -96,13 +96,47 @@ constexpr Wording Wordings[] = {
     {Code::PatchOverSource, "it would replace its source"},
     {Code::TrimLockOn, "it is two cartridges, not padding"},
     {Code::FixdatFailed, "the fixdat %q cannot be written: %d", "the fixdat %q cannot be written"},
+    {Code::WriterNoName, "the destination names no file"},
+    {Code::WriterNameRefused, "%d", "the system does not take the destination's name"},
+    {Code::WriterFolderUnopened, "the folder cannot be opened: %d", "the folder cannot be opened"},
+    {Code::WriterNameTooLong, "the destination name is too long"},
+    {Code::WriterFolderInTheWay, "a folder has the destination's name"},
+    {Code::WriterLinkToStream,
+     "the destination is a link to an open descriptor (such as /dev/stdout)"},
+    {Code::WriterLinkToFolder, "the destination is a link to a folder"},
+    {Code::WriterLinkToOther, "the destination is a link to something that is not a regular file"},
+    {Code::WriterLinkUnfollowed, "the destination's link cannot be followed: %d",
+     "the destination's link cannot be followed"},
+    {Code::WriterNotRegular, "the destination is not a regular file"},
+    {Code::WriterFolderKeeps,
+     "the destination cannot be replaced: its folder is append-only or immutable"},
+    {Code::WriterNotCreatedIn, "the destination cannot be created in the folder %q: %d",
+     "the destination cannot be created in the folder %q"},
+    {Code::WriterTemporaryKept,
+     "the destination cannot be created: its folder is append-only or immutable, and this "
+     "drive writes a file under a temporary name first"},
+    {Code::WriterTooMany, "too many files are being written at once: %d",
+     "too many files are being written at once"},
+    {Code::WriterNoTemporaryName, "no temporary name is free: %d", "no temporary name is free"},
+    {Code::WriterNotWritten, "the destination cannot be written: %d",
+     "the destination cannot be written"},
+    {Code::WriterNotOnDisk, "the destination cannot be written to disk: %d",
+     "the destination cannot be written to disk"},
+    {Code::WriterNotReplaced, "the destination cannot be replaced: %d",
+     "the destination cannot be replaced"},
+    {Code::WriterNotCreated, "the destination cannot be created: %d",
+     "the destination cannot be created"},
+    {Code::WriterFolderNotOnDisk, "the folder cannot be written to disk: %d",
+     "the folder cannot be written to disk"},
+    {Code::WriterOutOfTurn, "the writer was used out of turn: %d",
+     "the writer was used out of turn"},
 };
 
 constexpr bool InOrder() {
     for (std::size_t i = 0; i < std::size(Wordings); ++i)
         if (std::size_t(Wordings[i].code) != i)
             return false;
-    return std::size(Wordings) == std::size_t(Code::FixdatFailed) + 1;
+    return std::size(Wordings) == std::size_t(Code::WriterOutOfTurn) + 1;
 }
 static_assert(InOrder(), "one wording for each code, in the order of the codes");
 

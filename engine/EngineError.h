@@ -74,6 +74,29 @@ struct EngineError {
         PatchOverSource, // the patched image would replace its source
         TrimLockOn,      // trim of a lock-on combination
         FixdatFailed,    // the fixdat subject cannot be written: detail
+        // Why the writer could not write a destination; detail: what the
+        // system said, where it said something.
+        WriterNoName,          // the destination names no file
+        WriterNameRefused,     // the system does not take the name: detail says why
+        WriterFolderUnopened,  // the destination's folder cannot be opened
+        WriterNameTooLong,     // the destination's name is too long
+        WriterFolderInTheWay,  // a folder has the destination's name
+        WriterLinkToStream,    // the destination is a link to an open descriptor
+        WriterLinkToFolder,    // the destination is a link to a folder
+        WriterLinkToOther,     // the destination is a link to no regular file
+        WriterLinkUnfollowed,  // the destination's link cannot be followed
+        WriterNotRegular,      // the destination is not a regular file
+        WriterFolderKeeps,     // the folder is append-only or immutable: nothing replaced
+        WriterNotCreatedIn,    // the destination cannot be created in the folder subject
+        WriterTemporaryKept,   // the same, where the drive writes under a temporary name first
+        WriterTooMany,         // too many files are being written at once
+        WriterNoTemporaryName, // no temporary name is free
+        WriterNotWritten,      // the destination cannot be written
+        WriterNotOnDisk,       // the destination cannot be written to disk
+        WriterNotReplaced,     // the destination cannot be replaced
+        WriterNotCreated,      // the destination cannot be created
+        WriterFolderNotOnDisk, // the folder cannot be written to disk
+        WriterOutOfTurn,       // the writer was used out of turn: detail says how
         // A new code goes last, its words in the table of EngineError.cpp.
     };
 

@@ -243,17 +243,20 @@ public:
 
     // Why the last call failed: the destination's name was taken (with
     // Existing::Keep: DestinationExists), or it could not be written
-    // (WriteFailed, detail a short English reason).
+    // (WriteFailed, detail the words of what went wrong).
     EngineError Error() const {
         return {nameTaken_ ? EngineError::Code::DestinationExists : EngineError::Code::WriteFailed,
-                error_};
+                fault_.Failed() ? fault_.Text() + left_ : QString()};
     }
+    // What went wrong, as its own code.
+    const EngineError& Fault() const { return fault_; }
     // Whether the last failure was the name being taken (with Existing::Keep).
     bool NameTaken() const { return nameTaken_; }
 
 private:
     enum class State { Closed, Open, Finished, Published, Done };
-    bool Fail(const QString& what, int error);
+    // Fails with a fault; error: the system's error, told after it (0 for none).
+    bool Fail(EngineError::Code fault, int error, const QString& subject = QString());
     bool LinkAsTemporary();
     // The POSIX writer's steps of Open.
     bool MayReplace(const struct stat& st);
@@ -282,8 +285,9 @@ private:
     FileId folder_;
     FileId written_;
     bool nameTaken_ = false;
-    QString error_;
-    QString notCreated_; // the words for a destination its folder refuses
+    EngineError fault_;
+    QString left_;         // where a temporary file was left behind, told after the fault
+    QString notCreatedIn_; // the folder, for a destination it refuses
 #ifdef _WIN32
     QString path_;     // the destination
     QString tempPath_; // the hidden file written, until it is named

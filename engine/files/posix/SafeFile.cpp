@@ -20,8 +20,9 @@ Writer::~Writer() {
     Abort();
 }
 
-bool Writer::Fail(const QString& what, int error) {
-    error_ = error ? what + QStringLiteral(": ") + SystemError(error) : what;
+bool Writer::Fail(EngineError::Code fault, int error, const QString& subject) {
+    fault_ = {fault, error ? SystemError(error) : QString(), subject};
+    left_.clear();
     // A temporary file the folder does not let go of (an append-only
     // folder) is named, so that nothing is left behind unsaid.
     const QByteArray temp = tempName_;
@@ -34,8 +35,8 @@ bool Writer::Fail(const QString& what, int error) {
     }
     const bool removed = Abort();
     if (!removed)
-        error_ += QStringLiteral("; its content is left in ") +
-                  Printable(DecodeName(folder + "/" + temp));
+        left_ = QStringLiteral("; its content is left in ") +
+                Printable(DecodeName(folder + "/" + temp));
     return false;
 }
 
@@ -95,7 +96,8 @@ bool Writer::Open(const QString& destination, Existing existing) {
     // Known before descriptors can run short.
     Detail::CreationMask();
     nameTaken_ = false;
-    error_.clear();
+    fault_ = {};
+    left_.clear();
     existing_ = existing;
     replacing_ = false;
     oldIsFile_ = false;
@@ -108,12 +110,11 @@ bool Writer::Open(const QString& destination, Existing existing) {
     name_ = slash < 0 ? path : path.mid(slash + 1);
     const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? "/" : path.left(slash);
     if (name_.isEmpty() || name_ == "." || name_ == "..")
-        return Fail(QStringLiteral("the destination names no file"), 0);
-    notCreated_ = QStringLiteral("the destination cannot be created in the folder %1")
-                      .arg(Quoted(DecodeName(folder)));
+        return Fail(EngineError::Code::WriterNoName, 0);
+    notCreatedIn_ = DecodeName(folder);
     dirFd_ = ::open(folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (dirFd_ < 0)
-        return Fail(QStringLiteral("the folder cannot be opened"), errno);
+        return Fail(EngineError::Code::WriterFolderUnopened, errno);
     struct stat st {};
     if (::fstat(dirFd_, &st) == 0)
         folder_ = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
@@ -122,7 +123,7 @@ bool Writer::Open(const QString& destination, Existing existing) {
         if (!MayReplace(st))
             return false;
     } else if (errno == ENAMETOOLONG) {
-        return Fail(QStringLiteral("the destination name is too long"), 0);
+        return Fail(EngineError::Code::WriterNameTooLong, 0);
     }
     return OpenContent();
 }
@@ -132,37 +133,31 @@ bool Writer::Open(const QString& destination, Existing existing) {
 bool Writer::MayReplace(const struct stat& st) {
     nameTaken_ = existing_ == Existing::Keep;
     if (nameTaken_)
-        return Fail(QStringLiteral("the destination already exists"), 0);
+        return Fail(EngineError::Code::DestinationExists, 0);
     if (S_ISDIR(st.st_mode))
-        return Fail(QStringLiteral("a folder has the destination's name"), 0);
+        return Fail(EngineError::Code::WriterFolderInTheWay, 0);
     if (S_ISLNK(st.st_mode)) {
         // A link to a descriptor (/dev/stdout, /proc/self/fd/1) names
         // whatever that descriptor is open on: never replaced.
         if (LeadsToDescriptor(dirFd_, name_))
-            return Fail(QStringLiteral("the destination is a link to an open descriptor "
-                                       "(such as /dev/stdout)"),
-                        0);
+            return Fail(EngineError::Code::WriterLinkToStream, 0);
         // Judged by what it leads to; a dangling link is replaced.
         struct stat target {};
         if (::fstatat(dirFd_, name_.constData(), &target, 0) == 0) {
             if (S_ISDIR(target.st_mode))
-                return Fail(QStringLiteral("the destination is a link to a folder"), 0);
+                return Fail(EngineError::Code::WriterLinkToFolder, 0);
             if (!S_ISREG(target.st_mode))
-                return Fail(QStringLiteral("the destination is a link to something that is "
-                                           "not a regular file"),
-                            0);
+                return Fail(EngineError::Code::WriterLinkToOther, 0);
         } else if (errno != ENOENT && errno != ELOOP && errno != ENOTDIR) {
-            return Fail(QStringLiteral("the destination's link cannot be followed"), errno);
+            return Fail(EngineError::Code::WriterLinkUnfollowed, errno);
         }
     } else if (!S_ISREG(st.st_mode)) {
-        return Fail(QStringLiteral("the destination is not a regular file"), 0);
+        return Fail(EngineError::Code::WriterNotRegular, 0);
     }
     // Found out before anything is written: a folder that lets no name
     // go would keep the new copy beside the old file.
     if (Detail::HoldsItsNames(dirFd_))
-        return Fail(QStringLiteral("the destination cannot be replaced: its folder is "
-                                   "append-only or immutable"),
-                    0);
+        return Fail(EngineError::Code::WriterFolderKeeps, 0);
     replacing_ = true;
     oldIsFile_ = S_ISREG(st.st_mode);
     if (oldIsFile_) {
@@ -184,14 +179,11 @@ bool Writer::OpenContent() {
         return true;
     }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT)
-        return Fail(notCreated_, errno);
+        return Fail(EngineError::Code::WriterNotCreatedIn, errno, notCreatedIn_);
     // A temporary name would stay beside the file in a folder that lets no
     // name go.
     if (Detail::HoldsItsNames(dirFd_))
-        return Fail(QStringLiteral("the destination cannot be created: its folder is append-only "
-                                   "or immutable, and this drive writes a file under a temporary "
-                                   "name first"),
-                    0);
+        return Fail(EngineError::Code::WriterTemporaryKept, 0);
     if (!ClaimTemporaryName([this](const QByteArray& temp) {
             fd_ = ::openat(dirFd_, temp.constData(),
                            O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -218,7 +210,7 @@ bool Writer::ClaimTemporaryName(const std::function<int(const QByteArray&)>& cla
                 // A name no signal would remove is not made at all.
                 if (pendingSlot_ < 0) {
                     ::unlinkat(dirFd_, temp.constData(), 0);
-                    return Fail(QStringLiteral("too many files are being written at once"), EMFILE);
+                    return Fail(EngineError::Code::WriterTooMany, EMFILE);
                 }
                 tempName_ = temp;
             }
@@ -226,9 +218,9 @@ bool Writer::ClaimTemporaryName(const std::function<int(const QByteArray&)>& cla
         if (error == 0)
             return true;
         if (error != EEXIST)
-            return Fail(notCreated_, error);
+            return Fail(EngineError::Code::WriterNotCreatedIn, error, notCreatedIn_);
     }
-    return Fail(QStringLiteral("no temporary name is free"), EEXIST);
+    return Fail(EngineError::Code::WriterNoTemporaryName, EEXIST);
 }
 
 bool Writer::Write(const void* data, std::int64_t bytes) {
@@ -236,14 +228,13 @@ bool Writer::Write(const void* data, std::int64_t bytes) {
         return false;
     const char* from = static_cast<const char*>(data);
     if (!Detail::Room(name_, bytes))
-        return Fail(QStringLiteral("the destination cannot be written"), ENOSPC);
+        return Fail(EngineError::Code::WriterNotWritten, ENOSPC);
     while (bytes > 0) {
         const ssize_t put = ::write(fd_, from, std::size_t(std::min<std::int64_t>(bytes, 1 << 30)));
         if (put < 0 && errno == EINTR)
             continue;
         if (put <= 0)
-            return Fail(QStringLiteral("the destination cannot be written"),
-                        put < 0 ? errno : ENOSPC);
+            return Fail(EngineError::Code::WriterNotWritten, put < 0 ? errno : ENOSPC);
         from += put;
         bytes -= put;
     }
@@ -271,7 +262,7 @@ int Writer::WriteAt(std::int64_t offset, const void* data, std::int64_t bytes) c
 }
 
 bool Writer::FailWrite(int error) {
-    return Fail(QStringLiteral("the destination cannot be written"), error);
+    return Fail(EngineError::Code::WriterNotWritten, error);
 }
 
 void Writer::StartWriteback() {
@@ -314,7 +305,7 @@ bool Writer::Finish() {
         return false;
     KeepMetadata();
     if (::fsync(fd_) != 0 && !CannotSync(errno))
-        return Fail(QStringLiteral("the destination cannot be written to disk"), errno);
+        return Fail(EngineError::Code::WriterNotOnDisk, errno);
     struct stat st {};
     if (::fstat(fd_, &st) == 0)
         written_ = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
@@ -336,7 +327,7 @@ bool Writer::Publish() {
             return false;
         const SignalsHeld held;
         if (::renameat(dirFd_, tempName_.constData(), dirFd_, name_.constData()) != 0)
-            return Fail(QStringLiteral("the destination cannot be replaced"), errno);
+            return Fail(EngineError::Code::WriterNotReplaced, errno);
         TemporaryRenamed();
     } else if (!PublishNew()) {
         return false;
@@ -349,7 +340,7 @@ bool Writer::Publish() {
 bool Writer::CloseContent() {
     const int closed = ::close(fd_);
     fd_ = -1;
-    return closed == 0 || Fail(QStringLiteral("the destination cannot be written"), errno);
+    return closed == 0 || Fail(EngineError::Code::WriterNotWritten, errno);
 }
 
 // The temporary name has become the destination's.
@@ -366,14 +357,14 @@ bool Writer::PublishNew() {
         if (existing_ == Existing::ReplaceAny)
             return ReplaceAppeared();
         nameTaken_ = true;
-        return Fail(QStringLiteral("the destination already exists"), 0);
+        return Fail(EngineError::Code::DestinationExists, 0);
     };
     if (tempName_.isEmpty()) {
         const int error = LinkUnnamed(fd_, dirFd_, name_);
         if (error == EEXIST)
             return taken();
         if (error != 0)
-            return Fail(QStringLiteral("the destination cannot be created"), error);
+            return Fail(EngineError::Code::WriterNotCreated, error);
         ::close(fd_);
         fd_ = -1;
         return true;
@@ -387,7 +378,7 @@ bool Writer::PublishNew() {
     if (errno == EEXIST)
         return taken();
     if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return Fail(QStringLiteral("the destination cannot be created"), errno);
+        return Fail(EngineError::Code::WriterNotCreated, errno);
 
     // No renaming without replacing (FUSE, NFS, SMB): a hard link fails just
     // as well when the name is taken.
@@ -398,13 +389,13 @@ bool Writer::PublishNew() {
     if (errno == EEXIST)
         return taken();
     if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
-        return Fail(QStringLiteral("the destination cannot be created"), errno);
+        return Fail(EngineError::Code::WriterNotCreated, errno);
 
     const int error = RenameWhileFree(dirFd_, tempName_, name_);
     if (error == EEXIST)
         return taken();
     if (error != 0)
-        return Fail(QStringLiteral("the destination cannot be created"), error);
+        return Fail(EngineError::Code::WriterNotCreated, error);
     return TemporaryRenamed();
 }
 
@@ -416,21 +407,19 @@ bool Writer::ReplaceAppeared() {
     if (::fstatat(dirFd_, name_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         struct stat target {};
         if (S_ISDIR(st.st_mode))
-            return Fail(QStringLiteral("a folder has the destination's name"), 0);
+            return Fail(EngineError::Code::WriterFolderInTheWay, 0);
         if (S_ISLNK(st.st_mode) &&
             (LeadsToDescriptor(dirFd_, name_) ||
              (::fstatat(dirFd_, name_.constData(), &target, 0) == 0 && !S_ISREG(target.st_mode))))
-            return Fail(QStringLiteral("the destination is a link to something that is not a "
-                                       "regular file"),
-                        0);
+            return Fail(EngineError::Code::WriterLinkToOther, 0);
         if (!S_ISLNK(st.st_mode) && !S_ISREG(st.st_mode))
-            return Fail(QStringLiteral("the destination is not a regular file"), 0);
+            return Fail(EngineError::Code::WriterNotRegular, 0);
     }
     if ((tempName_.isEmpty() && !LinkAsTemporary()) || (fd_ >= 0 && !CloseContent()))
         return false;
     const SignalsHeld held;
     if (::renameat(dirFd_, tempName_.constData(), dirFd_, name_.constData()) != 0)
-        return Fail(QStringLiteral("the destination cannot be replaced"), errno);
+        return Fail(EngineError::Code::WriterNotReplaced, errno);
     return TemporaryRenamed();
 }
 
@@ -452,7 +441,8 @@ bool Writer::FlushFolder() {
     CloseAll();
     state_ = State::Done;
     if (error != 0 && !CannotSync(error)) {
-        error_ = QStringLiteral("the folder cannot be written to disk: ") + SystemError(error);
+        fault_ = {EngineError::Code::WriterFolderNotOnDisk, SystemError(error)};
+        left_.clear();
         return false;
     }
     return true;
@@ -463,7 +453,8 @@ bool Writer::FolderFlushFailedBy(const Writer& other) {
         return false;
     CloseAll();
     state_ = State::Done;
-    error_ = other.error_;
+    fault_ = other.fault_;
+    left_ = other.left_;
     return true;
 }
 

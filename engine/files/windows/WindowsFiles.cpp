@@ -216,46 +216,50 @@ Writer::~Writer() {
     Abort();
 }
 
-bool Writer::Fail(const QString& what, int error) {
-    error_ = error ? what + QStringLiteral(": ") + Detail::SystemWords(DWORD(error)) : what;
+bool Writer::Fail(EngineError::Code fault, int error, const QString& subject) {
+    fault_ = {fault, error ? Detail::SystemWords(DWORD(error)) : QString(), subject};
+    left_.clear();
     return false;
 }
 
 bool Writer::Open(const QString& destination, Existing existing) {
     if (state_ != State::Closed)
-        return Fail(QStringLiteral("the writer is already open"), 0);
+        return Fail(EngineError::Code::WriterOutOfTurn, 0);
     nameTaken_ = false;
-    error_.clear();
+    fault_ = {};
+    left_.clear();
     existing_ = existing;
     const QString name = QFileInfo(destination).fileName();
     if (name.isEmpty())
-        return Fail(QStringLiteral("the destination has no file name"), 0);
-    if (const QString refused = RefusedName(name); !refused.isEmpty())
-        return Fail(refused, 0);
+        return Fail(EngineError::Code::WriterNoName, 0);
+    if (const QString refused = RefusedName(name); !refused.isEmpty()) {
+        fault_ = {EngineError::Code::WriterNameRefused, refused};
+        return false;
+    }
     // Whole paths from here on: ReplaceFileW finds the folder of a bare
     // name by its path.
     path_ = QDir::cleanPath(QFileInfo(destination).absoluteFilePath());
     const DWORD attributes = ::GetFileAttributesW(Wide(path_).c_str());
     replacing_ = attributes != INVALID_FILE_ATTRIBUTES;
     if (replacing_ && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return Fail(QStringLiteral("the destination is a folder"), 0);
+        return Fail(EngineError::Code::WriterFolderInTheWay, 0);
     if (replacing_ && existing == Existing::Keep) {
         nameTaken_ = true;
-        return Fail(QStringLiteral("the destination already exists"), 0);
+        return Fail(EngineError::Code::DestinationExists, 0);
     }
     const QString folder = FolderOf(path_);
     if (!IsFolder(folder))
-        return Fail(QStringLiteral("cannot open the folder"), int(ERROR_PATH_NOT_FOUND));
+        return Fail(EngineError::Code::WriterFolderUnopened, int(ERROR_PATH_NOT_FOUND));
     const HANDLE file = CreateTemporary(folder, 0, &tempPath_);
     if (file == INVALID_HANDLE_VALUE)
-        return Fail(QStringLiteral("cannot create a temporary file"), int(::GetLastError()));
+        return Fail(EngineError::Code::WriterNotCreated, int(::GetLastError()));
     pendingSlot_ = SetPending(Wide(tempPath_));
     fd_ = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
     if (pendingSlot_ < 0 || fd_ < 0) {
         if (fd_ < 0)
             ::CloseHandle(file);
         Abort();
-        return Fail(QStringLiteral("too many files are being written at once"), 0);
+        return Fail(EngineError::Code::WriterTooMany, 0);
     }
     folder_ = IdentityOf(folder);
     end_ = 0;
@@ -265,9 +269,9 @@ bool Writer::Open(const QString& destination, Existing existing) {
 
 bool Writer::Write(const void* data, std::int64_t bytes) {
     if (state_ != State::Open)
-        return Fail(QStringLiteral("the writer is not open"), 0);
+        return Fail(EngineError::Code::WriterOutOfTurn, 0);
     if (const DWORD error = WriteFully(HandleOf(fd_), end_, data, bytes))
-        return Fail(QStringLiteral("cannot write the file"), int(error));
+        return Fail(EngineError::Code::WriterNotWritten, int(error));
     end_ += bytes;
     return true;
 }
@@ -279,17 +283,17 @@ int Writer::WriteAt(std::int64_t offset, const void* data, std::int64_t bytes) c
 }
 
 bool Writer::FailWrite(int error) {
-    return Fail(QStringLiteral("cannot write the file"), error);
+    return Fail(EngineError::Code::WriterNotWritten, error);
 }
 
 void Writer::StartWriteback() {}
 
 bool Writer::Finish() {
     if (state_ != State::Open)
-        return Fail(QStringLiteral("the writer is not open"), 0);
+        return Fail(EngineError::Code::WriterOutOfTurn, 0);
     const HANDLE file = HandleOf(fd_);
     if (!::FlushFileBuffers(file))
-        return Fail(QStringLiteral("the file cannot be written to disk"), int(::GetLastError()));
+        return Fail(EngineError::Code::WriterNotOnDisk, int(::GetLastError()));
     // The file is hidden only while it is written.
     FILE_BASIC_INFO basic{};
     if (::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
@@ -309,7 +313,7 @@ bool Writer::Finish() {
 
 bool Writer::Publish() {
     if (state_ != State::Finished)
-        return Fail(QStringLiteral("the file is not finished"), 0);
+        return Fail(EngineError::Code::WriterOutOfTurn, 0);
     const std::wstring final = Wide(path_);
     const std::wstring temporary = Wide(tempPath_);
     bool moved = ::MoveFileExW(temporary.c_str(), final.c_str(), MOVEFILE_WRITE_THROUGH);
@@ -325,11 +329,11 @@ bool Writer::Publish() {
     } else if (taken) {
         nameTaken_ = existing_ == Existing::Keep;
         Abort();
-        return Fail(QStringLiteral("the destination already exists"), 0);
+        return Fail(EngineError::Code::DestinationExists, 0);
     }
     if (!moved) {
         Abort();
-        return Fail(QStringLiteral("cannot name the file"), int(error));
+        return Fail(EngineError::Code::WriterNotCreated, int(error));
     }
     tempPath_.clear();
     ClearPending(pendingSlot_);
@@ -349,7 +353,8 @@ bool Writer::FolderFlushFailedBy(const Writer& other) {
     if (state_ != State::Published || !other.Done() || other.Folder() != folder_)
         return false;
     state_ = State::Done;
-    error_ = other.error_;
+    fault_ = other.fault_;
+    left_ = other.left_;
     return true;
 }
 
