@@ -63,31 +63,28 @@ std::int64_t Plan::Size() const {
     return size;
 }
 
-bool Write(const Plan& plan, const RomInspector::ReadAt& read, SafeFile::Writer& writer,
-           QCryptographicHash* sha, bool* written) {
+EngineError Write(const Plan& plan, const RomInspector::ReadAt& read, SafeFile::Writer& writer,
+                  QCryptographicHash* sha) {
     using Cartridge::Piece;
     std::vector<std::uint8_t> piece;
     std::int64_t at = 0; // in the result
-    *written = true;
     for (const Plan::Range& range : plan.ranges)
         for (std::int64_t done = 0; done < range.size;) {
             const std::int64_t n = std::min(Piece, range.size - done);
             piece.resize(std::size_t(std::max<std::int64_t>(n, std::int64_t(piece.size()))));
             if (!read(range.offset + done, piece.data(), n))
-                return false;
+                return EngineError::Code::ReadFailed;
             for (const auto& [offset, byte] : plan.bytes)
                 if (offset >= at && offset < at + n)
                     piece[std::size_t(offset - at)] = byte;
             if (sha)
                 sha->addData(QByteArrayView(piece.data(), n));
-            if (!writer.Write(piece.data(), n)) {
-                *written = false;
-                return true;
-            }
+            if (!writer.Write(piece.data(), n))
+                return writer.Error();
             done += n;
             at += n;
         }
-    return true;
+    return {};
 }
 
 EngineError ChecksumOf(const RomInspector::Report& report, Checksum* checksum) {

@@ -34,9 +34,10 @@ struct Plan {
 };
 
 // Writes what a plan makes of a source, read in pieces; sha, when given, is
-// fed every byte written. False when the source could not be read.
-bool Write(const Plan& plan, const RomInspector::ReadAt& read, SafeFile::Writer& writer,
-           QCryptographicHash* sha, bool* written);
+// fed every byte written. ReadFailed when the source could not be read, the
+// writer's error when it could not be written.
+EngineError Write(const Plan& plan, const RomInspector::ReadAt& read, SafeFile::Writer& writer,
+                  QCryptographicHash* sha);
 
 // The checksum the console's boot check computes: the big-endian words from
 // 0x200 to the header's ROM end, summed modulo 65536; over the whole file

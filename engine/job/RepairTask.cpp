@@ -155,20 +155,24 @@ void Mend::Write(FileRun& run, const Repair::Plan& plan, const RomInspector::Rea
     if (hashWritten)
         written = std::make_unique<QCryptographicHash>(QCryptographicHash::Sha1);
     run.writer = std::make_unique<SafeFile::Writer>();
-    bool stored = false;
-    if (!run.writer->Open(run.report.destination,
-                          r_.inPlace ? SafeFile::Existing::ReplaceAny : run.existing) ||
-        (Repair::Write(plan, read, *run.writer, written.get(), &stored) && !stored)) {
-        if (run.writer->NameTaken())
-            return run.writer.reset(), job_.SkipExisting(run);
-        job_.Refuse(run, run.writer->Error(), FileOutcome::Failed);
+    const EngineError result =
+        run.writer->Open(run.report.destination,
+                         r_.inPlace ? SafeFile::Existing::ReplaceAny : run.existing)
+            ? Repair::Write(plan, read, *run.writer, written.get())
+            : run.writer->Error();
+    if (result.Failed() && result.code != EngineError::Code::ReadFailed) {
+        const bool taken = run.writer->NameTaken();
         run.writer.reset();
-        return;
+        if (taken)
+            return job_.SkipExisting(run);
+        return job_.Refuse(run, result, FileOutcome::Failed);
     }
-    if (!stored || (in && !in->Unchanged())) {
+    // A source that could not be read, or changed while it was, is never
+    // written in part.
+    if (result.Failed() || (in && !in->Unchanged())) {
         run.writer.reset();
-        return job_.Refuse(run,
-                           stored ? EngineError::Code::Changed : EngineError::Code::ReadFailed);
+        return job_.Refuse(run, result.Failed() ? EngineError::Code::ReadFailed
+                                                : EngineError::Code::Changed);
     }
     if (written)
         run.sourceSha = QString::fromLatin1(written->result().toHex());

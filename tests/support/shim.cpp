@@ -31,6 +31,8 @@
 //                                the call returns only 300 ms later: another
 //                                thread takes the signal while the name is
 //                                being made
+//   KESTRIX_SHIM_EIO=N:SUFFIX    the reads of such a file after its first N
+//                                fail with EIO (a disk that fails midway)
 // It defines pread and write itself, which fortified headers would inline.
 #undef _FORTIFY_SOURCE
 #include <atomic>
@@ -126,6 +128,22 @@ void Before(int fd) {
         for (int i = 0; i < 3000 && bytesWritten < wanted && !writeFailed; ++i)
             usleep(10000);
     }
+}
+
+// Whether this read of a file fails: KESTRIX_SHIM_EIO=N:SUFFIX.
+std::atomic<long> readsOfFailing{0};
+bool FailsNow(int fd) {
+    const char* rule = std::getenv("KESTRIX_SHIM_EIO");
+    const char* colon = rule ? std::strchr(rule, ':') : nullptr;
+    if (!colon)
+        return false;
+    const std::string suffix(colon + 1);
+    char path[4096];
+    const ssize_t length = PathOf(fd, path);
+    if (length == 0 || std::size_t(length) < suffix.size() ||
+        std::strcmp(path + length - suffix.size(), suffix.c_str()) != 0)
+        return false;
+    return ++readsOfFailing > std::atol(rule);
 }
 
 void StopOnFirstWrite(int fd) {
@@ -232,11 +250,15 @@ int openat(int dir, const char* name, int flags, ...) __attribute__((alias("open
 
 ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
     Before(fd);
+    if (FailsNow(fd))
+        return errno = EIO, -1;
     return After(fd, buffer, RealPread(fd, buffer, count, offset));
 }
 
 ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
     Before(fd);
+    if (FailsNow(fd))
+        return errno = EIO, -1;
     return After(fd, buffer, RealPread(fd, buffer, count, offset));
 }
 

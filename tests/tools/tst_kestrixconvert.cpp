@@ -833,6 +833,18 @@ void tst_KestrixConvert::repairs_data() {
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_TOUCH=/game.bin \"$KX\" fix-checksum -o out game.bin"
         << 1 << "refused game.bin: it changed while it was read"
         << "" << QByteArray();
+    // A disk that fails midway: whichever read fails, the file is refused as
+    // unreadable and nothing is written, or the whole repair is.
+    QTest::newRow("fix-checksum of a file whose reads fail midway")
+        << CartridgeImage(MiB, 34, false) << ".bin"
+        << "mkdir ref && \"$KX\" fix-checksum -q -o ref game.bin && touch -d '1 hour ago' "
+           "game.bin && for n in $(seq 0 16); do rm -rf out && mkdir out && "
+           "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_EIO=$n:/game.bin \"$KX\" fix-checksum -o out "
+           "game.bin >>log 2>&1; if [ -e out/game.bin ] && ! cmp -s out/game.bin ref/game.bin; "
+           "then echo \"written in part at $n\"; exit 3; fi; done; grep -q 'refused game.bin: "
+           "the file cannot be read' log && rm -r out && mkdir out && echo 'never written in part'"
+        << 0 << "never written in part"
+        << "" << QByteArray();
     QTest::newRow("fix-checksum --verify reads back")
         << CartridgeImage(MiB, 32, false) << ".bin"
         << "LD_PRELOAD=\"$SHIM\" KESTRIX_SHIM_CORRUPT=/out/game.bin \"$KX\" fix-checksum --verify "
