@@ -287,11 +287,12 @@ bool ConversionJob::MayWrite(FileRun& run, const Item& item) {
     if (r_.toStdout)
         return true;
     using Kind = DestinationGuard::Verdict::Kind;
-    DestinationGuard::Verdict verdict = guard_.Judge(run.report.destination, item);
+    DestinationGuard::Verdict verdict =
+        guard_.Judge(run.report.destination, item, task_->KeepsItsSource());
     // A claim holds once the earlier file is converted.
     if (verdict.kind == Kind::Earlier && Streamed() > 0) {
         TakeUpAll();
-        verdict = guard_.Judge(run.report.destination, item);
+        verdict = guard_.Judge(run.report.destination, item, task_->KeepsItsSource());
     }
     run.before = verdict.before;
     switch (verdict.kind) {

@@ -6,9 +6,10 @@
 
 // Whether a job may write a file's destination: each destination once, by
 // name and by the file the name leads to (a drive that ignores case gives
-// two names one file), never another source, never the source of a repair
-// (unless in place) or of a patch. What becomes of an existing file is the
-// job's policy; the guard only says that it is there.
+// two names one file), never another source, never its own source where the
+// task keeps it (a repair unless in place, a patch always). What becomes of
+// an existing file is the job's policy; the guard only says that it is
+// there.
 class DestinationGuard {
 public:
     DestinationGuard(const JobRequest& request, const ConversionPlan& plan)
@@ -26,10 +27,10 @@ public:
         QString earlier;
         SafeFile::FileId before; // what the name leads to now
     };
-    Verdict Judge(const QString& destination, const Item& item) const;
+    Verdict Judge(const QString& destination, const Item& item, bool keepsSource) const;
 
 private:
-    bool Judged(const QString& destination, const Item& item, Verdict* v) const;
+    bool Judged(const QString& destination, const Item& item, bool keepsSource, Verdict* v) const;
 
     const JobRequest& r_;
     const ConversionPlan& plan_;

@@ -106,6 +106,8 @@ public:
 
     // The name of the output of a source of that name.
     virtual QString OutputName(const QString& sourceName) const = 0;
+    // Whether its output may never replace its source.
+    virtual bool KeepsItsSource() const { return false; }
     // False when the file ends here, told on it.
     virtual bool Make(FileRun& /*run*/, Item& /*item*/) { return true; }
     virtual void Prepare(FileRun& run, Item& item, QString name) = 0;

@@ -65,6 +65,7 @@ public:
 
     // A patched file has its name once it is made.
     QString OutputName(const QString& sourceName) const override { return sourceName; }
+    bool KeepsItsSource() const override { return true; }
     bool Make(FileRun& run, Item& item) override;
     void Prepare(FileRun& run, Item& item, QString name) override {
         convert_->Prepare(run, item, std::move(name));

@@ -19,6 +19,8 @@ public:
 
     // A repaired file keeps its name.
     QString OutputName(const QString& sourceName) const override { return sourceName; }
+    // It changes its source only when asked to.
+    bool KeepsItsSource() const override { return !r_.inPlace; }
     void Prepare(FileRun& run, Item& item, QString name) override;
 
 private:
