@@ -177,7 +177,7 @@ public:
     Pass(const RomInspector::ReadAt& read, std::int64_t length, RomLayout from, RomLayout to,
          std::int64_t payload, std::int64_t piece, const Put& put, QCryptographicHash* plainSha)
         : read_(read), length_(length), from_(from), to_(to), payload_(payload), piece_(piece),
-          base_(to == RomLayout::Smd ? SmdHeaderSize : 0), put_(put), plainSha_(plainSha) {}
+          put_(put), plainSha_(plainSha) {}
 
     // Takes pieces until none is left; halves: which halves of an MD image
     // this pass puts (1 the first, 2 the second, 3 both).
@@ -222,12 +222,14 @@ private:
         case RomLayout::Smd:
             for (std::int64_t at = 0; at < n; at += BlockSize)
                 Interleave::Split(plain + at, out + at, out + at + HalfBlock, HalfBlock);
-            return put_(base_ + offset, out, n);
+            // Whole blocks, after the copier header.
+            return put_(Cartridge::FileOffset(to_, offset + 1, payload_ + SmdHeaderSize), out, n);
         case RomLayout::Md: {
             Interleave::Split(plain, out, out + n / 2, std::size_t(n / 2));
-            int failed = halves & 1 ? put_(offset / 2, out, n / 2) : 0;
+            int failed =
+                halves & 1 ? put_(Cartridge::FileOffset(to_, offset + 1, payload_), out, n / 2) : 0;
             if (!failed && halves & 2)
-                failed = put_(payload_ / 2 + offset / 2, out + n / 2, n / 2);
+                failed = put_(Cartridge::FileOffset(to_, offset, payload_), out + n / 2, n / 2);
             return failed;
         }
         case RomLayout::Plain:
@@ -243,7 +245,6 @@ private:
     const RomLayout to_;
     const std::int64_t payload_;
     const std::int64_t piece_;
-    const std::int64_t base_;
     const Put& put_;
     QCryptographicHash* const plainSha_;
     std::atomic<std::int64_t> next_{0};

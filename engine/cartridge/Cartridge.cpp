@@ -80,4 +80,29 @@ bool WholeWords(RomLayout layout, std::int64_t size) {
     return size % 2 == 0;
 }
 
+std::int64_t FileOffset(RomLayout layout, std::int64_t p, std::int64_t fileSize) {
+    switch (layout) {
+    case RomLayout::Byteswapped:
+        return p ^ 1;
+    case RomLayout::Smd: {
+        // A block holds the odd bytes of its plain part, then the even ones.
+        const std::int64_t block = p / BlockSize;
+        const std::int64_t k = (p % BlockSize) / 2;
+        return SmdHeaderSize + block * BlockSize + (p % 2 == 0 ? BlockSize / 2 : 0) + k;
+    }
+    case RomLayout::Md:
+        // The odd bytes in the first half, the even ones in the second.
+        return (p % 2 == 0 ? fileSize / 2 : 0) + p / 2;
+    case RomLayout::Plain:
+    case RomLayout::Unknown:
+        break;
+    }
+    return p;
+}
+
+std::int64_t DeclaredSize(std::uint32_t romEnd) {
+    const std::int64_t end = std::int64_t(romEnd) + 1;
+    return end > HeaderEnd && end % 2 == 0 ? end : 0;
+}
+
 } // namespace Cartridge

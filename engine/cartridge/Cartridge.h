@@ -52,6 +52,15 @@ inline constexpr bool HeaderOnly(RomLayout layout, std::int64_t length) {
     return layout == RomLayout::Smd && length == SmdHeaderSize;
 }
 
+// Where the byte at a plain offset lies in a file of a layout and size: an
+// SMD block holds the odd bytes of its plain part, then the even ones; an MD
+// file the odd bytes of the image in its first half, the even ones in its
+// second; a byteswapped image has the two bytes of each word swapped.
+std::int64_t FileOffset(RomLayout layout, std::int64_t plainOffset, std::int64_t fileSize);
+// The size a header's ROM end declares (ROM end + 1), or 0 when it is no
+// size at all.
+std::int64_t DeclaredSize(std::uint32_t romEnd);
+
 // What a file of a layout must be: long enough to show its header, whatever
 // the size rule says; of a size that holds an image of the layout; and, where
 // it does not, why (for a file whose header shows in that layout).

@@ -1,5 +1,6 @@
 #include "PlainStream.h"
 
+#include "Cartridge.h"
 #include "FileFunctions.h"
 #include "Interleave.h"
 
@@ -33,8 +34,9 @@ bool PlainStream::Get(std::int64_t offset, std::uint8_t* out, std::int64_t bytes
         Interleave::SwapWords(out, std::size_t(bytes));
         return true;
     case RomLayout::Smd: {
+        // Whole blocks: each block's odd bytes, then its even ones.
         std::uint8_t* in = Buffer(bytes);
-        if (!read_(SmdHeaderSize + offset, in, bytes))
+        if (!read_(Cartridge::FileOffset(layout_, offset + 1, size_), in, bytes))
             return false;
         const std::int64_t half = BlockSize / 2;
         for (std::int64_t base = 0; base < bytes; base += BlockSize) {
@@ -46,7 +48,8 @@ bool PlainStream::Get(std::int64_t offset, std::uint8_t* out, std::int64_t bytes
     case RomLayout::Md: {
         const std::int64_t half = bytes / 2;
         std::uint8_t* in = Buffer(bytes);
-        if (!read_(offset / 2, in, half) || !read_(size_ / 2 + offset / 2, in + half, half))
+        if (!read_(Cartridge::FileOffset(layout_, offset + 1, size_), in, half) ||
+            !read_(Cartridge::FileOffset(layout_, offset, size_), in + half, half))
             return false;
         Interleave::Join(in, in + half, out, std::size_t(half));
         return true;

@@ -17,10 +17,8 @@ using Code = EngineError::Code;
 using Cartridge::ChecksumAt;
 using Cartridge::HeaderEnd;
 
-// The size the header declares (its ROM end + 1), when it is a size at all.
 std::int64_t Declared(const RomInspector::Report& report) {
-    const std::int64_t end = std::int64_t(report.header.romEnd) + 1;
-    return end > HeaderEnd && end % 2 == 0 ? end : 0;
+    return Cartridge::DeclaredSize(report.header.romEnd);
 }
 
 EngineError NoHeader(const RomInspector::Report& report) {
@@ -35,26 +33,6 @@ EngineError NoHeader(const RomInspector::Report& report) {
 }
 
 } // namespace
-
-std::int64_t FileOffset(RomLayout layout, std::int64_t p, std::int64_t fileSize) {
-    switch (layout) {
-    case RomLayout::Byteswapped:
-        return p ^ 1;
-    case RomLayout::Smd: {
-        // A block holds the odd bytes of its plain part, then the even ones.
-        const std::int64_t block = p / BlockSize;
-        const std::int64_t k = (p % BlockSize) / 2;
-        return SmdHeaderSize + block * BlockSize + (p % 2 == 0 ? BlockSize / 2 : 0) + k;
-    }
-    case RomLayout::Md:
-        // The odd bytes in the first half, the even ones in the second.
-        return (p % 2 == 0 ? fileSize / 2 : 0) + p / 2;
-    case RomLayout::Plain:
-    case RomLayout::Unknown:
-        break;
-    }
-    return p;
-}
 
 std::int64_t Plan::Size() const {
     std::int64_t size = 0;
@@ -105,9 +83,10 @@ EngineError ChecksumOf(const RomInspector::Report& report, Checksum* checksum) {
 }
 
 Plan PutChecksum(RomLayout layout, std::int64_t fileSize, std::uint16_t checksum) {
-    return {{{0, fileSize}},
-            {{FileOffset(layout, ChecksumAt, fileSize), std::uint8_t(checksum >> 8)},
-             {FileOffset(layout, ChecksumAt + 1, fileSize), std::uint8_t(checksum & 0xFF)}}};
+    return {
+        {{0, fileSize}},
+        {{Cartridge::FileOffset(layout, ChecksumAt, fileSize), std::uint8_t(checksum >> 8)},
+         {Cartridge::FileOffset(layout, ChecksumAt + 1, fileSize), std::uint8_t(checksum & 0xFF)}}};
 }
 
 EngineError Trim(const RomInspector::Report& report, std::int64_t fileSize, bool force,

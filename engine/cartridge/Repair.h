@@ -18,9 +18,6 @@ class QCryptographicHash;
 // file in pieces: memory stays small whatever the file's size.
 namespace Repair {
 
-// Where a byte of the plain content lies in a file of a layout.
-std::int64_t FileOffset(RomLayout layout, std::int64_t plainOffset, std::int64_t fileSize);
-
 // A repaired file: ranges of the source's bytes one after another, and bytes
 // put over the result at their offsets in it.
 struct Plan {

@@ -52,8 +52,7 @@ namespace {
 // The plain size the header declares (its ROM end + 1), or 0 when the field
 // makes no sense.
 std::int64_t DeclaredSize(const std::vector<std::uint8_t>& head) {
-    const std::int64_t end = std::int64_t(Big32(head, RomEndAt)) + 1;
-    return end > HeaderEnd && end % 2 == 0 ? end : 0;
+    return Cartridge::DeclaredSize(Big32(head, RomEndAt));
 }
 
 // Whether the plain content past the declared end repeats the declared part

@@ -303,8 +303,10 @@ bool PatchImage::MendChecksum(FileRun& run, Patching& p) {
             p.said << QStringLiteral("checksum %1 kept, the boot check sums %2")
                           .arg(RomInspector::Hex(sum.stored), RomInspector::Hex(sum.computed));
         } else {
-            image[std::size_t(Cartridge::ChecksumAt)] = std::uint8_t(sum.computed >> 8);
-            image[std::size_t(Cartridge::ChecksumAt) + 1] = std::uint8_t(sum.computed);
+            const std::int64_t size = std::int64_t(image.size());
+            for (const auto& [at, byte] :
+                 Repair::PutChecksum(RomLayout::Plain, size, sum.computed).bytes)
+                image[std::size_t(at)] = byte;
             p.said << QStringLiteral("checksum %1, was %2")
                           .arg(RomInspector::Hex(sum.computed), RomInspector::Hex(sum.stored));
         }
