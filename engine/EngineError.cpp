@@ -130,13 +130,14 @@ constexpr Wording Wordings[] = {
      "the folder cannot be written to disk"},
     {Code::WriterOutOfTurn, "the writer was used out of turn: %d",
      "the writer was used out of turn"},
+    {Code::FolderUnread, "cannot read the folder %q: %d", "cannot read the folder %q"},
 };
 
 constexpr bool InOrder() {
     for (std::size_t i = 0; i < std::size(Wordings); ++i)
         if (std::size_t(Wordings[i].code) != i)
             return false;
-    return std::size(Wordings) == std::size_t(Code::WriterOutOfTurn) + 1;
+    return std::size(Wordings) == std::size_t(Code::FolderUnread) + 1;
 }
 static_assert(InOrder(), "one wording for each code, in the order of the codes");
 

@@ -97,6 +97,7 @@ struct EngineError {
         WriterNotCreated,      // the destination cannot be created
         WriterFolderNotOnDisk, // the folder cannot be written to disk
         WriterOutOfTurn,       // the writer was used out of turn: detail says how
+        FolderUnread,          // the folder subject cannot be listed
         // A new code goes last, its words in the table of EngineError.cpp.
     };
 

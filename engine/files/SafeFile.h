@@ -153,8 +153,9 @@ struct Listed {
     Kind kind = Kind::Other;
     QString why;
 };
-// The entries, or why the folder cannot be read (a system's words).
-QString ListFolder(const QString& folder, std::vector<Listed>* entries);
+// The entries; FolderUnread, with the system's words, when the folder cannot
+// be read.
+EngineError ListFolder(const QString& folder, std::vector<Listed>* entries);
 // Whether the entry is a symbolic link (or, on Windows, a junction).
 bool IsLink(const QString& path);
 

@@ -2522,6 +2522,14 @@ void tst_KestrixConvert::edgeRuns_data() {
         << "refused a.bin: out/a.md was written, but the folder cannot be written to disk: "
            "Read-only file system"
         << QStringList{"out/a.md"};
+    // A folder another user may not read, met while walking a tree: told,
+    // and the rest of the tree converted.
+    QTest::newRow("a folder nobody may read, in a tree")
+        << "[ \"$(id -u)\" = 0 ] || exit 77; mkdir -p t/locked && cp a.bin t/a.bin && "
+           "chmod 000 t/locked && chmod 755 . t && chmod 777 out && cp \"$KX\" kx && "
+           "runuser -u nobody -- ./kx bin2md --force -r -o out t"
+        << 1 << "cannot read the folder t/locked: Permission denied\n"
+        << QStringList{"out/a.md"};
     QTest::newRow("a FIFO and a folder are no files")
         << "mkfifo f.bin && mkdir d.bin && \"$KX\" bin2md --force f.bin d.bin" << 1
         << "refused f.bin: it is not a regular file\nkestrix-convert: refused d.bin: it is a "

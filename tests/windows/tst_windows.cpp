@@ -211,7 +211,7 @@ void tst_Windows::pastMaxPath() {
     QVERIFY(Mod_File::ConvertFile(source, destination, BINtoSMD));
     QVERIFY(SafeFile::EntryExists(destination));
     std::vector<SafeFile::Listed> listed;
-    QCOMPARE(SafeFile::ListFolder(folder, &listed), QString());
+    QVERIFY(!SafeFile::ListFolder(folder, &listed).Failed());
     QCOMPARE(int(listed.size()), 1);
     QCOMPARE(listed.at(0).name, QStringLiteral("long.smd"));
 }
@@ -222,12 +222,13 @@ void tst_Windows::listsFolder() {
     QVERIFY(WriteFile(Path(QStringLiteral("a.smd")), "a"));
     QVERIFY(QDir().mkpath(Path(QStringLiteral("c"))));
     std::vector<SafeFile::Listed> listed;
-    QCOMPARE(SafeFile::ListFolder(dir_->path(), &listed), QString());
+    QVERIFY(!SafeFile::ListFolder(dir_->path(), &listed).Failed());
     QStringList got;
     for (const SafeFile::Listed& entry : listed)
         got << entry.name + (entry.kind == SafeFile::Listed::Kind::Folder ? "/" : "");
     QCOMPARE(got, (QStringList{"a.smd", "b.bin", "c/"}));
-    QVERIFY(!SafeFile::ListFolder(Path(QStringLiteral("nowhere")), &listed).isEmpty());
+    QCOMPARE(SafeFile::ListFolder(Path(QStringLiteral("nowhere")), &listed).code,
+             EngineError::Code::FolderUnread);
 }
 
 QTEST_APPLESS_MAIN(tst_Windows)

@@ -51,8 +51,8 @@ public:
     // Walks a folder: its files in name order, then into its folders.
     void Walk(const QString& folder, const QString& relative) {
         std::vector<SafeFile::Listed> entries;
-        if (const QString why = SafeFile::ListFolder(folder, &entries); !why.isEmpty()) {
-            Message() << "cannot read the folder " << Quoted(folder) << ": " << why << "\n";
+        if (const EngineError unread = SafeFile::ListFolder(folder, &entries); unread.Failed()) {
+            Message() << Told(unread) << "\n";
             ++gathered_->unreachable;
             return;
         }

@@ -21,10 +21,10 @@ QString Words(int error) {
 
 } // namespace
 
-QString ListFolder(const QString& folder, std::vector<Listed>* entries) {
+EngineError ListFolder(const QString& folder, std::vector<Listed>* entries) {
     DIR* dir = ::opendir(EncodeName(folder).constData());
     if (!dir)
-        return Words(errno);
+        return {EngineError::Code::FolderUnread, Words(errno), folder};
     QList<QByteArray> names;
     while (const dirent* entry = ::readdir(dir)) {
         const QByteArray name(entry->d_name);

@@ -39,7 +39,7 @@ bool IsReparseLink(const WIN32_FIND_DATAW& found) {
 
 } // namespace
 
-QString ListFolder(const QString& folder, std::vector<Listed>* entries) {
+EngineError ListFolder(const QString& folder, std::vector<Listed>* entries) {
     const QString base = folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'))
                              ? folder
                              : folder + QLatin1Char('/');
@@ -47,7 +47,7 @@ QString ListFolder(const QString& folder, std::vector<Listed>* entries) {
     const HANDLE search = ::FindFirstFileExW(Wide(base + QLatin1Char('*')).c_str(), FindExInfoBasic,
                                              &found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE)
-        return Words(::GetLastError());
+        return {EngineError::Code::FolderUnread, Words(::GetLastError()), folder};
     std::vector<Listed> listed;
     do {
         Listed entry;
@@ -68,7 +68,7 @@ QString ListFolder(const QString& folder, std::vector<Listed>* entries) {
     const DWORD ended = ::GetLastError();
     ::FindClose(search);
     if (ended != ERROR_NO_MORE_FILES)
-        return Words(ended);
+        return {EngineError::Code::FolderUnread, Words(ended), folder};
     std::sort(listed.begin(), listed.end(),
               [](const Listed& a, const Listed& b) { return a.name < b.name; });
     for (Listed& entry : listed)
