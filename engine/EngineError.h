@@ -15,7 +15,7 @@ struct EngineError {
         TooLarge,          // larger than detail MiB
         ArchiveUnreadable, // not an archive that can be read
         ArchiveDamaged,    // the archive itself is damaged
-        Cancelled,         // the reading was cancelled
+        Cancelled,         // the reading (or inspection) was cancelled
         NoImage,           // an archive holds no cartridge image
         SeveralImages,     // an archive holds detail files, not one image
         EntryRefused,      // the entry subject of an archive is refused: detail
@@ -30,7 +30,7 @@ struct EngineError {
         DatUnreadable,     // the DAT file subject cannot be opened or read
         DatMalformed,      // the DAT file subject is not well-formed: detail
         NotADat,           // the DAT file subject has no <datafile> element
-        FolderNotMade,     // a folder could not be made: detail
+        FolderNotMade,     // the folder subject could not be made: detail
         WriteFailed,       // a destination could not be written: detail
         NoHeader,          // no cartridge header to mend: detail says why
         TrimShort,         // not longer than the header's ROM end detail
@@ -41,7 +41,6 @@ struct EngineError {
         StdinUnreadable,    // standard input cannot be read: detail
         ArchiveEmpty,       // an archive holds no files
         EntryInPlace,       // an archive's entry cannot be mended in place
-        OutputFolder,       // the output folder subject cannot be made: detail
         SameFile,           // the destination detail is the one written for subject
         DestinationRefused, // the destination may not be written: detail
         ReplacesSource,     // a repair would replace its source
@@ -54,18 +53,17 @@ struct EngineError {
         VerifyDiffers,      // what was read back differs from the source
         Scratch,            // a content cannot be held in a temporary file: detail
         // Why a source could not be converted, or its destination written.
-        UnknownMode,         // no conversion has the mode detail (or the layouts)
-        Missing,             // the file does not exist
-        NameTooLong,         // a name on its path is longer than the system takes
-        Changed,             // the file changed while it was read
-        Empty,               // the file is empty
-        SizeRule,            // the size breaks the conversion's rule, worded in detail
-        HeaderOnly,          // an SMD image of its header alone
-        ImageTooLarge,       // the image is larger than detail MiB
-        ConvertMemory,       // not enough memory to convert it
-        ArchiveRefused,      // an archive gives no image to convert: detail, or nothing
-        DestinationExists,   // the destination appeared meanwhile
-        InspectionCancelled, // the inspection was cancelled
+        UnknownMode,       // no conversion has the mode detail (or the layouts)
+        Missing,           // the file does not exist
+        NameTooLong,       // a name on its path is longer than the system takes
+        Changed,           // the file changed while it was read
+        Empty,             // the file is empty
+        SizeRule,          // the size breaks the conversion's rule, worded in detail
+        HeaderOnly,        // an SMD image of its header alone
+        ImageTooLarge,     // the image is larger than detail MiB
+        ConvertMemory,     // not enough memory to convert it
+        ArchiveRefused,    // an archive gives no image to convert: detail, or nothing
+        DestinationExists, // the destination appeared meanwhile
         // What patching refuses or meets.
         PatchRefused,    // the patch subject cannot be applied: detail says why
         PatchDoesNotFit, // the patch reaches outside the image: detail says where

@@ -136,7 +136,7 @@ public:
 private:
     bool Unfinished() {
         report_.error = options_.cancel && options_.cancel->load()
-                            ? EngineError::Code::InspectionCancelled
+                            ? EngineError::Code::Cancelled
                             : EngineError::Code::ReadFailed;
         return false;
     }

@@ -262,9 +262,7 @@ bool ConversionJob::Placed(FileRun& run, const Item& item, QString* named) {
         return Refuse(run, EngineError::Code::EntryInPlace), false;
     if (!item.folder.isEmpty() && !r_.dryRun) {
         if (const EngineError made = SafeFile::MakeFolders(folder); made.Failed())
-            return Refuse(run, {EngineError::Code::OutputFolder, made.Text(), folder},
-                          FileOutcome::Failed),
-                   false;
+            return Refuse(run, made, FileOutcome::Failed), false;
     }
     TellLeftovers(run, item.destination.isEmpty() ? folder : QFileInfo(item.destination).path());
     return true;
