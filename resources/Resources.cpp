@@ -22,6 +22,8 @@ QIcon ProgramIcon() {
     return icon;
 }
 
-QPixmap Logo() { return QPixmap(QStringLiteral(":/kestrix/kestrix-logo.png")); }
+QPixmap Logo() {
+    return QPixmap(QStringLiteral(":/kestrix/kestrix-logo.png"));
+}
 
 } // namespace Resources

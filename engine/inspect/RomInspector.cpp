@@ -135,9 +135,8 @@ public:
 
 private:
     bool Unfinished() {
-        report_.error = options_.cancel && options_.cancel->load()
-                            ? EngineError::Code::Cancelled
-                            : EngineError::Code::ReadFailed;
+        report_.error = options_.cancel && options_.cancel->load() ? EngineError::Code::Cancelled
+                                                                   : EngineError::Code::ReadFailed;
         return false;
     }
     void Fingerprints(const Digest& digest) {
