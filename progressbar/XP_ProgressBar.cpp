@@ -1,5 +1,8 @@
 #include "XP_ProgressBar.h"
 
+#include "ProgressBarAccessible.h"
+
+#include <QAccessible>
 #include <QApplication>
 #include <QPainter>
 
@@ -48,6 +51,7 @@ constexpr CornerPixel CornerPixels[24] = {
 } // namespace
 
 XP_ProgressBar::XP_ProgressBar(QWidget* parent) : QWidget(parent) {
+    InstallProgressBarAccessibility();
     font_ = QApplication::font();
     setAttribute(Qt::WA_OpaquePaintEvent);
     QPalette palette = this->palette();
@@ -124,12 +128,18 @@ void XP_ProgressBar::SetValue(std::int32_t cValue) {
     // Min is added to the percentage, not taken from the value. A step that
     // does not work out (Max 0, a result beyond 32 bits) keeps the old percentage.
     const std::int64_t product = std::int64_t(cValue) * 100;
+    const std::int32_t before = percent_;
     if (FitsInt32(double(product)) && max_ != 0) {
         const double percent = std::nearbyint(double(product) / max_ + min_);
         if (FitsInt32(percent))
             percent_ = std::int32_t(percent);
     }
     DrawProgressBar();
+    // A screen reader hears the run's progress.
+    if (percent_ != before) {
+        QAccessibleValueChangeEvent changed(this, percent_);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 std::int32_t XP_ProgressBar::Value() const {

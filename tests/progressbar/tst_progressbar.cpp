@@ -3,9 +3,13 @@
 #include "Resources.h"
 #include "XP_ProgressBar.h"
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <vector>
 
 using PixelTest::At;
 using PixelTest::Sentinel;
@@ -65,6 +69,7 @@ private slots:
     void persistenceRoundTrip();
     void conversionWindowInstance();
     void badValuesDoNotCrash();
+    void toldToAssistiveTechnology();
 
 private:
     // Renders the bar into an image two pixels larger than the control in
@@ -707,6 +712,52 @@ void tst_ProgressBar::badValuesDoNotCrash() {
                         }
                 }
     image_ = QImage();
+}
+
+namespace {
+
+std::vector<int> valuesTold;
+
+void TakeValueChanges(QAccessibleEvent* event) {
+    if (event->type() == QAccessible::ValueChanged)
+        valuesTold.push_back(static_cast<QAccessibleValueChangeEvent*>(event)->value().toInt());
+}
+
+} // namespace
+
+// A screen reader finds a progress bar whose value is the percentage shown,
+// and hears each change of it, not the steps that leave it as it is.
+void tst_ProgressBar::toldToAssistiveTechnology() {
+    XP_ProgressBar bar;
+    bar.resize(167, 25);
+    bar.SetMax(100);
+    bar.SetMin(0);
+    bar.SetValue(42);
+    QAccessibleInterface* told = QAccessible::queryAccessibleInterface(&bar);
+    QVERIFY(told);
+    QCOMPARE(told->role(), QAccessible::ProgressBar);
+    QAccessibleValueInterface* value = told->valueInterface();
+    QVERIFY(value);
+    QCOMPARE(value->currentValue().toInt(), 42);
+    QCOMPARE(value->minimumValue().toInt(), 0);
+    QCOMPARE(value->maximumValue().toInt(), 100);
+    QCOMPARE(told->text(QAccessible::Value), QStringLiteral("42%"));
+
+    // The changes reach the handler only where the platform has an
+    // accessibility bridge (xcb's AT-SPI, Windows' UI Automation), not on
+    // the offscreen platform.
+    valuesTold.clear();
+    QAccessible::installUpdateHandler(TakeValueChanges);
+    QAccessible::setActive(true);
+    bar.SetValue(42);
+    bar.SetValue(66);
+    bar.SetValue(100);
+    const bool bridged = QAccessible::isActive();
+    QAccessible::installUpdateHandler(nullptr);
+    QAccessible::setActive(false);
+    QCOMPARE(bar.Percent(), 100);
+    if (bridged)
+        QCOMPARE(valuesTold, (std::vector<int>{66, 100}));
 }
 
 QTEST_MAIN(tst_ProgressBar)
