@@ -27,7 +27,7 @@ BUILD_DIR=${KESTRIX_BUILD_DIR:-build}
 INSTALL_RECORD=kestrix-install-record.txt
 SANITIZE_DIR=${KESTRIX_SANITIZE_DIR:-build-sanitize}
 TSAN_DIR=${KESTRIX_TSAN_DIR:-build-tsan}
-BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev libgl-dev libbenchmark-dev
+BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-l10n-tools qt6-tools-dev libgl-dev libbenchmark-dev
     zlib1g-dev libarchive-dev nettle-dev pkgconf)
 RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
 TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g acl attr
@@ -39,7 +39,8 @@ BENCH_PACKAGES=(rhash time zip unzip)
 # The window's test under Wine clicks its menus where they are drawn in the
 # Chinese font: without one the captions shrink to boxes and the clicks miss.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
-    binutils-mingw-w64-x86-64 qt6-base-dev-tools wine wine64 nsis xz-utils xdotool xvfb xauth
+    binutils-mingw-w64-x86-64 qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
+    wine wine64 nsis xz-utils xdotool xvfb xauth
     python3 fonts-noto-cjk)
 WINDOWS_DIR=${KESTRIX_WINDOWS_BUILD_DIR:-build-windows}
 # The Windows libraries (Qt, zlib, libarchive...), built once for every clone.

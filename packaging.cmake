@@ -75,9 +75,10 @@ set(CPACK_STRIP_FILES ON)
 # The libraries come from the binaries; the rest is loaded at run time: the
 # platform plugins, the font for the Chinese texts, Qt's own translations.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# xdg-utils gives the Help menu its default handler (xdg-open).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-noto-cjk, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# xdg-utils gives the Help menu its default handler (xdg-open); Qt's own
+# translations speak the windows' language in its dialogs and buttons.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, qt6-translations-l10n, fonts-noto-cjk, xdg-utils")
 # The completion of kestrix-convert is fuller with it, and works without.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
 # Two packages of one commit are the same bytes: their times are

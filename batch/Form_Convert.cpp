@@ -17,6 +17,7 @@
 #include "Resources.h"
 #include "RomReport.h"
 #include "SafeFile.h"
+#include "TextFit.h"
 #include "Twips.h"
 #include "XP_ProgressBar.h"
 
@@ -59,12 +60,11 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
         widget->setObjectName(QString::fromLatin1(name));
         widget->setGeometry(TwipsRect(left, top, width, height));
     };
-    auto button = [&](const char* name, const QString& caption, int left, int top, int width,
-                      const QString& hint) {
-        auto* b = new ButtonPlus(caption, this);
+    auto button = [&](const char* name, int left, int top, int width) {
+        auto* b = new ButtonPlus(QString(), this);
         place(b, name, left, top, width, 375);
         b->setFont(SansSerif(8.25));
-        connect(b, &ButtonPlus::MouseEnter, this, [this, hint] { Label_info->setText(hint); });
+        connect(b, &ButtonPlus::MouseEnter, this, [this, b] { Label_info->setText(b->Hint()); });
         connect(b, &ButtonPlus::MouseLeave, this, [this] { Label_info->clear(); });
         return b;
     };
@@ -75,7 +75,7 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
     place(List_Files, "List_Files", 120, 240, 3615, 1035);
     List_Files->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List_Files->setUniformItemSizes(true);
-    Label_info2 = new QLabel(QStringLiteral("保存文件到..."), this);
+    Label_info2 = new QLabel(this);
     place(Label_info2, "Label_info2", 120, 1320, 2775, 255);
     Drive = new DriveList(desktop_, this);
     place(Drive, "Drive", 120, 1560, 3615, 315);
@@ -83,18 +83,13 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
     place(Directory, "Directory", 120, 1920, 3615, 765);
     Text_Path = new QLineEdit(this);
     place(Text_Path, "Text_Path", 480, 2760, 4935, 195);
-    Label1 = new QLabel(QStringLiteral("路径:"), this);
+    Label1 = new QLabel(this);
     place(Label1, "Label1", 120, 2760, 495, 255);
     Text_Path->setFrame(false);
-    // The field overlaps its label: its text starts where the label's ends.
-    Text_Path->setTextMargins(
-        std::max(0, Label1->x() + Label1->fontMetrics().horizontalAdvance(Label1->text()) + 2 -
-                        Text_Path->x()),
-        0, 0, 0);
     QPalette pathPalette = Text_Path->palette();
     pathPalette.setColor(QPalette::Base, pathPalette.color(QPalette::Button));
     Text_Path->setPalette(pathPalette);
-    Label_Status = new QLabel(QStringLiteral("进度"), this);
+    Label_Status = new QLabel(this);
     place(Label_Status, "Label_Status", 65, 3030, 615, 255);
     Label_Status->setFont(SansSerif(9.75));
 
@@ -103,20 +98,14 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
     Progress->SetHdc();
     Progress->ReadProperties(PropertyBag::FromText(Resources::ConvertProgressSettings()));
 
-    Button_Convert = button("Button_Convert", QStringLiteral("转换"), 3240, 3000, 1095,
-                            QStringLiteral("按下此键 开始转换文件"));
-    Button_Cancel = button("Button_Cancel", QStringLiteral("取消"), 4320, 3000, 1095,
-                           QStringLiteral("按下此键 取消转换文件"));
-    Button_AddFiles = button("Button_AddFiles", QStringLiteral("添加文件"), 3840, 240, 1575,
-                             QStringLiteral("按下此键 添加游戏文件到转换列表"));
-    Button_RemoveFiles = button("Button_RemoveFiles", QStringLiteral("移除文件"), 3840, 840, 1575,
-                                QStringLiteral("按下此键 移除已选文件"));
-    Button_SelectAll = button("Button_SelectAll", QStringLiteral("选择所有文件"), 3840, 1440, 1575,
-                              QStringLiteral("按下此键 选择所有文件"));
-    Button_DeselectAll = button("Button_DeselectAll", QStringLiteral("撤销所有文件"), 3840, 2040,
-                                1575, QStringLiteral("按下此键 撤销所有文件"));
+    Button_Convert = button("Button_Convert", 3240, 3000, 1095);
+    Button_Cancel = button("Button_Cancel", 4320, 3000, 1095);
+    Button_AddFiles = button("Button_AddFiles", 3840, 240, 1575);
+    Button_RemoveFiles = button("Button_RemoveFiles", 3840, 840, 1575);
+    Button_SelectAll = button("Button_SelectAll", 3840, 1440, 1575);
+    Button_DeselectAll = button("Button_DeselectAll", 3840, 2040, 1575);
 
-    Frame_info = new QGroupBox(QStringLiteral("信息"), this);
+    Frame_info = new QGroupBox(this);
     place(Frame_info, "Frame_info", 0, 3400, 5415, 855);
     Label_info = new QLabel(Frame_info);
     place(Label_info, "Label_info", 120, 240, 5175, 495);
@@ -172,7 +161,60 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
     Directory->SetPath(current);
     Drive->SetDrive(Drive->DriveOf(Directory->Path()));
 
+    Retranslate();
     Load();
+}
+
+void Form_Convert::Retranslate() {
+    Label_info2->setText(tr("Save files to..."));
+    Label1->setText(tr("Path:"));
+    // The field overlaps its label: its text starts where the label's ends.
+    Text_Path->setTextMargins(
+        std::max(0, Label1->x() + Label1->fontMetrics().horizontalAdvance(Label1->text()) + 2 -
+                        Text_Path->x()),
+        0, 0, 0);
+    // The label names the bar until a run has told its progress there.
+    if (!statusTold_)
+        SetStatus(tr("Progress"));
+    Frame_info->setTitle(tr("Information"));
+    const struct {
+        ButtonPlus* button;
+        const char* caption;
+        const char* hint;
+    } buttons[] = {
+        {Button_Convert, QT_TR_NOOP("Convert"),
+         QT_TR_NOOP("Press this button to start converting the files")},
+        {Button_Cancel, QT_TR_NOOP("Cancel"),
+         QT_TR_NOOP("Press this button to stop converting the files")},
+        {Button_AddFiles, QT_TR_NOOP("Add files"),
+         QT_TR_NOOP("Press this button to add game files to the conversion list")},
+        {Button_RemoveFiles, QT_TR_NOOP("Remove files"),
+         QT_TR_NOOP("Press this button to remove the selected files")},
+        {Button_SelectAll, QT_TR_NOOP("Select all files"),
+         QT_TR_NOOP("Press this button to select all files")},
+        {Button_DeselectAll, QT_TR_NOOP("Deselect all files"),
+         QT_TR_NOOP("Press this button to deselect all files")},
+    };
+    for (const auto& spec : buttons) {
+        spec.button->SetCaption(tr(spec.caption));
+        spec.button->SetHint(tr(spec.hint));
+    }
+    Label_info->clear();
+    // What a screen reader calls the controls that have no caption of their own.
+    List_Files->setAccessibleName(tr("Files to convert"));
+    Drive->setAccessibleName(tr("Drive"));
+    Directory->setAccessibleName(tr("Folder"));
+    Text_Path->setAccessibleName(tr("Path"));
+    Progress->setAccessibleName(tr("Progress"));
+    // The lines' hints.
+    for (int row = 0; row < List_Files->count(); ++row)
+        Decorate(row);
+}
+
+void Form_Convert::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange)
+        Retranslate();
+    QWidget::changeEvent(event);
 }
 
 void Form_Convert::Load() {
@@ -201,11 +243,7 @@ void Form_Convert::EmptyList() {
 void Form_Convert::SetStatus(const QString& text) {
     // The label is narrow: a text that does not fit is set in a smaller size
     // rather than cut off.
-    QFont font = SansSerif(9.75);
-    while (font.pointSizeF() > 6 &&
-           QFontMetrics(font).horizontalAdvance(text) > Label_Status->width())
-        font.setPointSizeF(font.pointSizeF() - 0.5);
-    Label_Status->setFont(font);
+    Label_Status->setFont(TextFit::FittingFont(SansSerif(9.75), text, Label_Status->width()));
     Label_Status->setText(text);
 }
 
@@ -326,21 +364,21 @@ bool Form_Convert::WrongLayout(const RomInspector::Report& report, std::int32_t 
 
 QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::int32_t mode) {
     if (!report.Inspected())
-        return QStringLiteral("Cannot inspect this file: ") + report.error.Text();
+        return tr("Cannot inspect this file: %1").arg(report.error.Text());
     QStringList lines;
     // What decides the conversion comes first: whether this one fits.
     if (report.disc) {
-        lines << QStringLiteral("This is a disc image, not a cartridge: no conversion fits it.");
+        lines << tr("This is a disc image, not a cartridge: no conversion fits it.");
     } else if (WrongLayout(report, mode)) {
         static const char* const names[] = {"SMD to BIN", "BIN to SMD", "MD to BIN", "BIN to MD"};
         QStringList modes;
         for (std::int32_t fitting : FittingModes(report.layout))
             modes << QLatin1String(names[fitting]);
-        const QString fits =
-            modes.isEmpty() ? QStringLiteral("kestrix-convert to-bin turns it into a plain image")
-                            : QStringLiteral("the %1 conversion fits it")
-                                  .arg(modes.join(QStringLiteral(" or ")));
-        lines << QStringLiteral("This is not what this conversion reads: %1.").arg(fits);
+        const QString fits = modes.isEmpty()
+                                 ? tr("kestrix-convert to-bin turns it into a plain image")
+                                 //: %1 names one conversion, or two joined by " or "
+                                 : tr("the %1 conversion fits it").arg(modes.join(tr(" or ")));
+        lines << tr("This is not what this conversion reads: %1.").arg(fits);
     }
     // Then what a user decides by, from the lines of kestrix-convert info:
     // the layout (and, when it is unknown, why), the title, the size, the
@@ -351,21 +389,23 @@ QString Form_Convert::InspectionHint(const RomInspector::Report& report, std::in
         if (!line.label.isEmpty())
             info.insert(line.label, line.value);
     const QString title = info.value(QStringLiteral("overseas"), info.value("domestic"));
+    // The labels in the window's language; the values as the engine words them.
     auto add = [&lines](const char* label, const QString& value) {
         if (!value.isEmpty())
-            lines << QLatin1String(label) + QStringLiteral(": ") + value;
+            //: a line of a file's hint: %1 what is told, %2 its value
+            lines << tr("%1: %2").arg(tr(label), value);
     };
-    add("layout", info.value(QStringLiteral("layout")));
+    add(QT_TR_NOOP("layout"), info.value(QStringLiteral("layout")));
     if (report.layout == RomLayout::Unknown)
-        add("why", info.value(QStringLiteral("reasons")));
-    add("title", title);
+        add(QT_TR_NOOP("why"), info.value(QStringLiteral("reasons")));
+    add(QT_TR_NOOP("title"), title);
     // A header that is not what it seems: none at all, or another machine's.
-    add("header", info.value(QStringLiteral("header")));
+    add(QT_TR_NOOP("header"), info.value(QStringLiteral("header")));
     if (report.header.machine != RomInspector::Machine::MegaDrive || report.header.ssf)
-        add("machine", info.value(QStringLiteral("machine")));
-    add("dump", info.value(QStringLiteral("dump")));
-    add("checksum", info.value(QStringLiteral("checksum")));
-    add("size", info.value(QStringLiteral("size")));
+        add(QT_TR_NOOP("machine"), info.value(QStringLiteral("machine")));
+    add(QT_TR_NOOP("dump"), info.value(QStringLiteral("dump")));
+    add(QT_TR_NOOP("checksum"), info.value(QStringLiteral("checksum")));
+    add(QT_TR_NOOP("size"), info.value(QStringLiteral("size")));
     return lines.join('\n');
 }
 
@@ -378,7 +418,7 @@ void Form_Convert::Decorate(int row) {
     QStringList tip;
     if (const auto failure = failures_.constFind(Session.FileList.at(row));
         failure != failures_.cend())
-        tip << QStringLiteral("Not converted: %1.").arg(failure.value());
+        tip << tr("Not converted: %1.").arg(failure.value());
     if (report)
         tip << InspectionHint(*report, Session.CurrentMode);
     if (tip.isEmpty())
@@ -491,12 +531,13 @@ void Form_Convert::Convert() {
     Session.Converting = true;
     Session.CurrentFileIndex = 0;
     failures_.clear();
+    statusTold_ = true;
     SetStatus(QStringLiteral("1/100%"));
     SetRunControlsEnabled(false);
 
     const QString folder = Directory->Path();
     if (DirSearch(folder + QStringLiteral("*.*"), true, true).isEmpty())
-        desktop_.ShowMessage(QStringLiteral("请选择文件输出路径"), MsgBox::OkOnly,
+        desktop_.ShowMessage(tr("Please choose the folder to save the files to"), MsgBox::OkOnly,
                              QStringLiteral("Incorrect path"));
 
     Progress->SetValue(0);

@@ -47,6 +47,10 @@ public:
     QGroupBox* Frame_info = nullptr;
     QLabel* Label_info = nullptr;
 
+    // Sets every text of the window that does not depend on the mode in the
+    // language of the moment, and the list's hints.
+    void Retranslate();
+
     // The display text of a list entry: its name, "->" and the name it will get.
     QString DisplayText(const QString& entry) const;
 
@@ -90,6 +94,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void Load();
@@ -106,4 +111,6 @@ private:
     class RunObserver;
     // Why the last run could not convert a file, by its path.
     QHash<QString, QString> failures_;
+    // Whether a run has told its progress in the status label.
+    bool statusTold_ = false;
 };

@@ -47,4 +47,12 @@ public:
 
     // Ends the program at once: no window is asked to close.
     virtual void EndProgram() = 0;
+
+    // The languages the user's desktop asks for, most wanted first, as
+    // QLocale::uiLanguages() names them.
+    virtual QStringList UiLanguages() = 0;
+    // The one thing the program keeps between runs: the code of the language
+    // the user chose from the menu, empty while none was chosen.
+    virtual QString StoredLanguage() = 0;
+    virtual void StoreLanguage(const QString& code) = 0;
 };

@@ -10,11 +10,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QTranslator>
+#include <QSettings>
 #include <QWidget>
 
 int DesktopPlatform::ShowMessage(const QString& text, int style, const QString& title) {
@@ -56,14 +56,27 @@ int DesktopPlatform::ShowMessage(const QString& text, int style, const QString& 
     return buttons.last().second;
 }
 
-bool DesktopPlatform::LoadQtTranslations(const QLocale& locale) {
-    auto* translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete translator;
-        return false;
-    }
-    return QCoreApplication::installTranslator(translator);
+QStringList DesktopPlatform::UiLanguages() {
+    return QLocale::system().uiLanguages();
+}
+
+namespace {
+
+QSettings Settings() {
+    return QSettings(QString::fromLatin1(ApplicationName), QString::fromLatin1(ApplicationName));
+}
+
+const QString LanguageKey = QStringLiteral("language");
+
+} // namespace
+
+QString DesktopPlatform::StoredLanguage() {
+    return Settings().value(LanguageKey).toString();
+}
+
+void DesktopPlatform::StoreLanguage(const QString& code) {
+    // A setting that cannot be written leaves the choice for this run only.
+    Settings().setValue(LanguageKey, code);
 }
 
 QStringList DesktopPlatform::NameFilters(const QString& filter) {

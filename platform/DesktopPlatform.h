@@ -2,8 +2,6 @@
 
 #include "Desktop.h"
 
-#include <QLocale>
-
 // The desktop as Qt reaches it: Qt's message box and file dialog, the
 // desktop's launcher for the default application, the mounted volumes.
 class DesktopPlatform : public Desktop {
@@ -21,11 +19,11 @@ public:
     static constexpr int DriveAnswerMilliseconds = 1000;
     bool DriveUsable(const QString& drive) override;
     void EndProgram() override;
-
-    // Qt's own translations for a locale, so that the standard dialogs speak
-    // the user's language; true when they were found. The program's texts and
-    // the buttons of its message boxes are not Qt's and stay as they are.
-    static bool LoadQtTranslations(const QLocale& locale);
+    QStringList UiLanguages() override;
+    // Kept in Qt's settings: the user's configuration folder on Linux, the
+    // user's registry on Windows.
+    QString StoredLanguage() override;
+    void StoreLanguage(const QString& code) override;
 
     // The dialog's "description|pattern|..." filter as Qt name filters.
     static QStringList NameFilters(const QString& filter);

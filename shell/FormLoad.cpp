@@ -4,6 +4,7 @@
 #include "Form_Convert.h"
 #include "Forms.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 
 namespace FormLoad {
@@ -11,17 +12,30 @@ namespace FormLoad {
 namespace {
 
 struct ModeTexts {
-    const char16_t* caption;
-    const char16_t* description;
-    const char16_t* filter;
+    const char* caption;
+    const char* description;
+    const char* files;
+    const char* pattern;
 };
 
 constexpr ModeTexts Texts[4] = {
-    {u"SMD to BIN", u"SMD格式转换到BIN格式", u"SMD格式文件|*.smd|所有文件|*.*"},
-    {u"BIN to SMD", u"BIN格式转换到SMD格式", u"BIN格式文件|*.bin|所有文件|*.*"},
-    {u"MD to BIN", u"MD格式转换到BIN格式", u"MD格式文件|*.md|所有文件|*.*"},
-    {u"BIN to MD", u"BIN格式转换到MD格式", u"BIN格式文件|*.bin|所有文件|*.*"},
+    {QT_TRANSLATE_NOOP("FormLoad", "SMD to BIN"),
+     QT_TRANSLATE_NOOP("FormLoad", "SMD format to BIN format"),
+     QT_TRANSLATE_NOOP("FormLoad", "SMD files"), "*.smd"},
+    {QT_TRANSLATE_NOOP("FormLoad", "BIN to SMD"),
+     QT_TRANSLATE_NOOP("FormLoad", "BIN format to SMD format"),
+     QT_TRANSLATE_NOOP("FormLoad", "BIN files"), "*.bin"},
+    {QT_TRANSLATE_NOOP("FormLoad", "MD to BIN"),
+     QT_TRANSLATE_NOOP("FormLoad", "MD format to BIN format"),
+     QT_TRANSLATE_NOOP("FormLoad", "MD files"), "*.md"},
+    {QT_TRANSLATE_NOOP("FormLoad", "BIN to MD"),
+     QT_TRANSLATE_NOOP("FormLoad", "BIN format to MD format"),
+     QT_TRANSLATE_NOOP("FormLoad", "BIN files"), "*.bin"},
 };
+
+QString Translated(const char* text) {
+    return QCoreApplication::translate("FormLoad", text);
+}
 
 bool Known(std::int16_t mode) {
     return mode >= 0 && mode <= 3;
@@ -33,8 +47,8 @@ void SetupConvertWindow(Forms& forms, const std::int16_t& mode) {
     Form_Convert* window = forms.Convert();
     window->Session.CurrentMode = std::int32_t(mode);
     if (Known(mode)) {
-        window->setWindowTitle(QString::fromUtf16(Texts[mode].caption));
-        window->Label_info1->setText(QString::fromUtf16(Texts[mode].description));
+        window->setWindowTitle(Translated(Texts[mode].caption));
+        window->Label_info1->setText(Translated(Texts[mode].description));
     }
     SetupFileDialog(forms, mode);
 }
@@ -43,7 +57,10 @@ void SetupFileDialog(Forms& forms, const std::int16_t& mode) {
     CommonDialog& dialog = forms.Dialog();
     dialog.Flags = DialogFlags;
     if (Known(mode))
-        dialog.Filter = QString::fromUtf16(Texts[mode].filter);
+        dialog.Filter = Translated(Texts[mode].files) + QLatin1Char('|') +
+                        QLatin1String(Texts[mode].pattern) + QLatin1Char('|') +
+                        Translated(QT_TRANSLATE_NOOP("FormLoad", "All files")) +
+                        QStringLiteral("|*.*");
 }
 
 } // namespace FormLoad

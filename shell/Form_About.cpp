@@ -12,7 +12,6 @@ Form_About::Form_About(Forms&)
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("Form_About"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("关于"));
     setFixedSize(Px(5505), Px(3720));
 
     Label_About = new QLabel(this);
@@ -22,7 +21,7 @@ Form_About::Form_About(Forms&)
     Label_About->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label_About->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
-    Button_OK = new ButtonPlus(QStringLiteral("确定"), this);
+    Button_OK = new ButtonPlus(QString(), this);
     Button_OK->setObjectName(QStringLiteral("Button_OK"));
     Button_OK->setGeometry(TwipsRect(120, 3240, 5295, 375));
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -31,19 +30,36 @@ Form_About::Form_About(Forms&)
     Button_OK->setDefault(true);
     Button_OK->setFocus();
     connect(Button_OK, &ButtonPlus::Click, this, &QWidget::hide);
+    Retranslate();
+}
+
+void Form_About::Retranslate() {
+    setWindowTitle(tr("About"));
+    Button_OK->setText(tr("OK"));
+    if (!Label_About->text().isEmpty())
+        SetText();
+}
+
+void Form_About::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange)
+        Retranslate();
+    QWidget::changeEvent(event);
 }
 
 QString Form_About::AboutText() {
     using namespace AboutInfo;
     const QStringList lines = {
-        QStringLiteral("Kestrix VERSION " KESTRIX_VERSION_TEXT " 开发作者： ") +
-            QString::fromUtf8(AuthorName) + QStringLiteral("(") + QString::fromUtf8(AuthorAlias) +
-            QStringLiteral("),特别感谢") + QString::fromUtf8(ThankedName) +
-            QStringLiteral("技术帮助支持。 简体中文版：") + QString::fromUtf8(TranslatorName),
+        //: %1 the version, %2 the author, %3 the author's alias, %4 who is
+        //: thanked, %5 the translators
+        tr("Kestrix VERSION %1 by %2 (%3), with special thanks to %4 for technical help. "
+           "Translations: %5")
+            .arg(QStringLiteral(KESTRIX_VERSION_TEXT), QString::fromUtf8(AuthorName),
+                 QString::fromUtf8(AuthorAlias), QString::fromUtf8(ThankedName),
+                 QString::fromUtf8(TranslatorName)),
         QString(),
-        QStringLiteral("你可以写信到: ") + QString::fromUtf8(Email) + QStringLiteral("."),
-        QStringLiteral("我的博客: ") + QString::fromUtf8(Blog),
-        QStringLiteral("我的网站: ") + QString::fromUtf8(HomePage),
+        tr("You can write to: %1.").arg(QString::fromUtf8(Email)),
+        tr("My blog: %1").arg(QString::fromUtf8(Blog)),
+        tr("My website: %1").arg(QString::fromUtf8(HomePage)),
         QString(),
         QStringLiteral("Kestrix " KESTRIX_VERSION_TEXT " ") + QString::fromUtf8(Rights),
     };

@@ -19,10 +19,14 @@ public:
     // The seven lines of the box, joined by CR LF.
     static QString AboutText();
     void SetText();
+    // Sets the caption, the button and (once shown) the text in the language
+    // of the moment.
+    void Retranslate();
 
 signals:
     void Unloaded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 };

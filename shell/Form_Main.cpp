@@ -8,6 +8,7 @@
 #include "Form_About.h"
 #include "Form_Convert.h"
 #include "Forms.h"
+#include "Language.h"
 #include "Mod_DefaultOpen.h"
 #include "MsgBox.h"
 #include "PathSeparator.h"
@@ -15,6 +16,7 @@
 #include "Resources.h"
 #include "Twips.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -43,7 +45,7 @@ Form_Main::Form_Main(Forms& forms)
         widget->setGeometry(TwipsRect(left, top, width, height));
     };
 
-    Frame_info = new QGroupBox(QStringLiteral("信息"), client);
+    Frame_info = new QGroupBox(client);
     place(Frame_info, "Frame_info", 0, 3120, 5415, 855);
     Label_info = new QLabel(Frame_info);
     place(Label_info, "Label_info", 120, 240, 5175, 495);
@@ -53,33 +55,26 @@ Form_Main::Form_Main(Forms& forms)
     place(Logobox, "Logobox", 0, 0, 5535, 2415);
     Logobox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    struct ButtonSpec {
+    const struct {
         ButtonPlus** button;
         const char* name;
-        const char16_t* caption;
         int left;
         int width;
-        const char16_t* hint;
-    };
-    const ButtonSpec buttons[] = {
-        {&Button_SMDtoBIN, "Button_SMDtoBIN", u"SMD to BIN", 0, 1095,
-         u"按下此键 可以从SMD格式转换文件到BIN格式"},
-        {&Button_BINtoSMD, "Button_BINtoSMD", u"BIN to SMD", 1080, 1095,
-         u"按下此键 可以从BIN格式转换文件到SMD格式"},
-        {&Button_MDtoBIN, "Button_MDtoBIN", u"MD to BIN", 2160, 1095,
-         u"按下此键 可以从MD格式转换文件到BIN格式"},
-        {&Button_BINtoMD, "Button_BINtoMD", u"BIN to MD", 3240, 1095,
-         u"按下此键 可以从BIN格式转换文件到MD格式"},
-        {&Button_Exit, "Button_Exit", u"退出", 4320, 1165, u"按下此键 程序退出"},
+    } buttons[] = {
+        {&Button_SMDtoBIN, "Button_SMDtoBIN", 0, 1095},
+        {&Button_BINtoSMD, "Button_BINtoSMD", 1080, 1095},
+        {&Button_MDtoBIN, "Button_MDtoBIN", 2160, 1095},
+        {&Button_BINtoMD, "Button_BINtoMD", 3240, 1095},
+        {&Button_Exit, "Button_Exit", 4320, 1165},
     };
     QFont buttonFont(QStringLiteral("MS Sans Serif"));
     buttonFont.setPointSizeF(8.25);
-    for (const ButtonSpec& spec : buttons) {
-        auto* button = new ButtonPlus(QString::fromUtf16(spec.caption), client);
+    for (const auto& spec : buttons) {
+        auto* button = new ButtonPlus(QString(), client);
         place(button, spec.name, spec.left, 2520, spec.width, 375);
         button->setFont(buttonFont);
-        const QString hint = QString::fromUtf16(spec.hint);
-        connect(button, &ButtonPlus::MouseEnter, this, [this, hint] { Label_info->setText(hint); });
+        connect(button, &ButtonPlus::MouseEnter, this,
+                [this, button] { Label_info->setText(button->Hint()); });
         connect(button, &ButtonPlus::MouseLeave, this, [this] { Label_info->clear(); });
         *spec.button = button;
     }
@@ -89,31 +84,39 @@ Form_Main::Form_Main(Forms& forms)
     setTabOrder(Button_MDtoBIN, Button_BINtoMD);
     setTabOrder(Button_BINtoMD, Button_Exit);
 
-    auto action = [this](QMenu* menu, const char* name, const QString& caption) {
-        QAction* item = menu->addAction(caption);
+    auto action = [this](QMenu* menu, const char* name) {
+        QAction* item = menu->addAction(QString());
         item->setObjectName(QString::fromLatin1(name));
         return item;
     };
-    QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
-    file->setObjectName(QStringLiteral("Menu_File"));
-    Menu_Exit = action(file, "Menu_Exit", QStringLiteral("退出"));
-    QMenu* convert = menuBar()->addMenu(QStringLiteral("转换设置"));
-    convert->setObjectName(QStringLiteral("Menu_Convert"));
-    Menu_SMDtoBIN = action(convert, "Menu_SMDtoBIN", QStringLiteral("&SMD to BIN"));
-    Menu_BINtoSMD = action(convert, "Menu_BINtoSMD", QStringLiteral("&BIN to SMD"));
-    Menu_MDtoBIN = action(convert, "Menu_MDtoBIN", QStringLiteral("&MD  to BIN"));
-    Menu_BINtoMD = action(convert, "Menu_BINtoMD", QStringLiteral("BIN  to M&D"));
-    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
-    help->setObjectName(QStringLiteral("Menu_Help"));
-    const QString maker = QString::fromUtf8(AboutInfo::MakerName);
-    Menu_OnlineHelp = action(help, "Menu_OnlineHelp", QStringLiteral("在线帮助指南"));
-    Menu_Visit1 =
-        action(help, "Menu_Visit1", QStringLiteral("访问") + maker + QStringLiteral("主页"));
-    Menu_Visit2 =
-        action(help, "Menu_Visit2", QStringLiteral("访问") + maker + QStringLiteral("博客"));
-    Menu_KestrixForum = action(help, "Menu_KestrixForum", QStringLiteral("访问程序社区"));
-    Menu_ReadMe = action(help, "Menu_ReadMe", QStringLiteral("读去更新说明"));
-    Menu_About = action(help, "Menu_About", QStringLiteral("关于程序信息"));
+    Menu_File = menuBar()->addMenu(QString());
+    Menu_File->setObjectName(QStringLiteral("Menu_File"));
+    Menu_Exit = action(Menu_File, "Menu_Exit");
+    Menu_Convert = menuBar()->addMenu(QString());
+    Menu_Convert->setObjectName(QStringLiteral("Menu_Convert"));
+    Menu_SMDtoBIN = action(Menu_Convert, "Menu_SMDtoBIN");
+    Menu_BINtoSMD = action(Menu_Convert, "Menu_BINtoSMD");
+    Menu_MDtoBIN = action(Menu_Convert, "Menu_MDtoBIN");
+    Menu_BINtoMD = action(Menu_Convert, "Menu_BINtoMD");
+    Menu_Help = menuBar()->addMenu(QString());
+    Menu_Help->setObjectName(QStringLiteral("Menu_Help"));
+    Menu_OnlineHelp = action(Menu_Help, "Menu_OnlineHelp");
+    Menu_Visit1 = action(Menu_Help, "Menu_Visit1");
+    Menu_Visit2 = action(Menu_Help, "Menu_Visit2");
+    Menu_KestrixForum = action(Menu_Help, "Menu_KestrixForum");
+    Menu_ReadMe = action(Menu_Help, "Menu_ReadMe");
+    Menu_About = action(Menu_Help, "Menu_About");
+    // The languages, each named in its own words, the one in use ticked.
+    Menu_Language = menuBar()->addMenu(QString());
+    Menu_Language->setObjectName(QStringLiteral("Menu_Language"));
+    auto* languages = new QActionGroup(this);
+    for (Language::Choice choice : Language::All) {
+        QAction* item = Menu_Language->addAction(Language::OwnName(choice));
+        item->setObjectName(QStringLiteral("Menu_Language_") + Language::Code(choice));
+        item->setCheckable(true);
+        languages->addAction(item);
+        connect(item, &QAction::triggered, this, [this, choice] { forms_.ChooseLanguage(choice); });
+    }
 
     const std::pair<ButtonPlus*, QAction*> modes[] = {
         {Button_SMDtoBIN, Menu_SMDtoBIN},
@@ -139,8 +142,70 @@ Form_Main::Form_Main(Forms& forms)
             [this] { OpenWebPage(QString::fromUtf8(AboutInfo::Blog)); });
     connect(Menu_ReadMe, &QAction::triggered, this, &Form_Main::OpenReadMe);
     connect(Menu_About, &QAction::triggered, this, &Form_Main::ShowAbout);
+    Retranslate();
     // Settle the fixed size now, so the window is centred by its real size.
     adjustSize();
+}
+
+void Form_Main::Retranslate() {
+    Frame_info->setTitle(tr("Information"));
+    const struct {
+        ButtonPlus* button;
+        const char* caption;
+        const char* hint;
+    } buttons[] = {
+        {Button_SMDtoBIN, QT_TR_NOOP("SMD to BIN"),
+         QT_TR_NOOP("Press this button to convert files from the SMD format to the BIN format")},
+        {Button_BINtoSMD, QT_TR_NOOP("BIN to SMD"),
+         QT_TR_NOOP("Press this button to convert files from the BIN format to the SMD format")},
+        {Button_MDtoBIN, QT_TR_NOOP("MD to BIN"),
+         QT_TR_NOOP("Press this button to convert files from the MD format to the BIN format")},
+        {Button_BINtoMD, QT_TR_NOOP("BIN to MD"),
+         QT_TR_NOOP("Press this button to convert files from the BIN format to the MD format")},
+        {Button_Exit, QT_TR_NOOP("Exit"), QT_TR_NOOP("Press this button to leave the program")},
+    };
+    for (const auto& spec : buttons) {
+        spec.button->SetCaption(tr(spec.caption));
+        spec.button->SetHint(tr(spec.hint));
+    }
+    // A hint on show stays in the language it was shown in only until the
+    // pointer moves on.
+    Label_info->clear();
+
+    Menu_File->setTitle(tr("&File"));
+    Menu_Exit->setText(tr("E&xit"));
+    Menu_Convert->setTitle(tr("&Convert"));
+    Menu_SMDtoBIN->setText(tr("&SMD to BIN"));
+    Menu_BINtoSMD->setText(tr("&BIN to SMD"));
+    Menu_MDtoBIN->setText(tr("&MD  to BIN"));
+    Menu_BINtoMD->setText(tr("BIN  to M&D"));
+    Menu_Help->setTitle(tr("&Help"));
+    const QString maker = QString::fromUtf8(AboutInfo::MakerName);
+    Menu_OnlineHelp->setText(tr("Online help guide"));
+    //: %1 is the maker's name
+    Menu_Visit1->setText(tr("Visit the %1 home page").arg(maker));
+    //: %1 is the maker's name
+    Menu_Visit2->setText(tr("Visit the %1 blog").arg(maker));
+    Menu_KestrixForum->setText(tr("Visit the program's forum"));
+    Menu_ReadMe->setText(tr("Read the release notes"));
+    Menu_About->setText(tr("About the program"));
+    //: The language menu: its title is also written in English in the Chinese
+    //: windows, so that a user who reads no Chinese finds it.
+    Menu_Language->setTitle(tr("&Language"));
+    for (QAction* item : Menu_Language->actions())
+        item->setChecked(item->objectName().endsWith(Language::Code(forms_.LanguageInUse())));
+}
+
+void Form_Main::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange) {
+        Retranslate();
+        // The conversion window's texts by its mode, and the file dialog's
+        // filter, are set as it opens: set them again in the new language.
+        if (forms_.ConvertLoaded())
+            FormLoad::SetupConvertWindow(forms_,
+                                         std::int16_t(forms_.Convert()->Session.CurrentMode));
+    }
+    QMainWindow::changeEvent(event);
 }
 
 void Form_Main::Load() {
@@ -173,7 +238,7 @@ void Form_Main::OpenReadMe() {
         forms_.desktop().ShowMessage(QStringLiteral("The file ") + path() +
                                          QStringLiteral(" could not be found. Please make sure "
                                                         "the readme is located at this location"),
-                                     MsgBox::OkOnly, QStringLiteral("文件未找到"));
+                                     MsgBox::OkOnly, tr("File not found"));
 }
 
 void Form_Main::OpenWebPage(const QString& address) {

@@ -10,9 +10,10 @@ class Forms;
 class QAction;
 class QGroupBox;
 class QLabel;
+class QMenu;
 
 // The window the program starts with: a logo, the four conversions and Exit
-// as buttons and menu items, a hint line, and the Help menu.
+// as buttons and menu items, a hint line, the Help menu and the languages.
 class Form_Main : public QMainWindow {
     Q_OBJECT
 
@@ -31,6 +32,10 @@ public:
     ButtonPlus* Button_BINtoMD = nullptr;
     ButtonPlus* Button_Exit = nullptr;
 
+    QMenu* Menu_File = nullptr;
+    QMenu* Menu_Convert = nullptr;
+    QMenu* Menu_Help = nullptr;
+    QMenu* Menu_Language = nullptr;
     QAction* Menu_Exit = nullptr;
     QAction* Menu_SMDtoBIN = nullptr;
     QAction* Menu_BINtoSMD = nullptr;
@@ -55,9 +60,13 @@ public:
     void OpenWebPage(const QString& address);
     void ShowAbout();
 
+    // Sets every text of the window in the language of the moment.
+    void Retranslate();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

@@ -1,5 +1,6 @@
 #include "Forms.h"
 
+#include "Desktop.h"
 #include "Errors.h"
 
 #include "Form_About.h"
@@ -67,8 +68,15 @@ void Forms::UnloadMain() {
 }
 
 void Forms::Start() {
+    translations_.Apply(Language::Decide(desktop_.StoredLanguage(), desktop_.UiLanguages()));
     Form_Main* main = Main();
     main->show();
+}
+
+void Forms::ChooseLanguage(Language::Choice choice) {
+    desktop_.StoreLanguage(Language::Code(choice));
+    if (choice != translations_.Current())
+        translations_.Apply(choice);
 }
 
 CommonDialog& Forms::Dialog() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConvertHost.h"
+#include "Language.h"
 
 #include <QIcon>
 #include <QPointer>
@@ -31,8 +32,14 @@ public:
     void UnloadConvert();
     void UnloadMain();
 
-    // The program's start: the main window loads and shows.
+    // The program's start: the windows take the language the user chose,
+    // else the system's; then the main window loads and shows.
     void Start();
+
+    // The language the windows speak, and the user's choice of another: kept
+    // for later runs and applied at once to every open window.
+    Language::Choice LanguageInUse() const { return translations_.Current(); }
+    void ChooseLanguage(Language::Choice choice);
 
     // The icon every window wears; set by the main window's load step.
     void SetIcon(const QIcon& icon) { icon_ = icon; }
@@ -51,6 +58,7 @@ public:
 private:
     Desktop& desktop_;
     QIcon icon_;
+    Language::Translations translations_;
     QPointer<Form_Main> main_;
     QPointer<Form_Convert> convert_;
     QPointer<Form_About> about_;

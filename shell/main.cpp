@@ -33,7 +33,6 @@ int main(int argc, char* argv[]) {
     // The program ends by Exit or by closing the main window, never because
     // the main window was hidden while the conversion window takes its place.
     QApplication::setQuitOnLastWindowClosed(false);
-    DesktopPlatform::LoadQtTranslations(QLocale::system());
     DesktopPlatform desktop;
     Forms forms(desktop);
     forms.Start();

@@ -10,11 +10,13 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 
 #include <chrono>
 #include <future>
@@ -40,7 +42,7 @@ private slots:
     void shellExecuteOfMissingFile();
     void launcher_data();
     void launcher();
-    void qtTranslations();
+    void languageKept();
     void messageBox_data();
     void messageBox();
     void drivesWithoutAnswer();
@@ -211,12 +213,25 @@ void tst_Platform::launcher() {
     QVERIFY(timer.elapsed() < 4000); // never waits for the handler itself
 }
 
-// Qt's own texts follow the locale; the message boxes' buttons stay English
-// (the messageBox rows run after this, under the German translation).
-void tst_Platform::qtTranslations() {
-    if (!DesktopPlatform::LoadQtTranslations(QLocale(QLocale::German, QLocale::Germany)))
+// The language chosen from the menu is kept for the next run (a new desktop
+// reads it back), in the user's own configuration; and the message boxes'
+// buttons stay English under Qt's Chinese translation (the messageBox rows
+// run after this, under it).
+void tst_Platform::languageKept() {
+    QTemporaryDir config;
+    // Before anything in this process has used Qt's settings.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QCOMPARE(DesktopPlatform().StoredLanguage(), QString());
+    DesktopPlatform().StoreLanguage(QStringLiteral("en"));
+    QCOMPARE(DesktopPlatform().StoredLanguage(), QStringLiteral("en"));
+    QVERIFY(QFile::exists(config.filePath(QStringLiteral("Kestrix/Kestrix.conf"))));
+
+    static QTranslator qt;
+    if (!qt.load(QStringLiteral("qtbase_zh_CN"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QSKIP("Qt's translations are not installed (qt6-translations-l10n)");
-    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Suchen in:"));
+    QCoreApplication::installTranslator(&qt);
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
 }
 
 void tst_Platform::messageBox_data() {

@@ -9,6 +9,7 @@
 #include "Form_Main.h"
 #include "Forms.h"
 #include "Hover.h"
+#include "Language.h"
 #include "Mod_File.h"
 #include "ScriptedDesktop.h"
 #include "XP_ProgressBar.h"
@@ -16,10 +17,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -57,8 +62,30 @@ private slots:
     void clicksIgnoredRightAfterShow();
     void closeBoxUnloadsInOrder();
     void convertWindowCreatedAgain();
+    void language_data();
+    void language();
+    void languageMenuSwitchesAtOnce();
+    void englishLeavesNoChinese();
+    void everyControlNamedAndFitting_data();
+    void everyControlNamedAndFitting();
 
 private:
+    // The program started again on a desktop of these languages, with this
+    // choice kept.
+    void Restart(const QStringList& uiLanguages, const QString& stored = QString()) {
+        forms_.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        desktop_->uiLanguages = uiLanguages;
+        desktop_->storedLanguage = stored;
+        forms_ = std::make_unique<Forms>(*desktop_);
+        forms_->Start();
+    }
+    // Every window open, the conversion window with a line whose file has
+    // been looked at, and the About box showing its text.
+    void OpenEverything();
+    // Every text the three windows show or tell a screen reader.
+    QStringList WindowTexts();
+
     template <typename T> T* Child(QWidget* window, const char* name) {
         return window->findChild<T*>(QString::fromLatin1(name));
     }
@@ -451,6 +478,191 @@ void tst_FormMain::convertWindowCreatedAgain() {
     QVERIFY(forms_->ConvertLoaded());
     QCOMPARE(forms_->Convert()->windowTitle(), QStringLiteral("SMD to BIN"));
     QVERIFY(!forms_->Convert()->windowIcon().isNull());
+}
+
+// --- languages ----------------------------------------------------------------
+
+void tst_FormMain::OpenEverything() {
+    Form_Main* main = forms_->Main();
+    main->Menu_About->trigger();
+    main->Button_SMDtoBIN->click();
+    Form_Convert* convert = forms_->Convert();
+    const QString file = dir_.filePath(QStringLiteral("lang.smd"));
+    QFile write(file);
+    QVERIFY(write.open(QIODevice::WriteOnly));
+    write.write(QByteArray(100, 'x'));
+    write.close();
+    convert->AddSelection(QDir::toNativeSeparators(file));
+    QTRY_VERIFY(!convert->List_Files->item(0)->toolTip().isEmpty());
+}
+
+QStringList tst_FormMain::WindowTexts() {
+    QStringList texts;
+    for (QWidget* window :
+         {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
+          static_cast<QWidget*>(forms_->About())}) {
+        texts << window->windowTitle();
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            texts << w->toolTip() << w->accessibleName() << w->accessibleDescription();
+            if (auto* label = qobject_cast<QLabel*>(w))
+                texts << label->text();
+            if (auto* button = qobject_cast<QAbstractButton*>(w))
+                texts << button->text();
+            if (auto* hinted = qobject_cast<ButtonPlus*>(w))
+                texts << hinted->Hint();
+            if (auto* box = qobject_cast<QGroupBox*>(w))
+                texts << box->title();
+            if (auto* menu = qobject_cast<QMenu*>(w))
+                texts << menu->title();
+            if (auto* list = qobject_cast<QListWidget*>(w))
+                for (int row = 0; row < list->count(); ++row)
+                    texts << list->item(row)->text() << list->item(row)->toolTip();
+        }
+        for (QAction* action : window->findChildren<QAction*>())
+            texts << action->text() << action->toolTip();
+    }
+    texts << forms_->Main()->DLG.Filter;
+    texts.removeAll(QString());
+    return texts;
+}
+
+// Which language the windows speak: the kept choice, else the first Chinese
+// or English one among the desktop's languages, else the program's Chinese.
+void tst_FormMain::language_data() {
+    QTest::addColumn<QStringList>("system");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("exit");
+    QTest::addColumn<QString>("addFiles");
+    const QString chinese[] = {QStringLiteral("退出"), QStringLiteral("添加文件")};
+    const QString english[] = {QStringLiteral("Exit"), QStringLiteral("Add files")};
+    auto row = [](const char* name, const QStringList& system, const char* stored,
+                  const QString(&texts)[2]) {
+        QTest::newRow(name) << system << QString::fromLatin1(stored) << texts[0] << texts[1];
+    };
+    row("C locale", {"C"}, "", chinese);
+    row("no language at all", {}, "", chinese);
+    row("Chinese", {"zh-CN", "zh-Hans-CN", "zh"}, "", chinese);
+    row("Taiwanese Chinese", {"zh-TW", "en"}, "", chinese);
+    row("English", {"en-US", "en-Latn-US", "en"}, "", english);
+    row("British English", {"en_GB"}, "", english);
+    row("French, then English", {"fr", "fr-FR", "en"}, "", english);
+    row("German alone", {"de-DE", "de"}, "", chinese);
+    row("chosen English on a Chinese desktop", {"zh-CN"}, "en", english);
+    row("chosen Chinese on an English desktop", {"en-US"}, "zh_CN", chinese);
+    row("a kept value that names no language", {"en-US"}, "klingon", english);
+}
+
+void tst_FormMain::language() {
+    QFETCH(QStringList, system);
+    QFETCH(QString, stored);
+    QFETCH(QString, exit);
+    QFETCH(QString, addFiles);
+    Restart(system, stored);
+    QCOMPARE(forms_->Main()->Button_Exit->text(), exit);
+    QCOMPARE(forms_->Convert()->Button_AddFiles->text(), addFiles);
+    QCOMPARE(desktop_->storedLanguage, stored); // starting never writes a choice
+    const QString code = Language::Code(forms_->LanguageInUse());
+    for (QAction* item : forms_->Main()->Menu_Language->actions())
+        QCOMPARE(item->isChecked(), item->objectName() == QStringLiteral("Menu_Language_") + code);
+}
+
+// The menu's choice is kept and applies at once to every open window, and
+// going back gives every text exactly as before.
+void tst_FormMain::languageMenuSwitchesAtOnce() {
+    OpenEverything();
+    const QStringList chinese = WindowTexts();
+    QVERIFY(chinese.contains(QStringLiteral("SMD格式文件|*.smd|所有文件|*.*")));
+
+    Child<QAction>(forms_->Main(), "Menu_Language_en")->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(desktop_->storedLanguage, QStringLiteral("en"));
+    Form_Convert* convert = forms_->Convert();
+    QCOMPARE(convert->windowTitle(), QStringLiteral("SMD to BIN"));
+    QCOMPARE(convert->Label_info1->text(), QStringLiteral("SMD format to BIN format"));
+    QCOMPARE(forms_->Main()->DLG.Filter, QStringLiteral("SMD files|*.smd|All files|*.*"));
+    QCOMPARE(convert->Label_Status->text(), QStringLiteral("Progress"));
+    QCOMPARE(forms_->About()->windowTitle(), QStringLiteral("About"));
+    QVERIFY(forms_->About()->Label_About->text().startsWith(
+        QStringLiteral("Kestrix VERSION 2.0 BETA-RC2 by The Kestrix developers (kestrix), ")));
+    QVERIFY(Child<QAction>(forms_->Main(), "Menu_Language_en")->isChecked());
+    Hover::Enter(forms_->Main()->Button_BINtoMD);
+    QCOMPARE(
+        forms_->Main()->Label_info->text(),
+        QStringLiteral("Press this button to convert files from the BIN format to the MD format"));
+    Hover::Leave(forms_->Main()->Button_BINtoMD);
+
+    Child<QAction>(forms_->Main(), "Menu_Language_zh_CN")->trigger();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCOMPARE(desktop_->storedLanguage, QStringLiteral("zh_CN"));
+    QCOMPARE(WindowTexts(), chinese);
+
+    // Kept: the next start speaks the language chosen last.
+    Child<QAction>(forms_->Main(), "Menu_Language_en")->trigger();
+    Restart({QStringLiteral("zh-CN")}, desktop_->storedLanguage);
+    QCOMPARE(forms_->Main()->Menu_File->title(), QStringLiteral("&File"));
+}
+
+// In English no window shows a Chinese character, but the language menu's
+// own name for Chinese; the boxes that are new speak English too.
+void tst_FormMain::englishLeavesNoChinese() {
+    Restart({QStringLiteral("en-US")});
+    OpenEverything();
+    // A run into a folder that has gone since it was picked.
+    const QString gone = dir_.filePath(QStringLiteral("gone"));
+    QVERIFY(QDir().mkdir(gone));
+    QVERIFY(forms_->Convert()->Directory->SetPath(QDir::toNativeSeparators(gone)));
+    QVERIFY(QDir().rmdir(gone));
+    forms_->Convert()->Convert();
+    desktop_->shellResult = 2;
+    forms_->Main()->Menu_ReadMe->trigger();
+    QStringList texts = WindowTexts();
+    texts.removeAll(QStringLiteral("简体中文")); // the language menu's own name for it
+    for (const ScriptedDesktop::Message& message : std::as_const(desktop_->messages))
+        texts << message.title << message.text;
+    QVERIFY(texts.contains(QStringLiteral("File not found")));
+    QVERIFY(texts.contains(QStringLiteral("Please choose the folder to save the files to")));
+    for (const QString& text : std::as_const(texts))
+        for (QChar c : text)
+            QVERIFY2(!(c.unicode() >= 0x2E80 && c.unicode() <= 0x9FFF) &&
+                         !(c.unicode() >= 0xFF00 && c.unicode() <= 0xFFEF),
+                     qPrintable(QStringLiteral("Chinese in English: ") + text));
+}
+
+// In both languages every control a screen reader reaches has a name, and
+// every caption fits its control whole.
+void tst_FormMain::everyControlNamedAndFitting_data() {
+    QTest::addColumn<QString>("system");
+    QTest::newRow("Chinese") << "zh-CN";
+    QTest::newRow("English") << "en-US";
+}
+
+void tst_FormMain::everyControlNamedAndFitting() {
+    QFETCH(QString, system);
+    Restart({system});
+    OpenEverything();
+    for (QWidget* window :
+         {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
+          static_cast<QWidget*>(forms_->About())}) {
+        // The controls: buttons, the list, the drive and folder lists, the
+        // path and the progress bar.
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            if (!w->objectName().contains(QRegularExpression(
+                    QStringLiteral("^(Button_|List_|Drive$|Directory$|Text_|Progress$)"))))
+                continue;
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(w);
+            QVERIFY(accessible);
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(w->objectName()));
+            if (auto* button = qobject_cast<QAbstractButton*>(w))
+                QVERIFY2(button->toolTip().isEmpty() && !button->text().endsWith(QChar(0x2026)),
+                         qPrintable(button->text()));
+        }
+    }
+    // The one-line labels show their whole text.
+    Form_Convert* convert = forms_->Convert();
+    for (QLabel* label :
+         {convert->Label_info1, convert->Label_info2, convert->Label1, convert->Label_Status})
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(),
+                 qPrintable(label->text()));
 }
 
 QTEST_MAIN(tst_FormMain)

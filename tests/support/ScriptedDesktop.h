@@ -101,6 +101,14 @@ public:
 
     void EndProgram() override { ++endCalls; }
 
+    // The desktop's languages (the C locale: the program's own Chinese) and
+    // the kept choice.
+    QStringList uiLanguages{QStringLiteral("C")};
+    QString storedLanguage;
+    QStringList UiLanguages() override { return uiLanguages; }
+    QString StoredLanguage() override { return storedLanguage; }
+    void StoreLanguage(const QString& code) override { storedLanguage = code; }
+
     struct Placement {
         QPointer<QWidget> window;
         float left = 0;
