@@ -5,6 +5,8 @@
 # readme.txt in the system's editor (ShellExecuteW); the Help menu's read-me item opens
 # then two files chosen in the file dialog are converted to SMD images, the
 # bytes the Linux build's kestrix-convert (KESTRIX_LINUX_CONVERT) gives.
+# It runs in English (an English Windows locale); before it, a start in a
+# Chinese locale shows the About box as 关于, and in English as About.
 # KESTRIX_WINDOW_SHOT, where set, names a screenshot of the last conversion
 # window.
 # Usage: window-under-wine.sh KESTRIX.EXE
@@ -47,8 +49,51 @@ for name, seed in (('a.bin', 1), ('b.bin', 2)):
     b[0x100:0x110] = b'SEGA MEGA DRIVE '
     open(name, 'wb').write(b)
 PY
-wine "$exe" >/dev/null 2>&1 &
 status=0
+# help_item WINDOW Y: the Help menu's item at that height of its popup.
+help_item() {
+    local popup=
+    for _ in 1 2 3; do
+        click "$1" 117 10
+        popup=$(wait_for "Kestrix" 2) && break
+    done
+    [ -n "$popup" ] || return 1
+    xdotool mousemove --window "$popup" 60 "$2"
+    sleep 0.5
+    click "$popup" 65 "$(($2 + 1))"
+}
+# shown CAPTION: whether a visible window bears it within 10 s.
+shown() {
+    local id
+    for _ in $(seq 1 20); do
+        for id in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+            [ "$(xdotool getwindowname "$id" 2>/dev/null)" = "$1" ] && return 0
+        done
+        sleep 0.5
+    done
+    return 1
+}
+# about_in LOCALE CAPTION: started in that locale, the About box is captioned so.
+about_in() {
+    LANG=$1 LC_ALL=$1 wine "$exe" >/dev/null 2>&1 &
+    disown $!
+    local main
+    main=$(wait_for "Kestrix VERSION 2.0 BETA-RC2") || { echo "FAIL: no main window in $1"; return 1; }
+    help_item "$main" 120
+    # By the name as the window manager shows it: a search by a Chinese
+    # name does not find it.
+    if shown "$2"; then
+        echo "in $1 the About box reads: $2"
+    else
+        echo "FAIL: in $1 no About box captioned $2"
+        status=1
+    fi
+    wineserver -k 2>/dev/null
+    sleep 1
+}
+about_in zh_CN.UTF-8 "关于"
+about_in en_US.UTF-8 "About"
+LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine "$exe" >/dev/null 2>&1 &
 main=$(wait_for "Kestrix VERSION 2.0 BETA-RC2") || { echo "FAIL: no main window"; exit 1; }
 echo "the main window: $(xdotool getwindowname "$main")"
 # open_form X CAPTION: the conversion window the main window's button at X
@@ -122,16 +167,7 @@ fi
 # Last, since the editor covers the main window: Help, then its read-me
 # item, and Wine's editor shows readme.txt (its first start in a new prefix
 # can take half a minute on a busy machine).
-popup=
-for _ in 1 2 3; do
-    click "$main" 117 10
-    popup=$(wait_for "Kestrix" 2) && break
-done
-if [ -n "$popup" ]; then
-    xdotool mousemove --window "$popup" 60 100
-    sleep 0.5
-    click "$popup" 65 101
-fi
+help_item "$main" 100
 if editor=$(wait_for "readme.txt - Notepad" 60); then
     echo "the read-me opened: $(xdotool getwindowname "$editor")"
 else
