@@ -33,7 +33,7 @@ RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
 TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g acl attr
     mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
     appstream lintian dpkg-dev file xvfb xauth x11-utils libarchive-tools
-    python3 xz-utils bzip2)
+    python3 xz-utils bzip2 dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0)
 PACKAGE_PACKAGES=(dpkg-dev file)
 BENCH_PACKAGES=(rhash time zip unzip)
 # The window's test under Wine clicks its menus where they are drawn in the

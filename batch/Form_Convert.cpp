@@ -113,6 +113,12 @@ Form_Convert::Form_Convert(Desktop& desktop, ConvertHost& host, QWidget* parent)
 
     for (QLabel* label : {Label_info1, Label_info2, Label1, Label_Status, Label_info})
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Each label names the control it stands by, for screen readers (on Linux
+    // a drop-down list is named by its label only).
+    Label_info1->setBuddy(List_Files);
+    Label_info2->setBuddy(Drive);
+    Label1->setBuddy(Text_Path);
+    Label_Status->setBuddy(Progress);
     for (QWidget* w :
          {static_cast<QWidget*>(List_Files), static_cast<QWidget*>(Drive),
           static_cast<QWidget*>(Directory), static_cast<QWidget*>(Button_AddFiles),

@@ -149,6 +149,7 @@ Form_Main::Form_Main(Forms& forms)
 
 void Form_Main::Retranslate() {
     Frame_info->setTitle(tr("Information"));
+    Logobox->setAccessibleName(tr("Kestrix logo"));
     const struct {
         ButtonPlus* button;
         const char* caption;

@@ -345,5 +345,9 @@
         <source>File not found</source>
         <translation>File not found</translation>
     </message>
+    <message>
+        <source>Kestrix logo</source>
+        <translation>Kestrix logo</translation>
+    </message>
 </context>
 </TS>

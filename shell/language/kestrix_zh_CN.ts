@@ -345,5 +345,9 @@
         <source>File not found</source>
         <translation>文件未找到</translation>
     </message>
+    <message>
+        <source>Kestrix logo</source>
+        <translation>Kestrix 标志</translation>
+    </message>
 </context>
 </TS>
