@@ -81,6 +81,7 @@ private slots:
     void displayText();
 
     // The run.
+    void emptyListCannotConvert_data();
     void emptyListCannotConvert();
     void percentages_data();
     void percentages();
@@ -106,6 +107,7 @@ private slots:
     void cancelWithEntries();
     void unusableDrive();
     void folderListDrivesTextPath();
+    void hints_data();
     void hints();
     void dropFiles_data();
     void dropFiles();
@@ -122,6 +124,11 @@ private slots:
 
 private:
     void Open(int mode);
+    // The windows switched to English from the language menu.
+    void SpeakEnglish() {
+        forms_->ChooseLanguage(Language::Choice::English);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    }
     // Real files: `count` sources of the mode's layout in src/, named a0.., and out/.
     QStringList MakeSources(int count, int mode);
     void AddSources(const QStringList& names);
@@ -332,13 +339,26 @@ void tst_FormConvert::displayText() {
 
 // --- the run ----------------------------------------------------------------
 
+// The box keeps its English words in both languages; the label is the
+// window's language.
+void tst_FormConvert::emptyListCannotConvert_data() {
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("Chinese") << false << "进度";
+    QTest::newRow("English") << true << "Progress";
+}
+
 void tst_FormConvert::emptyListCannotConvert() {
+    QFETCH(bool, english);
+    QFETCH(QString, status);
     Open(BINtoMD);
+    if (english)
+        SpeakEnglish();
     w_->Button_Convert->click();
     QCOMPARE(desktop_->messages.size(), 1);
     QCOMPARE(desktop_->messages[0].title, QStringLiteral("Cannot Convert"));
     QCOMPARE(desktop_->messages[0].text, QStringLiteral("Please add files before converting"));
-    QCOMPARE(w_->Label_Status->text(), QStringLiteral("进度"));
+    QCOMPARE(w_->Label_Status->text(), status);
     QVERIFY(!w_->Session.Converting);
 }
 
@@ -984,17 +1004,36 @@ void tst_FormConvert::specialSourceAndDotFolder() {
     QVERIFY(QFileInfo(dir_.filePath(".hidden out/good.md")).isFile());
 }
 
+void tst_FormConvert::hints_data() {
+    QTest::addColumn<bool>("english");
+    QTest::addColumn<QStringList>("hints");
+    QTest::newRow("Chinese") << false
+                             << QStringList{
+                                    "按下此键 添加游戏文件到转换列表", "按下此键 移除已选文件",
+                                    "按下此键 选择所有文件",           "按下此键 撤销所有文件",
+                                    "按下此键 开始转换文件",           "按下此键 取消转换文件"};
+    QTest::newRow("English") << true
+                             << QStringList{
+                                    "Press this button to add game files to the conversion list",
+                                    "Press this button to remove the selected files",
+                                    "Press this button to select all files",
+                                    "Press this button to deselect all files",
+                                    "Press this button to start converting the files",
+                                    "Press this button to stop converting the files"};
+}
+
 void tst_FormConvert::hints() {
+    QFETCH(bool, english);
+    QFETCH(QStringList, hints);
     Open(BINtoMD);
-    const QList<QPair<ButtonPlus*, QString>> hints = {
-        {w_->Button_AddFiles, QStringLiteral("按下此键 添加游戏文件到转换列表")},
-        {w_->Button_RemoveFiles, QStringLiteral("按下此键 移除已选文件")},
-        {w_->Button_SelectAll, QStringLiteral("按下此键 选择所有文件")},
-        {w_->Button_DeselectAll, QStringLiteral("按下此键 撤销所有文件")},
-        {w_->Button_Convert, QStringLiteral("按下此键 开始转换文件")},
-        {w_->Button_Cancel, QStringLiteral("按下此键 取消转换文件")},
-    };
-    for (const auto& [button, hint] : hints) {
+    if (english)
+        SpeakEnglish();
+    ButtonPlus* const buttons[] = {w_->Button_AddFiles,  w_->Button_RemoveFiles,
+                                   w_->Button_SelectAll, w_->Button_DeselectAll,
+                                   w_->Button_Convert,   w_->Button_Cancel};
+    for (int i = 0; i < 6; ++i) {
+        ButtonPlus* button = buttons[i];
+        const QString& hint = hints[i];
         Hover::Enter(button);
         QCOMPARE(w_->Label_info->text(), hint);
         Hover::Leave(button);
