@@ -23,6 +23,10 @@ public:
     // the selection in dialog.FileName (empty when cancelled).
     virtual void ShowOpen(CommonDialog& dialog, QWidget* owner) = 0;
 
+    // Asks for a folder, starting at start; empty when cancelled. Native
+    // separators.
+    virtual QString ChooseFolder(const QString& start, QWidget* owner) = 0;
+
     // Handles every pending event, then returns.
     virtual void DoEvents() = 0;
 

@@ -120,6 +120,10 @@ void DesktopPlatform::ShowOpen(CommonDialog& dialog, QWidget* owner) {
                           : QString();
 }
 
+QString DesktopPlatform::ChooseFolder(const QString& start, QWidget* owner) {
+    return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(owner, QString(), start));
+}
+
 void DesktopPlatform::DoEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }

@@ -8,6 +8,7 @@ class DesktopPlatform : public Desktop {
 public:
     int ShowMessage(const QString& text, int style, const QString& title) override;
     void ShowOpen(CommonDialog& dialog, QWidget* owner) override;
+    QString ChooseFolder(const QString& start, QWidget* owner) override;
     void DoEvents() override;
     int ShellExecute(const QString& file, int showCommand) override;
     QString ProgramFolder() override;

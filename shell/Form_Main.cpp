@@ -106,6 +106,11 @@ Form_Main::Form_Main(Forms& forms)
     Menu_KestrixForum = action(Menu_Help, "Menu_KestrixForum");
     Menu_ReadMe = action(Menu_Help, "Menu_ReadMe");
     Menu_About = action(Menu_Help, "Menu_About");
+    // The tools beside the four conversions.
+    Menu_Tools = menuBar()->addMenu(QString());
+    Menu_Tools->setObjectName(QStringLiteral("Menu_Tools"));
+    Menu_Patch = action(Menu_Tools, "Menu_Patch");
+    connect(Menu_Patch, &QAction::triggered, this, [this] { forms_.Patch(); });
     // The languages, each named in its own words, the one in use ticked.
     Menu_Language = menuBar()->addMenu(QString());
     Menu_Language->setObjectName(QStringLiteral("Menu_Language"));
@@ -190,6 +195,8 @@ void Form_Main::Retranslate() {
     Menu_KestrixForum->setText(tr("Visit the program's forum"));
     Menu_ReadMe->setText(tr("Read the release notes"));
     Menu_About->setText(tr("About the program"));
+    Menu_Tools->setTitle(tr("&Tools"));
+    Menu_Patch->setText(tr("Apply &patches..."));
     //: The language menu: its title is also written in English in the Chinese
     //: windows, so that a user who reads no Chinese finds it.
     Menu_Language->setTitle(tr("&Language"));

@@ -35,7 +35,9 @@ public:
     QMenu* Menu_File = nullptr;
     QMenu* Menu_Convert = nullptr;
     QMenu* Menu_Help = nullptr;
+    QMenu* Menu_Tools = nullptr;
     QMenu* Menu_Language = nullptr;
+    QAction* Menu_Patch = nullptr;
     QAction* Menu_Exit = nullptr;
     QAction* Menu_SMDtoBIN = nullptr;
     QAction* Menu_BINtoSMD = nullptr;

@@ -6,11 +6,14 @@
 #include "Form_About.h"
 #include "Form_Convert.h"
 #include "Form_Main.h"
+#include "Form_Patch.h"
+#include "Patch.h"
 #include "Position.h"
 
 Forms::Forms(Desktop& desktop) : desktop_(desktop) {}
 
 Forms::~Forms() {
+    delete patch_.data();
     delete about_.data();
     delete convert_.data();
     delete main_.data();
@@ -41,6 +44,32 @@ Form_About* Forms::About() {
         QObject::connect(about_, &Form_About::Unloaded, about_, [this] { about_ = nullptr; });
     }
     return about_;
+}
+
+Form_Patch* Forms::Patch() {
+    if (!patch_) {
+        patch_ = new Form_Patch(desktop_);
+        patch_->setAttribute(Qt::WA_DeleteOnClose);
+        patch_->setWindowIcon(icon_);
+    }
+    patch_->show();
+    patch_->raise();
+    patch_->activateWindow();
+    return patch_;
+}
+
+bool Forms::OpenFiles(const QStringList& paths) {
+    QStringList patches;
+    QStringList images;
+    for (const QString& path : paths)
+        (Patch::IsPatchFile(path) ? patches : images) << path;
+    if (patches.isEmpty())
+        return false;
+    Form_Patch* window = Patch();
+    if (!images.isEmpty())
+        window->SetImage(images.first());
+    window->AddPatches(patches);
+    return true;
 }
 
 void Forms::UnloadAbout() {

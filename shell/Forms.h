@@ -10,6 +10,7 @@ class Desktop;
 class Form_About;
 class Form_Convert;
 class Form_Main;
+class Form_Patch;
 
 // The program's three windows. Each exists at most once: it is created on
 // first use and created again on the next use after it was unloaded.
@@ -21,6 +22,9 @@ public:
     Form_Main* Main();
     Form_Convert* Convert();
     Form_About* About();
+    // The patch window, shown and brought to the front.
+    Form_Patch* Patch();
+    bool PatchLoaded() const { return !patch_.isNull(); }
 
     bool MainLoaded() const { return !main_.isNull(); }
     bool ConvertLoaded() const { return !convert_.isNull(); }
@@ -35,6 +39,11 @@ public:
     // The program's start: the windows take the language the user chose,
     // else the system's; then the main window loads and shows.
     void Start();
+
+    // Files given to the program (its command line, "Open with"): patches,
+    // with the image they go on, open the patch window filled in. Whether
+    // a window took them.
+    bool OpenFiles(const QStringList& paths);
 
     // The language the windows speak, and the user's choice of another: kept
     // for later runs and applied at once to every open window.
@@ -62,4 +71,5 @@ private:
     QPointer<Form_Main> main_;
     QPointer<Form_Convert> convert_;
     QPointer<Form_About> about_;
+    QPointer<Form_Patch> patch_;
 };

@@ -14,9 +14,11 @@ int main(int argc, char* argv[]) {
     // window, no display needed.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::printf("Usage: kestrix [--help | --version]\n\n"
+            std::printf("Usage: kestrix [--help | --version] [IMAGE PATCH...]\n\n"
                         "Opens the Kestrix window, which converts Sega Genesis / Mega Drive ROM\n"
                         "images between the plain (.bin), SMD (.smd) and MD (.md) layouts.\n"
+                        "Given an image and IPS, BPS or UPS patches, it opens the patch window\n"
+                        "with them, to apply the patches in the order given.\n"
                         "On the command line, see kestrix-convert --help.\n");
             return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
         }
@@ -36,5 +38,7 @@ int main(int argc, char* argv[]) {
     DesktopPlatform desktop;
     Forms forms(desktop);
     forms.Start();
+    // Files given to the program open the window they belong in.
+    forms.OpenFiles(QApplication::arguments().mid(1));
     return app.exec();
 }

@@ -165,7 +165,12 @@ bool PatchImage::Named(FileRun& run, Item& item, const Patching& p) {
     item.made = RomLayout::Plain;
     if (r_.toStdout)
         return true;
-    run.report.destination = JoinPath(JoinPath(r_.folder, item.folder), item.name);
+    // Where the caller names the output, that name it is.
+    if (!item.destination.isEmpty())
+        item.name = FileFunctions::GetFileName(item.destination);
+    run.report.destination = !item.destination.isEmpty()
+                                 ? item.destination
+                                 : JoinPath(JoinPath(r_.folder, item.folder), item.name);
     return job_.MayWrite(run, item);
 }
 

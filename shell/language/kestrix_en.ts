@@ -349,5 +349,184 @@
         <source>Kestrix logo</source>
         <translation>Kestrix logo</translation>
     </message>
+    <message>
+        <source>&amp;Tools</source>
+        <translation>&amp;Tools</translation>
+    </message>
+    <message>
+        <source>Apply &amp;patches...</source>
+        <translation>Apply &amp;patches...</translation>
+    </message>
+</context>
+<context>
+    <name>Form_Patch</name>
+    <message>
+        <source>Apply patches</source>
+        <translation>Apply patches</translation>
+    </message>
+    <message>
+        <source>&amp;Image:</source>
+        <translation>&amp;Image:</translation>
+    </message>
+    <message>
+        <source>&amp;Patches, applied in order:</source>
+        <translation>&amp;Patches, applied in order:</translation>
+    </message>
+    <message>
+        <source>What they &amp;expect:</source>
+        <translation>What they &amp;expect:</translation>
+    </message>
+    <message>
+        <source>Save &amp;to:</source>
+        <translation>Save &amp;to:</translation>
+    </message>
+    <message>
+        <source>&amp;Name:</source>
+        <translation>&amp;Name:</translation>
+    </message>
+    <message>
+        <source>&amp;Layout:</source>
+        <translation>&amp;Layout:</translation>
+    </message>
+    <message>
+        <source>C&amp;hoose...</source>
+        <translation>C&amp;hoose...</translation>
+    </message>
+    <message>
+        <source>&amp;Add...</source>
+        <translation>&amp;Add...</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Remove</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>&amp;Up</translation>
+    </message>
+    <message>
+        <source>Do&amp;wn</source>
+        <translation>Do&amp;wn</translation>
+    </message>
+    <message>
+        <source>&amp;Folder...</source>
+        <translation>&amp;Folder...</translation>
+    </message>
+    <message>
+        <source>Apply even though this image is not the one the patches were made for</source>
+        <translation>Apply even though this image is not the one the patches were made for</translation>
+    </message>
+    <message>
+        <source>Fix the header &amp;checksum</source>
+        <translation>Fix the header &amp;checksum</translation>
+    </message>
+    <message>
+        <source>The image&apos;s own</source>
+        <translation>The image&apos;s own</translation>
+    </message>
+    <message>
+        <source>BIN (plain)</source>
+        <translation>BIN (plain)</translation>
+    </message>
+    <message>
+        <source>SMD</source>
+        <translation>SMD</translation>
+    </message>
+    <message>
+        <source>MD</source>
+        <translation>MD</translation>
+    </message>
+    <message>
+        <source>A&amp;pply</source>
+        <translation>A&amp;pply</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Cartridge images</source>
+        <translation>Cartridge images</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>Patches</source>
+        <translation>Patches</translation>
+    </message>
+    <message>
+        <source>The image: %1, %2 bytes, plain CRC32 %3</source>
+        <translation>The image: %1, %2 bytes, plain CRC32 %3</translation>
+    </message>
+    <message>
+        <source>%1: cannot be used: %2</source>
+        <translation>%1: cannot be used: %2</translation>
+    </message>
+    <message>
+        <source>%1: %2, %3 records</source>
+        <translation>%1: %2, %3 records</translation>
+    </message>
+    <message>
+        <source>; made for %1 bytes with CRC32 %2, makes %3 bytes with CRC32 %4</source>
+        <translation>; made for %1 bytes with CRC32 %2, makes %3 bytes with CRC32 %4</translation>
+    </message>
+    <message>
+        <source>; an IPS patch names no image it was made for</source>
+        <translation>; an IPS patch names no image it was made for</translation>
+    </message>
+    <message>
+        <source>Choose the image to patch.</source>
+        <translation>Choose the image to patch.</translation>
+    </message>
+    <message>
+        <source>The image cannot be read: %1</source>
+        <translation>The image cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>Add the patches to apply, in the order they go on.</source>
+        <translation>Add the patches to apply, in the order they go on.</translation>
+    </message>
+    <message>
+        <source>A patch cannot be used: see above.</source>
+        <translation>A patch cannot be used: see above.</translation>
+    </message>
+    <message>
+        <source>Ready: %1</source>
+        <translation>Ready: %1</translation>
+    </message>
+    <message>
+        <source>the patches apply to this image</source>
+        <translation>the patches apply to this image</translation>
+    </message>
+    <message>
+        <source>This is not the image the patches were made for: %1. Applying them would most likely give a broken game.</source>
+        <translation>This is not the image the patches were made for: %1. Applying them would most likely give a broken game.</translation>
+    </message>
+    <message>
+        <source>This cannot be applied: %1</source>
+        <translation>This cannot be applied: %1</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Would you like to replace it?</source>
+        <translation>%1 already exists. Would you like to replace it?</translation>
+    </message>
+    <message>
+        <source>Replace the file?</source>
+        <translation>Replace the file?</translation>
+    </message>
+    <message>
+        <source>Written: %1%2</source>
+        <translation>Written: %1%2</translation>
+    </message>
+    <message>
+        <source>Nothing written: %1 is kept.</source>
+        <translation>Nothing written: %1 is kept.</translation>
+    </message>
+    <message>
+        <source>Nothing written: %1</source>
+        <translation>Nothing written: %1</translation>
+    </message>
 </context>
 </TS>

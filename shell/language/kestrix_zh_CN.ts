@@ -349,5 +349,184 @@
         <source>Kestrix logo</source>
         <translation>Kestrix 标志</translation>
     </message>
+    <message>
+        <source>&amp;Tools</source>
+        <translation>工具</translation>
+    </message>
+    <message>
+        <source>Apply &amp;patches...</source>
+        <translation>应用补丁(&amp;P)...</translation>
+    </message>
+</context>
+<context>
+    <name>Form_Patch</name>
+    <message>
+        <source>Apply patches</source>
+        <translation>应用补丁</translation>
+    </message>
+    <message>
+        <source>&amp;Image:</source>
+        <translation>游戏映像(&amp;I):</translation>
+    </message>
+    <message>
+        <source>&amp;Patches, applied in order:</source>
+        <translation>补丁（按顺序应用）(&amp;P):</translation>
+    </message>
+    <message>
+        <source>What they &amp;expect:</source>
+        <translation>补丁要求(&amp;E):</translation>
+    </message>
+    <message>
+        <source>Save &amp;to:</source>
+        <translation>保存到(&amp;T):</translation>
+    </message>
+    <message>
+        <source>&amp;Name:</source>
+        <translation>文件名(&amp;N):</translation>
+    </message>
+    <message>
+        <source>&amp;Layout:</source>
+        <translation>格式(&amp;L):</translation>
+    </message>
+    <message>
+        <source>C&amp;hoose...</source>
+        <translation>选择(&amp;H)...</translation>
+    </message>
+    <message>
+        <source>&amp;Add...</source>
+        <translation>添加(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>移除(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Up</source>
+        <translation>上移(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Do&amp;wn</source>
+        <translation>下移(&amp;W)</translation>
+    </message>
+    <message>
+        <source>&amp;Folder...</source>
+        <translation>文件夹(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>Apply even though this image is not the one the patches were made for</source>
+        <translation>仍然应用，即使此映像不是补丁所针对的映像</translation>
+    </message>
+    <message>
+        <source>Fix the header &amp;checksum</source>
+        <translation>修正文件头校验和(&amp;C)</translation>
+    </message>
+    <message>
+        <source>The image&apos;s own</source>
+        <translation>与映像相同</translation>
+    </message>
+    <message>
+        <source>BIN (plain)</source>
+        <translation>BIN（普通）</translation>
+    </message>
+    <message>
+        <source>SMD</source>
+        <translation>SMD</translation>
+    </message>
+    <message>
+        <source>MD</source>
+        <translation>MD</translation>
+    </message>
+    <message>
+        <source>A&amp;pply</source>
+        <translation>应用(&amp;P)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Cartridge images</source>
+        <translation>卡带映像</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>所有文件</translation>
+    </message>
+    <message>
+        <source>Patches</source>
+        <translation>补丁</translation>
+    </message>
+    <message>
+        <source>The image: %1, %2 bytes, plain CRC32 %3</source>
+        <translation>映像：%1，%2 字节，普通内容 CRC32 %3</translation>
+    </message>
+    <message>
+        <source>%1: cannot be used: %2</source>
+        <translation>%1：无法使用：%2</translation>
+    </message>
+    <message>
+        <source>%1: %2, %3 records</source>
+        <translation>%1：%2，%3 条记录</translation>
+    </message>
+    <message>
+        <source>; made for %1 bytes with CRC32 %2, makes %3 bytes with CRC32 %4</source>
+        <translation>；针对 %1 字节、CRC32 %2 的映像，生成 %3 字节、CRC32 %4 的映像</translation>
+    </message>
+    <message>
+        <source>; an IPS patch names no image it was made for</source>
+        <translation>；IPS 补丁不指明其针对的映像</translation>
+    </message>
+    <message>
+        <source>Choose the image to patch.</source>
+        <translation>请选择要打补丁的映像。</translation>
+    </message>
+    <message>
+        <source>The image cannot be read: %1</source>
+        <translation>无法读取映像：%1</translation>
+    </message>
+    <message>
+        <source>Add the patches to apply, in the order they go on.</source>
+        <translation>请按应用顺序添加补丁。</translation>
+    </message>
+    <message>
+        <source>A patch cannot be used: see above.</source>
+        <translation>有补丁无法使用：见上文。</translation>
+    </message>
+    <message>
+        <source>Ready: %1</source>
+        <translation>可以应用：%1</translation>
+    </message>
+    <message>
+        <source>the patches apply to this image</source>
+        <translation>补丁适用于此映像</translation>
+    </message>
+    <message>
+        <source>This is not the image the patches were made for: %1. Applying them would most likely give a broken game.</source>
+        <translation>这不是补丁所针对的映像：%1。应用后很可能得到无法正常运行的游戏。</translation>
+    </message>
+    <message>
+        <source>This cannot be applied: %1</source>
+        <translation>无法应用：%1</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Would you like to replace it?</source>
+        <translation>%1 已存在。是否替换？</translation>
+    </message>
+    <message>
+        <source>Replace the file?</source>
+        <translation>替换文件？</translation>
+    </message>
+    <message>
+        <source>Written: %1%2</source>
+        <translation>已写入：%1%2</translation>
+    </message>
+    <message>
+        <source>Nothing written: %1 is kept.</source>
+        <translation>未写入：保留了 %1。</translation>
+    </message>
+    <message>
+        <source>Nothing written: %1</source>
+        <translation>未写入：%1</translation>
+    </message>
 </context>
 </TS>

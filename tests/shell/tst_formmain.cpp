@@ -7,6 +7,7 @@
 #include "Form_About.h"
 #include "Form_Convert.h"
 #include "Form_Main.h"
+#include "Form_Patch.h"
 #include "Forms.h"
 #include "Hover.h"
 #include "Language.h"
@@ -494,13 +495,17 @@ void tst_FormMain::OpenEverything() {
     write.close();
     convert->AddSelection(QDir::toNativeSeparators(file));
     QTRY_VERIFY(!convert->List_Files->item(0)->toolTip().isEmpty());
+    main->Menu_Patch->trigger();
+    Form_Patch* patch = forms_->Patch();
+    patch->SetImage(file);
+    QTRY_VERIFY(!patch->Busy());
 }
 
 QStringList tst_FormMain::WindowTexts() {
     QStringList texts;
     for (QWidget* window :
          {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
-          static_cast<QWidget*>(forms_->About())}) {
+          static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch())}) {
         texts << window->windowTitle();
         for (QWidget* w : window->findChildren<QWidget*>()) {
             texts << w->toolTip() << w->accessibleName() << w->accessibleDescription();
@@ -646,7 +651,7 @@ void tst_FormMain::everyControlNamedAndFitting() {
     OpenEverything();
     for (QWidget* window :
          {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
-          static_cast<QWidget*>(forms_->About())}) {
+          static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch())}) {
         // The controls: buttons, the list, the drive and folder lists, the
         // path and the progress bar.
         for (QWidget* w : window->findChildren<QWidget*>()) {

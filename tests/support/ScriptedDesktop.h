@@ -68,6 +68,12 @@ public:
         dialog.FileName = selections.isEmpty() ? QString() : selections.takeFirst();
     }
 
+    // Folders the folder question returns in turn; an empty queue cancels.
+    QStringList folders;
+    QString ChooseFolder(const QString&, QWidget*) override {
+        return folders.isEmpty() ? QString() : folders.takeFirst();
+    }
+
     void DoEvents() override {
         ++yields;
         QCoreApplication::processEvents();

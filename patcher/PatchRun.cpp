@@ -1,0 +1,85 @@
+#include "PatchRun.h"
+
+#include "ConversionJob.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <QThread>
+
+namespace PatchRun {
+
+namespace {
+
+// Hears the one file of the job, and puts its question to the user.
+class Listener : public JobObserver {
+public:
+    explicit Listener(const Question& ask) : ask_(ask) {}
+    bool MayReplace(const QString& destination) override { return ask_ && ask_(destination); }
+    void Done(const FileReport& report) override { report_ = report; }
+    FileReport report_;
+
+private:
+    const Question& ask_;
+};
+
+} // namespace
+
+Outcome Run(const Order& order, const Question& ask) {
+    Outcome outcome;
+    RomInspector::Options options;
+    options.fingerprints = true;
+    outcome.image = RomInspector::Inspect(order.image, options);
+    for (const QString& path : order.patches) {
+        Patch::Loaded loaded;
+        outcome.unreadable.push_back(Patch::Load(path, &loaded));
+        outcome.patches.push_back(std::move(loaded));
+    }
+    for (const EngineError& error : outcome.unreadable)
+        if (error.Failed())
+            return outcome;
+    if (outcome.patches.empty() || order.image.isEmpty())
+        return outcome;
+    JobRequest request;
+    request.task = JobTask::Patch;
+    request.target = order.layout;
+    request.patches = &outcome.patches;
+    request.keepChecksum = order.keepChecksum;
+    request.force = order.force;
+    request.dryRun = order.trial;
+    // A trial asks nothing: an existing file is asked about when it is
+    // written.
+    request.existing = order.trial ? JobRequest::WhenExists::Replace : JobRequest::WhenExists::Ask;
+    request.threads = 1;
+    Listener listener(ask);
+    ConversionJob job(request, listener);
+    JobSource source;
+    source.path = order.image;
+    source.destination = order.destination;
+    job.Run({source});
+    outcome.ran = true;
+    outcome.report = listener.report_;
+    return outcome;
+}
+
+void Start(const Order& order, QObject* receiver, const Question& ask,
+           const std::function<void(const Outcome&)>& done) {
+    QPointer<QObject> to(receiver);
+    // The question is put on the receiver's thread while the job waits.
+    const Question asked = [to, ask](const QString& destination) {
+        bool answer = false;
+        if (to && ask)
+            QMetaObject::invokeMethod(
+                to, [&] { answer = ask(destination); }, Qt::BlockingQueuedConnection);
+        return answer;
+    };
+    QThread* thread = QThread::create([order, asked, to, done] {
+        const Outcome outcome = Run(order, asked);
+        if (to)
+            QMetaObject::invokeMethod(
+                to, [outcome, done] { done(outcome); }, Qt::QueuedConnection);
+    });
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    thread->start();
+}
+
+} // namespace PatchRun
