@@ -332,7 +332,7 @@ QString Form_Patch::Details(const PatchRun::Outcome& outcome) const {
             lines << tr("The image: %1, %2 bytes, plain CRC32 %3")
                          .arg(LayoutPhrase(r.layout))
                          .arg(r.plainSize)
-                         .arg(r.crc32);
+                         .arg(QStringLiteral("0x") + r.crc32.toUpper());
     }
     for (std::size_t i = 0; i < outcome.patches.size(); ++i) {
         const Patch::Loaded& p = outcome.patches[i];

@@ -10,6 +10,9 @@
 #include "Patch.h"
 #include "Position.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 Forms::Forms(Desktop& desktop) : desktop_(desktop) {}
 
 Forms::~Forms() {
@@ -61,8 +64,10 @@ Form_Patch* Forms::Patch() {
 bool Forms::OpenFiles(const QStringList& paths) {
     QStringList patches;
     QStringList images;
-    for (const QString& path : paths)
+    for (const QString& given : paths) {
+        const QString path = QDir::toNativeSeparators(QFileInfo(given).absoluteFilePath());
         (Patch::IsPatchFile(path) ? patches : images) << path;
+    }
     if (patches.isEmpty())
         return false;
     Form_Patch* window = Patch();

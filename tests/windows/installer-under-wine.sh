@@ -19,6 +19,15 @@ for file in kestrix.exe kestrix-convert.exe readme.txt LICENSE.txt uninstall.exe
     [ -f "$folder/$file" ] || fail "not installed: $file"
 done
 [ -f "$link" ] || fail "no Start menu entry"
+# "Open with" for the patches, and no default taken.
+openwith() {
+    wine reg query "HKLM\\Software\\Classes\\$1\\OpenWithList\\kestrix.exe" >/dev/null 2>&1
+}
+for extension in .ips .bps .ups; do
+    openwith "$extension" || fail "no Open with entry for $extension"
+    wine reg query "HKLM\\Software\\Classes\\$extension" /ve 2>/dev/null | grep -qi kestrix &&
+        fail "$extension is made Kestrix's by default"
+done
 version=$(wine "$folder/kestrix-convert.exe" --version | head -1)
 [ "$version" = "kestrix-convert 2.0.0~rc2" ] || fail "the installed program says: $version"
 # The uninstaller copies itself aside and returns at once: its work is
@@ -31,5 +40,6 @@ for _ in $(seq 1 240); do
 done
 [ ! -e "$folder" ] || fail "left behind: $(ls -A "$folder")"
 [ ! -e "$link" ] || fail "the Start menu entry is left"
+openwith .ips && fail "the Open with entry for .ips is left"
 [ $status = 0 ] && echo "installed, ran and uninstalled"
 exit $status

@@ -5,6 +5,8 @@
 # readme.txt in the system's editor (ShellExecuteW); the Help menu's read-me item opens
 # then two files chosen in the file dialog are converted to SMD images, the
 # bytes the Linux build's kestrix-convert (KESTRIX_LINUX_CONVERT) gives.
+# Then an image and a patch given to it open the patch window, whose Return
+# writes what kestrix-convert patch writes.
 # It runs in English (an English Windows locale); before it, a start in a
 # Chinese locale shows the About box as 关于, and in English as About.
 # KESTRIX_WINDOW_SHOT, where set, names a screenshot of the last conversion
@@ -164,6 +166,53 @@ else
     echo "FAIL: no window to convert in"
     status=1
 fi
+# An SMD image and an IPS patch given to the program, as "Open with" gives
+# them: the patch window opens with both, and Return writes the patched
+# image beside it, the bytes the Linux build's kestrix-convert patch gives.
+python3 - <<'PY'
+import random
+r = random.Random(3)
+plain = bytearray(r.getrandbits(8) for _ in range(1 << 20))
+plain[0x100:0x110] = b'SEGA MEGA DRIVE '
+smd = bytearray(512)
+smd[0], smd[1] = 64, 3
+smd[8], smd[9] = 0xAA, 0xBB
+for block in range(len(plain) // 16384):
+    part = plain[block * 16384:(block + 1) * 16384]
+    smd += part[1::2] + part[0::2]
+open('game.smd', 'wb').write(smd)
+open('fix.ips', 'wb').write(b'PATCH' + (0x200).to_bytes(3, 'big') + (8).to_bytes(2, 'big') +
+                             b'KESTRIX!' + b'EOF')
+PY
+wine "$exe" game.smd fix.ips >/dev/null 2>&1 &
+disown $!
+if shown "Apply patches"; then
+    sleep 3
+    xdotool key Return
+    for _ in $(seq 1 40); do
+        [ -f fix.smd ] && break
+        sleep 0.5
+    done
+    if [ -n "${KESTRIX_LINUX_CONVERT:-}" ]; then
+        mkdir -p linux-patch && "$KESTRIX_LINUX_CONVERT" patch -q -p fix.ips -o linux-patch game.smd
+        if cmp -s fix.smd linux-patch/fix.smd; then
+            echo "patched through the patch window: fix.smd, the command line's bytes"
+        else
+            echo "FAIL: the patch window wrote $(ls fix.* 2>/dev/null), not the command line's bytes"
+            status=1
+        fi
+    else
+        [ -f fix.smd ] || { echo "FAIL: the patch window wrote nothing"; status=1; }
+    fi
+else
+    echo "FAIL: kestrix.exe game.smd fix.ips opened no patch window"
+    status=1
+fi
+wineserver -k 2>/dev/null
+sleep 1
+LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 wine "$exe" >/dev/null 2>&1 &
+disown $!
+main=$(wait_for "Kestrix VERSION 2.0 BETA-RC2") || { echo "FAIL: no main window"; exit 1; }
 # Last, since the editor covers the main window: Help, then its read-me
 # item, and Wine's editor shows readme.txt (its first start in a new prefix
 # can take half a minute on a busy machine).

@@ -29,6 +29,12 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 The Kestrix developers. GPL
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestrix"
 
+; A type that Explorer offers to open with Kestrix, beside its own program.
+!macro OpenWith EXTENSION
+  WriteRegStr HKLM "Software\Classes\Applications\kestrix.exe\SupportedTypes" "${EXTENSION}" ""
+  WriteRegStr HKLM "Software\Classes\${EXTENSION}\OpenWithList\kestrix.exe" "" ""
+!macroend
+
 Section "Kestrix"
   SetRegView 64
   SetShellVarContext all
@@ -47,6 +53,13 @@ Section "Kestrix"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; "Open with" for patches, never the default: the program's own entry
+  ; lists the types it opens, and each type lists the program among others.
+  WriteRegStr HKLM "Software\Classes\Applications\kestrix.exe\shell\open\command" "" '"$INSTDIR\kestrix.exe" "%1"'
+  WriteRegStr HKLM "Software\Classes\Applications\kestrix.exe" "FriendlyAppName" "Kestrix"
+  !insertmacro OpenWith ".ips"
+  !insertmacro OpenWith ".bps"
+  !insertmacro OpenWith ".ups"
 SectionEnd
 
 Section "Uninstall"
@@ -59,6 +72,10 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Kestrix.lnk"
+  DeleteRegKey HKLM "Software\Classes\Applications\kestrix.exe"
+  DeleteRegKey HKLM "Software\Classes\.ips\OpenWithList\kestrix.exe"
+  DeleteRegKey HKLM "Software\Classes\.bps\OpenWithList\kestrix.exe"
+  DeleteRegKey HKLM "Software\Classes\.ups\OpenWithList\kestrix.exe"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "Software\Kestrix"
 SectionEnd
