@@ -73,6 +73,21 @@ Form_Patch::Form_Patch(Desktop& desktop, QWidget* parent)
     Button_Apply->setDefault(true);
     Button_Close = named(new QPushButton(this), "Button_Close");
 
+    LayOut();
+    Connect();
+    Retranslate();
+    UpdateApply();
+}
+
+Form_Patch::~Form_Patch() = default;
+
+// The controls in a grid: labels on the left, the list's buttons and the
+// choosers on the right, Apply and Close at the bottom.
+void Form_Patch::LayOut() {
+    auto named = [](auto* widget, const char* name) {
+        widget->setObjectName(QString::fromLatin1(name));
+        return widget;
+    };
     auto* grid = new QGridLayout(this);
     int row = 0;
     auto label = [&](const char* name) {
@@ -110,7 +125,9 @@ Form_Patch::Form_Patch(Desktop& desktop, QWidget* parent)
     grid->addLayout(buttons, row++, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     resize(640, 560);
+}
 
+void Form_Patch::Connect() {
     connect(Button_Image, &QPushButton::clicked, this, &Form_Patch::ChooseImage);
     connect(Button_AddPatches, &QPushButton::clicked, this, &Form_Patch::ChoosePatches);
     connect(Button_RemovePatch, &QPushButton::clicked, this, [this] {
@@ -133,11 +150,7 @@ Form_Patch::Form_Patch(Desktop& desktop, QWidget* parent)
     connect(Check_Anyway, &QCheckBox::toggled, this, &Form_Patch::UpdateApply);
     connect(Button_Apply, &QPushButton::clicked, this, &Form_Patch::Apply);
     connect(Button_Close, &QPushButton::clicked, this, &QWidget::close);
-    Retranslate();
-    UpdateApply();
 }
-
-Form_Patch::~Form_Patch() = default;
 
 void Form_Patch::Retranslate() {
     setWindowTitle(tr("Apply patches"));

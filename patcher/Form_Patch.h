@@ -66,6 +66,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    void LayOut();
+    void Connect();
     void Retranslate();
     void ChooseImage();
     void ChoosePatches();
