@@ -41,6 +41,9 @@ open('game.bin', 'wb').write(b)
 bad = bytearray(b); bad[0x18e] ^= 0xff
 open('badsum.bin', 'wb').write(bad)
 open('padded.bin', 'wb').write(b + b'\xff' * (1 << 20))
+# An IPS patch that writes eight bytes at 0x200.
+open('hack.ips', 'wb').write(b'PATCH' + (0x200).to_bytes(3, 'big') + (8).to_bytes(2, 'big') +
+                             b'KESTRIX!' + b'EOF')
 PY
 
 # run NAME ARGS...: the same command by both programs, each in a folder of
@@ -50,7 +53,7 @@ run() {
     shift
     local side
     for side in lin win; do
-        rm -rf "$side" && mkdir -p "$side/out" && cp ./*.bin "$side/"
+        rm -rf "$side" && mkdir -p "$side/out" && cp ./*.bin ./*.ips "$side/"
     done
     (cd lin && "$linux" "$@" >../lin.out 2>../lin.err; echo "status $?" >>../lin.out)
     (cd win && win "$@" >../win.out 2>../win.err; echo "status $?" >>../win.out)
@@ -79,6 +82,7 @@ run "info" info game.bin badsum.bin padded.bin
 run "info --json" info --json game.bin padded.bin
 run "fix-checksum" fix-checksum -o out badsum.bin game.bin
 run "trim" trim -o out padded.bin
+run "patch" patch -p hack.ips -o out game.bin
 run "a refused size" bin2smd -o out missing.bin
 
 # An existing destination: kept, with status 1; then replaced whole.

@@ -89,15 +89,20 @@ Source::Source(const QString& path) {
 
 std::unique_ptr<Source> Source::OfScratch(int fd) {
     std::unique_ptr<Source> source(new Source);
-    LARGE_INTEGER size{};
-    if (fd < 0 || !::GetFileSizeEx(HandleOf(fd), &size)) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (fd < 0 || !::GetFileInformationByHandle(HandleOf(fd), &info)) {
         if (fd >= 0)
             ::_close(fd);
         source->error_ = EngineError::Code::ReadFailed;
         return source;
     }
     source->fd_ = fd;
-    source->size_ = size.QuadPart;
+    source->size_ = std::int64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    // As written: a scratch copy read later is unchanged while its size and
+    // time are these.
+    const std::int64_t modified = Nanoseconds(info.ftLastWriteTime);
+    source->mtimeSeconds_ = modified / 1000000000;
+    source->mtimeNanoseconds_ = modified % 1000000000;
     return source;
 }
 
