@@ -328,8 +328,11 @@ void Form_Patch::Judge() {
     ++running_;
     PatchRun::Start(OrderNow(true), this, {}, [this, trial](const PatchRun::Outcome& outcome) {
         --running_;
-        if (trial != judging_)
+        // An earlier trial's outcome is stale, but its end may free Apply.
+        if (trial != judging_) {
+            UpdateApply();
             return;
+        }
         last_ = outcome;
         UpdateName();
         ShowJudgement(outcome);
