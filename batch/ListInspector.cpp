@@ -31,8 +31,8 @@ struct ListInspector::Shared {
     std::vector<Done> done;
 };
 
-ListInspector::ListInspector(QObject* parent)
-    : QObject(parent), shared_(std::make_shared<Shared>()),
+ListInspector::ListInspector(QObject* parent, bool fingerprints)
+    : QObject(parent), fingerprints_(fingerprints), shared_(std::make_shared<Shared>()),
       pool_(std::make_unique<WorkerPool>(QThread::idealThreadCount())) {
     shared_->owner = this;
 }
@@ -56,11 +56,12 @@ void ListInspector::Want(const QStringList& paths) {
         // The work has a copy of its own of the path: one shared with the
         // list would be counted inside Qt, out of the thread checker's sight.
         ++underWay;
-        pool_->Start([shared = shared_, path = QString(path.constData(), path.size()), token] {
+        pool_->Start([shared = shared_, path = QString(path.constData(), path.size()), token,
+                      fingerprints = fingerprints_] {
             RomInspector::Report report;
             if (!token->load()) {
                 RomInspector::Options options;
-                options.fingerprints = false;
+                options.fingerprints = fingerprints;
                 options.cancel = token.get();
                 report = RomInspector::Inspect(path, options);
             }

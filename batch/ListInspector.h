@@ -20,7 +20,8 @@ class ListInspector : public QObject {
     Q_OBJECT
 
 public:
-    explicit ListInspector(QObject* parent = nullptr);
+    // With fingerprints, each file's CRC32, MD5 and SHA-1 are worked out too.
+    explicit ListInspector(QObject* parent = nullptr, bool fingerprints = false);
     ~ListInspector() override;
 
     // Starts inspecting the paths that have neither a result nor work under way.
@@ -50,6 +51,7 @@ private:
     void Arrived(const QString& path, const std::shared_ptr<std::atomic<bool>>& token,
                  const RomInspector::Report& report);
 
+    const bool fingerprints_;
     // What the inspector and its work share; it lives as long as either.
     std::shared_ptr<Shared> shared_;
     QHash<QString, std::shared_ptr<std::atomic<bool>>> running_;

@@ -1,10 +1,7 @@
 #include "PatchRun.h"
 
 #include "ConversionJob.h"
-
-#include <QMetaObject>
-#include <QPointer>
-#include <QThread>
+#include "OffThread.h"
 
 namespace PatchRun {
 
@@ -63,23 +60,9 @@ Outcome Run(const Order& order, const Question& ask) {
 
 void Start(const Order& order, QObject* receiver, const Question& ask,
            const std::function<void(const Outcome&)>& done) {
-    QPointer<QObject> to(receiver);
-    // The question is put on the receiver's thread while the job waits.
-    const Question asked = [to, ask](const QString& destination) {
-        bool answer = false;
-        if (to && ask)
-            QMetaObject::invokeMethod(
-                to, [&] { answer = ask(destination); }, Qt::BlockingQueuedConnection);
-        return answer;
-    };
-    QThread* thread = QThread::create([order, asked, to, done] {
-        const Outcome outcome = Run(order, asked);
-        if (to)
-            QMetaObject::invokeMethod(
-                to, [outcome, done] { done(outcome); }, Qt::QueuedConnection);
-    });
-    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    thread->start();
+    const Question asked = OffThread::AskedOn(receiver, ask);
+    OffThread::Start<Outcome>(
+        receiver, [order, asked] { return Run(order, asked); }, done);
 }
 
 } // namespace PatchRun

@@ -109,6 +109,8 @@ Form_Main::Form_Main(Forms& forms)
     // The tools beside the four conversions.
     Menu_Tools = menuBar()->addMenu(QString());
     Menu_Tools->setObjectName(QStringLiteral("Menu_Tools"));
+    Menu_Inspect = action(Menu_Tools, "Menu_Inspect");
+    connect(Menu_Inspect, &QAction::triggered, this, [this] { forms_.Inspect(); });
     Menu_Patch = action(Menu_Tools, "Menu_Patch");
     connect(Menu_Patch, &QAction::triggered, this, [this] { forms_.Patch(); });
     // The languages, each named in its own words, the one in use ticked.
@@ -196,6 +198,7 @@ void Form_Main::Retranslate() {
     Menu_ReadMe->setText(tr("Read the release notes"));
     Menu_About->setText(tr("About the program"));
     Menu_Tools->setTitle(tr("&Tools"));
+    Menu_Inspect->setText(tr("&Inspect files..."));
     Menu_Patch->setText(tr("Apply &patches..."));
     //: The language menu: its title is also written in English in the Chinese
     //: windows, so that a user who reads no Chinese finds it.

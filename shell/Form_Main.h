@@ -37,6 +37,7 @@ public:
     QMenu* Menu_Help = nullptr;
     QMenu* Menu_Tools = nullptr;
     QMenu* Menu_Language = nullptr;
+    QAction* Menu_Inspect = nullptr;
     QAction* Menu_Patch = nullptr;
     QAction* Menu_Exit = nullptr;
     QAction* Menu_SMDtoBIN = nullptr;

@@ -5,6 +5,7 @@
 
 #include "Form_About.h"
 #include "Form_Convert.h"
+#include "Form_Inspect.h"
 #include "Form_Main.h"
 #include "Form_Patch.h"
 #include "Patch.h"
@@ -16,6 +17,7 @@
 Forms::Forms(Desktop& desktop) : desktop_(desktop) {}
 
 Forms::~Forms() {
+    delete inspect_.data();
     delete patch_.data();
     delete about_.data();
     delete convert_.data();
@@ -49,16 +51,31 @@ Form_About* Forms::About() {
     return about_;
 }
 
-Form_Patch* Forms::Patch() {
-    if (!patch_) {
-        patch_ = new Form_Patch(desktop_);
-        patch_->setAttribute(Qt::WA_DeleteOnClose);
-        patch_->setWindowIcon(icon_);
+namespace {
+
+// A tool window, made on first use and again after it was closed, shown and
+// brought to the front.
+template <typename Window>
+Window* Shown(QPointer<Window>& window, Desktop& desktop, const QIcon& icon) {
+    if (!window) {
+        window = new Window(desktop);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->setWindowIcon(icon);
     }
-    patch_->show();
-    patch_->raise();
-    patch_->activateWindow();
-    return patch_;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+} // namespace
+
+Form_Patch* Forms::Patch() {
+    return Shown(patch_, desktop_, icon_);
+}
+
+Form_Inspect* Forms::Inspect() {
+    return Shown(inspect_, desktop_, icon_);
 }
 
 bool Forms::OpenFiles(const QStringList& paths) {
@@ -68,8 +85,12 @@ bool Forms::OpenFiles(const QStringList& paths) {
         const QString path = QDir::toNativeSeparators(QFileInfo(given).absoluteFilePath());
         (Patch::IsPatchFile(path) ? patches : images) << path;
     }
-    if (patches.isEmpty())
-        return false;
+    if (patches.isEmpty()) {
+        if (images.isEmpty())
+            return false;
+        Inspect()->AddFiles(images);
+        return true;
+    }
     Form_Patch* window = Patch();
     if (!images.isEmpty())
         window->SetImage(images.first());

@@ -10,6 +10,7 @@ class Desktop;
 class Form_About;
 class Form_Convert;
 class Form_Main;
+class Form_Inspect;
 class Form_Patch;
 
 // The program's three windows. Each exists at most once: it is created on
@@ -25,6 +26,9 @@ public:
     // The patch window, shown and brought to the front.
     Form_Patch* Patch();
     bool PatchLoaded() const { return !patch_.isNull(); }
+    // The inspection window, shown and brought to the front.
+    Form_Inspect* Inspect();
+    bool InspectLoaded() const { return !inspect_.isNull(); }
 
     bool MainLoaded() const { return !main_.isNull(); }
     bool ConvertLoaded() const { return !convert_.isNull(); }
@@ -41,8 +45,8 @@ public:
     void Start();
 
     // Files given to the program (its command line, "Open with"): patches,
-    // with the image they go on, open the patch window filled in. Whether
-    // a window took them.
+    // with the image they go on, open the patch window filled in; images
+    // alone the inspection window. Whether a window took them.
     bool OpenFiles(const QStringList& paths);
 
     // The language the windows speak, and the user's choice of another: kept
@@ -72,4 +76,5 @@ private:
     QPointer<Form_Convert> convert_;
     QPointer<Form_About> about_;
     QPointer<Form_Patch> patch_;
+    QPointer<Form_Inspect> inspect_;
 };

@@ -18,7 +18,8 @@ int main(int argc, char* argv[]) {
                         "Opens the Kestrix window, which converts Sega Genesis / Mega Drive ROM\n"
                         "images between the plain (.bin), SMD (.smd) and MD (.md) layouts.\n"
                         "Given an image and IPS, BPS or UPS patches, it opens the patch window\n"
-                        "with them, to apply the patches in the order given.\n"
+                        "with them, to apply the patches in the order given; given images alone,\n"
+                        "the inspection window, which tells what kestrix-convert info tells.\n"
                         "On the command line, see kestrix-convert --help.\n");
             return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
         }

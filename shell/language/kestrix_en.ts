@@ -233,6 +233,117 @@
     </message>
 </context>
 <context>
+    <name>Form_Inspect</name>
+    <message>
+        <source>Cartridge images</source>
+        <translation>Cartridge images</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>Inspect files</source>
+        <translation>Inspect files</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Layout</source>
+        <translation>Layout</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <source>Checksum</source>
+        <translation>Checksum</translation>
+    </message>
+    <message>
+        <source>Dump</source>
+        <translation>Dump</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>Size</translation>
+    </message>
+    <message>
+        <source>Images</source>
+        <translation>Images</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>Report</translation>
+    </message>
+    <message>
+        <source>&amp;Add files...</source>
+        <translation>&amp;Add files...</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>&amp;Remove</translation>
+    </message>
+    <message>
+        <source>&amp;Copy report</source>
+        <translation>&amp;Copy report</translation>
+    </message>
+    <message>
+        <source>Save &amp;to:</source>
+        <translation>Save &amp;to:</translation>
+    </message>
+    <message>
+        <source>Save to</source>
+        <translation>Save to</translation>
+    </message>
+    <message>
+        <source>&amp;Folder...</source>
+        <translation>&amp;Folder...</translation>
+    </message>
+    <message>
+        <source>Fix c&amp;hecksum</source>
+        <translation>Fix c&amp;hecksum</translation>
+    </message>
+    <message>
+        <source>BIN (plain)</source>
+        <translation>BIN (plain)</translation>
+    </message>
+    <message>
+        <source>SMD</source>
+        <translation>SMD</translation>
+    </message>
+    <message>
+        <source>MD</source>
+        <translation>MD</translation>
+    </message>
+    <message>
+        <source>Layout to convert to</source>
+        <translation>Layout to convert to</translation>
+    </message>
+    <message>
+        <source>Con&amp;vert to</source>
+        <translation>Con&amp;vert to</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Would you like to replace it?</source>
+        <translation>%1 already exists. Would you like to replace it?</translation>
+    </message>
+    <message>
+        <source>Replace the file?</source>
+        <translation>Replace the file?</translation>
+    </message>
+    <message>
+        <source>Tri&amp;m</source>
+        <translation>Tri&amp;m</translation>
+    </message>
+</context>
+<context>
     <name>Form_Main</name>
     <message>
         <source>Information</source>
@@ -356,6 +467,10 @@
     <message>
         <source>Apply &amp;patches...</source>
         <translation>Apply &amp;patches...</translation>
+    </message>
+    <message>
+        <source>&amp;Inspect files...</source>
+        <translation>&amp;Inspect files...</translation>
     </message>
 </context>
 <context>

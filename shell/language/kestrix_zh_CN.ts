@@ -233,6 +233,117 @@
     </message>
 </context>
 <context>
+    <name>Form_Inspect</name>
+    <message>
+        <source>Cartridge images</source>
+        <translation>卡带映像</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>所有文件</translation>
+    </message>
+    <message>
+        <source>Inspect files</source>
+        <translation>检查文件</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>Layout</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>标题</translation>
+    </message>
+    <message>
+        <source>Checksum</source>
+        <translation>校验和</translation>
+    </message>
+    <message>
+        <source>Dump</source>
+        <translation>转储</translation>
+    </message>
+    <message>
+        <source>Size</source>
+        <translation>大小</translation>
+    </message>
+    <message>
+        <source>Images</source>
+        <translation>映像列表</translation>
+    </message>
+    <message>
+        <source>Report</source>
+        <translation>报告</translation>
+    </message>
+    <message>
+        <source>&amp;Add files...</source>
+        <translation>添加文件(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>&amp;Remove</source>
+        <translation>移除(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Copy report</source>
+        <translation>复制报告(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Save &amp;to:</source>
+        <translation>保存到(&amp;T):</translation>
+    </message>
+    <message>
+        <source>Save to</source>
+        <translation>保存到</translation>
+    </message>
+    <message>
+        <source>&amp;Folder...</source>
+        <translation>文件夹(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>Fix c&amp;hecksum</source>
+        <translation>修正校验和(&amp;H)</translation>
+    </message>
+    <message>
+        <source>BIN (plain)</source>
+        <translation>BIN（普通）</translation>
+    </message>
+    <message>
+        <source>SMD</source>
+        <translation>SMD</translation>
+    </message>
+    <message>
+        <source>MD</source>
+        <translation>MD</translation>
+    </message>
+    <message>
+        <source>Layout to convert to</source>
+        <translation>转换的目标格式</translation>
+    </message>
+    <message>
+        <source>Con&amp;vert to</source>
+        <translation>转换为(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Would you like to replace it?</source>
+        <translation>%1 已存在。是否替换？</translation>
+    </message>
+    <message>
+        <source>Replace the file?</source>
+        <translation>替换文件？</translation>
+    </message>
+    <message>
+        <source>Tri&amp;m</source>
+        <translation>裁剪(&amp;M)</translation>
+    </message>
+</context>
+<context>
     <name>Form_Main</name>
     <message>
         <source>Information</source>
@@ -356,6 +467,10 @@
     <message>
         <source>Apply &amp;patches...</source>
         <translation>应用补丁(&amp;P)...</translation>
+    </message>
+    <message>
+        <source>&amp;Inspect files...</source>
+        <translation>检查文件(&amp;I)...</translation>
     </message>
 </context>
 <context>

@@ -38,10 +38,7 @@ private slots:
 
 private:
     QString Put(const QString& name, const QByteArray& bytes) {
-        const QString path = dir_.filePath(name);
-        if (!TestFiles::WriteFile(path, bytes))
-            qFatal("cannot write %s", qPrintable(path));
-        return QDir::toNativeSeparators(path);
+        return TestFiles::Put(QDir(dir_.path()), name, bytes);
     }
     // The window after it has judged what it was given.
     Form_Patch* Judged(const QString& image, const QStringList& patches) {
@@ -198,7 +195,7 @@ void tst_FormPatch::existingOutputIsAskedAbout() {
 void tst_FormPatch::filesGivenToTheProgram() {
     const QString image = Put("game.smd", Smd(base_));
     const QString patch = Put("fix.bps", PatchWriters::Bps(base_, hacked_));
-    QVERIFY(!forms_->OpenFiles({image}));
+    QVERIFY(!forms_->OpenFiles({}));
     QVERIFY(!forms_->PatchLoaded());
     QVERIFY(forms_->OpenFiles({image, patch}));
     Form_Patch* w = forms_->Patch();

@@ -6,6 +6,7 @@
 #include "FormLoad.h"
 #include "Form_About.h"
 #include "Form_Convert.h"
+#include "Form_Inspect.h"
 #include "Form_Main.h"
 #include "Form_Patch.h"
 #include "Forms.h"
@@ -499,13 +500,17 @@ void tst_FormMain::OpenEverything() {
     Form_Patch* patch = forms_->Patch();
     patch->SetImage(file);
     QTRY_VERIFY(!patch->Busy());
+    main->Menu_Inspect->trigger();
+    forms_->Inspect()->AddFiles({file});
+    QTRY_VERIFY(forms_->Inspect()->ReportText().contains(QStringLiteral("size")));
 }
 
 QStringList tst_FormMain::WindowTexts() {
     QStringList texts;
     for (QWidget* window :
          {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
-          static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch())}) {
+          static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch()),
+          static_cast<QWidget*>(forms_->Inspect())}) {
         texts << window->windowTitle();
         for (QWidget* w : window->findChildren<QWidget*>()) {
             texts << w->toolTip() << w->accessibleName() << w->accessibleDescription();
@@ -651,7 +656,8 @@ void tst_FormMain::everyControlNamedAndFitting() {
     OpenEverything();
     for (QWidget* window :
          {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
-          static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch())}) {
+          static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch()),
+          static_cast<QWidget*>(forms_->Inspect())}) {
         // The controls: buttons, the list, the drive and folder lists, the
         // path and the progress bar.
         for (QWidget* w : window->findChildren<QWidget*>()) {

@@ -43,6 +43,15 @@ inline bool WriteFile(const QString& path, const QByteArray& bytes) {
            file.write(bytes) == bytes.size();
 }
 
+// Writes a file into a folder, or ends the test program; its path in native
+// separators.
+inline QString Put(const QDir& folder, const QString& name, const QByteArray& bytes) {
+    const QString path = folder.filePath(name);
+    if (!WriteFile(path, bytes))
+        qFatal("cannot write %s", qPrintable(path));
+    return QDir::toNativeSeparators(path);
+}
+
 inline QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();

@@ -19,11 +19,11 @@ for file in kestrix.exe kestrix-convert.exe readme.txt LICENSE.txt uninstall.exe
     [ -f "$folder/$file" ] || fail "not installed: $file"
 done
 [ -f "$link" ] || fail "no Start menu entry"
-# "Open with" for the patches, and no default taken.
+# "Open with" for the images and patches, and no default taken.
 openwith() {
     wine reg query "HKLM\\Software\\Classes\\$1\\OpenWithList\\kestrix.exe" >/dev/null 2>&1
 }
-for extension in .ips .bps .ups; do
+for extension in .smd .md .gen .bin .ips .bps .ups; do
     openwith "$extension" || fail "no Open with entry for $extension"
     wine reg query "HKLM\\Software\\Classes\\$extension" /ve 2>/dev/null | grep -qi kestrix &&
         fail "$extension is made Kestrix's by default"
@@ -41,5 +41,6 @@ done
 [ ! -e "$folder" ] || fail "left behind: $(ls -A "$folder")"
 [ ! -e "$link" ] || fail "the Start menu entry is left"
 openwith .ips && fail "the Open with entry for .ips is left"
+openwith .smd && fail "the Open with entry for .smd is left"
 [ $status = 0 ] && echo "installed, ran and uninstalled"
 exit $status

@@ -53,10 +53,14 @@ Section "Kestrix"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-  ; "Open with" for patches, never the default: the program's own entry
+  ; "Open with" for images and patches, never the default: the program's own entry
   ; lists the types it opens, and each type lists the program among others.
   WriteRegStr HKLM "Software\Classes\Applications\kestrix.exe\shell\open\command" "" '"$INSTDIR\kestrix.exe" "%1"'
   WriteRegStr HKLM "Software\Classes\Applications\kestrix.exe" "FriendlyAppName" "Kestrix"
+  !insertmacro OpenWith ".smd"
+  !insertmacro OpenWith ".md"
+  !insertmacro OpenWith ".gen"
+  !insertmacro OpenWith ".bin"
   !insertmacro OpenWith ".ips"
   !insertmacro OpenWith ".bps"
   !insertmacro OpenWith ".ups"
@@ -73,6 +77,10 @@ Section "Uninstall"
   RMDir "$INSTDIR"
   Delete "$SMPROGRAMS\Kestrix.lnk"
   DeleteRegKey HKLM "Software\Classes\Applications\kestrix.exe"
+  DeleteRegKey HKLM "Software\Classes\.smd\OpenWithList\kestrix.exe"
+  DeleteRegKey HKLM "Software\Classes\.md\OpenWithList\kestrix.exe"
+  DeleteRegKey HKLM "Software\Classes\.gen\OpenWithList\kestrix.exe"
+  DeleteRegKey HKLM "Software\Classes\.bin\OpenWithList\kestrix.exe"
   DeleteRegKey HKLM "Software\Classes\.ips\OpenWithList\kestrix.exe"
   DeleteRegKey HKLM "Software\Classes\.bps\OpenWithList\kestrix.exe"
   DeleteRegKey HKLM "Software\Classes\.ups\OpenWithList\kestrix.exe"
