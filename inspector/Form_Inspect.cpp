@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -73,9 +74,8 @@ void Form_Inspect::LayOut() {
     Text_Report = named(new QPlainTextEdit, "Text_Report");
     Text_Report->setReadOnly(true);
     Text_Report->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont fixed(QStringLiteral("monospace"));
-    fixed.setStyleHint(QFont::TypeWriter);
-    Text_Report->setFont(fixed);
+    // The report's columns line up as they do on a terminal.
+    Text_Report->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     Button_AddFiles = named(new QPushButton, "Button_AddFiles");
     Button_RemoveFiles = named(new QPushButton, "Button_RemoveFiles");
     Button_Copy = named(new QPushButton, "Button_Copy");
