@@ -19,10 +19,14 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QUrl>
 
 Form_Main::Form_Main(Forms& forms)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -30,6 +34,8 @@ Form_Main::Form_Main(Forms& forms)
                                Qt::WindowCloseButtonHint),
       forms_(forms) {
     setObjectName(QStringLiteral("Form_Main"));
+    // Files dropped on the window open where they belong.
+    setAcceptDrops(true);
     qApp->installEventFilter(this);
     setWindowTitle(QStringLiteral("Kestrix VERSION " KESTRIX_VERSION_TEXT));
     DLG.MaxFileSize = 9999;
@@ -264,6 +270,22 @@ void Form_Main::ShowAbout() {
     about->show();
     about->raise();
     about->activateWindow();
+}
+
+// Images and patches dropped on the window: as if given to the program.
+void Form_Main::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+            return event->acceptProposedAction();
+}
+
+void Form_Main::dropEvent(QDropEvent* event) {
+    QStringList files;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+            files << url.toLocalFile();
+    if (forms_.OpenFiles(files))
+        event->acceptProposedAction();
 }
 
 void Form_Main::showEvent(QShowEvent* event) {

@@ -1,3 +1,4 @@
+#include "Form_Main.h"
 #include "Form_Patch.h"
 #include "Forms.h"
 #include "MsgBox.h"
@@ -6,15 +7,18 @@
 #include "ScriptedDesktop.h"
 #include "TestFiles.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <memory>
 
@@ -35,6 +39,7 @@ private slots:
     void wrongBaseNeedsTheSecondStep();
     void existingOutputIsAskedAbout();
     void filesGivenToTheProgram();
+    void filesDroppedOnTheMainWindow();
 
 private:
     QString Put(const QString& name, const QByteArray& bytes) {
@@ -207,6 +212,24 @@ void tst_FormPatch::filesGivenToTheProgram() {
     QTest::keyClick(w, Qt::Key_Return);
     QVERIFY(applied.count() > 0 || applied.wait(10000));
     QCOMPARE(TestFiles::ReadFile(dir_.filePath("fix.smd")), Smd(hacked_));
+}
+
+// A patch and an image dropped on the main window: the patch window with
+// both.
+void tst_FormPatch::filesDroppedOnTheMainWindow() {
+    const QString image = Put("game.smd", Smd(base_));
+    const QString patch = Put("fix.bps", PatchWriters::Bps(base_, hacked_));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(patch), QUrl::fromLocalFile(image)});
+    QWidget* main = forms_->Main();
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(main, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(main, &drop);
+    QVERIFY(forms_->PatchLoaded());
+    QCOMPARE(forms_->Patch()->Patches(), QStringList{patch});
+    QCOMPARE(forms_->Patch()->Text_Image->text(), image);
 }
 
 QTEST_MAIN(tst_FormPatch)
