@@ -57,11 +57,12 @@ void ListInspector::Want(const QStringList& paths) {
         // list would be counted inside Qt, out of the thread checker's sight.
         ++underWay;
         pool_->Start([shared = shared_, path = QString(path.constData(), path.size()), token,
-                      fingerprints = fingerprints_] {
+                      fingerprints = fingerprints_, raw = raw_] {
             RomInspector::Report report;
             if (!token->load()) {
                 RomInspector::Options options;
                 options.fingerprints = fingerprints;
+                options.rawFingerprints = fingerprints && raw;
                 options.cancel = token.get();
                 report = RomInspector::Inspect(path, options);
             }

@@ -24,6 +24,11 @@ public:
     explicit ListInspector(QObject* parent = nullptr, bool fingerprints = false);
     ~ListInspector() override;
 
+    // With fingerprints, those of each file's bytes as they are too, where
+    // its layout is not plain (a DAT may list a dump so); for work started
+    // from now on.
+    void SetRawFingerprints(bool raw) { raw_ = raw; }
+
     // Starts inspecting the paths that have neither a result nor work under way.
     void Want(const QStringList& paths);
     // Drops a path's result, or its work under way.
@@ -52,6 +57,7 @@ private:
                  const RomInspector::Report& report);
 
     const bool fingerprints_;
+    bool raw_ = false;
     // What the inspector and its work share; it lives as long as either.
     std::shared_ptr<Shared> shared_;
     QHash<QString, std::shared_ptr<std::atomic<bool>>> running_;

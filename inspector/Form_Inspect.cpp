@@ -2,6 +2,7 @@
 
 #include "Archive.h"
 #include "ConversionJob.h"
+#include "DatFile.h"
 #include "Desktop.h"
 #include "ListInspector.h"
 #include "MsgBox.h"
@@ -66,7 +67,7 @@ void Form_Inspect::LayOut() {
         return widget;
     };
     List_Images = named(new QTreeWidget, "List_Images");
-    List_Images->setColumnCount(6);
+    List_Images->setColumnCount(7);
     List_Images->setRootIsDecorated(false);
     List_Images->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List_Images->header()->setStretchLastSection(false);
@@ -79,6 +80,7 @@ void Form_Inspect::LayOut() {
     Button_AddFiles = named(new QPushButton, "Button_AddFiles");
     Button_RemoveFiles = named(new QPushButton, "Button_RemoveFiles");
     Button_Copy = named(new QPushButton, "Button_Copy");
+    Button_Dats = named(new QPushButton, "Button_Dats");
     Text_Folder = named(new QLineEdit, "Text_Folder");
     Text_Folder->setText(QDir::toNativeSeparators(QDir::currentPath()));
     Button_Folder = named(new QPushButton, "Button_Folder");
@@ -94,7 +96,7 @@ void Form_Inspect::LayOut() {
 
     auto* grid = new QGridLayout(this);
     auto* listButtons = new QHBoxLayout;
-    for (QPushButton* b : {Button_AddFiles, Button_RemoveFiles, Button_Copy})
+    for (QPushButton* b : {Button_AddFiles, Button_RemoveFiles, Button_Dats, Button_Copy})
         listButtons->addWidget(b);
     listButtons->addStretch();
     grid->addLayout(listButtons, 0, 0, 1, 3);
@@ -142,6 +144,20 @@ void Form_Inspect::Connect() {
         }
         UpdateActions();
     });
+    connect(Button_Dats, &QPushButton::clicked, this, [this] {
+        CommonDialog dialog;
+        dialog.Flags =
+            CommonDialog::Explorer | CommonDialog::FileMustExist | CommonDialog::AllowMultiSelect;
+        dialog.Filter = tr("DAT files") + QStringLiteral("|*.dat;*.xml;*.zip|") + tr("All files") +
+                        QStringLiteral("|*.*");
+        desktop_.ShowOpen(dialog, this);
+        const QStringList parts = dialog.FileName.split(QChar(0), Qt::SkipEmptyParts);
+        QStringList paths = parts.size() == 1 ? parts : QStringList();
+        for (qsizetype i = 1; parts.size() > 1 && i < parts.size(); ++i)
+            paths << parts.first() + PathSeparator() + parts.at(i);
+        if (!paths.isEmpty())
+            LoadDats(paths);
+    });
     connect(Button_Copy, &QPushButton::clicked, this,
             [this] { QApplication::clipboard()->setText(ReportText()); });
     connect(Button_Folder, &QPushButton::clicked, this, [this] {
@@ -166,13 +182,14 @@ void Form_Inspect::Connect() {
 
 void Form_Inspect::Retranslate() {
     setWindowTitle(tr("Inspect files"));
-    List_Images->setHeaderLabels(
-        {tr("File"), tr("Layout"), tr("Title"), tr("Checksum"), tr("Dump"), tr("Size")});
+    List_Images->setHeaderLabels({tr("File"), tr("Layout"), tr("Title"), tr("Checksum"), tr("Dump"),
+                                  tr("Size"), tr("DAT name")});
     List_Images->setAccessibleName(tr("Images"));
     Text_Report->setAccessibleName(tr("Report"));
     Button_AddFiles->setText(tr("&Add files..."));
     Button_RemoveFiles->setText(tr("&Remove"));
     Button_Copy->setText(tr("&Copy report"));
+    Button_Dats->setText(tr("&DAT files..."));
     findChild<QLabel*>(QStringLiteral("Label_Folder"))->setText(tr("Save &to:"));
     Text_Folder->setAccessibleName(tr("Save to"));
     Button_Folder->setText(tr("&Folder..."));
@@ -212,6 +229,37 @@ void Form_Inspect::AddFiles(const QStringList& paths) {
     UpdateActions();
 }
 
+void Form_Inspect::LoadDats(const QStringList& paths) {
+    struct Loaded {
+        std::shared_ptr<DatFile::Index> index;
+        EngineError error;
+    };
+    Label_Result->clear();
+    OffThread::Start<Loaded>(
+        this,
+        [paths] {
+            Loaded loaded{std::make_shared<DatFile::Index>(), {}};
+            for (const QString& path : paths)
+                if (loaded.error = loaded.index->Load(path); loaded.error.Failed())
+                    break;
+            return loaded;
+        },
+        [this](const Loaded& loaded) {
+            if (loaded.error.Failed()) {
+                Label_Result->setText(tr("Cannot read the DAT file %1").arg(loaded.error.Text()));
+            } else {
+                dats_ = loaded.index;
+                Label_Result->setText(loaded.index->Warnings().join(QLatin1Char('\n')));
+                // Read again: a DAT may list a dump as its file is.
+                inspector_->SetRawFingerprints(true);
+                for (const QString& path : std::as_const(files_))
+                    inspector_->Forget(path);
+                inspector_->Want(files_);
+            }
+            emit DatsLoaded();
+        });
+}
+
 void Form_Inspect::ShowRow(int row) {
     QTreeWidgetItem* item = List_Images->topLevelItem(row);
     const RomInspector::Report* report = inspector_->Result(files_.at(row));
@@ -228,6 +276,10 @@ void Form_Inspect::ShowRow(int row) {
     item->setText(3, Value(lines, "checksum"));
     item->setText(4, Value(lines, "dump"));
     item->setText(5, Value(lines, "size"));
+    if (dats_) {
+        const DatFile::Rom* rom = dats_->Match(*report);
+        item->setText(6, rom ? rom->game : tr("not in the DAT files"));
+    }
 }
 
 QStringList Form_Inspect::Chosen() const {
@@ -247,7 +299,12 @@ QString Form_Inspect::ReportText() const {
         QStringList block{path};
         if (!report->Inspected())
             block << QStringLiteral("  ") + report->error.Text();
-        for (const RomReport::Line& line : RomReport::Lines(*report))
+        RomReport::Dat dat;
+        if (dats_) {
+            const DatFile::Found found = dats_->Find(*report);
+            dat = RomReport::Dat{true, found.rom, found.form};
+        }
+        for (const RomReport::Line& line : RomReport::Lines(*report, dat))
             block << QStringLiteral("  ") + line.label.leftJustified(11) + line.value;
         text << block.join(QLatin1Char('\n'));
     }

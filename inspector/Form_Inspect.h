@@ -4,6 +4,12 @@
 
 #include <QDialog>
 
+#include <memory>
+
+namespace DatFile {
+class Index;
+}
+
 class Desktop;
 class ListInspector;
 class QComboBox;
@@ -27,6 +33,7 @@ public:
     QPushButton* Button_AddFiles = nullptr;
     QPushButton* Button_RemoveFiles = nullptr;
     QPushButton* Button_Copy = nullptr;
+    QPushButton* Button_Dats = nullptr;
     QLineEdit* Text_Folder = nullptr;
     QPushButton* Button_Folder = nullptr;
     QPushButton* Button_FixChecksum = nullptr;
@@ -37,6 +44,10 @@ public:
     QPushButton* Button_Close = nullptr;
 
     void AddFiles(const QStringList& paths);
+    // DAT files whose names the list and the report give; read off the
+    // window's thread, the files read again with the fingerprints of their
+    // bytes as they are too.
+    void LoadDats(const QStringList& paths);
     QStringList Files() const { return files_; }
     // What info says of the chosen files (all of them when none is chosen),
     // as it prints it.
@@ -48,6 +59,8 @@ public:
 signals:
     // A file's report has come in.
     void Inspected(const QString& path);
+    // The DAT files are read (or could not be: Label_Result says why).
+    void DatsLoaded();
     // A run is done and told.
     void Ran();
 
@@ -68,5 +81,6 @@ private:
     Desktop& desktop_;
     ListInspector* inspector_ = nullptr;
     QStringList files_;
+    std::shared_ptr<const DatFile::Index> dats_;
     bool running_ = false;
 };

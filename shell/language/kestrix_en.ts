@@ -342,6 +342,26 @@
         <source>Tri&amp;m</source>
         <translation>Tri&amp;m</translation>
     </message>
+    <message>
+        <source>DAT files</source>
+        <translation>DAT files</translation>
+    </message>
+    <message>
+        <source>DAT name</source>
+        <translation>DAT name</translation>
+    </message>
+    <message>
+        <source>&amp;DAT files...</source>
+        <translation>&amp;DAT files...</translation>
+    </message>
+    <message>
+        <source>Cannot read the DAT file %1</source>
+        <translation>Cannot read the DAT file %1</translation>
+    </message>
+    <message>
+        <source>not in the DAT files</source>
+        <translation>not in the DAT files</translation>
+    </message>
 </context>
 <context>
     <name>Form_Main</name>

@@ -342,6 +342,26 @@
         <source>Tri&amp;m</source>
         <translation>裁剪(&amp;M)</translation>
     </message>
+    <message>
+        <source>DAT files</source>
+        <translation>DAT 文件</translation>
+    </message>
+    <message>
+        <source>DAT name</source>
+        <translation>DAT 名称</translation>
+    </message>
+    <message>
+        <source>&amp;DAT files...</source>
+        <translation>DAT 文件(&amp;D)...</translation>
+    </message>
+    <message>
+        <source>Cannot read the DAT file %1</source>
+        <translation>无法读取 DAT 文件 %1</translation>
+    </message>
+    <message>
+        <source>not in the DAT files</source>
+        <translation>不在 DAT 文件中</translation>
+    </message>
 </context>
 <context>
     <name>Form_Main</name>

@@ -6,6 +6,7 @@
 #include "TestFiles.h"
 
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -28,6 +29,7 @@ private slots:
     void init();
     void cleanup();
     void filesGivenShowWhatInfoSays();
+    void datNamesAsInfoGivesThem();
     void runs_data();
     void runs();
     void existingOutputIsAskedAbout();
@@ -92,6 +94,37 @@ void tst_FormInspect::filesGivenShowWhatInfoSays() {
     const QStringList got = w->ReportText().split('\n');
     const QStringList want = expected.split('\n');
     for (qsizetype i = 0; i < std::max(got.size(), want.size()); ++i)
+        QCOMPARE(got.value(i), want.value(i));
+}
+
+// With a DAT file loaded: each file's name in it, and the report of info
+// --dat, line for line; the SMD image is matched by its plain content.
+void tst_FormInspect::datNamesAsInfoGivesThem() {
+    const QByteArray plain = PlainImage(1 << 20, 11);
+    const QString smd = Put("b.smd", Smd(plain));
+    const QString other = Put("c.bin", PlainImage(1 << 20, 12));
+    const QString dat =
+        Put("set.dat",
+            "<?xml version=\"1.0\"?>\n<datafile>\n<header><name>Test set</name></header>\n"
+            "<game name=\"Kestrix Test (World)\"><rom name=\"Kestrix Test (World).md\" size=\"" +
+                QByteArray::number(plain.size()) + "\" sha1=\"" +
+                QCryptographicHash::hash(plain, QCryptographicHash::Sha1).toHex() +
+                "\"/></game>\n</datafile>\n");
+    Form_Inspect* w = Opened({smd, other});
+    QVERIFY(w);
+    QSignalSpy loaded(w, &Form_Inspect::DatsLoaded);
+    w->LoadDats({dat});
+    QVERIFY(loaded.count() > 0 || loaded.wait(10000));
+    QTRY_COMPARE(w->List_Images->topLevelItem(0)->text(6), QStringLiteral("Kestrix Test (World)"));
+    QTRY_COMPARE(w->List_Images->topLevelItem(1)->text(6), QStringLiteral("not in the DAT files"));
+    QProcess info;
+    info.start(qEnvironmentVariable("KESTRIX_BIN_DIR") + "/kestrix-convert",
+               {"info", "--dat", dat, smd, other});
+    QVERIFY(info.waitForFinished(30000));
+    const QStringList want = QString::fromUtf8(info.readAllStandardOutput()).trimmed().split('\n');
+    QTRY_COMPARE(w->ReportText().split('\n').size(), want.size());
+    const QStringList got = w->ReportText().split('\n');
+    for (qsizetype i = 0; i < want.size(); ++i)
         QCOMPARE(got.value(i), want.value(i));
 }
 
