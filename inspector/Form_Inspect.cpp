@@ -7,7 +7,6 @@
 #include "ListInspector.h"
 #include "MsgBox.h"
 #include "OffThread.h"
-#include "PathSeparator.h"
 #include "RomReport.h"
 
 #include <QApplication>
@@ -123,18 +122,10 @@ void Form_Inspect::LayOut() {
 
 void Form_Inspect::Connect() {
     connect(Button_AddFiles, &QPushButton::clicked, this, [this] {
-        CommonDialog dialog;
-        dialog.Flags =
-            CommonDialog::Explorer | CommonDialog::FileMustExist | CommonDialog::AllowMultiSelect;
-        dialog.Filter = tr("Cartridge images") +
-                        QStringLiteral("|*.bin;*.smd;*.md;*.gen;*.zip;*.7z;*.gz|") +
-                        tr("All files") + QStringLiteral("|*.*");
-        desktop_.ShowOpen(dialog, this);
-        const QStringList parts = dialog.FileName.split(QChar(0), Qt::SkipEmptyParts);
-        QStringList paths = parts.size() == 1 ? parts : QStringList();
-        for (qsizetype i = 1; parts.size() > 1 && i < parts.size(); ++i)
-            paths << parts.first() + PathSeparator() + parts.at(i);
-        AddFiles(paths);
+        AddFiles(desktop_.ChooseFiles(
+            tr("Cartridge images") + QStringLiteral("|*.bin;*.smd;*.md;*.gen;*.zip;*.7z;*.gz|") +
+                tr("All files") + QStringLiteral("|*.*"),
+            true, this));
     });
     connect(Button_RemoveFiles, &QPushButton::clicked, this, [this] {
         for (QTreeWidgetItem* item : List_Images->selectedItems()) {
@@ -145,18 +136,12 @@ void Form_Inspect::Connect() {
         UpdateActions();
     });
     connect(Button_Dats, &QPushButton::clicked, this, [this] {
-        CommonDialog dialog;
-        dialog.Flags =
-            CommonDialog::Explorer | CommonDialog::FileMustExist | CommonDialog::AllowMultiSelect;
-        dialog.Filter = tr("DAT files") + QStringLiteral("|*.dat;*.xml;*.zip|") + tr("All files") +
-                        QStringLiteral("|*.*");
-        desktop_.ShowOpen(dialog, this);
-        const QStringList parts = dialog.FileName.split(QChar(0), Qt::SkipEmptyParts);
-        QStringList paths = parts.size() == 1 ? parts : QStringList();
-        for (qsizetype i = 1; parts.size() > 1 && i < parts.size(); ++i)
-            paths << parts.first() + PathSeparator() + parts.at(i);
-        if (!paths.isEmpty())
-            LoadDats(paths);
+        const QStringList chosen =
+            desktop_.ChooseFiles(tr("DAT files") + QStringLiteral("|*.dat;*.xml;*.zip|") +
+                                     tr("All files") + QStringLiteral("|*.*"),
+                                 true, this);
+        if (!chosen.isEmpty())
+            LoadDats(chosen);
     });
     connect(Button_Copy, &QPushButton::clicked, this,
             [this] { QApplication::clipboard()->setText(ReportText()); });

@@ -4,7 +4,6 @@
 #include "Desktop.h"
 #include "FileFunctions.h"
 #include "MsgBox.h"
-#include "PathSeparator.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -213,34 +212,21 @@ void Form_Patch::AddPatches(const QStringList& paths) {
 }
 
 void Form_Patch::ChooseImage() {
-    CommonDialog dialog;
-    dialog.Flags = CommonDialog::Explorer | CommonDialog::FileMustExist;
-    dialog.Filter = tr("Cartridge images") +
-                    QStringLiteral("|*.bin;*.smd;*.md;*.gen;*.zip;*.7z;*.gz|") + tr("All files") +
-                    QStringLiteral("|*.*");
-    desktop_.ShowOpen(dialog, this);
-    if (!dialog.FileName.isEmpty())
-        SetImage(dialog.FileName);
+    const QStringList chosen = desktop_.ChooseFiles(
+        tr("Cartridge images") + QStringLiteral("|*.bin;*.smd;*.md;*.gen;*.zip;*.7z;*.gz|") +
+            tr("All files") + QStringLiteral("|*.*"),
+        false, this);
+    if (!chosen.isEmpty())
+        SetImage(chosen.first());
 }
 
 void Form_Patch::ChoosePatches() {
-    CommonDialog dialog;
-    dialog.Flags =
-        CommonDialog::Explorer | CommonDialog::FileMustExist | CommonDialog::AllowMultiSelect;
-    dialog.Filter = tr("Patches") + QStringLiteral("|*.ips;*.bps;*.ups;*.zip|") + tr("All files") +
-                    QStringLiteral("|*.*");
-    desktop_.ShowOpen(dialog, this);
-    if (dialog.FileName.isEmpty())
-        return;
-    // One path, or a folder and names.
-    const QStringList parts = dialog.FileName.split(QChar(0));
-    QStringList paths;
-    if (parts.size() == 1)
-        paths = parts;
-    else
-        for (qsizetype i = 1; i < parts.size(); ++i)
-            paths << parts.first() + PathSeparator() + parts.at(i);
-    AddPatches(paths);
+    const QStringList chosen =
+        desktop_.ChooseFiles(tr("Patches") + QStringLiteral("|*.ips;*.bps;*.ups;*.zip|") +
+                                 tr("All files") + QStringLiteral("|*.*"),
+                             true, this);
+    if (!chosen.isEmpty())
+        AddPatches(chosen);
 }
 
 void Form_Patch::ChooseFolder() {

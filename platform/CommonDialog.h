@@ -1,6 +1,9 @@
 #pragma once
 
+#include "PathSeparator.h"
+
 #include <QString>
+#include <QStringList>
 
 // Settings of the open-file dialog, kept by the window that owns it.
 struct CommonDialog {
@@ -19,4 +22,15 @@ struct CommonDialog {
     QString FileName;
     // Kept for the record; the dialog returns whole selections of any length.
     int MaxFileSize = 260;
+
+    // The selection as full paths; none when cancelled.
+    QStringList SelectedPaths() const {
+        const QStringList parts = FileName.split(QChar(0), Qt::SkipEmptyParts);
+        if (parts.size() <= 1)
+            return parts;
+        QStringList paths;
+        for (qsizetype i = 1; i < parts.size(); ++i)
+            paths << parts.first() + PathSeparator() + parts.at(i);
+        return paths;
+    }
 };

@@ -23,6 +23,17 @@ public:
     // the selection in dialog.FileName (empty when cancelled).
     virtual void ShowOpen(CommonDialog& dialog, QWidget* owner) = 0;
 
+    // The files chosen in the open-file dialog (existing ones, one or
+    // several), as full paths; none when cancelled.
+    QStringList ChooseFiles(const QString& filter, bool several, QWidget* owner) {
+        CommonDialog dialog;
+        dialog.Flags = CommonDialog::Explorer | CommonDialog::FileMustExist |
+                       (several ? CommonDialog::AllowMultiSelect : 0);
+        dialog.Filter = filter;
+        ShowOpen(dialog, owner);
+        return dialog.SelectedPaths();
+    }
+
     // Asks for a folder, starting at start; empty when cancelled. Native
     // separators.
     virtual QString ChooseFolder(const QString& start, QWidget* owner) = 0;

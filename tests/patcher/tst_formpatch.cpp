@@ -40,6 +40,7 @@ private slots:
     void existingOutputIsAskedAbout();
     void filesGivenToTheProgram();
     void filesDroppedOnTheMainWindow();
+    void patchesChosenInTheDialog();
 
 private:
     QString Put(const QString& name, const QByteArray& bytes) {
@@ -230,6 +231,20 @@ void tst_FormPatch::filesDroppedOnTheMainWindow() {
     QVERIFY(forms_->PatchLoaded());
     QCOMPARE(forms_->Patch()->Patches(), QStringList{patch});
     QCOMPARE(forms_->Patch()->Text_Image->text(), image);
+}
+
+// Several patches chosen at once come back as a folder and names: each is
+// added by its full path, in the order chosen.
+void tst_FormPatch::patchesChosenInTheDialog() {
+    const QString a = Put("a.ips", PatchWriters::Ips(base_, hacked_));
+    const QString b = Put("b.ips", PatchWriters::Ips(hacked_, translated_));
+    desktop_->selections = {QDir::toNativeSeparators(dir_.path()) + QChar(0) + "b.ips" + QChar(0) +
+                            "a.ips"};
+    forms_->Patch()->Button_AddPatches->click();
+    QCOMPARE(forms_->Patch()->Patches(), (QStringList{b, a}));
+    QCOMPARE(desktop_->dialogs.size(), 1);
+    QCOMPARE(desktop_->dialogs[0].Flags & CommonDialog::AllowMultiSelect,
+             CommonDialog::AllowMultiSelect);
 }
 
 QTEST_MAIN(tst_FormPatch)
