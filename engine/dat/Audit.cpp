@@ -4,6 +4,8 @@
 #include "FileFunctions.h"
 #include "SafeFile.h"
 
+#include <QPair>
+#include <QSet>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -34,6 +36,40 @@ template <typename Take> bool ReadDat(const QString& path, QXmlStreamReader& xml
 }
 
 } // namespace
+
+QStringList OnceEach(const QStringList& paths, std::vector<SafeFile::FileId>* ids) {
+    QStringList files;
+    QSet<QPair<quint64, quint64>> seen;
+    for (const QString& path : paths) {
+        const SafeFile::FileId id =
+            path == QLatin1String("-") ? SafeFile::FileId() : SafeFile::IdentityOf(path);
+        if (id.IsValid()) {
+            if (seen.contains({id.device, id.inode}))
+                continue;
+            seen.insert({id.device, id.inode});
+        }
+        files << path;
+        ids->push_back(id);
+    }
+    return files;
+}
+
+Result Check(const DatFile::Index& index, const QStringList& files,
+             RomInspector::InspectionThreads& threads,
+             const RomInspector::StandardInput& standardInput, const QString& stdinName,
+             const std::function<void(const RomInspector::Report&)>& seen,
+             const std::atomic<bool>* stop) {
+    Collector collector(index);
+    RomInspector::InspectFiles(
+        files, threads, standardInput, stdinName,
+        [&](const RomInspector::Report& report) {
+            collector.Add(report);
+            if (seen)
+                seen(report);
+        },
+        true, stop);
+    return collector.Finish();
+}
 
 Collector::Collector(const DatFile::Index& index)
     : index_(index), filesOfRom_(std::size_t(index.Roms())), badGame_(index.Games().size(), false) {

@@ -2,11 +2,15 @@
 
 #include "DatFile.h"
 #include "EngineError.h"
+#include "InspectFiles.h"
 #include "RomInspector.h"
+#include "SafeFile.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <functional>
 #include <vector>
 
 // A collection checked against DAT files as its owner checks it: which
@@ -78,6 +82,21 @@ private:
     std::vector<std::vector<int>> filesOfRom_; // indexes into result_.have
     std::vector<bool> badGame_;
 };
+
+// The files to audit, each once however many paths lead to it (a tree
+// walked inside another, a name given twice, a link), so that no file is
+// had twice or called a duplicate of itself; ids, beside them, say which.
+QStringList OnceEach(const QStringList& paths, std::vector<SafeFile::FileId>* ids);
+
+// The audit of files against the DATs' index: each file inspected with both
+// forms hashed (a DAT may list a dump as its file is), its report handed to
+// seen too as it comes. Once stop is set, the files not yet begun are left
+// out: the result is of the files read.
+Result Check(const DatFile::Index& index, const QStringList& files,
+             RomInspector::InspectionThreads& threads,
+             const RomInspector::StandardInput& standardInput, const QString& stdinName,
+             const std::function<void(const RomInspector::Report&)>& seen = {},
+             const std::atomic<bool>* stop = nullptr);
 
 // A Logiqx DAT of the ROMs named and their games, in their order, copied
 // from the DAT files they come from (the header of the first, its name

@@ -94,7 +94,8 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
 
 void InspectFiles(const QStringList& files, InspectionThreads& threads,
                   const StandardInput& standardInput, const QString& stdinName,
-                  const std::function<void(const Report&)>& take, bool raw) {
+                  const std::function<void(const Report&)>& take, bool raw,
+                  const std::atomic<bool>* stop) {
     Options options;
     options.rawFingerprints = raw;
     options.helpers = &threads.helpers;
@@ -104,6 +105,8 @@ void InspectFiles(const QStringList& files, InspectionThreads& threads,
     InOrder<Report> reports(threads.files);
     for (const QString& file : files)
         reports.Start([&, file](const InOrder<Report>::Give& give) {
+            if (stop && stop->load())
+                return;
             InspectFile(file, standardInput, stdinName, options, archives, give);
         });
     while (reports.TakeNext([&take](const Report& report) { take(report); })) {

@@ -1,6 +1,7 @@
 #include "Sources.h"
 
 #include "Archive.h"
+#include "FolderWalk.h"
 #include "Output.h"
 #include "PathSeparator.h"
 #include "RomLayout.h"
@@ -35,73 +36,44 @@ bool ReadList(const QString& from, QByteArray* bytes, QString* why) {
     return true;
 }
 
-class Walker {
-public:
-    Walker(const Arguments& arguments, Gathered* gathered)
-        : arguments_(arguments), gathered_(gathered),
-          extension_(arguments.job.command == Command::Mode
-                         ? LayoutExtension(SourceLayout(arguments.job.mode))
-                         : QString()),
-          // An audit writes nothing into a folder: every folder is walked.
-          output_(arguments.job.command == Command::Audit
-                      ? SafeFile::FileId()
-                      : SafeFile::IdentityOf(arguments.output.isEmpty() ? QStringLiteral(".")
-                                                                        : arguments.output)) {}
-
-    // Walks a folder: its files in name order, then into its folders.
-    void Walk(const QString& folder, const QString& relative) {
-        std::vector<SafeFile::Listed> entries;
-        if (const EngineError unread = SafeFile::ListFolder(folder, &entries); unread.Failed()) {
-            Message() << Told(unread) << "\n";
-            ++gathered_->unreachable;
-            return;
-        }
-        QStringList folders;
-        for (const SafeFile::Listed& entry : entries) {
-            const QString path = JoinPath(folder, entry.name);
-            switch (entry.kind) {
-            case SafeFile::Listed::Kind::Unreachable:
-                Message() << "cannot reach " << Quoted(path) << ": " << entry.why << "\n";
-                ++gathered_->unreachable;
-                break;
-            case SafeFile::Listed::Kind::Folder:
-                folders << entry.name;
-                break;
-            // A link is taken when it leads to a file, never into a folder.
-            case SafeFile::Listed::Kind::File:
-                if (Takes(entry.name)) {
-                    gathered_->files.push_back({path, relative, true});
-                    break;
-                }
-                [[fallthrough]];
-            case SafeFile::Listed::Kind::Other:
-                ++gathered_->skipped;
-                break;
-            }
-        }
-        for (const QString& name : folders) {
-            // The output folder inside a tree holds this run's results, not
-            // its sources: walking it would convert the last run's outputs.
-            const QString path = JoinPath(folder, name);
-            if (output_.IsValid() && SafeFile::IdentityOf(path) == output_)
-                continue;
-            Walk(path, relative + name + PathSeparator());
-        }
-    }
-
-private:
-    // A fixed mode takes files with its source extension, and archives; the
-    // to- commands take every file and judge it by its content.
-    bool Takes(const QString& name) const {
-        return extension_.isEmpty() || Archive::NamedAsArchive(name) ||
-               name.endsWith(extension_, Qt::CaseInsensitive);
-    }
-
-    const Arguments& arguments_;
-    Gathered* gathered_;
-    QString extension_;
-    SafeFile::FileId output_;
-};
+// The walk of a run's folders: in a fixed mode only files with its source
+// extension and archives are taken, and never the output folder's.
+FolderWalk Walker(const Arguments& arguments, Gathered* gathered) {
+    const QString extension = arguments.job.command == Command::Mode
+                                  ? LayoutExtension(SourceLayout(arguments.job.mode))
+                                  : QString();
+    // An audit writes nothing into a folder: every folder is walked.
+    const SafeFile::FileId output =
+        arguments.job.command == Command::Audit
+            ? SafeFile::FileId()
+            : SafeFile::IdentityOf(arguments.output.isEmpty() ? QStringLiteral(".")
+                                                              : arguments.output);
+    FolderWalk walk;
+    walk.file = [gathered, extension](const QString& path, const QString& relative,
+                                      const QString& name) {
+        // The to- commands take every file and judge it by its content.
+        if (!extension.isEmpty() && !Archive::NamedAsArchive(name) &&
+            !name.endsWith(extension, Qt::CaseInsensitive))
+            return false;
+        gathered->files.push_back({path, relative, true});
+        return true;
+    };
+    walk.passed = [gathered] { ++gathered->skipped; };
+    // The output folder inside a tree holds this run's results, not its
+    // sources: walking it would convert the last run's outputs.
+    walk.leaves = [output](const QString& path) {
+        return output.IsValid() && SafeFile::IdentityOf(path) == output;
+    };
+    walk.unread = [gathered](const EngineError& error) {
+        Message() << Told(error) << "\n";
+        ++gathered->unreachable;
+    };
+    walk.unreachable = [gathered](const QString& path, const QString& why) {
+        Message() << "cannot reach " << Quoted(path) << ": " << why << "\n";
+        ++gathered->unreachable;
+    };
+    return walk;
+}
 
 } // namespace
 
@@ -138,7 +110,7 @@ bool GatherSources(const Arguments& arguments, Gathered* gathered) {
             if (!name.isEmpty())
                 names << SafeFile::DecodeName(name);
     }
-    Walker walker(arguments, gathered);
+    const FolderWalk walker = Walker(arguments, gathered);
     for (const QString& name : names) {
         if (arguments.recursive && SafeFile::IsFolder(name)) {
             // Links to folders are not followed, not even as arguments.
@@ -146,7 +118,7 @@ bool GatherSources(const Arguments& arguments, Gathered* gathered) {
                 ++gathered->skipped;
                 continue;
             }
-            walker.Walk(name, QString());
+            walker.Walk(name);
         } else {
             gathered->files.push_back({name, QString(), false});
         }
