@@ -37,6 +37,12 @@ public:
     // Asks for a folder, starting at start; empty when cancelled. Native
     // separators.
     virtual QString ChooseFolder(const QString& start, QWidget* owner) = 0;
+    // Asks for the name of a file to write, starting at start, with filters
+    // as Qt's file dialog takes them ("DAT files (*.dat);;..."); the one
+    // chosen in filter. A file that exists is asked about first. Empty when
+    // cancelled. Native separators.
+    virtual QString ChooseSaveFile(const QString& start, const QString& filters, QString* filter,
+                                   QWidget* owner) = 0;
 
     // Handles every pending event, then returns.
     virtual void DoEvents() = 0;

@@ -124,6 +124,12 @@ QString DesktopPlatform::ChooseFolder(const QString& start, QWidget* owner) {
     return QDir::toNativeSeparators(QFileDialog::getExistingDirectory(owner, QString(), start));
 }
 
+QString DesktopPlatform::ChooseSaveFile(const QString& start, const QString& filters,
+                                        QString* filter, QWidget* owner) {
+    return QDir::toNativeSeparators(
+        QFileDialog::getSaveFileName(owner, QString(), start, filters, filter));
+}
+
 void DesktopPlatform::DoEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }

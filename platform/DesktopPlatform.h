@@ -9,6 +9,8 @@ public:
     int ShowMessage(const QString& text, int style, const QString& title) override;
     void ShowOpen(CommonDialog& dialog, QWidget* owner) override;
     QString ChooseFolder(const QString& start, QWidget* owner) override;
+    QString ChooseSaveFile(const QString& start, const QString& filters, QString* filter,
+                           QWidget* owner) override;
     void DoEvents() override;
     int ShellExecute(const QString& file, int showCommand) override;
     QString ProgramFolder() override;

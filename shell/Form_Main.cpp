@@ -119,6 +119,8 @@ Form_Main::Form_Main(Forms& forms)
     connect(Menu_Inspect, &QAction::triggered, this, [this] { forms_.Inspect(); });
     Menu_Patch = action(Menu_Tools, "Menu_Patch");
     connect(Menu_Patch, &QAction::triggered, this, [this] { forms_.Patch(); });
+    Menu_Audit = action(Menu_Tools, "Menu_Audit");
+    connect(Menu_Audit, &QAction::triggered, this, [this] { forms_.Audit(); });
     // The languages, each named in its own words, the one in use ticked.
     Menu_Language = menuBar()->addMenu(QString());
     Menu_Language->setObjectName(QStringLiteral("Menu_Language"));
@@ -206,6 +208,7 @@ void Form_Main::Retranslate() {
     Menu_Tools->setTitle(tr("&Tools"));
     Menu_Inspect->setText(tr("&Inspect files..."));
     Menu_Patch->setText(tr("Apply &patches..."));
+    Menu_Audit->setText(tr("&Audit a collection..."));
     //: The language menu: its title is also written in English in the Chinese
     //: windows, so that a user who reads no Chinese finds it.
     Menu_Language->setTitle(tr("&Language"));
@@ -272,17 +275,18 @@ void Form_Main::ShowAbout() {
     about->activateWindow();
 }
 
-// Images and patches dropped on the window: as if given to the program.
+// Images, patches, DAT files and folders dropped on the window: as if given
+// to the program.
 void Form_Main::dragEnterEvent(QDragEnterEvent* event) {
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+        if (url.isLocalFile() && QFileInfo::exists(url.toLocalFile()))
             return event->acceptProposedAction();
 }
 
 void Form_Main::dropEvent(QDropEvent* event) {
     QStringList files;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+        if (url.isLocalFile() && QFileInfo::exists(url.toLocalFile()))
             files << url.toLocalFile();
     if (forms_.OpenFiles(files))
         event->acceptProposedAction();

@@ -39,6 +39,7 @@ public:
     QMenu* Menu_Language = nullptr;
     QAction* Menu_Inspect = nullptr;
     QAction* Menu_Patch = nullptr;
+    QAction* Menu_Audit = nullptr;
     QAction* Menu_Exit = nullptr;
     QAction* Menu_SMDtoBIN = nullptr;
     QAction* Menu_BINtoSMD = nullptr;

@@ -1,9 +1,11 @@
 #include "Forms.h"
 
+#include "DatFile.h"
 #include "Desktop.h"
 #include "Errors.h"
 
 #include "Form_About.h"
+#include "Form_Audit.h"
 #include "Form_Convert.h"
 #include "Form_Inspect.h"
 #include "Form_Main.h"
@@ -17,6 +19,7 @@
 Forms::Forms(Desktop& desktop) : desktop_(desktop) {}
 
 Forms::~Forms() {
+    delete audit_.data();
     delete inspect_.data();
     delete patch_.data();
     delete about_.data();
@@ -78,12 +81,25 @@ Form_Inspect* Forms::Inspect() {
     return Shown(inspect_, desktop_, icon_);
 }
 
+Form_Audit* Forms::Audit() {
+    return Shown(audit_, desktop_, icon_);
+}
+
 bool Forms::OpenFiles(const QStringList& paths) {
     QStringList patches;
+    QStringList dats;
     QStringList images;
     for (const QString& given : paths) {
         const QString path = QDir::toNativeSeparators(QFileInfo(given).absoluteFilePath());
-        (Patch::IsPatchFile(path) ? patches : images) << path;
+        (Patch::IsPatchFile(path) ? patches : DatFile::IsDatFile(path) ? dats : images) << path;
+    }
+    if (!dats.isEmpty()) {
+        Form_Audit* window = Audit();
+        window->AddDats(dats);
+        window->AddSources(images);
+        if (!images.isEmpty())
+            window->Run();
+        return true;
     }
     if (patches.isEmpty()) {
         if (images.isEmpty())

@@ -8,6 +8,7 @@
 
 class Desktop;
 class Form_About;
+class Form_Audit;
 class Form_Convert;
 class Form_Main;
 class Form_Inspect;
@@ -29,6 +30,8 @@ public:
     // The inspection window, shown and brought to the front.
     Form_Inspect* Inspect();
     bool InspectLoaded() const { return !inspect_.isNull(); }
+    Form_Audit* Audit();
+    bool AuditLoaded() const { return !audit_.isNull(); }
 
     bool MainLoaded() const { return !main_.isNull(); }
     bool ConvertLoaded() const { return !convert_.isNull(); }
@@ -45,8 +48,9 @@ public:
     void Start();
 
     // Files given to the program (its command line, "Open with"): patches,
-    // with the image they go on, open the patch window filled in; images
-    // alone the inspection window. Whether a window took them.
+    // with the image they go on, open the patch window filled in; DAT files,
+    // with the folders and images they are for, the audit window, which
+    // runs; images alone the inspection window. Whether a window took them.
     bool OpenFiles(const QStringList& paths);
 
     // The language the windows speak, and the user's choice of another: kept
@@ -77,4 +81,5 @@ private:
     QPointer<Form_About> about_;
     QPointer<Form_Patch> patch_;
     QPointer<Form_Inspect> inspect_;
+    QPointer<Form_Audit> audit_;
 };

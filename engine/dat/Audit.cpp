@@ -54,6 +54,22 @@ QStringList OnceEach(const QStringList& paths, std::vector<SafeFile::FileId>* id
     return files;
 }
 
+QString ReadByAudit(const QString& path, const QStringList& dats, const QStringList& files,
+                    const std::vector<SafeFile::FileId>& ids) {
+    const SafeFile::FileId written = SafeFile::IdentityOf(path);
+    if (!written.IsValid())
+        return QString();
+    for (const QString& dat : dats)
+        if (dat != QLatin1String("-") && SafeFile::IdentityOf(dat) == written)
+            return QStringLiteral("it is the DAT file %1, which this run reads")
+                .arg(SafeFile::Quoted(dat));
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        if (ids[i] == written)
+            return QStringLiteral("it is %1, which this run audits")
+                .arg(SafeFile::Quoted(files.at(qsizetype(i))));
+    return QString();
+}
+
 Result Check(const DatFile::Index& index, const QStringList& files,
              RomInspector::InspectionThreads& threads,
              const RomInspector::StandardInput& standardInput, const QString& stdinName,

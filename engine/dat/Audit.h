@@ -88,6 +88,12 @@ private:
 // had twice or called a duplicate of itself; ids, beside them, say which.
 QStringList OnceEach(const QStringList& paths, std::vector<SafeFile::FileId>* ids);
 
+// Why a file an audit writes may not be at path: it is one of the DAT files
+// it reads, or one of the files it audits (ids beside them, as OnceEach gave
+// them); empty when it is neither.
+QString ReadByAudit(const QString& path, const QStringList& dats, const QStringList& files,
+                    const std::vector<SafeFile::FileId>& ids);
+
 // The audit of files against the DATs' index: each file inspected with both
 // forms hashed (a DAT may list a dump as its file is), its report handed to
 // seen too as it comes. Once stop is set, the files not yet begun are left

@@ -70,6 +70,16 @@ constexpr int MostWarnings = 10;
 
 } // namespace
 
+bool IsDatFile(const QString& path) {
+    const SafeFile::Source source(path);
+    if (!source.IsOpen() || SafeFile::IsFolder(path))
+        return false;
+    QByteArray head(int(std::min<std::int64_t>(source.Size(), 4096)), '\0');
+    if (head.isEmpty() || !source.ReadAt(0, head.data(), head.size()))
+        return false;
+    return head.contains("<datafile") || head.trimmed().toLower().startsWith("clrmamepro");
+}
+
 EngineError Index::Load(const QString& path) {
     using Code = EngineError::Code;
     const SafeFile::Source source(path);

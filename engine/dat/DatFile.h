@@ -40,6 +40,10 @@ private:
     bool unreadable_ = false;
 };
 
+// Whether a file is a DAT file by its start: a Logiqx XML document, or the
+// ClrMamePro text form (which Load refuses, saying why).
+bool IsDatFile(const QString& path);
+
 // What a DAT says of a file it lists.
 struct Rom {
     QString game;

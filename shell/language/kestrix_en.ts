@@ -81,6 +81,253 @@
     </message>
 </context>
 <context>
+    <name>Form_Audit</name>
+    <message>
+        <source>DAT files</source>
+        <translation>DAT files</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>Cartridge images</source>
+        <translation>Cartridge images</translation>
+    </message>
+    <message>
+        <source>Audit a collection</source>
+        <translation>Audit a collection</translation>
+    </message>
+    <message>
+        <source>&amp;DAT files:</source>
+        <translation>&amp;DAT files:</translation>
+    </message>
+    <message>
+        <source>F&amp;iles and folders:</source>
+        <translation>F&amp;iles and folders:</translation>
+    </message>
+    <message>
+        <source>S&amp;how:</source>
+        <translation>S&amp;how:</translation>
+    </message>
+    <message>
+        <source>Add D&amp;ATs...</source>
+        <translation>Add D&amp;ATs...</translation>
+    </message>
+    <message>
+        <source>Remo&amp;ve</source>
+        <translation>Remo&amp;ve</translation>
+    </message>
+    <message>
+        <source>Add fi&amp;les...</source>
+        <translation>Add fi&amp;les...</translation>
+    </message>
+    <message>
+        <source>Add f&amp;older...</source>
+        <translation>Add f&amp;older...</translation>
+    </message>
+    <message>
+        <source>R&amp;emove</source>
+        <translation>R&amp;emove</translation>
+    </message>
+    <message>
+        <source>Into &amp;subfolders</source>
+        <translation>Into &amp;subfolders</translation>
+    </message>
+    <message>
+        <source>&amp;Run</source>
+        <translation>&amp;Run</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>Files and folders</source>
+        <translation>Files and folders</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>Findings</source>
+        <translation>Findings</translation>
+    </message>
+    <message>
+        <source>Save &amp;fixdat...</source>
+        <translation>Save &amp;fixdat...</translation>
+    </message>
+    <message>
+        <source>A DAT of the games still missing (Ctrl+S)</source>
+        <translation>A DAT of the games still missing (Ctrl+S)</translation>
+    </message>
+    <message>
+        <source>Save re&amp;port...</source>
+        <translation>Save re&amp;port...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Game</source>
+        <translation>Game</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Layout</source>
+        <translation>Layout</translation>
+    </message>
+    <message>
+        <source>Match or reason</source>
+        <translation>Match or reason</translation>
+    </message>
+    <message>
+        <source>Add the DAT files to audit against.</source>
+        <translation>Add the DAT files to audit against.</translation>
+    </message>
+    <message>
+        <source>Add the files or folders to audit.</source>
+        <translation>Add the files or folders to audit.</translation>
+    </message>
+    <message>
+        <source>Reading the DAT files...</source>
+        <translation>Reading the DAT files...</translation>
+    </message>
+    <message>
+        <source>Cannot read the DAT file %1</source>
+        <translation>Cannot read the DAT file %1</translation>
+    </message>
+    <message>
+        <source>The audit was cancelled; nothing it found is shown.</source>
+        <translation>The audit was cancelled; nothing it found is shown.</translation>
+    </message>
+    <message>
+        <source>have</source>
+        <translation>have</translation>
+    </message>
+    <message>
+        <source>incomplete</source>
+        <translation>incomplete</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>missing</translation>
+    </message>
+    <message>
+        <source>bad dump</source>
+        <translation>bad dump</translation>
+    </message>
+    <message>
+        <source>never dumped</source>
+        <translation>never dumped</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <source>duplicate</source>
+        <translation>duplicate</translation>
+    </message>
+    <message>
+        <source>unreadable</source>
+        <translation>unreadable</translation>
+    </message>
+    <message>
+        <source>(a game with no name)</source>
+        <translation>(a game with no name)</translation>
+    </message>
+    <message>
+        <source>file as it is</source>
+        <translation>file as it is</translation>
+    </message>
+    <message>
+        <source>plain content</source>
+        <translation>plain content</translation>
+    </message>
+    <message>
+        <source>lacks %1</source>
+        <translation>lacks %1</translation>
+    </message>
+    <message>
+        <source>%1 games in the DAT files: %2 had, %3 incomplete, %4 missing, %5 bad dumps, %6 never dumped; %7 unknown files, %8 duplicates</source>
+        <translation>%1 games in the DAT files: %2 had, %3 incomplete, %4 missing, %5 bad dumps, %6 never dumped; %7 unknown files, %8 duplicates</translation>
+    </message>
+    <message>
+        <source>Have</source>
+        <translation>Have</translation>
+    </message>
+    <message>
+        <source>Incomplete</source>
+        <translation>Incomplete</translation>
+    </message>
+    <message>
+        <source>Missing</source>
+        <translation>Missing</translation>
+    </message>
+    <message>
+        <source>Bad dumps</source>
+        <translation>Bad dumps</translation>
+    </message>
+    <message>
+        <source>Never dumped</source>
+        <translation>Never dumped</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>Unknown</translation>
+    </message>
+    <message>
+        <source>Duplicates</source>
+        <translation>Duplicates</translation>
+    </message>
+    <message>
+        <source>Unreadable</source>
+        <translation>Unreadable</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>All</translation>
+    </message>
+    <message>
+        <source>DAT files (*.dat)</source>
+        <translation>DAT files (*.dat)</translation>
+    </message>
+    <message>
+        <source>Text files (*.txt)</source>
+        <translation>Text files (*.txt)</translation>
+    </message>
+    <message>
+        <source>JSON files (*.json)</source>
+        <translation>JSON files (*.json)</translation>
+    </message>
+    <message>
+        <source>The fixdat is saved as %1.</source>
+        <translation>The fixdat is saved as %1.</translation>
+    </message>
+    <message>
+        <source>Cannot save the report: %1</source>
+        <translation>Cannot save the report: %1</translation>
+    </message>
+    <message>
+        <source>The report is saved as %1.</source>
+        <translation>The report is saved as %1.</translation>
+    </message>
+</context>
+<context>
     <name>Form_Convert</name>
     <message>
         <source>Save files to...</source>
@@ -491,6 +738,10 @@
     <message>
         <source>&amp;Inspect files...</source>
         <translation>&amp;Inspect files...</translation>
+    </message>
+    <message>
+        <source>&amp;Audit a collection...</source>
+        <translation>&amp;Audit a collection...</translation>
     </message>
 </context>
 <context>

@@ -81,6 +81,253 @@
     </message>
 </context>
 <context>
+    <name>Form_Audit</name>
+    <message>
+        <source>DAT files</source>
+        <translation>DAT 文件</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>所有文件</translation>
+    </message>
+    <message>
+        <source>Cartridge images</source>
+        <translation>卡带映像</translation>
+    </message>
+    <message>
+        <source>Audit a collection</source>
+        <translation>核对收藏</translation>
+    </message>
+    <message>
+        <source>&amp;DAT files:</source>
+        <translation>DAT 文件(&amp;D):</translation>
+    </message>
+    <message>
+        <source>F&amp;iles and folders:</source>
+        <translation>文件和文件夹(&amp;I):</translation>
+    </message>
+    <message>
+        <source>S&amp;how:</source>
+        <translation>显示(&amp;H):</translation>
+    </message>
+    <message>
+        <source>Add D&amp;ATs...</source>
+        <translation>添加 DAT(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>Remo&amp;ve</source>
+        <translation>移除(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Add fi&amp;les...</source>
+        <translation>添加文件(&amp;L)...</translation>
+    </message>
+    <message>
+        <source>Add f&amp;older...</source>
+        <translation>添加文件夹(&amp;O)...</translation>
+    </message>
+    <message>
+        <source>R&amp;emove</source>
+        <translation>移除(&amp;E)</translation>
+    </message>
+    <message>
+        <source>Into &amp;subfolders</source>
+        <translation>包括子文件夹(&amp;S)</translation>
+    </message>
+    <message>
+        <source>&amp;Run</source>
+        <translation>运行(&amp;R)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>取消(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Files and folders</source>
+        <translation>文件和文件夹</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>显示</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>进度</translation>
+    </message>
+    <message>
+        <source>Findings</source>
+        <translation>核对结果</translation>
+    </message>
+    <message>
+        <source>Save &amp;fixdat...</source>
+        <translation>保存缺失清单(&amp;F)...</translation>
+    </message>
+    <message>
+        <source>A DAT of the games still missing (Ctrl+S)</source>
+        <translation>列出仍缺少的游戏的 DAT 文件 (Ctrl+S)</translation>
+    </message>
+    <message>
+        <source>Save re&amp;port...</source>
+        <translation>保存报告(&amp;P)...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Game</source>
+        <translation>游戏</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>Layout</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>Match or reason</source>
+        <translation>匹配方式或原因</translation>
+    </message>
+    <message>
+        <source>Add the DAT files to audit against.</source>
+        <translation>请添加用来核对的 DAT 文件。</translation>
+    </message>
+    <message>
+        <source>Add the files or folders to audit.</source>
+        <translation>请添加要核对的文件或文件夹。</translation>
+    </message>
+    <message>
+        <source>Reading the DAT files...</source>
+        <translation>正在读取 DAT 文件...</translation>
+    </message>
+    <message>
+        <source>Cannot read the DAT file %1</source>
+        <translation>无法读取 DAT 文件 %1</translation>
+    </message>
+    <message>
+        <source>The audit was cancelled; nothing it found is shown.</source>
+        <translation>核对已取消；不显示任何结果。</translation>
+    </message>
+    <message>
+        <source>have</source>
+        <translation>已有</translation>
+    </message>
+    <message>
+        <source>incomplete</source>
+        <translation>不完整</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>缺少</translation>
+    </message>
+    <message>
+        <source>bad dump</source>
+        <translation>坏转储</translation>
+    </message>
+    <message>
+        <source>never dumped</source>
+        <translation>从未转储</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>duplicate</source>
+        <translation>重复</translation>
+    </message>
+    <message>
+        <source>unreadable</source>
+        <translation>无法读取</translation>
+    </message>
+    <message>
+        <source>(a game with no name)</source>
+        <translation>（无名游戏）</translation>
+    </message>
+    <message>
+        <source>file as it is</source>
+        <translation>文件原样</translation>
+    </message>
+    <message>
+        <source>plain content</source>
+        <translation>普通内容</translation>
+    </message>
+    <message>
+        <source>lacks %1</source>
+        <translation>缺少 %1</translation>
+    </message>
+    <message>
+        <source>%1 games in the DAT files: %2 had, %3 incomplete, %4 missing, %5 bad dumps, %6 never dumped; %7 unknown files, %8 duplicates</source>
+        <translation>DAT 文件中共 %1 个游戏：已有 %2 个，不完整 %3 个，缺少 %4 个，坏转储 %5 个，从未转储 %6 个；未知文件 %7 个，重复 %8 个</translation>
+    </message>
+    <message>
+        <source>Have</source>
+        <translation>已有</translation>
+    </message>
+    <message>
+        <source>Incomplete</source>
+        <translation>不完整</translation>
+    </message>
+    <message>
+        <source>Missing</source>
+        <translation>缺少</translation>
+    </message>
+    <message>
+        <source>Bad dumps</source>
+        <translation>坏转储</translation>
+    </message>
+    <message>
+        <source>Never dumped</source>
+        <translation>从未转储</translation>
+    </message>
+    <message>
+        <source>Unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>Duplicates</source>
+        <translation>重复</translation>
+    </message>
+    <message>
+        <source>Unreadable</source>
+        <translation>无法读取</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>全部</translation>
+    </message>
+    <message>
+        <source>DAT files (*.dat)</source>
+        <translation>DAT 文件 (*.dat)</translation>
+    </message>
+    <message>
+        <source>Text files (*.txt)</source>
+        <translation>文本文件 (*.txt)</translation>
+    </message>
+    <message>
+        <source>JSON files (*.json)</source>
+        <translation>JSON 文件 (*.json)</translation>
+    </message>
+    <message>
+        <source>The fixdat is saved as %1.</source>
+        <translation>缺失清单已保存为 %1。</translation>
+    </message>
+    <message>
+        <source>Cannot save the report: %1</source>
+        <translation>无法保存报告：%1</translation>
+    </message>
+    <message>
+        <source>The report is saved as %1.</source>
+        <translation>报告已保存为 %1。</translation>
+    </message>
+</context>
+<context>
     <name>Form_Convert</name>
     <message>
         <source>Save files to...</source>
@@ -491,6 +738,10 @@
     <message>
         <source>&amp;Inspect files...</source>
         <translation>检查文件(&amp;I)...</translation>
+    </message>
+    <message>
+        <source>&amp;Audit a collection...</source>
+        <translation>核对收藏(&amp;A)...</translation>
     </message>
 </context>
 <context>

@@ -5,6 +5,7 @@
 #include "FolderList.h"
 #include "FormLoad.h"
 #include "Form_About.h"
+#include "Form_Audit.h"
 #include "Form_Convert.h"
 #include "Form_Inspect.h"
 #include "Form_Main.h"
@@ -503,6 +504,8 @@ void tst_FormMain::OpenEverything() {
     main->Menu_Inspect->trigger();
     forms_->Inspect()->AddFiles({file});
     QTRY_VERIFY(forms_->Inspect()->ReportText().contains(QStringLiteral("size")));
+    main->Menu_Audit->trigger();
+    forms_->Audit()->AddSources({file});
 }
 
 QStringList tst_FormMain::WindowTexts() {
@@ -510,7 +513,7 @@ QStringList tst_FormMain::WindowTexts() {
     for (QWidget* window :
          {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
           static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch()),
-          static_cast<QWidget*>(forms_->Inspect())}) {
+          static_cast<QWidget*>(forms_->Inspect()), static_cast<QWidget*>(forms_->Audit())}) {
         texts << window->windowTitle();
         for (QWidget* w : window->findChildren<QWidget*>()) {
             texts << w->toolTip() << w->accessibleName() << w->accessibleDescription();
@@ -657,7 +660,7 @@ void tst_FormMain::everyControlNamedAndFitting() {
     for (QWidget* window :
          {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
           static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch()),
-          static_cast<QWidget*>(forms_->Inspect())}) {
+          static_cast<QWidget*>(forms_->Inspect()), static_cast<QWidget*>(forms_->Audit())}) {
         // The controls: buttons, the list, the drive and folder lists, the
         // path and the progress bar.
         for (QWidget* w : window->findChildren<QWidget*>()) {

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QList>
+#include <QPair>
 #include <QPointer>
 #include <QWidget>
 
@@ -72,6 +73,20 @@ public:
     QStringList folders;
     QString ChooseFolder(const QString&, QWidget*) override {
         return folders.isEmpty() ? QString() : folders.takeFirst();
+    }
+
+    // Names the save question returns in turn, each with the filter chosen
+    // (the first when none); an empty queue cancels.
+    QList<QPair<QString, QString>> saves;
+    QString ChooseSaveFile(const QString&, const QString& filters, QString* filter,
+                           QWidget*) override {
+        if (saves.isEmpty())
+            return QString();
+        const QPair<QString, QString> save = saves.takeFirst();
+        if (filter)
+            *filter =
+                save.second.isEmpty() ? filters.section(QStringLiteral(";;"), 0, 0) : save.second;
+        return save.first;
     }
 
     void DoEvents() override {

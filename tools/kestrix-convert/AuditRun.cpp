@@ -20,19 +20,12 @@ QString FixdatRefused(const Arguments& a, const QStringList& files,
                    ? QStringLiteral("something of that name is there (use --overwrite to replace "
                                     "it)")
                    : QString();
-    auto same = [&](const QString& path) {
-        return path != QLatin1String("-") && SafeFile::IdentityOf(path) == fixdat;
-    };
-    for (const QString& dat : a.dats)
-        if (same(dat))
-            return QStringLiteral("it is the DAT file %1, which this run reads").arg(Quoted(dat));
-    if (a.filesFromSet && same(a.filesFrom))
+    if (const QString why = Audit::ReadByAudit(a.fixdat, a.dats, files, ids); !why.isEmpty())
+        return why;
+    if (a.filesFromSet && a.filesFrom != QLatin1String("-") &&
+        SafeFile::IdentityOf(a.filesFrom) == fixdat)
         return QStringLiteral("it is the list of files %1, which this run reads")
             .arg(Quoted(a.filesFrom));
-    for (std::size_t i = 0; i < ids.size(); ++i)
-        if (ids[i] == fixdat)
-            return QStringLiteral("it is %1, which this run audits")
-                .arg(Quoted(files.at(qsizetype(i))));
     if (!a.overwrite)
         return QStringLiteral("it already exists (use --overwrite to replace it)");
     return QString();

@@ -1,0 +1,601 @@
+#include "Form_Audit.h"
+
+#include "Audit.h"
+#include "AuditReport.h"
+#include "DatFile.h"
+#include "Desktop.h"
+#include "FolderWalk.h"
+#include "OffThread.h"
+#include "SafeFile.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTimer>
+#include <QTreeView>
+#include <QUrl>
+
+#include <algorithm>
+#include <atomic>
+
+// What a run and the window share while it runs.
+struct Form_Audit::Progress {
+    std::atomic<int> total{-1}; // files to read, once the folders are walked
+    std::atomic<int> done{0};
+    std::atomic<bool> stop{false};
+};
+
+// What a run found, and what it read to find it.
+struct Form_Audit::Outcome {
+    std::shared_ptr<DatFile::Index> index = std::make_shared<DatFile::Index>();
+    Audit::Result result;
+    QStringList dats;
+    QStringList files;
+    std::vector<SafeFile::FileId> ids;
+    QStringList unreachable; // folders and entries the walk could not read
+    EngineError datError;
+    bool cancelled = false;
+};
+
+namespace {
+
+using Kind = Form_Audit::Kind;
+constexpr int KindRole = Qt::UserRole;
+constexpr int Kinds = int(Kind::Unreadable) + 1;
+
+// The run, on a thread of its own: the DAT files read, the folders walked
+// (into their folders too when recursive), then the engine's audit.
+std::shared_ptr<const Form_Audit::Outcome> AuditRun(const QStringList& dats,
+                                                    const QStringList& sources, bool recursive,
+                                                    Form_Audit::Progress& progress) {
+    auto out = std::make_shared<Form_Audit::Outcome>();
+    out->dats = dats;
+    for (const QString& dat : dats)
+        if (out->datError = out->index->Load(dat); out->datError.Failed())
+            return out;
+    QStringList paths;
+    FolderWalk walk;
+    walk.file = [&paths](const QString& path, const QString&, const QString&) {
+        paths << path;
+        return true;
+    };
+    walk.leaves = [recursive](const QString&) { return !recursive; };
+    walk.unread = [&out](const EngineError& error) { out->unreachable << error.Text(); };
+    walk.unreachable = [&out](const QString& path, const QString& why) {
+        out->unreachable << SafeFile::Quoted(path) + QStringLiteral(": ") + why;
+    };
+    for (const QString& source : sources) {
+        if (progress.stop)
+            break;
+        if (SafeFile::IsFolder(source))
+            walk.Walk(source);
+        else
+            paths << source;
+    }
+    out->files = Audit::OnceEach(paths, &out->ids);
+    progress.total = int(out->files.size());
+    RomInspector::InspectionThreads threads(0);
+    qsizetype next = 0;
+    out->result = Audit::Check(
+        *out->index, out->files, threads, {}, {},
+        [&](const RomInspector::Report& report) {
+            // Reports come in the files' order, an archive's one per entry.
+            while (next < out->files.size() && report.file != out->files.at(next) &&
+                   !report.file.startsWith(out->files.at(next) + QLatin1Char(':')))
+                ++next;
+            progress.done = int(std::min(next + 1, out->files.size()));
+        },
+        &progress.stop);
+    out->cancelled = progress.stop;
+    return out;
+}
+
+QString Native(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+Form_Audit::Form_Audit(Desktop& desktop, QWidget* parent)
+    : QDialog(parent, Qt::Window), desktop_(desktop) {
+    setObjectName(QStringLiteral("Form_Audit"));
+    setAcceptDrops(true);
+    timer_ = new QTimer(this);
+    timer_->setInterval(100);
+    LayOut();
+    Connect();
+    Retranslate();
+    UpdateActions();
+}
+
+Form_Audit::~Form_Audit() {
+    if (running_)
+        running_->stop = true;
+}
+
+void Form_Audit::LayOut() {
+    auto named = [this](auto* widget, const char* name) {
+        widget->setObjectName(QString::fromLatin1(name));
+        widget->setParent(this);
+        return widget;
+    };
+    List_Dats = named(new QListWidget, "List_Dats");
+    List_Dats->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Button_AddDats = named(new QPushButton, "Button_AddDats");
+    Button_RemoveDats = named(new QPushButton, "Button_RemoveDats");
+    List_Sources = named(new QListWidget, "List_Sources");
+    List_Sources->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Button_AddFiles = named(new QPushButton, "Button_AddFiles");
+    Button_AddFolder = named(new QPushButton, "Button_AddFolder");
+    Button_RemoveSources = named(new QPushButton, "Button_RemoveSources");
+    Check_Recursive = named(new QCheckBox, "Check_Recursive");
+    Check_Recursive->setChecked(true);
+    Button_Run = named(new QPushButton, "Button_Run");
+    Button_Run->setDefault(true);
+    Button_Cancel = named(new QPushButton, "Button_Cancel");
+    Progress_Audit = named(new QProgressBar, "Progress_Audit");
+    Progress_Audit->setRange(0, 1);
+    Progress_Audit->setValue(0);
+    Combo_Filter = named(new QComboBox, "Combo_Filter");
+    for (int i = 0; i <= Kinds; ++i)
+        Combo_Filter->addItem(QString());
+    auto* model = new QStandardItemModel(0, 5, this);
+    auto* filter = new QSortFilterProxyModel(this);
+    filter->setSourceModel(model);
+    filter->setFilterRole(KindRole);
+    filter->setFilterKeyColumn(0);
+    Table_Findings = named(new QTreeView, "Table_Findings");
+    Table_Findings->setModel(filter);
+    Table_Findings->setRootIsDecorated(false);
+    Table_Findings->setUniformRowHeights(true);
+    Table_Findings->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Table_Findings->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    Label_Counts = named(new QLabel, "Label_Counts");
+    Label_Counts->setWordWrap(true);
+    Label_Result = named(new QLabel, "Label_Result");
+    Label_Result->setWordWrap(true);
+    Label_Result->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    Button_SaveFixdat = named(new QPushButton, "Button_SaveFixdat");
+    Button_SaveReport = named(new QPushButton, "Button_SaveReport");
+    Button_Close = named(new QPushButton, "Button_Close");
+
+    auto* grid = new QGridLayout(this);
+    auto* datLabel = named(new QLabel, "Label_Dats");
+    datLabel->setBuddy(List_Dats);
+    auto* sourceLabel = named(new QLabel, "Label_Sources");
+    sourceLabel->setBuddy(List_Sources);
+    grid->addWidget(datLabel, 0, 0);
+    grid->addWidget(sourceLabel, 0, 1);
+    grid->addWidget(List_Dats, 1, 0);
+    grid->addWidget(List_Sources, 1, 1);
+    auto* datButtons = new QHBoxLayout;
+    datButtons->addWidget(Button_AddDats);
+    datButtons->addWidget(Button_RemoveDats);
+    datButtons->addStretch();
+    grid->addLayout(datButtons, 2, 0);
+    auto* sourceButtons = new QHBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{Button_AddFiles, Button_AddFolder,
+                                                      Button_RemoveSources, Check_Recursive})
+        sourceButtons->addWidget(w);
+    sourceButtons->addStretch();
+    grid->addLayout(sourceButtons, 2, 1);
+    auto* run = new QHBoxLayout;
+    run->addWidget(Button_Run);
+    run->addWidget(Button_Cancel);
+    run->addWidget(Progress_Audit, 1);
+    grid->addLayout(run, 3, 0, 1, 2);
+    auto* filterRow = new QHBoxLayout;
+    auto* filterLabel = named(new QLabel, "Label_Filter");
+    filterLabel->setBuddy(Combo_Filter);
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(Combo_Filter);
+    filterRow->addWidget(Label_Counts, 1);
+    grid->addLayout(filterRow, 4, 0, 1, 2);
+    grid->addWidget(Table_Findings, 5, 0, 1, 2);
+    grid->addWidget(Label_Result, 6, 0, 1, 2);
+    auto* save = new QHBoxLayout;
+    save->addWidget(Button_SaveFixdat);
+    save->addWidget(Button_SaveReport);
+    save->addStretch();
+    save->addWidget(Button_Close);
+    grid->addLayout(save, 7, 0, 1, 2);
+    grid->setRowStretch(1, 1);
+    grid->setRowStretch(5, 3);
+    resize(820, 620);
+}
+
+void Form_Audit::Connect() {
+    connect(Button_AddDats, &QPushButton::clicked, this, [this] {
+        AddDats(desktop_.ChooseFiles(tr("DAT files") + QStringLiteral("|*.dat;*.xml|") +
+                                         tr("All files") + QStringLiteral("|*.*"),
+                                     true, this));
+    });
+    connect(Button_AddFiles, &QPushButton::clicked, this, [this] {
+        AddSources(desktop_.ChooseFiles(
+            tr("Cartridge images") + QStringLiteral("|*.bin;*.smd;*.md;*.gen;*.zip;*.7z;*.gz|") +
+                tr("All files") + QStringLiteral("|*.*"),
+            true, this));
+    });
+    connect(Button_AddFolder, &QPushButton::clicked, this, [this] {
+        const QString folder = desktop_.ChooseFolder(QDir::currentPath(), this);
+        if (!folder.isEmpty())
+            AddSources({folder});
+    });
+    for (auto [button, list] :
+         {std::pair{Button_RemoveDats, List_Dats}, std::pair{Button_RemoveSources, List_Sources}})
+        connect(button, &QPushButton::clicked, this, [this, list = list] {
+            qDeleteAll(list->selectedItems());
+            UpdateActions();
+        });
+    connect(Button_Run, &QPushButton::clicked, this, &Form_Audit::Run);
+    connect(Button_Cancel, &QPushButton::clicked, this, &Form_Audit::Cancel);
+    connect(Combo_Filter, &QComboBox::currentIndexChanged, this, &Form_Audit::ShowOnly);
+    connect(Button_SaveFixdat, &QPushButton::clicked, this, &Form_Audit::ChooseFixdat);
+    connect(new QShortcut(QKeySequence::Save, this), &QShortcut::activated, this, [this] {
+        if (Button_SaveFixdat->isEnabled())
+            ChooseFixdat();
+    });
+    connect(Button_SaveReport, &QPushButton::clicked, this, &Form_Audit::ChooseReport);
+    connect(Button_Close, &QPushButton::clicked, this, &QWidget::close);
+    connect(timer_, &QTimer::timeout, this, &Form_Audit::ShowProgress);
+}
+
+void Form_Audit::Retranslate() {
+    setWindowTitle(tr("Audit a collection"));
+    findChild<QLabel*>(QStringLiteral("Label_Dats"))->setText(tr("&DAT files:"));
+    findChild<QLabel*>(QStringLiteral("Label_Sources"))->setText(tr("F&iles and folders:"));
+    findChild<QLabel*>(QStringLiteral("Label_Filter"))->setText(tr("S&how:"));
+    Button_AddDats->setText(tr("Add D&ATs..."));
+    Button_RemoveDats->setText(tr("Remo&ve"));
+    Button_AddFiles->setText(tr("Add fi&les..."));
+    Button_AddFolder->setText(tr("Add f&older..."));
+    Button_RemoveSources->setText(tr("R&emove"));
+    Check_Recursive->setText(tr("Into &subfolders"));
+    Button_Run->setText(tr("&Run"));
+    Button_Cancel->setText(tr("&Cancel"));
+    List_Dats->setAccessibleName(tr("DAT files"));
+    List_Sources->setAccessibleName(tr("Files and folders"));
+    Combo_Filter->setAccessibleName(tr("Show"));
+    Progress_Audit->setAccessibleName(tr("Progress"));
+    Table_Findings->setAccessibleName(tr("Findings"));
+    Button_SaveFixdat->setText(tr("Save &fixdat..."));
+    Button_SaveFixdat->setAccessibleDescription(tr("A DAT of the games still missing (Ctrl+S)"));
+    Button_SaveReport->setText(tr("Save re&port..."));
+    Button_Close->setText(tr("Close"));
+    auto* model = static_cast<QStandardItemModel*>(
+        static_cast<QSortFilterProxyModel*>(Table_Findings->model())->sourceModel());
+    model->setHorizontalHeaderLabels(
+        {tr("Status"), tr("Game"), tr("File"), tr("Layout"), tr("Match or reason")});
+    if (outcome_)
+        FillTable();
+    ShowCounts();
+}
+
+void Form_Audit::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LanguageChange)
+        Retranslate();
+    QDialog::changeEvent(event);
+}
+
+// --- what to audit -----------------------------------------------------------
+
+void Form_Audit::AddTo(QListWidget* list, const QStringList& paths) {
+    for (const QString& given : paths) {
+        const QString path = Native(QFileInfo(given).absoluteFilePath());
+        if (list->findItems(path, Qt::MatchExactly).isEmpty())
+            list->addItem(path);
+    }
+    UpdateActions();
+}
+
+void Form_Audit::AddDats(const QStringList& paths) {
+    AddTo(List_Dats, paths);
+}
+
+void Form_Audit::AddSources(const QStringList& paths) {
+    AddTo(List_Sources, paths);
+}
+
+QStringList Form_Audit::Dats() const {
+    QStringList paths;
+    for (int i = 0; i < List_Dats->count(); ++i)
+        paths << List_Dats->item(i)->text();
+    return paths;
+}
+
+QStringList Form_Audit::Sources() const {
+    QStringList paths;
+    for (int i = 0; i < List_Sources->count(); ++i)
+        paths << List_Sources->item(i)->text();
+    return paths;
+}
+
+void Form_Audit::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls() && !Busy())
+        event->acceptProposedAction();
+}
+
+void Form_Audit::dropEvent(QDropEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        if (DatFile::IsDatFile(path))
+            AddDats({path});
+        else if (QFileInfo::exists(path))
+            AddSources({path});
+    }
+    event->acceptProposedAction();
+}
+
+// --- the run -----------------------------------------------------------------
+
+void Form_Audit::Run() {
+    if (Busy())
+        return;
+    if (List_Dats->count() == 0 || List_Sources->count() == 0) {
+        Label_Result->setText(List_Dats->count() == 0 ? tr("Add the DAT files to audit against.")
+                                                      : tr("Add the files or folders to audit."));
+        return;
+    }
+    auto progress = std::make_shared<Progress>();
+    running_ = progress;
+    Label_Result->setText(tr("Reading the DAT files..."));
+    UpdateActions();
+    ShowProgress();
+    timer_->start();
+    const QStringList dats = Dats();
+    const QStringList sources = Sources();
+    const bool recursive = Check_Recursive->isChecked();
+    using Result = std::shared_ptr<const Outcome>;
+    OffThread::Start<Result>(
+        this,
+        [dats, sources, recursive, progress] {
+            return AuditRun(dats, sources, recursive, *progress);
+        },
+        [this](const Result& outcome) { ShowOutcome(outcome); });
+}
+
+void Form_Audit::Cancel() {
+    if (running_)
+        running_->stop = true;
+}
+
+void Form_Audit::ShowProgress() {
+    if (!running_)
+        return;
+    const int total = running_->total;
+    if (total < 0) {
+        Progress_Audit->setRange(0, 0); // reading the DATs, walking the folders
+        return;
+    }
+    if (Label_Result->text() == tr("Reading the DAT files..."))
+        Label_Result->clear();
+    Progress_Audit->setRange(0, std::max(total, 1));
+    Progress_Audit->setValue(running_->done);
+}
+
+void Form_Audit::ShowOutcome(const std::shared_ptr<const Outcome>& outcome) {
+    timer_->stop();
+    running_.reset();
+    Progress_Audit->setRange(0, 1);
+    Progress_Audit->setValue(0);
+    QStringList told = outcome->unreachable;
+    if (outcome->datError.Failed()) {
+        told.prepend(tr("Cannot read the DAT file %1").arg(outcome->datError.Text()));
+    } else if (outcome->cancelled) {
+        told.prepend(tr("The audit was cancelled; nothing it found is shown."));
+    } else {
+        outcome_ = outcome;
+        Progress_Audit->setValue(1);
+        told = outcome->index->Warnings() + told;
+        FillTable();
+    }
+    ShowCounts();
+    Label_Result->setText(told.join(QLatin1Char('\n')));
+    UpdateActions();
+    emit Audited();
+    if (closeWhenDone_)
+        close();
+}
+
+// The findings, a row each, in the order the command line tells them.
+void Form_Audit::FillTable() {
+    auto* filter = static_cast<QSortFilterProxyModel*>(Table_Findings->model());
+    auto* model = static_cast<QStandardItemModel*>(filter->sourceModel());
+    model->removeRows(0, model->rowCount());
+    if (!outcome_)
+        return;
+    const DatFile::Index& index = *outcome_->index;
+    const Audit::Result& r = outcome_->result;
+    const QString kindNames[Kinds] = {tr("have"),      tr("incomplete"),   tr("missing"),
+                                      tr("bad dump"),  tr("never dumped"), tr("unknown"),
+                                      tr("duplicate"), tr("unreadable")};
+    auto gameName = [&](int game) {
+        const QString& name = index.Games()[std::size_t(game)].name;
+        return name.isEmpty() ? tr("(a game with no name)") : name;
+    };
+    auto row = [&](Kind kind, const QString& game, const QString& file, const QString& layout,
+                   const QString& detail) {
+        QList<QStandardItem*> items;
+        for (const QString& text : {kindNames[int(kind)], game, file, layout, detail}) {
+            auto* item = new QStandardItem(text);
+            item->setToolTip(text);
+            items << item;
+        }
+        items.first()->setData(QString::number(int(kind)), KindRole);
+        model->appendRow(items);
+    };
+    for (const Audit::Have& have : r.have)
+        row(Kind::Have, gameName(index.RomAt(have.rom).gameIndex), Native(have.file),
+            LayoutName(have.layout),
+            have.form == DatFile::Form::Raw ? tr("file as it is") : tr("plain content"));
+    for (const Audit::Incomplete& game : r.incomplete) {
+        QStringList lacks;
+        for (const int rom : game.roms)
+            lacks << index.RomAt(rom).name;
+        row(Kind::Incomplete, gameName(game.game), QString(), QString(),
+            tr("lacks %1").arg(lacks.join(QStringLiteral(", "))));
+    }
+    for (const int game : r.missing)
+        row(Kind::Missing, gameName(game), QString(), QString(), QString());
+    for (const Audit::Bad& bad : r.bad)
+        row(Kind::BadDump, gameName(bad.game), Native(bad.file), QString(), bad.why);
+    for (const int game : r.undumped)
+        row(Kind::NeverDumped, gameName(game), QString(), QString(), QString());
+    for (const QString& file : r.unknown)
+        row(Kind::Unknown, QString(), Native(file), QString(), QString());
+    for (const Audit::Duplicate& d : r.duplicates) {
+        QStringList files;
+        for (const QString& file : d.files)
+            files << Native(file);
+        row(Kind::Duplicate, gameName(index.RomAt(d.rom).gameIndex),
+            files.join(QStringLiteral(", ")), QString(), QString());
+    }
+    for (const Audit::Unreadable& u : r.unreadable)
+        row(Kind::Unreadable, QString(), Native(u.file), QString(), u.why.Text());
+    Table_Findings->header()->setSectionResizeMode(QHeaderView::Interactive);
+    const int widths[] = {90, 210, 300, 60};
+    for (int column = 0; column < 4; ++column)
+        Table_Findings->header()->resizeSection(column, widths[column]);
+}
+
+void Form_Audit::ShowOnly(int filter) {
+    auto* proxy = static_cast<QSortFilterProxyModel*>(Table_Findings->model());
+    proxy->setFilterRegularExpression(filter <= 0 ? QString()
+                                                  : QStringLiteral("^%1$").arg(filter - 1));
+}
+
+void Form_Audit::ShowCounts() {
+    int counts[Kinds] = {};
+    if (outcome_) {
+        const Audit::Result& r = outcome_->result;
+        const std::size_t sizes[Kinds] = {r.have.size(),       r.incomplete.size(),
+                                          r.missing.size(),    r.bad.size(),
+                                          r.undumped.size(),   std::size_t(r.unknown.size()),
+                                          r.duplicates.size(), r.unreadable.size()};
+        for (int i = 0; i < Kinds; ++i)
+            counts[i] = int(sizes[i]);
+        Label_Counts->setText(
+            tr("%1 games in the DAT files: %2 had, %3 incomplete, %4 missing, %5 bad dumps, %6 "
+               "never dumped; %7 unknown files, %8 duplicates")
+                .arg(outcome_->index->Games().size())
+                .arg(r.gamesHad.size())
+                .arg(r.incomplete.size())
+                .arg(r.missing.size())
+                .arg(r.bad.size())
+                .arg(r.undumped.size())
+                .arg(r.unknown.size())
+                .arg(r.duplicates.size()));
+    } else {
+        Label_Counts->clear();
+    }
+    const QString names[Kinds] = {tr("Have"),       tr("Incomplete"),   tr("Missing"),
+                                  tr("Bad dumps"),  tr("Never dumped"), tr("Unknown"),
+                                  tr("Duplicates"), tr("Unreadable")};
+    int all = 0;
+    for (int i = 0; i < Kinds; ++i) {
+        Combo_Filter->setItemText(i + 1, QStringLiteral("%1 (%2)").arg(names[i]).arg(counts[i]));
+        all += counts[i];
+    }
+    Combo_Filter->setItemText(0, QStringLiteral("%1 (%2)").arg(tr("All")).arg(all));
+}
+
+// --- saving ------------------------------------------------------------------
+
+void Form_Audit::ChooseFixdat() {
+    if (!outcome_ || Busy())
+        return;
+    const QFileInfo first(outcome_->dats.constFirst());
+    const QString start =
+        first.dir().filePath(first.completeBaseName() + QStringLiteral(" (fixdat).dat"));
+    QString filter;
+    const QString path =
+        desktop_.ChooseSaveFile(Native(start), tr("DAT files (*.dat)"), &filter, this);
+    if (!path.isEmpty())
+        SaveFixdat(path);
+}
+
+void Form_Audit::ChooseReport() {
+    if (!outcome_ || Busy())
+        return;
+    const QString text = tr("Text files (*.txt)");
+    const QString json = tr("JSON files (*.json)");
+    const QString start =
+        QFileInfo(outcome_->dats.constFirst()).dir().filePath(QStringLiteral("audit.txt"));
+    QString filter;
+    const QString path =
+        desktop_.ChooseSaveFile(Native(start), text + QStringLiteral(";;") + json, &filter, this);
+    if (!path.isEmpty())
+        SaveReport(path,
+                   filter == json || path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive));
+}
+
+bool Form_Audit::SaveFixdat(const QString& path) {
+    if (!outcome_)
+        return false;
+    EngineError error;
+    if (const QString why =
+            Audit::ReadByAudit(path, outcome_->dats, outcome_->files, outcome_->ids);
+        !why.isEmpty())
+        error = EngineError(EngineError::Code::FixdatFailed, why, path);
+    else
+        error = Audit::WriteFixdat(*outcome_->index, outcome_->result.Wanted(*outcome_->index),
+                                   path, true);
+    Label_Result->setText(error.Failed() ? error.Text()
+                                         : tr("The fixdat is saved as %1.").arg(Native(path)));
+    return !error.Failed();
+}
+
+bool Form_Audit::SaveReport(const QString& path, bool json) {
+    if (!outcome_)
+        return false;
+    const QString why = Audit::ReadByAudit(path, outcome_->dats, outcome_->files, outcome_->ids);
+    const EngineError error =
+        !why.isEmpty() ? EngineError(EngineError::Code::WriteFailed, why, path)
+                       : SafeFile::WriteFile(
+                             path,
+                             json ? Audit::JsonReport(*outcome_->index, outcome_->result)
+                                  : Audit::TextReport(*outcome_->index, outcome_->result).toUtf8(),
+                             SafeFile::Existing::ReplaceAny);
+    Label_Result->setText(error.Failed() ? tr("Cannot save the report: %1").arg(error.Text())
+                                         : tr("The report is saved as %1.").arg(Native(path)));
+    return !error.Failed();
+}
+
+void Form_Audit::UpdateActions() {
+    const bool idle = !Busy();
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             Button_AddDats, Button_RemoveDats, Button_AddFiles, Button_AddFolder,
+             Button_RemoveSources, Check_Recursive, List_Dats, List_Sources})
+        w->setEnabled(idle);
+    Button_Run->setEnabled(idle);
+    Button_Cancel->setEnabled(!idle);
+    Button_SaveFixdat->setEnabled(idle && outcome_);
+    Button_SaveReport->setEnabled(idle && outcome_);
+}
+
+void Form_Audit::closeEvent(QCloseEvent* event) {
+    // A run ends first: it is told to stop, and the window closes when it has.
+    if (Busy()) {
+        Cancel();
+        closeWhenDone_ = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
