@@ -3,6 +3,7 @@
 #include "Archive.h"
 #include "ConversionJob.h"
 #include "DatFile.h"
+#include "DatLoad.h"
 #include "Desktop.h"
 #include "ListInspector.h"
 #include "MsgBox.h"
@@ -215,34 +216,21 @@ void Form_Inspect::AddFiles(const QStringList& paths) {
 }
 
 void Form_Inspect::LoadDats(const QStringList& paths) {
-    struct Loaded {
-        std::shared_ptr<DatFile::Index> index;
-        EngineError error;
-    };
     Label_Result->clear();
-    OffThread::Start<Loaded>(
-        this,
-        [paths] {
-            Loaded loaded{std::make_shared<DatFile::Index>(), {}};
-            for (const QString& path : paths)
-                if (loaded.error = loaded.index->Load(path); loaded.error.Failed())
-                    break;
-            return loaded;
-        },
-        [this](const Loaded& loaded) {
-            if (loaded.error.Failed()) {
-                Label_Result->setText(tr("Cannot read the DAT file %1").arg(loaded.error.Text()));
-            } else {
-                dats_ = loaded.index;
-                Label_Result->setText(loaded.index->Warnings().join(QLatin1Char('\n')));
-                // Read again: a DAT may list a dump as its file is.
-                inspector_->SetRawFingerprints(true);
-                for (const QString& path : std::as_const(files_))
-                    inspector_->Forget(path);
-                inspector_->Want(files_);
-            }
-            emit DatsLoaded();
-        });
+    DatLoad::Start(this, paths, [this](const DatLoad::Loaded& loaded) {
+        if (loaded.error.Failed()) {
+            Label_Result->setText(tr("Cannot read the DAT file %1").arg(loaded.error.Text()));
+        } else {
+            dats_ = loaded.index;
+            Label_Result->setText(loaded.index->Warnings().join(QLatin1Char('\n')));
+            // Read again: a DAT may list a dump as its file is.
+            inspector_->SetRawFingerprints(true);
+            for (const QString& path : std::as_const(files_))
+                inspector_->Forget(path);
+            inspector_->Want(files_);
+        }
+        emit DatsLoaded();
+    });
 }
 
 void Form_Inspect::ShowRow(int row) {

@@ -1,6 +1,7 @@
 #include "Form_Patch.h"
 
 #include "Archive.h"
+#include "DatLoad.h"
 #include "Desktop.h"
 #include "FileFunctions.h"
 #include "MsgBox.h"
@@ -51,6 +52,7 @@ Form_Patch::Form_Patch(Desktop& desktop, QWidget* parent)
     Button_RemovePatch = named(new QPushButton(this), "Button_RemovePatch");
     Button_Up = named(new QPushButton(this), "Button_Up");
     Button_Down = named(new QPushButton(this), "Button_Down");
+    Button_Dats = named(new QPushButton(this), "Button_Dats");
     Text_Details = named(new QPlainTextEdit(this), "Text_Details");
     Text_Details->setReadOnly(true);
     Label_Verdict = named(new QLabel(this), "Label_Verdict");
@@ -100,7 +102,8 @@ void Form_Patch::LayOut() {
     label("Label_Patches")->setBuddy(List_Patches);
     grid->addWidget(List_Patches, row, 1);
     auto* listButtons = new QVBoxLayout;
-    for (QPushButton* b : {Button_AddPatches, Button_RemovePatch, Button_Up, Button_Down})
+    for (QPushButton* b :
+         {Button_AddPatches, Button_RemovePatch, Button_Up, Button_Down, Button_Dats})
         listButtons->addWidget(b);
     listButtons->addStretch();
     grid->addLayout(listButtons, row++, 2);
@@ -139,6 +142,14 @@ void Form_Patch::Connect() {
     });
     connect(Button_Up, &QPushButton::clicked, this, [this] { Move(-1); });
     connect(Button_Down, &QPushButton::clicked, this, [this] { Move(1); });
+    connect(Button_Dats, &QPushButton::clicked, this, [this] {
+        const QStringList chosen =
+            desktop_.ChooseFiles(tr("DAT files") + QStringLiteral("|*.dat;*.xml|") +
+                                     tr("All files") + QStringLiteral("|*.*"),
+                                 true, this);
+        if (!chosen.isEmpty())
+            LoadDats(chosen);
+    });
     connect(Button_Folder, &QPushButton::clicked, this, &Form_Patch::ChooseFolder);
     connect(Text_Name, &QLineEdit::textEdited, this, [this] { nameEdited_ = true; });
     connect(Combo_Layout, &QComboBox::currentIndexChanged, this, [this] {
@@ -174,6 +185,7 @@ void Form_Patch::Retranslate() {
     Button_RemovePatch->setText(tr("&Remove"));
     Button_Up->setText(tr("&Up"));
     Button_Down->setText(tr("Do&wn"));
+    Button_Dats->setText(tr("&DAT files..."));
     Button_Folder->setText(tr("&Folder..."));
     Check_Anyway->setText(tr("Apply even though this image is not the one the patches were "
                              "made for"));
@@ -335,6 +347,9 @@ QString Form_Patch::Details(const PatchRun::Outcome& outcome) const {
                          .arg(LayoutPhrase(r.layout))
                          .arg(r.plainSize)
                          .arg(QStringLiteral("0x") + r.crc32.toUpper());
+        if (r.Inspected() && dats_)
+            lines << (DatName(r).isEmpty() ? tr("Not in the DAT files")
+                                           : tr("In the DAT files: %1").arg(DatName(r)));
     }
     for (std::size_t i = 0; i < outcome.patches.size(); ++i) {
         const Patch::Loaded& p = outcome.patches[i];
@@ -383,6 +398,9 @@ void Form_Patch::ShowJudgement(const PatchRun::Outcome& outcome) {
                                           "Applying them would most likely give a broken game.")
                                            .arg(notice.error.detail)
                                      : tr("This cannot be applied: %1").arg(notice.error.Text());
+                if (wrongBase_ && !DatName(outcome.image).isEmpty())
+                    verdict += QLatin1Char(' ') +
+                               tr("This image is %1 in the DAT files.").arg(DatName(outcome.image));
             }
     }
     // The second step is offered only where the base is wrong.
@@ -391,6 +409,23 @@ void Form_Patch::ShowJudgement(const PatchRun::Outcome& outcome) {
     Check_Anyway->setVisible(wrongBase_);
     Label_Verdict->setText(verdict);
     UpdateApply();
+}
+
+void Form_Patch::LoadDats(const QStringList& paths) {
+    DatLoad::Start(this, paths, [this](const DatLoad::Loaded& loaded) {
+        if (loaded.error.Failed())
+            Label_Result->setText(tr("Cannot read the DAT file %1").arg(loaded.error.Text()));
+        else
+            dats_ = loaded.index;
+        if (!image_.isEmpty())
+            ShowJudgement(last_);
+        emit DatsLoaded();
+    });
+}
+
+QString Form_Patch::DatName(const RomInspector::Report& image) const {
+    const DatFile::Rom* rom = dats_ && image.Inspected() ? dats_->Match(image) : nullptr;
+    return rom ? rom->game : QString();
 }
 
 void Form_Patch::UpdateApply() {

@@ -4,6 +4,12 @@
 
 #include <QDialog>
 
+#include <memory>
+
+namespace DatFile {
+class Index;
+}
+
 class Desktop;
 class QCheckBox;
 class QComboBox;
@@ -31,6 +37,7 @@ public:
     QPushButton* Button_RemovePatch = nullptr;
     QPushButton* Button_Up = nullptr;
     QPushButton* Button_Down = nullptr;
+    QPushButton* Button_Dats = nullptr;
     QPlainTextEdit* Text_Details = nullptr;
     QLabel* Label_Verdict = nullptr;
     QCheckBox* Check_Anyway = nullptr;
@@ -47,6 +54,8 @@ public:
     void SetImage(const QString& path);
     void AddPatches(const QStringList& paths);
     QStringList Patches() const { return patches_; }
+    // DAT files that name the image, read off the window's thread.
+    void LoadDats(const QStringList& paths);
 
     // Writes the patched image; the outcome is told in Label_Result.
     void Apply();
@@ -58,6 +67,8 @@ signals:
     void Applied();
     // The window has looked at its image and patches again.
     void Judged();
+    // The DAT files are read (or could not be: Label_Result says why).
+    void DatsLoaded();
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -81,6 +92,8 @@ private:
     void UpdateApply();
     PatchRun::Order OrderNow(bool trial) const;
     QString Details(const PatchRun::Outcome& outcome) const;
+    // The image's game in the DAT files loaded, or nothing.
+    QString DatName(const RomInspector::Report& image) const;
 
     Desktop& desktop_;
     QString image_;
@@ -91,4 +104,5 @@ private:
     int judging_ = 0;        // the trial whose outcome is awaited
     int running_ = 0;        // trials and applications under way
     PatchRun::Outcome last_;
+    std::shared_ptr<const DatFile::Index> dats_;
 };

@@ -25,6 +25,7 @@ Outcome Run(const Order& order, const Question& ask) {
     Outcome outcome;
     RomInspector::Options options;
     options.fingerprints = true;
+    options.rawFingerprints = true; // a DAT may list the image as its file is
     outcome.image = RomInspector::Inspect(order.image, options);
     for (const QString& path : order.patches) {
         Patch::Loaded loaded;

@@ -93,7 +93,7 @@ bool Forms::OpenFiles(const QStringList& paths) {
         const QString path = QDir::toNativeSeparators(QFileInfo(given).absoluteFilePath());
         (Patch::IsPatchFile(path) ? patches : DatFile::IsDatFile(path) ? dats : images) << path;
     }
-    if (!dats.isEmpty()) {
+    if (!dats.isEmpty() && patches.isEmpty()) {
         Form_Audit* window = Audit();
         window->AddDats(dats);
         window->AddSources(images);
@@ -111,6 +111,8 @@ bool Forms::OpenFiles(const QStringList& paths) {
     if (!images.isEmpty())
         window->SetImage(images.first());
     window->AddPatches(patches);
+    if (!dats.isEmpty())
+        window->LoadDats(dats);
     return true;
 }
 

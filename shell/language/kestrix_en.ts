@@ -914,5 +914,29 @@
         <source>Nothing written: %1</source>
         <translation>Nothing written: %1</translation>
     </message>
+    <message>
+        <source>DAT files</source>
+        <translation>DAT files</translation>
+    </message>
+    <message>
+        <source>&amp;DAT files...</source>
+        <translation>&amp;DAT files...</translation>
+    </message>
+    <message>
+        <source>Not in the DAT files</source>
+        <translation>Not in the DAT files</translation>
+    </message>
+    <message>
+        <source>In the DAT files: %1</source>
+        <translation>In the DAT files: %1</translation>
+    </message>
+    <message>
+        <source>This image is %1 in the DAT files.</source>
+        <translation>This image is %1 in the DAT files.</translation>
+    </message>
+    <message>
+        <source>Cannot read the DAT file %1</source>
+        <translation>Cannot read the DAT file %1</translation>
+    </message>
 </context>
 </TS>

@@ -914,5 +914,29 @@
         <source>Nothing written: %1</source>
         <translation>未写入：%1</translation>
     </message>
+    <message>
+        <source>DAT files</source>
+        <translation>DAT 文件</translation>
+    </message>
+    <message>
+        <source>&amp;DAT files...</source>
+        <translation>DAT 文件(&amp;D)...</translation>
+    </message>
+    <message>
+        <source>Not in the DAT files</source>
+        <translation>不在 DAT 文件中</translation>
+    </message>
+    <message>
+        <source>In the DAT files: %1</source>
+        <translation>DAT 文件中的名称：%1</translation>
+    </message>
+    <message>
+        <source>This image is %1 in the DAT files.</source>
+        <translation>按 DAT 文件，此映像是 %1。</translation>
+    </message>
+    <message>
+        <source>Cannot read the DAT file %1</source>
+        <translation>无法读取 DAT 文件 %1</translation>
+    </message>
 </context>
 </TS>

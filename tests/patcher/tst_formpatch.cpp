@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -165,12 +166,25 @@ void tst_FormPatch::appliesInOrderAsTheCommandLineNames() {
     QVERIFY(w->Label_Result->text().contains(QStringLiteral("target CRC32")));
 }
 
-// A wrong base: Apply (Return among it) writes nothing; the second step,
-// ticked, writes it and says it was forced.
+// A wrong base, given with a DAT file that names the image: the window
+// says what the image is; Apply (Return among it) writes nothing; the
+// second step, ticked, writes it and says it was forced.
 void tst_FormPatch::wrongBaseNeedsTheSecondStep() {
     const QByteArray other = PlainImage(1 << 20, 9);
     const QString image = Put("other.bin", other);
-    Form_Patch* w = Judged(image, {Put("hack.bps", PatchWriters::Bps(base_, hacked_))});
+    const QString dat =
+        Put("set.dat", "<?xml version=\"1.0\"?>\n<datafile><game name=\"Other "
+                       "Game (Europe)\"><rom name=\"o.md\" size=\"1048576\" "
+                       "sha1=\"" +
+                           QCryptographicHash::hash(other, QCryptographicHash::Sha1).toHex() +
+                           "\"/></game></datafile>\n");
+    QVERIFY(forms_->OpenFiles({image, Put("hack.bps", PatchWriters::Bps(base_, hacked_)), dat}));
+    QVERIFY(!forms_->AuditLoaded());
+    Form_Patch* w = forms_->Patch();
+    QTRY_VERIFY(!w->Busy() && w->Label_Verdict->text().contains(
+                                  QStringLiteral("This image is Other Game (Europe) in the DAT")));
+    QVERIFY(w->Text_Details->toPlainText().contains(
+        QStringLiteral("In the DAT files: Other Game (Europe)")));
     QTest::keyClick(w, Qt::Key_Return);
     w->Apply();
     QVERIFY(!QFile::exists(dir_.filePath("hack.bin")));
