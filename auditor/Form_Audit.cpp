@@ -1,5 +1,7 @@
 #include "Form_Audit.h"
 
+#include "FindingsModel.h"
+
 #include "Audit.h"
 #include "AuditReport.h"
 #include "DatFile.h"
@@ -23,8 +25,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
-#include <QSortFilterProxyModel>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -39,30 +39,15 @@ struct Form_Audit::Progress {
     std::atomic<bool> stop{false};
 };
 
-// What a run found, and what it read to find it.
-struct Form_Audit::Outcome {
-    std::shared_ptr<DatFile::Index> index = std::make_shared<DatFile::Index>();
-    Audit::Result result;
-    QStringList dats;
-    QStringList files;
-    std::vector<SafeFile::FileId> ids;
-    QStringList unreachable; // folders and entries the walk could not read
-    EngineError datError;
-    bool cancelled = false;
-};
-
 namespace {
 
-using Kind = Form_Audit::Kind;
-constexpr int KindRole = Qt::UserRole;
-constexpr int Kinds = int(Kind::Unreadable) + 1;
+constexpr int Kinds = FindingKinds;
 
 // The run, on a thread of its own: the DAT files read, the folders walked
 // (into their folders too when recursive), then the engine's audit.
-std::shared_ptr<const Form_Audit::Outcome> AuditRun(const QStringList& dats,
-                                                    const QStringList& sources, bool recursive,
-                                                    Form_Audit::Progress& progress) {
-    auto out = std::make_shared<Form_Audit::Outcome>();
+std::shared_ptr<const AuditOutcome> AuditRun(const QStringList& dats, const QStringList& sources,
+                                             bool recursive, Form_Audit::Progress& progress) {
+    auto out = std::make_shared<AuditOutcome>();
     out->dats = dats;
     for (const QString& dat : dats)
         if (out->datError = out->index->Load(dat); out->datError.Failed())
@@ -153,13 +138,9 @@ void Form_Audit::LayOut() {
     Combo_Filter = named(new QComboBox, "Combo_Filter");
     for (int i = 0; i <= Kinds; ++i)
         Combo_Filter->addItem(QString());
-    auto* model = new QStandardItemModel(0, 5, this);
-    auto* filter = new QSortFilterProxyModel(this);
-    filter->setSourceModel(model);
-    filter->setFilterRole(KindRole);
-    filter->setFilterKeyColumn(0);
+    findings_ = new FindingsModel(this);
     Table_Findings = named(new QTreeView, "Table_Findings");
-    Table_Findings->setModel(filter);
+    Table_Findings->setModel(findings_);
     Table_Findings->setRootIsDecorated(false);
     Table_Findings->setUniformRowHeights(true);
     Table_Findings->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -276,12 +257,7 @@ void Form_Audit::Retranslate() {
     Button_SaveFixdat->setAccessibleDescription(tr("A DAT of the games still missing (Ctrl+S)"));
     Button_SaveReport->setText(tr("Save re&port..."));
     Button_Close->setText(tr("Close"));
-    auto* model = static_cast<QStandardItemModel*>(
-        static_cast<QSortFilterProxyModel*>(Table_Findings->model())->sourceModel());
-    model->setHorizontalHeaderLabels(
-        {tr("Status"), tr("Game"), tr("File"), tr("Layout"), tr("Match or reason")});
-    if (outcome_)
-        FillTable();
+    findings_->Retranslate();
     ShowCounts();
 }
 
@@ -361,7 +337,7 @@ void Form_Audit::Run() {
     const QStringList dats = Dats();
     const QStringList sources = Sources();
     const bool recursive = Check_Recursive->isChecked();
-    using Result = std::shared_ptr<const Outcome>;
+    using Result = std::shared_ptr<const AuditOutcome>;
     OffThread::Start<Result>(
         this,
         [dats, sources, recursive, progress] {
@@ -389,7 +365,7 @@ void Form_Audit::ShowProgress() {
     Progress_Audit->setValue(running_->done);
 }
 
-void Form_Audit::ShowOutcome(const std::shared_ptr<const Outcome>& outcome) {
+void Form_Audit::ShowOutcome(const std::shared_ptr<const AuditOutcome>& outcome) {
     timer_->stop();
     running_.reset();
     Progress_Audit->setRange(0, 1);
@@ -415,59 +391,7 @@ void Form_Audit::ShowOutcome(const std::shared_ptr<const Outcome>& outcome) {
 
 // The findings, a row each, in the order the command line tells them.
 void Form_Audit::FillTable() {
-    auto* filter = static_cast<QSortFilterProxyModel*>(Table_Findings->model());
-    auto* model = static_cast<QStandardItemModel*>(filter->sourceModel());
-    model->removeRows(0, model->rowCount());
-    if (!outcome_)
-        return;
-    const DatFile::Index& index = *outcome_->index;
-    const Audit::Result& r = outcome_->result;
-    const QString kindNames[Kinds] = {tr("have"),      tr("incomplete"),   tr("missing"),
-                                      tr("bad dump"),  tr("never dumped"), tr("unknown"),
-                                      tr("duplicate"), tr("unreadable")};
-    auto gameName = [&](int game) {
-        const QString& name = index.Games()[std::size_t(game)].name;
-        return name.isEmpty() ? tr("(a game with no name)") : name;
-    };
-    auto row = [&](Kind kind, const QString& game, const QString& file, const QString& layout,
-                   const QString& detail) {
-        QList<QStandardItem*> items;
-        for (const QString& text : {kindNames[int(kind)], game, file, layout, detail}) {
-            auto* item = new QStandardItem(text);
-            item->setToolTip(text);
-            items << item;
-        }
-        items.first()->setData(QString::number(int(kind)), KindRole);
-        model->appendRow(items);
-    };
-    for (const Audit::Have& have : r.have)
-        row(Kind::Have, gameName(index.RomAt(have.rom).gameIndex), Native(have.file),
-            LayoutName(have.layout),
-            have.form == DatFile::Form::Raw ? tr("file as it is") : tr("plain content"));
-    for (const Audit::Incomplete& game : r.incomplete) {
-        QStringList lacks;
-        for (const int rom : game.roms)
-            lacks << index.RomAt(rom).name;
-        row(Kind::Incomplete, gameName(game.game), QString(), QString(),
-            tr("lacks %1").arg(lacks.join(QStringLiteral(", "))));
-    }
-    for (const int game : r.missing)
-        row(Kind::Missing, gameName(game), QString(), QString(), QString());
-    for (const Audit::Bad& bad : r.bad)
-        row(Kind::BadDump, gameName(bad.game), Native(bad.file), QString(), bad.why);
-    for (const int game : r.undumped)
-        row(Kind::NeverDumped, gameName(game), QString(), QString(), QString());
-    for (const QString& file : r.unknown)
-        row(Kind::Unknown, QString(), Native(file), QString(), QString());
-    for (const Audit::Duplicate& d : r.duplicates) {
-        QStringList files;
-        for (const QString& file : d.files)
-            files << Native(file);
-        row(Kind::Duplicate, gameName(index.RomAt(d.rom).gameIndex),
-            files.join(QStringLiteral(", ")), QString(), QString());
-    }
-    for (const Audit::Unreadable& u : r.unreadable)
-        row(Kind::Unreadable, QString(), Native(u.file), QString(), u.why.Text());
+    findings_->SetOutcome(outcome_);
     Table_Findings->header()->setSectionResizeMode(QHeaderView::Interactive);
     const int widths[] = {90, 210, 300, 60};
     for (int column = 0; column < 4; ++column)
@@ -475,21 +399,14 @@ void Form_Audit::FillTable() {
 }
 
 void Form_Audit::ShowOnly(int filter) {
-    auto* proxy = static_cast<QSortFilterProxyModel*>(Table_Findings->model());
-    proxy->setFilterRegularExpression(filter <= 0 ? QString()
-                                                  : QStringLiteral("^%1$").arg(filter - 1));
+    findings_->ShowOnly(filter - 1);
 }
 
 void Form_Audit::ShowCounts() {
-    int counts[Kinds] = {};
+    std::array<int, FindingKinds> counts{};
     if (outcome_) {
         const Audit::Result& r = outcome_->result;
-        const std::size_t sizes[Kinds] = {r.have.size(),       r.incomplete.size(),
-                                          r.missing.size(),    r.bad.size(),
-                                          r.undumped.size(),   std::size_t(r.unknown.size()),
-                                          r.duplicates.size(), r.unreadable.size()};
-        for (int i = 0; i < Kinds; ++i)
-            counts[i] = int(sizes[i]);
+        counts = Counts(r);
         Label_Counts->setText(
             tr("%1 games in the DAT files: %2 had, %3 incomplete, %4 missing, %5 bad dumps, %6 "
                "never dumped; %7 unknown files, %8 duplicates")
@@ -509,8 +426,9 @@ void Form_Audit::ShowCounts() {
                                   tr("Duplicates"), tr("Unreadable")};
     int all = 0;
     for (int i = 0; i < Kinds; ++i) {
-        Combo_Filter->setItemText(i + 1, QStringLiteral("%1 (%2)").arg(names[i]).arg(counts[i]));
-        all += counts[i];
+        Combo_Filter->setItemText(
+            i + 1, QStringLiteral("%1 (%2)").arg(names[i]).arg(counts[std::size_t(i)]));
+        all += counts[std::size_t(i)];
     }
     Combo_Filter->setItemText(0, QStringLiteral("%1 (%2)").arg(tr("All")).arg(all));
 }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "AuditOutcome.h"
+
 #include <QDialog>
 
 #include <memory>
 
+class FindingsModel;
 class Desktop;
 class QCheckBox;
 class QComboBox;
@@ -89,7 +92,6 @@ protected:
 
 public:
     struct Progress;
-    struct Outcome;
 
 private:
     void LayOut();
@@ -97,7 +99,7 @@ private:
     void Retranslate();
     void AddTo(QListWidget* list, const QStringList& paths);
     void ShowProgress();
-    void ShowOutcome(const std::shared_ptr<const Outcome>& outcome);
+    void ShowOutcome(const std::shared_ptr<const AuditOutcome>& outcome);
     void FillTable();
     void ShowCounts();
     void ChooseFixdat();
@@ -106,7 +108,8 @@ private:
 
     Desktop& desktop_;
     QTimer* timer_ = nullptr;
+    FindingsModel* findings_ = nullptr;
     std::shared_ptr<Progress> running_;
-    std::shared_ptr<const Outcome> outcome_;
+    std::shared_ptr<const AuditOutcome> outcome_;
     bool closeWhenDone_ = false;
 };

@@ -2,6 +2,77 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>FindingsModel</name>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Game</source>
+        <translation>Game</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>Layout</source>
+        <translation>Layout</translation>
+    </message>
+    <message>
+        <source>Match or reason</source>
+        <translation>Match or reason</translation>
+    </message>
+    <message>
+        <source>(a game with no name)</source>
+        <translation>(a game with no name)</translation>
+    </message>
+    <message>
+        <source>have</source>
+        <translation>have</translation>
+    </message>
+    <message>
+        <source>incomplete</source>
+        <translation>incomplete</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>missing</translation>
+    </message>
+    <message>
+        <source>bad dump</source>
+        <translation>bad dump</translation>
+    </message>
+    <message>
+        <source>never dumped</source>
+        <translation>never dumped</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <source>duplicate</source>
+        <translation>duplicate</translation>
+    </message>
+    <message>
+        <source>unreadable</source>
+        <translation>unreadable</translation>
+    </message>
+    <message>
+        <source>file as it is</source>
+        <translation>file as it is</translation>
+    </message>
+    <message>
+        <source>plain content</source>
+        <translation>plain content</translation>
+    </message>
+    <message>
+        <source>lacks %1</source>
+        <translation>lacks %1</translation>
+    </message>
+</context>
+<context>
     <name>FormLoad</name>
     <message>
         <source>SMD to BIN</source>
@@ -175,26 +246,6 @@
         <translation>Close</translation>
     </message>
     <message>
-        <source>Status</source>
-        <translation>Status</translation>
-    </message>
-    <message>
-        <source>Game</source>
-        <translation>Game</translation>
-    </message>
-    <message>
-        <source>File</source>
-        <translation>File</translation>
-    </message>
-    <message>
-        <source>Layout</source>
-        <translation>Layout</translation>
-    </message>
-    <message>
-        <source>Match or reason</source>
-        <translation>Match or reason</translation>
-    </message>
-    <message>
         <source>Add the DAT files to audit against.</source>
         <translation>Add the DAT files to audit against.</translation>
     </message>
@@ -213,54 +264,6 @@
     <message>
         <source>The audit was cancelled; nothing it found is shown.</source>
         <translation>The audit was cancelled; nothing it found is shown.</translation>
-    </message>
-    <message>
-        <source>have</source>
-        <translation>have</translation>
-    </message>
-    <message>
-        <source>incomplete</source>
-        <translation>incomplete</translation>
-    </message>
-    <message>
-        <source>missing</source>
-        <translation>missing</translation>
-    </message>
-    <message>
-        <source>bad dump</source>
-        <translation>bad dump</translation>
-    </message>
-    <message>
-        <source>never dumped</source>
-        <translation>never dumped</translation>
-    </message>
-    <message>
-        <source>unknown</source>
-        <translation>unknown</translation>
-    </message>
-    <message>
-        <source>duplicate</source>
-        <translation>duplicate</translation>
-    </message>
-    <message>
-        <source>unreadable</source>
-        <translation>unreadable</translation>
-    </message>
-    <message>
-        <source>(a game with no name)</source>
-        <translation>(a game with no name)</translation>
-    </message>
-    <message>
-        <source>file as it is</source>
-        <translation>file as it is</translation>
-    </message>
-    <message>
-        <source>plain content</source>
-        <translation>plain content</translation>
-    </message>
-    <message>
-        <source>lacks %1</source>
-        <translation>lacks %1</translation>
     </message>
     <message>
         <source>%1 games in the DAT files: %2 had, %3 incomplete, %4 missing, %5 bad dumps, %6 never dumped; %7 unknown files, %8 duplicates</source>

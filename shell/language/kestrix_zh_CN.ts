@@ -2,6 +2,77 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>FindingsModel</name>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Game</source>
+        <translation>游戏</translation>
+    </message>
+    <message>
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message>
+        <source>Layout</source>
+        <translation>格式</translation>
+    </message>
+    <message>
+        <source>Match or reason</source>
+        <translation>匹配方式或原因</translation>
+    </message>
+    <message>
+        <source>(a game with no name)</source>
+        <translation>（无名游戏）</translation>
+    </message>
+    <message>
+        <source>have</source>
+        <translation>已有</translation>
+    </message>
+    <message>
+        <source>incomplete</source>
+        <translation>不完整</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>缺少</translation>
+    </message>
+    <message>
+        <source>bad dump</source>
+        <translation>坏转储</translation>
+    </message>
+    <message>
+        <source>never dumped</source>
+        <translation>从未转储</translation>
+    </message>
+    <message>
+        <source>unknown</source>
+        <translation>未知</translation>
+    </message>
+    <message>
+        <source>duplicate</source>
+        <translation>重复</translation>
+    </message>
+    <message>
+        <source>unreadable</source>
+        <translation>无法读取</translation>
+    </message>
+    <message>
+        <source>file as it is</source>
+        <translation>文件原样</translation>
+    </message>
+    <message>
+        <source>plain content</source>
+        <translation>普通内容</translation>
+    </message>
+    <message>
+        <source>lacks %1</source>
+        <translation>缺少 %1</translation>
+    </message>
+</context>
+<context>
     <name>FormLoad</name>
     <message>
         <source>SMD to BIN</source>
@@ -175,26 +246,6 @@
         <translation>关闭</translation>
     </message>
     <message>
-        <source>Status</source>
-        <translation>状态</translation>
-    </message>
-    <message>
-        <source>Game</source>
-        <translation>游戏</translation>
-    </message>
-    <message>
-        <source>File</source>
-        <translation>文件</translation>
-    </message>
-    <message>
-        <source>Layout</source>
-        <translation>格式</translation>
-    </message>
-    <message>
-        <source>Match or reason</source>
-        <translation>匹配方式或原因</translation>
-    </message>
-    <message>
         <source>Add the DAT files to audit against.</source>
         <translation>请添加用来核对的 DAT 文件。</translation>
     </message>
@@ -213,54 +264,6 @@
     <message>
         <source>The audit was cancelled; nothing it found is shown.</source>
         <translation>核对已取消；不显示任何结果。</translation>
-    </message>
-    <message>
-        <source>have</source>
-        <translation>已有</translation>
-    </message>
-    <message>
-        <source>incomplete</source>
-        <translation>不完整</translation>
-    </message>
-    <message>
-        <source>missing</source>
-        <translation>缺少</translation>
-    </message>
-    <message>
-        <source>bad dump</source>
-        <translation>坏转储</translation>
-    </message>
-    <message>
-        <source>never dumped</source>
-        <translation>从未转储</translation>
-    </message>
-    <message>
-        <source>unknown</source>
-        <translation>未知</translation>
-    </message>
-    <message>
-        <source>duplicate</source>
-        <translation>重复</translation>
-    </message>
-    <message>
-        <source>unreadable</source>
-        <translation>无法读取</translation>
-    </message>
-    <message>
-        <source>(a game with no name)</source>
-        <translation>（无名游戏）</translation>
-    </message>
-    <message>
-        <source>file as it is</source>
-        <translation>文件原样</translation>
-    </message>
-    <message>
-        <source>plain content</source>
-        <translation>普通内容</translation>
-    </message>
-    <message>
-        <source>lacks %1</source>
-        <translation>缺少 %1</translation>
     </message>
     <message>
         <source>%1 games in the DAT files: %2 had, %3 incomplete, %4 missing, %5 bad dumps, %6 never dumped; %7 unknown files, %8 duplicates</source>
