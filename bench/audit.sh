@@ -56,10 +56,11 @@ PY
 find "$work/lib" -type f | sort >"$work/list"
 head -1000 "$work/list" >"$work/list1000"
 cat "$work/lib"/*/* "$work/big.dat" >/dev/null
-audit=() info=()
+audit=() info=() window=()
 for _ in 1 2 3; do
     audit+=("$(once "$kx" audit -q --dat "$work/big.dat" -r "$work/lib")")
     info+=("$(once "$kx" info --dat "$work/big.dat" --files-from "$work/list")")
+    window+=("$(once "$build/bin/window-audit" "$work/big.dat" "$work/lib")")
 done
 peak() {
     /usr/bin/time -f %M -o "$work/memory" "$@" >/dev/null 2>&1 || true
@@ -67,8 +68,12 @@ peak() {
 }
 m1=$(peak "$kx" audit -q --dat "$work/big.dat" --files-from "$work/list1000")
 m10=$(peak "$kx" audit -q --dat "$work/big.dat" --files-from "$work/list")
-a=$(median "${audit[@]}") i=$(median "${info[@]}")
+mw=$(peak "$build/bin/window-audit" "$work/big.dat" "$work/lib")
+"$build/bin/window-audit" "$work/big.dat" "$work/lib" | head -1 >"$work/loop"
+a=$(median "${audit[@]}") i=$(median "${info[@]}") w=$(median "${window[@]}")
 echo "10,000 files of 32 KiB ($(du -sh "$work/lib" | cut -f1)), DAT of $(du -m "$work/big.dat" | cut -f1) MB (200,000 games):"
 echo "  info --dat: $i s   (runs: ${info[*]})"
 echo "  audit:      $a s   (runs: ${audit[*]}) = $(echo "$a $i" | awk '{printf "%.2f", $1 / $2}') x"
 echo "  audit peak memory: $m1 KiB for 1,000 files, $m10 KiB for 10,000"
+echo "  the audit window's run: $w s   (runs: ${window[*]}), peak memory $mw KiB"
+echo "  the audit window's loop: $(cat "$work/loop")"
