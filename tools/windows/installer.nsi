@@ -53,7 +53,7 @@ Section "Kestrix"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
-  ; "Open with" for images and patches, never the default: the program's own entry
+  ; "Open with" for images, patches and DAT files, never the default: the program's own entry
   ; lists the types it opens, and each type lists the program among others.
   WriteRegStr HKLM "Software\Classes\Applications\kestrix.exe\shell\open\command" "" '"$INSTDIR\kestrix.exe" "%1"'
   WriteRegStr HKLM "Software\Classes\Applications\kestrix.exe" "FriendlyAppName" "Kestrix"
@@ -64,6 +64,7 @@ Section "Kestrix"
   !insertmacro OpenWith ".ips"
   !insertmacro OpenWith ".bps"
   !insertmacro OpenWith ".ups"
+  !insertmacro OpenWith ".dat"
 SectionEnd
 
 Section "Uninstall"
@@ -84,6 +85,7 @@ Section "Uninstall"
   DeleteRegKey HKLM "Software\Classes\.ips\OpenWithList\kestrix.exe"
   DeleteRegKey HKLM "Software\Classes\.bps\OpenWithList\kestrix.exe"
   DeleteRegKey HKLM "Software\Classes\.ups\OpenWithList\kestrix.exe"
+  DeleteRegKey HKLM "Software\Classes\.dat\OpenWithList\kestrix.exe"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "Software\Kestrix"
 SectionEnd
