@@ -28,12 +28,12 @@ INSTALL_RECORD=kestrix-install-record.txt
 SANITIZE_DIR=${KESTRIX_SANITIZE_DIR:-build-sanitize}
 TSAN_DIR=${KESTRIX_TSAN_DIR:-build-tsan}
 BUILD_PACKAGES=(cmake ninja-build g++ qt6-base-dev qt6-svg-dev qt6-l10n-tools qt6-tools-dev libgl-dev libbenchmark-dev
-    zlib1g-dev libarchive-dev nettle-dev pkgconf)
+    zlib1g-dev libarchive-dev nettle-dev liblzma-dev pkgconf)
 RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
 TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g acl attr
     mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
     appstream lintian dpkg-dev file xvfb xauth x11-utils libarchive-tools
-    python3 xz-utils bzip2 dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0)
+    python3 xz-utils bzip2 dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdelta3)
 PACKAGE_PACKAGES=(dpkg-dev file)
 BENCH_PACKAGES=(rhash time zip unzip)
 # The window's test under Wine clicks its menus where they are drawn in the

@@ -233,10 +233,10 @@ void Form_Patch::ChooseImage() {
 }
 
 void Form_Patch::ChoosePatches() {
-    const QStringList chosen =
-        desktop_.ChooseFiles(tr("Patches") + QStringLiteral("|*.ips;*.bps;*.ups;*.zip|") +
-                                 tr("All files") + QStringLiteral("|*.*"),
-                             true, this);
+    const QStringList chosen = desktop_.ChooseFiles(
+        tr("Patches") + QStringLiteral("|*.ips;*.bps;*.ups;*.xdelta;*.vcdiff;*.zip|") +
+            tr("All files") + QStringLiteral("|*.*"),
+        true, this);
     if (!chosen.isEmpty())
         AddPatches(chosen);
 }

@@ -293,6 +293,18 @@ std::vector<Line> PatchLines(const Patch::Description& d) {
     case Patch::Kind::Ups:
         add("runs", QStringLiteral("%1, %2 bytes changed").arg(d.records).arg(d.changed));
         break;
+    case Patch::Kind::Vcdiff:
+        add("windows", QStringLiteral("%1, %2 bytes of data%3")
+                           .arg(d.records)
+                           .arg(d.changed)
+                           .arg(d.secondary.isEmpty() ? QString()
+                                                      : QStringLiteral(" (") + d.secondary +
+                                                            QStringLiteral(" compressed)")));
+        add("source", QStringLiteral("copies from its first %1 bytes").arg(d.sourceSize));
+        add("target", QStringLiteral("%1 bytes").arg(d.targetSize));
+        add("checksums", d.windowChecksums ? QStringLiteral("an Adler-32 of each window's target")
+                                           : QStringLiteral("none: the base cannot be checked"));
+        break;
     }
     return lines;
 }
@@ -316,6 +328,7 @@ QJsonObject PatchJson(const Patch::Loaded& patch, const QString& name, const Eng
     const bool bps = d.kind == Patch::Kind::Bps;
     QJsonObject p;
     p["format"] = Patch::KindName(d.kind);
+    const bool vcdiff = d.kind == Patch::Kind::Vcdiff;
     p["source_size"] = number(!ips, double(d.sourceSize));
     p["target_size"] = number(!ips, double(d.targetSize));
     p["source_crc32"] = crc(d.sourceCrc);
@@ -333,6 +346,9 @@ QJsonObject PatchJson(const Patch::Loaded& patch, const QString& name, const Eng
         actions[QLatin1String(names[i])] = double(d.actions[i]);
     p["actions"] = bps ? QJsonValue(actions) : none;
     p["metadata"] = bps ? QJsonValue(QString::fromUtf8(d.metadata)) : none;
+    p["window_checksums"] = vcdiff ? QJsonValue(d.windowChecksums) : none;
+    p["secondary_compression"] =
+        vcdiff ? (d.secondary.isEmpty() ? none : QJsonValue(d.secondary)) : none;
     o["patch"] = p;
     return o;
 }

@@ -76,6 +76,8 @@ private:
     bool Named(FileRun& run, Item& item, const Patching& p);
     bool Apply(FileRun& run, Patching& p, std::size_t i);
     bool Fit(FileRun& run, Patching& p, std::size_t i, Step* step);
+    EngineError WindowsDiffer(FileRun& run, Patching& p, std::size_t i, Step& step,
+                              std::vector<std::uint8_t>* target);
     bool Checked(FileRun& run, Patching& p, const Step& step,
                  const std::vector<std::uint8_t>& target);
     bool MendChecksum(FileRun& run, Patching& p);
@@ -180,12 +182,15 @@ bool PatchImage::Apply(FileRun& run, Patching& p, std::size_t i) {
     if (!Fit(run, p, i, &step))
         return false;
     std::vector<std::uint8_t> target;
-    if (const EngineError applied =
-            Patch::Apply((*r_.patches)[i].bytes, step.d, step.base, step.size, &target);
-        applied.Failed())
+    const QByteArray& patch = (*r_.patches)[i].bytes;
+    EngineError applied = Patch::Apply(patch, step.d, step.base, step.size, &target);
+    if (applied.code == Code::TargetDiffers && step.d.kind == Patch::Kind::Vcdiff)
+        applied = WindowsDiffer(run, p, i, step, &target);
+    if (applied.Failed())
         return Refused(run, applied,
-                       applied.code == Code::PatchDoesNotFit ? FileOutcome::Refused
-                                                             : FileOutcome::Failed);
+                       applied.code == Code::PatchDoesNotFit || applied.code == Code::WrongBase
+                           ? FileOutcome::Refused
+                           : FileOutcome::Failed);
     if (i == 0 && !p.in->Unchanged())
         return Refused(run, Code::Changed);
     if (!Checked(run, p, step, target))
@@ -220,6 +225,9 @@ bool PatchImage::Fit(FileRun& run, Patching& p, std::size_t i, Step* step) {
                         : RomInspector::MemoryReader(p.image.data(), std::int64_t(p.image.size()));
     step->size =
         i == 0 ? RomInspector::PlainSizeOf(p.layout, p.length) : std::int64_t(p.image.size());
+    if (d.kind == Patch::Kind::Vcdiff && !d.windowChecksums)
+        p.said << step->who + QStringLiteral("the patch carries no checksums: its base is not "
+                                             "checked");
     if (!d.checksums)
         return true;
     std::uint32_t crc = 0;
@@ -256,6 +264,32 @@ bool PatchImage::Fit(FileRun& run, Patching& p, std::size_t i, Step* step) {
     if (!step->fits)
         p.said << step->who + QStringLiteral("forced onto an image it was not made for");
     return true;
+}
+
+// A VCDIFF whose windows' checksums are not those of what it made: made for
+// the file's own bytes (where it is the first patch), else for another
+// image, applied only where forced.
+EngineError PatchImage::WindowsDiffer(FileRun& run, Patching& p, std::size_t i, Step& step,
+                                      std::vector<std::uint8_t>* target) {
+    const QByteArray& patch = (*r_.patches)[i].bytes;
+    if (i == 0 && p.layout != RomLayout::Plain) {
+        std::vector<std::uint8_t> raw;
+        const EngineError applied = Patch::Apply(patch, step.d, p.read, p.length, &raw);
+        if (!applied.Failed()) {
+            *target = std::move(raw);
+            step.bytesIn = p.layout;
+            p.said << step.who + QStringLiteral("applied to the bytes of %1, which it was made for")
+                                     .arg(LayoutPhrase(p.layout));
+            return {};
+        }
+    }
+    if (!r_.force)
+        return {Code::WrongBase,
+                QStringLiteral("what the patch makes of it is not what its checksums describe"),
+                run.report.given};
+    step.fits = false;
+    p.said << step.who + QStringLiteral("forced onto an image it was not made for");
+    return {};
 }
 
 // Whether a patch made what it says it makes: a patch applied to its own

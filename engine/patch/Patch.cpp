@@ -1,6 +1,7 @@
 #include "Patch.h"
 
 #include "Archive.h"
+#include "Vcdiff.h"
 
 #include <zlib.h>
 
@@ -377,6 +378,8 @@ QString KindName(Kind kind) {
         return QStringLiteral("BPS");
     case Kind::Ups:
         return QStringLiteral("UPS");
+    case Kind::Vcdiff:
+        return QStringLiteral("VCDIFF");
     }
     return QString();
 }
@@ -388,6 +391,8 @@ bool KindOf(const QByteArray& bytes, Kind* kind) {
         return *kind = Kind::Bps, true;
     if (bytes.startsWith("UPS1"))
         return *kind = Kind::Ups, true;
+    if (bytes.startsWith(Vcdiff::Magic))
+        return *kind = Kind::Vcdiff, true;
     return false;
 }
 
@@ -403,10 +408,16 @@ QString Describe(const QByteArray& patch, Description* d) {
     if (patch.isEmpty())
         return QStringLiteral("the file is empty");
     if (!KindOf(patch, &d->kind))
-        return QStringLiteral("it is not an IPS, BPS or UPS patch (it starts with none of "
-                              "\"PATCH\", \"BPS1\" and \"UPS1\")");
+        return QStringLiteral("it is not an IPS, BPS, UPS or VCDIFF patch (it starts with none "
+                              "of \"PATCH\", \"BPS1\", \"UPS1\" and VCDIFF's magic)");
     if (d->kind == Kind::Ips)
         return DescribeIps(patch, d);
+    if (d->kind == Kind::Vcdiff) {
+        const QString fault = Vcdiff::Describe(patch, d);
+        d->kind = Kind::Vcdiff;
+        d->size = patch.size();
+        return fault;
+    }
     if (const QString fault = Trailer(patch, d); !fault.isEmpty())
         return fault;
     return d->kind == Kind::Bps ? WalkBps(patch, d, nullptr) : WalkUps(patch, d, nullptr);
@@ -439,6 +450,8 @@ EngineError Apply(const QByteArray& patch, const Description& d, const RomInspec
             target->resize(std::size_t(d.targetSize));
             return {};
         }
+        case Kind::Vcdiff:
+            return Vcdiff::Apply(patch, read, size, target);
         case Kind::Ips:
             break;
         }

@@ -10,15 +10,15 @@
 #include <cstdint>
 #include <vector>
 
-// Patches made for cartridge images: IPS, BPS and UPS. A patch is read and
+// Patches made for cartridge images: IPS, BPS, UPS and VCDIFF (xdelta). A patch is read and
 // every field of it checked before it is applied; applying reads the image
 // it is applied to through a reader and makes the patched image in memory,
 // never holding more than that image and the patch.
 namespace Patch {
 
-enum class Kind { Ips, Bps, Ups };
+enum class Kind { Ips, Bps, Ups, Vcdiff };
 
-// "IPS", "BPS", "UPS".
+// "IPS", "BPS", "UPS", "VCDIFF".
 QString KindName(Kind kind);
 
 // The kind of a patch, by the magic its bytes start with; false when they
@@ -47,6 +47,11 @@ struct Description {
     std::int64_t changed = 0;     // IPS, UPS: bytes written; BPS: bytes read from the patch
     std::int64_t reach = 0;       // IPS: where its furthest record ends
     std::int64_t truncate = -1;   // IPS: the size given after its end, or none
+    // VCDIFF: records are its windows, sourceSize the reach of their copies
+    // into the source; whether each window carries its target's Adler-32,
+    // and the compressor of its sections ("LZMA"), if any.
+    bool windowChecksums = false;
+    QString secondary;
 
     // The size of the image the patch makes of a source of a size.
     std::int64_t TargetSize(std::int64_t sourceSize) const;

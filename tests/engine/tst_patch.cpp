@@ -31,6 +31,8 @@ QByteArray MakePatch(Patch::Kind kind, const QByteArray& source, const QByteArra
         return PatchWriters::Bps(source, target);
     case Patch::Kind::Ups:
         return PatchWriters::Ups(source, target);
+    case Patch::Kind::Vcdiff:
+        return PatchWriters::Xdelta(source, target, QStringLiteral("lzma"));
     }
     return QByteArray();
 }
@@ -96,6 +98,8 @@ private slots:
     void apply();
     void hostile_data();
     void hostile();
+    void vcdiffRefused_data();
+    void vcdiffRefused();
     void bases_data();
     void bases();
     void checks_data();
@@ -149,7 +153,7 @@ void TestPatch::apply_data() {
     QTest::addColumn<qsizetype>("resize");
     for (const auto& [name, kind] :
          {std::pair{"IPS", Patch::Kind::Ips}, std::pair{"BPS", Patch::Kind::Bps},
-          std::pair{"UPS", Patch::Kind::Ups}}) {
+          std::pair{"UPS", Patch::Kind::Ups}, std::pair{"xdelta3 VCDIFF", Patch::Kind::Vcdiff}}) {
         QTest::addRow("%s 1 MiB", name) << kind << MiB << qsizetype(0);
         QTest::addRow("%s 2 MiB grown by 64 KiB", name) << kind << 2 * MiB << qsizetype(65536);
         QTest::addRow("%s 4 MiB cut by 1 MiB", name) << kind << 4 * MiB << -MiB;
@@ -170,6 +174,9 @@ void TestPatch::apply() {
     if (kind == Patch::Kind::Ips) {
         QCOMPARE(d.truncate, resize < 0 ? target.size() : -1);
         QVERIFY(d.runLength >= 1);
+    } else if (kind == Patch::Kind::Vcdiff) {
+        QVERIFY(d.windowChecksums);
+        QCOMPARE(d.secondary, QStringLiteral("LZMA"));
     } else {
         QCOMPARE(d.sourceSize, source.size());
         QCOMPARE(d.sourceCrc, TestFiles::Crc32(source));
@@ -218,7 +225,29 @@ void TestPatch::hostile_data() {
     };
     QTest::newRow("0 bytes") << QByteArray() << "the file is empty";
     QTest::newRow("no magic") << QByteArray("PATCX\0\0\0EOF", 11)
-                              << "it is not an IPS, BPS or UPS patch";
+                              << "it is not an IPS, BPS, UPS or VCDIFF patch";
+    const QByteArray vcdiff("\xD6\xC3\xC4\x00", 4);
+    QTest::newRow("VCDIFF compressed with DJW")
+        << PatchWriters::Xdelta(image, RomImages::PlainImage(64 * 1024, 6), "djw")
+        << "compressed with DJW, which Kestrix does not read; make it again with xdelta3 -S none "
+           "or -S lzma";
+    QTest::newRow("VCDIFF compressed with FGK")
+        << PatchWriters::Xdelta(image, RomImages::PlainImage(64 * 1024, 6), "fgk")
+        << "compressed with FGK";
+    QTest::newRow("VCDIFF cut short")
+        << PatchWriters::Xdelta(image, RomImages::PlainImage(64 * 1024, 6)).left(40)
+        << "the window at byte";
+    QTest::newRow("VCDIFF of another version")
+        << QByteArray("\xD6\xC3\xC4\x01\x00", 5) << "a VCDIFF of version 1";
+    QTest::newRow("VCDIFF code table of its own")
+        << vcdiff + QByteArray("\x02", 1) << "a code table of its own";
+    // A window of 2 GiB: its length, 0x88 0x80 0x80 0x80 0x00.
+    QTest::newRow("VCDIFF target of 2 GiB")
+        << vcdiff + QByteArray("\x00\x00\x0A\x88\x80\x80\x80\x00\x00\x00\x00\x00", 12)
+        << "makes a target larger than the largest image";
+    QTest::newRow("VCDIFF number past 62 bits")
+        << vcdiff + QByteArray("\x00\x00\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x7F", 12)
+        << "is cut short";
     QTest::newRow("IPS that never ends") << QByteArray("PATCH\x00\x10\x00\x00\x02\xAA\xBB", 12)
                                          << "it ends without its \"EOF\" record";
     QTest::newRow("IPS record cut short")
@@ -288,6 +317,50 @@ void TestPatch::hostile() {
     QVERIFY2(why.contains(words), qPrintable(why));
 }
 
+// VCDIFF patches that read as patches but break when applied: each refused
+// with its words, nothing made.
+void TestPatch::vcdiffRefused_data() {
+    QTest::addColumn<QByteArray>("patch");
+    QTest::addColumn<qsizetype>("source");
+    QTest::addColumn<QString>("words");
+    const QByteArray image = RomImages::PlainImage(MiB, 5);
+    QByteArray changed = image;
+    changed.replace(0x1000, 26, "KESTRIX CHANGES 26 BYTES!!");
+    QTest::newRow("a copy from past the source") << PatchWriters::Xdelta(image, changed) << MiB / 2
+                                                 << "copies from past the source's 524288 bytes";
+    // A window of 4 bytes whose one instruction adds 5.
+    QTest::newRow("an instruction past its window")
+        << QByteArray("\xD6\xC3\xC4\x00\x00\x00\x0B\x04\x00\x05\x01\x00"
+                      "ABCDE\x06",
+                      18)
+        << MiB << "breaks its own instructions";
+    // Its data section says 25 bytes where its stream makes 26: what
+    // decompresses past what a section says is cut off and refused.
+    QByteArray lies = PatchWriters::Xdelta(image, changed, "lzma");
+    const qsizetype xz = lies.indexOf("\xFD"
+                                      "7zXZ");
+    if (xz > 0 && lies[xz - 1] == char(26))
+        lies[xz - 1] = char(25);
+    QTest::newRow("a compressed section that says less than it holds")
+        << lies << MiB << "holds other than the 25 bytes it says";
+}
+
+void TestPatch::vcdiffRefused() {
+    QFETCH(QByteArray, patch);
+    QFETCH(qsizetype, source);
+    QFETCH(QString, words);
+    Patch::Description d;
+    QCOMPARE(Patch::Describe(patch, &d), QString());
+    const QByteArray image = RomImages::PlainImage(source, 5);
+    std::vector<std::uint8_t> made;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(image.constData());
+    const EngineError applied = Patch::Apply(
+        patch, d, RomInspector::MemoryReader(bytes, image.size()), image.size(), &made);
+    QCOMPARE(applied.code, EngineError::Code::PatchDoesNotFit);
+    QVERIFY2(applied.Text().contains(words), qPrintable(applied.Text()));
+    QVERIFY(made.empty());
+}
+
 // A patch made for the plain image, applied to it in each layout: the
 // result in the source's layout (a byteswapped one as plain), named after
 // the patch, with the checksum the test sums. A patch made for an SMD
@@ -303,8 +376,10 @@ void TestPatch::bases_data() {
                                                          {"SMD", RomLayout::Smd},
                                                          {"MD", RomLayout::Md},
                                                          {"byteswapped", RomLayout::Byteswapped}};
-    const std::pair<const char*, Patch::Kind> kinds[] = {
-        {"IPS", Patch::Kind::Ips}, {"BPS", Patch::Kind::Bps}, {"UPS", Patch::Kind::Ups}};
+    const std::pair<const char*, Patch::Kind> kinds[] = {{"IPS", Patch::Kind::Ips},
+                                                         {"BPS", Patch::Kind::Bps},
+                                                         {"UPS", Patch::Kind::Ups},
+                                                         {"VCDIFF", Patch::Kind::Vcdiff}};
     int n = 0;
     for (const auto& [kindName, kind] : kinds)
         for (const auto& [layoutName, layout] : layouts) {
@@ -317,6 +392,8 @@ void TestPatch::bases_data() {
         << Patch::Kind::Bps << RomLayout::Smd << MiB << true << RomLayout::Plain << RomLayout::Smd;
     QTest::newRow("UPS made for the MD file, written as SMD")
         << Patch::Kind::Ups << RomLayout::Md << 2 * MiB << true << RomLayout::Smd << RomLayout::Smd;
+    QTest::newRow("VCDIFF made for the MD file")
+        << Patch::Kind::Vcdiff << RomLayout::Md << MiB << true << RomLayout::Plain << RomLayout::Md;
     QTest::newRow("IPS on SMD, written as MD")
         << Patch::Kind::Ips << RomLayout::Smd << MiB << false << RomLayout::Md << RomLayout::Md;
 }
@@ -350,7 +427,7 @@ void TestPatch::bases() {
                                    .arg(Hex(RomImages::HeaderChecksum(target), 4),
                                         Hex(qFromBigEndian<quint16>(target.data() + 0x18E), 4))),
         qPrintable(report.detail));
-    if (kind != Patch::Kind::Ips) {
+    if (kind == Patch::Kind::Bps || kind == Patch::Kind::Ups) {
         const QByteArray made = raw ? RomImages::InLayout(target, layout) : target;
         QVERIFY2(report.detail.contains(
                      QStringLiteral("target CRC32 %1 matches").arg(Hex(TestFiles::Crc32(made), 8))),
@@ -382,6 +459,11 @@ void TestPatch::checks_data() {
     QTest::newRow("UPS applied to its target")
         << "reverse ups" << FileOutcome::Converted << "applied in reverse, to the image it makes"
         << true;
+    QTest::newRow("VCDIFF on another image")
+        << "other vcdiff" << FileOutcome::Refused
+        << "game.smd is not the image this patch was made for: what the patch makes of it is not "
+           "what its checksums describe"
+        << false;
     QTest::newRow("BPS forced onto another image")
         << "force bps" << FileOutcome::Converted
         << "forced onto an image it was not made for; target CRC32 0x" << true;
@@ -422,6 +504,9 @@ void TestPatch::checks() {
             also = QStringLiteral(", not the patch's %1").arg(Hex(TestFiles::Crc32(target), 8));
         else
             words = words.arg(Hex(TestFiles::Crc32(plain), 8), Hex(TestFiles::Crc32(other), 8));
+    } else if (row == QLatin1String("other vcdiff")) {
+        base = other;
+        patches << Put("p/hack.xdelta", PatchWriters::Xdelta(plain, target, "lzma"));
     } else if (row == QLatin1String("short ups")) {
         base = plain.left(plain.size() - 16384);
         patches << Put("p/hack.ups", PatchWriters::Ups(plain, target));

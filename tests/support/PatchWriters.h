@@ -2,11 +2,14 @@
 
 // Small IPS, BPS and UPS writers of the tests' own, straight from the
 // formats' descriptions and independent of the engine's readers: each makes
-// a patch that turns one image into another.
+// a patch that turns one image into another; and Debian's xdelta3 for
+// VCDIFF.
 
 #include "TestFiles.h"
 
 #include <QByteArray>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QtEndian>
 
 #include <algorithm>
@@ -151,6 +154,23 @@ inline QByteArray Bps(const QByteArray& source, const QByteArray& target,
     }
     PutCrcs(out, source, target);
     return out;
+}
+
+// VCDIFF as Debian's xdelta3 makes it, with the secondary compression named
+// (none, lzma, djw, fgk); empty when xdelta3 is not there or fails.
+inline QByteArray Xdelta(const QByteArray& source, const QByteArray& target,
+                         const QString& secondary = QStringLiteral("none")) {
+    QTemporaryDir dir;
+    if (!TestFiles::WriteFile(dir.filePath("source"), source) ||
+        !TestFiles::WriteFile(dir.filePath("target"), target))
+        return QByteArray();
+    QProcess xdelta;
+    xdelta.start(QStringLiteral("xdelta3"),
+                 {"-e", "-f", "-S", secondary, "-s", dir.filePath("source"), dir.filePath("target"),
+                  dir.filePath("patch")});
+    if (!xdelta.waitForFinished(60000) || xdelta.exitCode() != 0)
+        return QByteArray();
+    return TestFiles::ReadFile(dir.filePath("patch"));
 }
 
 } // namespace PatchWriters

@@ -556,7 +556,8 @@ void tst_KestrixConvert::jsonValues_data() {
                       "bytes_changed": null, "bytes_from_patch": 2, "format": "BPS",
                       "metadata": "abc", "patch_crc32": "2c04b906", "reach": null, "records": 2,
                       "run_length_records": null, "source_crc32": "db1720a5", "source_size": 4,
-                      "target_crc32": "112787e6", "target_size": 4, "truncate_size": null},
+                      "target_crc32": "112787e6", "target_size": 4, "truncate_size": null,
+                      "window_checksums": null, "secondary_compression": null},
             "plain_size": null, "ram_end": null, "ram_start": null, "reasons": null,
             "region": null, "regions": null, "rom_end": null, "rom_start": null, "serial": null,
             "sha1": null, "size": 26, "smd_blocks": null, "smd_blocks_declared": null,
@@ -1124,7 +1125,7 @@ void tst_KestrixConvert::patching_data() {
         {"0 bytes", QByteArray(), "the file is empty"},
         {"no EOF", QByteArray("PATCH\x00\x10\x00\x00\x01\xAA", 11),
          "it ends without its \"EOF\" record"},
-        {"not a patch", QByteArray("<html>"), "it is not an IPS, BPS or UPS patch"},
+        {"not a patch", QByteArray("<html>"), "it is not an IPS, BPS, UPS or VCDIFF patch"},
     };
     for (const auto& h : hostile)
         QTest::addRow("hostile patch: %s", h.name)

@@ -23,7 +23,7 @@ done
 openwith() {
     wine reg query "HKLM\\Software\\Classes\\$1\\OpenWithList\\kestrix.exe" >/dev/null 2>&1
 }
-for extension in .smd .md .gen .bin .ips .bps .ups .dat; do
+for extension in .smd .md .gen .bin .ips .bps .ups .dat .xdelta; do
     openwith "$extension" || fail "no Open with entry for $extension"
     wine reg query "HKLM\\Software\\Classes\\$extension" /ve 2>/dev/null | grep -qi kestrix &&
         fail "$extension is made Kestrix's by default"

@@ -65,6 +65,7 @@ Section "Kestrix"
   !insertmacro OpenWith ".bps"
   !insertmacro OpenWith ".ups"
   !insertmacro OpenWith ".dat"
+  !insertmacro OpenWith ".xdelta"
 SectionEnd
 
 Section "Uninstall"
@@ -86,6 +87,7 @@ Section "Uninstall"
   DeleteRegKey HKLM "Software\Classes\.bps\OpenWithList\kestrix.exe"
   DeleteRegKey HKLM "Software\Classes\.ups\OpenWithList\kestrix.exe"
   DeleteRegKey HKLM "Software\Classes\.dat\OpenWithList\kestrix.exe"
+  DeleteRegKey HKLM "Software\Classes\.xdelta\OpenWithList\kestrix.exe"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "Software\Kestrix"
 SectionEnd
