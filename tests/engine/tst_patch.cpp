@@ -4,6 +4,7 @@
 
 #include "ConversionJob.h"
 #include "Patch.h"
+#include "PatchMaker.h"
 #include "PatchWriters.h"
 #include "RomImages.h"
 #include "TestFiles.h"
@@ -100,6 +101,8 @@ private slots:
     void hostile();
     void vcdiffRefused_data();
     void vcdiffRefused();
+    void made_data();
+    void made();
     void bases_data();
     void bases();
     void checks_data();
@@ -359,6 +362,75 @@ void TestPatch::vcdiffRefused() {
     QCOMPARE(applied.code, EngineError::Code::PatchDoesNotFit);
     QVERIFY2(applied.Text().contains(words), qPrintable(applied.Text()));
     QVERIFY(made.empty());
+}
+
+// Patches made of two images, each format: the patch gives back the
+// modified image, and is as small as the edit; what a format cannot carry
+// is refused.
+void TestPatch::made_data() {
+    QTest::addColumn<Patch::Kind>("kind");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<qsizetype>("most"); // bytes the patch may take; 0: refused
+    const QByteArray one = RomImages::PlainImage(MiB, 31);
+    QByteArray inserted = one;
+    inserted.insert(256 * 1024, QByteArray("SIXTEEN BYTES IN"));
+    inserted.chop(16);
+    QByteArray large = RomImages::PlainImage(5 * MiB, 32);
+    QByteArray atEof = large;
+    atEof[0x454F46] = char(~atEof[0x454F46]);
+    atEof[0x454F47] = char(~atEof[0x454F47]);
+    const std::pair<const char*, Patch::Kind> kinds[] = {
+        {"IPS", Patch::Kind::Ips}, {"BPS", Patch::Kind::Bps}, {"UPS", Patch::Kind::Ups}};
+    for (const auto& [name, kind] : kinds) {
+        QTest::addRow("%s of a hack", name) << kind << one << Hacked(one) << qsizetype(16384);
+        QTest::addRow("%s of a hack grown by 64 KiB", name)
+            << kind << RomImages::PlainImage(2 * MiB, 33)
+            << Hacked(RomImages::PlainImage(2 * MiB, 33), 65536) << qsizetype(96 * 1024);
+        // A UPS patch holds the bytes it drops, so that it undoes itself.
+        QTest::addRow("%s of a hack cut by 1 MiB", name)
+            << kind << RomImages::PlainImage(4 * MiB, 34)
+            << Hacked(RomImages::PlainImage(4 * MiB, 34), -MiB)
+            << qsizetype(kind == Patch::Kind::Ups ? MiB + 16384 : 16384);
+        QTest::addRow("%s of the same image", name) << kind << one << one << qsizetype(64);
+        QTest::addRow("%s of a change at the offset that reads EOF", name)
+            << kind << large << atEof << qsizetype(64);
+    }
+    QTest::newRow("BPS of 16 bytes inserted at 256 KiB")
+        << Patch::Kind::Bps << one << inserted << qsizetype(4096);
+    QTest::newRow("BPS of an image grown past 16 MiB")
+        << Patch::Kind::Bps << one << one + QByteArray(16 * MiB, '\x11') << qsizetype(1024);
+    QTest::newRow("IPS of an image grown past 16 MiB")
+        << Patch::Kind::Ips << one << one + QByteArray(16 * MiB, '\x11') << qsizetype(0);
+}
+
+void TestPatch::made() {
+    QFETCH(Patch::Kind, kind);
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, target);
+    QFETCH(qsizetype, most);
+    const PatchMaker::Images images{
+        reinterpret_cast<const std::uint8_t*>(source.constData()), source.size(),
+        reinterpret_cast<const std::uint8_t*>(target.constData()), target.size()};
+    QByteArray patch;
+    const EngineError made = PatchMaker::Make(kind, images, "made by a test", &patch);
+    if (most == 0) {
+        QVERIFY2(made.Text().contains(QStringLiteral("make a BPS patch")), qPrintable(made.Text()));
+        return;
+    }
+    QVERIFY2(!made.Failed(), qPrintable(made.Text()));
+    QVERIFY2(patch.size() <= most, qPrintable(QString::number(patch.size())));
+    Patch::Description d;
+    QCOMPARE(Patch::Describe(patch, &d), QString());
+    QCOMPARE(d.kind, kind);
+    std::vector<std::uint8_t> back;
+    QVERIFY(!Patch::Apply(patch, d, RomInspector::MemoryReader(images.source, source.size()),
+                          source.size(), &back)
+                 .Failed());
+    QVERIFY(QByteArray(reinterpret_cast<const char*>(back.data()), qsizetype(back.size())) ==
+            target);
+    if (kind == Patch::Kind::Bps)
+        QCOMPARE(d.metadata, QByteArray("made by a test"));
 }
 
 // A patch made for the plain image, applied to it in each layout: the

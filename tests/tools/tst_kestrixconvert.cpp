@@ -206,6 +206,13 @@ void tst_KestrixConvert::usageErrors_data() {
                                       << "patch takes no option --in-place";
     QTest::newRow("audit without a DAT")
         << QStringList{"audit", "a.bin"} << "audit needs a DAT file: --dat DAT";
+    QTest::newRow("make-patch of one image") << QStringList{"make-patch", "a.bin", "-o", "p.bps"}
+                                             << "make-patch takes two images: ORIGINAL MODIFIED";
+    QTest::newRow("make-patch without its file") << QStringList{"make-patch", "a.bin", "b.bin"}
+                                                 << "make-patch needs the patch's file: -o PATCH";
+    QTest::newRow("make-patch of another format")
+        << QStringList{"make-patch", "--format", "xdelta", "a.bin", "b.bin", "-o", "p"}
+        << "--format takes bps, ips or ups, not 'xdelta'";
     QTest::newRow("audit writes nothing")
         << QStringList{"audit", "--dat", "a.dat", "-o", "out", "a.bin"}
         << "audit takes no option -o";
@@ -272,7 +279,7 @@ void tst_KestrixConvert::optionsAgree() {
     const QString manual = ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.1");
     const QString completion =
         ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.bash-completion");
-    QCOMPARE(longOptions(help).size(), 24);
+    QCOMPARE(longOptions(help).size(), 28);
     QCOMPARE(longOptions(manual), longOptions(help));
     QCOMPARE(longOptions(completion), longOptions(help));
     const QString synopsis = manual.section(".SH SYNOPSIS", 1).section(".SH", 0, 0);
@@ -1034,6 +1041,38 @@ void tst_KestrixConvert::patching_data() {
            "\"$KX\" patch --dat t.dat -q -p French.ips -o out game.bin"
         << 0 << "warning: game.bin matches no ROM of the DAT files"
         << "out/French.bin" << QByteArray();
+    // Patches made by make-patch from images of any layout, applied back
+    // (the checksum kept): the modified image's plain content.
+    QTest::newRow("make-patch of an SMD and a plain image, BPS by default")
+        << Smd(plain) << ".smd" << translated << "mod.bin"
+        << "\"$KX\" make-patch game.smd mod.bin -o hack.bps && "
+           "\"$KX\" patch --keep-checksum --to bin -p hack.bps -o out game.smd"
+        << 0 << "hack.bps: BPS patch of|between the plain contents of game.smd (smd) and mod.bin"
+        << "out/hack.bin" << translated;
+    QTest::newRow("make-patch IPS by its name, of an MD image read from standard input")
+        << RomImages::Md(plain) << ".md" << RomImages::Md(translated) << "mod.md"
+        << "\"$KX\" make-patch - mod.md -o hack.ips < game.md && "
+           "\"$KX\" patch --keep-checksum --to bin -p hack.ips -o out game.md"
+        << 0 << "hack.ips: IPS patch of|standard input (md) and mod.md (md)"
+        << "out/hack.bin" << translated;
+    QTest::newRow("make-patch UPS between the files as they are")
+        << Smd(plain) << ".smd" << Smd(translated) << "mod.smd"
+        << "\"$KX\" make-patch --format ups --as-is game.smd mod.smd -o hack.x && "
+           "\"$KX\" patch --keep-checksum -p hack.x -o out game.smd"
+        << 0 << "UPS patch of|between the files as they are"
+        << "out/hack.smd" << Smd(translated);
+    QTest::newRow("make-patch of two equal images")
+        << Smd(plain) << ".smd" << plain << "mod.bin"
+        << "\"$KX\" make-patch game.smd mod.bin -o hack.bps; s=$?; test ! -e hack.bps && exit $s"
+        << 1 << "are the same (the plain contents): no patch is made"
+        << "" << QByteArray();
+    QTest::newRow("an xdelta3 patch with LZMA on an SMD image")
+        << Smd(plain) << ".smd" << translated << "mod.bin"
+        << "\"$KX\" to-bin -o out game.smd >/dev/null && xdelta3 -e -S lzma -s out/game.bin "
+           "mod.bin x.xdelta && rm out/game.bin && "
+           "\"$KX\" patch --keep-checksum --to bin -p x.xdelta -o out game.smd"
+        << 0 << "game.smd -> out/x.bin"
+        << "out/x.bin" << translated;
     QTest::newRow("an image in a zip")
         << Smd(plain) << ".smd" << ips << "French.ips"
         << "python3 -c 'import zipfile; zipfile.ZipFile(\"g.zip\", \"w\").write(\"game.smd\")' "

@@ -25,6 +25,7 @@ const struct {
     {"trim", {Command::Trim, SMDtoBIN, RomLayout::Unknown}},
     {"patch", {Command::Patch, SMDtoBIN, RomLayout::Unknown}},
     {"audit", {Command::Audit, SMDtoBIN, RomLayout::Unknown}},
+    {"make-patch", {Command::MakePatch, SMDtoBIN, RomLayout::Unknown}},
 };
 
 std::optional<Job> ParseCommand(const QString& word) {
@@ -82,6 +83,7 @@ private:
     bool Together();
     bool ForCommand();
     bool ForPatch();
+    bool ForMakePatch();
     // An option given where it may not be: why may name it as the user
     // typed it (%1).
     bool Forbid(const char* option, const QString& why) {
@@ -99,7 +101,7 @@ private:
     // Which options were given, by long name, and as the user typed each.
     QStringList given_;
     QHash<QString, QString> typed_;
-    const Option options_[24] = {
+    const Option options_[28] = {
         {"output", "a folder", nullptr},
         {"overwrite", nullptr, &a_.overwrite},
         {"skip-existing", nullptr, &a_.skipExisting},
@@ -122,6 +124,10 @@ private:
         {"to", "a layout (bin, smd or md)", nullptr},
         {"keep-checksum", nullptr, &a_.keepChecksum},
         {"fixdat", "a file", nullptr},
+        {"format", "a format (bps, ips or ups)", nullptr},
+        {"metadata", "a text", nullptr},
+        {"as-is", nullptr, &a_.asIs},
+        {"allow-same", nullptr, &a_.allowSame},
         {"help", nullptr, &help_},
         {"version", nullptr, &version_},
     };
@@ -162,6 +168,10 @@ bool Parser::Take(const Option& o, const QString& as, const QString& value) {
         a_.patches << value;
     } else if (name == QLatin1String("fixdat")) {
         a_.fixdat = value;
+    } else if (name == QLatin1String("format")) {
+        a_.format = value;
+    } else if (name == QLatin1String("metadata")) {
+        a_.metadata = value;
     } else if (name == QLatin1String("to")) {
         a_.to = value;
     } else if (name == QLatin1String("name")) {
@@ -302,7 +312,7 @@ bool Parser::Together() {
                                     "--files-from or --zip"));
     if (a.files.contains(QStringLiteral("-")) && !a.ToStdout() && a.name.isEmpty() &&
         a.job.command != Command::Info && a.job.command != Command::Patch &&
-        a.job.command != Command::Audit)
+        a.job.command != Command::Audit && a.job.command != Command::MakePatch)
         return Usage(QStringLiteral("a source read from standard input (-) needs --name NAME, "
                                     "or -o - to write to standard output"));
     if (!a.name.isEmpty() && !a.files.contains(QStringLiteral("-")))
@@ -320,6 +330,11 @@ bool Parser::ForCommand() {
     const Command command = a_.job.command;
     if (command != Command::Audit && Forbid("fixdat", QStringLiteral("%1 goes with audit")))
         return false;
+    if (command == Command::MakePatch)
+        return ForMakePatch();
+    for (const char* o : {"format", "metadata", "as-is", "allow-same"})
+        if (Forbid(o, QStringLiteral("%1 goes with make-patch")))
+            return false;
     if (command == Command::Audit) {
         for (const char* o :
              {"patch", "to", "keep-checksum", "output", "force", "verify", "dat-names", "zip",
@@ -392,6 +407,34 @@ bool Parser::ForPatch() {
         else
             return Usage(QStringLiteral("--to takes bin, smd or md, not '%1'").arg(Shown(a_.to)));
     }
+    return true;
+}
+
+// What make-patch takes: two images, and the patch's file.
+bool Parser::ForMakePatch() {
+    for (const char* o : {"patch", "to", "keep-checksum", "force", "verify", "dat", "dat-names",
+                          "zip", "full-stem", "in-place", "skip-existing", "dry-run", "recursive",
+                          "files-from", "json", "jobs", "name"})
+        if (Forbid(o, QStringLiteral("make-patch takes no option %1")))
+            return false;
+    if (a_.files.size() != 2)
+        return Usage(QStringLiteral("make-patch takes two images: ORIGINAL MODIFIED"));
+    if (a_.output.isEmpty() || a_.output == QLatin1String("-"))
+        return Usage(QStringLiteral("make-patch needs the patch's file: -o PATCH"));
+    QString format = a_.format;
+    if (format.isEmpty()) {
+        const QString name = a_.output.toLower();
+        format = name.endsWith(QLatin1String(".ips"))   ? QStringLiteral("ips")
+                 : name.endsWith(QLatin1String(".ups")) ? QStringLiteral("ups")
+                                                        : QStringLiteral("bps");
+    }
+    if (format != QLatin1String("bps") && format != QLatin1String("ips") &&
+        format != QLatin1String("ups"))
+        return Usage(
+            QStringLiteral("--format takes bps, ips or ups, not '%1'").arg(Shown(a_.format)));
+    a_.format = format;
+    if (!a_.metadata.isEmpty() && format != QLatin1String("bps"))
+        return Usage(QStringLiteral("--metadata goes into a BPS patch"));
     return true;
 }
 

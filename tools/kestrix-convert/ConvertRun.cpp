@@ -44,6 +44,7 @@ JobTask TaskOf(Command command) {
     case Command::Mode:
     case Command::Info:
     case Command::Audit:
+    case Command::MakePatch:
         break;
     }
     return JobTask::Mode;

@@ -6,6 +6,7 @@
 #include "AuditRun.h"
 #include "ConvertRun.h"
 #include "Info.h"
+#include "MakePatchRun.h"
 #include "Output.h"
 #include "SafeFile.h"
 #include "Sources.h"
@@ -21,6 +22,9 @@ const char* const UsageText =
     "       kestrix-convert patch -p PATCH [-p PATCH]... [OPTIONS] IMAGE...\n"
     "       kestrix-convert audit --dat DAT [--dat DAT]... [--json]\n"
     "                             [--fixdat FILE [--overwrite]] [-r] FILE...\n"
+    "       kestrix-convert make-patch [--format bps|ips|ups] [--metadata TEXT]\n"
+    "                             [--as-is] [--allow-same] [--overwrite]\n"
+    "                             ORIGINAL MODIFIED -o PATCH\n"
     "\n"
     "Converts Sega Genesis / Mega Drive ROM images between layouts.\n"
     "\n"
@@ -53,6 +57,10 @@ const char* const UsageText =
     "whose result its windows' checksums do not describe. The header checksum is then mended (see\n"
     "--keep-checksum), and the result written in the image's layout (or --to's)\n"
     "as the last PATCH's name up to its last dot plus the layout's extension.\n"
+    "\n"
+    "make-patch writes to PATCH a patch (BPS, IPS or UPS) that turns ORIGINAL\n"
+    "into MODIFIED, made between their plain contents whatever their layouts,\n"
+    "read back and applied to ORIGINAL before it is written.\n"
     "\n"
     "audit checks a collection against DAT files: each FILE (and each file of an\n"
     "archive, of a folder with -r) is matched by its plain content or as it is,\n"
@@ -113,6 +121,12 @@ const char* const UsageText =
     "  --fixdat FILE     audit: write a DAT of the missing games and ROMs into FILE\n"
     "                    (never over a file the run reads; over any other file\n"
     "                    only with --overwrite)\n"
+    "  --format FORMAT   make-patch: bps, ips or ups (default: by PATCH's name,\n"
+    "                    else bps)\n"
+    "  --metadata TEXT   make-patch: text carried in a BPS patch\n"
+    "  --as-is           make-patch: between the files as they are, not their\n"
+    "                    plain contents\n"
+    "  --allow-same      make-patch: write a patch of two images that are the same\n"
     "  -h, --help        show this help and exit\n"
     "  --version         show the version and exit\n"
     "Long options may be cut short where they stay unambiguous (--overwr).\n"
@@ -184,6 +198,8 @@ int Main(int argc, char* argv[]) {
         ParseArguments(SafeFile::DecodeArguments(argc, argv), &status);
     if (!arguments)
         return status;
+    if (arguments->job.command == Command::MakePatch)
+        return MakePatchRun(*arguments);
     if (arguments->job.command == Command::Audit) {
         Gathered gathered;
         if (!GatherSources(*arguments, &gathered))
