@@ -8,6 +8,7 @@
 #include "Archive.h"
 #include "DatFile.h"
 #include "FileFunctions.h"
+#include "Interleave.h"
 #include "Patch.h"
 #include "PathSeparator.h"
 #include "PlainStream.h"
@@ -39,6 +40,55 @@ QString OtherBase(const Patch::Description& d, bool first, std::int64_t size, st
         .arg(Hex32(d.sourceCrc), has);
 }
 
+// The bytes of a plain image in another layout (an SMD image with the
+// usual copier header); false where its size does not make one.
+bool InLayout(const std::vector<std::uint8_t>& plain, RomLayout layout,
+              std::vector<std::uint8_t>* out) {
+    const std::int64_t size = std::int64_t(plain.size());
+    if (layout == RomLayout::Byteswapped) {
+        if (size % 2)
+            return false;
+        *out = plain;
+        Interleave::SwapWords(out->data(), out->size());
+        return true;
+    }
+    if (size == 0 || size % Cartridge::BlockSize)
+        return false;
+    if (layout == RomLayout::Md) {
+        out->resize(plain.size());
+        Interleave::Split(plain.data(), out->data(), out->data() + size / 2, std::size_t(size / 2));
+        return true;
+    }
+    out->assign(std::size_t(Cartridge::SmdHeaderSize + size), 0);
+    std::uint8_t* header = out->data();
+    header[0] = Cartridge::SmdHeaderBlocks(size / Cartridge::BlockSize);
+    header[1] = 0x03;
+    header[8] = 0xAA;
+    header[9] = 0xBB;
+    header[10] = 0x06;
+    for (std::int64_t at = 0; at < size; at += Cartridge::BlockSize) {
+        std::uint8_t* block = out->data() + Cartridge::SmdHeaderSize + at;
+        Interleave::Split(plain.data() + at, block, block + Cartridge::HalfBlock,
+                          std::size_t(Cartridge::HalfBlock));
+    }
+    return true;
+}
+
+// How whole a plain image's cartridge header is: 2 with "SEGA" in it and the
+// checksum its words sum to, 1 with "SEGA" alone, 0 without.
+int HeaderWhole(const std::vector<std::uint8_t>& plain) {
+    const std::int64_t size = std::int64_t(plain.size());
+    if (size < Cartridge::HeaderEnd ||
+        !QByteArray::fromRawData(reinterpret_cast<const char*>(plain.data()) + 0x100, 16)
+             .contains("SEGA"))
+        return 0;
+    const std::uint16_t stored =
+        std::uint16_t(plain[Cartridge::ChecksumAt] << 8 | plain[Cartridge::ChecksumAt + 1]);
+    const std::uint16_t sum = std::uint16_t(Interleave::WordSum(
+        plain.data() + Cartridge::HeaderEnd, std::size_t(size - Cartridge::HeaderEnd)));
+    return stored == sum ? 2 : 1;
+}
+
 // A source being patched: the file, what it holds, and the image so far.
 struct Patching {
     std::unique_ptr<SafeFile::Source> in;
@@ -46,6 +96,7 @@ struct Patching {
     std::int64_t length = 0;
     RomLayout layout = RomLayout::Unknown; // the file's
     std::vector<std::uint8_t> image;       // plain, once a patch is applied
+    std::vector<std::uint8_t> form;        // the bytes an IPS was made for, where not plain
     QStringList said;                      // told after the destination
 };
 
@@ -76,6 +127,7 @@ private:
     bool Named(FileRun& run, Item& item, const Patching& p);
     bool Apply(FileRun& run, Patching& p, std::size_t i);
     bool Fit(FileRun& run, Patching& p, std::size_t i, Step* step);
+    bool IpsForm(FileRun& run, Patching& p, std::size_t i, Step* step);
     EngineError WindowsDiffer(FileRun& run, Patching& p, std::size_t i, Step& step,
                               std::vector<std::uint8_t>* target);
     bool Checked(FileRun& run, Patching& p, const Step& step,
@@ -225,6 +277,8 @@ bool PatchImage::Fit(FileRun& run, Patching& p, std::size_t i, Step* step) {
                         : RomInspector::MemoryReader(p.image.data(), std::int64_t(p.image.size()));
     step->size =
         i == 0 ? RomInspector::PlainSizeOf(p.layout, p.length) : std::int64_t(p.image.size());
+    if (i == 0 && d.kind == Patch::Kind::Ips && !IpsForm(run, p, i, step))
+        return false;
     if (d.kind == Patch::Kind::Vcdiff && !d.windowChecksums)
         p.said << step->who + QStringLiteral("the patch carries no checksums: its base is not "
                                              "checked");
@@ -290,6 +344,67 @@ EngineError PatchImage::WindowsDiffer(FileRun& run, Patching& p, std::size_t i, 
     step.fits = false;
     p.said << step.who + QStringLiteral("forced onto an image it was not made for");
     return {};
+}
+
+// An IPS names no base: where it was made for the image's bytes in another
+// layout (an SMD file, an MD one, a byteswapped one), applied to the plain
+// content it would scramble the game. It is tried on the image in each
+// layout; the layout whose result alone has the more whole cartridge header
+// (see HeaderWhole: "SEGA" and a checksum that sums right) is the one it
+// was made for. Where none does better than the plain content, it goes to
+// the plain content, as it always has. False when the image cannot be read.
+bool PatchImage::IpsForm(FileRun& run, Patching& p, std::size_t i, Step* step) {
+    std::vector<std::uint8_t> plain(std::size_t(step->size));
+    if (!step->base(0, plain.data(), step->size))
+        return Refused(run, Code::ReadFailed, FileOutcome::Failed);
+    const QByteArray& patch = (*r_.patches)[i].bytes;
+    auto judged = [&](RomLayout layout, const std::vector<std::uint8_t>& bytes) {
+        std::vector<std::uint8_t> made;
+        const std::int64_t n = std::int64_t(bytes.size());
+        if (Patch::Apply(patch, step->d, RomInspector::MemoryReader(bytes.data(), n), n, &made)
+                .Failed())
+            return -1;
+        if (layout != RomLayout::Plain) {
+            const std::int64_t length = std::int64_t(made.size());
+            if (!Mod_Convert::SizeAllowed(layout, RomLayout::Plain, length) ||
+                !Cartridge::WholeWords(layout, length))
+                return -1;
+            std::vector<std::uint8_t> back(std::size_t(RomInspector::PlainSizeOf(layout, length)));
+            RomInspector::PlainStream stream(RomInspector::MemoryReader(made.data(), length),
+                                             length, layout);
+            if (!stream.Get(0, back.data(), std::int64_t(back.size())))
+                return -1;
+            made = std::move(back);
+        }
+        return HeaderWhole(made);
+    };
+    const int asPlain = judged(RomLayout::Plain, plain);
+    RomLayout best = RomLayout::Plain;
+    int bestScore = asPlain, ties = 0;
+    for (const RomLayout layout : {RomLayout::Smd, RomLayout::Md, RomLayout::Byteswapped}) {
+        std::vector<std::uint8_t> bytes;
+        if (!InLayout(plain, layout, &bytes))
+            continue;
+        const int score = judged(layout, bytes);
+        if (score > bestScore) {
+            best = layout, bestScore = score, ties = 0;
+            p.form = std::move(bytes);
+        } else if (score == bestScore && best != RomLayout::Plain) {
+            ++ties;
+        }
+    }
+    if (best == RomLayout::Plain || ties > 0) {
+        p.form.clear();
+        return true;
+    }
+    step->base = RomInspector::MemoryReader(p.form.data(), std::int64_t(p.form.size()));
+    step->size = std::int64_t(p.form.size());
+    step->bytesIn = best;
+    p.said << step->who + QStringLiteral("an IPS made for %1: applied to the image's bytes in "
+                                         "that layout (only there does its result keep a whole "
+                                         "cartridge header)")
+                              .arg(LayoutPhrase(best));
+    return true;
 }
 
 // Whether a patch made what it says it makes: a patch applied to its own

@@ -105,6 +105,8 @@ private slots:
     void made();
     void bases_data();
     void bases();
+    void ipsForAnotherLayout_data();
+    void ipsForAnotherLayout();
     void checks_data();
     void checks();
 
@@ -506,6 +508,50 @@ void TestPatch::bases() {
                  qPrintable(report.detail));
     }
     QCOMPARE(ReadFile(source), file);
+}
+
+// An IPS made between two SMD files (or MD, or byteswapped ones) of a hack
+// whose checksum its maker mended, applied to the game in any layout: the
+// same game as on the layout it was made for, byte for byte as plain
+// content, and the line says so.
+void TestPatch::ipsForAnotherLayout_data() {
+    QTest::addColumn<RomLayout>("madeFor");
+    QTest::addColumn<RomLayout>("image");
+    const std::pair<const char*, RomLayout> layouts[] = {{"plain", RomLayout::Plain},
+                                                         {"SMD", RomLayout::Smd},
+                                                         {"MD", RomLayout::Md},
+                                                         {"byteswapped", RomLayout::Byteswapped}};
+    for (const auto& [madeName, made] : layouts)
+        for (const auto& [imageName, image] : layouts)
+            if (made != RomLayout::Plain &&
+                (image == RomLayout::Plain || image == made || made == RomLayout::Smd))
+                QTest::addRow("made for %s, on %s", madeName, imageName) << made << image;
+}
+
+void TestPatch::ipsForAnotherLayout() {
+    QFETCH(RomLayout, madeFor);
+    QFETCH(RomLayout, image);
+    const QByteArray plain = RomImages::PlainImage(MiB, 41);
+    const QByteArray target = Mended(Hacked(plain));
+    const QString source =
+        Put("in/game" + LayoutExtension(image), RomImages::InLayout(plain, image));
+    const QString patch =
+        Put("p/hack.ips", PatchWriters::Ips(RomImages::InLayout(plain, madeFor),
+                                            RomImages::InLayout(target, madeFor)));
+    JobRequest r;
+    r.target = RomLayout::Plain;
+    r.keepChecksum = true;
+    const std::vector<FileReport> reports = Run({patch}, {source}, r);
+    QCOMPARE(reports.size(), std::size_t(1));
+    QVERIFY2(reports[0].outcome == FileOutcome::Converted, qPrintable(Words(reports[0])));
+    const QString out =
+        dir_.filePath("out/hack" + LayoutExtension(image == RomLayout::Smd || image == RomLayout::Md
+                                                       ? image
+                                                       : RomLayout::Plain));
+    QVERIFY(RomImages::InLayout(target, image == RomLayout::Byteswapped ? RomLayout::Plain
+                                                                        : image) == ReadFile(out));
+    QVERIFY2(reports[0].detail.contains("an IPS made for " + LayoutPhrase(madeFor)),
+             qPrintable(reports[0].detail));
 }
 
 // What the job decides beside the bytes: a base the patch was not made for,
