@@ -278,6 +278,7 @@ bench)
     bench/library.sh "$BUILD_DIR"
     bench/archives.sh "$BUILD_DIR"
     bench/patches.sh "$BUILD_DIR"
+    bench/make-patch.sh "$BUILD_DIR"
     bench/audit.sh "$BUILD_DIR"
     bench/info-memory.sh "$BUILD_DIR"
     bench/window-memory.sh "$BUILD_DIR"
