@@ -35,7 +35,7 @@ TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse f
     appstream lintian dpkg-dev file xvfb xauth x11-utils libarchive-tools
     python3 xz-utils bzip2 dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdelta3)
 PACKAGE_PACKAGES=(dpkg-dev file)
-BENCH_PACKAGES=(rhash time zip unzip)
+BENCH_PACKAGES=(rhash time zip unzip xdelta3)
 # The window's test under Wine clicks its menus where they are drawn in the
 # Chinese font: without one the captions shrink to boxes and the clicks miss.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix

@@ -352,6 +352,32 @@ EngineError Prepare(QByteArray* bytes, bool asIs, RomLayout* layout) {
     return {};
 }
 
+EngineError MakeFile(const Side& original, const Side& modified, Patch::Kind kind,
+                     const QByteArray& metadata, bool allowSame, const QString& output,
+                     SafeFile::Existing existing, std::int64_t* written) {
+    if (original.bytes == modified.bytes && !allowSame)
+        return {Code::PatchRefused,
+                QStringLiteral("the two images are the same: no patch is made")};
+    // Never over a file it is made of.
+    const SafeFile::FileId out = SafeFile::IdentityOf(output);
+    for (const Side* side : {&original, &modified})
+        if (out.IsValid() && side->path != QLatin1String("-") &&
+            SafeFile::IdentityOf(side->path) == out)
+            return {Code::PatchRefused, QStringLiteral("the patch would replace %1, which it is "
+                                                       "made of")
+                                            .arg(SafeFile::Quoted(side->path))};
+    const Images images{
+        reinterpret_cast<const std::uint8_t*>(original.bytes.constData()), original.bytes.size(),
+        reinterpret_cast<const std::uint8_t*>(modified.bytes.constData()), modified.bytes.size()};
+    QByteArray patch;
+    if (const EngineError made = Make(kind, images, metadata, &patch); made.Failed())
+        return made;
+    if (const EngineError put = SafeFile::WriteFile(output, patch, existing); put.Failed())
+        return put;
+    *written = patch.size();
+    return {};
+}
+
 EngineError Make(Patch::Kind kind, const Images& im, const QByteArray& metadata,
                  QByteArray* patch) {
     try {

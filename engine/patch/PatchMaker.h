@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Patch.h"
+#include "SafeFile.h"
 
 #include <QByteArray>
 
@@ -29,6 +30,21 @@ EngineError ReadImage(const QString& path, QByteArray* bytes);
 // The bytes a patch is made between: an image's plain content (its layout
 // undone), or with asIs its bytes as they are; the layout it was in.
 EngineError Prepare(QByteArray* bytes, bool asIs, RomLayout* layout);
+
+// An image a patch is made of: its name, its prepared bytes, its layout.
+struct Side {
+    QString path; // "-" for standard input
+    QByteArray bytes;
+    RomLayout layout = RomLayout::Unknown;
+};
+
+// Makes the patch of original into modified and writes it to output
+// (replacing an existing file as existing says); its size in written. Two
+// images that are the same are refused unless allowSame, and so is an
+// output that is one of the images.
+EngineError MakeFile(const Side& original, const Side& modified, Patch::Kind kind,
+                     const QByteArray& metadata, bool allowSame, const QString& output,
+                     SafeFile::Existing existing, std::int64_t* written);
 
 // The formats' own makers, unchecked.
 QByteArray Bps(const Images& images, const QByteArray& metadata);

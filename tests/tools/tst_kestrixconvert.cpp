@@ -1064,7 +1064,7 @@ void tst_KestrixConvert::patching_data() {
     QTest::newRow("make-patch of two equal images")
         << Smd(plain) << ".smd" << plain << "mod.bin"
         << "\"$KX\" make-patch game.smd mod.bin -o hack.bps; s=$?; test ! -e hack.bps && exit $s"
-        << 1 << "are the same (the plain contents): no patch is made"
+        << 1 << "the two images are the same: no patch is made (the plain contents; --allow-same"
         << "" << QByteArray();
     QTest::newRow("an xdelta3 patch with LZMA on an SMD image")
         << Smd(plain) << ".smd" << translated << "mod.bin"
