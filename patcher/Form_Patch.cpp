@@ -4,6 +4,7 @@
 #include "DatLoad.h"
 #include "Desktop.h"
 #include "FileFunctions.h"
+#include "Form_MakePatch.h"
 #include "MsgBox.h"
 
 #include <QCheckBox>
@@ -73,6 +74,7 @@ Form_Patch::Form_Patch(Desktop& desktop, QWidget* parent)
     Button_Apply = named(new QPushButton(this), "Button_Apply");
     Button_Apply->setDefault(true);
     Button_Close = named(new QPushButton(this), "Button_Close");
+    Button_MakePatch = named(new QPushButton(this), "Button_MakePatch");
 
     LayOut();
     Connect();
@@ -121,6 +123,7 @@ void Form_Patch::LayOut() {
     grid->addWidget(Check_FixChecksum, row++, 1, 1, 2);
     grid->addWidget(Label_Result, row++, 0, 1, 3);
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Button_MakePatch);
     buttons->addStretch();
     buttons->addWidget(Button_Apply);
     buttons->addWidget(Button_Close);
@@ -159,6 +162,7 @@ void Form_Patch::Connect() {
     connect(Check_FixChecksum, &QCheckBox::toggled, this, &Form_Patch::Judge);
     connect(Check_Anyway, &QCheckBox::toggled, this, &Form_Patch::UpdateApply);
     connect(Button_Apply, &QPushButton::clicked, this, &Form_Patch::Apply);
+    connect(Button_MakePatch, &QPushButton::clicked, this, &Form_Patch::MakePatch);
     connect(Button_Close, &QPushButton::clicked, this, &QWidget::close);
 }
 
@@ -195,6 +199,7 @@ void Form_Patch::Retranslate() {
     Combo_Layout->setItemText(2, tr("SMD"));
     Combo_Layout->setItemText(3, tr("MD"));
     Button_Apply->setText(tr("A&pply"));
+    Button_MakePatch->setText(tr("Make a patch..."));
     Button_Close->setText(tr("Close"));
     if (!image_.isEmpty() || !patches_.isEmpty())
         ShowJudgement(last_);
@@ -409,6 +414,19 @@ void Form_Patch::ShowJudgement(const PatchRun::Outcome& outcome) {
     Check_Anyway->setVisible(wrongBase_);
     Label_Verdict->setText(verdict);
     UpdateApply();
+}
+
+Form_MakePatch* Form_Patch::MakePatch() {
+    if (!makePatch_) {
+        makePatch_ = new Form_MakePatch(desktop_, this);
+        makePatch_->setWindowIcon(windowIcon());
+        if (!image_.isEmpty())
+            makePatch_->Text_Original->setText(image_);
+    }
+    makePatch_->show();
+    makePatch_->raise();
+    makePatch_->activateWindow();
+    return makePatch_;
 }
 
 void Form_Patch::LoadDats(const QStringList& paths) {

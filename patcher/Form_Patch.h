@@ -11,6 +11,7 @@ class Index;
 }
 
 class Desktop;
+class Form_MakePatch;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -48,6 +49,7 @@ public:
     QCheckBox* Check_FixChecksum = nullptr;
     QLabel* Label_Result = nullptr;
     QPushButton* Button_Apply = nullptr;
+    QPushButton* Button_MakePatch = nullptr;
     QPushButton* Button_Close = nullptr;
 
     // The image and the patches, as given (the command line, a drop).
@@ -56,6 +58,9 @@ public:
     QStringList Patches() const { return patches_; }
     // DAT files that name the image, read off the window's thread.
     void LoadDats(const QStringList& paths);
+
+    // The window that makes a patch of two images, made on first use.
+    Form_MakePatch* MakePatch();
 
     // Writes the patched image; the outcome is told in Label_Result.
     void Apply();
@@ -105,4 +110,5 @@ private:
     int running_ = 0;        // trials and applications under way
     PatchRun::Outcome last_;
     std::shared_ptr<const DatFile::Index> dats_;
+    Form_MakePatch* makePatch_ = nullptr;
 };

@@ -748,6 +748,89 @@
     </message>
 </context>
 <context>
+    <name>Form_MakePatch</name>
+    <message>
+        <source>Cartridge images</source>
+        <translation>Cartridge images</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>BPS patches (*.bps)</source>
+        <translation>BPS patches (*.bps)</translation>
+    </message>
+    <message>
+        <source>IPS patches (*.ips)</source>
+        <translation>IPS patches (*.ips)</translation>
+    </message>
+    <message>
+        <source>UPS patches (*.ups)</source>
+        <translation>UPS patches (*.ups)</translation>
+    </message>
+    <message>
+        <source>Make a patch</source>
+        <translation>Make a patch</translation>
+    </message>
+    <message>
+        <source>&amp;Original:</source>
+        <translation>&amp;Original:</translation>
+    </message>
+    <message>
+        <source>&amp;Modified:</source>
+        <translation>&amp;Modified:</translation>
+    </message>
+    <message>
+        <source>&amp;Format:</source>
+        <translation>&amp;Format:</translation>
+    </message>
+    <message>
+        <source>&amp;Save as:</source>
+        <translation>&amp;Save as:</translation>
+    </message>
+    <message>
+        <source>C&amp;hoose...</source>
+        <translation>C&amp;hoose...</translation>
+    </message>
+    <message>
+        <source>Ch&amp;oose...</source>
+        <translation>Ch&amp;oose...</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>&amp;Browse...</translation>
+    </message>
+    <message>
+        <source>Ma&amp;ke</source>
+        <translation>Ma&amp;ke</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Would you like to replace it?</source>
+        <translation>%1 already exists. Would you like to replace it?</translation>
+    </message>
+    <message>
+        <source>Replace the file?</source>
+        <translation>Replace the file?</translation>
+    </message>
+    <message>
+        <source>Making the patch...</source>
+        <translation>Making the patch...</translation>
+    </message>
+    <message>
+        <source>No patch made: %1</source>
+        <translation>No patch made: %1</translation>
+    </message>
+    <message>
+        <source>%1: a %2 patch of %3 bytes, made between the plain contents of the original (%4) and the modified image (%5), read back and applied to the original.</source>
+        <translation>%1: a %2 patch of %3 bytes, made between the plain contents of the original (%4) and the modified image (%5), read back and applied to the original.</translation>
+    </message>
+</context>
+<context>
     <name>Form_Patch</name>
     <message>
         <source>Apply patches</source>
@@ -940,6 +1023,10 @@
     <message>
         <source>Cannot read the DAT file %1</source>
         <translation>Cannot read the DAT file %1</translation>
+    </message>
+    <message>
+        <source>Make a patch...</source>
+        <translation>Make a patch...</translation>
     </message>
 </context>
 </TS>

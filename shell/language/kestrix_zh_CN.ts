@@ -748,6 +748,89 @@
     </message>
 </context>
 <context>
+    <name>Form_MakePatch</name>
+    <message>
+        <source>Cartridge images</source>
+        <translation>卡带映像</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>所有文件</translation>
+    </message>
+    <message>
+        <source>BPS patches (*.bps)</source>
+        <translation>BPS 补丁 (*.bps)</translation>
+    </message>
+    <message>
+        <source>IPS patches (*.ips)</source>
+        <translation>IPS 补丁 (*.ips)</translation>
+    </message>
+    <message>
+        <source>UPS patches (*.ups)</source>
+        <translation>UPS 补丁 (*.ups)</translation>
+    </message>
+    <message>
+        <source>Make a patch</source>
+        <translation>制作补丁</translation>
+    </message>
+    <message>
+        <source>&amp;Original:</source>
+        <translation>原始映像(&amp;O):</translation>
+    </message>
+    <message>
+        <source>&amp;Modified:</source>
+        <translation>修改后映像(&amp;M):</translation>
+    </message>
+    <message>
+        <source>&amp;Format:</source>
+        <translation>格式(&amp;F):</translation>
+    </message>
+    <message>
+        <source>&amp;Save as:</source>
+        <translation>保存为(&amp;S):</translation>
+    </message>
+    <message>
+        <source>C&amp;hoose...</source>
+        <translation>选择(&amp;H)...</translation>
+    </message>
+    <message>
+        <source>Ch&amp;oose...</source>
+        <translation>选择(&amp;O)...</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>浏览(&amp;B)...</translation>
+    </message>
+    <message>
+        <source>Ma&amp;ke</source>
+        <translation>制作(&amp;K)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>%1 already exists. Would you like to replace it?</source>
+        <translation>%1 已存在。是否替换？</translation>
+    </message>
+    <message>
+        <source>Replace the file?</source>
+        <translation>替换文件？</translation>
+    </message>
+    <message>
+        <source>Making the patch...</source>
+        <translation>正在制作补丁...</translation>
+    </message>
+    <message>
+        <source>No patch made: %1</source>
+        <translation>未制作补丁：%1</translation>
+    </message>
+    <message>
+        <source>%1: a %2 patch of %3 bytes, made between the plain contents of the original (%4) and the modified image (%5), read back and applied to the original.</source>
+        <translation>%1：%2 补丁，%3 字节，由原始映像（%4）与修改后映像（%5）的普通内容制作，已读回并在原始映像上验证。</translation>
+    </message>
+</context>
+<context>
     <name>Form_Patch</name>
     <message>
         <source>Apply patches</source>
@@ -940,6 +1023,10 @@
     <message>
         <source>Cannot read the DAT file %1</source>
         <translation>无法读取 DAT 文件 %1</translation>
+    </message>
+    <message>
+        <source>Make a patch...</source>
+        <translation>制作补丁...</translation>
     </message>
 </context>
 </TS>

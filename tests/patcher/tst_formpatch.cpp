@@ -1,4 +1,5 @@
 #include "Form_Main.h"
+#include "Form_MakePatch.h"
 #include "Form_Patch.h"
 #include "Forms.h"
 #include "MsgBox.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,6 +44,8 @@ private slots:
     void filesGivenToTheProgram();
     void filesDroppedOnTheMainWindow();
     void patchesChosenInTheDialog();
+    void makesAPatch_data();
+    void makesAPatch();
 
 private:
     QString Put(const QString& name, const QByteArray& bytes) {
@@ -259,6 +263,66 @@ void tst_FormPatch::patchesChosenInTheDialog() {
     QCOMPARE(desktop_->dialogs.size(), 1);
     QCOMPARE(desktop_->dialogs[0].Flags & CommonDialog::AllowMultiSelect,
              CommonDialog::AllowMultiSelect);
+}
+
+// "Make a patch": the patch of an original into a modified image, made
+// between their plain contents and read back here by the engine; the same
+// image twice is refused; a file that exists is asked about.
+void tst_FormPatch::makesAPatch_data() {
+    QTest::addColumn<QByteArray>("original"); // as an SMD file
+    QTest::addColumn<QByteArray>("modified"); // as a plain one
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("BPS") << base_ << hacked_ << 0 << false << true << "a BPS patch of";
+    QTest::newRow("UPS over a file, answered Yes")
+        << base_ << translated_ << 2 << true << true << "a UPS patch of";
+    QTest::newRow("over a file, answered No") << base_ << hacked_ << 1 << true << false << "";
+    QTest::newRow("the same image twice")
+        << base_ << base_ << 0 << false << false << "No patch made: the two images are the same";
+}
+
+void tst_FormPatch::makesAPatch() {
+    QFETCH(QByteArray, original);
+    QFETCH(QByteArray, modified);
+    QFETCH(int, format);
+    QFETCH(bool, exists);
+    QFETCH(bool, written);
+    QFETCH(QString, words);
+    const QString extension[] = {".bps", ".ips", ".ups"};
+    const QString patchPath = dir_.filePath("hack" + extension[format]);
+    if (exists)
+        Put("hack" + extension[format], "somebody's file");
+    desktop_->answers = {QString(QTest::currentDataTag()).contains("Yes") ? MsgBox::Yes
+                                                                          : MsgBox::No};
+    Form_Patch* patch = forms_->Patch();
+    patch->SetImage(Put("game.smd", Smd(original)));
+    Form_MakePatch* w = patch->MakePatch();
+    QCOMPARE(w->windowTitle(), QStringLiteral("Make a patch"));
+    QCOMPARE(w->Text_Original->text(), dir_.filePath("game.smd"));
+    w->Combo_Format->setCurrentIndex(format);
+    w->Text_Modified->setText(Put("hack.bin", modified));
+    QCOMPARE(w->Text_Patch->text(), QDir::toNativeSeparators(patchPath));
+    QSignalSpy made(w, &Form_MakePatch::Made);
+    w->Button_Make->click();
+    if (!words.isEmpty()) // answered No, nothing is begun
+        QVERIFY(made.count() > 0 || made.wait(10000));
+    QVERIFY2(w->Label_Result->text().contains(words), qPrintable(w->Label_Result->text()));
+    const QByteArray bytes = TestFiles::ReadFile(patchPath);
+    if (!written) {
+        QCOMPARE(bytes, exists ? QByteArray("somebody's file") : QByteArray());
+        return;
+    }
+    Patch::Description d;
+    QCOMPARE(Patch::Describe(bytes, &d), QString());
+    std::vector<std::uint8_t> back;
+    const auto* from = reinterpret_cast<const std::uint8_t*>(original.constData());
+    QVERIFY(!Patch::Apply(bytes, d, RomInspector::MemoryReader(from, original.size()),
+                          original.size(), &back)
+                 .Failed());
+    QVERIFY(QByteArray(reinterpret_cast<const char*>(back.data()), qsizetype(back.size())) ==
+            modified);
 }
 
 QTEST_MAIN(tst_FormPatch)

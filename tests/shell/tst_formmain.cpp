@@ -9,6 +9,7 @@
 #include "Form_Convert.h"
 #include "Form_Inspect.h"
 #include "Form_Main.h"
+#include "Form_MakePatch.h"
 #include "Form_Patch.h"
 #include "Forms.h"
 #include "Hover.h"
@@ -513,7 +514,8 @@ QStringList tst_FormMain::WindowTexts() {
     for (QWidget* window :
          {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
           static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch()),
-          static_cast<QWidget*>(forms_->Inspect()), static_cast<QWidget*>(forms_->Audit())}) {
+          static_cast<QWidget*>(forms_->Inspect()), static_cast<QWidget*>(forms_->Audit()),
+          static_cast<QWidget*>(forms_->Patch()->MakePatch())}) {
         texts << window->windowTitle();
         for (QWidget* w : window->findChildren<QWidget*>()) {
             texts << w->toolTip() << w->accessibleName() << w->accessibleDescription();
@@ -660,7 +662,8 @@ void tst_FormMain::everyControlNamedAndFitting() {
     for (QWidget* window :
          {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
           static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch()),
-          static_cast<QWidget*>(forms_->Inspect()), static_cast<QWidget*>(forms_->Audit())}) {
+          static_cast<QWidget*>(forms_->Inspect()), static_cast<QWidget*>(forms_->Audit()),
+          static_cast<QWidget*>(forms_->Patch()->MakePatch())}) {
         // The controls: buttons, the list, the drive and folder lists, the
         // path and the progress bar.
         for (QWidget* w : window->findChildren<QWidget*>()) {
