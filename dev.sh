@@ -40,7 +40,7 @@ BENCH_PACKAGES=(rhash time zip unzip xdelta3)
 # Chinese font: without one the captions shrink to boxes and the clicks miss.
 WINDOWS_PACKAGES=(cmake ninja-build g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     binutils-mingw-w64-x86-64 qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev qt6-translations-l10n
-    wine wine64 nsis xz-utils xdotool xvfb xauth
+    wine wine64 nsis xz-utils xdotool xvfb xauth xdelta3
     python3 fonts-noto-cjk)
 WINDOWS_DIR=${KESTRIX_WINDOWS_BUILD_DIR:-build-windows}
 # The Windows libraries (Qt, zlib, libarchive...), built once for every clone.

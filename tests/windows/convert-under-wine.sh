@@ -44,7 +44,12 @@ open('padded.bin', 'wb').write(b + b'\xff' * (1 << 20))
 # An IPS patch that writes eight bytes at 0x200.
 open('hack.ips', 'wb').write(b'PATCH' + (0x200).to_bytes(3, 'big') + (8).to_bytes(2, 'big') +
                              b'KESTRIX!' + b'EOF')
+# A hack of the image, for a patch to be made of it and an xdelta3 one.
+hacked = bytearray(b); hacked[0x150:0x160] = b'KESTRIX HACKED!!'; hacked[0x8000:0x8010] = b'x' * 16
+open('hacked.bin', 'wb').write(hacked)
 PY
+# xdelta3's VCDIFF, with its default LZMA sections.
+xdelta3 -e -f -s game.bin hacked.bin hack.xdelta || fail "xdelta3 made no patch"
 
 # run NAME ARGS...: the same command by both programs, each in a folder of
 # its own holding the same sources; their outputs, statuses and files compared.
@@ -53,7 +58,7 @@ run() {
     shift
     local side
     for side in lin win; do
-        rm -rf "$side" && mkdir -p "$side/out" && cp ./*.bin ./*.ips "$side/"
+        rm -rf "$side" && mkdir -p "$side/out" && cp ./*.bin ./*.ips ./*.xdelta "$side/"
     done
     (cd lin && "$linux" "$@" >../lin.out 2>../lin.err; echo "status $?" >>../lin.out)
     (cd win && win "$@" >../win.out 2>../win.err; echo "status $?" >>../win.out)
@@ -83,6 +88,8 @@ run "info --json" info --json game.bin padded.bin
 run "fix-checksum" fix-checksum -o out badsum.bin game.bin
 run "trim" trim -o out padded.bin
 run "patch" patch -p hack.ips -o out game.bin
+run "an xdelta3 patch" patch -p hack.xdelta -o out game.bin
+run "make-patch" make-patch game.bin hacked.bin -o out/made.bps
 run "a refused size" bin2smd -o out missing.bin
 
 # An existing destination: kept, with status 1; then replaced whole.
