@@ -199,7 +199,7 @@ void Form_Patch::Retranslate() {
     Combo_Layout->setItemText(2, tr("SMD"));
     Combo_Layout->setItemText(3, tr("MD"));
     Button_Apply->setText(tr("A&pply"));
-    Button_MakePatch->setText(tr("Make a patch..."));
+    Button_MakePatch->setText(tr("&Make a patch..."));
     Button_Close->setText(tr("Close"));
     if (!image_.isEmpty() || !patches_.isEmpty())
         ShowJudgement(last_);

@@ -1025,8 +1025,8 @@
         <translation>Cannot read the DAT file %1</translation>
     </message>
     <message>
-        <source>Make a patch...</source>
-        <translation>Make a patch...</translation>
+        <source>&amp;Make a patch...</source>
+        <translation>&amp;Make a patch...</translation>
     </message>
 </context>
 </TS>

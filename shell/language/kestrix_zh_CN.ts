@@ -1025,8 +1025,8 @@
         <translation>无法读取 DAT 文件 %1</translation>
     </message>
     <message>
-        <source>Make a patch...</source>
-        <translation>制作补丁...</translation>
+        <source>&amp;Make a patch...</source>
+        <translation>制作补丁(&amp;M)...</translation>
     </message>
 </context>
 </TS>
