@@ -370,8 +370,9 @@ bool PatchImage::IpsForm(FileRun& run, Patching& p, std::size_t i, Step* step) {
                 !Cartridge::WholeWords(layout, length))
                 return -1;
             std::vector<std::uint8_t> back(std::size_t(RomInspector::PlainSizeOf(layout, length)));
-            RomInspector::PlainStream stream(RomInspector::MemoryReader(made.data(), length),
-                                             length, layout);
+            // The stream keeps the reader it is given: it must outlive it.
+            const ReadAt reader = RomInspector::MemoryReader(made.data(), length);
+            RomInspector::PlainStream stream(reader, length, layout);
             if (!stream.Get(0, back.data(), std::int64_t(back.size())))
                 return -1;
             made = std::move(back);

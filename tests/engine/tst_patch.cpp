@@ -350,9 +350,9 @@ void TestPatch::vcdiffRefused_data() {
         << lies << MiB << "holds other than the 25 bytes it says";
     // 16 bytes of data, says the section, whose stream makes 100 MiB of
     // zeros (tests/data, made by Python's lzma): cut off past the 16.
-    QTest::newRow("an LZMA bomb")
-        << TestFiles::ReadFile(QFINDTESTDATA("../data/vcdiff-lzma-bomb.xdelta")) << MiB
-        << "holds other than the 16 bytes it says";
+    QTest::newRow("an LZMA bomb") << TestFiles::ReadFile(
+                                         QFINDTESTDATA("../data/vcdiff-lzma-bomb.xdelta"))
+                                  << MiB << "holds other than the 16 bytes it says";
 }
 
 void TestPatch::vcdiffRefused() {

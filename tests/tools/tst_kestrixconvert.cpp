@@ -1073,6 +1073,18 @@ void tst_KestrixConvert::patching_data() {
            "\"$KX\" patch --keep-checksum --to bin -p x.xdelta -o out game.smd"
         << 0 << "game.smd -> out/x.bin"
         << "out/x.bin" << translated;
+    QTest::newRow("an xdelta3 patch without compression on an MD image")
+        << RomImages::Md(plain) << ".md" << translated << "mod.bin"
+        << "\"$KX\" to-bin -o out game.md >/dev/null && xdelta3 -e -S none -s out/game.bin "
+           "mod.bin x.xdelta && rm out/game.bin && "
+           "\"$KX\" patch --keep-checksum -p x.xdelta -o out game.md"
+        << 0 << "game.md -> out/x.md"
+        << "out/x.md" << RomImages::Md(translated);
+    QTest::newRow("make-patch of an image that is not there")
+        << Smd(plain) << ".smd" << translated << "mod.bin"
+        << "\"$KX\" make-patch missing.smd mod.bin -o hack.bps" << 1
+        << "cannot read 'missing.smd': "
+        << "" << QByteArray();
     QTest::newRow("an image in a zip")
         << Smd(plain) << ".smd" << ips << "French.ips"
         << "python3 -c 'import zipfile; zipfile.ZipFile(\"g.zip\", \"w\").write(\"game.smd\")' "
