@@ -1083,7 +1083,7 @@ void tst_KestrixConvert::patching_data() {
     QTest::newRow("make-patch of an image that is not there")
         << Smd(plain) << ".smd" << translated << "mod.bin"
         << "\"$KX\" make-patch missing.smd mod.bin -o hack.bps" << 1
-        << "cannot read 'missing.smd': "
+        << "cannot read missing.smd: the file does not exist"
         << "" << QByteArray();
     QTest::newRow("an image in a zip")
         << Smd(plain) << ".smd" << ips << "French.ips"
