@@ -107,9 +107,13 @@ Form_Audit::Form_Audit(Desktop& desktop, QWidget* parent)
     UpdateActions();
 }
 
+// A run still going (the program ending) is stopped and waited for: its
+// files in hand are finished, the rest left unread.
 Form_Audit::~Form_Audit() {
     if (running_)
         running_->stop = true;
+    if (thread_)
+        thread_->wait();
 }
 
 void Form_Audit::LayOut() {
@@ -338,7 +342,7 @@ void Form_Audit::Run() {
     const QStringList sources = Sources();
     const bool recursive = Check_Recursive->isChecked();
     using Result = std::shared_ptr<const AuditOutcome>;
-    OffThread::Start<Result>(
+    thread_ = OffThread::Start<Result>(
         this,
         [dats, sources, recursive, progress] {
             return AuditRun(dats, sources, recursive, *progress);

@@ -3,6 +3,8 @@
 #include "AuditOutcome.h"
 
 #include <QDialog>
+#include <QPointer>
+#include <QThread>
 
 #include <memory>
 
@@ -108,6 +110,7 @@ private:
 
     Desktop& desktop_;
     QTimer* timer_ = nullptr;
+    QPointer<QThread> thread_;
     FindingsModel* findings_ = nullptr;
     std::shared_ptr<Progress> running_;
     std::shared_ptr<const AuditOutcome> outcome_;

@@ -14,10 +14,11 @@
 namespace OffThread {
 
 // Runs work on a new thread; done gets its result on the receiver's
-// thread, unless the receiver is gone by then.
+// thread, unless the receiver is gone by then. The thread, which deletes
+// itself once it has finished, for a receiver that must wait for it.
 template <typename Result>
-void Start(QObject* receiver, std::function<Result()> work,
-           std::function<void(const Result&)> done) {
+QPointer<QThread> Start(QObject* receiver, std::function<Result()> work,
+                        std::function<void(const Result&)> done) {
     QPointer<QObject> to(receiver);
     QThread* thread = QThread::create([to, work, done] {
         const Result result = work();
@@ -27,6 +28,7 @@ void Start(QObject* receiver, std::function<Result()> work,
     });
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
+    return thread;
 }
 
 // A yes-or-no question asked from the work's thread, answered on the

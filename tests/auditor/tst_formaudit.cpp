@@ -182,6 +182,11 @@ void tst_FormAudit::cancelShowsNothing() {
              qPrintable(w_->Label_Result->text()));
     QCOMPARE(Shown(), 0);
     QVERIFY(!w_->Button_SaveFixdat->isEnabled() && w_->Button_Run->isEnabled());
+    // The window going during a run (the program ending) stops it and waits.
+    w_->Run();
+    QVERIFY(w_->Busy());
+    delete w_;
+    QVERIFY(!forms_->AuditLoaded());
 }
 
 // What cannot be read or written is told in the window, and nothing of the
