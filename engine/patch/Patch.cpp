@@ -322,7 +322,9 @@ QString WalkUps(const QByteArray& patch, Description* d, std::uint8_t* target) {
         std::uint64_t skip = 0;
         if (const auto n = in.Variable(&skip); n != Cursor::Number::Read)
             return NumberFault(n, "runs");
-        if (skip > std::uint64_t(span - offset))
+        // A run's closing zero may stand one byte past the span: nothing may
+        // start beyond it.
+        if (offset > span || skip > std::uint64_t(span - offset))
             return QStringLiteral("the run at byte %1 starts past the %2 bytes of the source "
                                   "and the target")
                 .arg(at)

@@ -308,6 +308,17 @@ void TestPatch::hostile_data() {
     QTest::newRow("UPS run past the target")
         << ups(16, 16, QByteArray("\x8F\x01\x01\x00", 4))
         << "changes bytes past the 16 bytes of the source and the target";
+    {
+        // A run that ends at the span, its zero past it, then one that
+        // would wrap the offset round to before the image.
+        QByteArray runs;
+        PutNumber(runs, 15);
+        runs += QByteArray("\x01\x00", 2);
+        PutNumber(runs, ~quint64(0) - 17);
+        runs += QByteArray("\x01\x00", 2);
+        QTest::newRow("UPS run that wraps round")
+            << ups(16, 16, runs) << "starts past the 16 bytes of the source and the target";
+    }
     QTest::newRow("UPS run cut short")
         << ups(16, 16, QByteArray("\x80\x01\x01", 3)) << "the run at byte 6 is cut short";
     QTest::newRow("UPS source of 16 EiB")
