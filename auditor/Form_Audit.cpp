@@ -41,8 +41,6 @@ struct Form_Audit::Progress {
 
 namespace {
 
-constexpr int Kinds = FindingKinds;
-
 // The run, on a thread of its own: the DAT files read, the folders walked
 // (into their folders too when recursive), then the engine's audit.
 std::shared_ptr<const AuditOutcome> AuditRun(const QStringList& dats, const QStringList& sources,
@@ -140,7 +138,7 @@ void Form_Audit::LayOut() {
     Progress_Audit->setRange(0, 1);
     Progress_Audit->setValue(0);
     Combo_Filter = named(new QComboBox, "Combo_Filter");
-    for (int i = 0; i <= Kinds; ++i)
+    for (int i = 0; i <= FindingKinds; ++i)
         Combo_Filter->addItem(QString());
     findings_ = new FindingsModel(this);
     Table_Findings = named(new QTreeView, "Table_Findings");
@@ -425,11 +423,11 @@ void Form_Audit::ShowCounts() {
     } else {
         Label_Counts->clear();
     }
-    const QString names[Kinds] = {tr("Have"),       tr("Incomplete"),   tr("Missing"),
-                                  tr("Bad dumps"),  tr("Never dumped"), tr("Unknown"),
-                                  tr("Duplicates"), tr("Unreadable")};
+    const QString names[FindingKinds] = {tr("Have"),       tr("Incomplete"),   tr("Missing"),
+                                         tr("Bad dumps"),  tr("Never dumped"), tr("Unknown"),
+                                         tr("Duplicates"), tr("Unreadable")};
     int all = 0;
-    for (int i = 0; i < Kinds; ++i) {
+    for (int i = 0; i < FindingKinds; ++i) {
         Combo_Filter->setItemText(
             i + 1, QStringLiteral("%1 (%2)").arg(names[i]).arg(counts[std::size_t(i)]));
         all += counts[std::size_t(i)];

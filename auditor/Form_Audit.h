@@ -50,16 +50,7 @@ public:
     QPushButton* Button_Close = nullptr;
 
     // The kinds of finding, in the filter's order after "All".
-    enum class Kind {
-        Have,
-        Incomplete,
-        Missing,
-        BadDump,
-        NeverDumped,
-        Unknown,
-        Duplicate,
-        Unreadable
-    };
+    using Kind = FindingKind;
 
     void AddDats(const QStringList& paths);
     // Files (an archive stands for its entries) and folders to audit.

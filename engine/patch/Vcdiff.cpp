@@ -1,5 +1,7 @@
 #include "Vcdiff.h"
 
+#include "PatchCursor.h"
+
 #include <lzma.h>
 #include <zlib.h>
 
@@ -13,47 +15,7 @@ namespace {
 using Code = EngineError::Code;
 constexpr std::int64_t Largest = Cartridge::MaxImageSize;
 
-// Reads bytes of a patch in order, each read checked against the end.
-class Reader {
-public:
-    Reader(const std::uint8_t* p, std::int64_t size) : p_(p), end_(size) {}
-    std::int64_t At() const { return at_; }
-    std::int64_t Left() const { return end_ - at_; }
-    bool Byte(std::uint8_t* out) {
-        if (at_ >= end_)
-            return false;
-        *out = p_[at_++];
-        return true;
-    }
-    const std::uint8_t* Take(std::int64_t n) {
-        if (n < 0 || n > Left())
-            return nullptr;
-        at_ += n;
-        return p_ + at_ - n;
-    }
-    // A number as RFC 3284 writes it: seven bits a byte, most significant
-    // first, the top bit set on all but the last; false when it is cut
-    // short or larger than 62 bits.
-    bool Size(std::int64_t* out) {
-        std::uint64_t value = 0;
-        for (int i = 0; i < 10; ++i) {
-            std::uint8_t b = 0;
-            if (!Byte(&b))
-                return false;
-            value = value << 7 | (b & 0x7F);
-            if (value > (std::uint64_t(1) << 62))
-                return false;
-            if (!(b & 0x80))
-                return *out = std::int64_t(value), true;
-        }
-        return false;
-    }
-
-private:
-    const std::uint8_t* p_;
-    std::int64_t end_;
-    std::int64_t at_ = 0;
-};
+using Reader = Patch::Cursor;
 
 enum Type : std::uint8_t { Noop, Add, Run, Copy };
 struct Half {
