@@ -287,6 +287,26 @@ bool IsCompanion(const QString& name) {
     return false;
 }
 
+EngineError ReadWhole(const QString& path, std::int64_t limit, QByteArray* bytes) {
+    if (KindOf(path) != Kind::None) {
+        Entry entry;
+        if (const EngineError read = SingleImage(path, limit, &entry); read.Failed())
+            return read;
+        *bytes = entry.bytes;
+        return {};
+    }
+    const SafeFile::Source in(path);
+    if (!in.IsOpen())
+        return in.Error();
+    if (in.Size() > limit)
+        return {EngineError::Code::SizeRule,
+                QStringLiteral("it is larger than %1 MiB").arg(limit >> 20)};
+    bytes->resize(qsizetype(in.Size()));
+    if (!in.ReadAt(0, bytes->data(), in.Size()) || !in.Unchanged())
+        return EngineError::Code::ReadFailed;
+    return {};
+}
+
 EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
                         const std::atomic<bool>* cancel, const QStringList* spillTo) {
     using Code = EngineError::Code;

@@ -75,6 +75,10 @@ EngineError SingleImage(const QString& path, std::int64_t limit, Entry* image,
                         const std::atomic<bool>* cancel = nullptr,
                         const QStringList* spillTo = nullptr);
 
+// A file read whole, up to limit bytes (SizeRule: "it is larger than N MiB"),
+// or the one image of an archive; unchanged while it was read.
+EngineError ReadWhole(const QString& path, std::int64_t limit, QByteArray* bytes);
+
 // A .zip holding one file of that name, compressed (deflate), dated mtime
 // (seconds since 1970) when it is above 0, written into an open writer, with
 // the content handed over piece by piece, in order, by fill through put

@@ -442,22 +442,9 @@ bool Crc32(const RomInspector::ReadAt& read, std::int64_t size, std::uint32_t* c
 EngineError Load(const QString& path, Loaded* loaded) {
     loaded->path = path;
     auto refused = [&](const QString& why) { return EngineError(Code::PatchRefused, why, path); };
-    if (Archive::KindOf(path) != Archive::Kind::None) {
-        Archive::Entry entry;
-        if (const EngineError read = Archive::SingleImage(path, MaxPatchSize, &entry);
-            read.Failed())
-            return refused(read.Text());
-        loaded->bytes = entry.bytes;
-    } else {
-        const SafeFile::Source in(path);
-        if (!in.IsOpen())
-            return refused(in.Error().Text());
-        if (in.Size() > MaxPatchSize)
-            return refused(QStringLiteral("it is larger than %1 MiB").arg(MaxPatchSize >> 20));
-        loaded->bytes.resize(qsizetype(in.Size()));
-        if (!in.ReadAt(0, loaded->bytes.data(), in.Size()) || !in.Unchanged())
-            return refused(EngineError(Code::ReadFailed).Text());
-    }
+    if (const EngineError read = Archive::ReadWhole(path, MaxPatchSize, &loaded->bytes);
+        read.Failed())
+        return refused(read.Text());
     if (const QString why = Describe(loaded->bytes, &loaded->description); !why.isEmpty())
         return refused(why);
     return {};

@@ -314,24 +314,7 @@ QByteArray Ips(const Images& im) {
 }
 
 EngineError ReadImage(const QString& path, QByteArray* bytes) {
-    if (Archive::KindOf(path) != Archive::Kind::None) {
-        Archive::Entry entry;
-        if (const EngineError read = Archive::SingleImage(path, Cartridge::MaxSourceSize, &entry);
-            read.Failed())
-            return read;
-        *bytes = entry.bytes;
-        return {};
-    }
-    const SafeFile::Source in(path);
-    if (!in.IsOpen())
-        return in.Error();
-    if (in.Size() > Cartridge::MaxSourceSize)
-        return {Code::SizeRule,
-                QStringLiteral("it is larger than %1 MiB").arg(Cartridge::MaxSourceSize >> 20)};
-    bytes->resize(qsizetype(in.Size()));
-    if (!in.ReadAt(0, bytes->data(), in.Size()) || !in.Unchanged())
-        return Code::ReadFailed;
-    return {};
+    return Archive::ReadWhole(path, Cartridge::MaxSourceSize, bytes);
 }
 
 EngineError Prepare(QByteArray* bytes, bool asIs, RomLayout* layout) {
