@@ -129,13 +129,23 @@ constexpr Wording Wordings[] = {
     {Code::WriterOutOfTurn, "the writer was used out of turn: %d",
      "the writer was used out of turn"},
     {Code::FolderUnread, "cannot read the folder %q: %d", "cannot read the folder %q"},
+    {Code::ProfilesUnreadable, "the device profiles %q cannot be read: %d",
+     "the device profiles %q cannot be read"},
+    {Code::ProfileMalformed, "%n: %d", "%n: it is not a file of device profiles"},
+    {Code::ProfileUnknown, "no device profile is named %Q", "no device profile is named"},
+    {Code::ManifestUnreadable, "the export manifest %q cannot be read: %d",
+     "the export manifest %q cannot be read"},
+    {Code::ManifestMalformed, "%n is not a manifest of an export: %d",
+     "%n is not a manifest of an export"},
+    {Code::ManifestNotWritten, "the export manifest %q cannot be written: %d",
+     "the export manifest %q cannot be written"},
 };
 
 constexpr bool InOrder() {
     for (std::size_t i = 0; i < std::size(Wordings); ++i)
         if (std::size_t(Wordings[i].code) != i)
             return false;
-    return std::size(Wordings) == std::size_t(Code::FolderUnread) + 1;
+    return std::size(Wordings) == std::size_t(Code::ManifestNotWritten) + 1;
 }
 static_assert(InOrder(), "one wording for each code, in the order of the codes");
 

@@ -96,6 +96,13 @@ struct EngineError {
         WriterFolderNotOnDisk, // the folder cannot be written to disk
         WriterOutOfTurn,       // the writer was used out of turn: detail says how
         FolderUnread,          // the folder subject cannot be listed
+        // Exporting for a device.
+        ProfilesUnreadable, // the profiles file subject cannot be read: detail
+        ProfileMalformed,   // the profiles file subject is wrong at a line: detail
+        ProfileUnknown,     // no profile has the name detail
+        ManifestUnreadable, // the manifest subject cannot be read: detail
+        ManifestMalformed,  // subject is no export manifest: detail says why
+        ManifestNotWritten, // the manifest subject cannot be written: detail
         // A new code goes last, its words in the table of EngineError.cpp.
     };
 

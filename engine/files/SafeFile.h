@@ -139,6 +139,10 @@ bool EntryExists(const QString& path);
 bool IsFolder(const QString& path);
 // Creates a folder and the folders above it; what went wrong when it cannot.
 EngineError MakeFolders(const QString& path);
+// Removes a file (never a folder); the system's words when it cannot.
+EngineError RemoveFile(const QString& path);
+// Removes a folder when it is empty; false when it is not, or cannot be.
+bool RemoveEmptyFolder(const QString& path);
 
 // A folder's entries, in the order of their names, as a walk through a tree
 // takes them; each as what it is, without following a link into a folder.

@@ -308,6 +308,10 @@ private:
             if (report_.seen == RomLayout::Smd || (declared > 0 && report_.plainSize < declared))
                 report_.dump = Dump::Truncated;
         }
+        // Asked for neither checksum nor fingerprints: the header's fields
+        // alone, as they are stored.
+        if (headerOnly_ && layout != RomLayout::Unknown && HasSega(head))
+            report_.header = ReadHeader(head);
         Fingerprints(digest);
         if (options_.rawFingerprints && options_.fingerprints && layout != RomLayout::Unknown &&
             layout != RomLayout::Plain) {

@@ -57,6 +57,8 @@ int JobObserver::StandardOutput(const char*, std::int64_t) {
 
 ConversionJob::ConversionJob(const JobRequest& request, JobObserver& observer)
     : r_(Settled(request)), observer_(observer), threads_(r_.threads) {
+    if (r_.device)
+        plan_.FoldCase();
     batchFiles_ = BatchFiles(threads_.InFlight(), threads_.Jobs() > 1 ? 2 : 1);
     task_ = r_.task == JobTask::Patch                                     ? PatchTask(*this)
             : r_.task == JobTask::FixChecksum || r_.task == JobTask::Trim ? RepairTask(*this)

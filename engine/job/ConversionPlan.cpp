@@ -34,15 +34,15 @@ QString ConversionPlan::Refusal(const QString& destination, const QString& sourc
 }
 
 void ConversionPlan::Claim(const QString& destination, const QString& given) {
-    claimed_.insert(destination, given);
+    claimed_.insert(Key(destination), given);
 }
 
 QString ConversionPlan::Claimant(const QString& destination) const {
-    return claimed_.value(destination);
+    return claimed_.value(Key(destination));
 }
 
 void ConversionPlan::Unclaim(const QString& destination) {
-    claimed_.remove(destination);
+    claimed_.remove(Key(destination));
 }
 
 void ConversionPlan::Written(const QString& destination, const SafeFile::FileId& file,
@@ -68,7 +68,7 @@ QString ConversionPlan::EarlierWrite(const QString& destination) const {
         return QString();
     const qsizetype slash = LastSeparator(destination);
     const QString folder = slash < 0 ? QStringLiteral(".") : destination.left(slash + 1);
-    return IgnoresCase(folder) ? folded->given : QString();
+    return foldCase_ || IgnoresCase(folder) ? folded->given : QString();
 }
 
 // Asked once for each folder, by its identity.

@@ -21,6 +21,10 @@ public:
     static QString DestinationName(const QString& sourceName, RomLayout target,
                                    bool fullStem = false);
 
+    // Names are told apart whatever their case, on every drive (an export
+    // for a device whose card ignores it).
+    void FoldCase() { foldCase_ = true; }
+
     // A source of the run, before anything is written.
     void AddSource(const QString& path);
 
@@ -53,6 +57,10 @@ private:
         SafeFile::Entry entry;
         QString given;
     };
+    QString Key(const QString& destination) const {
+        return foldCase_ ? destination.toCaseFolded() : destination;
+    }
+    bool foldCase_ = false;
     QHash<QString, QString> claimed_; // destination -> source
     std::map<SafeFile::FileId, QString, IdLess> sources_;
     struct Write {

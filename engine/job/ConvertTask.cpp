@@ -8,7 +8,9 @@
 #include "Archive.h"
 #include "ConversionPlan.h"
 #include "DatFile.h"
+#include "DeviceExport.h"
 #include "FileFunctions.h"
+#include "PathSeparator.h"
 #include "PlainStream.h"
 
 #include <cstring>
@@ -39,6 +41,8 @@ public:
 private:
     bool NameAfterDat(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
                       QString* name, QString* innerName);
+    bool PlaceForDevice(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
+                        const Item& item, RomLayout from, QString* innerName);
     bool Inspect(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
                  RomLayout* from);
     bool SourceSha(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
@@ -54,7 +58,7 @@ private:
 void Convert::Prepare(FileRun& run, Item& item, QString name) {
     QString innerName = OutputName(item.name);
     // A patched image's destination was judged before it was made.
-    if (!datNames_ && item.made == RomLayout::Unknown && !job_.MayWrite(run, item))
+    if (!datNames_ && !r_.device && item.made == RomLayout::Unknown && !job_.MayWrite(run, item))
         return;
     // Opened once: inspected and converted from the same file, read in
     // pieces (refused by its size before any of it is read, and when it
@@ -72,6 +76,9 @@ void Convert::Prepare(FileRun& run, Item& item, QString name) {
     if (item.made != RomLayout::Unknown)
         from = item.made;
     else if ((r_.task == JobTask::ToLayout || !r_.force) && !Inspect(run, read, length, &from))
+        return;
+    if (r_.device &&
+        (!PlaceForDevice(run, read, length, item, from, &innerName) || !job_.MayWrite(run, item)))
         return;
     if (!SourceSha(run, read, length, from))
         return;
@@ -109,6 +116,56 @@ bool Convert::NameAfterDat(FileRun& run, const RomInspector::ReadAt& read, std::
     return true;
 }
 
+// Places an image as the device's profile says: its folder, its name (the
+// game's in the DAT files where it matches one) and its extension (by
+// machine, and by region where the profile says). False when it is not
+// written: left out, or its folder cannot be made.
+bool Convert::PlaceForDevice(FileRun& run, const RomInspector::ReadAt& read, std::int64_t length,
+                             const Item& item, RomLayout from, QString* innerName) {
+    RomInspector::Options options;
+    options.helpers = &job_.Helpers();
+    options.fingerprints = r_.dats != nullptr;
+    options.checksum = false;
+    const RomInspector::Report report = RomInspector::InspectData(read, length, options);
+    QString datName;
+    if (r_.dats)
+        if (const DatFile::Rom* rom = r_.dats->Match(report))
+            datName = rom->game.isEmpty() ? FileFunctions::GetFullStem(Archive::OwnName(rom->name))
+                                          : rom->game;
+    const DeviceExport::Placement placed =
+        DeviceExport::Place(*r_.device->profile, report.header, datName, item.name);
+    if (!placed.leftOut.isEmpty()) {
+        run.report.notices.push_back(Notice(JobNotice::Kind::LeftOut, QString(), placed.leftOut));
+        run.report.outcome = FileOutcome::PassedOver;
+        return false;
+    }
+    QString folder = placed.folder.isEmpty()
+                         ? r_.folder
+                         : JoinPath(r_.folder, QDir::toNativeSeparators(placed.folder));
+    if (r_.device->lettered.contains(folder))
+        folder = JoinPath(folder, DeviceExport::LetterFolder(placed.name));
+    run.report.destination = JoinPath(folder, placed.name);
+    *innerName = placed.inner;
+    // What the device's file changes of the source: its layout, its name,
+    // the region its extension stands for.
+    QStringList changes;
+    if (from != RomLayout::Plain)
+        changes << QStringLiteral("from ") + LayoutPhrase(from);
+    if (placed.fromDat)
+        changes << QStringLiteral("named by the DAT files");
+    if (!placed.region.isEmpty())
+        changes << QStringLiteral("%1 for %2")
+                       .arg(placed.inner.mid(placed.inner.lastIndexOf(QLatin1Char('.'))),
+                            placed.region);
+    if (!changes.isEmpty())
+        run.report.detail =
+            QStringLiteral(" (") + changes.join(QStringLiteral(", ")) + QLatin1Char(')');
+    if (!r_.dryRun && !folder.isEmpty())
+        if (const EngineError made = SafeFile::MakeFolders(folder); made.Failed())
+            return job_.Refuse(run, made, FileOutcome::Failed), false;
+    return true;
+}
+
 // Looks at a source before it is converted: the header decides its layout
 // (or whether it is what a fixed mode takes); the checksum is read only to
 // explain a refusal. False when it is not converted.
@@ -130,7 +187,8 @@ bool Convert::Inspect(FileRun& run, const RomInspector::ReadAt& read, std::int64
                    false;
         }
         *from = report.layout;
-        if (*from == r_.target) {
+        // An export tells a layout changed, not one kept.
+        if (*from == r_.target && !r_.device) {
             JobNotice copy = Notice(JobNotice::Kind::ByteCopy);
             copy.layout = *from;
             run.report.notices.push_back(copy);

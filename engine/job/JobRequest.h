@@ -18,6 +18,9 @@ class Index;
 namespace Patch {
 struct Loaded;
 }
+namespace DeviceExport {
+struct Rules;
+}
 
 // What a job does with each of its sources.
 enum class JobTask {
@@ -59,7 +62,10 @@ struct JobRequest {
     // dats, where given, name an IPS patch's base.
     const std::vector<Patch::Loaded>* patches = nullptr;
     bool keepChecksum = false; // a patched image keeps the checksum in its header
-    int threads = 0;           // files converted at once; 0: one a core
+    // JobTask::ToLayout: an export for a device, each image placed and named
+    // by the device's profile (names told apart whatever their case).
+    const DeviceExport::Rules* device = nullptr;
+    int threads = 0; // files converted at once; 0: one a core
 };
 
 // One source of a job: a file (an archive stands for its entries, "-" for
@@ -91,6 +97,7 @@ struct JobNotice {
         VerifyFailed, // error: why the read-back does not match
         Base,         // text: the DAT entry a patch's base matches
         UnknownBase,  // the base of a patch matches no DAT entry
+        LeftOut,      // text: why an export leaves the image out
     };
     Kind kind = Kind::Refused;
     QString subject;

@@ -26,6 +26,7 @@ const struct {
     {"patch", {Command::Patch, SMDtoBIN, RomLayout::Unknown}},
     {"audit", {Command::Audit, SMDtoBIN, RomLayout::Unknown}},
     {"make-patch", {Command::MakePatch, SMDtoBIN, RomLayout::Unknown}},
+    {"export", {Command::Export, SMDtoBIN, RomLayout::Plain}},
 };
 
 std::optional<Job> ParseCommand(const QString& word) {
@@ -84,6 +85,7 @@ private:
     bool ForCommand();
     bool ForPatch();
     bool ForMakePatch();
+    bool ForExport();
     // An option given where it may not be: why may name it as the user
     // typed it (%1).
     bool Forbid(const char* option, const QString& why) {
@@ -101,7 +103,7 @@ private:
     // Which options were given, by long name, and as the user typed each.
     QStringList given_;
     QHash<QString, QString> typed_;
-    const Option options_[28] = {
+    const Option options_[32] = {
         {"output", "a folder", nullptr},
         {"overwrite", nullptr, &a_.overwrite},
         {"skip-existing", nullptr, &a_.skipExisting},
@@ -128,6 +130,10 @@ private:
         {"metadata", "a text", nullptr},
         {"as-is", nullptr, &a_.asIs},
         {"allow-same", nullptr, &a_.allowSame},
+        {"profile", "a device's profile", nullptr},
+        {"profile-file", "a file", nullptr},
+        {"list-profiles", nullptr, &a_.listProfiles},
+        {"undo", "an export's manifest", nullptr},
         {"help", nullptr, &help_},
         {"version", nullptr, &version_},
     };
@@ -172,6 +178,12 @@ bool Parser::Take(const Option& o, const QString& as, const QString& value) {
         a_.format = value;
     } else if (name == QLatin1String("metadata")) {
         a_.metadata = value;
+    } else if (name == QLatin1String("profile")) {
+        a_.profile = value;
+    } else if (name == QLatin1String("profile-file")) {
+        a_.profileFiles << value;
+    } else if (name == QLatin1String("undo")) {
+        a_.undo = value;
     } else if (name == QLatin1String("to")) {
         a_.to = value;
     } else if (name == QLatin1String("name")) {
@@ -291,7 +303,10 @@ bool Parser::Finish() {
         return Usage(QStringLiteral("unknown mode '%1'").arg(Shown(positional_.constFirst())));
     a_.job = *job;
     a_.files = positional_.mid(1);
-    if (a_.files.isEmpty() && !a_.filesFromSet)
+    // An export's profiles are listed, and an export undone, from no file.
+    const bool noFiles =
+        a_.job.command == Command::Export && (a_.listProfiles || !a_.undo.isEmpty());
+    if (a_.files.isEmpty() && !a_.filesFromSet && !noFiles)
         return Usage(QStringLiteral("no files given"));
     if (a_.jobs < 0)
         return Usage(QStringLiteral("-j needs a number from 1 to 1024"));
@@ -312,7 +327,8 @@ bool Parser::Together() {
                                     "--files-from or --zip"));
     if (a.files.contains(QStringLiteral("-")) && !a.ToStdout() && a.name.isEmpty() &&
         a.job.command != Command::Info && a.job.command != Command::Patch &&
-        a.job.command != Command::Audit && a.job.command != Command::MakePatch)
+        a.job.command != Command::Audit && a.job.command != Command::MakePatch &&
+        a.job.command != Command::Export)
         return Usage(QStringLiteral("a source read from standard input (-) needs --name NAME, "
                                     "or -o - to write to standard output"));
     if (!a.name.isEmpty() && !a.files.contains(QStringLiteral("-")))
@@ -332,6 +348,11 @@ bool Parser::ForCommand() {
         return false;
     if (command == Command::MakePatch)
         return ForMakePatch();
+    if (command == Command::Export)
+        return ForExport();
+    for (const char* o : {"profile", "profile-file", "list-profiles", "undo"})
+        if (Forbid(o, QStringLiteral("%1 goes with export")))
+            return false;
     for (const char* o : {"format", "metadata", "as-is", "allow-same"})
         if (Forbid(o, QStringLiteral("%1 goes with make-patch")))
             return false;
@@ -435,6 +456,38 @@ bool Parser::ForMakePatch() {
     a_.format = format;
     if (!a_.metadata.isEmpty() && format != QLatin1String("bps"))
         return Usage(QStringLiteral("--metadata goes into a BPS patch"));
+    return true;
+}
+
+// What export takes: a profile and the sources; or only the profiles to
+// list, or only the manifest of an export to undo.
+bool Parser::ForExport() {
+    for (const char* o : {"patch", "to", "keep-checksum", "force", "zip", "full-stem", "in-place",
+                          "json", "dat-names", "name"})
+        if (Forbid(o, QStringLiteral("export takes no option %1")))
+            return false;
+    if (a_.listProfiles || !a_.undo.isEmpty()) {
+        const char* alone = a_.listProfiles ? "--list-profiles" : "--undo";
+        if (a_.listProfiles && !a_.undo.isEmpty())
+            return Usage(QStringLiteral("--list-profiles and --undo exclude each other"));
+        if (!a_.files.isEmpty() || a_.filesFromSet)
+            return Usage(QStringLiteral("export %1 takes no files").arg(QLatin1String(alone)));
+        for (const char* o : {"profile", "output", "overwrite", "skip-existing", "verify",
+                              "dry-run", "recursive", "dat", "jobs", "null"})
+            if (Forbid(o, QStringLiteral("export %1 takes no option %2")
+                              .arg(QLatin1String(alone), QStringLiteral("%1"))))
+                return false;
+        if (!a_.undo.isEmpty() &&
+            Forbid("profile-file", QStringLiteral("export --undo takes no option %1")))
+            return false;
+        return true;
+    }
+    if (a_.profile.isEmpty())
+        return Usage(QStringLiteral("export needs a device: --profile NAME (see export "
+                                    "--list-profiles)"));
+    if (a_.ToStdout() || a_.files.contains(QStringLiteral("-")))
+        return Usage(QStringLiteral("export reads files and writes a folder: not standard input or "
+                                    "output (-)"));
     return true;
 }
 

@@ -17,7 +17,7 @@ extern const char* const UsageText;
 extern const char* const ShortUsage;
 extern const char* const VersionText;
 
-enum class Command { Mode, ToLayout, Info, FixChecksum, Trim, Patch, Audit, MakePatch };
+enum class Command { Mode, ToLayout, Info, FixChecksum, Trim, Patch, Audit, MakePatch, Export };
 
 // What a command word asks for: a fixed mode, a target layout, info, or a
 // repair.
@@ -33,14 +33,18 @@ struct Arguments {
     QString output; // empty: the current folder; "-" for standard output
     QString name;   // the name of a source read from standard input
     QStringList dats;
-    QStringList patches;    // patch: applied in order
-    QString to;             // patch: the layout written, as given
-    QString fixdat;         // audit: where the DAT of the missing games goes
-    QString format;         // make-patch: bps, ips or ups, as given
-    QString metadata;       // make-patch: a BPS patch's metadata
-    bool asIs = false;      // make-patch: between the files as they are
-    bool allowSame = false; // make-patch: a patch of two equal images is written
-    QString filesFrom;      // "-" for standard input
+    QStringList patches;       // patch: applied in order
+    QString to;                // patch: the layout written, as given
+    QString fixdat;            // audit: where the DAT of the missing games goes
+    QString format;            // make-patch: bps, ips or ups, as given
+    QString metadata;          // make-patch: a BPS patch's metadata
+    bool asIs = false;         // make-patch: between the files as they are
+    bool allowSame = false;    // make-patch: a patch of two equal images is written
+    QString profile;           // export: the device's profile
+    QStringList profileFiles;  // export: files of the user's own profiles
+    bool listProfiles = false; // export: show the profiles instead
+    QString undo;              // export: the manifest of an export to undo
+    QString filesFrom;         // "-" for standard input
     bool filesFromSet = false;
     // How many files are converted or inspected at once: as many as there
     // are cores (0).

@@ -5,6 +5,7 @@
 #include "Arguments.h"
 #include "AuditRun.h"
 #include "ConvertRun.h"
+#include "ExportRun.h"
 #include "Info.h"
 #include "MakePatchRun.h"
 #include "Output.h"
@@ -200,6 +201,8 @@ int Main(int argc, char* argv[]) {
         return status;
     if (arguments->job.command == Command::MakePatch)
         return MakePatchRun(*arguments);
+    if (arguments->job.command == Command::Export)
+        return ExportRun(*arguments);
     if (arguments->job.command == Command::Audit) {
         Gathered gathered;
         if (!GatherSources(*arguments, &gathered))

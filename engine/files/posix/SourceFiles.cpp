@@ -210,6 +210,16 @@ bool IsFolder(const QString& path) {
     return !path.isEmpty() && ::stat(EncodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+EngineError RemoveFile(const QString& path) {
+    if (::unlink(EncodeName(path).constData()) != 0)
+        return {EngineError::Code::Source, SystemError(errno), path};
+    return {};
+}
+
+bool RemoveEmptyFolder(const QString& path) {
+    return ::rmdir(EncodeName(path).constData()) == 0;
+}
+
 EngineError MakeFolders(const QString& path) {
     const QByteArray bytes = EncodeName(path);
     for (qsizetype at = 1; at <= bytes.size(); ++at) {

@@ -171,6 +171,16 @@ bool IsFolder(const QString& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+EngineError RemoveFile(const QString& path) {
+    if (!::DeleteFileW(Wide(path).c_str()))
+        return {EngineError::Code::Source, Detail::SystemWords(::GetLastError()), path};
+    return {};
+}
+
+bool RemoveEmptyFolder(const QString& path) {
+    return ::RemoveDirectoryW(Wide(path).c_str());
+}
+
 EngineError MakeFolders(const QString& path) {
     const QString clean = QDir::fromNativeSeparators(path);
     for (qsizetype at = 1; at <= clean.size(); ++at) {
