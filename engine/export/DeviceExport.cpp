@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -138,6 +139,8 @@ JobRequest JobOf(const Request& r, const Rules& rules) {
     return job;
 }
 
+EngineError WriteNew(const QString& name, const QByteArray& bytes, QString* path);
+
 EngineError WriteManifest(const Request& r, const std::vector<Keeping::Written>& written,
                           const QStringList& made, QString* path) {
     WorkerPool pool(r.threads);
@@ -172,32 +175,37 @@ EngineError WriteManifest(const Request& r, const std::vector<Keeping::Written>&
         {QStringLiteral("folders"), folders}};
     const QString name = ManifestName(r.profile->name);
     // Beside the files; where that cannot be (a full card), in the
-    // temporary folder, saying where the files are.
-    EngineError first;
-    for (const QString& folder : {r.folder, QDir::tempPath()}) {
-        manifest[QStringLiteral("beside")] = folder == r.folder;
-        const QByteArray bytes = QJsonDocument(manifest).toJson();
-        for (int n = 1; n < 100; ++n) {
-            const QString candidate = JoinPath(
-                folder, n == 1 ? name : name.chopped(5) + QStringLiteral("-%1.json").arg(n));
-            const EngineError error =
-                SafeFile::WriteFile(candidate, bytes, SafeFile::Existing::Keep);
-            if (!error.Failed()) {
-                *path = candidate;
-                return first.Failed() ? EngineError(EngineError::Code::ManifestNotWritten,
-                                                    first.Text() + QStringLiteral("; it is at ") +
-                                                        SafeFile::Printable(candidate),
-                                                    JoinPath(r.folder, name))
-                                      : EngineError();
-            }
-            if (!SafeFile::EntryExists(candidate)) {
-                if (!first.Failed())
-                    first = error;
-                break;
-            }
+    // temporary folder, named after the export's folder too, and saying
+    // where the files are.
+    const QString beside = JoinPath(r.folder, name);
+    manifest[QStringLiteral("beside")] = true;
+    const EngineError there = WriteNew(beside, QJsonDocument(manifest).toJson(), path);
+    if (!there.Failed())
+        return {};
+    manifest[QStringLiteral("beside")] = false;
+    const QString elsewhere =
+        JoinPath(QDir::tempPath(), name.chopped(5) + QLatin1Char('-') +
+                                       SafeName(QFileInfo(absolute).fileName(), QString(), 40) +
+                                       QStringLiteral(".json"));
+    if (WriteNew(elsewhere, QJsonDocument(manifest).toJson(), path).Failed())
+        return {EngineError::Code::ManifestNotWritten, there.Text(), beside};
+    return {EngineError::Code::ManifestNotWritten,
+            there.Text() + QStringLiteral("; it is at ") + SafeFile::Printable(*path), beside};
+}
+
+// Writes a new file, never over one: under the name, or the name with a
+// number after it when that is taken.
+EngineError WriteNew(const QString& name, const QByteArray& bytes, QString* path) {
+    for (int n = 1;; ++n) {
+        *path = n == 1 ? name : name.chopped(5) + QStringLiteral("-%1.json").arg(n);
+        const EngineError error = SafeFile::WriteFile(*path, bytes, SafeFile::Existing::Keep);
+        if (!error.Failed())
+            return {};
+        if (!SafeFile::EntryExists(*path) || n == 100) {
+            path->clear();
+            return error;
         }
     }
-    return {EngineError::Code::ManifestNotWritten, first.Text(), JoinPath(r.folder, name)};
 }
 
 } // namespace

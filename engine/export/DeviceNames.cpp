@@ -20,14 +20,19 @@ QString MachinePhrase(RomInspector::Machine machine) {
     return QStringLiteral("a Mega Drive game");
 }
 
-bool IsDosDevice(const QString& stem) {
-    const QString base = stem.section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
-    if (base == QLatin1String("CON") || base == QLatin1String("PRN") ||
-        base == QLatin1String("AUX") || base == QLatin1String("NUL"))
-        return true;
-    return base.size() == 4 &&
-           (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
-           base[3] >= QLatin1Char('1') && base[3] <= QLatin1Char('9');
+// How long the name's first part is when it is a device name of DOS (CON,
+// COM1...), which Windows and FAT take for the device whatever follows the
+// dot; 0 otherwise.
+qsizetype DosDevice(const QString& name) {
+    const QString base = name.section(QLatin1Char('.'), 0, 0);
+    const QString word = base.trimmed().toUpper();
+    const bool device =
+        word == QLatin1String("CON") || word == QLatin1String("PRN") ||
+        word == QLatin1String("AUX") || word == QLatin1String("NUL") ||
+        (word.size() == 4 &&
+         (word.startsWith(QLatin1String("COM")) || word.startsWith(QLatin1String("LPT"))) &&
+         word[3] >= QLatin1Char('1') && word[3] <= QLatin1Char('9'));
+    return device ? base.size() : 0;
 }
 
 } // namespace
@@ -46,8 +51,8 @@ QString SafeName(const QString& stem, const QString& replace, int extensionLengt
         name.chop(1);
     if (name.isEmpty())
         name = QStringLiteral("_");
-    if (IsDosDevice(name))
-        name += QLatin1Char('_');
+    if (const qsizetype device = DosDevice(name); device > 0)
+        name.insert(device, QLatin1Char('_'));
     const int most = 255 - extensionLength;
     if (name.size() > most) {
         name.truncate(most);

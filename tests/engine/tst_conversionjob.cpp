@@ -84,6 +84,8 @@ QString NoticeWord(const JobNotice& n) {
         return QStringLiteral("Base");
     case JobNotice::Kind::UnknownBase:
         return QStringLiteral("UnknownBase");
+    case JobNotice::Kind::LeftOut:
+        return QStringLiteral("LeftOut");
     }
     return QString();
 }

@@ -48,7 +48,8 @@ std::atomic<unsigned> faults{FaultsFromEnvironment()};
 
 std::mutex fullMutex;
 QByteArray fullName;
-long long room = -1; // what the drive holds, or -1
+QByteArray elsewhere; // files with this in their names have room
+long long room = -1;  // what the drive holds, or -1
 long long used = 0;
 std::map<QByteArray, long long> usedBy;
 
@@ -70,8 +71,15 @@ void WriterFaults::DriveHolds(long long bytes) {
     usedBy.clear();
 }
 
+void WriterFaults::RoomElsewhereFor(const QByteArray& text) {
+    const std::lock_guard lock(fullMutex);
+    elsewhere = text;
+}
+
 extern "C" bool kestrix_writer_room(const char* name, long long bytes) {
     const std::lock_guard lock(fullMutex);
+    if (!elsewhere.isEmpty() && QByteArray(name).contains(elsewhere))
+        return true;
     if (fullName == "*" || (!fullName.isEmpty() && fullName == name))
         return false;
     if (room < 0)

@@ -16,5 +16,8 @@ void FullFor(const QByteArray& name);
 // The drive holds this many bytes of the files written from now on (their
 // content, until it is dropped); -1 for no limit.
 void DriveHolds(long long bytes);
+// Files whose names hold this text find room whatever DriveHolds says, as
+// on another drive ("": none).
+void RoomElsewhereFor(const QByteArray& text);
 
 } // namespace WriterFaults

@@ -61,6 +61,8 @@ private slots:
     void patching();
     void audit_data();
     void audit();
+    void exporting_data();
+    void exporting();
     void layoutAware_data();
     void layoutAware();
     void archives_data();
@@ -221,6 +223,22 @@ void tst_KestrixConvert::usageErrors_data() {
     QTest::newRow("a patch from standard input")
         << QStringList{"patch", "-p", "-", "a.bin"}
         << "a patch is read from a file, not from standard input";
+    QTest::newRow("export without a device")
+        << QStringList{"export", "a.bin"} << "export needs a device: --profile NAME";
+    QTest::newRow("export of an unknown device")
+        << QStringList{"export", "--profile", "gameboy", "a.bin"}
+        << "no device profile is named gameboy (profiles: mister, pocket, everdrive, megasg, "
+           "retroarch, twilight, plain)";
+    QTest::newRow("export from standard input")
+        << QStringList{"export", "--profile", "plain", "-"}
+        << "export reads files and writes a folder: not standard input or output (-)";
+    QTest::newRow("export zips as its device does")
+        << QStringList{"export", "--profile", "plain", "--zip", "a.bin"}
+        << "export takes no option --zip";
+    QTest::newRow("an undo with files")
+        << QStringList{"export", "--undo", "m.json", "a.bin"} << "export --undo takes no files";
+    QTest::newRow("a profile with a conversion")
+        << QStringList{"to-bin", "--profile", "plain", "a.bin"} << "--profile goes with export";
 }
 
 void tst_KestrixConvert::usageErrors() {
@@ -279,7 +297,7 @@ void tst_KestrixConvert::optionsAgree() {
     const QString manual = ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.1");
     const QString completion =
         ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.bash-completion");
-    QCOMPARE(longOptions(help).size(), 28);
+    QCOMPARE(longOptions(help).size(), 32);
     QCOMPARE(longOptions(manual), longOptions(help));
     QCOMPARE(longOptions(completion), longOptions(help));
     const QString synopsis = manual.section(".SH SYNOPSIS", 1).section(".SH", 0, 0);
@@ -1223,6 +1241,54 @@ void tst_KestrixConvert::patching() {
 // their plain content, one by its byteswapped file as it is (the DAT lists
 // that), one had twice, one listed with a wrong SHA-1 (its file a bad dump),
 // one file that matches nothing, and 7 games missing.
+// export as a user meets it: the profiles listed with a user's own, a dry
+// run, the export and its undo, and a user's profile that is malformed.
+void tst_KestrixConvert::exporting_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    const QString images =
+        "mkdir -p x/kestrix src dev && cp game.smd src/game.smd && cp game.bin 'src/Dr. "
+        "Game.bin' && export XDG_CONFIG_HOME=$PWD/x; ";
+    QTest::newRow("the profiles, a user's among them")
+        << images + "printf '[pad]\ndescribe = a pad\nmachines = megadrive\nextension = "
+                    ".md\n' > x/kestrix/devices.profiles; \"$KX\" export --list-profiles | grep "
+                    "-A2 '^pad'"
+        << 0 << "pad\n    a pad\n    (from " + dir_.path() + "/x/kestrix/devices.profiles)\n"
+        << "";
+    QTest::newRow("a dry run, the export and its undo")
+        << images + "\"$KX\" export -n --profile twilight -o dev src/game.smd 'src/Dr. Game.bin' "
+                    "&& test -z \"$(ls dev)\" && \"$KX\" export -q --profile twilight -o dev src/* "
+                    "&& \"$KX\" export -q --undo dev/kestrix-export-twilight-*.json && test -z "
+                    "\"$(ls dev)\""
+        << 0
+        << "src/game.smd -> dev/roms/gen/game.gen (from an SMD image)\nsrc/Dr. Game.bin -> "
+           "dev/roms/gen/Dr. Game.gen\n"
+        << "kestrix-convert: dry run, nothing written: 2 to write, 0 left out, 0 skipped, 0 "
+           "refused, 0 failed\n";
+    QTest::newRow("a user's profile that is malformed")
+        << images + "printf '[pad]\nfolder = /media\n' > mine; \"$KX\" export --profile pad "
+                    "--profile-file mine -o dev src/*"
+        << 1 << ""
+        << "kestrix-convert: cannot use the device profiles: mine: line 2: '/media' is not a "
+           "folder under the export's: a relative path of names, '/' between them\n";
+}
+
+void tst_KestrixConvert::exporting() {
+    QFETCH(QString, script);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const QByteArray game = RomImages::CartridgeImage(1024 * 1024, 61);
+    QVERIFY(WriteFile(Path("game.bin"), game));
+    QVERIFY(WriteFile(Path("game.smd"), RomImages::Smd(game)));
+    const Result result = RunShell(script);
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.status, status);
+}
+
 void tst_KestrixConvert::audit_data() {
     QTest::addColumn<QString>("script");
     QTest::addColumn<int>("status");
