@@ -121,6 +121,8 @@ Form_Main::Form_Main(Forms& forms)
     connect(Menu_Patch, &QAction::triggered, this, [this] { forms_.Patch(); });
     Menu_Audit = action(Menu_Tools, "Menu_Audit");
     connect(Menu_Audit, &QAction::triggered, this, [this] { forms_.Audit(); });
+    Menu_Export = action(Menu_Tools, "Menu_Export");
+    connect(Menu_Export, &QAction::triggered, this, [this] { forms_.Export(); });
     // The languages, each named in its own words, the one in use ticked.
     Menu_Language = menuBar()->addMenu(QString());
     Menu_Language->setObjectName(QStringLiteral("Menu_Language"));
@@ -209,6 +211,7 @@ void Form_Main::Retranslate() {
     Menu_Inspect->setText(tr("&Inspect files..."));
     Menu_Patch->setText(tr("Apply &patches..."));
     Menu_Audit->setText(tr("&Audit a collection..."));
+    Menu_Export->setText(tr("&Export for a device..."));
     //: The language menu: its title is also written in English in the Chinese
     //: windows, so that a user who reads no Chinese finds it.
     Menu_Language->setTitle(tr("&Language"));

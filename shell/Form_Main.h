@@ -40,6 +40,7 @@ public:
     QAction* Menu_Inspect = nullptr;
     QAction* Menu_Patch = nullptr;
     QAction* Menu_Audit = nullptr;
+    QAction* Menu_Export = nullptr;
     QAction* Menu_Exit = nullptr;
     QAction* Menu_SMDtoBIN = nullptr;
     QAction* Menu_BINtoSMD = nullptr;

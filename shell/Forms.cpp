@@ -7,6 +7,7 @@
 #include "Form_About.h"
 #include "Form_Audit.h"
 #include "Form_Convert.h"
+#include "Form_Export.h"
 #include "Form_Inspect.h"
 #include "Form_Main.h"
 #include "Form_Patch.h"
@@ -19,6 +20,7 @@
 Forms::Forms(Desktop& desktop) : desktop_(desktop) {}
 
 Forms::~Forms() {
+    delete export_.data();
     delete audit_.data();
     delete inspect_.data();
     delete patch_.data();
@@ -83,6 +85,10 @@ Form_Inspect* Forms::Inspect() {
 
 Form_Audit* Forms::Audit() {
     return Shown(audit_, desktop_, icon_);
+}
+
+Form_Export* Forms::Export() {
+    return Shown(export_, desktop_, icon_);
 }
 
 bool Forms::OpenFiles(const QStringList& paths) {

@@ -10,11 +10,12 @@ class Desktop;
 class Form_About;
 class Form_Audit;
 class Form_Convert;
+class Form_Export;
 class Form_Main;
 class Form_Inspect;
 class Form_Patch;
 
-// The program's three windows. Each exists at most once: it is created on
+// The program's windows. Each exists at most once: it is created on
 // first use and created again on the next use after it was unloaded.
 class Forms : public ConvertHost {
 public:
@@ -32,6 +33,9 @@ public:
     bool InspectLoaded() const { return !inspect_.isNull(); }
     Form_Audit* Audit();
     bool AuditLoaded() const { return !audit_.isNull(); }
+    // The export window, shown and brought to the front.
+    Form_Export* Export();
+    bool ExportLoaded() const { return !export_.isNull(); }
 
     bool MainLoaded() const { return !main_.isNull(); }
     bool ConvertLoaded() const { return !convert_.isNull(); }
@@ -82,4 +86,5 @@ private:
     QPointer<Form_Patch> patch_;
     QPointer<Form_Inspect> inspect_;
     QPointer<Form_Audit> audit_;
+    QPointer<Form_Export> export_;
 };

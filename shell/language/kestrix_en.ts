@@ -483,6 +483,225 @@
     </message>
 </context>
 <context>
+    <name>Form_Export</name>
+    <message>
+        <source>Cartridge images</source>
+        <translation>Cartridge images</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>DAT files</source>
+        <translation>DAT files</translation>
+    </message>
+    <message>
+        <source>Export for a device</source>
+        <translation>Export for a device</translation>
+    </message>
+    <message>
+        <source>&amp;Device:</source>
+        <translation>&amp;Device:</translation>
+    </message>
+    <message>
+        <source>&amp;Images and folders:</source>
+        <translation>&amp;Images and folders:</translation>
+    </message>
+    <message>
+        <source>DAT files for &amp;names:</source>
+        <translation>DAT files for &amp;names:</translation>
+    </message>
+    <message>
+        <source>&amp;Write into:</source>
+        <translation>&amp;Write into:</translation>
+    </message>
+    <message>
+        <source>Add fi&amp;les...</source>
+        <translation>Add fi&amp;les...</translation>
+    </message>
+    <message>
+        <source>Add f&amp;older...</source>
+        <translation>Add f&amp;older...</translation>
+    </message>
+    <message>
+        <source>R&amp;emove</source>
+        <translation>R&amp;emove</translation>
+    </message>
+    <message>
+        <source>Into &amp;subfolders</source>
+        <translation>Into &amp;subfolders</translation>
+    </message>
+    <message>
+        <source>Add D&amp;ATs...</source>
+        <translation>Add D&amp;ATs...</translation>
+    </message>
+    <message>
+        <source>Remo&amp;ve</source>
+        <translation>Remo&amp;ve</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>&amp;Browse...</translation>
+    </message>
+    <message>
+        <source>&amp;Preview</source>
+        <translation>&amp;Preview</translation>
+    </message>
+    <message>
+        <source>E&amp;xport</source>
+        <translation>E&amp;xport</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>&amp;Undo an export...</source>
+        <translation>&amp;Undo an export...</translation>
+    </message>
+    <message>
+        <source>&amp;Undo the last export</source>
+        <translation>&amp;Undo the last export</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>Images and folders</source>
+        <translation>Images and folders</translation>
+    </message>
+    <message>
+        <source>DAT files for names</source>
+        <translation>DAT files for names</translation>
+    </message>
+    <message>
+        <source>Write into</source>
+        <translation>Write into</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation>Source</translation>
+    </message>
+    <message>
+        <source>Written as</source>
+        <translation>Written as</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Changes</source>
+        <translation>Changes</translation>
+    </message>
+    <message>
+        <source>Your own device profiles are not offered: %1</source>
+        <translation>Your own device profiles are not offered: %1</translation>
+    </message>
+    <message>
+        <source>Add the images or folders to export.</source>
+        <translation>Add the images or folders to export.</translation>
+    </message>
+    <message>
+        <source>Choose the folder to write into: the device&apos;s card, or a folder to copy onto it.</source>
+        <translation>Choose the folder to write into: the device&apos;s card, or a folder to copy onto it.</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist.</source>
+        <translation>The folder %1 does not exist.</translation>
+    </message>
+    <message>
+        <source>Looking at the images...</source>
+        <translation>Looking at the images...</translation>
+    </message>
+    <message>
+        <source>Exporting...</source>
+        <translation>Exporting...</translation>
+    </message>
+    <message>
+        <source>Manifests of exports</source>
+        <translation>Manifests of exports</translation>
+    </message>
+    <message>
+        <source>Taking the export back...</source>
+        <translation>Taking the export back...</translation>
+    </message>
+    <message>
+        <source>to write</source>
+        <translation>to write</translation>
+    </message>
+    <message>
+        <source>written</source>
+        <translation>written</translation>
+    </message>
+    <message>
+        <source>left out</source>
+        <translation>left out</translation>
+    </message>
+    <message>
+        <source>kept</source>
+        <translation>kept</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>refused</translation>
+    </message>
+    <message>
+        <source>removed</source>
+        <translation>removed</translation>
+    </message>
+    <message>
+        <source>kept: changed since</source>
+        <translation>kept: changed since</translation>
+    </message>
+    <message>
+        <source>gone already</source>
+        <translation>gone already</translation>
+    </message>
+    <message>
+        <source>it exists already</source>
+        <translation>it exists already</translation>
+    </message>
+    <message>
+        <source>Undone: %1 removed, %2 kept because they changed, %3 gone already, %4 could not be removed.</source>
+        <translation>Undone: %1 removed, %2 kept because they changed, %3 gone already, %4 could not be removed.</translation>
+    </message>
+    <message>
+        <source>%1 to write, %2 left out, %3 kept, %4 refused.</source>
+        <translation>%1 to write, %2 left out, %3 kept, %4 refused.</translation>
+    </message>
+    <message>
+        <source>%1 written, %2 left out, %3 kept, %4 refused or failed.</source>
+        <translation>%1 written, %2 left out, %3 kept, %4 refused or failed.</translation>
+    </message>
+    <message>
+        <source>Cancelled: </source>
+        <translation>Cancelled: </translation>
+    </message>
+    <message>
+        <source>The manifest %1 lets Undo take this export back.</source>
+        <translation>The manifest %1 lets Undo take this export back.</translation>
+    </message>
+    <message>
+        <source>Nothing is written yet: Export writes these files.</source>
+        <translation>Nothing is written yet: Export writes these files.</translation>
+    </message>
+</context>
+<context>
     <name>Form_Inspect</name>
     <message>
         <source>Cartridge images</source>
@@ -745,6 +964,10 @@
     <message>
         <source>&amp;Audit a collection...</source>
         <translation>&amp;Audit a collection...</translation>
+    </message>
+    <message>
+        <source>&amp;Export for a device...</source>
+        <translation>&amp;Export for a device...</translation>
     </message>
 </context>
 <context>

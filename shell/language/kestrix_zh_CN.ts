@@ -483,6 +483,225 @@
     </message>
 </context>
 <context>
+    <name>Form_Export</name>
+    <message>
+        <source>Cartridge images</source>
+        <translation>卡带映像</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>所有文件</translation>
+    </message>
+    <message>
+        <source>DAT files</source>
+        <translation>DAT 文件</translation>
+    </message>
+    <message>
+        <source>Export for a device</source>
+        <translation>导出到设备</translation>
+    </message>
+    <message>
+        <source>&amp;Device:</source>
+        <translation>设备(&amp;D):</translation>
+    </message>
+    <message>
+        <source>&amp;Images and folders:</source>
+        <translation>映像和文件夹(&amp;I):</translation>
+    </message>
+    <message>
+        <source>DAT files for &amp;names:</source>
+        <translation>用于命名的 DAT 文件(&amp;N):</translation>
+    </message>
+    <message>
+        <source>&amp;Write into:</source>
+        <translation>写入到(&amp;W):</translation>
+    </message>
+    <message>
+        <source>Add fi&amp;les...</source>
+        <translation>添加文件(&amp;L)...</translation>
+    </message>
+    <message>
+        <source>Add f&amp;older...</source>
+        <translation>添加文件夹(&amp;O)...</translation>
+    </message>
+    <message>
+        <source>R&amp;emove</source>
+        <translation>移除(&amp;E)</translation>
+    </message>
+    <message>
+        <source>Into &amp;subfolders</source>
+        <translation>包括子文件夹(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Add D&amp;ATs...</source>
+        <translation>添加 DAT(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>Remo&amp;ve</source>
+        <translation>移除(&amp;V)</translation>
+    </message>
+    <message>
+        <source>&amp;Browse...</source>
+        <translation>浏览(&amp;B)...</translation>
+    </message>
+    <message>
+        <source>&amp;Preview</source>
+        <translation>预览(&amp;P)</translation>
+    </message>
+    <message>
+        <source>E&amp;xport</source>
+        <translation>导出(&amp;X)</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>取消(&amp;C)</translation>
+    </message>
+    <message>
+        <source>&amp;Undo an export...</source>
+        <translation>撤销一次导出(&amp;U)...</translation>
+    </message>
+    <message>
+        <source>&amp;Undo the last export</source>
+        <translation>撤销上次导出(&amp;U)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>Images and folders</source>
+        <translation>映像和文件夹</translation>
+    </message>
+    <message>
+        <source>DAT files for names</source>
+        <translation>用于命名的 DAT 文件</translation>
+    </message>
+    <message>
+        <source>Write into</source>
+        <translation>写入到</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>进度</translation>
+    </message>
+    <message>
+        <source>Files</source>
+        <translation>文件列表</translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <translation>来源</translation>
+    </message>
+    <message>
+        <source>Written as</source>
+        <translation>写入为</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Changes</source>
+        <translation>变化</translation>
+    </message>
+    <message>
+        <source>Your own device profiles are not offered: %1</source>
+        <translation>未提供你自己的设备配置：%1</translation>
+    </message>
+    <message>
+        <source>Add the images or folders to export.</source>
+        <translation>请添加要导出的映像或文件夹。</translation>
+    </message>
+    <message>
+        <source>Choose the folder to write into: the device&apos;s card, or a folder to copy onto it.</source>
+        <translation>请选择写入的文件夹：设备的存储卡，或稍后复制到卡上的文件夹。</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist.</source>
+        <translation>文件夹 %1 不存在。</translation>
+    </message>
+    <message>
+        <source>Looking at the images...</source>
+        <translation>正在查看映像...</translation>
+    </message>
+    <message>
+        <source>Exporting...</source>
+        <translation>正在导出...</translation>
+    </message>
+    <message>
+        <source>Manifests of exports</source>
+        <translation>导出清单</translation>
+    </message>
+    <message>
+        <source>Taking the export back...</source>
+        <translation>正在撤销导出...</translation>
+    </message>
+    <message>
+        <source>to write</source>
+        <translation>待写入</translation>
+    </message>
+    <message>
+        <source>written</source>
+        <translation>已写入</translation>
+    </message>
+    <message>
+        <source>left out</source>
+        <translation>已排除</translation>
+    </message>
+    <message>
+        <source>kept</source>
+        <translation>保留</translation>
+    </message>
+    <message>
+        <source>refused</source>
+        <translation>拒绝</translation>
+    </message>
+    <message>
+        <source>removed</source>
+        <translation>已删除</translation>
+    </message>
+    <message>
+        <source>kept: changed since</source>
+        <translation>保留：导出后已更改</translation>
+    </message>
+    <message>
+        <source>gone already</source>
+        <translation>已不存在</translation>
+    </message>
+    <message>
+        <source>it exists already</source>
+        <translation>已存在</translation>
+    </message>
+    <message>
+        <source>Undone: %1 removed, %2 kept because they changed, %3 gone already, %4 could not be removed.</source>
+        <translation>已撤销：删除 %1 个，因已更改保留 %2 个，已不存在 %3 个，无法删除 %4 个。</translation>
+    </message>
+    <message>
+        <source>%1 to write, %2 left out, %3 kept, %4 refused.</source>
+        <translation>待写入 %1 个，排除 %2 个，保留 %3 个，拒绝 %4 个。</translation>
+    </message>
+    <message>
+        <source>%1 written, %2 left out, %3 kept, %4 refused or failed.</source>
+        <translation>已写入 %1 个，排除 %2 个，保留 %3 个，拒绝或失败 %4 个。</translation>
+    </message>
+    <message>
+        <source>Cancelled: </source>
+        <translation>已取消：</translation>
+    </message>
+    <message>
+        <source>The manifest %1 lets Undo take this export back.</source>
+        <translation>清单 %1 可用于撤销这次导出。</translation>
+    </message>
+    <message>
+        <source>Nothing is written yet: Export writes these files.</source>
+        <translation>尚未写入任何文件：点击“导出”写入这些文件。</translation>
+    </message>
+</context>
+<context>
     <name>Form_Inspect</name>
     <message>
         <source>Cartridge images</source>
@@ -745,6 +964,10 @@
     <message>
         <source>&amp;Audit a collection...</source>
         <translation>核对收藏(&amp;A)...</translation>
+    </message>
+    <message>
+        <source>&amp;Export for a device...</source>
+        <translation>导出到设备(&amp;E)...</translation>
     </message>
 </context>
 <context>

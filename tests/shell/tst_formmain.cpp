@@ -7,6 +7,7 @@
 #include "Form_About.h"
 #include "Form_Audit.h"
 #include "Form_Convert.h"
+#include "Form_Export.h"
 #include "Form_Inspect.h"
 #include "Form_Main.h"
 #include "Form_MakePatch.h"
@@ -507,6 +508,8 @@ void tst_FormMain::OpenEverything() {
     QTRY_VERIFY(forms_->Inspect()->ReportText().contains(QStringLiteral("size")));
     main->Menu_Audit->trigger();
     forms_->Audit()->AddSources({file});
+    main->Menu_Export->trigger();
+    forms_->Export()->AddSources({file});
 }
 
 QStringList tst_FormMain::WindowTexts() {
@@ -515,6 +518,7 @@ QStringList tst_FormMain::WindowTexts() {
          {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
           static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch()),
           static_cast<QWidget*>(forms_->Inspect()), static_cast<QWidget*>(forms_->Audit()),
+          static_cast<QWidget*>(forms_->Export()),
           static_cast<QWidget*>(forms_->Patch()->MakePatch())}) {
         texts << window->windowTitle();
         for (QWidget* w : window->findChildren<QWidget*>()) {
@@ -663,6 +667,7 @@ void tst_FormMain::everyControlNamedAndFitting() {
          {static_cast<QWidget*>(forms_->Main()), static_cast<QWidget*>(forms_->Convert()),
           static_cast<QWidget*>(forms_->About()), static_cast<QWidget*>(forms_->Patch()),
           static_cast<QWidget*>(forms_->Inspect()), static_cast<QWidget*>(forms_->Audit()),
+          static_cast<QWidget*>(forms_->Export()),
           static_cast<QWidget*>(forms_->Patch()->MakePatch())}) {
         // The controls: buttons, the list, the drive and folder lists, the
         // path and the progress bar.
