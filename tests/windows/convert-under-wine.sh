@@ -90,6 +90,15 @@ run "trim" trim -o out padded.bin
 run "patch" patch -p hack.ips -o out game.bin
 run "an xdelta3 patch" patch -p hack.xdelta -o out game.bin
 run "make-patch" make-patch game.bin hacked.bin -o out/made.bps
+run "export, a dry run" export -n --profile retroarch -o out game.bin hacked.bin
+# An export: the same tree as Linux's (the manifests, named by the time,
+# aside), then taken back whole.
+for side in lin win; do rm -rf "$side" && mkdir -p "$side/out" && cp game.bin hacked.bin "$side/"; done
+(cd lin && "$linux" export -q --profile mister -o out game.bin hacked.bin)
+(cd win && win export -q --profile mister -o out game.bin hacked.bin) || fail "export: the run failed"
+diff -r -x 'kestrix-export-*' lin win >/dev/null || fail "export: the files differ: $(diff -rq lin win | head -3)"
+(cd win && win export -q --undo out/kestrix-export-mister-*.json) || fail "export --undo failed"
+[ -z "$(ls -A win/out)" ] || fail "export --undo left $(ls -A win/out)"
 run "a refused size" bin2smd -o out missing.bin
 
 # An existing destination: kept, with status 1; then replaced whole.
