@@ -52,7 +52,7 @@ PY
 cat "$work/lib"/* >/dev/null
 declare -A runs
 names=(to-bin mister pocket to-bin-zip retroarch to-bin-dat mister-dat)
-for _ in 1 2 3; do
+for _ in 1 2 3 4 5; do
     runs[to-bin]+="$(once "$kx" to-bin -q -o "$work/out" "$work/lib"/*) "
     runs[mister]+="$(once "$kx" export -q --profile mister -o "$work/out" "$work/lib"/*) "
     runs[pocket]+="$(once "$kx" export -q --profile pocket -o "$work/out" "$work/lib"/*) "

@@ -546,7 +546,14 @@ void Form_Export::ShowOutcome(const std::shared_ptr<const Outcome>& outcome) {
         QString why = row.why;
         if (why == QLatin1String("exists"))
             why = tr("it exists already");
-        items << new QTreeWidgetItem({row.source, row.destination, status[int(row.status)], why});
+        // The source by its name; its whole path, and the whole reason, in
+        // the cells' tips.
+        auto* item = new QTreeWidgetItem(
+            {QFileInfo(row.source).fileName(), row.destination, status[int(row.status)], why});
+        item->setToolTip(0, Native(row.source));
+        item->setToolTip(1, row.destination);
+        item->setToolTip(3, why);
+        items << item;
     }
     Table_Files->addTopLevelItems(items);
     Table_Files->header()->setSectionResizeMode(QHeaderView::Interactive);

@@ -31,8 +31,7 @@ QString Evidence(const RomInspector::Report& r) {
 class Convert : public JobTaskRunner {
 public:
     Convert(JobRun& job, bool datNames)
-        : JobTaskRunner(job),
-          datNames_(datNames && job.Request().dats && !job.Request().device) {}
+        : JobTaskRunner(job), datNames_(datNames && job.Request().dats && !job.Request().device) {}
 
     QString OutputName(const QString& sourceName) const override {
         return ConversionPlan::DestinationName(sourceName, r_.target, r_.fullStem);
