@@ -280,6 +280,7 @@ bench)
     bench/patches.sh "$BUILD_DIR"
     bench/make-patch.sh "$BUILD_DIR"
     bench/audit.sh "$BUILD_DIR"
+    bench/export.sh "$BUILD_DIR"
     bench/info-memory.sh "$BUILD_DIR"
     bench/window-memory.sh "$BUILD_DIR"
     bench/stream-memory.sh "$BUILD_DIR"

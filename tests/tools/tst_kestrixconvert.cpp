@@ -1251,10 +1251,12 @@ void tst_KestrixConvert::exporting_data() {
     const QString images =
         "mkdir -p x/kestrix src dev && cp game.smd src/game.smd && cp game.bin 'src/Dr. "
         "Game.bin' && export XDG_CONFIG_HOME=$PWD/x; ";
-    QTest::newRow("the profiles, a user's among them")
+    // A device added without a rebuild: listed, and written for.
+    QTest::newRow("a user's profile")
         << images + "printf '[pad]\ndescribe = a pad\nmachines = megadrive\nextension = "
-                    ".md\n' > x/kestrix/devices.profiles; \"$KX\" export --list-profiles | grep "
-                    "-A2 '^pad'"
+                    ".md\nfolder = Pad Games\n' > x/kestrix/devices.profiles; \"$KX\" export "
+                    "--list-profiles | grep -A2 '^pad' && \"$KX\" export -q --profile pad -o dev "
+                    "src/game.smd && cmp game.bin 'dev/Pad Games/game.md'"
         << 0 << "pad\n    a pad\n    (from " + dir_.path() + "/x/kestrix/devices.profiles)\n"
         << "";
     QTest::newRow("a dry run, the export and its undo")
