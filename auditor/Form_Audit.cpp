@@ -8,6 +8,7 @@
 #include "Desktop.h"
 #include "FolderWalk.h"
 #include "OffThread.h"
+#include "PathList.h"
 #include "SafeFile.h"
 
 #include <QCheckBox>
@@ -51,24 +52,9 @@ std::shared_ptr<const AuditOutcome> AuditRun(const QStringList& dats, const QStr
         if (out->datError = out->index->Load(dat); out->datError.Failed())
             return out;
     QStringList paths;
-    FolderWalk walk;
-    walk.file = [&paths](const QString& path, const QString&, const QString&) {
-        paths << path;
-        return true;
-    };
-    walk.leaves = [recursive](const QString&) { return !recursive; };
-    walk.unread = [&out](const EngineError& error) { out->unreachable << error.Text(); };
-    walk.unreachable = [&out](const QString& path, const QString& why) {
-        out->unreachable << SafeFile::Quoted(path) + QStringLiteral(": ") + why;
-    };
-    for (const QString& source : sources) {
-        if (progress.stop)
-            break;
-        if (SafeFile::IsFolder(source))
-            walk.Walk(source);
-        else
-            paths << source;
-    }
+    WalkSources(
+        sources, recursive, [&paths](const QString& path, bool) { paths << path; },
+        &out->unreachable, &progress.stop);
     out->files = Audit::OnceEach(paths, &out->ids);
     progress.total = int(out->files.size());
     RomInspector::InspectionThreads threads(0);
@@ -94,32 +80,17 @@ QString Native(const QString& path) {
 } // namespace
 
 Form_Audit::Form_Audit(Desktop& desktop, QWidget* parent)
-    : QDialog(parent, Qt::Window), desktop_(desktop) {
-    setObjectName(QStringLiteral("Form_Audit"));
-    setAcceptDrops(true);
-    timer_ = new QTimer(this);
-    timer_->setInterval(100);
+    : ToolWindow("Form_Audit", parent), desktop_(desktop) {
     LayOut();
     Connect();
     Retranslate();
     UpdateActions();
 }
 
-// A run still going (the program ending) is stopped and waited for: its
-// files in hand are finished, the rest left unread.
-Form_Audit::~Form_Audit() {
-    if (running_)
-        running_->stop = true;
-    if (thread_)
-        thread_->wait();
-}
+Form_Audit::~Form_Audit() = default;
 
 void Form_Audit::LayOut() {
-    auto named = [this](auto* widget, const char* name) {
-        widget->setObjectName(QString::fromLatin1(name));
-        widget->setParent(this);
-        return widget;
-    };
+    auto named = [this](auto* widget, const char* name) { return Named(widget, name); };
     List_Dats = named(new QListWidget, "List_Dats");
     List_Dats->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Button_AddDats = named(new QPushButton, "Button_AddDats");
@@ -202,26 +173,14 @@ void Form_Audit::LayOut() {
 }
 
 void Form_Audit::Connect() {
-    connect(Button_AddDats, &QPushButton::clicked, this, [this] {
-        AddDats(desktop_.ChooseFiles(tr("DAT files") + QStringLiteral("|*.dat;*.xml|") +
-                                         tr("All files") + QStringLiteral("|*.*"),
-                                     true, this));
-    });
-    connect(Button_AddFiles, &QPushButton::clicked, this, [this] {
-        AddSources(desktop_.ChooseFiles(
-            tr("Cartridge images") + QStringLiteral("|*.bin;*.smd;*.md;*.gen;*.zip;*.7z;*.gz|") +
-                tr("All files") + QStringLiteral("|*.*"),
-            true, this));
-    });
-    connect(Button_AddFolder, &QPushButton::clicked, this, [this] {
-        const QString folder = desktop_.ChooseFolder(QDir::currentPath(), this);
-        if (!folder.isEmpty())
-            AddSources({folder});
-    });
-    for (auto [button, list] :
-         {std::pair{Button_RemoveDats, List_Dats}, std::pair{Button_RemoveSources, List_Sources}})
-        connect(button, &QPushButton::clicked, this, [this, list = list] {
-            qDeleteAll(list->selectedItems());
+    connect(Button_AddFiles, &QPushButton::clicked, this,
+            [this] { AddSources(ChooseImages(desktop_)); });
+    connect(Button_AddFolder, &QPushButton::clicked, this,
+            [this] { AddSources(ChooseFolder(desktop_)); });
+    connect(Button_AddDats, &QPushButton::clicked, this, [this] { AddDats(ChooseDats(desktop_)); });
+    for (QPushButton* button : {Button_RemoveDats, Button_RemoveSources})
+        connect(button, &QPushButton::clicked, this, [this, button] {
+            RemoveSelected(button == Button_RemoveDats ? List_Dats : List_Sources);
             UpdateActions();
         });
     connect(Button_Run, &QPushButton::clicked, this, &Form_Audit::Run);
@@ -271,53 +230,28 @@ void Form_Audit::changeEvent(QEvent* event) {
 
 // --- what to audit -----------------------------------------------------------
 
-void Form_Audit::AddTo(QListWidget* list, const QStringList& paths) {
-    for (const QString& given : paths) {
-        const QString path = Native(QFileInfo(given).absoluteFilePath());
-        if (list->findItems(path, Qt::MatchExactly).isEmpty())
-            list->addItem(path);
-    }
+void Form_Audit::AddDats(const QStringList& paths) {
+    PathList::Add(List_Dats, paths);
     UpdateActions();
 }
 
-void Form_Audit::AddDats(const QStringList& paths) {
-    AddTo(List_Dats, paths);
-}
-
 void Form_Audit::AddSources(const QStringList& paths) {
-    AddTo(List_Sources, paths);
+    PathList::Add(List_Sources, paths);
+    UpdateActions();
 }
 
 QStringList Form_Audit::Dats() const {
-    QStringList paths;
-    for (int i = 0; i < List_Dats->count(); ++i)
-        paths << List_Dats->item(i)->text();
-    return paths;
+    return PathList::Paths(List_Dats);
 }
 
 QStringList Form_Audit::Sources() const {
-    QStringList paths;
-    for (int i = 0; i < List_Sources->count(); ++i)
-        paths << List_Sources->item(i)->text();
-    return paths;
-}
-
-void Form_Audit::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() && !Busy())
-        event->acceptProposedAction();
+    return PathList::Paths(List_Sources);
 }
 
 void Form_Audit::dropEvent(QDropEvent* event) {
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = url.toLocalFile();
-        if (DatFile::IsDatFile(path))
-            AddDats({path});
-        else if (QFileInfo::exists(path))
-            AddSources({path});
-    }
-    event->acceptProposedAction();
+    PathList::Drop(
+        event, [this](const QStringList& paths) { AddDats(paths); },
+        [this](const QStringList& paths) { AddSources(paths); });
 }
 
 // --- the run -----------------------------------------------------------------
@@ -332,25 +266,20 @@ void Form_Audit::Run() {
     }
     auto progress = std::make_shared<Progress>();
     running_ = progress;
-    Label_Result->setText(tr("Reading the DAT files..."));
-    UpdateActions();
-    ShowProgress();
-    timer_->start();
     const QStringList dats = Dats();
     const QStringList sources = Sources();
     const bool recursive = Check_Recursive->isChecked();
     using Result = std::shared_ptr<const AuditOutcome>;
-    thread_ = OffThread::Start<Result>(
-        this,
-        [dats, sources, recursive, progress] {
-            return AuditRun(dats, sources, recursive, *progress);
-        },
-        [this](const Result& outcome) { ShowOutcome(outcome); });
-}
-
-void Form_Audit::Cancel() {
-    if (running_)
-        running_->stop = true;
+    Began({progress, &progress->stop},
+          OffThread::Start<Result>(
+              this,
+              [dats, sources, recursive, progress] {
+                  return AuditRun(dats, sources, recursive, *progress);
+              },
+              [this](const Result& outcome) { ShowOutcome(outcome); }));
+    Label_Result->setText(tr("Reading the DAT files..."));
+    UpdateActions();
+    ShowProgress();
 }
 
 void Form_Audit::ShowProgress() {
@@ -368,7 +297,6 @@ void Form_Audit::ShowProgress() {
 }
 
 void Form_Audit::ShowOutcome(const std::shared_ptr<const AuditOutcome>& outcome) {
-    timer_->stop();
     running_.reset();
     Progress_Audit->setRange(0, 1);
     Progress_Audit->setValue(0);
@@ -385,10 +313,9 @@ void Form_Audit::ShowOutcome(const std::shared_ptr<const AuditOutcome>& outcome)
     }
     ShowCounts();
     Label_Result->setText(told.join(QLatin1Char('\n')));
+    Ended();
     UpdateActions();
     emit Audited();
-    if (closeWhenDone_)
-        close();
 }
 
 // The findings, a row each, in the order the command line tells them.
@@ -507,15 +434,4 @@ void Form_Audit::UpdateActions() {
     Button_Cancel->setEnabled(!idle);
     Button_SaveFixdat->setEnabled(idle && outcome_);
     Button_SaveReport->setEnabled(idle && outcome_);
-}
-
-void Form_Audit::closeEvent(QCloseEvent* event) {
-    // A run ends first: it is told to stop, and the window closes when it has.
-    if (Busy()) {
-        Cancel();
-        closeWhenDone_ = true;
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
 }

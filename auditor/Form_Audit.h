@@ -2,9 +2,7 @@
 
 #include "AuditOutcome.h"
 
-#include <QDialog>
-#include <QPointer>
-#include <QThread>
+#include "ToolWindow.h"
 
 #include <memory>
 
@@ -23,7 +21,7 @@ class QTreeView;
 // kestrix-convert audit checks it, off the window's thread; the findings in
 // a table filtered by their kind, and saved as the command line saves them
 // (a fixdat of what is missing, the report as text or JSON).
-class Form_Audit : public QDialog {
+class Form_Audit : public ToolWindow {
     Q_OBJECT
 
 public:
@@ -61,10 +59,8 @@ public:
     // Reads the DAT files and audits the sources against them, off the
     // window's thread; the findings replace the table's when it ends.
     void Run();
-    // Stops a run: the files not yet begun are left unread, and nothing the
-    // run found is shown.
-    void Cancel();
-    bool Busy() const { return running_ != nullptr; }
+    // Cancel stops a run: the files not yet begun are left unread, and
+    // nothing the run found is shown.
 
     // Shows the findings of one kind, or all (no kind).
     void ShowOnly(int filter);
@@ -79,8 +75,6 @@ signals:
 
 protected:
     void changeEvent(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 public:
@@ -90,7 +84,6 @@ private:
     void LayOut();
     void Connect();
     void Retranslate();
-    void AddTo(QListWidget* list, const QStringList& paths);
     void ShowProgress();
     void ShowOutcome(const std::shared_ptr<const AuditOutcome>& outcome);
     void FillTable();
@@ -100,10 +93,7 @@ private:
     void UpdateActions();
 
     Desktop& desktop_;
-    QTimer* timer_ = nullptr;
-    QPointer<QThread> thread_;
     FindingsModel* findings_ = nullptr;
     std::shared_ptr<Progress> running_;
     std::shared_ptr<const AuditOutcome> outcome_;
-    bool closeWhenDone_ = false;
 };

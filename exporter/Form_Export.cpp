@@ -5,6 +5,7 @@
 #include "DeviceExport.h"
 #include "FolderWalk.h"
 #include "OffThread.h"
+#include "PathList.h"
 #include "SafeFile.h"
 
 #include <QCheckBox>
@@ -134,21 +135,17 @@ std::shared_ptr<const Form_Export::Outcome> ExportRun(const Asked& a,
         if (out->error = dats.Load(dat); out->error.Failed())
             return out;
     std::vector<JobSource> sources;
-    FolderWalk walk;
-    walk.file = [&sources](const QString& path, const QString&, const QString&) {
-        sources.push_back({path, QString(), true});
-        return true;
-    };
-    walk.leaves = [&a](const QString&) { return !a.recursive; };
-    walk.unread = [&out](const EngineError& error) { out->unreachable << error.Text(); };
-    walk.unreachable = [&out](const QString& path, const QString& why) {
-        out->unreachable << SafeFile::Quoted(path) + QStringLiteral(": ") + why;
-    };
-    for (const QString& source : a.sources) {
-        if (SafeFile::IsFolder(source))
-            walk.Walk(source);
-        else
-            sources.push_back({source, QString()});
+    // A folder's files that are no images are passed over, as the walk of
+    // the command line's -r passes them.
+    WalkSources(
+        a.sources, a.recursive,
+        [&sources](const QString& path, bool walked) {
+            sources.push_back({path, QString(), walked});
+        },
+        &out->unreachable, &progress.stop);
+    if (progress.stop) {
+        out->export_.cancelled = true;
+        return out;
     }
     DeviceExport::Request r;
     r.profile = a.profile;
@@ -185,11 +182,7 @@ std::shared_ptr<const Form_Export::Outcome> UndoRun(const QString& manifest) {
 } // namespace
 
 Form_Export::Form_Export(Desktop& desktop, QWidget* parent)
-    : QDialog(parent, Qt::Window), desktop_(desktop) {
-    setObjectName(QStringLiteral("Form_Export"));
-    setAcceptDrops(true);
-    timer_ = new QTimer(this);
-    timer_->setInterval(100);
+    : ToolWindow("Form_Export", parent), desktop_(desktop) {
     LayOut();
     LoadProfiles();
     Connect();
@@ -197,20 +190,10 @@ Form_Export::Form_Export(Desktop& desktop, QWidget* parent)
     UpdateActions();
 }
 
-// A run still going (the program ending) is stopped and waited for.
-Form_Export::~Form_Export() {
-    if (running_)
-        running_->stop = true;
-    if (thread_)
-        thread_->wait();
-}
+Form_Export::~Form_Export() = default;
 
 void Form_Export::LayOut() {
-    auto named = [this](auto* widget, const char* name) {
-        widget->setObjectName(QString::fromLatin1(name));
-        widget->setParent(this);
-        return widget;
-    };
+    auto named = [this](auto* widget, const char* name) { return Named(widget, name); };
     Combo_Profile = named(new QComboBox, "Combo_Profile");
     Label_Describe = named(new QLabel, "Label_Describe");
     Label_Describe->setWordWrap(true);
@@ -310,27 +293,14 @@ void Form_Export::Connect() {
         Label_Describe->setText(index < 0 ? QString() : profiles_[std::size_t(index)].describe);
         Changed();
     });
-    connect(Button_AddFiles, &QPushButton::clicked, this, [this] {
-        AddSources(desktop_.ChooseFiles(
-            tr("Cartridge images") +
-                QStringLiteral("|*.bin;*.smd;*.md;*.gen;*.32x;*.zip;*.7z;*.gz|") + tr("All files") +
-                QStringLiteral("|*.*"),
-            true, this));
-    });
-    connect(Button_AddFolder, &QPushButton::clicked, this, [this] {
-        const QString folder = desktop_.ChooseFolder(QDir::currentPath(), this);
-        if (!folder.isEmpty())
-            AddSources({folder});
-    });
-    connect(Button_AddDats, &QPushButton::clicked, this, [this] {
-        AddDats(desktop_.ChooseFiles(tr("DAT files") + QStringLiteral("|*.dat;*.xml|") +
-                                         tr("All files") + QStringLiteral("|*.*"),
-                                     true, this));
-    });
-    for (auto [button, list] :
-         {std::pair{Button_RemoveDats, List_Dats}, std::pair{Button_RemoveSources, List_Sources}})
-        connect(button, &QPushButton::clicked, this, [this, list = list] {
-            qDeleteAll(list->selectedItems());
+    connect(Button_AddFiles, &QPushButton::clicked, this,
+            [this] { AddSources(ChooseImages(desktop_)); });
+    connect(Button_AddFolder, &QPushButton::clicked, this,
+            [this] { AddSources(ChooseFolder(desktop_)); });
+    connect(Button_AddDats, &QPushButton::clicked, this, [this] { AddDats(ChooseDats(desktop_)); });
+    for (QPushButton* button : {Button_RemoveDats, Button_RemoveSources})
+        connect(button, &QPushButton::clicked, this, [this, button] {
+            RemoveSelected(button == Button_RemoveDats ? List_Dats : List_Sources);
             Changed();
         });
     connect(Check_Recursive, &QCheckBox::toggled, this, &Form_Export::Changed);
@@ -391,20 +361,12 @@ void Form_Export::changeEvent(QEvent* event) {
 // --- what to export ----------------------------------------------------------
 
 void Form_Export::AddSources(const QStringList& paths) {
-    for (const QString& given : paths) {
-        const QString path = Native(QFileInfo(given).absoluteFilePath());
-        if (List_Sources->findItems(path, Qt::MatchExactly).isEmpty())
-            List_Sources->addItem(path);
-    }
+    PathList::Add(List_Sources, paths);
     Changed();
 }
 
 void Form_Export::AddDats(const QStringList& paths) {
-    for (const QString& given : paths) {
-        const QString path = Native(QFileInfo(given).absoluteFilePath());
-        if (List_Dats->findItems(path, Qt::MatchExactly).isEmpty())
-            List_Dats->addItem(path);
-    }
+    PathList::Add(List_Dats, paths);
     Changed();
 }
 
@@ -425,22 +387,10 @@ void Form_Export::Changed() {
     UpdateActions();
 }
 
-void Form_Export::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls() && !Busy())
-        event->acceptProposedAction();
-}
-
 void Form_Export::dropEvent(QDropEvent* event) {
-    for (const QUrl& url : event->mimeData()->urls()) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = url.toLocalFile();
-        if (DatFile::IsDatFile(path))
-            AddDats({path});
-        else if (QFileInfo::exists(path))
-            AddSources({path});
-    }
-    event->acceptProposedAction();
+    PathList::Drop(
+        event, [this](const QStringList& paths) { AddDats(paths); },
+        [this](const QStringList& paths) { AddSources(paths); });
 }
 
 // --- the run -----------------------------------------------------------------
@@ -476,20 +426,18 @@ void Form_Export::Start(bool dryRun) {
                 Check_Recursive->isChecked(),
                 QDir::toNativeSeparators(QDir::cleanPath(folder)),
                 dryRun};
-    for (int i = 0; i < List_Dats->count(); ++i)
-        asked.dats << List_Dats->item(i)->text();
-    for (int i = 0; i < List_Sources->count(); ++i)
-        asked.sources << List_Sources->item(i)->text();
+    asked.dats = PathList::Paths(List_Dats);
+    asked.sources = PathList::Paths(List_Sources);
     auto progress = std::make_shared<Progress>();
     running_ = progress;
+    using Result = std::shared_ptr<const Outcome>;
+    Began({progress, &progress->stop},
+          OffThread::Start<Result>(
+              this, [asked, progress] { return ExportRun(asked, *progress); },
+              [this](const Result& outcome) { ShowOutcome(outcome); }));
     Label_Result->setText(dryRun ? tr("Looking at the images...") : tr("Exporting..."));
     UpdateActions();
     ShowProgress();
-    timer_->start();
-    using Result = std::shared_ptr<const Outcome>;
-    thread_ = OffThread::Start<Result>(
-        this, [asked, progress] { return ExportRun(asked, *progress); },
-        [this](const Result& outcome) { ShowOutcome(outcome); });
 }
 
 void Form_Export::Undo(const QString& manifest) {
@@ -505,19 +453,16 @@ void Form_Export::Undo(const QString& manifest) {
             return;
         path = chosen.constFirst();
     }
-    running_ = std::make_shared<Progress>();
+    auto progress = std::make_shared<Progress>();
+    running_ = progress;
+    using Result = std::shared_ptr<const Outcome>;
+    Began({progress, &progress->stop},
+          OffThread::Start<Result>(
+              this, [path] { return UndoRun(path); },
+              [this](const Result& outcome) { ShowOutcome(outcome); }));
     Label_Result->setText(tr("Taking the export back..."));
     UpdateActions();
     ShowProgress();
-    using Result = std::shared_ptr<const Outcome>;
-    thread_ = OffThread::Start<Result>(
-        this, [path] { return UndoRun(path); },
-        [this](const Result& outcome) { ShowOutcome(outcome); });
-}
-
-void Form_Export::Cancel() {
-    if (running_)
-        running_->stop = true;
 }
 
 void Form_Export::ShowProgress() {
@@ -529,7 +474,6 @@ void Form_Export::ShowProgress() {
 }
 
 void Form_Export::ShowOutcome(const std::shared_ptr<const Outcome>& outcome) {
-    timer_->stop();
     running_.reset();
     Progress_Export->setRange(0, 1);
     Progress_Export->setValue(outcome->error.Failed() ? 0 : 1);
@@ -600,10 +544,9 @@ void Form_Export::ShowOutcome(const std::shared_ptr<const Outcome>& outcome) {
             told << tr("Nothing is written yet: Export writes these files.");
     }
     Label_Result->setText(told.join(QLatin1Char('\n')));
+    Ended();
     UpdateActions();
     emit Finished();
-    if (closeWhenDone_)
-        close();
 }
 
 void Form_Export::UpdateActions() {
@@ -615,15 +558,4 @@ void Form_Export::UpdateActions() {
         w->setEnabled(idle);
     Button_Export->setEnabled(idle && previewed_);
     Button_Cancel->setEnabled(!idle);
-}
-
-void Form_Export::closeEvent(QCloseEvent* event) {
-    // A run ends first: it is told to stop, and the window closes when it has.
-    if (Busy()) {
-        Cancel();
-        closeWhenDone_ = true;
-        event->ignore();
-        return;
-    }
-    QDialog::closeEvent(event);
 }

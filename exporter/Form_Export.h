@@ -2,9 +2,7 @@
 
 #include "DeviceProfile.h"
 
-#include <QDialog>
-#include <QPointer>
-#include <QThread>
+#include "ToolWindow.h"
 
 #include <memory>
 #include <vector>
@@ -25,7 +23,7 @@ class QTreeWidget;
 // (a dry run) shows every file in a table before anything is written; the
 // export then writes what the preview showed, off the window's thread, and
 // its manifest lets Undo take it back.
-class Form_Export : public QDialog {
+class Form_Export : public ToolWindow {
     Q_OBJECT
 
 public:
@@ -64,11 +62,9 @@ public:
     // Writes what the preview showed; nothing without a preview of the
     // window's choices as they are.
     void Export();
-    void Cancel();
     // Takes back the last export of this window, or one whose manifest is
     // given.
     void Undo(const QString& manifest = QString());
-    bool Busy() const { return running_ != nullptr; }
     // The manifest of the last export, empty before one.
     QString LastManifest() const { return lastManifest_; }
 
@@ -78,8 +74,6 @@ signals:
 
 protected:
     void changeEvent(QEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 public:
@@ -98,12 +92,9 @@ private:
     void UpdateActions();
 
     Desktop& desktop_;
-    QTimer* timer_ = nullptr;
-    QPointer<QThread> thread_;
     std::vector<DeviceProfile::Profile> profiles_;
     EngineError profilesError_;
     std::shared_ptr<Progress> running_;
     bool previewed_ = false; // the table shows a preview of the choices as they are
     QString lastManifest_;
-    bool closeWhenDone_ = false;
 };

@@ -41,3 +41,26 @@ void FolderWalk::Walk(const QString& folder, const QString& relative) const {
             Walk(path, relative + name + PathSeparator());
     }
 }
+
+void WalkSources(const QStringList& sources, bool recursive,
+                 const std::function<void(const QString& path, bool walked)>& file,
+                 QStringList* unreachable, const std::atomic<bool>* stop) {
+    FolderWalk walk;
+    walk.file = [&file](const QString& path, const QString&, const QString&) {
+        file(path, true);
+        return true;
+    };
+    walk.leaves = [recursive](const QString&) { return !recursive; };
+    walk.unread = [unreachable](const EngineError& error) { *unreachable << error.Text(); };
+    walk.unreachable = [unreachable](const QString& path, const QString& why) {
+        *unreachable << SafeFile::Quoted(path) + QStringLiteral(": ") + why;
+    };
+    for (const QString& source : sources) {
+        if (stop && *stop)
+            break;
+        if (SafeFile::IsFolder(source))
+            walk.Walk(source);
+        else
+            file(source, false);
+    }
+}

@@ -3,7 +3,9 @@
 #include "EngineError.h"
 
 #include <QString>
+#include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 // A walk through a tree of folders: each folder's files in the order of
@@ -25,3 +27,11 @@ struct FolderWalk {
     // Walks folder, whose path below the top one is relative.
     void Walk(const QString& folder, const QString& relative = QString()) const;
 };
+
+// The files of what a user named: each file itself, each folder's files (and
+// its folders' with recursive), in the walk's order; walked says which came
+// from a folder. What cannot be reached is told in words into unreachable.
+// A stop flag ends the walk before the next source.
+void WalkSources(const QStringList& sources, bool recursive,
+                 const std::function<void(const QString& path, bool walked)>& file,
+                 QStringList* unreachable, const std::atomic<bool>* stop = nullptr);

@@ -158,14 +158,6 @@
         <translation>DAT files</translation>
     </message>
     <message>
-        <source>All files</source>
-        <translation>All files</translation>
-    </message>
-    <message>
-        <source>Cartridge images</source>
-        <translation>Cartridge images</translation>
-    </message>
-    <message>
         <source>Audit a collection</source>
         <translation>Audit a collection</translation>
     </message>
@@ -485,16 +477,8 @@
 <context>
     <name>Form_Export</name>
     <message>
-        <source>Cartridge images</source>
-        <translation>Cartridge images</translation>
-    </message>
-    <message>
         <source>All files</source>
         <translation>All files</translation>
-    </message>
-    <message>
-        <source>DAT files</source>
-        <translation>DAT files</translation>
     </message>
     <message>
         <source>Export for a device</source>
@@ -1250,6 +1234,21 @@
     <message>
         <source>&amp;Make a patch...</source>
         <translation>&amp;Make a patch...</translation>
+    </message>
+</context>
+<context>
+    <name>ToolWindow</name>
+    <message>
+        <source>Cartridge images</source>
+        <translation>Cartridge images</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>All files</translation>
+    </message>
+    <message>
+        <source>DAT files</source>
+        <translation>DAT files</translation>
     </message>
 </context>
 </TS>

@@ -158,14 +158,6 @@
         <translation>DAT 文件</translation>
     </message>
     <message>
-        <source>All files</source>
-        <translation>所有文件</translation>
-    </message>
-    <message>
-        <source>Cartridge images</source>
-        <translation>卡带映像</translation>
-    </message>
-    <message>
         <source>Audit a collection</source>
         <translation>核对收藏</translation>
     </message>
@@ -485,16 +477,8 @@
 <context>
     <name>Form_Export</name>
     <message>
-        <source>Cartridge images</source>
-        <translation>卡带映像</translation>
-    </message>
-    <message>
         <source>All files</source>
         <translation>所有文件</translation>
-    </message>
-    <message>
-        <source>DAT files</source>
-        <translation>DAT 文件</translation>
     </message>
     <message>
         <source>Export for a device</source>
@@ -1250,6 +1234,21 @@
     <message>
         <source>&amp;Make a patch...</source>
         <translation>制作补丁(&amp;M)...</translation>
+    </message>
+</context>
+<context>
+    <name>ToolWindow</name>
+    <message>
+        <source>Cartridge images</source>
+        <translation>卡带映像</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>所有文件</translation>
+    </message>
+    <message>
+        <source>DAT files</source>
+        <translation>DAT 文件</translation>
     </message>
 </context>
 </TS>
