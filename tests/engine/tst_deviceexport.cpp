@@ -121,6 +121,8 @@ private slots:
     void safeNames_data();
     void safeNames();
     void fullDrive();
+    void hostileManifests_data();
+    void hostileManifests();
 
 private:
     DeviceExport::Outcome Export(const QString& profileName, const QString& out,
@@ -448,6 +450,55 @@ void tst_DeviceExport::fullDrive() {
     QVERIFY(!DeviceExport::Undo(outcome.manifest, &undone).Failed());
     QCOMPARE(undone.Count(DeviceExport::UndoStep::Kind::Removed), 2);
     QCOMPARE(Tree(out, c_), QStringList());
+}
+
+// A manifest is a file anyone can write: one that is not a manifest is
+// refused, and one that names paths outside its folder (absolute, up with
+// "..", through a link) has them kept and named, whatever their content.
+void tst_DeviceExport::hostileManifests_data() {
+    QTest::addColumn<QByteArray>("manifest");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("not JSON") << QByteArray("{\"files\": [") << "is not a manifest of an export: ";
+    QTest::newRow("another JSON document")
+        << QByteArray("{\"files\": []}") << "is not a manifest of an export: it names no files";
+    const QByteArray sha = Sha1("secret").toLatin1();
+    QTest::newRow("paths that leave the folder")
+        << "{\"kestrix_export\": 1, \"files\": [{\"file\": \"../secret\", \"size\": 6, \"sha1\": "
+           "\"" +
+               sha + "\"}, {\"file\": \"OUTSIDE/secret\", \"size\": 6, \"sha1\": \"" + sha +
+               "\"}, {\"file\": \"link/secret\", \"size\": 6, \"sha1\": \"" + sha +
+               "\"}], \"folders\": [\"..\", \"link\", \"/\"]}"
+        << QString();
+}
+
+void tst_DeviceExport::hostileManifests() {
+    QFETCH(QByteArray, manifest);
+    QFETCH(QString, error);
+    const QDir root(dir_.filePath(QStringLiteral("hostile-") + QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("card"))));
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("elsewhere"))));
+    const QString secret = TestFiles::Put(root, QStringLiteral("card/../secret"), "secret");
+    const QString deep = TestFiles::Put(root, QStringLiteral("elsewhere/secret"), "secret");
+    QVERIFY(QFile::link(root.filePath(QStringLiteral("elsewhere")),
+                        root.filePath(QStringLiteral("card/link"))));
+    manifest.replace("OUTSIDE", root.filePath(QStringLiteral("elsewhere")).toUtf8());
+    const QString path =
+        TestFiles::Put(root, QStringLiteral("card/kestrix-export-x-1.json"), manifest);
+    DeviceExport::UndoOutcome undone;
+    const EngineError result = DeviceExport::Undo(path, &undone);
+    if (!error.isEmpty()) {
+        QCOMPARE(result.code, EngineError::Code::ManifestMalformed);
+        QVERIFY2(result.Text().contains(error), qPrintable(result.Text()));
+        QVERIFY(QFile::exists(path));
+        return;
+    }
+    QVERIFY(!result.Failed());
+    QCOMPARE(undone.Count(DeviceExport::UndoStep::Kind::Outside), 3);
+    QCOMPARE(int(undone.steps.size()), 3);
+    QCOMPARE(TestFiles::ReadFile(secret), QByteArray("secret"));
+    QCOMPARE(TestFiles::ReadFile(deep), QByteArray("secret"));
+    QVERIFY(QFileInfo(root.filePath(QStringLiteral("card/link"))).isSymLink());
+    QVERIFY(QFileInfo::exists(root.path()));
 }
 
 QTEST_GUILESS_MAIN(tst_DeviceExport)
