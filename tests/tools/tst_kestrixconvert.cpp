@@ -1269,6 +1269,15 @@ void tst_KestrixConvert::exporting_data() {
            "dev/roms/gen/Dr. Game.gen\n"
         << "kestrix-convert: dry run, nothing written: 2 to write, 0 left out, 0 skipped, 0 "
            "refused, 0 failed\n";
+    // A file named that is no image is refused and named; one found in a
+    // folder walked is passed over, as conversions do.
+    QTest::newRow("a source that is no image")
+        << images + "mkdir -p tree && echo notes > tree/notes.txt && cp game.bin tree/ && \"$KX\" "
+                    "export -q --profile plain -o dev -r tree && \"$KX\" export -q --profile plain "
+                    "-o dev tree/notes.txt"
+        << 1 << ""
+        << "kestrix-convert: refused tree/notes.txt: the layout is unknown (no \"SEGA\" in the "
+           "header under any layout; the file is too small to hold a cartridge header)\n";
     QTest::newRow("a user's profile that is malformed")
         << images + "printf '[pad]\nfolder = /media\n' > mine; \"$KX\" export --profile pad "
                     "--profile-file mine -o dev src/*"
