@@ -26,10 +26,10 @@ QString OwnName(const QString& file) {
 // Reads a DAT file's tokens in order, handing each on; false when the
 // file cannot be read, or is not well-formed any more.
 template <typename Take> bool ReadDat(const QString& path, QXmlStreamReader& xml, Take take) {
-    const SafeFile::Source source(path);
-    if (!source.IsOpen())
+    std::unique_ptr<SafeFile::Source> source;
+    if (DatFile::Open(path, &source).Failed())
         return false;
-    DatFile::XmlFeed feed(source);
+    DatFile::XmlFeed feed(*source);
     while (feed.Next(xml))
         take();
     return !feed.Unreadable() && !xml.hasError();

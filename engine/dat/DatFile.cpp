@@ -1,7 +1,9 @@
 #include "DatFile.h"
 
+#include "Archive.h"
 #include "SafeFile.h"
 
+#include <QDir>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -37,34 +39,45 @@ template <typename Map> const Rom* ByDigest(const Map& map, const QString& hex) 
     return FromHex(QStringView(hex), &digest) ? At(map, digest) : nullptr;
 }
 
-// What a file given as a DAT is when it is plainly no XML: an archive that
-// may hold one, or a DAT in ClrMamePro's text form; nothing otherwise.
-QString OtherForm(const SafeFile::Source& source) {
+// Whether a file given as a DAT is one in ClrMamePro's text form, which is
+// not read.
+bool ClrMamePro(const SafeFile::Source& source) {
     char head[64] = {};
     const std::int64_t n = std::min<std::int64_t>(source.Size(), sizeof head);
-    if (n <= 0 || !source.ReadAt(0, head, n))
-        return QString();
-    const QByteArray bytes(head, qsizetype(n));
-    const struct {
-        const char* magic;
-        int size;
-        const char* name;
-    } archives[] = {{"PK\x03\x04", 4, "a zip archive"},
-                    {"\x1f\x8b", 2, "a gzip file"},
-                    {"7z\xbc\xaf\x27\x1c", 6, "a 7z archive"},
-                    {"\xfd"
-                     "7zXZ",
-                     5, "an xz file"},
-                    {"BZh", 3, "a bzip2 file"}};
-    for (const auto& archive : archives)
-        if (bytes.startsWith(QByteArray(archive.magic, archive.size)))
-            return QStringLiteral("it is %1; only Logiqx XML DAT files are read: give the DAT "
-                                  "file inside it")
-                .arg(QLatin1String(archive.name));
-    if (bytes.trimmed().toLower().startsWith("clrmamepro"))
-        return QStringLiteral("it is a DAT in ClrMamePro's text form; only Logiqx XML DAT files "
-                              "are read");
-    return QString();
+    return n > 0 && source.ReadAt(0, head, n) &&
+           QByteArray(head, qsizetype(n)).trimmed().toLower().startsWith("clrmamepro");
+}
+
+// The DAT file inside an archive, as the preservation groups hand them out:
+// its one file named .dat or .xml, or its one file; held in a file of its
+// own. Why not, when it holds none or several.
+EngineError Unpacked(const QString& path, std::unique_ptr<SafeFile::Source>* dat) {
+    std::vector<Archive::Entry> named;
+    std::vector<Archive::Entry> others;
+    const QStringList spillTo{QDir::tempPath()};
+    const EngineError read = Archive::Read(
+        path, std::int64_t(256) << 20,
+        [&](Archive::Entry& entry) {
+            if (entry.error.Failed() || !entry.content)
+                return;
+            const QString name = entry.name.toLower();
+            (name.endsWith(QLatin1String(".dat")) || name.endsWith(QLatin1String(".xml")) ? named
+                                                                                          : others)
+                .push_back(std::move(entry));
+        },
+        nullptr, &spillTo, true);
+    if (read.Failed())
+        return {EngineError::Code::DatUnreadable, read.Text(), path};
+    std::vector<Archive::Entry>& candidates = named.empty() ? others : named;
+    if (candidates.size() != 1)
+        return {EngineError::Code::DatUnreadable,
+                candidates.empty()
+                    ? QStringLiteral("the archive holds no DAT file")
+                    : QStringLiteral("the archive holds %1 DAT files; give one of them unpacked")
+                          .arg(candidates.size()),
+                path};
+    *dat = std::move(candidates.front().content);
+    return {};
 }
 constexpr int MostWarnings = 10;
 
@@ -80,15 +93,29 @@ bool IsDatFile(const QString& path) {
     return head.contains("<datafile") || head.trimmed().toLower().startsWith("clrmamepro");
 }
 
+EngineError Open(const QString& path, std::unique_ptr<SafeFile::Source>* source) {
+    *source = std::make_unique<SafeFile::Source>(path);
+    if (!(*source)->IsOpen())
+        return {EngineError::Code::DatUnreadable, (*source)->Error().Text(), path};
+    if (Archive::KindOf(**source) == Archive::Kind::None)
+        return {};
+    source->reset();
+    return Unpacked(path, source);
+}
+
 EngineError Index::Load(const QString& path) {
     using Code = EngineError::Code;
-    const SafeFile::Source source(path);
-    if (!source.IsOpen())
-        return {Code::DatUnreadable, source.Error().Text(), path};
+    std::unique_ptr<SafeFile::Source> opened;
+    if (const EngineError error = Open(path, &opened); error.Failed())
+        return error;
+    const SafeFile::Source& source = *opened;
     if (source.Size() > (std::int64_t(256) << 20))
         return {Code::DatTooLarge, QString(), path};
-    if (const QString other = OtherForm(source); !other.isEmpty())
-        return {Code::DatUnreadable, other, path};
+    if (ClrMamePro(source))
+        return {Code::DatUnreadable,
+                QStringLiteral("it is a DAT in ClrMamePro's text form; only Logiqx XML DAT "
+                               "files are read"),
+                path};
 
     QXmlStreamReader xml;
     XmlFeed feed(source);

@@ -40,6 +40,11 @@ private:
     bool unreadable_ = false;
 };
 
+// A DAT file's content, open: the file, or the DAT inside an archive (its
+// one .dat or .xml file, or its one file), as the preservation groups hand
+// them out.
+EngineError Open(const QString& path, std::unique_ptr<SafeFile::Source>* source);
+
 // Whether a file is a DAT file by its start: a Logiqx XML document, or the
 // ClrMamePro text form (which Load refuses, saying why).
 bool IsDatFile(const QString& path);

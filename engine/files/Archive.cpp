@@ -232,7 +232,7 @@ bool Hold(archive* a, std::int64_t limit, const std::function<bool()>& cancelled
 } // namespace
 
 EngineError Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
-                 const std::atomic<bool>* cancel, const QStringList* spillTo) {
+                 const std::atomic<bool>* cancel, const QStringList* spillTo, bool companions) {
     using Code = EngineError::Code;
     const std::function<bool()> cancelled = [cancel] {
         return cancel && cancel->load(std::memory_order_relaxed);
@@ -265,7 +265,7 @@ EngineError Read(const QString& path, std::int64_t limit, const std::function<vo
         Entry entry;
         if (!Describe(header, compressed, fileName, &entry))
             continue;
-        if (!entry.error.Failed() && !entry.companion &&
+        if (!entry.error.Failed() && (!entry.companion || companions) &&
             !(spillTo ? Hold(a.get(), limit, cancelled, *spillTo, &entry)
                       : Load(a.get(), limit, cancelled, &entry)))
             return {Code::Cancelled};

@@ -61,8 +61,10 @@ struct Entry {
 // once it is set, reading stops at once with the reason "the reading was
 // cancelled". With spillTo, each entry's content is held in an unnamed file
 // in the first of those folders that takes one, instead of memory.
+// With companions, read-mes and the like are read too (a DAT file is one).
 EngineError Read(const QString& path, std::int64_t limit, const std::function<void(Entry&)>& take,
-                 const std::atomic<bool>* cancel = nullptr, const QStringList* spillTo = nullptr);
+                 const std::atomic<bool>* cancel = nullptr, const QStringList* spillTo = nullptr,
+                 bool companions = false);
 
 // Whether an entry is a companion of the images (a read-me, a picture, a
 // checksum list) rather than an image.

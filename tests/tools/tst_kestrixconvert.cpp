@@ -2250,15 +2250,30 @@ void tst_KestrixConvert::edgeRuns_data() {
         << xdat + "\"$KX\" audit --dat x.dat out" << 1
         << "kestrix-convert: cannot inspect out: it is a folder (use -r to walk it)"
         << QStringList();
-    QTest::newRow("a DAT in ClrMamePro's form, a zipped DAT")
-        << xdat + "printf 'clrmamepro (\\n\\tname \"Set\"\\n)\\n' > c.dat; python3 -c 'import "
-                  "zipfile; zipfile.ZipFile(\"x.zip\", \"w\").write(\"x.dat\")'; \"$KX\" audit "
-                  "--dat c.dat a.bin; \"$KX\" info --dat x.zip a.bin; exit 0"
+    QTest::newRow("a DAT in ClrMamePro's form")
+        << xdat +
+               "printf 'clrmamepro (\\n\\tname \"Set\"\\n)\\n' > c.dat; \"$KX\" audit --dat c.dat "
+               "a.bin; exit 0"
         << 0
         << "kestrix-convert: cannot read the DAT file c.dat: it is a DAT in ClrMamePro's text "
-           "form; only Logiqx XML DAT files are read\nkestrix-convert: cannot read the DAT file "
-           "x.zip: it is a zip archive; only Logiqx XML DAT files are read: give the DAT file "
-           "inside it"
+           "form; only Logiqx XML DAT files are read"
+        << QStringList();
+    // As No-Intro and Redump hand them out: the DAT inside a zip is read, and
+    // its fixdat made from it.
+    QTest::newRow("a zipped DAT")
+        << xdat + "python3 -c 'import zipfile; z = zipfile.ZipFile(\"x.zip\", \"w\", "
+                  "zipfile.ZIP_DEFLATED); z.write(\"x.dat\"); z.writestr(\"readme.txt\", \"hi\")'; "
+                  "\"$KX\" audit --dat x.zip --fixdat f.dat a.bin; grep -q '<game name=\"G\">' "
+                  "f.dat || exit 9; exit 0"
+        << 0 << "missing    G\n"
+        << QStringList();
+    QTest::newRow("a zip of two DATs")
+        << xdat + "python3 -c 'import zipfile; z = zipfile.ZipFile(\"x.zip\", \"w\"); "
+                  "z.write(\"x.dat\"); z.write(\"x.dat\", \"y.dat\")'; \"$KX\" audit --dat x.zip "
+                  "a.bin; exit 0"
+        << 0
+        << "kestrix-convert: cannot read the DAT file x.zip: the archive holds 2 DAT files; give "
+           "one of them unpacked"
         << QStringList();
     QTest::newRow("a plain image named .md")
         << "cp plain.bin plain.md && \"$KX\" info plain.md" << 0
