@@ -20,12 +20,6 @@ namespace DeviceExport {
 
 namespace {
 
-// The folder a destination lies in, as the job named it.
-QString FolderOf(const QString& destination) {
-    const qsizetype slash = LastSeparator(destination);
-    return slash < 0 ? QString() : destination.left(slash);
-}
-
 // A path under the export's folder as the manifest keeps it: '/' between
 // its parts, whatever the system.
 QString Relative(const QString& folder, const QString& path) {
@@ -113,9 +107,12 @@ QStringList MayMake(const Request& r, const QSet<QString>& lettered) {
         for (int i = 1; i <= parts.size(); ++i)
             folders << QStringList(parts.mid(0, i)).join(QLatin1Char('/'));
     }
+    const QDir top(r.folder.isEmpty() ? QStringLiteral(".") : r.folder);
     for (const QString& folder : lettered) {
-        const QString relative = Relative(r.folder, folder);
-        const QString base = folder == r.folder ? QString() : relative + QLatin1Char('/');
+        const QString relative =
+            top.relativeFilePath(folder.isEmpty() ? QStringLiteral(".") : folder);
+        const QString base =
+            relative == QLatin1String(".") ? QString() : relative + QLatin1Char('/');
         for (char c = 'A'; c <= 'Z'; ++c)
             folders << base + QLatin1Char(c);
         folders << base + QLatin1Char('#');
@@ -209,6 +206,11 @@ EngineError WriteNew(const QString& name, const QByteArray& bytes, QString* path
 }
 
 } // namespace
+
+QString FolderOf(const QString& destination) {
+    const qsizetype slash = LastSeparator(destination);
+    return slash < 0 ? QString() : destination.left(slash);
+}
 
 QString ManifestName(const QString& profile) {
     return QStringLiteral("kestrix-export-%1-%2.json")

@@ -15,11 +15,15 @@ class Index;
 
 namespace DeviceExport {
 
+// The folder a destination lies in, as an export counts the files of its
+// folders: the destination up to its last separator.
+QString FolderOf(const QString& destination);
+
 // What the job needs of an export beyond its request.
 struct Rules {
     const DeviceProfile::Profile* profile = nullptr;
-    // The folders (as the job names them, under its folder) whose images go
-    // into letter folders: they would hold more than the profile allows.
+    // The folders (by FolderOf the destinations) whose images go into letter
+    // folders: they would hold more than the profile allows.
     QSet<QString> lettered;
 };
 

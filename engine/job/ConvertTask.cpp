@@ -142,7 +142,7 @@ bool Convert::PlaceForDevice(FileRun& run, const RomInspector::ReadAt& read, std
     QString folder = placed.folder.isEmpty()
                          ? r_.folder
                          : JoinPath(r_.folder, QDir::toNativeSeparators(placed.folder));
-    if (r_.device->lettered.contains(folder))
+    if (r_.device->lettered.contains(DeviceExport::FolderOf(JoinPath(folder, placed.name))))
         folder = JoinPath(folder, DeviceExport::LetterFolder(placed.name));
     run.report.destination = JoinPath(folder, placed.name);
     *innerName = placed.inner;

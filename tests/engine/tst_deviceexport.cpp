@@ -112,6 +112,7 @@ private slots:
     void initTestCase();
     void profiles_data();
     void profiles();
+    void letterFolders_data();
     void letterFolders();
     void dryRunManifestUndo();
     void sameName_data();
@@ -269,22 +270,51 @@ void tst_DeviceExport::profiles() {
     QVERIFY(!outcome.AnyFailed());
 }
 
-void tst_DeviceExport::letterFolders() {
-    std::vector<DeviceProfile::Profile> read;
-    QVERIFY(!DeviceProfile::Parse("[small]\ndescribe = small folders\nmachines = megadrive 32x "
-                                  "pico\nfolder = md\nfolder.32x = x\nextension = .bin\n"
-                                  "extension.32x = .32x\nfiles-per-folder = 4\n",
-                                  QStringLiteral("small.profiles"), &read)
-                 .Failed());
-    const QString out = dir_.filePath(QStringLiteral("out-letters"));
-    QVERIFY(QDir().mkpath(out));
-    Export(QString(), out, false, nullptr, &read.front());
+void tst_DeviceExport::letterFolders_data() {
+    QTest::addColumn<QByteArray>("folders");
+    QTest::addColumn<QString>("separator"); // after the export's folder
+    QTest::addColumn<QStringList>("tree");
     // Five images for md, past the limit of four: in letter folders, "#"
     // for a name that starts with a digit; the one 32X image is not.
-    QCOMPARE(Tree(out, c_), QStringList({"md/#/3 Ninjas & Friends_ Kick Back (World).bin = seed 4",
-                                         "md/A/Alpha Quest (USA).bin = seed 1",
-                                         "md/E/eu.bin = seed 2", "md/J/jp.bin = seed 3",
-                                         "md/P/pico.bin = seed 6", "x/knux.32x = seed 5"}));
+    QTest::newRow("a folder for each machine")
+        << QByteArray("folder = md\nfolder.32x = x\n") << ""
+        << QStringList{"md/#/3 Ninjas & Friends_ Kick Back (World).bin = seed 4",
+                       "md/A/Alpha Quest (USA).bin = seed 1",
+                       "md/E/eu.bin = seed 2",
+                       "md/J/jp.bin = seed 3",
+                       "md/P/pico.bin = seed 6",
+                       "x/knux.32x = seed 5"};
+    // The export's folder itself, named as a shell completes it.
+    QTest::newRow("the export's folder itself")
+        << QByteArray() << "/"
+        << QStringList{"#/3 Ninjas & Friends_ Kick Back (World).bin = seed 4",
+                       "A/Alpha Quest (USA).bin = seed 1",
+                       "E/eu.bin = seed 2",
+                       "J/jp.bin = seed 3",
+                       "K/knux.32x = seed 5",
+                       "P/pico.bin = seed 6"};
+}
+
+void tst_DeviceExport::letterFolders() {
+    QFETCH(QByteArray, folders);
+    QFETCH(QString, separator);
+    QFETCH(QStringList, tree);
+    std::vector<DeviceProfile::Profile> read;
+    QVERIFY(!DeviceProfile::Parse("[small]\ndescribe = small folders\nmachines = megadrive 32x "
+                                  "pico\nextension = .bin\nextension.32x = .32x\n"
+                                  "files-per-folder = 4\n" +
+                                      folders,
+                                  QStringLiteral("small.profiles"), &read)
+                 .Failed());
+    const QString out = dir_.filePath(QStringLiteral("out-letters-") + QTest::currentDataTag());
+    QVERIFY(QDir().mkpath(out));
+    const DeviceExport::Outcome outcome =
+        Export(QString(), QDir::toNativeSeparators(out + separator), false, nullptr, &read.front());
+    QCOMPARE(Tree(out, c_), tree);
+    // The letter folders are the export's to take back.
+    DeviceExport::UndoOutcome undone;
+    QVERIFY(!DeviceExport::Undo(outcome.manifest, &undone).Failed());
+    QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 void tst_DeviceExport::dryRunManifestUndo() {
