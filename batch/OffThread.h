@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
@@ -13,8 +14,8 @@
 // put to the user there while the work waits.
 namespace OffThread {
 
-// Runs work on a new thread; done gets its result on the receiver's
-// thread, unless the receiver is gone by then. The thread, which deletes
+// Runs work on a new thread; done gets its result on the application's
+// thread (the windows'), unless the receiver is gone by then. The thread, which deletes
 // itself once it has finished, for a receiver that must wait for it.
 template <typename Result>
 QPointer<QThread> Start(QObject* receiver, std::function<Result()> work,
@@ -22,9 +23,16 @@ QPointer<QThread> Start(QObject* receiver, std::function<Result()> work,
     QPointer<QObject> to(receiver);
     QThread* thread = QThread::create([to, work, done] {
         const Result result = work();
-        if (to)
-            QMetaObject::invokeMethod(
-                to, [result, done] { done(result); }, Qt::QueuedConnection);
+        // Handed to the application's thread, and the receiver looked at
+        // there: from this thread it could be deleted between a look and
+        // the call, which would then go to an object no longer there.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [to, result, done] {
+                if (to)
+                    done(result);
+            },
+            Qt::QueuedConnection);
     });
     QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
     thread->start();
@@ -32,15 +40,20 @@ QPointer<QThread> Start(QObject* receiver, std::function<Result()> work,
 }
 
 // A yes-or-no question asked from the work's thread, answered on the
-// receiver's: false when there is no question or no receiver.
+// application's: false when there is no question or no receiver.
 using Question = std::function<bool(const QString&)>;
 inline Question AskedOn(QObject* receiver, const Question& ask) {
     QPointer<QObject> to(receiver);
     return [to, ask](const QString& subject) {
         bool answer = false;
-        if (to && ask)
+        if (ask)
             QMetaObject::invokeMethod(
-                to, [&] { answer = ask(subject); }, Qt::BlockingQueuedConnection);
+                QCoreApplication::instance(),
+                [&] {
+                    if (to)
+                        answer = ask(subject);
+                },
+                Qt::BlockingQueuedConnection);
         return answer;
     };
 }
