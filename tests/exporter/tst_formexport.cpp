@@ -4,6 +4,7 @@
 #include "RomImages.h"
 #include "ScriptedDesktop.h"
 #include "TestFiles.h"
+#include "WriterFaults.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,11 +17,13 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
+#include <atomic>
 #include <memory>
 
 using namespace RomImages;
@@ -151,10 +154,20 @@ void tst_FormExport::cancelKeepsManifestTrue() {
     QVERIFY(w_->ChooseProfile(QStringLiteral("plain")));
     w_->SetFolder(dir_.filePath("dev"));
     QVERIFY(Finished([this] { w_->Preview(); }));
-    QVERIFY(Finished([this] {
+    // The run is held at its first write until Cancel has been pressed.
+    QSemaphore pressed;
+    std::atomic<bool> held{false};
+    WriterFaults::BeforeWrite([&] {
+        if (!held.exchange(true))
+            pressed.acquire();
+    });
+    const bool finished = Finished([&] {
         w_->Export();
         w_->Cancel();
-    }));
+        pressed.release();
+    });
+    WriterFaults::BeforeWrite({});
+    QVERIFY(finished);
     QVERIFY2(w_->Label_Result->text().startsWith("Cancelled: "),
              qPrintable(w_->Label_Result->text()));
     const int written = int(Tree(dir_.filePath("dev")).size());

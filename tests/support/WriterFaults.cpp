@@ -52,6 +52,7 @@ QByteArray elsewhere; // files with this in their names have room
 long long room = -1;  // what the drive holds, or -1
 long long used = 0;
 std::map<QByteArray, long long> usedBy;
+std::function<void()> beforeWrite;
 
 } // namespace
 
@@ -76,7 +77,19 @@ void WriterFaults::RoomElsewhereFor(const QByteArray& text) {
     elsewhere = text;
 }
 
+void WriterFaults::BeforeWrite(std::function<void()> call) {
+    const std::lock_guard lock(fullMutex);
+    beforeWrite = std::move(call);
+}
+
 extern "C" bool kestrix_writer_room(const char* name, long long bytes) {
+    std::function<void()> call;
+    {
+        const std::lock_guard lock(fullMutex);
+        call = beforeWrite;
+    }
+    if (call)
+        call();
     const std::lock_guard lock(fullMutex);
     if (!elsewhere.isEmpty() && QByteArray(name).contains(elsewhere))
         return true;

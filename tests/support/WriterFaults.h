@@ -5,6 +5,8 @@
 
 #include <QByteArray>
 
+#include <functional>
+
 namespace WriterFaults {
 
 // The system features the writer does without from now on (a mask of
@@ -19,5 +21,8 @@ void DriveHolds(long long bytes);
 // Files whose names hold this text find room whatever DriveHolds says, as
 // on another drive ("": none).
 void RoomElsewhereFor(const QByteArray& text);
+// Called on the writer's thread before each write of a file's content (a
+// test holds a run there); empty for nothing.
+void BeforeWrite(std::function<void()> call);
 
 } // namespace WriterFaults
