@@ -60,7 +60,7 @@ QVariant FindingsModel::headerData(int section, Qt::Orientation orientation, int
 }
 
 QString FindingsModel::GameName(int game) const {
-    const QString& name = outcome_->index->Games()[std::size_t(game)].name;
+    const QString name = outcome_->index->GameName(game);
     return name.isEmpty() ? tr("(a game with no name)") : name;
 }
 

@@ -339,7 +339,7 @@ void Form_Audit::ShowCounts() {
         Label_Counts->setText(
             tr("%1 games in the DAT files: %2 had, %3 incomplete, %4 missing, %5 bad dumps, %6 "
                "never dumped; %7 unknown files, %8 duplicates")
-                .arg(outcome_->index->Games().size())
+                .arg(outcome_->index->Games())
                 .arg(r.gamesHad.size())
                 .arg(r.incomplete.size())
                 .arg(r.missing.size())

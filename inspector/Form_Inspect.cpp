@@ -250,7 +250,7 @@ void Form_Inspect::ShowRow(int row) {
     item->setText(4, Value(lines, "dump"));
     item->setText(5, Value(lines, "size"));
     if (dats_) {
-        const DatFile::Rom* rom = dats_->Match(*report);
+        const std::optional<DatFile::Rom> rom = dats_->Match(*report);
         item->setText(6, rom ? rom->game : tr("not in the DAT files"));
     }
 }
@@ -274,8 +274,8 @@ QString Form_Inspect::ReportText() const {
             block << QStringLiteral("  ") + report->error.Text();
         RomReport::Dat dat;
         if (dats_) {
-            const DatFile::Found found = dats_->Find(*report);
-            dat = RomReport::Dat{true, found.rom, found.form};
+            DatFile::Found found = dats_->Find(*report);
+            dat = RomReport::Dat{true, std::move(found.rom), found.form};
         }
         for (const RomReport::Line& line : RomReport::Lines(*report, dat))
             block << QStringLiteral("  ") + line.label.leftJustified(11) + line.value;

@@ -442,7 +442,8 @@ void Form_Patch::LoadDats(const QStringList& paths) {
 }
 
 QString Form_Patch::DatName(const RomInspector::Report& image) const {
-    const DatFile::Rom* rom = dats_ && image.Inspected() ? dats_->Match(image) : nullptr;
+    const std::optional<DatFile::Rom> rom =
+        dats_ && image.Inspected() ? dats_->Match(image) : std::nullopt;
     return rom ? rom->game : QString();
 }
 

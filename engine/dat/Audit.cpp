@@ -29,10 +29,24 @@ template <typename Take> bool ReadDat(const QString& path, QXmlStreamReader& xml
     std::unique_ptr<SafeFile::Source> source;
     if (DatFile::Open(path, &source).Failed())
         return false;
-    DatFile::XmlFeed feed(*source);
-    while (feed.Next(xml))
+    QByteArray piece;
+    for (std::int64_t offset = 0;;) {
+        xml.readNext();
+        if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError &&
+            offset < source->Size()) {
+            // More of the file, a piece at a time.
+            const std::int64_t n = std::min<std::int64_t>(1 << 20, source->Size() - offset);
+            piece.resize(qsizetype(n));
+            if (!source->ReadAt(offset, piece.data(), n))
+                return false;
+            offset += n;
+            xml.addData(piece);
+            continue;
+        }
+        if (xml.atEnd() || xml.hasError())
+            return !xml.hasError();
         take();
-    return !feed.Unreadable() && !xml.hasError();
+    }
 }
 
 } // namespace
@@ -83,13 +97,13 @@ Result Check(const DatFile::Index& index, const QStringList& files,
             if (seen)
                 seen(report);
         },
-        true, stop);
+        true, stop, index.ListsMd5());
     return collector.Finish();
 }
 
 Collector::Collector(const DatFile::Index& index)
-    : index_(index), filesOfRom_(std::size_t(index.Roms())), badGame_(index.Games().size(), false) {
-}
+    : index_(index), filesOfRom_(std::size_t(index.Roms())),
+      badGame_(std::size_t(index.Games()), false) {}
 
 void Collector::Add(const RomInspector::Report& report) {
     if (!report.Inspected()) {
@@ -106,7 +120,7 @@ void Collector::Add(const RomInspector::Report& report) {
     }
     // The size and CRC32 of a ROM the DATs list, or its name, with other
     // content: a bad dump of that game.
-    if (const DatFile::Rom* rom = index_.SameCrc(report)) {
+    if (const std::optional<DatFile::Rom> rom = index_.SameCrc(report)) {
         result_.bad.push_back({rom->gameIndex, report.file,
                                QStringLiteral("its size and CRC32 are those of %1, its SHA-1 "
                                               "differs")
@@ -129,15 +143,14 @@ void Collector::Add(const RomInspector::Report& report) {
 }
 
 Result Collector::Finish() {
-    const std::vector<DatFile::Game>& games = index_.Games();
-    for (std::size_t g = 0; g < games.size(); ++g) {
+    for (std::size_t g = 0; g < std::size_t(index_.Games()); ++g) {
         if (!index_.Dumpable(int(g))) {
             result_.undumped.push_back(int(g));
             continue;
         }
         Incomplete lacking{int(g), {}};
         bool any = false;
-        for (const int rom : games[g].roms) {
+        for (const int rom : index_.RomsOf(int(g))) {
             if (index_.RomAt(rom).nodump)
                 continue;
             if (filesOfRom_[std::size_t(rom)].empty())
@@ -169,7 +182,7 @@ Result Collector::Finish() {
 std::vector<int> Result::Wanted(const DatFile::Index& index) const {
     std::vector<int> roms;
     for (const int game : missing)
-        for (const int rom : index.Games()[std::size_t(game)].roms)
+        for (const int rom : index.RomsOf(game))
             if (!index.RomAt(rom).nodump)
                 roms.push_back(rom);
     for (const Incomplete& game : incomplete)
@@ -185,7 +198,7 @@ namespace {
 class FixdatCopy {
 public:
     FixdatCopy(const DatFile::Index& index, const std::vector<int>& roms, QByteArray* out)
-        : index_(index), wanted_(index.Games().size(), false),
+        : index_(index), wanted_(std::size_t(index.Games()), false),
           romWanted_(std::size_t(index.Roms()), false), w_(out) {
         for (const int rom : roms) {
             romWanted_[std::size_t(rom)] = true;
@@ -214,8 +227,44 @@ public:
         else
             w_.writeCurrentToken(xml);
     }
-    // A new DAT is read.
-    void Next() { depth_ = copyFrom_ = skipFrom_ = 0, name_ = false; }
+    // A new DAT is read, whose elements begin at these numbers.
+    void Next(std::pair<int, int> first) {
+        depth_ = copyFrom_ = skipFrom_ = 0, name_ = false;
+        element_ = first.first - 1;
+        romElement_ = first.second - 1;
+    }
+    // A DAT in the text form: its header's name, and its games wanted, as
+    // the index holds them.
+    void FromIndex(int dat) {
+        if (dat == 0) {
+            w_.writeStartElement(QStringLiteral("header"));
+            w_.writeTextElement(QStringLiteral("name"),
+                                index_.SetName(dat) + QStringLiteral(" (fixdat)"));
+            w_.writeEndElement();
+        }
+        for (int game = 0; game < index_.Games(); ++game) {
+            if (!wanted_[std::size_t(game)] || index_.DatOf(game) != dat)
+                continue;
+            w_.writeStartElement(QStringLiteral("game"));
+            w_.writeAttribute(QStringLiteral("name"), index_.GameName(game));
+            w_.writeTextElement(QStringLiteral("description"), index_.GameName(game));
+            for (const int r : index_.RomsOf(game)) {
+                if (!romWanted_[std::size_t(r)])
+                    continue;
+                const DatFile::Rom rom = index_.RomAt(r);
+                w_.writeEmptyElement(QStringLiteral("rom"));
+                w_.writeAttribute(QStringLiteral("name"), rom.name);
+                if (rom.size >= 0)
+                    w_.writeAttribute(QStringLiteral("size"), QString::number(rom.size));
+                for (const auto& [key, value] : {std::pair(QStringLiteral("crc"), rom.crc),
+                                                 std::pair(QStringLiteral("md5"), rom.md5),
+                                                 std::pair(QStringLiteral("sha1"), rom.sha1)})
+                    if (!value.isEmpty())
+                        w_.writeAttribute(key, value);
+            }
+            w_.writeEndElement();
+        }
+    }
 
 private:
     void Start(const QXmlStreamReader& xml, qsizetype dat) {
@@ -279,8 +328,12 @@ EngineError WriteFixdat(const DatFile::Index& index, const std::vector<int>& rom
     QByteArray out;
     FixdatCopy copy(index, roms, &out);
     for (qsizetype dat = 0; dat < index.Paths().size(); ++dat) {
+        if (index.InTextForm(int(dat))) {
+            copy.FromIndex(int(dat));
+            continue;
+        }
         QXmlStreamReader xml;
-        copy.Next();
+        copy.Next(index.FirstElements(int(dat)));
         if (!ReadDat(index.Paths().at(dat), xml, [&] { copy.Token(xml, dat); }))
             return {Code::FixdatFailed,
                     QStringLiteral("%1 cannot be read again")

@@ -15,7 +15,7 @@ namespace {
 constexpr int AuditSchema = 1;
 
 QString GameName(const DatFile::Index& index, int game) {
-    const QString& name = index.Games()[std::size_t(game)].name;
+    const QString name = index.GameName(game);
     return name.isEmpty() ? QStringLiteral("(a game with no name)") : SafeFile::Printable(name);
 }
 
@@ -28,11 +28,11 @@ QString RomNames(const DatFile::Index& index, const std::vector<int>& roms) {
 
 } // namespace
 
-QString TextReport(const DatFile::Index& index, const Result& r) {
-    QString out;
-    auto line = [&out](const char* label, const QString& text) {
-        out += QString::fromLatin1(label).leftJustified(10) + QLatin1Char(' ') + text +
-               QLatin1Char('\n');
+void TextReport(const DatFile::Index& index, const Result& r,
+                const std::function<void(const QString& line)>& take) {
+    auto line = [&take](const char* label, const QString& text) {
+        take(QString::fromLatin1(label).leftJustified(10) + QLatin1Char(' ') + text +
+             QLatin1Char('\n'));
     };
     for (const Have& have : r.have)
         line("have", GameName(index, index.RomAt(have.rom).gameIndex) + ": " +
@@ -54,15 +54,20 @@ QString TextReport(const DatFile::Index& index, const Result& r) {
         line("duplicate", GameName(index, index.RomAt(d.rom).gameIndex) + ": " +
                               files.join(QStringLiteral(", ")));
     }
+}
+
+QString TextReport(const DatFile::Index& index, const Result& r) {
+    QString out;
+    TextReport(index, r, [&out](const QString& line) { out += line; });
     return out;
 }
 
 QByteArray JsonReport(const DatFile::Index& index, const Result& r, const Wording& words) {
-    auto gameOf = [&](int game) { return index.Games()[std::size_t(game)].name; };
+    auto gameOf = [&](int game) { return index.GameName(game); };
     QJsonObject o;
     o["schema"] = AuditSchema;
     o["dats"] = QJsonArray::fromStringList(index.Paths());
-    o["games"] = double(index.Games().size());
+    o["games"] = double(index.Games());
     QJsonArray have;
     for (const Have& h : r.have) {
         const DatFile::Rom& rom = index.RomAt(h.rom);
@@ -122,7 +127,7 @@ QByteArray JsonReport(const DatFile::Index& index, const Result& r, const Wordin
 QString Summary(const DatFile::Index& index, const Result& r) {
     return QStringLiteral("%1 games in the DAT files: %2 had, %3 incomplete, %4 missing, %5 bad "
                           "dumps, %6 never dumped; %7 unknown files, %8 duplicates")
-        .arg(qint64(index.Games().size()))
+        .arg(qint64(index.Games()))
         .arg(qint64(r.gamesHad.size()))
         .arg(qint64(r.incomplete.size()))
         .arg(qint64(r.missing.size()))

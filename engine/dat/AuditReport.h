@@ -17,6 +17,10 @@ using Wording = std::function<QString(const EngineError&)>;
 // A line a finding: its kind ("have", "incomplete", "missing", "bad dump",
 // "unknown", "duplicate") in a column of ten, then the game and files.
 QString TextReport(const DatFile::Index& index, const Result& result);
+// The same handed on a line at a time (each with its line end), so that the
+// report of a large DAT is never held whole.
+void TextReport(const DatFile::Index& index, const Result& result,
+                const std::function<void(const QString& line)>& take);
 // The JSON document of the audit (its "schema" says which version); the
 // errors of the files that could not be read in words' words (their own
 // without).

@@ -3,50 +3,18 @@
 #include "Archive.h"
 #include "SafeFile.h"
 
+#include "DatReader.h"
+
 #include <QDir>
-#include <QXmlStreamReader>
+#include <QHash>
 
 #include <algorithm>
+#include <cstring>
+#include <tuple>
 
 namespace DatFile {
 
 namespace {
-
-// Hex text to bytes; false unless it is exactly that many bytes of hex.
-template <std::size_t N> bool FromHex(QStringView text, std::array<std::uint8_t, N>* out) {
-    if (text.size() != qsizetype(2 * N))
-        return false;
-    for (std::size_t i = 0; i < N; ++i) {
-        bool ok = false;
-        (*out)[i] = std::uint8_t(text.mid(qsizetype(2 * i), 2).toUInt(&ok, 16));
-        if (!ok)
-            return false;
-    }
-    return true;
-}
-
-constexpr std::int64_t Piece = 1 << 20;
-
-// The ROM a map holds for a key, or null.
-template <typename Map, typename Key> const Rom* At(const Map& map, const Key& key) {
-    const auto found = map.find(key);
-    return found == map.end() ? nullptr : found->second;
-}
-
-// The ROM a map of digests holds for one given as hex text, or null.
-template <typename Map> const Rom* ByDigest(const Map& map, const QString& hex) {
-    typename Map::key_type digest{};
-    return FromHex(QStringView(hex), &digest) ? At(map, digest) : nullptr;
-}
-
-// Whether a file given as a DAT is one in ClrMamePro's text form, which is
-// not read.
-bool ClrMamePro(const SafeFile::Source& source) {
-    char head[64] = {};
-    const std::int64_t n = std::min<std::int64_t>(source.Size(), sizeof head);
-    return n > 0 && source.ReadAt(0, head, n) &&
-           QByteArray(head, qsizetype(n)).trimmed().toLower().startsWith("clrmamepro");
-}
 
 // The DAT file inside an archive, as the preservation groups hand them out:
 // its one file named .dat or .xml, or its one file; held in a file of its
@@ -79,8 +47,6 @@ EngineError Unpacked(const QString& path, std::unique_ptr<SafeFile::Source>* dat
     *dat = std::move(candidates.front().content);
     return {};
 }
-constexpr int MostWarnings = 10;
-
 } // namespace
 
 bool IsDatFile(const QString& path) {
@@ -90,7 +56,8 @@ bool IsDatFile(const QString& path) {
     QByteArray head(int(std::min<std::int64_t>(source.Size(), 4096)), '\0');
     if (head.isEmpty() || !source.ReadAt(0, head.data(), head.size()))
         return false;
-    return head.contains("<datafile") || head.trimmed().toLower().startsWith("clrmamepro");
+    Syntax syntax;
+    return SyntaxOf(head, &syntax);
 }
 
 EngineError Open(const QString& path, std::unique_ptr<SafeFile::Source>* source) {
@@ -103,172 +70,632 @@ EngineError Open(const QString& path, std::unique_ptr<SafeFile::Source>* source)
     return Unpacked(path, source);
 }
 
+namespace {
+
+constexpr std::uint8_t HasSha1 = 1, HasMd5 = 2, HasCrc = 4, NoDump = 8, NameIsSuffix = 16;
+constexpr std::uint32_t NoSize = 0xFFFFFFFF, BigSize = 0xFFFFFFFE;
+constexpr std::uint32_t RomBit = 0x80000000;
+
+using Digest = std::array<std::uint8_t, 20>; // a SHA-1, or an MD5 in its first 16 bytes
+
+// Hex text to n bytes; false unless it is exactly that many bytes of hex.
+bool FromHex(QByteArrayView text, std::size_t n, std::uint8_t* out) {
+    if (text.size() != qsizetype(2 * n))
+        return false;
+    for (std::size_t i = 0; i < 2 * n; ++i) {
+        const char c = char(text[qsizetype(i)] | 0x20);
+        const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (v < 0)
+            return false;
+        out[i / 2] = std::uint8_t(i % 2 ? out[i / 2] | v : v << 4);
+    }
+    return true;
+}
+
+// A size as a DAT writes it, in decimal; -1 when it gives none.
+std::int64_t SizeOf(QByteArrayView text) {
+    text = text.trimmed();
+    if (text.isEmpty() || text.size() > 18)
+        return -1;
+    std::int64_t size = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return -1;
+        size = size * 10 + (c - '0');
+    }
+    return size;
+}
+
+// Every name once, one after another in pieces of 64 KiB: a name is its
+// place, a 32-bit number (the piece's in the top 16 bits).
+class NameStore {
+public:
+    std::uint32_t Add(QByteArrayView name) {
+        // A name longer than any real one is cut, at a character's start.
+        if (name.size() > Longest) {
+            qsizetype cut = Longest;
+            while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+                --cut;
+            name = name.first(cut);
+        }
+        const std::uint32_t need = std::uint32_t(name.size()) + 2;
+        if (used_ + need > PieceSize) {
+            if (pieces_.size() == MostPieces)
+                return 0; // the first name, given for one that no longer fits
+            pieces_.push_back(std::make_unique<char[]>(PieceSize));
+            used_ = 0;
+        }
+        char* at = pieces_.back().get() + used_;
+        at[0] = char(name.size() >> 8);
+        at[1] = char(name.size() & 0xFF);
+        std::memcpy(at + 2, name.data(), std::size_t(name.size()));
+        const std::uint32_t place = std::uint32_t(pieces_.size() - 1) << PieceBits | used_;
+        used_ += need;
+        return place;
+    }
+    QByteArrayView At(std::uint32_t place) const {
+        if (pieces_.empty())
+            return {};
+        const char* at = pieces_[place >> PieceBits].get() + (place & (PieceSize - 1));
+        return {at + 2, qsizetype(static_cast<unsigned char>(at[0]) << 8 |
+                                  static_cast<unsigned char>(at[1]))};
+    }
+    std::size_t Bytes() const { return pieces_.size() * PieceSize; }
+
+private:
+    static constexpr std::uint32_t PieceBits = 16;
+    static constexpr std::uint32_t PieceSize = 1u << PieceBits;
+    static constexpr std::size_t MostPieces = 1u << (32 - PieceBits);
+    static constexpr qsizetype Longest = 4096; // well under a piece
+    std::vector<std::unique_ptr<char[]>> pieces_;
+    std::uint32_t used_ = PieceSize;
+};
+
+constexpr int MostWarnings = 10;
+
+template <typename T> std::size_t BytesOf(const std::vector<T>& v) {
+    return v.capacity() * sizeof(T);
+}
+
+} // namespace
+
+struct Index::Tables {
+    NameStore names;
+    // Games, in the DATs' order: the name, and the first of the ROMs that
+    // follow it (which are its own where their game says so).
+    std::vector<std::uint32_t> gameName;
+    std::vector<std::uint32_t> gameFirstRom;
+    std::vector<int> datFirstGame;
+    // ROMs a game listed again adds after other games began.
+    std::unordered_multimap<std::uint32_t, std::uint32_t> laterRoms;
+    // ROMs, in the DATs' order.
+    std::vector<std::uint32_t> romName; // a place in names, or a suffix's number
+    std::vector<std::uint32_t> romGame;
+    std::vector<std::uint32_t> romSize;
+    std::unordered_map<std::uint32_t, std::int64_t> bigSizes;
+    std::vector<std::uint32_t> romCrc;
+    std::vector<Digest> romDigest;
+    std::vector<std::uint8_t> romFlags;
+    // A ROM named as its game and a few bytes more (".bin") keeps only
+    // those bytes, once for every ROM that ends so.
+    std::vector<QByteArray> suffixes;
+    QHash<QByteArray, std::uint32_t> suffixNumber;
+    // ROM numbers sorted by SHA-1, by MD5 (of those with no SHA-1), by CRC32
+    // and size; the first listed first where they are the same.
+    std::vector<std::uint32_t> bySha1, byMd5, byCrc;
+    // Names to games: open addressing, a slot holding a game's number + 1,
+    // or a ROM's (named otherwise than as its game) with RomBit; 0 empty.
+    std::vector<std::uint32_t> nameTable = std::vector<std::uint32_t>(1024, 0);
+    std::size_t filled = 0;
+    // Elements that stand for no game or ROM of their own, in order.
+    std::vector<std::uint32_t> gameRepeats, romRepeats;
+    std::uint32_t gameElements = 0, romElements = 0;
+    std::vector<bool> textForm;
+    QStringList setNames;
+    std::vector<std::pair<int, int>> firstElements;
+
+    QByteArrayView GameNameBytes(std::uint32_t game) const { return names.At(gameName[game]); }
+    QByteArray RomNameBytes(std::uint32_t rom) const {
+        if (romFlags[rom] & NameIsSuffix)
+            return GameNameBytes(romGame[rom]).toByteArray() + suffixes[romName[rom]];
+        return names.At(romName[rom]).toByteArray();
+    }
+    std::int64_t SizeOf(std::uint32_t rom) const {
+        const std::uint32_t size = romSize[rom];
+        return size == NoSize ? -1 : size == BigSize ? bigSizes.at(rom) : std::int64_t(size);
+    }
+    QByteArrayView NameOf(std::uint32_t entry) const {
+        return entry & RomBit ? names.At(romName[(entry & ~RomBit) - 1]) : GameNameBytes(entry - 1);
+    }
+    // The first entry of that name, of a game or of a ROM; 0 when none.
+    std::uint32_t Find(QByteArrayView name, bool rom) const {
+        const std::size_t mask = nameTable.size() - 1;
+        for (std::size_t at = qHash(name) & mask; nameTable[at]; at = (at + 1) & mask)
+            if (bool(nameTable[at] & RomBit) == rom && NameOf(nameTable[at]) == name)
+                return nameTable[at];
+        return 0;
+    }
+    void Insert(std::uint32_t entry) {
+        if ((filled + 1) * 10 > nameTable.size() * 9) {
+            std::vector<std::uint32_t> old(nameTable.size() * 2, 0);
+            old.swap(nameTable);
+            filled = 0;
+            for (const std::uint32_t e : old)
+                if (e)
+                    Insert(e);
+        }
+        const std::size_t mask = nameTable.size() - 1;
+        std::size_t at = qHash(NameOf(entry)) & mask;
+        while (nameTable[at])
+            at = (at + 1) & mask;
+        nameTable[at] = entry;
+        ++filled;
+    }
+    std::vector<int> RomsOf(std::uint32_t game) const {
+        std::vector<int> roms;
+        const std::uint32_t end =
+            game + 1 < gameFirstRom.size() ? gameFirstRom[game + 1] : std::uint32_t(romGame.size());
+        for (std::uint32_t rom = gameFirstRom[game]; rom < end; ++rom)
+            if (romGame[rom] == game)
+                roms.push_back(int(rom));
+        const auto [from, to] = laterRoms.equal_range(game);
+        for (auto it = from; it != to; ++it)
+            roms.push_back(int(it->second));
+        std::sort(roms.begin() + qsizetype(0), roms.end());
+        return roms;
+    }
+    // The first ROM of a sorted table whose key is the one given, and that
+    // passes; -1 when none.
+    template <typename Less, typename Pass>
+    int First(const std::vector<std::uint32_t>& table, Less less, Pass pass) const {
+        auto it = std::partition_point(table.begin(), table.end(), less);
+        for (; it != table.end() && !less(*it) && pass(*it, true); ++it)
+            if (pass(*it, false))
+                return int(*it);
+        return -1;
+    }
+    // Adds the ROMs from that one on to the sorted tables, and gives back
+    // what the growing tables kept spare.
+    void Sort(std::uint32_t from);
+    void Shrink() {
+        for (auto* v : {&gameName, &gameFirstRom, &romName, &romGame, &romSize, &romCrc})
+            v->shrink_to_fit();
+        romDigest.shrink_to_fit();
+        romFlags.shrink_to_fit();
+    }
+    int BySha1(const Digest& sha1) const {
+        return First(
+            bySha1, [&](std::uint32_t r) { return romDigest[r] < sha1; },
+            [&](std::uint32_t r, bool key) { return !key || romDigest[r] == sha1; });
+    }
+    int ByMd5(const Digest& md5) const {
+        auto cmp = [&](std::uint32_t r) {
+            return std::memcmp(romDigest[r].data(), md5.data(), 16);
+        };
+        return First(
+            byMd5, [&](std::uint32_t r) { return cmp(r) < 0; },
+            [&](std::uint32_t r, bool key) { return !key || cmp(r) == 0; });
+    }
+    std::uint64_t CrcKey(std::uint32_t rom) const {
+        const std::int64_t size = SizeOf(rom);
+        return size < 0 ? ~std::uint64_t(0) : std::uint64_t(size);
+    }
+    // By CRC32 and size (-1: none given); only among those that list neither
+    // SHA-1 nor MD5 where asked.
+    int ByCrc(std::uint32_t crc, std::int64_t size, bool alone) const {
+        const std::uint64_t key = size < 0 ? ~std::uint64_t(0) : std::uint64_t(size);
+        return First(
+            byCrc,
+            [&](std::uint32_t r) {
+                return romCrc[r] < crc || (romCrc[r] == crc && CrcKey(r) < key);
+            },
+            [&](std::uint32_t r, bool onKey) {
+                if (onKey)
+                    return romCrc[r] == crc && CrcKey(r) == key;
+                return !alone || !(romFlags[r] & (HasSha1 | HasMd5));
+            });
+    }
+};
+
+// Hands a DAT file's entries to the tables as the file is read.
+class Index::Loader : public Entries {
+public:
+    Loader(Tables& t, int dat) : t_(t) {
+        t_.datFirstGame.push_back(int(t_.gameName.size()));
+        t_.textForm.push_back(false);
+        t_.firstElements.emplace_back(int(t_.gameElements), int(t_.romElements));
+        t_.setNames.append(QString());
+        (void)dat;
+    }
+    void Game(QByteArrayView name) override {
+        const std::uint32_t element = t_.gameElements++;
+        const std::uint32_t listed = t_.Find(name, false);
+        again_ = listed != 0;
+        if (again_) {
+            t_.gameRepeats.push_back(element);
+            game_ = int(listed - 1);
+            return;
+        }
+        game_ = int(t_.gameName.size());
+        t_.gameName.push_back(t_.names.Add(name));
+        t_.gameFirstRom.push_back(std::uint32_t(t_.romGame.size()));
+        t_.Insert(std::uint32_t(game_) + 1);
+    }
+    void GameEnd() override { game_ = -1; }
+    void Rom(const RomFields& f) override;
+    void SetName(QByteArrayView name) override { t_.setNames.back() = QString::fromUtf8(name); }
+
+    int hashless = 0;
+    QString firstHashless; // "ROM" of "game"
+
+private:
+    bool Repeated(std::int64_t size, QByteArrayView name, std::uint8_t flags, const Digest& digest,
+                  std::uint32_t crc) const;
+
+    Tables& t_;
+    int game_ = -1;
+    bool again_ = false; // the game is one listed before
+};
+
+void Index::Loader::Rom(const RomFields& f) {
+    const std::uint32_t element = t_.romElements++;
+    if (game_ < 0) {
+        t_.romRepeats.push_back(element);
+        return;
+    }
+    Digest digest{};
+    std::uint8_t crcBytes[4] = {};
+    std::uint8_t flags = 0;
+    if (FromHex(f.sha1, 20, digest.data()))
+        flags |= HasSha1;
+    else if (FromHex(f.md5, 16, digest.data()))
+        flags |= HasMd5;
+    if (FromHex(f.crc, 4, crcBytes))
+        flags |= HasCrc;
+    if (f.status == QByteArrayView("nodump"))
+        flags |= NoDump;
+    const std::uint32_t crc = std::uint32_t(crcBytes[0]) << 24 | std::uint32_t(crcBytes[1]) << 16 |
+                              std::uint32_t(crcBytes[2]) << 8 | crcBytes[3];
+    const std::int64_t size = SizeOf(f.size);
+    if (again_ && Repeated(size, f.name, flags, digest, crc)) {
+        t_.romRepeats.push_back(element);
+        return;
+    }
+    const std::uint32_t rom = std::uint32_t(t_.romGame.size());
+    const std::uint32_t game = std::uint32_t(game_);
+    const QByteArrayView gameName = t_.GameNameBytes(game);
+    if (!gameName.isEmpty() && f.name.startsWith(gameName) &&
+        f.name.size() - gameName.size() <= 16) {
+        const QByteArray suffix = f.name.sliced(gameName.size()).toByteArray();
+        auto number = t_.suffixNumber.constFind(suffix);
+        if (number == t_.suffixNumber.constEnd() && t_.suffixes.size() < 256) {
+            number = t_.suffixNumber.insert(suffix, std::uint32_t(t_.suffixes.size()));
+            t_.suffixes.push_back(suffix);
+        }
+        if (number != t_.suffixNumber.constEnd()) {
+            flags |= NameIsSuffix;
+            t_.romName.push_back(*number);
+        }
+    }
+    if (!(flags & NameIsSuffix))
+        t_.romName.push_back(t_.names.Add(f.name));
+    t_.romGame.push_back(game);
+    t_.romSize.push_back(size < 0 ? NoSize : size >= BigSize ? BigSize : std::uint32_t(size));
+    if (size >= BigSize)
+        t_.bigSizes.emplace(rom, size);
+    t_.romCrc.push_back(crc);
+    t_.romDigest.push_back(digest);
+    t_.romFlags.push_back(flags);
+    if (!(flags & NameIsSuffix) && !f.name.isEmpty() && !t_.Find(f.name, true))
+        t_.Insert((rom + 1) | RomBit);
+    if (game + 1 != t_.gameName.size())
+        t_.laterRoms.emplace(game, rom);
+    if (!(flags & (HasSha1 | HasMd5 | HasCrc | NoDump)) && hashless++ == 0)
+        firstHashless = QStringLiteral("\"%1\" of \"%2\"")
+                            .arg(SafeFile::Printable(QString::fromUtf8(f.name)),
+                                 SafeFile::Printable(QString::fromUtf8(gameName)));
+}
+
+// Whether a ROM of a game listed again is one the game lists already: the
+// same size, and the same hash (the strongest given), or the same name
+// where it gives none.
+bool Index::Loader::Repeated(std::int64_t size, QByteArrayView name, std::uint8_t flags,
+                             const Digest& digest, std::uint32_t crc) const {
+    for (const int other : t_.RomsOf(std::uint32_t(game_))) {
+        const std::uint32_t r = std::uint32_t(other);
+        if (t_.SizeOf(r) != size)
+            continue;
+        const std::uint8_t theirs = t_.romFlags[r];
+        if (flags & (HasSha1 | HasMd5)) {
+            if ((theirs & (HasSha1 | HasMd5)) == (flags & (HasSha1 | HasMd5)) &&
+                t_.romDigest[r] == digest)
+                return true;
+        } else if (flags & HasCrc) {
+            if ((theirs & HasCrc) && t_.romCrc[r] == crc)
+                return true;
+        } else if (t_.RomNameBytes(r) == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Index::Index() : t_(std::make_unique<Tables>()) {}
+Index::~Index() = default;
+
 EngineError Index::Load(const QString& path) {
     using Code = EngineError::Code;
     std::unique_ptr<SafeFile::Source> opened;
     if (const EngineError error = Open(path, &opened); error.Failed())
         return error;
-    const SafeFile::Source& source = *opened;
-    if (source.Size() > (std::int64_t(256) << 20))
+    if (opened->Size() > (std::int64_t(256) << 20))
         return {Code::DatTooLarge, QString(), path};
-    if (ClrMamePro(source))
-        return {Code::DatUnreadable,
-                QStringLiteral("it is a DAT in ClrMamePro's text form; only Logiqx XML DAT "
-                               "files are read"),
-                path};
-
-    QXmlStreamReader xml;
-    XmlFeed feed(source);
-    QString game;
-    bool root = true;
-    int duplicates = 0;
     const int dat = int(paths_.size());
     paths_.append(path);
-    int gameIndex = -1;
-    while (feed.Next(xml)) {
-        if (xml.isStartElement()) {
-            const QStringView element = xml.name();
-            // The document's root is <datafile>, or it is no DAT file.
-            if (std::exchange(root, false) && element != u"datafile")
-                return {Code::NotADat, QString(), path};
-            if (element == u"game" || element == u"machine") {
-                game = xml.attributes().value(QLatin1String("name")).toString();
-                gameIndex = AddGame(game, dat);
-            } else if (element == u"rom") {
-                AddRom(xml.attributes(), game, gameIndex, path, &duplicates);
-            }
-        } else if (xml.isEndElement() && (xml.name() == u"game" || xml.name() == u"machine")) {
-            game.clear();
-        }
+    const std::uint32_t firstRom = std::uint32_t(t_->romGame.size());
+    Loader loader(*t_, dat);
+    {
+        char head[4096];
+        const std::int64_t n = std::min<std::int64_t>(opened->Size(), sizeof head);
+        Syntax syntax = Syntax::Xml;
+        if (n > 0 && opened->ReadAt(0, head, n))
+            SyntaxOf(QByteArrayView(head, qsizetype(n)), &syntax);
+        t_->textForm.back() = syntax == Syntax::ClrMamePro;
     }
-    if (feed.Unreadable())
-        return {Code::DatUnreadable, QStringLiteral("the file cannot be read"), path};
-    if (duplicates > MostWarnings)
+    if (const EngineError error = Read(*opened, path, loader); error.Failed())
+        return error;
+    t_->Sort(firstRom);
+    t_->Shrink();
+    // One SHA-1 for two games: the first listed is matched.
+    std::vector<std::uint32_t> twice;
+    const std::vector<std::uint32_t>& bySha1 = t_->bySha1;
+    for (std::size_t i = 0, j = 0; i < bySha1.size(); i = j) {
+        for (j = i + 1; j < bySha1.size() && t_->romDigest[bySha1[j]] == t_->romDigest[bySha1[i]];
+             ++j)
+            if (bySha1[j] >= firstRom && t_->romGame[bySha1[j]] != t_->romGame[bySha1[i]])
+                twice.push_back(bySha1[j]);
+    }
+    std::sort(twice.begin(), twice.end());
+    for (std::size_t i = 0; i < twice.size() && i < MostWarnings; ++i) {
+        const std::uint32_t r = twice[i];
+        const int first = t_->BySha1(t_->romDigest[r]); // the first listed
+        warnings_.append(
+            QStringLiteral("%1 lists the SHA-1 %2 for \"%3\" and for \"%4\"; \"%3\" is the one "
+                           "matched")
+                .arg(SafeFile::Printable(path),
+                     QString::fromLatin1(
+                         QByteArray(reinterpret_cast<const char*>(t_->romDigest[r].data()), 20)
+                             .toHex()),
+                     SafeFile::Printable(GameName(int(t_->romGame[std::uint32_t(first)]))),
+                     SafeFile::Printable(GameName(int(t_->romGame[r])))));
+    }
+    if (twice.size() > MostWarnings)
         warnings_.append(QStringLiteral("%1 lists %2 more SHA-1s for two games each")
                              .arg(SafeFile::Printable(path))
-                             .arg(duplicates - MostWarnings));
-    if (xml.hasError())
-        return {Code::DatMalformed,
-                QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString()), path};
-    if (root)
-        return {Code::NotADat, QString(), path};
+                             .arg(twice.size() - MostWarnings));
+    if (loader.hashless)
+        warnings_.append(
+            loader.hashless == 1
+                ? QStringLiteral("%1 lists a ROM with no CRC32, MD5 or SHA-1, %2; no file "
+                                 "matches it")
+                      .arg(SafeFile::Printable(path), loader.firstHashless)
+                : QStringLiteral("%1 lists %2 ROMs with no CRC32, MD5 or SHA-1, the first %3; "
+                                 "no file matches them")
+                      .arg(SafeFile::Printable(path))
+                      .arg(loader.hashless)
+                      .arg(loader.firstHashless));
     return {};
 }
 
-// A game element: the game's index (a game listed again is the game listed
-// first).
-int Index::AddGame(const QString& game, int dat) {
-    const auto [at, added] = gameIndexByName_.try_emplace(game, int(games_.size()));
-    const int gameIndex = at->second;
-    gameOfElement_.push_back(added ? gameIndex : -1);
-    if (added) {
-        games_.push_back({game, dat, {}});
-        gameByName_.try_emplace(game, gameIndex);
-    }
-    return gameIndex;
+void Index::Tables::Sort(std::uint32_t from) {
+    const std::uint32_t to = std::uint32_t(romGame.size());
+    auto add = [&](std::vector<std::uint32_t>& table, auto wanted, auto less) {
+        const std::size_t old = table.size();
+        for (std::uint32_t r = from; r < to; ++r)
+            if (!(romFlags[r] & NoDump) && wanted(romFlags[r]))
+                table.push_back(r);
+        std::sort(table.begin() + qsizetype(old), table.end(), less);
+        std::inplace_merge(table.begin(), table.begin() + qsizetype(old), table.end(), less);
+        table.shrink_to_fit();
+    };
+    add(
+        bySha1, [](std::uint8_t f) { return f & HasSha1; },
+        [&](std::uint32_t a, std::uint32_t b) {
+            return romDigest[a] < romDigest[b] || (romDigest[a] == romDigest[b] && a < b);
+        });
+    add(
+        byMd5, [](std::uint8_t f) { return (f & HasMd5) && !(f & HasSha1); },
+        [&](std::uint32_t a, std::uint32_t b) {
+            const int c = std::memcmp(romDigest[a].data(), romDigest[b].data(), 16);
+            return c < 0 || (c == 0 && a < b);
+        });
+    add(
+        byCrc, [](std::uint8_t f) { return f & HasCrc; },
+        [&](std::uint32_t a, std::uint32_t b) {
+            return std::tuple(romCrc[a], CrcKey(a), a) < std::tuple(romCrc[b], CrcKey(b), b);
+        });
 }
 
-// A rom element of a game: listed, and found by its hashes (the first of
-// two games that list one SHA-1, with a warning).
-void Index::AddRom(const QXmlStreamAttributes& a, const QString& game, int gameIndex,
-                   const QString& path, int* duplicates) {
-    auto kept = std::make_unique<Rom>();
-    Rom& rom = *kept;
-    rom.game = game;
-    rom.index = int(roms_.size());
-    rom.gameIndex = gameIndex;
-    rom.name = a.value(QLatin1String("name")).toString();
-    rom.nodump = a.value(QLatin1String("status")) == u"nodump";
-    bool ok = false;
-    rom.size = a.value(QLatin1String("size")).toLongLong(&ok);
-    if (!ok)
-        rom.size = -1;
-    Sha1 sha1{};
-    Md5 md5{};
-    std::array<std::uint8_t, 4> crc{};
-    const bool hasSha1 = FromHex(a.value(QLatin1String("sha1")), &sha1);
-    const bool hasMd5 = FromHex(a.value(QLatin1String("md5")), &md5);
-    const bool hasCrc = FromHex(a.value(QLatin1String("crc")), &crc);
-    const std::uint32_t crcValue = std::uint32_t(crc[0]) << 24 | std::uint32_t(crc[1]) << 16 |
-                                   std::uint32_t(crc[2]) << 8 | crc[3];
-    if (gameIndex >= 0 && Repeated(gameIndex, rom, hasSha1 ? &sha1 : nullptr,
-                                   hasMd5 ? &md5 : nullptr, crcValue, hasCrc)) {
-        romOfElement_.push_back(-1);
-        return;
-    }
-    romOfElement_.push_back(rom.index);
-    if (gameIndex >= 0)
-        games_[std::size_t(gameIndex)].roms.push_back(rom.index);
-    if (!rom.name.isEmpty())
-        gameByName_.try_emplace(rom.name, gameIndex);
-    roms_.push_back(std::move(kept));
-    // A ROM never dumped matches nothing.
-    if (rom.nodump)
-        return;
-    const Rom* listed = roms_.back().get();
-    if (hasCrc && rom.size >= 0)
-        byAnyCrc_.try_emplace(CrcKey{crcValue, rom.size}, listed);
-    if (hasSha1) {
-        const auto [at, added] = bySha1_.try_emplace(sha1, listed);
-        if (!added && at->second->game != rom.game && ++*duplicates <= MostWarnings)
-            warnings_.append(QStringLiteral("%1 lists the SHA-1 %2 for \"%3\" and for \"%4\"; "
-                                            "\"%3\" is the one matched")
-                                 .arg(SafeFile::Printable(path),
-                                      a.value(QLatin1String("sha1")).toString().toLower(),
-                                      SafeFile::Printable(at->second->game),
-                                      SafeFile::Printable(rom.game)));
-    } else if (hasMd5) {
-        byMd5_.try_emplace(md5, listed);
-    } else if (hasCrc && rom.size >= 0) {
-        byCrc_.try_emplace(CrcKey{crcValue, rom.size}, listed);
-    } else if (hasCrc) {
-        byCrcAlone_.try_emplace(crcValue, listed);
-    }
+namespace {
+
+// A report's hex digest as bytes; false when it has none.
+bool DigestOf(const QString& hex, std::size_t n, Digest* digest) {
+    *digest = {};
+    return !hex.isEmpty() && FromHex(hex.toLatin1(), n, digest->data());
 }
 
-// The ROM of a game listed again that it lists already: the same name and
-// size, and no hash that says otherwise.
-const Rom* Index::Repeated(int game, const Rom& rom, const Sha1* sha1, const Md5* md5,
-                           std::uint32_t crc, bool hasCrc) const {
-    if (gameOfElement_.empty() || gameOfElement_.back() >= 0)
-        return nullptr; // the game's first listing may list a ROM twice
-    const Rom* same = nullptr;
-    if (sha1) {
-        same = At(bySha1_, *sha1);
-    } else if (md5) {
-        same = At(byMd5_, *md5);
-    } else if (hasCrc && rom.size >= 0) {
-        same = At(byAnyCrc_, CrcKey{crc, rom.size});
-    } else {
-        for (const int other : games_[std::size_t(game)].roms)
-            if (roms_[std::size_t(other)]->name == rom.name)
-                same = roms_[std::size_t(other)].get();
+std::int64_t CrcOf(const QString& hex) {
+    std::uint8_t b[4];
+    if (!FromHex(hex.toLatin1(), 4, b))
+        return -1;
+    return std::int64_t(std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 |
+                        std::uint32_t(b[2]) << 8 | b[3]);
+}
+
+} // namespace
+
+Found Index::Find(const RomInspector::Report& report) const {
+    if (!report.Inspected() || report.sha1.isEmpty())
+        return {};
+    Digest digest;
+    auto found = [&](int rom, Form form) { return Found{RomAt(rom), form}; };
+    if (DigestOf(report.sha1, 20, &digest))
+        if (const int rom = t_->BySha1(digest); rom >= 0)
+            return found(rom, Form::Plain);
+    if (DigestOf(report.rawSha1, 20, &digest))
+        if (const int rom = t_->BySha1(digest); rom >= 0)
+            return found(rom, Form::Raw);
+    if (DigestOf(report.md5, 16, &digest))
+        if (const int rom = t_->ByMd5(digest); rom >= 0)
+            return found(rom, Form::Plain);
+    for (const auto& [crc, size, form] :
+         {std::tuple(CrcOf(report.crc32), report.plainSize, Form::Plain),
+          std::tuple(CrcOf(report.rawCrc32), report.size, Form::Raw)}) {
+        if (crc < 0)
+            continue;
+        if (const int rom = t_->ByCrc(std::uint32_t(crc), size, true); rom >= 0)
+            return found(rom, form);
+        if (const int rom = t_->ByCrc(std::uint32_t(crc), -1, true); rom >= 0)
+            return found(rom, form);
     }
-    return same && same->gameIndex == game && same->size == rom.size ? same : nullptr;
+    return {};
+}
+
+std::optional<Rom> Index::SameCrc(const RomInspector::Report& report) const {
+    if (!report.Inspected() || report.crc32.isEmpty())
+        return std::nullopt;
+    for (const auto& [crc, size] : {std::pair(CrcOf(report.crc32), report.plainSize),
+                                    std::pair(CrcOf(report.rawCrc32), report.size)})
+        if (crc >= 0 && size >= 0)
+            if (const int rom = t_->ByCrc(std::uint32_t(crc), size, false); rom >= 0)
+                return RomAt(rom);
+    return std::nullopt;
+}
+
+int Index::GameNamed(const QString& name) const {
+    const QByteArray utf8 = name.toUtf8();
+    int best = -1;
+    auto take = [&best](int game) {
+        if (game >= 0 && (best < 0 || game < best))
+            best = game;
+    };
+    if (const std::uint32_t game = t_->Find(utf8, false))
+        take(int(game - 1));
+    if (const std::uint32_t rom = t_->Find(utf8, true))
+        take(int(t_->romGame[(rom & ~RomBit) - 1]));
+    // A ROM named as its game and more.
+    for (std::uint32_t suffix = 0; suffix < t_->suffixes.size(); ++suffix) {
+        const QByteArray& end = t_->suffixes[suffix];
+        if (!utf8.endsWith(end))
+            continue;
+        const std::uint32_t game = t_->Find(QByteArrayView(utf8).chopped(end.size()), false);
+        if (!game)
+            continue;
+        for (const int rom : t_->RomsOf(game - 1))
+            if ((t_->romFlags[std::uint32_t(rom)] & NameIsSuffix) &&
+                t_->romName[std::uint32_t(rom)] == suffix)
+                take(int(game - 1));
+    }
+    return best;
+}
+
+int Index::Games() const {
+    return int(t_->gameName.size());
+}
+
+QString Index::GameName(int game) const {
+    return QString::fromUtf8(t_->GameNameBytes(std::uint32_t(game)));
+}
+
+std::vector<int> Index::RomsOf(int game) const {
+    return t_->RomsOf(std::uint32_t(game));
+}
+
+Rom Index::RomAt(int index) const {
+    const std::uint32_t r = std::uint32_t(index);
+    Rom rom;
+    rom.gameIndex = int(t_->romGame[r]);
+    rom.game = GameName(rom.gameIndex);
+    rom.name = QString::fromUtf8(t_->RomNameBytes(r));
+    rom.size = t_->SizeOf(r);
+    rom.index = index;
+    rom.nodump = t_->romFlags[r] & NoDump;
+    const std::uint8_t flags = t_->romFlags[r];
+    const QByteArray digest(reinterpret_cast<const char*>(t_->romDigest[r].data()), 20);
+    if (flags & HasSha1)
+        rom.sha1 = QString::fromLatin1(digest.toHex());
+    else if (flags & HasMd5)
+        rom.md5 = QString::fromLatin1(digest.first(16).toHex());
+    if (flags & HasCrc)
+        rom.crc = QStringLiteral("%1").arg(t_->romCrc[r], 8, 16, QLatin1Char('0'));
+    return rom;
+}
+
+int Index::Roms() const {
+    return int(t_->romGame.size());
 }
 
 bool Index::Dumpable(int game) const {
-    const std::vector<int>& roms = games_[std::size_t(game)].roms;
+    const std::vector<int> roms = RomsOf(game);
     return std::any_of(roms.begin(), roms.end(),
-                       [this](int rom) { return !roms_[std::size_t(rom)]->nodump; });
+                       [this](int rom) { return !(t_->romFlags[std::uint32_t(rom)] & NoDump); });
 }
 
-bool XmlFeed::Next(QXmlStreamReader& xml) {
-    for (;;) {
-        xml.readNext();
-        if (xml.error() != QXmlStreamReader::PrematureEndOfDocumentError ||
-            offset_ >= source_.Size())
-            return !xml.atEnd() && !xml.hasError();
-        // More of the file, a piece at a time.
-        const std::int64_t n = std::min(Piece, source_.Size() - offset_);
-        piece_.resize(qsizetype(n));
-        if (!source_.ReadAt(offset_, piece_.data(), n))
-            return unreadable_ = true, false;
-        offset_ += n;
-        xml.addData(piece_);
-    }
+namespace {
+
+// The number of an element among those that stand for something of their
+// own, or -1 when it is one of the others.
+int Numbered(const std::vector<std::uint32_t>& others, int element) {
+    const auto at = std::lower_bound(others.begin(), others.end(), std::uint32_t(element));
+    if (at != others.end() && *at == std::uint32_t(element))
+        return -1;
+    return element - int(at - others.begin());
 }
 
+} // namespace
+
+int Index::GameOfElement(int element) const {
+    return Numbered(t_->gameRepeats, element);
+}
+
+int Index::RomOfElement(int element) const {
+    return Numbered(t_->romRepeats, element);
+}
+
+int Index::DatOf(int game) const {
+    const std::vector<int>& first = t_->datFirstGame;
+    return int(std::upper_bound(first.begin(), first.end(), game) - first.begin()) - 1;
+}
+
+std::pair<int, int> Index::FirstElements(int dat) const {
+    return t_->firstElements[std::size_t(dat)];
+}
+
+bool Index::ListsMd5() const {
+    return !t_->byMd5.empty();
+}
+
+bool Index::InTextForm(int dat) const {
+    return t_->textForm[std::size_t(dat)];
+}
+
+QString Index::SetName(int dat) const {
+    return t_->setNames.at(dat);
+}
+
+std::size_t Index::Bytes() const {
+    const Tables& t = *t_;
+    std::size_t bytes =
+        t.names.Bytes() + BytesOf(t.gameName) + BytesOf(t.gameFirstRom) + BytesOf(t.datFirstGame) +
+        BytesOf(t.romName) + BytesOf(t.romGame) + BytesOf(t.romSize) + BytesOf(t.romCrc) +
+        BytesOf(t.romDigest) + BytesOf(t.romFlags) + BytesOf(t.bySha1) + BytesOf(t.byMd5) +
+        BytesOf(t.byCrc) + BytesOf(t.nameTable) + BytesOf(t.gameRepeats) + BytesOf(t.romRepeats);
+    // A node of a hash map: its entry and two pointers.
+    bytes += (t.laterRoms.size() + t.bigSizes.size()) * 32;
+    for (const QByteArray& suffix : t.suffixes)
+        bytes += std::size_t(suffix.capacity()) + 48;
+    return bytes;
+}
 QString FormName(Form form) {
     switch (form) {
     case Form::Plain:
@@ -279,54 +706,6 @@ QString FormName(Form form) {
         break;
     }
     return QString();
-}
-
-const Rom* Index::BySha1(const QString& hex) const {
-    return ByDigest(bySha1_, hex);
-}
-
-const Rom* Index::ByCrc(const QString& hex, std::int64_t size, bool sha1Less) const {
-    bool ok = false;
-    const std::uint32_t crc = hex.toUInt(&ok, 16);
-    if (!ok || hex.size() != 8)
-        return nullptr;
-    if (const Rom* rom = At(sha1Less ? byCrc_ : byAnyCrc_, CrcKey{crc, size}))
-        return rom;
-    return sha1Less ? At(byCrcAlone_, crc) : nullptr;
-}
-
-const Rom* Index::ByMd5(const QString& hex) const {
-    return ByDigest(byMd5_, hex);
-}
-
-Found Index::Find(const RomInspector::Report& report) const {
-    if (!report.Inspected() || report.sha1.isEmpty())
-        return {};
-    if (const Rom* rom = BySha1(report.sha1))
-        return {rom, Form::Plain};
-    if (const Rom* rom = report.rawSha1.isEmpty() ? nullptr : BySha1(report.rawSha1))
-        return {rom, Form::Raw};
-    if (const Rom* rom = report.md5.isEmpty() ? nullptr : ByMd5(report.md5))
-        return {rom, Form::Plain};
-    if (const Rom* rom = ByCrc(report.crc32, report.plainSize, true))
-        return {rom, Form::Plain};
-    if (const Rom* rom =
-            report.rawCrc32.isEmpty() ? nullptr : ByCrc(report.rawCrc32, report.size, true))
-        return {rom, Form::Raw};
-    return {};
-}
-
-const Rom* Index::SameCrc(const RomInspector::Report& report) const {
-    if (!report.Inspected() || report.crc32.isEmpty())
-        return nullptr;
-    if (const Rom* rom = ByCrc(report.crc32, report.plainSize, false))
-        return rom;
-    return report.rawCrc32.isEmpty() ? nullptr : ByCrc(report.rawCrc32, report.size, false);
-}
-
-int Index::GameNamed(const QString& name) const {
-    const auto found = gameByName_.find(name);
-    return found == gameByName_.end() ? -1 : found->second;
 }
 
 } // namespace DatFile

@@ -24,7 +24,7 @@ struct Line {
 // matches (null when none does).
 struct Dat {
     bool asked = false;
-    const DatFile::Rom* match = nullptr;
+    std::optional<DatFile::Rom> match;
     DatFile::Form form = DatFile::Form::None; // which hashes matched
 };
 

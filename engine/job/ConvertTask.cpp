@@ -102,7 +102,7 @@ bool Convert::NameAfterDat(FileRun& run, const RomInspector::ReadAt& read, std::
     RomInspector::Options options;
     options.helpers = &job_.Helpers();
     const RomInspector::Report report = RomInspector::InspectData(read, length, options);
-    if (const DatFile::Rom* rom = r_.dats->Match(report)) {
+    if (const std::optional<DatFile::Rom> rom = r_.dats->Match(report)) {
         const QString datName = FileFunctions::GetFullStem(Archive::OwnName(rom->name));
         if (!datName.isEmpty() && datName != QLatin1String(".") && datName != QLatin1String("..")) {
             // A zip's entry is named after the DAT too.
@@ -129,7 +129,7 @@ bool Convert::PlaceForDevice(FileRun& run, const RomInspector::ReadAt& read, std
     const RomInspector::Report report = RomInspector::InspectData(read, length, options);
     QString datName;
     if (r_.dats)
-        if (const DatFile::Rom* rom = r_.dats->Match(report))
+        if (const std::optional<DatFile::Rom> rom = r_.dats->Match(report))
             datName = rom->game.isEmpty() ? FileFunctions::GetFullStem(Archive::OwnName(rom->name))
                                           : rom->game;
     const DeviceExport::Placement placed =

@@ -196,7 +196,7 @@ bool PatchImage::Base(FileRun& run, Patching& p) {
     p.layout = report.layout == RomLayout::Unknown ? RomLayout::Plain : report.layout;
     if (!named)
         return true;
-    if (const DatFile::Rom* rom = r_.dats->Match(report))
+    if (const std::optional<DatFile::Rom> rom = r_.dats->Match(report))
         run.report.notices.push_back(Notice(JobNotice::Kind::Base, rom->name, rom->game));
     else
         run.report.notices.push_back(Notice(JobNotice::Kind::UnknownBase));

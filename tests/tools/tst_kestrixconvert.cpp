@@ -1526,8 +1526,8 @@ void tst_KestrixConvert::audit() {
     DatFile::Index fix;
     QVERIFY(!fix.Load(Path("fix.dat")).Failed());
     QStringList games;
-    for (const DatFile::Game& g : fix.Games())
-        games << g.name;
+    for (int g = 0; g < fix.Games(); ++g)
+        games << fix.GameName(g);
     // The incomplete game with only the ROM it lacks; nothing never dumped.
     QCOMPARE(games, missing + QStringList{"Pair"});
     const Result python = RunShell(
@@ -2250,13 +2250,58 @@ void tst_KestrixConvert::edgeRuns_data() {
         << xdat + "\"$KX\" audit --dat x.dat out" << 1
         << "kestrix-convert: cannot inspect out: it is a folder (use -r to walk it)"
         << QStringList();
+    // ClrMamePro's text form, with hashes from the standard tools: a.bin
+    // had, a game missing (and in the fixdat), one never dumped, and a ROM
+    // with no hash told once.
+    const QString abin = "s=$(stat -c %s a.bin) c=$(python3 -c 'import zlib; "
+                         "print(\"%08x\" % zlib.crc32(open(\"a.bin\", \"rb\").read()))') "
+                         "h=$(sha1sum a.bin | cut -c1-40); ";
     QTest::newRow("a DAT in ClrMamePro's form")
-        << xdat +
-               "printf 'clrmamepro (\\n\\tname \"Set\"\\n)\\n' > c.dat; \"$KX\" audit --dat c.dat "
-               "a.bin; exit 0"
+        << abin +
+               "printf 'clrmamepro (\\n\\tname \"Set\"\\n)\\n\\ngame (\\n\\tname \"Have\"\\n\\trom "
+               "( "
+               "name \"Have.bin\" size %s crc %s sha1 %s )\\n)\\ngame ( name Gone rom ( name "
+               "Gone.bin size 4 crc 01020304 ) )\\ngame ( name Never rom ( name n.bin flags "
+               "nodump ) )\\ngame ( name Bare rom ( name bare.bin size 4 ) )\\n' $s $c $h > c.dat; "
+               "\"$KX\" audit --dat c.dat --fixdat f.dat a.bin; python3 -c 'import "
+               "xml.etree.ElementTree as E; r = E.parse(\"f.dat\").getroot(); print(r.find"
+               "(\"header/name\").text, [g.get(\"name\") for g in r.iter(\"game\")], "
+               "r.find(\"game/rom\").attrib)'; exit 0"
         << 0
-        << "kestrix-convert: cannot read the DAT file c.dat: it is a DAT in ClrMamePro's text "
-           "form; only Logiqx XML DAT files are read"
+        << "have       Have: a.bin (unknown, plain content)\nmissing    Gone\nmissing    Bare\n"
+           "Set (fixdat) ['Gone', 'Bare'] {'name': 'Gone.bin', 'size': '4', 'crc': '01020304'}\n"
+           "kestrix-convert: warning: c.dat lists a ROM with no CRC32, MD5 or SHA-1, \"bare.bin\" "
+           "of \"Bare\"; no file matches it\nkestrix-convert: audit: 4 games in the DAT files: 1 "
+           "had, 0 incomplete, 2 missing, 0 bad dumps, 1 never dumped; 0 unknown files"
+        << QStringList();
+    // A DAT of some MiB is read a piece at a time: every game is had, across
+    // the pieces' edges, and what XML allows around them is passed over.
+    QTest::newRow("a DAT read in pieces")
+        << abin +
+               "python3 -c 'import sys; n = 30000; print(\"\\ufeff<?xml version=\\\"1.0\\\"?>\\n"
+               "<!DOCTYPE datafile [<!ELEMENT datafile ANY>]>\\n<datafile><!-- <game> --><header>"
+               "<name><![CDATA[<Set>]]></name></header>\"); [print(\"<game name=\\\"G&amp;%d\\\">"
+               "<description>G %d</description><rom name=\\\"g%d.bin\\\" size=\\\"%s\\\" "
+               "crc=\\\"%08x\\\" sha1=\\\"%s\\\"/></game>\" % (i, i, i, sys.argv[1], i, "
+               "sys.argv[3] if i == n - 1 else \"%040x\" % i)) for i in range(n)]; "
+               "print(\"</datafile>\")' $s $c $h > p.dat; \"$KX\" audit --dat p.dat a.bin | grep "
+               "-v '^missing'; exit 0"
+        << 0
+        << "have       G&29999: a.bin (unknown, plain content)\nkestrix-convert: audit: 30000 "
+           "games in the DAT files: 1 had, 0 incomplete, 29999 missing"
+        << QStringList();
+    // Each status a DAT gives is read without a word; only nodump matters.
+    QTest::newRow("status values")
+        << abin +
+               "for v in verified good baddump none nodump; do echo \"<game name=\\\"$v\\\"><rom "
+               "name=\\\"$v.bin\\\" size=\\\"$s\\\" crc=\\\"$c\\\" sha1=\\\"$h\\\" "
+               "status=\\\"$v\\\"/></game>\"; h=$(echo $v | sha1sum | cut -c1-40); done | sed "
+               "'1i <datafile>' | sed '$a </datafile>' > s.dat; \"$KX\" audit --dat s.dat a.bin > "
+               "o "
+               "2> e; echo \"warnings: $(grep -c warning e)\"; tail -1 e; exit 0"
+        << 0
+        << "warnings: 0\nkestrix-convert: audit: 5 games in the DAT files: 1 had, 0 incomplete, 3 "
+           "missing, 0 bad dumps, 1 never dumped"
         << QStringList();
     // As No-Intro and Redump hand them out: the DAT inside a zip is read, and
     // its fixdat made from it.

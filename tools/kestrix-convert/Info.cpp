@@ -74,8 +74,8 @@ int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
     if (!LoadDats(dats, index))
         return ExitSomeFailed;
     auto datOf = [&](const RomInspector::Report& r) {
-        const DatFile::Found found = dats.isEmpty() ? DatFile::Found() : index.Find(r);
-        return RomReport::Dat{!dats.isEmpty(), found.rom, found.form};
+        DatFile::Found found = dats.isEmpty() ? DatFile::Found() : index.Find(r);
+        return RomReport::Dat{!dats.isEmpty(), std::move(found.rom), found.form};
     };
     int status = ExitConverted;
     Reports reports;
