@@ -1,7 +1,10 @@
 // Throughput of the byte rearrangement against memcpy, and of whole-file
-// conversions against cp of the same file.
+// conversions against cp of the same file; and the reading of a DAT file
+// (KESTRIX_BENCH_DAT) into its index, with the index's size beside the
+// file's.
 
 #include "ConversionMode.h"
+#include "DatFile.h"
 #include "Interleave.h"
 
 #include <benchmark/benchmark.h>
@@ -170,6 +173,27 @@ BENCHMARK(BM_WholeFile_KestrixConvert)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(8);
+
+// The DAT read and indexed; the counters say how fast, and what the index
+// holds against the file's size.
+void BM_DatIndex(benchmark::State& state) {
+    const QString dat = qEnvironmentVariable("KESTRIX_BENCH_DAT");
+    if (dat.isEmpty())
+        return state.SkipWithError("KESTRIX_BENCH_DAT names no DAT file");
+    const double size = double(QFileInfo(dat).size());
+    std::size_t bytes = 0;
+    for (auto _ : state) {
+        DatFile::Index index;
+        if (index.Load(dat).Failed())
+            return state.SkipWithError("the DAT cannot be read");
+        bytes = index.Bytes();
+    }
+    state.SetBytesProcessed(std::int64_t(size) * state.iterations());
+    state.counters["dat_MB"] = size / 1e6;
+    state.counters["index_MB"] = double(bytes) / 1e6;
+    state.counters["index_share"] = double(bytes) / size;
+}
+BENCHMARK(BM_DatIndex)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 } // namespace
 

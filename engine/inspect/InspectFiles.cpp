@@ -74,10 +74,11 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
         return give(std::move(report));
     }
     // What the file is, when its name says otherwise, comes first.
-    const Archive::Kind kind = Archive::KindOf(path);
+    const SafeFile::Source source(path);
+    const Archive::Kind kind = Archive::KindOf(source);
     const QString misnamed = Archive::Misnamed(path, kind);
     if (kind == Archive::Kind::None) {
-        Report report = Inspect(path, options);
+        Report report = Inspect(path, source, options);
         if (!misnamed.isEmpty() && report.Inspected())
             report.reasons.prepend(misnamed);
         NamedMd(report);
@@ -95,9 +96,10 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
 void InspectFiles(const QStringList& files, InspectionThreads& threads,
                   const StandardInput& standardInput, const QString& stdinName,
                   const std::function<void(const Report&)>& take, bool raw,
-                  const std::atomic<bool>* stop) {
+                  const std::atomic<bool>* stop, bool md5) {
     Options options;
     options.rawFingerprints = raw;
+    options.md5 = md5;
     options.helpers = &threads.helpers;
     // Each file's reports as they come: the file being told hands its
     // reports straight on, the later ones wait.

@@ -30,11 +30,12 @@ struct InspectionThreads {
 // before it are done: one report a file, or one for each entry of an
 // archive. A file "-" is standard input, shown as stdinName when there is
 // one. take runs on the caller's thread.
-// With raw, the fingerprints of each file as it is too (Options). Once stop
-// is set, the files not yet begun are left unread and unreported.
+// With raw, the fingerprints of each file as it is too, and without md5 no
+// MD5 (Options). Once stop is set, the files not yet begun are left unread
+// and unreported.
 void InspectFiles(const QStringList& files, InspectionThreads& threads,
                   const StandardInput& standardInput, const QString& stdinName,
                   const std::function<void(const Report&)>& take, bool raw = false,
-                  const std::atomic<bool>* stop = nullptr);
+                  const std::atomic<bool>* stop = nullptr, bool md5 = true);
 
 } // namespace RomInspector

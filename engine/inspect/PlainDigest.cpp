@@ -26,10 +26,11 @@ constexpr std::int64_t Piece = 1 << 20;
 
 // The fingerprints of a content fed to them piece by piece: SHA-1 and CRC32
 // on a helper, where there are helpers, while this thread does MD5, the
-// slowest; or the SHA-1 alone.
+// slowest; or without MD5 all on this thread; or the SHA-1 alone.
 class Fingerprints {
 public:
-    Fingerprints(WorkerPool* helpers, bool sha1Only) : helpers_(helpers), sha1Only_(sha1Only) {}
+    Fingerprints(WorkerPool* helpers, bool sha1Only, bool md5)
+        : helpers_(md5 ? helpers : nullptr), sha1Only_(sha1Only), md5Too_(md5 && !sha1Only) {}
     void Add(const std::uint8_t* piece, std::int64_t bytes) {
         const auto others = [this, piece, bytes] {
             sha1_.Add(piece, std::size_t(bytes));
@@ -49,18 +50,21 @@ public:
             done.Acquire();
         } else {
             others();
-            md5_.addData(data);
+            if (md5Too_)
+                md5_.addData(data);
         }
     }
     void Into(Digest& digest) {
         digest.crc32 = QStringLiteral("%1").arg(std::uint32_t(crc_), 8, 16, QLatin1Char('0'));
-        digest.md5 = QString::fromLatin1(md5_.result().toHex());
+        if (md5Too_)
+            digest.md5 = QString::fromLatin1(md5_.result().toHex());
         digest.sha1 = QString::fromLatin1(sha1_.HexResult());
     }
 
 private:
     WorkerPool* helpers_;
     const bool sha1Only_;
+    const bool md5Too_;
     QCryptographicHash md5_{QCryptographicHash::Md5};
     Sha1Hash sha1_;
     uLong crc_ = crc32_z(0, nullptr, 0);
@@ -75,7 +79,7 @@ Digest ReadPlain(const ReadAt& read, std::int64_t size, RomLayout layout, bool f
     PlainStream stream(read, size, layout);
     const std::int64_t total = stream.PlainSize();
     std::vector<std::uint8_t> piece(std::size_t(std::min(Piece, std::max<std::int64_t>(total, 2))));
-    Fingerprints prints(options.helpers, sha1Only);
+    Fingerprints prints(options.helpers, sha1Only, options.md5);
     std::uint64_t sum = 0;
     std::uint64_t declaredSum = 0;
     const bool declared = declaredEnd > HeaderEnd && declaredEnd < total && declaredEnd % 2 == 0;

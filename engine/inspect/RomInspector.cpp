@@ -315,7 +315,10 @@ private:
         Fingerprints(digest);
         if (options_.rawFingerprints && options_.fingerprints && layout != RomLayout::Unknown &&
             layout != RomLayout::Plain) {
-            const Digest raw = ReadPlain(read_, size_, RomLayout::Unknown, true, options_);
+            // Only its SHA-1 and CRC32 are matched.
+            Options rawOptions = options_;
+            rawOptions.md5 = false;
+            const Digest raw = ReadPlain(read_, size_, RomLayout::Unknown, true, rawOptions);
             if (!raw.ok)
                 return void(Unfinished());
             report_.rawCrc32 = raw.crc32;
@@ -420,9 +423,22 @@ Report Inspect(const QString& path, const Options& options) {
         report.file = path;
         return report;
     }
-    const SafeFile::Source source(path);
+    return Inspect(path, SafeFile::Source(path), options);
+}
+
+Report Inspect(const QString& path, const SafeFile::Source& source, const Options& options) {
+    Report report;
     if (source.IsOpen()) {
-        report = InspectData(ReaderOf(source), source.Size(), options);
+        // A file of up to a mebibyte is read whole, at once: of a collection
+        // of them, the calls to read each piece would cost more than the
+        // reading. Where that fails, the pieces are read, and say why.
+        std::vector<std::uint8_t> whole(source.Size() <= (1 << 20) ? std::size_t(source.Size())
+                                                                   : 0);
+        if (!whole.empty() && !source.ReadAt(0, whole.data(), source.Size()))
+            whole.clear();
+        report = whole.empty() ? InspectData(ReaderOf(source), source.Size(), options)
+                               : InspectData(MemoryReader(whole.data(), source.Size()),
+                                             source.Size(), options);
         if (report.Inspected() && !source.Unchanged()) {
             report = Report();
             report.size = source.Size();

@@ -12,6 +12,10 @@ class WorkerPool;
 #include <cstdint>
 #include <functional>
 
+namespace SafeFile {
+class Source;
+}
+
 // Tells what a cartridge image is: its layout, its header and its
 // fingerprints. It reads a file once, in pieces, and never writes.
 namespace RomInspector {
@@ -143,6 +147,9 @@ struct Options {
     // With fingerprints, those of the file's bytes as they are too, where
     // its layout is not plain.
     bool rawFingerprints = false;
+    // With fingerprints, the MD5 of the plain content too: the slowest of
+    // them, which only a DAT that lists a ROM by its MD5 alone needs.
+    bool md5 = true;
     // Turning true stops the work between pieces; the report then has an error.
     const std::atomic<bool>* cancel = nullptr;
     // Where given, each piece's SHA-1 and CRC32 are worked out on one of
@@ -152,6 +159,8 @@ struct Options {
 
 // Inspects a file. Only a regular file is read.
 Report Inspect(const QString& path, const Options& options = {});
+// The same of a file already open (and no archive), named path.
+Report Inspect(const QString& path, const SafeFile::Source& source, const Options& options);
 
 // Inspects bytes of a given size reached through a reader.
 Report InspectData(const ReadAt& read, std::int64_t size, const Options& options = {});

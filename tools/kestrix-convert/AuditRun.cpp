@@ -55,7 +55,7 @@ int AuditRun(const Arguments& a, const Gathered& gathered) {
     if (a.json)
         Out() << QString::fromUtf8(Audit::JsonReport(index, result, Told));
     else
-        Out() << Audit::TextReport(index, result);
+        Audit::TextReport(index, result, [](const QString& line) { Out() << line; });
     Out().Flush();
     bool written = true;
     if (!a.fixdat.isEmpty()) {
