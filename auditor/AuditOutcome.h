@@ -20,6 +20,7 @@ struct AuditOutcome {
     QStringList unreachable; // folders and entries the walk could not read
     EngineError datError;
     bool cancelled = false;
+    QString cacheTrouble; // why the cache of fingerprints was not used or kept
 };
 
 // The kinds of finding, in the order the command line tells them.

@@ -59,6 +59,7 @@ std::shared_ptr<const AuditOutcome> AuditRun(const QStringList& dats, const QStr
     progress.total = int(out->files.size());
     RomInspector::InspectionThreads threads(0);
     qsizetype next = 0;
+    FingerprintCache cache;
     out->result = Audit::Check(
         *out->index, out->files, threads, {}, {},
         [&](const RomInspector::Report& report) {
@@ -68,8 +69,11 @@ std::shared_ptr<const AuditOutcome> AuditRun(const QStringList& dats, const QStr
                 ++next;
             progress.done = int(std::min(next + 1, out->files.size()));
         },
-        &progress.stop);
+        &progress.stop, &cache);
     out->cancelled = progress.stop;
+    if (!out->cancelled)
+        cache.Save();
+    out->cacheTrouble = cache.Trouble();
     return out;
 }
 
@@ -309,6 +313,8 @@ void Form_Audit::ShowOutcome(const std::shared_ptr<const AuditOutcome>& outcome)
         outcome_ = outcome;
         Progress_Audit->setValue(1);
         told = outcome->index->Warnings() + told;
+        if (!outcome->cacheTrouble.isEmpty())
+            told << outcome->cacheTrouble;
         FillTable();
     }
     ShowCounts();

@@ -88,7 +88,7 @@ Result Check(const DatFile::Index& index, const QStringList& files,
              RomInspector::InspectionThreads& threads,
              const RomInspector::StandardInput& standardInput, const QString& stdinName,
              const std::function<void(const RomInspector::Report&)>& seen,
-             const std::atomic<bool>* stop) {
+             const std::atomic<bool>* stop, FingerprintCache* cache) {
     Collector collector(index);
     RomInspector::InspectFiles(
         files, threads, standardInput, stdinName,
@@ -97,7 +97,7 @@ Result Check(const DatFile::Index& index, const QStringList& files,
             if (seen)
                 seen(report);
         },
-        true, stop, index.ListsMd5());
+        true, stop, index.ListsMd5(), cache);
     return collector.Finish();
 }
 

@@ -102,7 +102,7 @@ Result Check(const DatFile::Index& index, const QStringList& files,
              RomInspector::InspectionThreads& threads,
              const RomInspector::StandardInput& standardInput, const QString& stdinName,
              const std::function<void(const RomInspector::Report&)>& seen = {},
-             const std::atomic<bool>* stop = nullptr);
+             const std::atomic<bool>* stop = nullptr, FingerprintCache* cache = nullptr);
 
 // A Logiqx DAT of the ROMs named and their games, in their order, copied
 // from the DAT files they come from (the header of the first, its name

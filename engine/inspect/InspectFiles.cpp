@@ -4,6 +4,9 @@
 #include "Mod_Convert.h"
 #include "WorkerPool.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <vector>
 
 namespace RomInspector {
@@ -96,7 +99,7 @@ void InspectFile(const QString& path, const StandardInput& standardInput, const 
 void InspectFiles(const QStringList& files, InspectionThreads& threads,
                   const StandardInput& standardInput, const QString& stdinName,
                   const std::function<void(const Report&)>& take, bool raw,
-                  const std::atomic<bool>* stop, bool md5) {
+                  const std::atomic<bool>* stop, bool md5, FingerprintCache* cache) {
     Options options;
     options.rawFingerprints = raw;
     options.md5 = md5;
@@ -109,7 +112,23 @@ void InspectFiles(const QStringList& files, InspectionThreads& threads,
         reports.Start([&, file](const InOrder<Report>::Give& give) {
             if (stop && stop->load())
                 return;
-            InspectFile(file, standardInput, stdinName, options, archives, give);
+            if (!cache || file == QLatin1String("-"))
+                return InspectFile(file, standardInput, stdinName, options, archives, give);
+            // Known by where the file is, however it was named.
+            const QString path = QDir::cleanPath(QFileInfo(file).absoluteFilePath());
+            const FingerprintCache::Key key = cache->KeyOf(file);
+            std::vector<Report> made;
+            if (cache->Find(path, file, key, md5, &made)) {
+                for (Report& report : made)
+                    give(std::move(report));
+                return;
+            }
+            InspectFile(file, standardInput, stdinName, options, archives,
+                        [&made, &give](Report&& report) {
+                            made.push_back(report);
+                            give(std::move(report));
+                        });
+            cache->Keep(path, file, key, md5, made);
         });
     while (reports.TakeNext([&take](const Report& report) { take(report); })) {
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EngineError.h"
+#include "FingerprintCache.h"
 #include "RomInspector.h"
 #include "WorkerPool.h"
 
@@ -32,10 +33,12 @@ struct InspectionThreads {
 // one. take runs on the caller's thread.
 // With raw, the fingerprints of each file as it is too, and without md5 no
 // MD5 (Options). Once stop is set, the files not yet begun are left unread
-// and unreported.
+// and unreported. With a cache, a file it knows as it is now is not read,
+// and what is read is kept in it (reports of the cache's few fields).
 void InspectFiles(const QStringList& files, InspectionThreads& threads,
                   const StandardInput& standardInput, const QString& stdinName,
                   const std::function<void(const Report&)>& take, bool raw = false,
-                  const std::atomic<bool>* stop = nullptr, bool md5 = true);
+                  const std::atomic<bool>* stop = nullptr, bool md5 = true,
+                  FingerprintCache* cache = nullptr);
 
 } // namespace RomInspector

@@ -97,6 +97,8 @@ private:
 void tst_FormAudit::init() {
     QDir(dir_.path()).removeRecursively();
     QVERIFY(QDir().mkpath(dir_.path()));
+    // The cache of fingerprints is the test's own, empty.
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir_.filePath("cache")));
     desktop_ = std::make_unique<ScriptedDesktop>();
     desktop_->uiLanguages = {QStringLiteral("en-US")};
     forms_ = std::make_unique<Forms>(*desktop_);

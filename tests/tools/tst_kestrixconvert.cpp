@@ -123,6 +123,9 @@ void tst_KestrixConvert::initTestCase() {
     shipped_ = qEnvironmentVariable("KESTRIX_BIN_DIR") + "/kestrix-convert";
     QVERIFY2(QFileInfo(program_).isExecutable(), qPrintable(program_));
     QVERIFY2(QFileInfo(shipped_).isExecutable(), qPrintable(shipped_));
+    // The audits' cache of fingerprints is the test's own.
+    QVERIFY(archives_.isValid());
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(archives_.filePath("cache")));
     // The archives hold this cartridge as game.smd, and other.bin beside it.
     QVERIFY(archives_.isValid());
     const QByteArray plain = RomImages::CartridgeImage(65536, 7);
@@ -297,7 +300,7 @@ void tst_KestrixConvert::optionsAgree() {
     const QString manual = ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.1");
     const QString completion =
         ReadFile(KESTRIX_SOURCE_DIR "/resources/linux/kestrix-convert.bash-completion");
-    QCOMPARE(longOptions(help).size(), 32);
+    QCOMPARE(longOptions(help).size(), 33);
     QCOMPARE(longOptions(manual), longOptions(help));
     QCOMPARE(longOptions(completion), longOptions(help));
     const QString synopsis = manual.section(".SH SYNOPSIS", 1).section(".SH", 0, 0);
@@ -2290,6 +2293,51 @@ void tst_KestrixConvert::edgeRuns_data() {
         << "have       G&29999: a.bin (unknown, plain content)\nkestrix-convert: audit: 30000 "
            "games in the DAT files: 1 had, 0 incomplete, 29999 missing"
         << QStringList();
+    // The cache of fingerprints: four copies of a.bin, an hour old, audited
+    // twice. Between the runs one is left, one touched, one changed, one
+    // replaced by another file of its size and time; the second run reads
+    // all but the first, and says what --no-cache says.
+    const QString cached =
+        abin +
+        "echo \"<datafile><game name=\\\"A\\\"><rom name=\\\"a.bin\\\" size=\\\"$s\\\" "
+        "crc=\\\"$c\\\" sha1=\\\"$h\\\"/></game></datafile>\" > d.dat; rm -rf "
+        "\"$XDG_CACHE_HOME\"; for f in keep touched "
+        "changed replaced; do cp a.bin $f.bin; done; touch -d '-1 hour' *.bin; audit() { \"$KX\" "
+        "audit --dat d.dat keep.bin touched.bin changed.bin replaced.bin \"$@\"; }; ";
+    QTest::newRow("the cache: only what changed is read again")
+        << cached +
+               "audit > o1 2> e1; touch -d '-2 hours' touched.bin; python3 -c 'f = "
+               "open(\"changed.bin\", \"r+b\"); f.seek(0x300); f.write(b\"!\")'; touch -d '-30 "
+               "min' changed.bin; head -c $s /dev/zero > r; touch -r replaced.bin r; mv r "
+               "replaced.bin; audit > o2 2> e2; audit --no-cache > o3 2> /dev/null; cmp o2 o3 && "
+               "cat o2 && tail -1 e2; exit 0"
+        << 0
+        << "have       A: keep.bin (unknown, plain content)\nhave       A: touched.bin (unknown, "
+           "plain content)\nunknown    changed.bin\nunknown    replaced.bin\nduplicate  A: "
+           "keep.bin, "
+           "touched.bin\nkestrix-convert: audit: 1 files known from the cache, 3 read"
+        << QStringList();
+    QTest::newRow("the cache: damaged, it is not used and is written anew")
+        << cached +
+               "audit > o1 2> /dev/null; truncate -s -9 \"$XDG_CACHE_HOME/kestrix/fingerprints\"; "
+               "audit > o2 2> e2; audit > o3 2> e3; cmp o1 o2 && cmp o1 o3 && grep -c warning e2 "
+               "&& cat e2 e3 | grep 'warning\\|cache,'; exit 0"
+        << 0
+        << "/cache/kestrix/fingerprints was not used: it is damaged; the files are read\n"
+           "kestrix-convert: audit: 0 files known from the cache, 4 read\nkestrix-convert: audit: "
+           "4 files known from the cache, 0 read"
+        << QStringList();
+    QTest::newRow("the cache: a folder that cannot be written changes nothing")
+        << cached +
+               "touch nofolder; XDG_CACHE_HOME=$PWD/nofolder audit > o1 2> e1; audit --no-cache > "
+               "o2; cmp o1 o2 && grep -c warning e1; exit 0"
+        << 0 << "1\n"
+        << QStringList();
+    QTest::newRow("the cache: two audits at once")
+        << cached +
+               "audit > o1 2> /dev/null & audit > o2 2> /dev/null; wait; audit > o3 2> e3; cmp o1 "
+               "o2 && cmp o1 o3 && tail -1 e3; exit 0"
+        << 0 << "audit: 4 files known from the cache, 0 read" << QStringList();
     // Each status a DAT gives is read without a word; only nodump matters.
     QTest::newRow("status values")
         << abin +
@@ -2298,7 +2346,7 @@ void tst_KestrixConvert::edgeRuns_data() {
                "status=\\\"$v\\\"/></game>\"; h=$(echo $v | sha1sum | cut -c1-40); done | sed "
                "'1i <datafile>' | sed '$a </datafile>' > s.dat; \"$KX\" audit --dat s.dat a.bin > "
                "o "
-               "2> e; echo \"warnings: $(grep -c warning e)\"; tail -1 e; exit 0"
+               "2> e; echo \"warnings: $(grep -c warning e)\"; grep 'games in' e; exit 0"
         << 0
         << "warnings: 0\nkestrix-convert: audit: 5 games in the DAT files: 1 had, 0 incomplete, 3 "
            "missing, 0 bad dumps, 1 never dumped"

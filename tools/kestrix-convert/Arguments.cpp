@@ -103,7 +103,7 @@ private:
     // Which options were given, by long name, and as the user typed each.
     QStringList given_;
     QHash<QString, QString> typed_;
-    const Option options_[32] = {
+    const Option options_[33] = {
         {"output", "a folder", nullptr},
         {"overwrite", nullptr, &a_.overwrite},
         {"skip-existing", nullptr, &a_.skipExisting},
@@ -126,6 +126,7 @@ private:
         {"to", "a layout (bin, smd or md)", nullptr},
         {"keep-checksum", nullptr, &a_.keepChecksum},
         {"fixdat", "a file", nullptr},
+        {"no-cache", nullptr, &a_.noCache},
         {"format", "a format (bps, ips or ups)", nullptr},
         {"metadata", "a text", nullptr},
         {"as-is", nullptr, &a_.asIs},
@@ -344,8 +345,9 @@ bool Parser::Together() {
 // The options each command takes.
 bool Parser::ForCommand() {
     const Command command = a_.job.command;
-    if (command != Command::Audit && Forbid("fixdat", QStringLiteral("%1 goes with audit")))
-        return false;
+    for (const char* o : {"fixdat", "no-cache"})
+        if (command != Command::Audit && Forbid(o, QStringLiteral("%1 goes with audit")))
+            return false;
     if (command == Command::MakePatch)
         return ForMakePatch();
     if (command == Command::Export)

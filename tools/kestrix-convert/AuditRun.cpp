@@ -7,6 +7,8 @@
 #include "Output.h"
 #include "SafeFile.h"
 
+#include <optional>
+
 namespace {
 
 // Why the fixdat may not be written where it is asked for, before anything
@@ -49,7 +51,16 @@ int AuditRun(const Arguments& a, const Gathered& gathered) {
     if (!LoadDats(a.dats, index))
         return ExitSomeFailed;
     RomInspector::InspectionThreads threads(a.jobs);
-    const Audit::Result result = Audit::Check(index, files, threads, ReadStandardInput, a.name);
+    std::optional<FingerprintCache> cache;
+    if (!a.noCache)
+        cache.emplace();
+    const Audit::Result result = Audit::Check(index, files, threads, ReadStandardInput, a.name, {},
+                                              nullptr, cache ? &*cache : nullptr);
+    if (cache) {
+        cache->Save();
+        if (const QString trouble = cache->Trouble(); !trouble.isEmpty())
+            Message() << "warning: " << trouble << "\n";
+    }
     for (const Audit::Unreadable& u : result.unreadable)
         Message() << "cannot inspect " << Quoted(u.file) << ": " << Told(u.why) << "\n";
     if (a.json)
@@ -68,6 +79,9 @@ int AuditRun(const Arguments& a, const Gathered& gathered) {
     }
     if (!a.quiet)
         Message() << "audit: " << Audit::Summary(index, result) << "\n";
+    if (!a.quiet && cache)
+        Message() << "audit: " << qint64(cache->Found()) << " files known from the cache, "
+                  << qint64(cache->Read()) << " read\n";
     return result.Complete() && written && gathered.unreachable == 0 ? ExitConverted
                                                                      : ExitSomeFailed;
 }
