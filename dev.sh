@@ -33,7 +33,7 @@ RUN_PACKAGES=(fonts-noto-cjk qt6-translations-l10n)
 TEST_PACKAGES=(e2fsprogs xfsprogs btrfs-progs dosfstools exfatprogs exfat-fuse fusefat ntfs-3g acl attr
     mount fonts-dejavu-core qt6-translations-l10n desktop-file-utils
     appstream lintian dpkg-dev file xvfb xauth x11-utils libarchive-tools
-    python3 xz-utils bzip2 dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdelta3)
+    python3 xz-utils bzip2 zstd dbus-daemon at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdelta3)
 PACKAGE_PACKAGES=(dpkg-dev file)
 BENCH_PACKAGES=(rhash time zip unzip xdelta3)
 # The window's test under Wine clicks its menus where they are drawn in the
@@ -97,7 +97,9 @@ build() {
 # The Windows libraries in WINDOWS_DEPS: Qt from the cache where it is there,
 # then whatever is missing built from Debian's source packages.
 windows_deps() {
-    [ -e "$WINDOWS_DEPS/.kestrix-deps" ] && return 0
+    # The set's version, which tools/windows/build-deps.sh writes: 2 added
+    # Zstandard.
+    [ "$(cat "$WINDOWS_DEPS/.kestrix-deps" 2>/dev/null)" = 2 ] && return 0
     if [ ! -e "$WINDOWS_DEPS/lib/cmake/Qt6/qt.toolchain.cmake" ] && [ -f "$WINDOWS_QT_CACHE" ]; then
         echo "Unpacking the cached Qt for Windows into $WINDOWS_DEPS"
         local unpack

@@ -35,6 +35,8 @@ Kind KindOf(const SafeFile::Source& source) {
         return Kind::Xz;
     if (head[0] == 'B' && head[1] == 'Z' && head[2] == 'h' && head[3] >= '1' && head[3] <= '9')
         return Kind::Bzip2;
+    if (std::memcmp(head, "\x28\xB5\x2F\xFD", 4) == 0)
+        return Kind::Zstd;
     return Kind::None;
 }
 
@@ -44,11 +46,9 @@ const struct {
     const char* extension;
     Kind kind;
     const char* phrase;
-} Kinds[] = {{".zip", Kind::Zip, "a zip archive"},
-             {".7z", Kind::SevenZip, "a 7z archive"},
-             {".gz", Kind::Gzip, "a gzip file"},
-             {".xz", Kind::Xz, "an xz file"},
-             {".bz2", Kind::Bzip2, "a bzip2 file"}};
+} Kinds[] = {{".zip", Kind::Zip, "a zip archive"},  {".7z", Kind::SevenZip, "a 7z archive"},
+             {".gz", Kind::Gzip, "a gzip file"},    {".xz", Kind::Xz, "an xz file"},
+             {".bz2", Kind::Bzip2, "a bzip2 file"}, {".zst", Kind::Zstd, "a Zstandard file"}};
 
 // What the name's extension says the file is.
 Kind NamedKind(const QString& path) {
@@ -59,7 +59,7 @@ Kind NamedKind(const QString& path) {
 }
 
 bool Compressor(Kind kind) {
-    return kind == Kind::Gzip || kind == Kind::Xz || kind == Kind::Bzip2;
+    return kind == Kind::Gzip || kind == Kind::Xz || kind == Kind::Bzip2 || kind == Kind::Zstd;
 }
 
 struct ReadFree {

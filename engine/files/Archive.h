@@ -12,7 +12,7 @@
 #include <memory>
 
 // Archives as sources and as destinations, through libarchive: each regular
-// file in a .zip, .7z, .gz, .xz or .bz2 is a source of its own, named after
+// file in a .zip, .7z, .gz, .xz, .bz2 or .zst is a source of its own, named after
 // its own file name alone, and a converted file can be written as a .zip
 // that holds it.
 namespace Archive {
@@ -23,13 +23,13 @@ namespace Archive {
 QString OwnName(const QString& path);
 
 // What a file's first bytes say it is: one rule whatever its name says.
-enum class Kind { None, Zip, SevenZip, Gzip, Xz, Bzip2 };
+enum class Kind { None, Zip, SevenZip, Gzip, Xz, Bzip2, Zstd };
 Kind KindOf(const QString& path);
 // The same of a file already open.
 Kind KindOf(const SafeFile::Source& source);
 // Whether a file is an archive or a compressed file, by its content.
 bool IsArchive(const QString& path);
-// Whether a name says so (.zip, .7z, .gz, .xz, .bz2, in any case).
+// Whether a name says so (.zip, .7z, .gz, .xz, .bz2, .zst, in any case).
 bool NamedAsArchive(const QString& path);
 // What a file of a kind is when its name says otherwise ("the file is a zip
 // archive, whatever its name says"), or nothing.

@@ -5,6 +5,8 @@ hostile ones (a wrong CRC, names that climb out or are absolute, a link, an
 encrypted entry, a decompression bomb), and images at the size limit.
 
 Usage: tests/data/make_archives.py FOLDER GAME.smd OTHER.bin
+       tests/data/make_archives.py --kinds FOLDER GAME.smd
+(the second makes only the kinds of archive read, each holding game.smd)
 """
 import gzip
 import os
@@ -12,10 +14,11 @@ import struct
 import subprocess
 import sys
 import zipfile
+import zlib
 
-folder, game, other = sys.argv[1:4]
+kinds_only = sys.argv[1] == "--kinds"
+folder, game = sys.argv[1 + kinds_only:3 + kinds_only]
 smd = open(game, "rb").read()
-plain = open(other, "rb").read()
 os.chdir(folder)
 os.makedirs("work", exist_ok=True)
 open("work/game.smd", "wb").write(smd)
@@ -28,7 +31,36 @@ def zip_of(name, entries, method=zipfile.ZIP_DEFLATED):
                        compress_type=method)
 
 
+# A zip of one entry packed by a method Python's zipfile does not write:
+# xz (95) and Zstandard (93), as RVZ and 7-Zip's forks write them.
+def zip_packed(name, entry, method, command):
+    packed = subprocess.run(command, input=smd, stdout=subprocess.PIPE, check=True).stdout
+    crc = zlib.crc32(smd)
+    n = entry.encode()
+    local = struct.pack("<IHHHHHIIIHH", 0x04034B50, 63, 0, method, 0, 0x21, crc, len(packed),
+                        len(smd), len(n), 0) + n
+    central = struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 63, 63, 0, method, 0, 0x21, crc,
+                          len(packed), len(smd), len(n), 0, 0, 0, 0, 0, 0) + n
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 1, 1, len(central),
+                      len(local) + len(packed), 0)
+    open(name, "wb").write(local + packed + central + end)
+
+
+# Every kind of archive read: zips by each method, 7z, and the compressors.
 zip_of("one.zip", [("game.smd", smd)])
+zip_of("bzip2.zip", [("game.smd", smd)], zipfile.ZIP_BZIP2)
+zip_of("lzma.zip", [("game.smd", smd)], zipfile.ZIP_LZMA)
+zip_packed("xz.zip", "game.smd", 95, ["xz", "-c"])
+zip_packed("zstd.zip", "game.smd", 93, ["zstd", "-q", "-c"])
+subprocess.run(["bsdtar", "--format", "7zip", "-cf", "one.7z", "-C", "work", "game.smd"],
+               check=True)
+for suffix, command in ((".gz", ["gzip", "-c"]), (".xz", ["xz", "-c"]), (".bz2", ["bzip2", "-c"]),
+                        (".zst", ["zstd", "-q", "-c"])):
+    with open("game.smd" + suffix, "wb") as out:
+        subprocess.run(command, input=smd, stdout=out, check=True)
+if kinds_only:
+    sys.exit(0)
+plain = open(sys.argv[3], "rb").read()
 zip_of("two.zip", [("roms/game.smd", smd), ("other.bin", plain), ("readme.txt", b"hello")])
 zip_of("dotdot.zip", [("../../up.smd", smd)])
 zip_of("absolute.zip", [("/tmp/absolute.smd", smd)])
@@ -67,11 +99,6 @@ open("image.zip", "wb").write(smd)
 # An entry of one byte.
 zip_of("onebyte.zip", [("one.smd", b"A")])
 
-for suffix, command in ((".gz", ["gzip", "-c"]), (".xz", ["xz", "-c"]), (".bz2", ["bzip2", "-c"])):
-    with open("game.smd" + suffix, "wb") as out:
-        subprocess.run(command, input=smd, stdout=out, check=True)
-subprocess.run(["bsdtar", "--format", "7zip", "-cf", "one.7z", "-C", "work", "game.smd"],
-               check=True)
 # Made on a system whose folders are separated by backslashes.
 open("work/roms\\game.smd", "wb").write(smd)
 subprocess.run(["bsdtar", "--format", "7zip", "-cf", "backslash.7z", "-C", "work",

@@ -1649,7 +1649,9 @@ void tst_KestrixConvert::archives_data() {
     // Files of out/ afterwards, each holding the cartridge (SHA-1 of the
     // plain image 4e6cdd7c..., from Python's hashlib) unless named other.*.
     QTest::addColumn<QStringList>("made");
-    for (const char* archive : {"one.zip", "one.7z", "game.smd.gz", "game.smd.xz", "game.smd.bz2"})
+    // Every kind of archive read, on Linux and on Windows.
+    for (const char* archive : {"one.zip", "bzip2.zip", "lzma.zip", "xz.zip", "zstd.zip", "one.7z",
+                                "game.smd.gz", "game.smd.xz", "game.smd.bz2", "game.smd.zst"})
         QTest::addRow("%s", archive)
             << QString("\"$KX\" to-bin -o out \"$A/%1\"").arg(archive) << 0
             << QString("%1:game.smd -> out/game.bin").arg(archive) << QStringList{"game.bin"};

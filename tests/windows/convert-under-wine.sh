@@ -3,11 +3,12 @@
 # each conversion gives the same bytes, info the same report, the repairs
 # the same files; an existing destination is kept without --overwrite and
 # replaced whole with it; patterns in arguments are expanded as Windows
-# programs do; the exit statuses are the same.
+# programs do; every kind of archive is read; the exit statuses are the same.
 # Usage: convert-under-wine.sh KESTRIX-CONVERT.EXE (KESTRIX_LINUX_CONVERT
 # names the Linux program).
 set -u
 exe=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
 linux=${KESTRIX_LINUX_CONVERT:-}
 if [ -z "$linux" ] || [ ! -x "$linux" ]; then
     echo "SKIP: KESTRIX_LINUX_CONVERT does not name the Linux kestrix-convert"
@@ -82,6 +83,19 @@ for pair in smd2bin:game.smd md2bin:game.md to-bin:game.smd to-smd:game.md to-md
     diff -r lin win >/dev/null || fail "${pair%%:*}: the files differ"
 done
 cmp -s win/out/game.md lin/out/game.md && [ -s win/out/game.md ] || fail "to-md wrote nothing"
+
+# Every kind of archive the Linux build reads, read the same.
+mkdir -p kinds && python3 "$here/../data/make_archives.py" --kinds kinds game.smd ||
+    fail "no archives were made"
+for archive in kinds/*.*; do
+    for side in lin win; do rm -rf "$side" && mkdir -p "$side/out" && cp "$archive" "$side/"; done
+    name=${archive#kinds/}
+    (cd lin && "$linux" to-bin -o out "$name" >../lin.out 2>&1; echo $? >>../lin.out)
+    (cd win && win to-bin -o out "$name" >../win.out 2>&1; echo $? >>../win.out)
+    slashes win.out
+    cmp -s lin.out win.out || fail "$name: the messages differ: $(diff lin.out win.out | head -4)"
+    diff -r lin win >/dev/null && [ -s win/out/game.bin ] || fail "$name: the files differ"
+done
 
 run "info" info game.bin badsum.bin padded.bin
 run "info --json" info --json game.bin padded.bin

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Cross-builds the libraries the Windows programs link, static, from
 # Debian's own source packages, with Debian's MinGW-w64 compiler, into
-# PREFIX: zlib, bzip2, liblzma (xz-utils), libarchive and, unless PREFIX
-# already holds it, Qt (qt6-base: Core, Gui, Widgets, Test).
+# PREFIX: zlib, bzip2, liblzma (xz-utils), Zstandard (libzstd), libarchive
+# and, unless PREFIX already holds it, Qt (qt6-base: Core, Gui, Widgets,
+# Test). PREFIX/.kestrix-deps holds the version of this set (DepsVersion),
+# so that a set made by an earlier version is made again.
 # Usage: tools/windows/build-deps.sh PREFIX
 # Needs root for apt-get (a deb-src entry is added beside the machine's
 # own Debian sources, for the same archive and suites). Qt alone takes
@@ -71,6 +73,15 @@ mkdir -p "$work/build-xz"
     --disable-lzma-links --disable-scripts --disable-doc --disable-nls >/dev/null &&
     make -s -j"$jobs" >/dev/null && make -s install >/dev/null)
 
+echo "build-deps: zstd"
+# The library's own makefile, static, without the legacy formats' decoders.
+src=$(fetch libzstd)
+make -C "$src/lib" -s CC="$CC" AR="$AR" RANLIB="$RANLIB" ZSTD_LEGACY_SUPPORT=0 libzstd.a \
+    >/dev/null
+install -D -m 644 "$src/lib/libzstd.a" "$prefix/lib/libzstd.a"
+install -D -m 644 "$src/lib/zstd.h" "$src/lib/zstd_errors.h" "$src/lib/zdict.h" -t \
+    "$prefix/include"
+
 echo "build-deps: libarchive"
 # With its autotools build: its CMake one runs test programs, which a cross
 # build cannot.
@@ -80,7 +91,7 @@ mkdir -p "$work/build-libarchive"
 (cd "$work/build-libarchive" && "$src/configure" -q --host=$host CC="$CC" --prefix="$prefix" \
     --enable-static --disable-shared --disable-bsdtar --disable-bsdcpio --disable-bsdcat \
     --disable-acl --disable-xattr --without-openssl --without-xml2 --without-expat \
-    --without-lz4 --without-zstd --without-nettle --without-cng --without-iconv \
+    --without-lz4 --with-zstd --without-nettle --without-cng --without-iconv \
     --without-libb2 --without-lzo2 --without-mbedtls \
     CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib" >/dev/null &&
     make -s -j"$jobs" libarchive.la >/dev/null &&
@@ -100,5 +111,5 @@ if [ ! -e "$prefix/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
     cmake --build "$work/build-qt" --parallel "$jobs" >/dev/null
     cmake --install "$work/build-qt" >/dev/null
 fi
-touch "$prefix/.kestrix-deps"
+echo 2 >"$prefix/.kestrix-deps"
 echo "build-deps: done: $prefix"
