@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -187,16 +188,36 @@ QString TemporaryName() {
            QString::number(QRandomGenerator::global()->generate64() % 101559956668416ull, 36);
 }
 
+namespace {
+
+// The names of the temporary files this process has made: while it runs,
+// none of them is left by an interrupted conversion, though a folder shows
+// them (an archive's entry held beside its output, a file being written).
+std::mutex madeMutex;
+std::set<QString> made;
+
+} // namespace
+
 HANDLE CreateTemporary(const QString& folder, DWORD flags, QString* path) {
     for (int tries = 0; tries < 100; ++tries) {
-        *path = folder + QLatin1Char('/') + TemporaryName();
+        const QString name = TemporaryName();
+        *path = folder + QLatin1Char('/') + name;
         const HANDLE file = ::CreateFileW(Wide(*path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                           FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_HIDDEN | flags, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            const std::lock_guard lock(madeMutex);
+            made.insert(name.toLower());
+        }
         if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS)
             return file;
     }
     return INVALID_HANDLE_VALUE;
+}
+
+bool MadeHere(const QString& name) {
+    const std::lock_guard lock(madeMutex);
+    return made.count(name.toLower()) != 0;
 }
 
 QString FolderOf(const QString& path) {
@@ -392,7 +413,7 @@ QStringList Leftovers(const QString& folder) {
     QStringList names;
     for (const QFileInfo& entry :
          QDir(folder).entryInfoList({QStringLiteral(".kx-*")}, QDir::Files | QDir::Hidden))
-        if (entry.fileName().size() <= 13)
+        if (entry.fileName().size() <= 13 && !Win::MadeHere(entry.fileName()))
             names.append(entry.fileName());
     names.sort();
     return names;

@@ -27,6 +27,8 @@ DWORD WriteFully(HANDLE file, std::int64_t offset, const void* data, std::int64_
 QString RefusedName(const QString& name);
 // A hidden file of a new name in a folder; its path in *path.
 HANDLE CreateTemporary(const QString& folder, DWORD flags, QString* path);
+// Whether this process made a temporary file of that name.
+bool MadeHere(const QString& name);
 QString FolderOf(const QString& path);
 // A name Windows refuses is no entry of a folder, even where it opens a
 // device.
