@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Times `kestrix-convert audit` of 10,000 files (32 KiB cartridge images,
-# in turn plain, SMD, MD and byteswapped, in 10 folders) against a DAT of
-# about 50 MB (200,000 games, the 10,000 among them), against `info --dat`
-# of the same files and DAT; and the peak memory of the audit of 1,000 and
-# of 10,000 of them, which must stay flat. Warm page cache, whole processes,
-# three runs of each interleaved, median.
+# in turn plain, SMD, MD and byteswapped, in 10 folders, an hour old) against
+# a DAT of about 50 MB (200,000 games, the 10,000 among them), beside
+# `rhash --crc32 --sha1 -r` of the same files: a first audit (no cache of
+# fingerprints), a second one (the cache the first made), the DAT alone (an
+# audit of one file) and `info --dat`; the peak memory of the audits, and
+# the DAT's index against its size (kestrix-bench). Warm page cache, whole
+# processes, three runs of each interleaved, median.
 # Usage: bench/audit.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -55,25 +57,50 @@ with open(os.path.join(work, "big.dat"), "w") as f:
 PY
 find "$work/lib" -type f | sort >"$work/list"
 head -1000 "$work/list" >"$work/list1000"
+touch -d '-1 hour' "$work"/lib/*/*
 cat "$work/lib"/*/* "$work/big.dat" >/dev/null
-audit=() info=() window=()
+command -v rhash >/dev/null || { echo "rhash is needed: apt-get install rhash" >&2; exit 1; }
+export XDG_CACHE_HOME=$work/cache
+# The first audit: with the cache emptied first.
+printf '#!/bin/sh\nrm -rf "$XDG_CACHE_HOME"\nexec "%s" audit -q --dat "%s" -r "%s"\n' "$kx" \
+    "$work/big.dat" "$work/lib" >"$work/first"
+chmod +x "$work/first"
+first=$work/first
+rhash=() audit=() again=() dat=() info=() window=()
 for _ in 1 2 3; do
-    audit+=("$(once "$kx" audit -q --dat "$work/big.dat" -r "$work/lib")")
+    rhash+=("$(once rhash --crc32 --sha1 -r "$work/lib")")
+    audit+=("$(once "$first")")
+    again+=("$(once "$kx" audit -q --dat "$work/big.dat" -r "$work/lib")")
+    dat+=("$(once "$kx" audit -q --dat "$work/big.dat" "$work/lib/folder0/rom00000.bin")")
     info+=("$(once "$kx" info --dat "$work/big.dat" --files-from "$work/list")")
+    rm -rf "$XDG_CACHE_HOME"
     window+=("$(once "$build/bin/window-audit" "$work/big.dat" "$work/lib")")
 done
 peak() {
     /usr/bin/time -f %M -o "$work/memory" "$@" >/dev/null 2>&1 || true
     tail -1 "$work/memory"
 }
-m1=$(peak "$kx" audit -q --dat "$work/big.dat" --files-from "$work/list1000")
-m10=$(peak "$kx" audit -q --dat "$work/big.dat" --files-from "$work/list")
+rm -rf "$XDG_CACHE_HOME"
+m1=$(peak "$kx" audit -q --no-cache --dat "$work/big.dat" --files-from "$work/list1000")
+m10=$(peak "$first")
+mAgain=$(peak "$kx" audit -q --dat "$work/big.dat" -r "$work/lib")
+"$kx" audit --dat "$work/big.dat" -r "$work/lib" 2>&1 >"$work/cached" | grep 'from the cache' >"$work/count" || true
+"$kx" audit --no-cache --dat "$work/big.dat" -r "$work/lib" 2>/dev/null >"$work/uncached" || true
+same=$(cmp -s "$work/cached" "$work/uncached" && echo "the same as --no-cache" || echo "NOT the same as --no-cache")
+rm -rf "$XDG_CACHE_HOME"
 mw=$(peak "$build/bin/window-audit" "$work/big.dat" "$work/lib")
+rm -rf "$XDG_CACHE_HOME"
 "$build/bin/window-audit" "$work/big.dat" "$work/lib" | head -1 >"$work/loop"
-a=$(median "${audit[@]}") i=$(median "${info[@]}") w=$(median "${window[@]}")
-echo "10,000 files of 32 KiB ($(du -sh "$work/lib" | cut -f1)), DAT of $(du -m "$work/big.dat" | cut -f1) MB (200,000 games):"
-echo "  info --dat: $i s   (runs: ${info[*]})"
-echo "  audit:      $a s   (runs: ${audit[*]}) = $(echo "$a $i" | awk '{printf "%.2f", $1 / $2}') x"
-echo "  audit peak memory: $m1 KiB for 1,000 files, $m10 KiB for 10,000"
+index=$(KESTRIX_BENCH_DAT=$work/big.dat "$build/bin/kestrix-bench" --benchmark_filter=DatIndex 2>/dev/null | grep -o 'bytes_per_second=[^ ]* dat_MB=[^ ]* index_MB=[^ ]* index_share=[^ ]*')
+r=$(median "${rhash[@]}") a=$(median "${audit[@]}") g=$(median "${again[@]}") d=$(median "${dat[@]}")
+i=$(median "${info[@]}") w=$(median "${window[@]}")
+echo "10,000 files of 32 KiB ($(du -sh "$work/lib" | cut -f1)), DAT of $(du -m "$work/big.dat" | cut -f1) MB (200,000 games), load $(cut -d' ' -f1 /proc/loadavg):"
+echo "  rhash --crc32 --sha1 -r: $r s   (runs: ${rhash[*]})"
+echo "  audit, first:  $a s   (runs: ${audit[*]}); target under 1.5 x rhash + 0.5 s = $(echo "$r" | awk '{printf "%.2f", 1.5 * $1 + 0.5}') s"
+echo "  audit, second: $g s   (runs: ${again[*]}); target under 1 s; $(cat "$work/count" | sed 's/^kestrix-convert: audit: //'), output $same"
+echo "  the DAT alone: $d s   (runs: ${dat[*]}); target under 0.5 s"
+echo "  info --dat:    $i s   (runs: ${info[*]})"
+echo "  peak memory: $m1 KiB for 1,000 files, $m10 KiB for 10,000 (first), $mAgain KiB (second); target under 65536 KiB"
+echo "  the DAT's index: $index"
 echo "  the audit window's run: $w s   (runs: ${window[*]}), peak memory $mw KiB"
 echo "  the audit window's loop: $(cat "$work/loop")"
