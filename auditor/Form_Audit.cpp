@@ -48,6 +48,7 @@ std::shared_ptr<const AuditOutcome> AuditRun(const QStringList& dats, const QStr
                                              bool recursive, Form_Audit::Progress& progress) {
     auto out = std::make_shared<AuditOutcome>();
     out->dats = dats;
+    out->index->UseCache();
     for (const QString& dat : dats)
         if (out->datError = out->index->Load(dat); out->datError.Failed())
             return out;

@@ -21,6 +21,7 @@ inline void Start(QObject* receiver, const QStringList& paths,
         receiver,
         [paths] {
             auto index = std::make_shared<DatFile::Index>();
+            index->UseCache();
             for (const QString& path : paths)
                 if (const EngineError error = index->Load(path); error.Failed())
                     return Loaded{nullptr, error};

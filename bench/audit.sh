@@ -3,8 +3,9 @@
 # in turn plain, SMD, MD and byteswapped, in 10 folders, an hour old) against
 # a DAT of about 50 MB (200,000 games, the 10,000 among them), beside
 # `rhash --crc32 --sha1 -r` of the same files: a first audit (no cache of
-# fingerprints), a second one (the cache the first made), the DAT alone (an
-# audit of one file) and `info --dat`; the peak memory of the audits, and
+# fingerprints and DATs), a second one (the caches the first made), the DAT
+# alone (an audit of one file, without and with the cache of DATs) and
+# `info --dat`; the peak memory of the audits, and
 # the DAT's index against its size (kestrix-bench). Warm page cache, whole
 # processes, three runs of each interleaved, median.
 # Usage: bench/audit.sh BUILD_DIR
@@ -66,12 +67,13 @@ printf '#!/bin/sh\nrm -rf "$XDG_CACHE_HOME"\nexec "%s" audit -q --dat "%s" -r "%
     "$work/big.dat" "$work/lib" >"$work/first"
 chmod +x "$work/first"
 first=$work/first
-rhash=() audit=() again=() dat=() info=() window=()
+rhash=() audit=() again=() dat=() datCached=() info=() window=()
 for _ in 1 2 3; do
     rhash+=("$(once rhash --crc32 --sha1 -r "$work/lib")")
     audit+=("$(once "$first")")
     again+=("$(once "$kx" audit -q --dat "$work/big.dat" -r "$work/lib")")
-    dat+=("$(once "$kx" audit -q --dat "$work/big.dat" "$work/lib/folder0/rom00000.bin")")
+    dat+=("$(once "$kx" audit -q --no-cache --dat "$work/big.dat" "$work/lib/folder0/rom00000.bin")")
+    datCached+=("$(once "$kx" audit -q --dat "$work/big.dat" "$work/lib/folder0/rom00000.bin")")
     info+=("$(once "$kx" info --dat "$work/big.dat" --files-from "$work/list")")
     rm -rf "$XDG_CACHE_HOME"
     window+=("$(once "$build/bin/window-audit" "$work/big.dat" "$work/lib")")
@@ -93,12 +95,13 @@ rm -rf "$XDG_CACHE_HOME"
 "$build/bin/window-audit" "$work/big.dat" "$work/lib" | head -1 >"$work/loop"
 index=$(KESTRIX_BENCH_DAT=$work/big.dat "$build/bin/kestrix-bench" --benchmark_filter=DatIndex 2>/dev/null | grep -o 'bytes_per_second=[^ ]* dat_MB=[^ ]* index_MB=[^ ]* index_share=[^ ]*')
 r=$(median "${rhash[@]}") a=$(median "${audit[@]}") g=$(median "${again[@]}") d=$(median "${dat[@]}")
+dc=$(median "${datCached[@]}")
 i=$(median "${info[@]}") w=$(median "${window[@]}")
 echo "10,000 files of 32 KiB ($(du -sh "$work/lib" | cut -f1)), DAT of $(du -m "$work/big.dat" | cut -f1) MB (200,000 games), load $(cut -d' ' -f1 /proc/loadavg):"
 echo "  rhash --crc32 --sha1 -r: $r s   (runs: ${rhash[*]})"
 echo "  audit, first:  $a s   (runs: ${audit[*]}); target under 1.5 x rhash + 0.5 s = $(echo "$r" | awk '{printf "%.2f", 1.5 * $1 + 0.5}') s"
 echo "  audit, second: $g s   (runs: ${again[*]}); target under 1 s; $(cat "$work/count" | sed 's/^kestrix-convert: audit: //'), output $same"
-echo "  the DAT alone: $d s   (runs: ${dat[*]}); target under 0.5 s"
+echo "  the DAT alone: $d s   (runs: ${dat[*]}); target under 0.5 s; from the cache of DATs: $dc s   (runs: ${datCached[*]})"
 echo "  info --dat:    $i s   (runs: ${info[*]})"
 echo "  peak memory: $m1 KiB for 1,000 files, $m10 KiB for 10,000 (first), $mAgain KiB (second); target under 65536 KiB"
 echo "  the DAT's index: $index"

@@ -131,6 +131,7 @@ std::shared_ptr<const Form_Export::Outcome> ExportRun(const Asked& a,
     auto out = std::make_shared<Form_Export::Outcome>();
     out->dryRun = a.dryRun;
     DatFile::Index dats;
+    dats.UseCache();
     for (const QString& dat : a.dats)
         if (out->error = dats.Load(dat); out->error.Failed())
             return out;

@@ -5,12 +5,20 @@
 
 #include "DatReader.h"
 
+#include "Sha1.h"
+
+#include <QDataStream>
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
+#include <QStandardPaths>
+
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
 #include <tuple>
+#include <type_traits>
 
 namespace DatFile {
 
@@ -141,6 +149,45 @@ public:
                                   static_cast<unsigned char>(at[1]))};
     }
     std::size_t Bytes() const { return pieces_.size() * PieceSize; }
+    // Whether a place is that of a whole name.
+    bool Valid(std::uint32_t place) const {
+        const std::size_t piece = place >> PieceBits;
+        const std::uint32_t at = place & (PieceSize - 1);
+        const std::uint32_t end = piece + 1 == pieces_.size() ? used_ : PieceSize;
+        if (piece >= pieces_.size() || at + 2 > end)
+            return false;
+        const char* name = pieces_[piece].get() + at;
+        return at + 2 +
+                   (std::uint32_t(static_cast<unsigned char>(name[0])) << 8 |
+                    static_cast<unsigned char>(name[1])) <=
+               end;
+    }
+    void Write(QDataStream& out) const {
+        out << quint32(pieces_.size()) << used_;
+        for (std::size_t i = 0; i < pieces_.size(); ++i) {
+            const std::uint32_t n = i + 1 == pieces_.size() ? used_ : PieceSize;
+            out << n;
+            out.writeRawData(pieces_[i].get(), int(n));
+        }
+    }
+    bool Read(QDataStream& in) {
+        quint32 count = 0;
+        in >> count >> used_;
+        if (in.status() != QDataStream::Ok || count > MostPieces || used_ > PieceSize)
+            return false;
+        for (quint32 i = 0; i < count; ++i) {
+            quint32 n = 0;
+            in >> n;
+            if (in.status() != QDataStream::Ok || n > PieceSize)
+                return false;
+            pieces_.push_back(std::make_unique<char[]>(PieceSize));
+            if (in.readRawData(pieces_.back().get(), int(n)) != int(n))
+                return false;
+        }
+        if (count == 0)
+            used_ = PieceSize;
+        return true;
+    }
 
 private:
     static constexpr std::uint32_t PieceBits = 16;
@@ -156,6 +203,42 @@ constexpr int MostWarnings = 10;
 template <typename T> std::size_t BytesOf(const std::vector<T>& v) {
     return v.capacity() * sizeof(T);
 }
+
+// A table as its bytes, for the cache of read DATs (of this machine only).
+template <typename T> void Put(QDataStream& out, const std::vector<T>& v) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    out << quint64(v.size());
+    out.writeRawData(reinterpret_cast<const char*>(v.data()), int(v.size() * sizeof(T)));
+}
+
+template <typename T> bool Get(QDataStream& in, std::vector<T>* v) {
+    quint64 n = 0;
+    in >> n;
+    if (in.status() != QDataStream::Ok || n > (std::uint64_t(1) << 28) / sizeof(T))
+        return false;
+    v->resize(std::size_t(n));
+    const int bytes = int(n * sizeof(T));
+    return in.readRawData(reinterpret_cast<char*>(v->data()), bytes) == bytes;
+}
+
+// A pair as plain bytes.
+template <typename A, typename B> struct Two {
+    A first;
+    B second;
+};
+template <typename A, typename B, typename Pairs> std::vector<Two<A, B>> Plain(const Pairs& pairs) {
+    std::vector<Two<A, B>> out;
+    for (const auto& [a, b] : pairs)
+        out.push_back({A(a), B(b)});
+    return out;
+}
+
+// The first bytes of a cached index, which change when its form does.
+constexpr char CacheMagic[] = "kestrix DAT index 1\n";
+// A warning's stand-in for the name of the DAT it is about.
+constexpr QChar DatNamed(0x1);
+// The indexes kept, the most recently written.
+constexpr int CachedDats = 4;
 
 } // namespace
 
@@ -263,6 +346,10 @@ struct Index::Tables {
         romDigest.shrink_to_fit();
         romFlags.shrink_to_fit();
     }
+    void Write(QDataStream& out) const;
+    bool Read(QDataStream& in);
+    // Whether every number in the tables points where it may.
+    bool Valid() const;
     int BySha1(const Digest& sha1) const {
         return First(
             bySha1, [&](std::uint32_t r) { return romDigest[r] < sha1; },
@@ -430,6 +517,30 @@ EngineError Index::Load(const QString& path) {
         return error;
     if (opened->Size() > (std::int64_t(256) << 20))
         return {Code::DatTooLarge, QString(), path};
+    // The first DAT of an index may have been read before.
+    QString cached;
+    if (cache_ && paths_.isEmpty()) {
+        Sha1Hash hash;
+        QByteArray piece(1 << 20, Qt::Uninitialized);
+        bool read = true;
+        for (std::int64_t at = 0; read && at < opened->Size(); at += piece.size()) {
+            const std::int64_t n = std::min<std::int64_t>(piece.size(), opened->Size() - at);
+            read = opened->ReadAt(at, piece.data(), n);
+            hash.Add(piece.constData(), std::size_t(n));
+        }
+        const QString folder =
+            cache_->isEmpty()
+                ? QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                      QStringLiteral("/kestrix")
+                : *cache_;
+        if (read)
+            cached = QDir::toNativeSeparators(folder + QStringLiteral("/dats/") +
+                                              QString::fromLatin1(hash.HexResult()) +
+                                              QStringLiteral(".index"));
+        if (!cached.isEmpty() && ReadCached(cached, path))
+            return paths_.append(path), EngineError();
+    }
+    const qsizetype warned = warnings_.size();
     const int dat = int(paths_.size());
     paths_.append(path);
     const std::uint32_t firstRom = std::uint32_t(t_->romGame.size());
@@ -484,7 +595,171 @@ EngineError Index::Load(const QString& path) {
                       .arg(SafeFile::Printable(path))
                       .arg(loader.hashless)
                       .arg(loader.firstHashless));
+    if (!cached.isEmpty())
+        WriteCached(cached, path, warnings_.mid(warned));
     return {};
+}
+
+void Index::UseCache(const QString& folder) {
+    cache_ = folder;
+}
+
+bool Index::ReadCached(const QString& file, const QString& path) {
+    const SafeFile::Source source(file);
+    if (!source.IsOpen())
+        return false; // not read before
+    QByteArray bytes;
+    if (source.Size() <= (std::int64_t(1) << 30)) {
+        bytes.resize(qsizetype(source.Size()));
+        if (!source.ReadAt(0, bytes.data(), bytes.size()))
+            bytes.clear();
+    }
+    const qsizetype magic = qsizetype(sizeof CacheMagic - 1);
+    bool whole = bytes.size() >= magic + 4 && bytes.startsWith(CacheMagic);
+    if (whole) {
+        quint32 crc = 0;
+        QDataStream(bytes.sliced(bytes.size() - 4)) >> crc;
+        whole = crc == quint32(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()),
+                                       std::size_t(bytes.size() - 4)));
+    }
+    auto tables = std::make_unique<Tables>();
+    QStringList warnings;
+    if (whole) {
+        QDataStream in(
+            QByteArray::fromRawData(bytes.constData() + magic, bytes.size() - magic - 4));
+        in.setVersion(QDataStream::Qt_6_0);
+        whole = tables->Read(in);
+        in >> warnings;
+        whole = whole && in.status() == QDataStream::Ok && in.atEnd() && tables->Valid();
+    }
+    if (!whole) {
+        warnings_.append(QStringLiteral("the cache %1 was not used: it is damaged; the DAT is read")
+                             .arg(SafeFile::Printable(file)));
+        return false;
+    }
+    t_ = std::move(tables);
+    for (QString& warning : warnings)
+        warnings_.append(warning.replace(DatNamed, SafeFile::Printable(path)));
+    return true;
+}
+
+void Index::WriteCached(const QString& file, const QString& path, const QStringList& warnings) {
+    // One buffer, the size of the index: the magic, the tables, the warnings.
+    QByteArray bytes(CacheMagic);
+    {
+        QDataStream out(&bytes, QIODevice::Append);
+        out.setVersion(QDataStream::Qt_6_0);
+        t_->Write(out);
+        QStringList named;
+        for (QString warning : warnings)
+            named << warning.replace(SafeFile::Printable(path), DatNamed);
+        out << named;
+    }
+    QDataStream(&bytes, QIODevice::Append) << quint32(
+        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()), std::size_t(bytes.size())));
+    const QString folder = QFileInfo(file).path();
+    SafeFile::Writer writer;
+    if (!QDir().mkpath(folder) || !writer.Open(file, SafeFile::Existing::ReplaceAny) ||
+        !writer.Write(bytes.constData(), bytes.size()) || !writer.Commit()) {
+        warnings_.append(
+            QStringLiteral("the cache %1 cannot be written: %2; the DAT is read "
+                           "again next time")
+                .arg(SafeFile::Printable(file), writer.Error().detail.isEmpty()
+                                                    ? QStringLiteral("its folder cannot be made")
+                                                    : writer.Error().detail));
+        return;
+    }
+    // Only the few read last are kept.
+    const QFileInfoList kept =
+        QDir(folder).entryInfoList({QStringLiteral("*.index")}, QDir::Files, QDir::Time);
+    for (qsizetype i = CachedDats; i < kept.size(); ++i)
+        SafeFile::RemoveFile(kept.at(i).filePath());
+}
+
+void Index::Tables::Write(QDataStream& out) const {
+    names.Write(out);
+    const auto later = Plain<std::uint32_t, std::uint32_t>(laterRoms);
+    const auto big = Plain<std::uint32_t, std::int64_t>(bigSizes);
+    const auto elements = Plain<int, int>(firstElements);
+    std::vector<std::uint8_t> text(textForm.begin(), textForm.end());
+    Put(out, gameName), Put(out, gameFirstRom), Put(out, datFirstGame), Put(out, later);
+    Put(out, romName), Put(out, romGame), Put(out, romSize), Put(out, big), Put(out, romCrc);
+    Put(out, romDigest), Put(out, romFlags), Put(out, bySha1), Put(out, byMd5), Put(out, byCrc);
+    Put(out, nameTable), Put(out, gameRepeats), Put(out, romRepeats), Put(out, text);
+    Put(out, elements);
+    out << quint64(filled) << gameElements << romElements << setNames
+        << QList<QByteArray>(suffixes.begin(), suffixes.end());
+}
+
+bool Index::Tables::Read(QDataStream& in) {
+    std::vector<Two<std::uint32_t, std::uint32_t>> later;
+    std::vector<Two<std::uint32_t, std::int64_t>> big;
+    std::vector<Two<int, int>> elements;
+    std::vector<std::uint8_t> text;
+    if (!names.Read(in) || !Get(in, &gameName) || !Get(in, &gameFirstRom) ||
+        !Get(in, &datFirstGame) || !Get(in, &later) || !Get(in, &romName) || !Get(in, &romGame) ||
+        !Get(in, &romSize) || !Get(in, &big) || !Get(in, &romCrc) || !Get(in, &romDigest) ||
+        !Get(in, &romFlags) || !Get(in, &bySha1) || !Get(in, &byMd5) || !Get(in, &byCrc) ||
+        !Get(in, &nameTable) || !Get(in, &gameRepeats) || !Get(in, &romRepeats) ||
+        !Get(in, &text) || !Get(in, &elements))
+        return false;
+    quint64 taken = 0;
+    QList<QByteArray> ends;
+    in >> taken >> gameElements >> romElements >> setNames >> ends;
+    filled = std::size_t(taken);
+    for (const auto& [game, rom] : later)
+        laterRoms.emplace(game, rom);
+    for (const auto& [rom, size] : big)
+        bigSizes.emplace(rom, size);
+    for (const auto& [game, rom] : elements)
+        firstElements.emplace_back(game, rom);
+    textForm.assign(text.begin(), text.end());
+    suffixes.assign(ends.begin(), ends.end());
+    for (std::uint32_t i = 0; i < suffixes.size(); ++i)
+        suffixNumber.insert(suffixes[i], i);
+    return in.status() == QDataStream::Ok;
+}
+
+bool Index::Tables::Valid() const {
+    const std::size_t games = gameName.size();
+    const std::size_t roms = romGame.size();
+    const std::size_t dats = datFirstGame.size();
+    if (gameFirstRom.size() != games || romName.size() != roms || romSize.size() != roms ||
+        romCrc.size() != roms || romDigest.size() != roms || romFlags.size() != roms ||
+        textForm.size() != dats || firstElements.size() != dats ||
+        std::size_t(setNames.size()) != dats || suffixes.size() > 256 || nameTable.empty() ||
+        (nameTable.size() & (nameTable.size() - 1)) != 0 || filled >= nameTable.size())
+        return false;
+    auto below = [](const std::vector<std::uint32_t>& v, std::size_t n) {
+        return std::all_of(v.begin(), v.end(), [n](std::uint32_t x) { return x < n; });
+    };
+    if (!below(romGame, games) || !below(bySha1, roms) || !below(byMd5, roms) ||
+        !below(byCrc, roms) ||
+        !std::all_of(gameFirstRom.begin(), gameFirstRom.end(),
+                     [roms](std::uint32_t r) { return r <= roms; }) ||
+        !std::all_of(gameName.begin(), gameName.end(),
+                     [this](std::uint32_t n) { return names.Valid(n); }) ||
+        !std::all_of(datFirstGame.begin(), datFirstGame.end(),
+                     [games](int g) { return g >= 0 && std::size_t(g) <= games; }))
+        return false;
+    for (const auto& [game, rom] : laterRoms)
+        if (game >= games || rom >= roms)
+            return false;
+    for (std::size_t r = 0; r < roms; ++r) {
+        const bool suffix = romFlags[r] & NameIsSuffix;
+        if (suffix ? romName[r] >= suffixes.size() : !names.Valid(romName[r]))
+            return false;
+        if (romSize[r] == BigSize && !bigSizes.count(std::uint32_t(r)))
+            return false;
+    }
+    for (const std::uint32_t entry : nameTable) {
+        if (!entry)
+            continue;
+        const std::size_t n = (entry & ~RomBit) - 1;
+        if (entry & RomBit ? n >= roms || (romFlags[n] & NameIsSuffix) : n >= games)
+            return false;
+    }
+    return true;
 }
 
 void Index::Tables::Sort(std::uint32_t from) {

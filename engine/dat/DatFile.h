@@ -73,6 +73,11 @@ public:
     // the line where it is not well-formed) when it cannot be read. The file
     // is read in pieces.
     EngineError Load(const QString& path);
+    // From now on the first DAT loaded is kept, read, in a cache in folder
+    // (empty: kestrix/ in the user's cache folder), by the hash of its
+    // content: read again, it is taken from there. A cache that cannot be
+    // read or written changes nothing but the time (Warnings say so).
+    void UseCache(const QString& folder = QString());
 
     // The entry a report's plain content matches: by what the entry lists,
     // the strongest first: SHA-1, else MD5 (of the plain content), else CRC32
@@ -129,7 +134,11 @@ public:
 private:
     class Loader;
     struct Tables;
+    bool ReadCached(const QString& file, const QString& path);
+    void WriteCached(const QString& file, const QString& path, const QStringList& warnings);
+
     std::unique_ptr<Tables> t_;
+    std::optional<QString> cache_; // the cache's folder, when one is used
     QStringList paths_;
     QStringList warnings_;
 };

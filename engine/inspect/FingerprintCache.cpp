@@ -78,7 +78,8 @@ void FingerprintCache::Load() {
                                        std::size_t(end)));
     }
     if (whole) {
-        QDataStream in(bytes.sliced(magic, bytes.size() - magic - 4));
+        QDataStream in(
+            QByteArray::fromRawData(bytes.constData() + magic, bytes.size() - magic - 4));
         in.setVersion(QDataStream::Qt_6_0);
         qint32 count = 0;
         in >> count;

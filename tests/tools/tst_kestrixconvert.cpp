@@ -317,8 +317,9 @@ void tst_KestrixConvert::optionsAgree() {
                  "COMP_CWORD=2; _kestrix_convert; echo \"${COMPREPLY[*]}\"' " KESTRIX_SOURCE_DIR
                  "/resources/linux/kestrix-convert.bash-completion");
     QCOMPARE(offered.err, QString());
-    QCOMPARE(offered.out.split(' ', Qt::SkipEmptyParts).size(), 9);
-    for (const char* option : {"--json", "--dat", "--jobs", "--files-from", "--null", "--name"})
+    QCOMPARE(offered.out.split(' ', Qt::SkipEmptyParts).size(), 10);
+    for (const char* option :
+         {"--json", "--dat", "--no-cache", "--jobs", "--files-from", "--null", "--name"})
         QVERIFY2(offered.out.contains(option), qPrintable(offered.out));
     // And patch what patch takes, the layouts after --to.
     const Result patch = RunShell(
@@ -2333,13 +2334,29 @@ void tst_KestrixConvert::edgeRuns_data() {
         << cached +
                "touch nofolder; XDG_CACHE_HOME=$PWD/nofolder audit > o1 2> e1; audit --no-cache > "
                "o2; cmp o1 o2 && grep -c warning e1; exit 0"
-        << 0 << "1\n"
+        << 0 << "2\n"
         << QStringList();
     QTest::newRow("the cache: two audits at once")
         << cached +
                "audit > o1 2> /dev/null & audit > o2 2> /dev/null; wait; audit > o3 2> e3; cmp o1 "
                "o2 && cmp o1 o3 && tail -1 e3; exit 0"
         << 0 << "audit: 4 files known from the cache, 0 read" << QStringList();
+    // A DAT read before is taken from the cache by its content, its warnings
+    // naming the file as given now; a damaged one is read anew, told once.
+    QTest::newRow("the cache of DATs")
+        << abin +
+               "for g in One Two; do echo \"<game name=\\\"$g\\\"><rom name=\\\"$g.bin\\\" "
+               "size=\\\"$s\\\" crc=\\\"$c\\\" sha1=\\\"$h\\\"/></game>\"; done | sed '1i "
+               "<datafile>' | sed '$a </datafile>' > w.dat; cp w.dat v.dat; rm -rf "
+               "\"$XDG_CACHE_HOME\"; info() { \"$KX\" info --dat \"$@\" a.bin; }; info w.dat > o1 "
+               "2> /dev/null; info v.dat > o2 2> e2; f=$(ls \"$XDG_CACHE_HOME\"/kestrix/dats/*); "
+               "truncate -s 100 \"$f\"; info w.dat > o3 2> e3; info w.dat --no-cache > o4; cmp o1 "
+               "o2 && cmp o1 o3 && cmp o1 o4 && echo \"$f\" | wc -w && sed 's/[0-9a-f]\\{40\\}/H/' "
+               "e2 && grep -c 'was not used' e3; exit 0"
+        << 0
+        << "1\nkestrix-convert: warning: v.dat lists the SHA-1 H for \"One\" and for \"Two\"; "
+           "\"One\" is the one matched\n1\n"
+        << QStringList();
     // Each status a DAT gives is read without a word; only nodump matters.
     QTest::newRow("status values")
         << abin +

@@ -345,9 +345,8 @@ bool Parser::Together() {
 // The options each command takes.
 bool Parser::ForCommand() {
     const Command command = a_.job.command;
-    for (const char* o : {"fixdat", "no-cache"})
-        if (command != Command::Audit && Forbid(o, QStringLiteral("%1 goes with audit")))
-            return false;
+    if (command != Command::Audit && Forbid("fixdat", QStringLiteral("%1 goes with audit")))
+        return false;
     if (command == Command::MakePatch)
         return ForMakePatch();
     if (command == Command::Export)

@@ -36,7 +36,7 @@ struct Arguments {
     QStringList patches;       // patch: applied in order
     QString to;                // patch: the layout written, as given
     QString fixdat;            // audit: where the DAT of the missing games goes
-    bool noCache = false;      // audit: every file read, none taken from the cache
+    bool noCache = false;      // every DAT and (audit) file read, none taken from the cache
     QString format;            // make-patch: bps, ips or ups, as given
     QString metadata;          // make-patch: a BPS patch's metadata
     bool asIs = false;         // make-patch: between the files as they are

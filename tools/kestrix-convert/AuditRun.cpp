@@ -48,7 +48,7 @@ int AuditRun(const Arguments& a, const Gathered& gathered) {
         }
     }
     DatFile::Index index;
-    if (!LoadDats(a.dats, index))
+    if (!LoadDats(a.dats, index, !a.noCache))
         return ExitSomeFailed;
     RomInspector::InspectionThreads threads(a.jobs);
     std::optional<FingerprintCache> cache;

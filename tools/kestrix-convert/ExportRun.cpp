@@ -98,7 +98,7 @@ int ExportRun(const Arguments& a) {
         return ExitSomeFailed;
     }
     DatFile::Index dats;
-    if (!LoadDats(a.dats, dats))
+    if (!LoadDats(a.dats, dats, !a.noCache))
         return ExitSomeFailed;
     Gathered gathered;
     if (!GatherSources(a, &gathered))

@@ -40,7 +40,9 @@ private:
 
 } // namespace
 
-bool LoadDats(const QStringList& paths, DatFile::Index& index) {
+bool LoadDats(const QStringList& paths, DatFile::Index& index, bool cache) {
+    if (cache)
+        index.UseCache();
     for (const QString& path : paths) {
         if (const EngineError loaded = index.Load(path); loaded.Failed()) {
             Message() << "cannot read the DAT file " << loaded.Text() << "\n";
@@ -68,10 +70,10 @@ bool Describe(const QString& path, bool json, Reports& reports) {
     return !loaded.Failed();
 }
 
-int Info(const QStringList& files, bool json, const QStringList& dats, int jobs,
+int Info(const QStringList& files, bool json, const QStringList& dats, bool cache, int jobs,
          const QString& stdinName) {
     DatFile::Index index;
-    if (!LoadDats(dats, index))
+    if (!LoadDats(dats, index, cache))
         return ExitSomeFailed;
     auto datOf = [&](const RomInspector::Report& r) {
         DatFile::Found found = dats.isEmpty() ? DatFile::Found() : index.Find(r);

@@ -133,8 +133,9 @@ const char* const UsageText =
     "  --fixdat FILE     audit: write a DAT of the missing games and ROMs into FILE\n"
     "                    (never over a file the run reads; over any other file\n"
     "                    only with --overwrite)\n"
-    "  --no-cache        audit: read every file, none known from the cache of\n"
-    "                    fingerprints (which never changes a result, only the time)\n"
+    "  --no-cache        read every DAT and (audit) every file anew, none taken\n"
+    "                    from the cache (which never changes a result, only the\n"
+    "                    time)\n"
     "  --format FORMAT   make-patch: bps, ips or ups (default: by PATCH's name,\n"
     "                    else bps)\n"
     "  --metadata TEXT   make-patch: text carried in a BPS patch\n"
@@ -195,7 +196,7 @@ bool Settle(const Arguments& arguments, Settings* settings) {
         return false;
     }
     // A DAT file that cannot be read stops the run before anything is written.
-    if (!LoadDats(arguments.dats, settings->dats))
+    if (!LoadDats(arguments.dats, settings->dats, !arguments.noCache))
         return false;
     // So does a patch: every one is read and checked first.
     for (const QString& path : arguments.patches) {
@@ -236,7 +237,8 @@ int Main(int argc, char* argv[]) {
             for (const JobSource& file : gathered.files)
                 files << file.path;
         }
-        return Info(files, arguments->json, arguments->dats, arguments->jobs, arguments->name);
+        return Info(files, arguments->json, arguments->dats, !arguments->noCache, arguments->jobs,
+                    arguments->name);
     }
 
     Settings settings;
