@@ -65,7 +65,21 @@ bool IsDatFile(const QString& path) {
     if (head.isEmpty() || !source.ReadAt(0, head.data(), head.size()))
         return false;
     Syntax syntax;
-    return SyntaxOf(head, &syntax);
+    if (Archive::KindOf(source) == Archive::Kind::None)
+        return SyntaxOf(head, &syntax);
+    // An archive holding a DAT file and nothing but companions, as the
+    // preservation groups hand them out; judged by the entries' names, none
+    // of them read.
+    bool dat = false;
+    bool image = false;
+    Archive::Read(path, 0, [&](const Archive::Entry& entry) {
+        const QString name = entry.name.toLower();
+        if (name.endsWith(QLatin1String(".dat")) || name.endsWith(QLatin1String(".xml")))
+            dat = true;
+        else if (!entry.companion)
+            image = true;
+    });
+    return dat && !image;
 }
 
 EngineError Open(const QString& path, std::unique_ptr<SafeFile::Source>* source) {

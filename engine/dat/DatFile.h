@@ -27,7 +27,7 @@ namespace DatFile {
 EngineError Open(const QString& path, std::unique_ptr<SafeFile::Source>* source);
 
 // Whether a file is a DAT file by its start: a Logiqx XML document, or the
-// ClrMamePro text form.
+// ClrMamePro text form; or an archive of one, by its entries' names.
 bool IsDatFile(const QString& path);
 
 // What a DAT says of a file it lists.

@@ -111,11 +111,18 @@ void tst_FormAudit::cleanup() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-// `kestrix set.dat roms/`: the window opens and runs; Ctrl+S saves the
-// fixdat audit --fixdat writes, and the reports are audit's and audit
-// --json's, byte for byte.
+// `kestrix set.zip roms/`, the DAT in the zip it is handed out in: the
+// window opens and runs; Ctrl+S saves the fixdat audit --fixdat writes, and
+// the reports are audit's and audit --json's, byte for byte.
 void tst_FormAudit::givenWithDatRunsAndSavesAsCommandLine() {
-    const QString dat = PutSet();
+    const QString dat = dir_.filePath("set.zip");
+    QCOMPARE(
+        TestFiles::RunProgram("python3", {"-c",
+                                          "import sys, zipfile; zipfile.ZipFile(sys.argv[1], 'w', "
+                                          "zipfile.ZIP_DEFLATED).write(sys.argv[2], 'set.dat')",
+                                          dat, PutSet()})
+            .status,
+        0);
     const QString roms = dir_.filePath("roms");
     w_ = Opened({dat, roms});
     QVERIFY(w_ && w_->isVisible());
