@@ -150,7 +150,8 @@ public:
         char* at = pieces_.back().get() + used_;
         at[0] = char(name.size() >> 8);
         at[1] = char(name.size() & 0xFF);
-        std::memcpy(at + 2, name.data(), std::size_t(name.size()));
+        if (!name.isEmpty())
+            std::memcpy(at + 2, name.data(), std::size_t(name.size()));
         const std::uint32_t place = std::uint32_t(pieces_.size() - 1) << PieceBits | used_;
         used_ += need;
         return place;
