@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -139,6 +140,7 @@ private:
 
     std::unique_ptr<Tables> t_;
     std::optional<QString> cache_; // the cache's folder, when one is used
+    std::thread saving_;           // the cache's file reaching the disk
     QStringList paths_;
     QStringList warnings_;
 };
