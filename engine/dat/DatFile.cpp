@@ -699,6 +699,8 @@ void Index::WriteCached(const QString& file, const QString& path, const QStringL
     // The content is written; its flush to disk, and its name, come while
     // the run goes on. Should that fail, the DAT is only read again next
     // time. Only the few read last are kept.
+    if (saving_.joinable())
+        saving_.join();
     saving_ = std::thread([writer = std::move(writer), folder] {
         if (!writer->Commit())
             return;
