@@ -1,6 +1,7 @@
 #include "DatFile.h"
 
 #include "Archive.h"
+#include "CacheFile.h"
 #include "SafeFile.h"
 
 #include "DatReader.h"
@@ -13,8 +14,6 @@
 #include <QHash>
 #include <QStandardPaths>
 #include <QtEndian>
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -632,28 +631,17 @@ void Index::UseCache(const QString& folder) {
 }
 
 bool Index::ReadCached(const QString& file, const QString& path) {
-    const SafeFile::Source source(file);
-    if (!source.IsOpen())
-        return false; // not read before
     QByteArray bytes;
-    if (source.Size() <= (std::int64_t(1) << 30)) {
-        bytes.resize(qsizetype(source.Size()));
-        if (!source.ReadAt(0, bytes.data(), bytes.size()))
-            bytes.clear();
-    }
-    const qsizetype magic = qsizetype(sizeof CacheMagic - 1);
-    bool whole = bytes.size() >= magic + 4 && bytes.startsWith(CacheMagic);
-    if (whole) {
-        quint32 crc = 0;
-        QDataStream(bytes.sliced(bytes.size() - 4)) >> crc;
-        whole = crc == quint32(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()),
-                                       std::size_t(bytes.size() - 4)));
-    }
+    QByteArrayView body;
+    const CacheFile::State state =
+        CacheFile::Load(file, CacheMagic, std::int64_t(1) << 30, &bytes, &body);
+    if (state == CacheFile::State::None)
+        return false; // not read before
+    bool whole = state == CacheFile::State::Read;
     auto tables = std::make_unique<Tables>();
     QStringList warnings;
     if (whole) {
-        QDataStream in(
-            QByteArray::fromRawData(bytes.constData() + magic, bytes.size() - magic - 4));
+        QDataStream in(QByteArray::fromRawData(body.data(), body.size()));
         in.setVersion(QDataStream::Qt_6_0);
         whole = tables->Read(in);
         in >> warnings;
@@ -682,8 +670,7 @@ void Index::WriteCached(const QString& file, const QString& path, const QStringL
             named << warning.replace(SafeFile::Printable(path), DatNamed);
         out << named;
     }
-    QDataStream(&bytes, QIODevice::Append) << quint32(
-        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()), std::size_t(bytes.size())));
+    CacheFile::Seal(&bytes);
     const QString folder = QFileInfo(file).path();
     auto writer = std::make_unique<SafeFile::Writer>();
     if (!QDir().mkpath(folder) || !writer->Open(file, SafeFile::Existing::ReplaceAny) ||

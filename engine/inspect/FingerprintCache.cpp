@@ -1,11 +1,11 @@
 #include "FingerprintCache.h"
 
+#include "CacheFile.h"
+
 #include <QDataStream>
 #include <QDateTime>
 #include <QDir>
 #include <QStandardPaths>
-
-#include <zlib.h>
 
 #include <cstring>
 
@@ -58,28 +58,14 @@ FingerprintCache::FingerprintCache(const QString& folder) {
 }
 
 void FingerprintCache::Load() {
-    const SafeFile::Source source(file_);
-    if (!source.IsOpen())
-        return; // none yet
     QByteArray bytes;
-    if (source.Size() <= Largest) {
-        bytes.resize(qsizetype(source.Size()));
-        if (!source.ReadAt(0, bytes.data(), bytes.size()))
-            bytes.clear();
-    }
-    const qsizetype magic = qsizetype(sizeof Magic - 1);
-    // The content, then the CRC32 of it.
-    bool whole = bytes.size() >= magic + 4 && bytes.startsWith(Magic);
+    QByteArrayView body;
+    const CacheFile::State state = CacheFile::Load(file_, Magic, Largest, &bytes, &body);
+    if (state == CacheFile::State::None)
+        return; // none yet
+    bool whole = state == CacheFile::State::Read;
     if (whole) {
-        const qsizetype end = bytes.size() - 4;
-        quint32 crc = 0;
-        QDataStream(bytes.sliced(end)) >> crc;
-        whole = crc == quint32(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()),
-                                       std::size_t(end)));
-    }
-    if (whole) {
-        QDataStream in(
-            QByteArray::fromRawData(bytes.constData() + magic, bytes.size() - magic - 4));
+        QDataStream in(QByteArray::fromRawData(body.data(), body.size()));
         in.setVersion(QDataStream::Qt_6_0);
         qint32 count = 0;
         in >> count;
@@ -185,10 +171,7 @@ bool FingerprintCache::Save() {
         }
         bytes += content;
     }
-    QByteArray crc;
-    QDataStream(&crc, QIODevice::WriteOnly) << quint32(
-        crc32_z(0, reinterpret_cast<const Bytef*>(bytes.constData()), std::size_t(bytes.size())));
-    bytes += crc;
+    CacheFile::Seal(&bytes);
     SafeFile::Writer writer;
     const QString folder = QFileInfo(file_).path();
     if (!QDir().mkpath(folder) || !writer.Open(file_, SafeFile::Existing::ReplaceAny) ||
