@@ -114,6 +114,8 @@ void Form_Audit::LayOut() {
     Progress_Audit->setRange(0, 1);
     Progress_Audit->setValue(0);
     Combo_Filter = named(new QComboBox, "Combo_Filter");
+    // Wide enough for its counts, which are known only once a run is done.
+    Combo_Filter->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (int i = 0; i <= FindingKinds; ++i)
         Combo_Filter->addItem(QString());
     findings_ = new FindingsModel(this);
