@@ -571,16 +571,10 @@ EngineError Index::Load(const QString& path) {
     paths_.append(path);
     const std::uint32_t firstRom = std::uint32_t(t_->romGame.size());
     Loader loader(*t_, dat);
-    {
-        char head[4096];
-        const std::int64_t n = std::min<std::int64_t>(opened->Size(), sizeof head);
-        Syntax syntax = Syntax::Xml;
-        if (n > 0 && opened->ReadAt(0, head, n))
-            SyntaxOf(QByteArrayView(head, qsizetype(n)), &syntax);
-        t_->textForm.back() = syntax == Syntax::ClrMamePro;
-    }
-    if (const EngineError error = Read(*opened, path, loader); error.Failed())
+    Syntax syntax = Syntax::Xml;
+    if (const EngineError error = Read(*opened, path, loader, &syntax); error.Failed())
         return error;
+    t_->textForm.back() = syntax == Syntax::ClrMamePro;
     t_->Sort(firstRom);
     t_->Shrink();
     // One SHA-1 for two games: the first listed is matched.

@@ -644,9 +644,11 @@ bool SyntaxOf(QByteArrayView head, Syntax* syntax) {
     return QByteArray::fromRawData(head.data(), head.size()).contains("<datafile");
 }
 
-EngineError Read(const SafeFile::Source& source, const QString& path, Entries& entries) {
+EngineError Read(const SafeFile::Source& source, const QString& path, Entries& entries,
+                 Syntax* form) {
     Window window(source);
-    Syntax syntax = Syntax::Xml;
+    Syntax& syntax = *form;
+    syntax = Syntax::Xml;
     bool notDat = false;
     Fault fault;
     if (!window.More()) {

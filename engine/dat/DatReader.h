@@ -44,7 +44,9 @@ enum class Syntax { Xml, ClrMamePro };
 bool SyntaxOf(QByteArrayView head, Syntax* syntax);
 
 // Reads a DAT file's entries into entries: what went wrong (the line where
-// it is not well-formed, or that it is no DAT file), naming path.
-EngineError Read(const SafeFile::Source& source, const QString& path, Entries& entries);
+// it is not well-formed, or that it is no DAT file), naming path. Which
+// form it is written in goes into syntax.
+EngineError Read(const SafeFile::Source& source, const QString& path, Entries& entries,
+                 Syntax* syntax);
 
 } // namespace DatFile
