@@ -1,16 +1,14 @@
 #include "DatFile.h"
 
 #include "Archive.h"
-#include "CacheFile.h"
 #include "SafeFile.h"
 
 #include "DatReader.h"
+#include "DatTables.h"
 
 #include "Sha1.h"
 
-#include <QDataStream>
 #include <QDir>
-#include <QFileInfo>
 #include <QHash>
 #include <QStandardPaths>
 #include <QtEndian>
@@ -18,7 +16,6 @@
 #include <algorithm>
 #include <cstring>
 #include <tuple>
-#include <type_traits>
 
 namespace DatFile {
 
@@ -94,12 +91,6 @@ EngineError Open(const QString& path, std::unique_ptr<SafeFile::Source>* source)
 
 namespace {
 
-constexpr std::uint8_t HasSha1 = 1, HasMd5 = 2, HasCrc = 4, NoDump = 8, NameIsSuffix = 16;
-constexpr std::uint32_t NoSize = 0xFFFFFFFF, BigSize = 0xFFFFFFFE;
-constexpr std::uint32_t RomBit = 0x80000000;
-
-using Digest = std::array<std::uint8_t, 20>; // a SHA-1, or an MD5 in its first 16 bytes
-
 // Hex text to n bytes; false unless it is exactly that many bytes of hex.
 bool FromHex(QByteArrayView text, std::size_t n, std::uint8_t* out) {
     if (text.size() != qsizetype(2 * n))
@@ -128,276 +119,13 @@ std::int64_t SizeOf(QByteArrayView text) {
     return size;
 }
 
-// Every name once, one after another in pieces of 64 KiB: a name is its
-// place, a 32-bit number (the piece's in the top 16 bits).
-class NameStore {
-public:
-    std::uint32_t Add(QByteArrayView name) {
-        // A name longer than any real one is cut, at a character's start.
-        if (name.size() > Longest) {
-            qsizetype cut = Longest;
-            while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
-                --cut;
-            name = name.first(cut);
-        }
-        const std::uint32_t need = std::uint32_t(name.size()) + 2;
-        if (used_ + need > PieceSize) {
-            if (pieces_.size() == MostPieces)
-                return 0; // the first name, given for one that no longer fits
-            pieces_.push_back(std::make_unique<char[]>(PieceSize));
-            used_ = 0;
-        }
-        char* at = pieces_.back().get() + used_;
-        at[0] = char(name.size() >> 8);
-        at[1] = char(name.size() & 0xFF);
-        if (!name.isEmpty())
-            std::memcpy(at + 2, name.data(), std::size_t(name.size()));
-        const std::uint32_t place = std::uint32_t(pieces_.size() - 1) << PieceBits | used_;
-        used_ += need;
-        return place;
-    }
-    QByteArrayView At(std::uint32_t place) const {
-        if (pieces_.empty())
-            return {};
-        const char* at = pieces_[place >> PieceBits].get() + (place & (PieceSize - 1));
-        return {at + 2, qsizetype(static_cast<unsigned char>(at[0]) << 8 |
-                                  static_cast<unsigned char>(at[1]))};
-    }
-    std::size_t Bytes() const { return pieces_.size() * PieceSize; }
-    // Whether a place is that of a whole name.
-    bool Valid(std::uint32_t place) const {
-        const std::size_t piece = place >> PieceBits;
-        const std::uint32_t at = place & (PieceSize - 1);
-        const std::uint32_t end = piece + 1 == pieces_.size() ? used_ : PieceSize;
-        if (piece >= pieces_.size() || at + 2 > end)
-            return false;
-        const char* name = pieces_[piece].get() + at;
-        return at + 2 +
-                   (std::uint32_t(static_cast<unsigned char>(name[0])) << 8 |
-                    static_cast<unsigned char>(name[1])) <=
-               end;
-    }
-    void Write(QDataStream& out) const {
-        out << quint32(pieces_.size()) << used_;
-        for (std::size_t i = 0; i < pieces_.size(); ++i) {
-            const std::uint32_t n = i + 1 == pieces_.size() ? used_ : PieceSize;
-            out << n;
-            out.writeRawData(pieces_[i].get(), int(n));
-        }
-    }
-    bool Read(QDataStream& in) {
-        quint32 count = 0;
-        in >> count >> used_;
-        if (in.status() != QDataStream::Ok || count > MostPieces || used_ > PieceSize)
-            return false;
-        for (quint32 i = 0; i < count; ++i) {
-            quint32 n = 0;
-            in >> n;
-            if (in.status() != QDataStream::Ok || n > PieceSize)
-                return false;
-            pieces_.push_back(std::make_unique<char[]>(PieceSize));
-            if (in.readRawData(pieces_.back().get(), int(n)) != int(n))
-                return false;
-        }
-        if (count == 0)
-            used_ = PieceSize;
-        return true;
-    }
-
-private:
-    static constexpr std::uint32_t PieceBits = 16;
-    static constexpr std::uint32_t PieceSize = 1u << PieceBits;
-    static constexpr std::size_t MostPieces = 1u << (32 - PieceBits);
-    static constexpr qsizetype Longest = 4096; // well under a piece
-    std::vector<std::unique_ptr<char[]>> pieces_;
-    std::uint32_t used_ = PieceSize;
-};
-
 constexpr int MostWarnings = 10;
 
 template <typename T> std::size_t BytesOf(const std::vector<T>& v) {
     return v.capacity() * sizeof(T);
 }
 
-// A table as its bytes, for the cache of read DATs (of this machine only).
-template <typename T> void Put(QDataStream& out, const std::vector<T>& v) {
-    static_assert(std::is_trivially_copyable_v<T>);
-    out << quint64(v.size());
-    out.writeRawData(reinterpret_cast<const char*>(v.data()), int(v.size() * sizeof(T)));
-}
-
-template <typename T> bool Get(QDataStream& in, std::vector<T>* v) {
-    quint64 n = 0;
-    in >> n;
-    if (in.status() != QDataStream::Ok || n > (std::uint64_t(1) << 28) / sizeof(T))
-        return false;
-    v->resize(std::size_t(n));
-    const int bytes = int(n * sizeof(T));
-    return in.readRawData(reinterpret_cast<char*>(v->data()), bytes) == bytes;
-}
-
-// A pair as plain bytes.
-template <typename A, typename B> struct Two {
-    A first;
-    B second;
-};
-template <typename A, typename B, typename Pairs> std::vector<Two<A, B>> Plain(const Pairs& pairs) {
-    std::vector<Two<A, B>> out;
-    for (const auto& [a, b] : pairs)
-        out.push_back({A(a), B(b)});
-    return out;
-}
-
-// The first bytes of a cached index, which change when its form does.
-constexpr char CacheMagic[] = "kestrix DAT index 1\n";
-// A warning's stand-in for the name of the DAT it is about.
-constexpr QChar DatNamed(0x1);
-// The indexes kept, the most recently written.
-constexpr int CachedDats = 4;
-
 } // namespace
-
-struct Index::Tables {
-    NameStore names;
-    // Games, in the DATs' order: the name, and the first of the ROMs that
-    // follow it (which are its own where their game says so).
-    std::vector<std::uint32_t> gameName;
-    std::vector<std::uint32_t> gameFirstRom;
-    std::vector<int> datFirstGame;
-    // ROMs a game listed again adds after other games began.
-    std::unordered_multimap<std::uint32_t, std::uint32_t> laterRoms;
-    // ROMs, in the DATs' order.
-    std::vector<std::uint32_t> romName; // a place in names, or a suffix's number
-    std::vector<std::uint32_t> romGame;
-    std::vector<std::uint32_t> romSize;
-    std::unordered_map<std::uint32_t, std::int64_t> bigSizes;
-    std::vector<std::uint32_t> romCrc;
-    std::vector<Digest> romDigest;
-    std::vector<std::uint8_t> romFlags;
-    // A ROM named as its game and a few bytes more (".bin") keeps only
-    // those bytes, once for every ROM that ends so.
-    std::vector<QByteArray> suffixes;
-    QHash<QByteArray, std::uint32_t> suffixNumber;
-    // ROM numbers sorted by SHA-1, by MD5 (of those with no SHA-1), by CRC32
-    // and size; the first listed first where they are the same.
-    std::vector<std::uint32_t> bySha1, byMd5, byCrc;
-    // Names to games: open addressing, a slot holding a game's number + 1,
-    // or a ROM's (named otherwise than as its game) with RomBit; 0 empty.
-    std::vector<std::uint32_t> nameTable = std::vector<std::uint32_t>(1024, 0);
-    std::size_t filled = 0;
-    // Elements that stand for no game or ROM of their own, in order.
-    std::vector<std::uint32_t> gameRepeats, romRepeats;
-    std::uint32_t gameElements = 0, romElements = 0;
-    std::vector<bool> textForm;
-    QStringList setNames;
-    std::vector<std::pair<int, int>> firstElements;
-
-    QByteArrayView GameNameBytes(std::uint32_t game) const { return names.At(gameName[game]); }
-    QByteArray RomNameBytes(std::uint32_t rom) const {
-        if (romFlags[rom] & NameIsSuffix)
-            return GameNameBytes(romGame[rom]).toByteArray() + suffixes[romName[rom]];
-        return names.At(romName[rom]).toByteArray();
-    }
-    std::int64_t SizeOf(std::uint32_t rom) const {
-        const std::uint32_t size = romSize[rom];
-        return size == NoSize ? -1 : size == BigSize ? bigSizes.at(rom) : std::int64_t(size);
-    }
-    QByteArrayView NameOf(std::uint32_t entry) const {
-        return entry & RomBit ? names.At(romName[(entry & ~RomBit) - 1]) : GameNameBytes(entry - 1);
-    }
-    // The first entry of that name, of a game or of a ROM; 0 when none.
-    std::uint32_t Find(QByteArrayView name, bool rom) const {
-        const std::size_t mask = nameTable.size() - 1;
-        for (std::size_t at = qHash(name) & mask; nameTable[at]; at = (at + 1) & mask)
-            if (bool(nameTable[at] & RomBit) == rom && NameOf(nameTable[at]) == name)
-                return nameTable[at];
-        return 0;
-    }
-    void Insert(std::uint32_t entry) {
-        if ((filled + 1) * 10 > nameTable.size() * 9) {
-            std::vector<std::uint32_t> old(nameTable.size() * 2, 0);
-            old.swap(nameTable);
-            filled = 0;
-            for (const std::uint32_t e : old)
-                if (e)
-                    Insert(e);
-        }
-        const std::size_t mask = nameTable.size() - 1;
-        std::size_t at = qHash(NameOf(entry)) & mask;
-        while (nameTable[at])
-            at = (at + 1) & mask;
-        nameTable[at] = entry;
-        ++filled;
-    }
-    std::vector<int> RomsOf(std::uint32_t game) const {
-        std::vector<int> roms;
-        const std::uint32_t end =
-            game + 1 < gameFirstRom.size() ? gameFirstRom[game + 1] : std::uint32_t(romGame.size());
-        for (std::uint32_t rom = gameFirstRom[game]; rom < end; ++rom)
-            if (romGame[rom] == game)
-                roms.push_back(int(rom));
-        const auto [from, to] = laterRoms.equal_range(game);
-        for (auto it = from; it != to; ++it)
-            roms.push_back(int(it->second));
-        std::sort(roms.begin() + qsizetype(0), roms.end());
-        return roms;
-    }
-    // The first ROM of a sorted table whose key is the one given, and that
-    // passes; -1 when none.
-    template <typename Less, typename Pass>
-    int First(const std::vector<std::uint32_t>& table, Less less, Pass pass) const {
-        auto it = std::partition_point(table.begin(), table.end(), less);
-        for (; it != table.end() && !less(*it) && pass(*it, true); ++it)
-            if (pass(*it, false))
-                return int(*it);
-        return -1;
-    }
-    // Adds the ROMs from that one on to the sorted tables, and gives back
-    // what the growing tables kept spare.
-    void Sort(std::uint32_t from);
-    void Shrink() {
-        for (auto* v : {&gameName, &gameFirstRom, &romName, &romGame, &romSize, &romCrc})
-            v->shrink_to_fit();
-        romDigest.shrink_to_fit();
-        romFlags.shrink_to_fit();
-    }
-    void Write(QDataStream& out) const;
-    bool Read(QDataStream& in);
-    // Whether every number in the tables points where it may.
-    bool Valid() const;
-    int BySha1(const Digest& sha1) const {
-        return First(
-            bySha1, [&](std::uint32_t r) { return romDigest[r] < sha1; },
-            [&](std::uint32_t r, bool key) { return !key || romDigest[r] == sha1; });
-    }
-    int ByMd5(const Digest& md5) const {
-        auto cmp = [&](std::uint32_t r) {
-            return std::memcmp(romDigest[r].data(), md5.data(), 16);
-        };
-        return First(
-            byMd5, [&](std::uint32_t r) { return cmp(r) < 0; },
-            [&](std::uint32_t r, bool key) { return !key || cmp(r) == 0; });
-    }
-    std::uint64_t CrcKey(std::uint32_t rom) const {
-        const std::int64_t size = SizeOf(rom);
-        return size < 0 ? ~std::uint64_t(0) : std::uint64_t(size);
-    }
-    // By CRC32 and size (-1: none given); only among those that list neither
-    // SHA-1 nor MD5 where asked.
-    int ByCrc(std::uint32_t crc, std::int64_t size, bool alone) const {
-        const std::uint64_t key = size < 0 ? ~std::uint64_t(0) : std::uint64_t(size);
-        return First(
-            byCrc,
-            [&](std::uint32_t r) {
-                return romCrc[r] < crc || (romCrc[r] == crc && CrcKey(r) < key);
-            },
-            [&](std::uint32_t r, bool onKey) {
-                if (onKey)
-                    return romCrc[r] == crc && CrcKey(r) == key;
-                return !alone || !(romFlags[r] & (HasSha1 | HasMd5));
-            });
-    }
-};
 
 // Hands a DAT file's entries to the tables as the file is read.
 class Index::Loader : public Entries {
@@ -618,164 +346,6 @@ EngineError Index::Load(const QString& path) {
     if (!cached.isEmpty())
         WriteCached(cached, path, warnings_.mid(warned));
     return {};
-}
-
-void Index::UseCache(const QString& folder) {
-    cache_ = folder;
-}
-
-bool Index::ReadCached(const QString& file, const QString& path) {
-    QByteArray bytes;
-    QByteArrayView body;
-    const CacheFile::State state =
-        CacheFile::Load(file, CacheMagic, std::int64_t(1) << 30, &bytes, &body);
-    if (state == CacheFile::State::None)
-        return false; // not read before
-    bool whole = state == CacheFile::State::Read;
-    auto tables = std::make_unique<Tables>();
-    QStringList warnings;
-    if (whole) {
-        QDataStream in(QByteArray::fromRawData(body.data(), body.size()));
-        in.setVersion(QDataStream::Qt_6_0);
-        whole = tables->Read(in);
-        in >> warnings;
-        whole = whole && in.status() == QDataStream::Ok && in.atEnd() && tables->Valid();
-    }
-    if (!whole) {
-        warnings_.append(QStringLiteral("the cache %1 was not used: it is damaged; the DAT is read")
-                             .arg(SafeFile::Printable(file)));
-        return false;
-    }
-    t_ = std::move(tables);
-    for (QString& warning : warnings)
-        warnings_.append(warning.replace(DatNamed, SafeFile::Printable(path)));
-    return true;
-}
-
-void Index::WriteCached(const QString& file, const QString& path, const QStringList& warnings) {
-    // One buffer, the size of the index: the magic, the tables, the warnings.
-    QByteArray bytes(CacheMagic);
-    {
-        QDataStream out(&bytes, QIODevice::Append);
-        out.setVersion(QDataStream::Qt_6_0);
-        t_->Write(out);
-        QStringList named;
-        for (QString warning : warnings)
-            named << warning.replace(SafeFile::Printable(path), DatNamed);
-        out << named;
-    }
-    CacheFile::Seal(&bytes);
-    const QString folder = QFileInfo(file).path();
-    auto writer = std::make_unique<SafeFile::Writer>();
-    if (!QDir().mkpath(folder) || !writer->Open(file, SafeFile::Existing::ReplaceAny) ||
-        !writer->Write(bytes.constData(), bytes.size())) {
-        warnings_.append(
-            QStringLiteral("the cache %1 cannot be written: %2; the DAT is read "
-                           "again next time")
-                .arg(SafeFile::Printable(file), writer->Error().detail.isEmpty()
-                                                    ? QStringLiteral("its folder cannot be made")
-                                                    : writer->Error().detail));
-        return;
-    }
-    // The content is written; its flush to disk, and its name, come while
-    // the run goes on. Should that fail, the DAT is only read again next
-    // time. Only the few read last are kept.
-    if (saving_.joinable())
-        saving_.join();
-    saving_ = std::thread([writer = std::move(writer), folder] {
-        if (!writer->Commit())
-            return;
-        const QFileInfoList kept =
-            QDir(folder).entryInfoList({QStringLiteral("*.index")}, QDir::Files, QDir::Time);
-        for (qsizetype i = CachedDats; i < kept.size(); ++i)
-            SafeFile::RemoveFile(kept.at(i).filePath());
-    });
-}
-
-void Index::Tables::Write(QDataStream& out) const {
-    names.Write(out);
-    const auto later = Plain<std::uint32_t, std::uint32_t>(laterRoms);
-    const auto big = Plain<std::uint32_t, std::int64_t>(bigSizes);
-    const auto elements = Plain<int, int>(firstElements);
-    std::vector<std::uint8_t> text(textForm.begin(), textForm.end());
-    Put(out, gameName), Put(out, gameFirstRom), Put(out, datFirstGame), Put(out, later);
-    Put(out, romName), Put(out, romGame), Put(out, romSize), Put(out, big), Put(out, romCrc);
-    Put(out, romDigest), Put(out, romFlags), Put(out, bySha1), Put(out, byMd5), Put(out, byCrc);
-    Put(out, nameTable), Put(out, gameRepeats), Put(out, romRepeats), Put(out, text);
-    Put(out, elements);
-    out << quint64(filled) << gameElements << romElements << setNames
-        << QList<QByteArray>(suffixes.begin(), suffixes.end());
-}
-
-bool Index::Tables::Read(QDataStream& in) {
-    std::vector<Two<std::uint32_t, std::uint32_t>> later;
-    std::vector<Two<std::uint32_t, std::int64_t>> big;
-    std::vector<Two<int, int>> elements;
-    std::vector<std::uint8_t> text;
-    if (!names.Read(in) || !Get(in, &gameName) || !Get(in, &gameFirstRom) ||
-        !Get(in, &datFirstGame) || !Get(in, &later) || !Get(in, &romName) || !Get(in, &romGame) ||
-        !Get(in, &romSize) || !Get(in, &big) || !Get(in, &romCrc) || !Get(in, &romDigest) ||
-        !Get(in, &romFlags) || !Get(in, &bySha1) || !Get(in, &byMd5) || !Get(in, &byCrc) ||
-        !Get(in, &nameTable) || !Get(in, &gameRepeats) || !Get(in, &romRepeats) ||
-        !Get(in, &text) || !Get(in, &elements))
-        return false;
-    quint64 taken = 0;
-    QList<QByteArray> ends;
-    in >> taken >> gameElements >> romElements >> setNames >> ends;
-    filled = std::size_t(taken);
-    for (const auto& [game, rom] : later)
-        laterRoms.emplace(game, rom);
-    for (const auto& [rom, size] : big)
-        bigSizes.emplace(rom, size);
-    for (const auto& [game, rom] : elements)
-        firstElements.emplace_back(game, rom);
-    textForm.assign(text.begin(), text.end());
-    suffixes.assign(ends.begin(), ends.end());
-    for (std::uint32_t i = 0; i < suffixes.size(); ++i)
-        suffixNumber.insert(suffixes[i], i);
-    return in.status() == QDataStream::Ok;
-}
-
-bool Index::Tables::Valid() const {
-    const std::size_t games = gameName.size();
-    const std::size_t roms = romGame.size();
-    const std::size_t dats = datFirstGame.size();
-    if (gameFirstRom.size() != games || romName.size() != roms || romSize.size() != roms ||
-        romCrc.size() != roms || romDigest.size() != roms || romFlags.size() != roms ||
-        textForm.size() != dats || firstElements.size() != dats ||
-        std::size_t(setNames.size()) != dats || suffixes.size() > 256 || nameTable.empty() ||
-        (nameTable.size() & (nameTable.size() - 1)) != 0 || filled >= nameTable.size())
-        return false;
-    auto below = [](const std::vector<std::uint32_t>& v, std::size_t n) {
-        return std::all_of(v.begin(), v.end(), [n](std::uint32_t x) { return x < n; });
-    };
-    if (!below(romGame, games) || !below(bySha1, roms) || !below(byMd5, roms) ||
-        !below(byCrc, roms) ||
-        !std::all_of(gameFirstRom.begin(), gameFirstRom.end(),
-                     [roms](std::uint32_t r) { return r <= roms; }) ||
-        !std::all_of(gameName.begin(), gameName.end(),
-                     [this](std::uint32_t n) { return names.Valid(n); }) ||
-        !std::all_of(datFirstGame.begin(), datFirstGame.end(),
-                     [games](int g) { return g >= 0 && std::size_t(g) <= games; }))
-        return false;
-    for (const auto& [game, rom] : laterRoms)
-        if (game >= games || rom >= roms)
-            return false;
-    for (std::size_t r = 0; r < roms; ++r) {
-        const bool suffix = romFlags[r] & NameIsSuffix;
-        if (suffix ? romName[r] >= suffixes.size() : !names.Valid(romName[r]))
-            return false;
-        if (romSize[r] == BigSize && !bigSizes.count(std::uint32_t(r)))
-            return false;
-    }
-    for (const std::uint32_t entry : nameTable) {
-        if (!entry)
-            continue;
-        const std::size_t n = (entry & ~RomBit) - 1;
-        if (entry & RomBit ? n >= roms || (romFlags[n] & NameIsSuffix) : n >= games)
-            return false;
-    }
-    return true;
 }
 
 void Index::Tables::Sort(std::uint32_t from) {
